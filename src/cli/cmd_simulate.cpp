@@ -1,0 +1,2 @@
+#include "cli/commands.h"
+int RunSimulate(const QStringList&) { return 1; } // (being written)

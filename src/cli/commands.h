@@ -1,0 +1,7 @@
+#pragma once
+// The subcommands of velmora-cli. Each takes the arguments after its name and returns the
+// process's exit code: 0 success, 1 bad usage, 2 device or file failure, 3 time-out.
+
+#include <QStringList>
+
+int RunSimulate(const QStringList& args);

@@ -1,0 +1,51 @@
+// velmora-cli: the command-line side of velmora. Reception, replay, export and the cardiograph
+// simulator without a display.
+
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const QStringList&);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"simulate", RunSimulate,
+     "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
+};
+
+void PrintUsage(FILE* out) {
+    std::fprintf(out, "usage: velmora-cli <command> [options]\n\ncommands:\n");
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %s\n", c.usage);
+    std::fprintf(out, "\n'velmora-cli <command> --help' describes a command's options.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("velmora"));
+    QCoreApplication::setApplicationName(QStringLiteral("velmora"));
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h")) {
+        PrintUsage(args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 1 : 0;
+    }
+    const QString name = args.takeFirst();
+    for (const Command& c : kCommands) {
+        if (name == QLatin1String(c.name))
+            return c.run(args);
+    }
+    std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n", name.toLocal8Bit().constData());
+    PrintUsage(stderr);
+    return 1;
+}

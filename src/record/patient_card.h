@@ -1,0 +1,41 @@
+#pragma once
+// The patient card of a record window: fixed Windows-1251 buffers, cleared whenever the session
+// values are reset so that a new recording starts with an empty card.
+
+#include <cstddef>
+#include <cstdint>
+
+struct PATIENT_CARD {
+    uint8_t reserved0[20];
+    char last_name[30];
+    char first_name[30];
+    char patronymic[30];
+    uint16_t birth_day;
+    uint16_t birth_month;
+    uint16_t birth_year; // 0 = not given, 65535 = no valid date in the dialog
+    uint8_t sex;         // 1 male, 0 female
+    uint16_t height;
+    uint16_t weight;
+    uint8_t reserved1[6];
+    char postal_code[129];
+    char region[129];
+    char district[129];
+    char locality[129];
+    char street[129];
+    char house[129];
+    int32_t years_of_residence;
+    uint8_t reserved2[21];
+    char doctor_name[30];
+    char doctor_phone[30];
+    uint8_t reserved3[115];
+};
+
+static_assert(sizeof(PATIENT_CARD) == 1104);
+static_assert(offsetof(PATIENT_CARD, last_name) == 20);
+static_assert(offsetof(PATIENT_CARD, birth_day) == 110);
+static_assert(offsetof(PATIENT_CARD, sex) == 116);
+static_assert(offsetof(PATIENT_CARD, height) == 118);
+static_assert(offsetof(PATIENT_CARD, postal_code) == 128);
+static_assert(offsetof(PATIENT_CARD, years_of_residence) == 904);
+static_assert(offsetof(PATIENT_CARD, doctor_name) == 929);
+static_assert(offsetof(PATIENT_CARD, doctor_phone) == 959);

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The core folders must build and run without a display: they may not include Qt's GUI modules
+# or any folder above them. The compiler only stops the unqualified <QPainter> form; this also
+# catches <QtGui/QPainter> and includes of our own display-side folders.
+set -u
+src=${1:?source folder}
+status=0
+for core in platform record acquisition config storage mail; do
+  [ -d "$src/$core" ] || continue
+  hits=$(grep -rn -E '#\s*include\s*[<"](QtGui|QtWidgets|QtPrintSupport|(display|widgets|dialogs|app|cli)/)' \
+         "$src/$core" --include='*.h' --include='*.cpp' || true)
+  if [ -n "$hits" ]; then
+    echo "core folder '$core' reaches the display side:"; echo "$hits"; status=1
+  fi
+done
+# The order among the core folders themselves.
+check() { # folder, forbidden folders...
+  local f=$1; shift
+  [ -d "$src/$f" ] || return 0
+  for bad in "$@"; do
+    if grep -rn -E "#\s*include\s*\"$bad/" "$src/$f" --include='*.h' --include='*.cpp'; then
+      echo "'$f' must not include '$bad'"; status=1
+    fi
+  done
+}
+check platform record acquisition config storage mail
+check record acquisition config storage mail
+check acquisition config storage mail
+check config record acquisition storage mail
+check mail record acquisition config storage
+exit $status
