@@ -1,1 +1,175 @@
-// (being written)
+// Start, stop, completion and the link-loss restart of a reception session.
+
+#include "acquisition/acquisition_session.h"
+
+#include "acquisition/stream_decoder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr char kSourcePlaceholder[] = "{%Source%}";
+constexpr char kNotesPlaceholder[] = "{%Notes%}";
+
+} // namespace
+
+CAcquisitionSession::CAcquisitionSession(ISerialLink& link, ITickSource& timer,
+                                         IDisplaySink& display)
+    : m_link(link), m_timer(timer), m_display(display) {}
+
+void CAcquisitionSession::OnEkard() {
+    m_bMonitoring = 0;
+    m_bConnected = 0;
+    m_bLoaded = 0;
+    m_dSpeedMon = m_dSpeed;
+    std::memset(m_seen, 0, sizeof m_seen);
+    m_pShowCurves = m_pCurves;
+
+    if (!m_bSessionOn)
+        StartSession();
+    else
+        StopSession();
+}
+
+void CAcquisitionSession::StartSession() {
+    if (m_nTimer == 0) {
+        ResetValues();
+        std::memset(m_pRecord.get(), 0, sizeof(ECG_RECORD));
+        m_stDevice = SYSTEMTIME{};
+        m_bRingWrapped = 0;
+        m_nRingPos = 0;
+        m_nRingPosPrev = 0;
+        m_nReceived = 0;
+        m_bRecordDone = 0;
+        m_bSynced = 0;
+        m_nCarry = 0;
+        m_nSearchFrom = 0;
+        m_hCom = m_link.Open(m_nCom);
+        m_nIdleTicks = 0;
+        if (m_hCom != -1)
+            m_nTimer = m_timer.StartTimer(kTimerPeriodMs);
+        else
+            m_display.ReportPortFailure(m_link.LastError().c_str());
+    }
+    m_bSessionOn = 1;
+    m_bLiveView = 1;
+    m_display.ShowPicture();
+}
+
+void CAcquisitionSession::StopSession() {
+    FinishRecord();
+    m_stStop = LocalTime();
+    m_Time.Initialize(m_stStop); // the chart's labels count from the moment of stopping
+    m_display.SetScrollRange(kScrollRangeZoom1);
+    if (m_nTimer != 0)
+        StopTimerAndClosePort();
+    m_bSessionOn = 0;
+    m_bLiveView = 0;
+    m_bLoaded = 1;
+    std::snprintf(m_szInfo, sizeof m_szInfo, "%d-%02d-%02d %02d:%02d:%02d", m_stStop.wYear,
+                  m_stStop.wMonth, m_stStop.wDay, m_stStop.wHour, m_stStop.wMinute,
+                  m_stStop.wSecond);
+    SetDateText(m_szInfo);
+    m_display.DrawCurves();
+    m_display.ShowPicture();
+}
+
+void CAcquisitionSession::StopTimerAndClosePort() {
+    m_timer.StopTimer();
+    m_nTimer = 0;
+    m_bPolling = 0;
+    m_link.Close();
+    m_hCom = -1;
+}
+
+void CAcquisitionSession::OnTimer(int timerId) {
+    if (timerId != kTimerId || m_nTimer == 0)
+        return; // not ours, or a tick that arrives after the session ended
+    EventComKard();
+    if (m_bRecordDone && m_nTimer != 0) {
+        m_bConnected = 0;
+        StopTimerAndClosePort();
+        m_bSessionOn = 0;
+        m_bLiveView = 0;
+        FinishRecord();
+        m_Time.Initialize(m_stDevice); // a device that sent no date leaves the base unchanged
+        OnWriteKard();
+        m_display.DrawIDS(IDS_PROCESSING);
+        m_nFirstLane = 0;
+        m_nLanes = 0;
+        m_display.DrawCurves();
+    }
+}
+
+void CAcquisitionSession::LinkLost() {
+    m_bConnected = 0;
+    m_bSessionOn = 0;
+    StopTimerAndClosePort();
+    OnEkard(); // no session and no timer: the start path clears the partial record and reopens
+}
+
+void CAcquisitionSession::FinishRecord() {
+    RECORD_INFO info;
+    info.leadSystem = uint32_t(m_nLeadSystem);
+    info.sensitivity = uint32_t(m_nSensitivity);
+    info.speed = uint32_t(int(m_dSpeed));
+    info.heartRate = uint32_t(m_nHeartRate);
+    info.newFormat = m_bNewFormat ? 1 : 0;
+    info.filter = uint32_t(m_nFilter);
+    info.serial = m_nSerial;
+    info.curveNo = m_nCurveNo;
+    info.serialHi = m_nSerialHi;
+
+    ECG_RECORD& rec = *m_pRecord;
+    if (m_bRingWrapped) {
+        // The live ring went round: put the oldest point first, through a zeroed scratch copy.
+        auto scratch = std::make_unique<ECG_RECORD>();
+        const size_t tail = size_t(kPoints - m_nRingPos) * kBytesPerPoint;
+        std::memcpy(scratch->curves_buf, m_pCurves + m_nRingPos * kLeads, tail);
+        std::memcpy(reinterpret_cast<unsigned char*>(scratch->curves_buf) + tail, m_pCurves,
+                    size_t(m_nRingPos) * kBytesPerPoint);
+        WriteRecordInfo(scratch->curves_buf, info);
+        std::memcpy(rec.curves_buf, scratch->curves_buf, kCurvesBufSize);
+    } else {
+        WriteRecordInfo(m_pCurves, info);
+    }
+    rec.patient_id = m_nPatientId;
+    rec.curve_id = m_nCurveNo;
+    rec.device_id = DeviceId(m_nSerial, m_nSerialHi);
+}
+
+void CAcquisitionSession::OnWriteKard() {
+    if (m_bPolling || !m_pRecord || !m_pShowCurves)
+        return;
+    ECG_RECORD& rec = *m_pRecord;
+    rec.patient_id = m_nPatientId;
+    rec.curve_id = m_nCurveNo;
+    rec.device_id = DeviceId(m_nSerial, m_nSerialHi);
+    std::memcpy(rec.source, kSourcePlaceholder, sizeof kSourcePlaceholder);
+    std::memcpy(rec.notes, kNotesPlaceholder, sizeof kNotesPlaceholder);
+
+    std::string text;
+    if (m_stDevice.wYear == 0) {
+        // The device sent no date: the record carries the local date and time.
+        m_bLoaded = 1;
+        m_stDevice = LocalTime();
+        text = FormatLocalDate(m_stDevice, "yyyy'-'MM'-'dd") + " " + FormatLocalTime(m_stDevice);
+    } else {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d", m_stDevice.wYear,
+                      m_stDevice.wMonth, m_stDevice.wDay, m_stDevice.wHour, m_stDevice.wMinute,
+                      m_stDevice.wSecond);
+        text = buf;
+    }
+    SetDateText(text.c_str());
+}
+
+void CAcquisitionSession::SetDateText(const char* text) {
+    char* date = m_pRecord->date;
+    std::memset(date, 0, sizeof m_pRecord->date);
+    std::strncpy(date, text, sizeof m_pRecord->date - 1); // 19 characters and a zero
+    m_display.SetRecordTitle(date);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The cardiograph's stream format: 22-byte frames (18-byte payload, checksum, 3-byte marker
+// 0x7E 0x81|0x82 0x36|0x37) and the text events "CONNECTION" and "DISCONNECT". These helpers are
+// pure; the per-tick decoder that uses them is CAcquisitionSession::EventComKard.
+
+#include <cstdint>
+
+constexpr uint8_t kMarker0 = 0x7E;
+constexpr int kPayloadSize = 18;
+constexpr char kWakeUp[] = "BTConnect\n\r"; // 11 bytes, sent while the link is down
+constexpr int kWakeUpLength = 11;
+
+// Resource identifiers of the status texts the decoder and the session show.
+constexpr int IDS_PROCESSING = 139;      // "Обработка данных"
+constexpr int IDS_CONNECTION_LOST = 140; // "Обрыв связи !"
+
+// 1 when the 10-character word starts at the first byte of the chunk equal to its first letter
+// (only that first occurrence is tried), else 0.
+int cmp_driver_buffer(const uint8_t* chunk, int length, const char* word);
+
+// 8-bit sum of `count` bytes.
+uint8_t GetCRC(const uint8_t* bytes, int count);
+
+// Value of lane 0-11 unpacked from an 18-byte payload; other lanes give 0. Lane 3 is the
+// transmitted V4 channel in lead system 3 and -(I + II) / 2 otherwise.
+int ZnaCurve(const uint8_t* payload, int lane, int leadSystem);
+
+// Whether bytes b1, b2 after a 0x7E complete a marker, and whether it is the new format.
+inline bool IsMarkerTail(uint8_t b1, uint8_t b2) {
+    return (b1 == 0x81 || b1 == 0x82) && (b2 == 0x36 || b2 == 0x37);
+}
+inline bool IsNewFormatMarker(uint8_t b1, uint8_t b2) {
+    return b1 == 0x82 && b2 == 0x37;
+}
+
+// Point index of a payload (p16 high, p17 low; negative = live point).
+inline int16_t PointIndex(const uint8_t* payload) {
+    return int16_t(uint16_t(payload[16] << 8 | payload[17]));
+}
+
+// The four sensitivity levels register 2 selects among (the table holds more).
+extern const int sensetivityLevels[8];
