@@ -3,7 +3,10 @@
 
 # Warnings are errors in our own code (never in Qt's or other libraries' headers).
 function(velmora_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wshadow=local)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  endif()
 endfunction()
 
 # velmora_add_library(<folder> SOURCES ... [LINKS ...])
