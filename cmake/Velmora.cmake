@@ -21,21 +21,16 @@ function(velmora_add_library name)
   velmora_warnings(velmora_${name})
 endfunction()
 
-# velmora_add_test(<name> SOURCES ... [LINKS ...] [ENV ...])
-# One GoogleTest executable; each test case becomes a ctest test at test time. Tests get a
-# private HOME and config folder so that they never touch the user's real profile.
+# velmora_add_test(<name> SOURCES ... [LINKS ...])
+# One GoogleTest executable; each test case becomes a ctest test at test time. The shared main()
+# gives every run a private HOME and configuration folder (tests/support/test_main.cpp).
 function(velmora_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} velmora_test_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             VELMORA_BUILD_DIR="${CMAKE_BINARY_DIR}")
   velmora_warnings(${name})
-  set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-  file(MAKE_DIRECTORY ${home}/config ${home}/runtime)
-  file(CHMOD ${home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT
-      "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;VELMORA_BUILD_DIR=${CMAKE_BINARY_DIR};VELMORA_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}"
-    TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endfunction()

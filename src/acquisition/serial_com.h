@@ -17,8 +17,9 @@ public:
     CSerialCom& operator=(const CSerialCom&) = delete;
 
     // Opens COM<nPort> (its device path from the COM map; the per-user map when `map` is null).
-    // Closes a port that is already open first. Returns the descriptor, or -1; then
-    // m_nLastError holds the errno of the failed step.
+    // Closes a port that is already open first. Returns the descriptor (non-blocking), or -1;
+    // then m_nLastError holds the errno of the failed step: EBUSY when another program holds
+    // the port, ENOENT for a missing device or a number below 1. It is 0 after a success.
     int OpenPort(int nPort, bool bSlow, const CComMap* map = nullptr);
     // The same for an explicit device path.
     int OpenDevice(const std::string& path, bool bSlow);
@@ -31,6 +32,7 @@ public:
 };
 
 // Purge input, purge output, close: the closing steps for a descriptor the session holds.
+// Sets fd to -1; nothing happens when it is -1 already.
 void CloseSerialHandle(int& fd);
 
 // IBytePort over a descriptor: FIONREAD for the queued count, non-blocking reads and writes.

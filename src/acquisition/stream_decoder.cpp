@@ -3,6 +3,7 @@
 #include "acquisition/stream_decoder.h"
 
 #include "acquisition/acquisition_session.h"
+#include "record/ecg_record.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,37 +47,31 @@ inline unsigned LowNibble(uint8_t b) {
 
 } // namespace
 
-int ZnaCurve(const uint8_t* p, int lane, int leadSystem) {
-    switch (lane) {
-    case 0:
-        return Channel(p[0], HighNibble(p[3]));
-    case 1:
-        return Channel(p[1], LowNibble(p[3]));
-    case 2:
-        return Channel(p[2], HighNibble(p[4]));
-    case 3:
-        if (leadSystem == 3)
-            return Channel(p[9], LowNibble(p[12]));
-        return -(ZnaCurve(p, 0, leadSystem) + ZnaCurve(p, 1, leadSystem)) / 2;
-    case 4:
-        return (ZnaCurve(p, 0, leadSystem) - ZnaCurve(p, 2, leadSystem)) / 2;
-    case 5:
-        return (ZnaCurve(p, 1, leadSystem) + ZnaCurve(p, 2, leadSystem)) / 2;
-    case 6:
-        return Channel(p[6], HighNibble(p[5]));
-    case 7:
-        return Channel(p[7], LowNibble(p[5]));
-    case 8:
-        return Channel(p[8], HighNibble(p[12]));
-    case 9:
-        return Channel(p[9], LowNibble(p[12]));
-    case 10:
-        return Channel(p[10], HighNibble(p[13]));
-    case 11:
-        return Channel(p[11], LowNibble(p[13]));
-    default:
+void UnpackLanes(const uint8_t* p, int leadSystem, int16_t* lanes) {
+    const int I = Channel(p[0], HighNibble(p[3]));
+    const int II = Channel(p[1], LowNibble(p[3]));
+    const int III = Channel(p[2], HighNibble(p[4]));
+    lanes[0] = int16_t(I);
+    lanes[1] = int16_t(II);
+    lanes[2] = int16_t(III);
+    // Lead system 3 transmits lane 3 itself, on the V4 channel.
+    lanes[3] = int16_t(leadSystem == 3 ? Channel(p[9], LowNibble(p[12])) : -(I + II) / 2);
+    lanes[4] = int16_t((I - III) / 2);
+    lanes[5] = int16_t((II + III) / 2);
+    lanes[6] = int16_t(Channel(p[6], HighNibble(p[5])));
+    lanes[7] = int16_t(Channel(p[7], LowNibble(p[5])));
+    lanes[8] = int16_t(Channel(p[8], HighNibble(p[12])));
+    lanes[9] = int16_t(Channel(p[9], LowNibble(p[12])));
+    lanes[10] = int16_t(Channel(p[10], HighNibble(p[13])));
+    lanes[11] = int16_t(Channel(p[11], LowNibble(p[13])));
+}
+
+int ZnaCurve(const uint8_t* payload, int lane, int leadSystem) {
+    if (lane < 0 || lane >= kLeads)
         return 0;
-    }
+    int16_t lanes[kLeads];
+    UnpackLanes(payload, leadSystem, lanes);
+    return lanes[lane];
 }
 
 int CAcquisitionSession::ZnaCurve(const uint8_t* payload, int lane) const {
@@ -246,8 +241,7 @@ void CAcquisitionSession::StorePoint(const uint8_t* payload, int16_t index) {
         ++m_nRingPos;
         ++m_nNewPoints;
     }
-    for (int lane = 0; lane < kLeads; ++lane)
-        target[lane] = int16_t(ZnaCurve(payload, lane));
+    UnpackLanes(payload, m_nLeadSystem, target);
     m_nFrameIndex = index;
 }
 

@@ -24,6 +24,8 @@ uint8_t GetCRC(const uint8_t* bytes, int count);
 // Value of lane 0-11 unpacked from an 18-byte payload; other lanes give 0. Lane 3 is the
 // transmitted V4 channel in lead system 3 and -(I + II) / 2 otherwise.
 int ZnaCurve(const uint8_t* payload, int lane, int leadSystem);
+// All twelve lanes of a payload at once (the decoder's hot path).
+void UnpackLanes(const uint8_t* payload, int leadSystem, int16_t* lanes);
 
 // Whether bytes b1, b2 after a 0x7E complete a marker, and whether it is the new format.
 inline bool IsMarkerTail(uint8_t b1, uint8_t b2) {

@@ -5,3 +5,6 @@
 #include <QStringList>
 
 int RunSimulate(const QStringList& args);
+int RunReceive(const QStringList& args);
+int RunReplay(const QStringList& args);
+int RunPorts(const QStringList& args);

@@ -16,6 +16,10 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"receive", RunReceive,
+     "receive [--com N | --device PATH] --out FILE   receive one record from the cardiograph"},
+    {"replay", RunReplay, "replay CAPTURE --out FILE   run a reception over a capture"},
+    {"ports", RunPorts, "ports   list the COM numbers and serial devices"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

@@ -1,0 +1,134 @@
+#include "acquisition/port_links.h"
+
+#include "platform/error_text.h"
+#include "record/session_state.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+CSerialPortLink::CSerialPortLink(std::string devicePath) : m_strDevice(std::move(devicePath)) {}
+
+int CSerialPortLink::Open(int nCom) {
+    const int fd = m_strDevice.empty() ? m_Serial.OpenPort(nCom, false)
+                                       : m_Serial.OpenDevice(m_strDevice, false);
+    if (fd < 0) {
+        const std::string port =
+            m_strDevice.empty() ? "COM" + std::to_string(nCom) + " (" + m_Serial.m_strPortName + ")"
+                                : m_strDevice;
+        m_strError = port + ": " + ErrorText(m_Serial.m_nLastError);
+    } else {
+        m_strError.clear();
+    }
+    return fd;
+}
+
+void CSerialPortLink::Close() {
+    m_Serial.ClosePort();
+}
+
+int CSerialPortLink::Write(const uint8_t* data, int len) {
+    return CFdBytePort(m_Serial.m_hPort).Write(data, len);
+}
+
+int CSerialPortLink::Queued() {
+    return CFdBytePort(m_Serial.m_hPort).Queued();
+}
+
+int CSerialPortLink::Read(uint8_t* data, int max) {
+    return CFdBytePort(m_Serial.m_hPort).Read(data, max);
+}
+
+CCaptureLink::CCaptureLink(ISerialLink& inner) : m_inner(inner) {}
+
+CCaptureLink::~CCaptureLink() {
+    if (m_pFile)
+        std::fclose(m_pFile);
+}
+
+bool CCaptureLink::Create(const std::string& path, std::string* error) {
+    m_pFile = std::fopen(path.c_str(), "wb");
+    if (!m_pFile) {
+        if (error)
+            *error = path + ": " + ErrorText(errno);
+        return false;
+    }
+    return true;
+}
+
+void CCaptureLink::Append(const uint8_t* data, uint32_t len) {
+    if (!m_pFile)
+        return;
+    const uint8_t header[4] = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16),
+                               uint8_t(len >> 24)};
+    if (std::fwrite(header, 1, 4, m_pFile) != 4 || std::fwrite(data, 1, len, m_pFile) != len ||
+        std::fflush(m_pFile) != 0)
+        m_bOk = false;
+}
+
+int CCaptureLink::Queued() {
+    const int queued = m_inner.Queued();
+    if (queued <= 0)
+        Append(nullptr, 0); // the tick ends without reading
+    return queued;
+}
+
+int CCaptureLink::Read(uint8_t* data, int max) {
+    const int got = m_inner.Read(data, max);
+    Append(data, uint32_t(got > 0 ? got : 0));
+    return got;
+}
+
+bool CReplayLink::Load(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error)
+            *error = path + ": " + what;
+        return false;
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return fail(ErrorText(errno));
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return fail("read error");
+    m_ticks.clear();
+    m_nNext = 0;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::string where =
+            "tick " + std::to_string(m_ticks.size() + 1) + " at offset " + std::to_string(pos);
+        if (bytes.size() - pos < 4)
+            return fail(where + ": the 4-byte length is cut short");
+        const uint32_t len = uint32_t(bytes[pos]) | uint32_t(bytes[pos + 1]) << 8 |
+                             uint32_t(bytes[pos + 2]) << 16 | uint32_t(bytes[pos + 3]) << 24;
+        if (len > uint32_t(kMaxChunk))
+            return fail(where + ": length " + std::to_string(len) +
+                        " is more than a tick reads (" + std::to_string(kMaxChunk) + ")");
+        if (bytes.size() - pos - 4 < len)
+            return fail(where + ": " + std::to_string(len) + " bytes announced, only " +
+                        std::to_string(bytes.size() - pos - 4) + " left");
+        m_ticks.emplace_back(bytes.begin() + long(pos + 4), bytes.begin() + long(pos + 4 + len));
+        pos += 4 + len;
+    }
+    return true;
+}
+
+int CReplayLink::Queued() {
+    if (AtEnd())
+        return 0;
+    const int n = int(m_ticks[m_nNext].size());
+    if (n == 0)
+        ++m_nNext; // an empty tick is used up by the status query alone
+    return n;
+}
+
+int CReplayLink::Read(uint8_t* data, int max) {
+    if (AtEnd())
+        return 0;
+    const std::vector<uint8_t>& tick = m_ticks[m_nNext++];
+    const int n = std::min<int>(max, int(tick.size()));
+    std::memcpy(data, tick.data(), size_t(n));
+    return n;
+}

@@ -1,0 +1,288 @@
+// velmora-cli receive / replay: one reception session from a serial port (or from a capture of
+// one), written out as a record file.
+
+#include "acquisition/port_links.h"
+#include "acquisition/qt_tick_source.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "config/ini.h"
+#include "config/view_settings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const char kReceiveUsage[] =
+    "usage: velmora-cli receive [--com N | --device PATH] [--timeout SEC] [--capture FILE]\n"
+    "                           [--config INI] --out FILE.dat\n"
+    "\n"
+    "Receives one record from the cardiograph: wakes the link, shows the progress on stderr and\n"
+    "writes the record when all 4096 points are in. Ctrl+C stops the reception and writes what\n"
+    "was received, stamped with the stop time, as the window program's stop command does.\n"
+    "\n"
+    "  --com N        port COM<N> (default: the port of the settings file)\n"
+    "  --device PATH  a device path instead of a COM number\n"
+    "  --timeout SEC  give up after SEC seconds, exit code 3 (default 120)\n"
+    "  --capture FILE keep what each tick read, for 'velmora-cli replay'\n"
+    "  --config INI   the settings file to use\n"
+    "  --out FILE     the record file: .dat (the 112552-byte record block)\n"
+    "\n"
+    "exit codes: 0 record written, 1 bad usage, 2 port or file failure, 3 time-out\n";
+
+const char kReplayUsage[] =
+    "usage: velmora-cli replay CAPTURE --out FILE.dat\n"
+    "\n"
+    "Runs a reception session over a capture made with 'receive --capture', tick by tick, and\n"
+    "writes the record it gives. A capture that ends before the record is complete is finished\n"
+    "as a stop command would finish it.\n";
+
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    g_bInterrupted = 1;
+}
+
+void Message(const char* command, const std::string& text) {
+    std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
+}
+
+// The output file types; .dat is the record block as it stands.
+bool CheckOutput(const char* command, const QString& out) {
+    if (out.isEmpty()) {
+        Message(command, "--out FILE is required");
+        return false;
+    }
+    if (!out.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive)) {
+        Message(command, "unsupported output type '" + out.toStdString() +
+                             "': use a .dat file (the record block)");
+        return false;
+    }
+    return true;
+}
+
+bool OutputFolderWritable(const QString& out) {
+    const QString dir = QFileInfo(out).absolutePath();
+    return ::access(QFile::encodeName(dir).constData(), W_OK) == 0;
+}
+
+// Writes the record block whole or not at all.
+bool WriteRecord(const char* command, const CSessionState& session, const QString& out) {
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(session.m_pRecord.get()), sizeof(ECG_RECORD)) !=
+            qint64(sizeof(ECG_RECORD)) ||
+        !file.commit()) {
+        Message(command, "cannot write " + out.toStdString() + ": " + file.errorString().toStdString());
+        return false;
+    }
+    std::fprintf(stderr, "velmora-cli %s: record %s written to %s\n", command,
+                 session.m_pRecord->date, out.toLocal8Bit().constData());
+    return true;
+}
+
+// Progress on stderr: one rewritten line on a terminal, a line per tenth otherwise.
+class CProgressDisplay : public IDisplaySink {
+public:
+    CProgressDisplay() : m_bTty(::isatty(2)) {}
+    void Attach(const CSessionState& s) { m_pS = &s; }
+    void DrawReceivingProgress() override { Show(); }
+    void DrawMonitoringCurves() override { Show(); }
+    void DrawIDS(int) override { Show(); }
+    void ReportPortFailure(const char* text) override { m_strFailure = text; }
+    void Finish() {
+        if (m_bTty && m_bShown)
+            std::fputc('\n', stderr);
+        m_bShown = false;
+    }
+    std::string m_strFailure;
+
+private:
+    void Show() {
+        if (!m_pS)
+            return;
+        const CSessionState& s = *m_pS;
+        const char* state = s.m_bRecordDone   ? "complete"
+                            : !s.m_bConnected ? "link down"
+                            : s.m_nReceived ? "receiving"
+                            : s.m_bMonitoring ? "live"
+                                                : "connected";
+        const int tenths = s.m_nReceived * 10 / kPoints;
+        if (!m_bTty && state == m_pLastState && tenths == m_nLastTenths)
+            return;
+        m_pLastState = state;
+        m_nLastTenths = tenths;
+        char bar[41];
+        const int filled = s.m_nReceived * 40 / kPoints;
+        for (int i = 0; i < 40; ++i)
+            bar[i] = i < filled ? '#' : '.';
+        bar[40] = 0;
+        std::fprintf(stderr, "%s%-9s [%s] %4d/%d points%s", m_bTty ? "\r" : "", state, bar,
+                     s.m_nReceived, kPoints, m_bTty ? "" : "\n");
+        std::fflush(stderr);
+        m_bShown = true;
+    }
+    const CSessionState* m_pS = nullptr;
+    bool m_bTty;
+    bool m_bShown = false;
+    const char* m_pLastState = nullptr;
+    int m_nLastTenths = -1;
+};
+
+class CManualTicks : public ITickSource {
+public:
+    int StartTimer(int) override { return kTimerId; }
+    void StopTimer() override {}
+};
+
+} // namespace
+
+int RunReceive(const QStringList& args) {
+    const char* cmd = "receive";
+    COptions opts({"com", "device", "timeout", "capture", "out", "config"}, {"help"});
+    QString error;
+    if (!opts.Parse(args, &error) || !opts.Positional().isEmpty()) {
+        Message(cmd, error.isEmpty() ? "unexpected argument " + opts.Positional().first().toStdString()
+                                     : error.toStdString());
+        std::fputs(kReceiveUsage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(kReceiveUsage, stdout);
+        return 0;
+    }
+    const QString out = opts.Value("out");
+    if (!CheckOutput(cmd, out))
+        return 1;
+    if (opts.Has("com") && opts.Has("device")) {
+        Message(cmd, "give either --com or --device, not both");
+        return 1;
+    }
+    if (opts.Has("config"))
+        SetIniFileOverride(opts.Value("config"));
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    int nCom = settings.m_nCom;
+    double timeout = 120;
+    if ((opts.Has("com") && !opts.Int("com", 1, 255, &nCom, &error)) ||
+        (opts.Has("timeout") && !opts.Double("timeout", 0.1, 86400, &timeout, &error))) {
+        Message(cmd, error.toStdString());
+        return 1;
+    }
+    if (!OutputFolderWritable(out)) {
+        Message(cmd, "cannot write " + out.toStdString() + ": its folder is not writable");
+        return 2;
+    }
+
+    CSerialPortLink serial(opts.Value("device").toStdString());
+    CCaptureLink capture(serial);
+    ISerialLink* link = &serial;
+    if (opts.Has("capture")) {
+        std::string why;
+        if (!capture.Create(opts.Value("capture").toStdString(), &why)) {
+            Message(cmd, "cannot create the capture " + why);
+            return 2;
+        }
+        link = &capture;
+    }
+
+    CAcquisitionSession* pSession = nullptr;
+    CQtTickSource ticks([&](int id) { pSession->OnTimer(id); });
+    CProgressDisplay display;
+    CAcquisitionSession real(*link, ticks, display);
+    pSession = &real;
+    display.Attach(real);
+    real.m_nCom = nCom;
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    real.OnEkard();
+    if (real.m_nTimer == 0) {
+        Message(cmd, "cannot open the port " + display.m_strFailure);
+        return 2;
+    }
+    std::fprintf(stderr, "velmora-cli receive: listening on %s\n",
+                 opts.Has("device") ? opts.Value("device").toLocal8Bit().constData()
+                                    : ("COM" + std::to_string(nCom)).c_str());
+
+    int code = -1;
+    QTimer watch; // finishes the program on completion, port failure, Ctrl+C or time-out
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (code >= 0)
+            return;
+        if (g_bInterrupted && real.m_bSessionOn) {
+            real.OnEkard(); // the stop command: finish and stamp with the local time
+            display.Finish();
+            code = WriteRecord(cmd, real, out) ? 0 : 2;
+        } else if (!real.m_bSessionOn && real.m_bLoaded) {
+            display.Finish();
+            code = WriteRecord(cmd, real, out) ? 0 : 2;
+        } else if (real.m_bSessionOn && real.m_nTimer == 0) {
+            display.Finish();
+            Message(cmd, "the port failed after a link loss: " + display.m_strFailure);
+            code = 2;
+        } else if (clock.elapsed() > qint64(timeout * 1000)) {
+            display.Finish();
+            Message(cmd, "no complete record within " + std::to_string(int(timeout)) + " s");
+            code = 3;
+        }
+        if (code >= 0)
+            QCoreApplication::exit(code);
+    });
+    watch.start(20);
+    QCoreApplication::exec();
+    if (opts.Has("capture") && !capture.Ok()) {
+        Message(cmd, "the capture could not be written completely");
+        if (code == 0)
+            code = 2;
+    }
+    return code < 0 ? 2 : code;
+}
+
+int RunReplay(const QStringList& args) {
+    const char* cmd = "replay";
+    COptions opts({"out"}, {"help"});
+    QString error;
+    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
+        Message(cmd, error.isEmpty() ? "give one capture file" : error.toStdString());
+        std::fputs(kReplayUsage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(kReplayUsage, stdout);
+        return 0;
+    }
+    if (opts.Positional().isEmpty()) {
+        Message(cmd, "give the capture file");
+        return 1;
+    }
+    const QString out = opts.Value("out");
+    if (!CheckOutput(cmd, out))
+        return 1;
+    CReplayLink replay;
+    std::string why;
+    if (!replay.Load(opts.Positional().first().toStdString(), &why)) {
+        Message(cmd, "bad capture " + why);
+        return 2;
+    }
+    CManualTicks ticks;
+    IDisplaySink none;
+    CAcquisitionSession session(replay, ticks, none);
+    session.OnEkard();
+    while (session.m_bSessionOn && !replay.AtEnd())
+        session.OnTimer(kTimerId);
+    if (session.m_bSessionOn) {
+        Message(cmd, "the capture ends before the record is complete: finished as a stop");
+        session.OnEkard();
+    }
+    return WriteRecord(cmd, session, out) ? 0 : 2;
+}

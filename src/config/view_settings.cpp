@@ -1,0 +1,34 @@
+#include "config/view_settings.h"
+
+#include "config/ini.h"
+
+bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
+    CIni ini(QString(), QStringLiteral("settings"), 1);
+    bool ok = true;
+    // Keep going after a failed key so that the others are still stored; report the first.
+    auto note = [&](bool done) {
+        if (!done && ok && pError)
+            *pError = ini.LastError();
+        ok = ok && done;
+    };
+    auto flag = [&](bool& b, const char* key) {
+        int n = b;
+        note(ini.SerGetInt(bLoad, n, QLatin1String(key), QString(), n));
+        b = n != 0;
+    };
+
+    note(ini.SerGetInt(bLoad, m_nCom, QStringLiteral("m_nCom"), QString(), m_nCom));
+    note(ini.SerGetString(bLoad, m_attrOrg, QStringLiteral("m_attrOrg"), QString(), m_attrOrg));
+    ini.SetSection(QStringLiteral("Mail"));
+    flag(m_bSMTPEnabled, "SMTPEnabled");
+    note(ini.SerGet(bLoad, m_szMailHostName, QStringLiteral("m_szMailHostName"), QString(),
+                    m_szMailHostName));
+    note(ini.SerGet(bLoad, m_szMailLogin, QStringLiteral("m_szMailLogin"), QString(),
+                    m_szMailLogin));
+    note(ini.SerGet(bLoad, m_szMailPassword, QStringLiteral("m_szMailPassword"), QString(),
+                    m_szMailPassword));
+    note(ini.SerGet(bLoad, m_nMailSMTPPort, QStringLiteral("m_nMailSMTPPort"), QString(),
+                    m_nMailSMTPPort));
+    flag(m_bMailUseSSL, "MailUseSSL");
+    return ok;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The settings a record window works with, named after their keys in the settings file. The
+// session, the command-line program and the record window's view share this one list of keys.
+
+#include <QString>
+
+struct CViewSettings {
+    int m_nCom = 1;              // COM port number that reception opens
+    QString m_attrOrg;           // organisation attributes; the sender name of e-mails
+    bool m_bSMTPEnabled = false; // send over SMTP rather than through the mail client
+    QString m_szMailHostName;
+    QString m_szMailLogin; // SMTP user name and sender address
+    QString m_szMailPassword;
+    int m_nMailSMTPPort = 25;
+    bool m_bMailUseSSL = false;
+
+    // bLoad true loads every key of the settings file into the members (a missing key keeps
+    // the member's value); false stores every member, changed or not. Storing returns false
+    // when a key could not be written or a text had characters Windows-1251 lacks, with the
+    // first reason in *pError; loading always succeeds.
+    bool UpdateIni(bool bLoad, QString* pError = nullptr);
+};
