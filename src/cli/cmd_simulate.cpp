@@ -1,2 +1,236 @@
+// velmora-cli simulate: a simulated cardiograph on a pseudo-terminal, registered in the COM map
+// so that the program (or `velmora-cli` itself) can receive from it by number.
+
+#include "acquisition/com_map.h"
+#include "acquisition/pty_simulator.h"
 #include "cli/commands.h"
-int RunSimulate(const QStringList&) { return 1; } // (being written)
+#include "platform/error_text.h"
+#include "platform/systemtime.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <map>
+
+namespace {
+
+const char kUsage[] =
+    "usage: velmora-cli simulate [--com N] [options]\n"
+    "\n"
+    "Runs a simulated cardiograph on a pseudo-terminal, registers it as COM<N> (the lowest free\n"
+    "number without --com) and prints \"COM<N> <device path>\". Runs until interrupted or\n"
+    "--duration; SIGUSR1 makes the device send its stored record at once.\n"
+    "\n"
+    "options:\n"
+    "  --com N                register the port as COM<N>\n"
+    "  --heart-rate BPM       heart rate, 30-240 (72)\n"
+    "  --lead-system 1|2|3    lead system register (1)\n"
+    "  --sensitivity I        sensitivity register, 0-255 (2; 0-3 mean 2, 5, 10, 20 mm/mV)\n"
+    "  --speed CODE           speed register, 0-255 (2)\n"
+    "  --filter CODE          filter register, 0-3 (3)\n"
+    "  --serial N             device serial number (1234567)\n"
+    "  --serial-prefix N      serial prefix, 0-255 (7)\n"
+    "  --record-number N      record number (1)\n"
+    "  --device-time T        device clock at start, \"yyyy-MM-dd hh:mm\" (local time)\n"
+    "  --record-after SEC     live seconds before each record; negative: only on SIGUSR1 (5)\n"
+    "  --old-format           mark frames 0x7E 0x81 0x36 instead of 0x7E 0x82 0x37\n"
+    "  --checksum-errors P    probability of a frame with a wrong checksum, 0-0.9\n"
+    "  --drop-bytes P         probability that a byte is lost, 0-0.1\n"
+    "  --repeat-points P      probability that a record point is repeated with stale values, 0-1\n"
+    "  --disconnect-after SEC send DISCONNECT and drop the link once, after SEC seconds\n"
+    "  --silence-after SEC    fall silent after SEC seconds\n"
+    "  --silence-for SEC      length of the silence (default: for good)\n"
+    "  --no-wakeup            stream at once, without waiting for \"BTConnect\"\n"
+    "  --seed N               seed of the signal and the faults (1)\n"
+    "  --duration SEC         stop after SEC seconds\n";
+
+std::atomic<bool> g_bStop{false};
+CPtySimulator* g_pSimulator = nullptr;
+
+extern "C" void OnStopSignal(int) {
+    g_bStop.store(true);
+}
+
+extern "C" void OnRecordSignal(int) {
+    if (g_pSimulator)
+        g_pSimulator->RequestRecord();
+}
+
+void InstallHandler(int sig, void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sigaction(sig, &sa, nullptr);
+}
+
+int Fail(const QString& message) {
+    std::fprintf(stderr, "velmora-cli simulate: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+void Print(const std::string& note) {
+    std::fprintf(stderr, "velmora-cli simulate: %s\n", note.c_str());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int RunSimulate(const QStringList& args) {
+    SimulatorOptions opt;
+    opt.stDevice = GetLocalTime();
+    int nCom = 0;
+    double dDuration = -1.0;
+
+    // Options that take a number: the range, its text and where the value goes.
+    struct Number {
+        double dMin, dMax;
+        bool bInteger;
+        const char* szRange;
+        std::function<void(double)> set;
+    };
+    constexpr double kAny = std::numeric_limits<double>::max();
+    constexpr double kU32 = 4294967295.0;
+    const std::map<QString, Number> numbers = {
+        {"--com", {1, 255, true, "1 to 255", [&](double v) { nCom = int(v); }}},
+        {"--heart-rate", {30, 240, true, "30 to 240", [&](double v) { opt.nHeartRate = int(v); }}},
+        {"--lead-system", {1, 3, true, "1, 2 or 3", [&](double v) { opt.nLeadSystem = int(v); }}},
+        {"--sensitivity",
+         {0, 255, true, "0 to 255", [&](double v) { opt.nSensitivityIndex = int(v); }}},
+        {"--speed", {0, 255, true, "0 to 255", [&](double v) { opt.nSpeedCode = int(v); }}},
+        {"--filter", {0, 3, true, "0 to 3", [&](double v) { opt.nFilter = int(v); }}},
+        {"--serial",
+         {0, kU32, true, "0 to 4294967295", [&](double v) { opt.nSerial = uint32_t(v); }}},
+        {"--serial-prefix",
+         {0, 255, true, "0 to 255", [&](double v) { opt.nSerialPrefix = uint8_t(v); }}},
+        {"--record-number",
+         {0, kU32, true, "0 to 4294967295", [&](double v) { opt.nRecordNo = uint32_t(v); }}},
+        {"--record-after",
+         {-kAny, kAny, false, "a number", [&](double v) { opt.dRecordAfter = v; }}},
+        {"--checksum-errors",
+         {0, 0.9, false, "0 to 0.9", [&](double v) { opt.dChecksumErrors = v; }}},
+        {"--drop-bytes", {0, 0.1, false, "0 to 0.1", [&](double v) { opt.dDropBytes = v; }}},
+        {"--repeat-points", {0, 1, false, "0 to 1", [&](double v) { opt.dRepeatPoints = v; }}},
+        {"--disconnect-after",
+         {0, kAny, false, "0 or more", [&](double v) { opt.dDisconnectAfter = v; }}},
+        {"--silence-after",
+         {0, kAny, false, "0 or more", [&](double v) { opt.dSilenceAfter = v; }}},
+        {"--silence-for", {0, kAny, false, "0 or more", [&](double v) { opt.dSilenceFor = v; }}},
+        {"--seed",
+         {0, 9007199254740992.0, true, "0 or more", [&](double v) { opt.nSeed = uint64_t(v); }}},
+        {"--duration", {0, kAny, false, "0 or more", [&](double v) { dDuration = v; }}},
+    };
+
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == QLatin1String("--old-format")) {
+            opt.bNewFormat = false;
+            continue;
+        }
+        if (a == QLatin1String("--no-wakeup")) {
+            opt.bWakeupRequired = false;
+            continue;
+        }
+        if (a == QLatin1String("--device-time")) {
+            if (i + 1 >= args.size())
+                return Fail(QStringLiteral("--device-time needs a value"));
+            const QDateTime t =
+                QDateTime::fromString(args[++i], QStringLiteral("yyyy-MM-dd hh:mm"));
+            if (!t.isValid() || t.date().year() < 2000 || t.date().year() > 2255)
+                return Fail(QStringLiteral("--device-time: '%1' is not a time "
+                                           "\"yyyy-MM-dd hh:mm\" between 2000 and 2255")
+                                .arg(args[i]));
+            opt.stDevice = SYSTEMTIME{uint16_t(t.date().year()),
+                                      uint16_t(t.date().month()),
+                                      uint16_t(t.date().dayOfWeek() % 7),
+                                      uint16_t(t.date().day()),
+                                      uint16_t(t.time().hour()),
+                                      uint16_t(t.time().minute()),
+                                      0,
+                                      0};
+            continue;
+        }
+        const auto it = numbers.find(a);
+        if (it == numbers.end())
+            return Fail(QStringLiteral("unknown option '%1' (see --help)").arg(a));
+        if (i + 1 >= args.size())
+            return Fail(QStringLiteral("%1 needs a value").arg(a));
+        const Number& number = it->second;
+        const QString text = args[++i];
+        bool ok = false;
+        const double v = number.bInteger ? double(text.toLongLong(&ok)) : text.toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return Fail(QStringLiteral("%1: '%2' is not a%3 number")
+                            .arg(a, text, number.bInteger ? QStringLiteral(" whole") : QString()));
+        if (v < number.dMin || v > number.dMax)
+            return Fail(QStringLiteral("%1: %2 is out of range (%3)")
+                            .arg(a, text, QString::fromLatin1(number.szRange)));
+        number.set(v);
+    }
+
+    CPtySimulator sim(opt);
+    if (!sim.Open()) {
+        std::fprintf(stderr, "velmora-cli simulate: cannot create a pseudo-terminal: %s\n",
+                     ErrorText(sim.LastError()).c_str());
+        return 2;
+    }
+    const std::string path = sim.SlavePath();
+    CComMap map;
+    if (nCom > 0) {
+        if (!map.Register(nCom, path)) {
+            std::fprintf(stderr, "velmora-cli simulate: cannot register COM%d in the COM map\n",
+                         nCom);
+            return 2;
+        }
+    } else {
+        nCom = map.Assign(path);
+        if (nCom <= 0) {
+            std::fprintf(stderr, "velmora-cli simulate: cannot register %s in the COM map\n",
+                         path.c_str());
+            return 2;
+        }
+    }
+
+    g_pSimulator = &sim;
+    InstallHandler(SIGINT, OnStopSignal);
+    InstallHandler(SIGTERM, OnStopSignal);
+    InstallHandler(SIGUSR1, OnRecordSignal);
+
+    std::printf("COM%d %s\n", nCom, path.c_str());
+    std::fflush(stdout);
+    Print(QStringLiteral("%1 bpm, lead system %2, %3; %4")
+              .arg(opt.nHeartRate)
+              .arg(opt.nLeadSystem)
+              .arg(opt.bWakeupRequired ? QStringLiteral("waiting for BTConnect")
+                                       : QStringLiteral("streaming"))
+              .arg(opt.dRecordAfter >= 0
+                       ? QStringLiteral("a record every %1 s of live data").arg(opt.dRecordAfter)
+                       : QStringLiteral("a record on SIGUSR1"))
+              .toStdString());
+    sim.SetNoteSink(Print);
+
+    const bool bOk = sim.Run(g_bStop, dDuration);
+
+    InstallHandler(SIGUSR1, SIG_IGN);
+    g_pSimulator = nullptr;
+    // Leave the number alone if someone registered another device under it meanwhile.
+    if (map.DevicePath(nCom) == path)
+        map.Unregister(nCom);
+    Print("stopped; " + std::to_string(sim.BytesWritten()) + " bytes sent, " +
+          std::to_string(sim.BytesLost()) + " lost with nobody reading");
+    if (!bOk) {
+        std::fprintf(stderr, "velmora-cli simulate: the pseudo-terminal failed: %s\n",
+                     ErrorText(sim.LastError()).c_str());
+        return 2;
+    }
+    return 0;
+}
