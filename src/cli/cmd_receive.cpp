@@ -5,13 +5,13 @@
 #include "acquisition/qt_tick_source.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/record_output.h"
 #include "config/ini.h"
 #include "config/view_settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -22,7 +22,7 @@ namespace {
 
 const char kReceiveUsage[] =
     "usage: velmora-cli receive [--com N | --device PATH] [--timeout SEC] [--capture FILE]\n"
-    "                           [--config INI] --out FILE.dat\n"
+    "                           [--config INI] [--card CARD] --out FILE\n"
     "\n"
     "Receives one record from the cardiograph: wakes the link, shows the progress on stderr and\n"
     "writes the record when all 4096 points are in. Ctrl+C stops the reception and writes what\n"
@@ -33,16 +33,20 @@ const char kReceiveUsage[] =
     "  --timeout SEC  give up after SEC seconds, exit code 3 (default 120)\n"
     "  --capture FILE keep what each tick read, for 'velmora-cli replay'\n"
     "  --config INI   the settings file to use\n"
-    "  --out FILE     the record file: .dat (the 112552-byte record block)\n"
+    "  --card CARD    the patient card (a UTF-8 'key = value' file, see README.md); its texts\n"
+    "                 go into the record\n"
+    "  --out FILE     the record file, by its extension:\n"
+    "%s"
     "\n"
     "exit codes: 0 record written, 1 bad usage, 2 port or file failure, 3 time-out\n";
 
 const char kReplayUsage[] =
-    "usage: velmora-cli replay CAPTURE --out FILE.dat\n"
+    "usage: velmora-cli replay CAPTURE [--card CARD] --out FILE\n"
     "\n"
     "Runs a reception session over a capture made with 'receive --capture', tick by tick, and\n"
     "writes the record it gives. A capture that ends before the record is complete is finished\n"
-    "as a stop command would finish it.\n";
+    "as a stop command would finish it. --card and --out as for 'receive'; FILE is one of:\n"
+    "%s";
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
 
@@ -54,38 +58,9 @@ void Message(const char* command, const std::string& text) {
     std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
 }
 
-// The output file types; .dat is the record block as it stands.
-bool CheckOutput(const char* command, const QString& out) {
-    if (out.isEmpty()) {
-        Message(command, "--out FILE is required");
-        return false;
-    }
-    if (!out.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive)) {
-        Message(command, "unsupported output type '" + out.toStdString() +
-                             "': use a .dat file (the record block)");
-        return false;
-    }
-    return true;
-}
-
 bool OutputFolderWritable(const QString& out) {
     const QString dir = QFileInfo(out).absolutePath();
     return ::access(QFile::encodeName(dir).constData(), W_OK) == 0;
-}
-
-// Writes the record block whole or not at all.
-bool WriteRecord(const char* command, const CSessionState& session, const QString& out) {
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(session.m_pRecord.get()), sizeof(ECG_RECORD)) !=
-            qint64(sizeof(ECG_RECORD)) ||
-        !file.commit()) {
-        Message(command, "cannot write " + out.toStdString() + ": " + file.errorString().toStdString());
-        return false;
-    }
-    std::fprintf(stderr, "velmora-cli %s: record %s written to %s\n", command,
-                 session.m_pRecord->date, out.toLocal8Bit().constData());
-    return true;
 }
 
 // Progress on stderr: one rewritten line on a terminal, a line per tenth otherwise.
@@ -146,21 +121,22 @@ public:
 
 int RunReceive(const QStringList& args) {
     const char* cmd = "receive";
-    COptions opts({"com", "device", "timeout", "capture", "out", "config"}, {"help"});
+    COptions opts({"com", "device", "timeout", "capture", "out", "config", "card"}, {"help"});
     QString error;
     if (!opts.Parse(args, &error) || !opts.Positional().isEmpty()) {
         Message(cmd, error.isEmpty() ? "unexpected argument " + opts.Positional().first().toStdString()
                                      : error.toStdString());
-        std::fputs(kReceiveUsage, stderr);
+        std::fprintf(stderr, kReceiveUsage, RecordOutputTypesHelp());
         return 1;
     }
     if (opts.Has("help")) {
-        std::fputs(kReceiveUsage, stdout);
+        std::printf(kReceiveUsage, RecordOutputTypesHelp());
         return 0;
     }
     const QString out = opts.Value("out");
-    if (!CheckOutput(cmd, out))
-        return 1;
+    CRecordOutput output; // checked before the reception: no record is lost to a bad card
+    if (const int code = PrepareRecordOutput(cmd, out, opts.Value("card"), &output))
+        return code;
     if (opts.Has("com") && opts.Has("device")) {
         Message(cmd, "give either --com or --device, not both");
         return 1;
@@ -222,10 +198,10 @@ int RunReceive(const QStringList& args) {
         if (g_bInterrupted && real.m_bSessionOn) {
             real.OnEkard(); // the stop command: finish and stamp with the local time
             display.Finish();
-            code = WriteRecord(cmd, real, out) ? 0 : 2;
+            code = SaveRecordOutput(cmd, output, *real.m_pRecord) ? 0 : 2;
         } else if (!real.m_bSessionOn && real.m_bLoaded) {
             display.Finish();
-            code = WriteRecord(cmd, real, out) ? 0 : 2;
+            code = SaveRecordOutput(cmd, output, *real.m_pRecord) ? 0 : 2;
         } else if (real.m_bSessionOn && real.m_nTimer == 0) {
             display.Finish();
             Message(cmd, "the port failed after a link loss: " + display.m_strFailure);
@@ -250,24 +226,24 @@ int RunReceive(const QStringList& args) {
 
 int RunReplay(const QStringList& args) {
     const char* cmd = "replay";
-    COptions opts({"out"}, {"help"});
+    COptions opts({"out", "card"}, {"help"});
     QString error;
     if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
         Message(cmd, error.isEmpty() ? "give one capture file" : error.toStdString());
-        std::fputs(kReplayUsage, stderr);
+        std::fprintf(stderr, kReplayUsage, RecordOutputTypesHelp());
         return 1;
     }
     if (opts.Has("help")) {
-        std::fputs(kReplayUsage, stdout);
+        std::printf(kReplayUsage, RecordOutputTypesHelp());
         return 0;
     }
     if (opts.Positional().isEmpty()) {
         Message(cmd, "give the capture file");
         return 1;
     }
-    const QString out = opts.Value("out");
-    if (!CheckOutput(cmd, out))
-        return 1;
+    CRecordOutput output;
+    if (const int code = PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output))
+        return code;
     CReplayLink replay;
     std::string why;
     if (!replay.Load(opts.Positional().first().toStdString(), &why)) {
@@ -284,5 +260,5 @@ int RunReplay(const QStringList& args) {
         Message(cmd, "the capture ends before the record is complete: finished as a stop");
         session.OnEkard();
     }
-    return WriteRecord(cmd, session, out) ? 0 : 2;
+    return SaveRecordOutput(cmd, output, *session.m_pRecord) ? 0 : 2;
 }

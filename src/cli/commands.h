@@ -8,3 +8,6 @@ int RunSimulate(const QStringList& args);
 int RunReceive(const QStringList& args);
 int RunReplay(const QStringList& args);
 int RunPorts(const QStringList& args);
+int RunRender(const QStringList& args);
+int RunExport(const QStringList& args);
+int RunSend(const QStringList& args);

@@ -20,6 +20,9 @@ const Command kCommands[] = {
      "receive [--com N | --device PATH] --out FILE   receive one record from the cardiograph"},
     {"replay", RunReplay, "replay CAPTURE --out FILE   run a reception over a capture"},
     {"ports", RunPorts, "ports   list the COM numbers and serial devices"},
+    {"export", RunExport, "export RECORD.dat --card CARD --out FILE   save a record as .ecg or .scp"},
+    {"render", RunRender, "render RECORD.dat --out chart.png   draw a record's chart into an image"},
+    {"send", RunSend, "send RECORD.dat --card CARD --to ADDR   send a record by e-mail"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

@@ -1,0 +1,113 @@
+// Drawing costs of a record window at 1920 x 1080 with twelve leads: the chart pass into the
+// chart buffer (without showing it), one 40 ms live tick of 17 points, and the buffers rebuilt
+// on a size event. The chart pass is set against the least a drawing of the same curves can
+// cost: the same points as one drawPolyline per lane onto the same image.
+
+#include "display/chart_renderer.h"
+#include "display/monitor_renderer.h"
+#include "record/session_state.h"
+
+#include <QGuiApplication>
+#include <QPolygon>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr double kPxPerCm = 37.8;
+
+// A rough ECG: a slow wave with a sharp complex every 0.8 s, different per lane.
+int Ecg(int point, int lane) {
+    const double t = point / kPointsPerSecond;
+    const double beat = std::fmod(t, 0.8);
+    const double qrs = std::exp(-std::pow((beat - 0.3) / 0.012, 2)) * 600;
+    const double wave = std::sin(2 * M_PI * (t + lane * 0.05)) * 60;
+    return int((lane % 3 == 2 ? -qrs : qrs) + wave);
+}
+
+struct Window {
+    CChartView view;
+    QImage grid, chart;
+    CChartStyle style;
+    CSessionState s;
+    Window() {
+        FirstRun(view, kPxPerCm, kPxPerCm);
+        RebuildBuffers(view, kWidth, kHeight, grid, chart, style);
+        for (int p = 0; p < kPoints; ++p)
+            for (int k = 0; k < kLeads; ++k)
+                Sample(s.m_pCurves, p, k) = int16_t(Ecg(p, k));
+    }
+};
+
+void BM_ChartPass(benchmark::State& state) {
+    Window w;
+    w.s.m_pShowCurves = w.s.m_pCurves;
+    SYSTEMTIME t;
+    t.wYear = 2024;
+    t.wMonth = 3;
+    t.wDay = 1;
+    t.wHour = 9;
+    w.s.m_Time.Initialize(t);
+    for (auto _ : state) {
+        QPainter p(&w.chart);
+        DrawCurves(p, w.grid, w.view, w.s, w.style);
+    }
+}
+BENCHMARK(BM_ChartPass)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+void BM_ChartPolylineBaseline(benchmark::State& state) {
+    Window w;
+    const int x0 = LeftMargin(kWidth);
+    const int n = ChartPointCount(kWidth - x0, w.view.m_dStepX);
+    std::vector<QPolygon> lanes(kLeads);
+    for (int k = 0; k < kLeads; ++k)
+        for (int i = 0; i < n; ++i)
+            lanes[size_t(k)] << QPoint(ChartPointX(i, w.view.m_dStepX, x0),
+                                       ChartPointY(LaneBaseline(k, kLeads, kHeight),
+                                                   Sample(w.s.m_pCurves, i, k), ScaleY(kPxPerCm)));
+    for (auto _ : state) {
+        QPainter p(&w.chart);
+        p.setPen(w.style.m_hCurvePen);
+        for (const QPolygon& lane : lanes)
+            p.drawPolyline(lane);
+    }
+}
+BENCHMARK(BM_ChartPolylineBaseline)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+void BM_LiveTick17Points(benchmark::State& state) {
+    Window w;
+    w.s.m_bLiveView = 1;
+    w.s.m_bMonitorCleared = 1;
+    for (auto _ : state) {
+        w.s.m_nRingPosPrev = w.s.m_nRingPos;
+        w.s.m_nNewPoints = 17;
+        w.s.m_nRingPos = (w.s.m_nRingPos + 17) % kPoints;
+        QPainter p(&w.chart);
+        DrawMonitoringCurves(p, w.grid, w.view, w.s, w.style);
+    }
+}
+BENCHMARK(BM_LiveTick17Points)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+void BM_ResizeRebuild(benchmark::State& state) {
+    Window w;
+    int grow = 0;
+    for (auto _ : state) {
+        grow = 1 - grow; // a new size every time, as dragging a window edge gives
+        RebuildBuffers(w.view, kWidth - grow, kHeight, w.grid, w.chart, w.style);
+    }
+}
+BENCHMARK(BM_ResizeRebuild)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,23 @@
+#include "app/about_dlg.h"
+
+#include "widgets/toolbar_pictures.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About velmora"));
+    auto* grid = new QGridLayout(this);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QPixmap::fromImage(MakeToolbarStrip().copy(32, 0, 32, 32)));
+    grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(new QLabel(QStringLiteral("velmora, Version 1.2"), this), 0, 1);
+    grid->addWidget(
+        new QLabel(QStringLiteral("Программа приема и передачи ЭКГ портативного кардиографа"), this),
+        1, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    grid->addWidget(buttons, 2, 0, 1, 2);
+}

@@ -1,0 +1,9 @@
+#pragma once
+// The about box: icon, name and version, one line about the program, OK.
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

@@ -1,0 +1,44 @@
+#include "app/child_frame.h"
+
+#include "widgets/child_view.h"
+
+#include "widgets/toolbar_pictures.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The view is built first: it allocates the record, reads the settings, resets the session.
+    m_wndView = new CChildView(this);
+    m_wndView->setWindowTitle(QStringLiteral("новая кардиограмма"));
+    setWidget(m_wndView);
+    setWindowIcon(QIcon(QPixmap::fromImage(MakeToolbarStrip().copy(0, 0, 32, 32))));
+    setWindowTitle(QString()); // the first line of the record window strings: empty
+    connect(m_wndView, &CChildView::RecordTitleChanged, this, [this](const QString& title) {
+        m_strRecordTitle = title;
+        setWindowTitle(title);
+    });
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates, Qt::WindowStates now) {
+                if (now & Qt::WindowActive)
+                    OnSetFocus();
+            });
+}
+
+CChildFrame::~CChildFrame() = default;
+
+void CChildFrame::focusInEvent(QFocusEvent* e) {
+    QMdiSubWindow::focusInEvent(e);
+    OnSetFocus();
+}
+
+void CChildFrame::OnSetFocus() {
+    if (!m_strRecordTitle.isEmpty())
+        setWindowTitle(m_strRecordTitle);
+    m_wndView->setFocus();
+}
+
+void CChildFrame::OnFileClose() {
+    close(); // destroys the frame and its view; the view closes an open port
+}

@@ -1,0 +1,109 @@
+#include "app/command_table.h"
+
+namespace {
+
+using A = CommandAction;
+using R = EnableRule;
+
+const char* const kFile = "&Файл";
+const char* const kEdit = "&Редактирование";
+const char* const kData = "Данные";
+const char* const kView = "&Вид";
+const char* const kWindows = "&Окна";
+const char* const kHelp = "&Помощь";
+
+} // namespace
+
+const std::vector<CommandInfo>& CommandTable() {
+    static const std::vector<CommandInfo> table = {
+        {ID_FILE_NEW, kFile, "&Новый\tCtrl+N", {"Ctrl+N", nullptr}, 1, A::FileNew,
+         "Создать новый документ\nНовый", R::Always, false},
+        {ID_FILE_CLOSE, kFile, "&Закрыть", {nullptr, nullptr}, 0, A::FileClose,
+         "Закрыть активный документ\nЗакрыть", R::NeedsWindow, true},
+        {ID_APP_EXIT, kFile, "&Выход", {nullptr, nullptr}, 0, A::AppExit,
+         "Выйти из приложения\nВыход", R::Always, false},
+        {57643, kEdit, "&Undo\tCtrl+Z", {"Ctrl+Z", "Alt+Backspace"}, 0, A::None,
+         "Undo the last action\nUndo", R::Never, true},
+        {57635, kEdit, "Cu&t\tCtrl+X", {"Ctrl+X", "Shift+Del"}, 0, A::None,
+         "Cut the selection and put it on the Clipboard\nCut", R::Never, false},
+        {57634, kEdit, "&Copy\tCtrl+C", {"Ctrl+C", "Ctrl+Ins"}, 0, A::None,
+         "Copy the selection and put it on the Clipboard\nCopy", R::Never, false},
+        {57637, kEdit, "&Paste\tCtrl+V", {"Ctrl+V", "Shift+Ins"}, 0, A::None,
+         "Insert Clipboard contents\nPaste", R::Never, false},
+        {ID_CONFIG, kEdit, "&Настройки", {nullptr, nullptr}, 8, A::Config,
+         "Настроить параметры документа\nНастройка", R::NotSending, false},
+        {ID_EKARD, kData, "Прием данных от кардиографа", {"Ctrl+Return", "Ctrl+Enter"}, 2,
+         A::Ekard,
+         "Начать или закончить прием данных от кардиографа\nПередача данных от кардиографа",
+         R::NotSending, false},
+        {ID_DEFINE_CURVES, kData, "Редактировать описание", {nullptr, nullptr}, 3,
+         A::DefineCurves, "Допавить или изменить описание к записи\nОписание", R::NotSending,
+         false},
+        {ID_EXPORT, kData, "Сохранить в файл", {nullptr, nullptr}, 4, A::Export,
+         "Сохранить запись на диске\nСохранить", R::Loaded, false},
+        {ID_SEND_EMAIL, kData, "Отправить по E-Mail", {nullptr, nullptr}, 5, A::SendEmail,
+         "Отправить запись в электронном письме\nОтправить", R::LoadedNotSending, true},
+        {ID_EXPORT_SCP, kData, "Сохранить в SCP файл", {nullptr, nullptr}, 6, A::ExportScp,
+         "Сохранить файл SCP на диске\nСохранить", R::Loaded, false},
+        {ID_SEND_EMAIL_SCP, kData, "Отправить SCP по E-Mail", {nullptr, nullptr}, 7,
+         A::SendEmailScp, "Отправить файл SCP в электронном письме\nОтправить",
+         R::LoadedNotSending, false},
+        {ID_VIEW_TOOLBAR, kView, "&Панель инструментов", {nullptr, nullptr}, 0, A::ToggleToolBar,
+         "Показать или спрятать панель инструментов\nПереключить панель инструментов", R::Never,
+         false},
+        {ID_VIEW_STATUS_BAR, kView, "&Статусная строка", {nullptr, nullptr}, 0,
+         A::ToggleStatusBar,
+         "Показать или спрятать статусную строку\nПереключить статусную строку", R::Always,
+         false},
+        {ID_WINDOW_CASCADE, kWindows, "&Каскадом", {nullptr, nullptr}, 0, A::Cascade,
+         "Выстроить окна каскадом\nКаскадом", R::NeedsWindow, false},
+        {ID_WINDOW_TILE_HORZ, kWindows, "&Замостить", {nullptr, nullptr}, 0, A::Tile,
+         "Замостить окно горизонтально\nЗамостить", R::NeedsWindow, false},
+        {ID_WINDOW_ARRANGE, kWindows, "&Выстроить", {nullptr, nullptr}, 0, A::Arrange,
+         "Выстроить Значки внизу окна\nВыстроить значки", R::NeedsWindow, false},
+        {ID_APP_ABOUT, kHelp, "&О программе...", {nullptr, nullptr}, 9, A::About,
+         "Информация о программе. Версия. Копирайты\nО программе...", R::Always, false},
+        {57680, nullptr, nullptr, {"F6", nullptr}, 0, A::NextPane,
+         "Switch to the next window pane\nNext Pane", R::Always, false},
+        {57681, nullptr, nullptr, {"Shift+F6", nullptr}, 0, A::PrevPane,
+         "Switch back to the previous window pane\nPrevious Pane", R::Always, false},
+    };
+    return table;
+}
+
+const CommandInfo* FindCommand(int id) {
+    for (const CommandInfo& c : CommandTable())
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+const std::vector<const char*>& MenuPopups() {
+    static const std::vector<const char*> popups = {kFile, kEdit, kData, kView, kWindows, kHelp};
+    return popups;
+}
+
+const std::vector<int>& ToolbarLayout() {
+    static const std::vector<int> layout = {
+        ID_FILE_NEW,      0, ID_EKARD,      ID_DEFINE_CURVES, 0, ID_EXPORT, ID_SEND_EMAIL,
+        ID_EXPORT_SCP, ID_SEND_EMAIL_SCP, 0, ID_CONFIG, ID_APP_ABOUT};
+    return layout;
+}
+
+bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx) {
+    switch (c.rule) {
+    case EnableRule::Always:
+        return true;
+    case EnableRule::Never:
+        return false;
+    case EnableRule::NeedsWindow:
+        return ctx.hasWindow;
+    case EnableRule::NotSending:
+        return ctx.hasWindow && !ctx.sending;
+    case EnableRule::Loaded:
+        return ctx.hasWindow && ctx.loaded;
+    case EnableRule::LoadedNotSending:
+        return ctx.hasWindow && ctx.loaded && !ctx.sending;
+    }
+    return false;
+}

@@ -1,0 +1,82 @@
+#pragma once
+// Every command of the program in one table: menu place and text, keys, toolbar place, prompt
+// and tooltip, what carries it out and when it is enabled. Menus, toolbar, shortcuts, status
+// prompts and command states are all built from this table.
+
+#include <vector>
+
+enum class CommandAction {
+    FileNew,
+    FileClose,
+    AppExit,
+    None, // greyed entries without a handler
+    Config,
+    Ekard,
+    DefineCurves,
+    Export,
+    SendEmail,
+    ExportScp,
+    SendEmailScp,
+    ToggleToolBar,
+    ToggleStatusBar,
+    Cascade,
+    Tile,
+    Arrange,
+    About,
+    NextPane,
+    PrevPane,
+};
+
+enum class EnableRule {
+    Always,
+    Never,           // greyed entries, and the toolbar toggle that finds no bar under its id
+    NeedsWindow,     // a record window is active
+    NotSending,      // a record window is active and no mail send runs in it
+    Loaded,          // ... and its record is loaded
+    LoadedNotSending // ... loaded and no mail send runs
+};
+
+struct CommandInfo {
+    int id;
+    const char* popup;    // menu popup, null for key-only commands
+    const char* menuText; // "&Новый\tCtrl+N"; the part after the tab names the keys
+    const char* keys[2];  // QKeySequence strings, null when none
+    int toolbar;          // place on the toolbar counted from 1, 0 when not on it
+    CommandAction action;
+    const char* prompt; // status prompt, "\n", tooltip
+    EnableRule rule;
+    bool separatorAfter; // a menu separator follows the entry
+};
+
+const std::vector<CommandInfo>& CommandTable();
+const CommandInfo* FindCommand(int id);
+
+// Menu popups in their order.
+const std::vector<const char*>& MenuPopups();
+// Toolbar layout: command ids in order, 0 for a separator.
+const std::vector<int>& ToolbarLayout();
+
+// The state the enable rules look at.
+struct CommandContext {
+    bool hasWindow = false;
+    bool loaded = false;
+    bool sending = false;
+};
+bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx);
+
+constexpr int ID_FILE_NEW = 57600;
+constexpr int ID_FILE_CLOSE = 57602;
+constexpr int ID_APP_EXIT = 57665;
+constexpr int ID_CONFIG = 32771;
+constexpr int ID_EKARD = 32772;
+constexpr int ID_EXPORT = 32775;
+constexpr int ID_SEND_EMAIL = 32776;
+constexpr int ID_DEFINE_CURVES = 32777;
+constexpr int ID_EXPORT_SCP = 32779;
+constexpr int ID_SEND_EMAIL_SCP = 32781;
+constexpr int ID_VIEW_TOOLBAR = 59392;
+constexpr int ID_VIEW_STATUS_BAR = 59393;
+constexpr int ID_WINDOW_CASCADE = 57650;
+constexpr int ID_WINDOW_TILE_HORZ = 57651;
+constexpr int ID_WINDOW_ARRANGE = 57649;
+constexpr int ID_APP_ABOUT = 57664;

@@ -1,0 +1,260 @@
+#include "app/main_frame.h"
+
+#include "app/about_dlg.h"
+#include "app/child_frame.h"
+#include "widgets/adv_toolbar.h"
+#include "widgets/child_view.h"
+#include "widgets/toolbar_pictures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+// The status-bar idle text.
+const char* const kReady = "Ready";
+
+QString MenuText(const CommandInfo& c) {
+    return QString::fromUtf8(c.menuText).section(QLatin1Char('\t'), 0, 0);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdi(new QMdiArea(this)) {
+    setWindowTitle(QStringLiteral("velmora"));
+    setWindowIcon(QIcon(QPixmap::fromImage(MakeToolbarStrip().copy(32, 0, 32, 32))));
+    m_pMdi->setViewMode(QMdiArea::SubWindowView);
+    setCentralWidget(m_pMdi);
+    connect(m_pMdi, &QMdiArea::subWindowActivated, this, [this] {
+        UpdateCommandStates();
+        UpdateCaption();
+    });
+}
+
+CMainFrame::~CMainFrame() {
+    // The record windows go before the actions their signals update.
+    for (QMdiSubWindow* w : m_pMdi->subWindowList()) {
+        w->disconnect(this);
+        if (auto* f = qobject_cast<CChildFrame*>(w))
+            f->View()->disconnect(this);
+    }
+    m_pMdi->disconnect(this);
+    delete m_pMdi;
+}
+
+bool CMainFrame::OnCreate() {
+    for (const CommandInfo& c : CommandTable()) {
+        auto* a = new QAction(this);
+        if (c.menuText)
+            a->setText(MenuText(c));
+        const QString prompt = QString::fromUtf8(c.prompt);
+        a->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
+        a->setToolTip(prompt.section(QLatin1Char('\n'), 1));
+        QList<QKeySequence> keys;
+        for (const char* k : c.keys)
+            if (k)
+                keys << QKeySequence(QString::fromLatin1(k));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        connect(a, &QAction::triggered, this, [this, &c] { Execute(c); });
+        addAction(a); // shortcuts of key-only commands work too
+        m_actions[c.id] = a;
+    }
+    Action(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    Action(ID_VIEW_STATUS_BAR)->setChecked(true);
+
+    BuildMenus();
+
+    m_wndToolBar = new CAdvToolBar(this);
+    m_wndToolBar->setObjectName(QStringLiteral("toolbar128"));
+    m_wndToolBar->setWindowTitle(QStringLiteral("velmora"));
+    std::vector<QAction*> buttons;
+    for (int id : ToolbarLayout())
+        buttons.push_back(id ? Action(id) : nullptr);
+    if (!m_wndToolBar->CreateAdvToolBar(MakeToolbarStrip(), buttons))
+        return false;
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    BuildStatusBar();
+    UpdateCommandStates();
+
+    // Command states follow the active window's flags, which change on timers and mail
+    // completions; a light periodic update keeps menu and toolbar current.
+    auto* idle = new QTimer(this);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    idle->start(100);
+    return true;
+}
+
+void CMainFrame::BuildMenus() {
+    for (const char* popup : MenuPopups()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup));
+        for (const CommandInfo& c : CommandTable()) {
+            if (!c.popup || QString::fromUtf8(c.popup) != QString::fromUtf8(popup))
+                continue;
+            menu->addAction(Action(c.id));
+            if (c.separatorAfter)
+                menu->addSeparator();
+        }
+        if (QString::fromUtf8(popup) == QStringLiteral("&Окна")) {
+            m_pWindowMenu = menu;
+            connect(menu, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowMenu);
+        }
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    }
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->showMessage(QString::fromLatin1(kReady));
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_pIndicators[i] = new QLabel(QString::fromLatin1(names[i]), bar);
+        m_pIndicators[i]->setEnabled(false); // the lock states are not known to us
+        bar->addPermanentWidget(m_pIndicators[i]);
+    }
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+        if (text.isEmpty())
+            bar->showMessage(QString::fromLatin1(kReady));
+    });
+}
+
+void CMainFrame::RebuildWindowMenu() {
+    for (QAction* a : m_windowListActions) {
+        m_pWindowMenu->removeAction(a);
+        delete a;
+    }
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow*> windows = m_pMdi->subWindowList();
+    if (windows.isEmpty())
+        return;
+    m_windowListActions << m_pWindowMenu->addSeparator();
+    int n = 1;
+    for (QMdiSubWindow* w : windows) {
+        const QString title = w->windowTitle().isEmpty() ? QStringLiteral("velmora") : w->windowTitle();
+        QAction* a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(title));
+        a->setCheckable(true);
+        a->setChecked(w == m_pMdi->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { m_pMdi->setActiveSubWindow(w); });
+        m_windowListActions << a;
+    }
+}
+
+CChildFrame* CMainFrame::ActiveFrame() const {
+    return qobject_cast<CChildFrame*>(m_pMdi->activeSubWindow());
+}
+
+CChildView* CMainFrame::ActiveView() const {
+    CChildFrame* f = ActiveFrame();
+    return f ? f->View() : nullptr;
+}
+
+CChildFrame* CMainFrame::OnFileNew() {
+    auto* frame = new CChildFrame;
+    m_pMdi->addSubWindow(frame);
+    connect(frame->View(), &CChildView::StateChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(frame, &QMdiSubWindow::windowTitleChanged, this, &CMainFrame::UpdateCaption);
+    frame->resize(m_pMdi->size() * 0.8);
+    frame->show();
+    m_pMdi->setActiveSubWindow(frame);
+    UpdateCommandStates();
+    return frame;
+}
+
+void CMainFrame::UpdateCaption() {
+    CChildFrame* f = ActiveFrame();
+    const QString title = f ? f->windowTitle() : QString();
+    setWindowTitle(title.isEmpty() ? QStringLiteral("velmora")
+                                   : QStringLiteral("velmora - ") + title);
+}
+
+void CMainFrame::UpdateCommandStates() {
+    CommandContext ctx;
+    if (CChildView* v = ActiveView()) {
+        ctx.hasWindow = true;
+        ctx.loaded = v->Loaded();
+        ctx.sending = v->Sending();
+    }
+    for (const CommandInfo& c : CommandTable())
+        if (QAction* a = Action(c.id))
+            a->setEnabled(IsCommandEnabled(c, ctx));
+    Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::Execute(const CommandInfo& c) {
+    CChildView* view = ActiveView();
+    switch (c.action) {
+    case CommandAction::FileNew:
+        OnFileNew();
+        break;
+    case CommandAction::FileClose:
+        if (CChildFrame* f = ActiveFrame())
+            f->OnFileClose();
+        break;
+    case CommandAction::AppExit:
+        close();
+        break;
+    case CommandAction::None:
+    case CommandAction::ToggleToolBar:
+        break;
+    case CommandAction::Config:
+        if (view)
+            view->OnConfig();
+        break;
+    case CommandAction::Ekard:
+        if (view)
+            view->OnEkard();
+        break;
+    case CommandAction::DefineCurves:
+        if (view)
+            view->OnDefineCurves();
+        break;
+    case CommandAction::Export:
+        if (view)
+            view->OnExport();
+        break;
+    case CommandAction::SendEmail:
+        if (view)
+            view->OnSendEmail();
+        break;
+    case CommandAction::ExportScp:
+        if (view)
+            view->OnExportScp();
+        break;
+    case CommandAction::SendEmailScp:
+        if (view)
+            view->OnSendEmailScp();
+        break;
+    case CommandAction::ToggleStatusBar:
+        statusBar()->setVisible(statusBar()->isHidden());
+        break;
+    case CommandAction::Cascade:
+        m_pMdi->cascadeSubWindows();
+        break;
+    case CommandAction::Tile:
+        m_pMdi->tileSubWindows();
+        break;
+    case CommandAction::Arrange:
+        for (QMdiSubWindow* w : m_pMdi->subWindowList())
+            if (w->isMinimized())
+                w->showMinimized(); // minimised windows line up along the bottom
+        break;
+    case CommandAction::About:
+        CAboutDlg(this).exec();
+        break;
+    case CommandAction::NextPane:
+        m_pMdi->activateNextSubWindow();
+        break;
+    case CommandAction::PrevPane:
+        m_pMdi->activatePreviousSubWindow();
+        break;
+    }
+    UpdateCommandStates();
+}

@@ -1,0 +1,27 @@
+#include "app/velmora_app.h"
+
+#include "app/main_frame.h"
+
+CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // The per-user profile (record folder, combo histories, COM numbers) lives under this name.
+    setOrganizationName(QStringLiteral("velmora"));
+    setApplicationName(QStringLiteral("velmora"));
+    setApplicationDisplayName(QString());
+    setDesktopFileName(QStringLiteral("velmora"));
+}
+
+CvelmoraApp::~CvelmoraApp() = default;
+
+bool CvelmoraApp::InitInstance() {
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (!m_pMainFrame->OnCreate())
+        return false;
+    m_pMainFrame->resize(1200, 800);
+    m_pMainFrame->show();
+    return true;
+}
+
+int CvelmoraApp::ExitInstance() {
+    m_pMainFrame.reset();
+    return 0;
+}

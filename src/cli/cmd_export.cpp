@@ -1,0 +1,78 @@
+// velmora-cli export: saves a record file with its patient card, as the record window's save
+// command does.
+
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/record_output.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char kExportUsage[] =
+    "usage: velmora-cli export RECORD.dat --card CARD --out FILE\n"
+    "\n"
+    "Saves a record file (the 112552-byte record block that 'receive' writes) with the\n"
+    "patient card's texts. The output type follows the extension of FILE:\n"
+    "%s"
+    "An existing FILE is replaced only when the new one is complete.\n"
+    "\n"
+    "  --card CARD    the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
+    "  --out FILE     the file to write\n"
+    "\n"
+    "exit codes: 0 written, 1 bad usage or an incomplete card, 2 file failure\n";
+
+void Message(const std::string& text) {
+    std::fprintf(stderr, "velmora-cli export: %s\n", text.c_str());
+}
+
+} // namespace
+
+int RunExport(const QStringList& args) {
+    const char* cmd = "export";
+    COptions opts({"card", "out"}, {"help"});
+    QString error;
+    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
+        Message(error.isEmpty() ? "give one record file" : error.toStdString());
+        std::fprintf(stderr, kExportUsage, RecordOutputTypesHelp());
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::printf(kExportUsage, RecordOutputTypesHelp());
+        return 0;
+    }
+    if (opts.Positional().isEmpty()) {
+        Message("give the record file");
+        return 1;
+    }
+    CRecordOutput output;
+    if (const int code = PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output))
+        return code;
+
+    const QString in = opts.Positional().first();
+    QFile file(in);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
+        return 2;
+    }
+    // One byte more than a record tells a longer file from a record.
+    const QByteArray bytes = file.read(qint64(sizeof(ECG_RECORD)) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
+        return 2;
+    }
+    if (bytes.size() != qsizetype(sizeof(ECG_RECORD))) {
+        Message(in.toStdString() + " is not a record file: a record is exactly " +
+                std::to_string(sizeof(ECG_RECORD)) + " bytes, this one is " +
+                std::to_string(std::max(file.size(), qint64(bytes.size()))));
+        return 2;
+    }
+    auto record = std::make_unique<ECG_RECORD>();
+    std::memcpy(record.get(), bytes.constData(), sizeof(ECG_RECORD));
+    return SaveRecordOutput(cmd, output, *record) ? 0 : 2;
+}

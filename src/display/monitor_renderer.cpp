@@ -1,0 +1,142 @@
+#include "display/monitor_renderer.h"
+
+#include "display/chart_renderer.h"
+#include "platform/string_table.h"
+#include "record/session_state.h"
+
+#include <QFontMetrics>
+#include <QLine>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void BeginPass(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.setBackgroundMode(Qt::TransparentMode);
+}
+
+void DrawTextAt(QPainter& p, int x, int y, const QString& text) {
+    p.drawText(x, y + p.fontMetrics().ascent(), text);
+}
+
+} // namespace
+
+void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
+                          CSessionState& s, const CChartStyle& style) {
+    const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
+    p.save();
+    BeginPass(p);
+    const int w = view.m_nWidth, h = view.m_nHeight;
+    if (!s.m_bMonitorCleared) {
+        p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
+        s.m_bMonitorCleared = 1;
+    }
+    DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+
+    // A lead system without lanes has nothing to sweep (and no band height to divide by).
+    const int lanes = DisplayedLanes(s);
+    if (lanes > 0 && s.m_nNewPoints > 0 && s.m_pCurves) {
+        const SweepGeometry g = SweepGeometryOf(view);
+        // Segments wait here and are drawn in one call before the next grid copy that could
+        // cover them. Erase bars run ahead of the pens, so within one sweep no bar ever covers
+        // a segment of the same tick and the order of the two does not change the picture.
+        thread_local std::vector<QLine> segments;
+        segments.clear();
+        auto flush = [&p, &style]() {
+            if (segments.empty())
+                return;
+            p.setPen(style.m_hCurvePen);
+            p.drawLines(segments.data(), int(segments.size()));
+            segments.clear();
+        };
+        int idx = s.m_nRingPosPrev;
+        for (int n = 0; n < s.m_nNewPoints; ++n) {
+            if (idx >= kPoints || idx < 0)
+                idx = 0; // the ring wraps
+            // Lanes start together and advance together, so they wrap on the same point: one
+            // copy of the restart strip serves them all, and no lane's restart wipes the first
+            // dash another lane has just drawn there.
+            bool restart = false;
+            for (int k = 0; k < lanes; ++k) {
+                int& pos = s.m_nSweepPos[size_t(k)];
+                if (SweepWraps(g, pos) || pos < 1)
+                    pos = 1;
+                restart = restart || pos == 1;
+            }
+            if (restart) {
+                flush();
+                CopyFromGrid(p, grid, QRect(SweepX(g, 1), 0, kEraseBarWidth, h));
+            }
+            int base = h / (2 * lanes);
+            int xe = 0;
+            const int16_t* point = s.m_pCurves + idx * kLeads + s.m_nFirstLane;
+            for (int k = 0; k < lanes; ++k) {
+                const int y = ChartPointY(base, point[k], g.dScaleY);
+                int& pos = s.m_nSweepPos[size_t(k)];
+                int& lastX = s.m_nLastX[size_t(k)];
+                int& lastY = s.m_nLastY[size_t(k)];
+                const QPoint from = pos == 1 ? QPoint(SweepX(g, 1), y) : QPoint(lastX, lastY);
+                ++pos;
+                const QPoint to(SweepX(g, pos), y);
+                segments.emplace_back(from, to);
+                lastX = to.x();
+                lastY = to.y();
+                xe = to.x();
+                base += h / lanes;
+            }
+            CopyFromGrid(p, grid, QRect(xe + kEraseBarGap, 0, kEraseBarWidth, h));
+            ++idx;
+        }
+        flush();
+    }
+    p.restore();
+}
+
+void DrawReceivingProgress(QPainter& p, const QImage& grid, const CChartView& view,
+                           CSessionState& s, const CChartStyle& style) {
+    const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
+    p.save();
+    BeginPass(p);
+    const int w = view.m_nWidth, h = view.m_nHeight;
+    p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
+
+    const ProgressGeometry g = ProgressGeometryOf(w, h, s.m_nReceived);
+    // The frame's outline covers g.frame, right and bottom edges included.
+    if (g.frame.width() > 0 && g.frame.height() > 0) {
+        p.setPen(style.m_hFramePen);
+        p.setBrush(style.m_hBackBrush);
+        p.drawRect(g.frame.adjusted(0, 0, -1, -1));
+    }
+
+    p.setFont(fonts.m_hFontSmall);
+    p.setPen(style.m_clrText);
+    const QFontMetrics fm = p.fontMetrics();
+    const QString caption = LoadString(ids::Receiving);
+    DrawTextAt(p, CentredX(w, fm.horizontalAdvance(caption)), g.nCaptionY, caption);
+
+    std::snprintf(s.m_szInfo, sizeof s.m_szInfo, " %d %%", g.nPercent);
+    if (!g.fill.isEmpty())
+        CopyFromGrid(p, grid, g.fill);
+
+    const QString percent = QString::fromLatin1(s.m_szInfo);
+    DrawTextAt(p, CentredX(w, fm.horizontalAdvance(percent)),
+               int((g.dTop + g.dBottom) * 0.5 - fm.height() / 2), percent);
+    p.restore();
+}
+
+void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style) {
+    const QString text = LoadString(id);
+    const QFont font = SetupFont(StatusFontHeight(view.m_nHeight), QFont::Black, false, false,
+                                 kDefaultQuality, style.m_strFace);
+    p.save();
+    BeginPass(p);
+    const int w = view.m_nWidth, h = view.m_nHeight;
+    p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
+    p.setFont(font);
+    p.setPen(style.m_clrText);
+    const QFontMetrics fm = p.fontMetrics();
+    DrawTextAt(p, CentredX(w, fm.horizontalAdvance(text)), h / 2 - fm.height() / 2, text);
+    p.restore();
+}

@@ -1,0 +1,27 @@
+#pragma once
+// What a record window shows while it receives: the sweeping live strip, the progress of the
+// record's points and the full-window status texts. They share the chart's buffers, geometry and
+// drawing objects.
+
+#include "display/chart_geometry.h"
+#include "display/chart_style.h"
+
+#include <QImage>
+#include <QPainter>
+
+class CSessionState;
+
+// Draws the m_nNewPoints live points from ring position m_nRingPosPrev into the chart buffer:
+// on the first pass since ResetValues the buffer is wiped (no grid), then the labels, one
+// segment per lane and point, and an erase bar ahead of the pens that brings the grid back.
+// Advances the sweep state of the session.
+void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
+                          CSessionState& s, const CChartStyle& style);
+
+// The whole picture becomes the progress bar for m_nReceived of 4096 points: frame, caption, the
+// received part showing the grid and the percentage (also left in m_szInfo).
+void DrawReceivingProgress(QPainter& p, const QImage& grid, const CChartView& view,
+                           CSessionState& s, const CChartStyle& style);
+
+// The whole picture becomes the string `id` of the string table, centred on plain background.
+void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style);

@@ -1,0 +1,62 @@
+#include "storage/card_fields.h"
+
+#include <array>
+
+namespace {
+
+#define VELMORA_CARD_FIELD(name, kind)                                                             \
+    CardField {                                                                                    \
+#name, offsetof(PATIENT_CARD, name), sizeof(PATIENT_CARD::name), CardFieldKind::kind       \
+    }
+
+const std::array<CardField, 18> kFields = {
+    VELMORA_CARD_FIELD(last_name, Text),
+    VELMORA_CARD_FIELD(first_name, Text),
+    VELMORA_CARD_FIELD(patronymic, Text),
+    VELMORA_CARD_FIELD(birth_day, UInt16),
+    VELMORA_CARD_FIELD(birth_month, UInt16),
+    VELMORA_CARD_FIELD(birth_year, UInt16),
+    VELMORA_CARD_FIELD(sex, Sex),
+    VELMORA_CARD_FIELD(height, UInt16),
+    VELMORA_CARD_FIELD(weight, UInt16),
+    VELMORA_CARD_FIELD(postal_code, Text),
+    VELMORA_CARD_FIELD(region, Text),
+    VELMORA_CARD_FIELD(district, Text),
+    VELMORA_CARD_FIELD(locality, Text),
+    VELMORA_CARD_FIELD(street, Text),
+    VELMORA_CARD_FIELD(house, Text),
+    VELMORA_CARD_FIELD(years_of_residence, Int32),
+    VELMORA_CARD_FIELD(doctor_name, Text),
+    VELMORA_CARD_FIELD(doctor_phone, Text),
+};
+
+#undef VELMORA_CARD_FIELD
+
+} // namespace
+
+std::span<const CardField> CardFields() {
+    return kFields;
+}
+
+std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use) {
+    std::vector<std::string> missing;
+    auto text = [&](const char* name, const char* value) {
+        if (value[0] == 0)
+            missing.emplace_back(name);
+    };
+    auto number = [&](const char* name, unsigned value) {
+        if (value == 0)
+            missing.emplace_back(name);
+    };
+    text("doctor_name", card.doctor_name);
+    text("doctor_phone", card.doctor_phone);
+    text("last_name", card.last_name);
+    if (use == CardUse::Scp) {
+        text("first_name", card.first_name);
+        text("patronymic", card.patronymic);
+    }
+    number("height", card.height);
+    number("weight", card.weight);
+    number("birth_year", card.birth_year);
+    return missing;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The patient card's fields by name, and the checks that tell whether a card is complete enough
+// for a save or a send.
+
+#include "record/patient_card.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+enum class CardFieldKind {
+    Text,   // zero-terminated Windows-1251 text, at most size - 1 bytes
+    UInt16, // unsigned 16-bit number
+    Sex,    // unsigned 8-bit: 1 male, 0 female
+    Int32,  // signed 32-bit number
+};
+
+struct CardField {
+    const char* name; // the field's name in the card, also its key in a card file
+    size_t offset;
+    size_t size;
+    CardFieldKind kind;
+};
+
+// Every field a user fills in, in the card's order (the reserved spans are not fields).
+std::span<const CardField> CardFields();
+
+// What the card is needed for: the export package needs the doctor, the surname, height, weight
+// and year of birth; an SCP-ECG file needs the first name and patronymic as well.
+enum class CardUse { Export, Scp };
+
+// Names of the fields that keep the card from being complete for `use`, in the card's order of
+// checking (empty texts and zero numbers). A year of birth of 65535 (no valid date) counts as
+// given.
+std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use);
+
+inline bool IsCardComplete(const PATIENT_CARD& card, CardUse use = CardUse::Export) {
+    return MissingCardFields(card, use).empty();
+}

@@ -1,0 +1,66 @@
+#pragma once
+// SCP-ECG export of a record window's record (SCP-ECG version 2, uncompressed). libbiosig encodes
+// the file (Section 0, the lead definitions of Section 3 and the samples of Section 6); Section 1,
+// the patient and acquisition data, is encoded here and put in place of the library's, because
+// the library's own Section 1 drops or bends several of the values the file must carry (see
+// scp_export.cpp). The file is written through a temporary file in the target folder and renamed,
+// so a failed save leaves no partial file and an existing file as it was.
+
+#include "platform/systemtime.h"
+#include "record/ecg_record.h"
+#include "record/patient_card.h"
+#include "storage/scp_file.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+class CSessionState;
+struct HDR_STRUCT; // libbiosig's HDRTYPE
+struct aecg;       // libbiosig's aECG_TYPE, the SCP-specific block of the header
+
+// What the export needs from the record window beside the record and the card. Names as in the
+// window's session state.
+struct ScpDeviceValues {
+    int m_nLeadSystem = 1;   // 1, 2 or 3; any other value is taken as 1
+    SYSTEMTIME m_stDevice{}; // recording date and time (local)
+    uint8_t m_nProgVersion = 6;
+    uint8_t m_nProgRevision = 10;
+};
+ScpDeviceValues ScpDeviceValuesOf(const CSessionState& view);
+
+struct ScpSaveResult {
+    bool bOk = false;
+    std::string strError; // empty on success; else what failed and why, for the user (UTF-8)
+};
+
+// Writes the record as an SCP-ECG file at `path` (local 8-bit file name); an existing file is
+// replaced. The age is counted from the year of `*pNow`, the current local time when null.
+ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
+                      const ScpDeviceValues& device, const std::string& path,
+                      const SYSTEMTIME* pNow = nullptr);
+// The same for a record window: its record, card and device values.
+ScpSaveResult SaveScp(const CSessionState& view, const std::string& path);
+
+// Channel rules. Channel k is lane k of the record's points.
+int ScpChannels(int nLeadSystem);                        // 3, 4 or 12
+std::span<const uint16_t> ScpLeadCodes(int nLeadSystem); // SCP lead identification codes
+// Samples per channel: the SCP block formula ((204 - channels) * 512 / 2) / channels, but never
+// more than the record's 4096 points (the formula gives 17152 and 12800 for 3 and 4 channels,
+// which would read past the record).
+unsigned ScpSamplesPerChannel(unsigned channels);
+
+// Tag 14 texts derived from the window.
+std::string ScpSerialNumber(uint64_t device_id); // "K.10%i.%05i.%04i", empty for 0
+std::string ScpSystemSoftware(uint8_t nProgVersion, uint8_t nProgRevision); // "V %02u R %02u"
+SCP_TAG14 MakeScpTag14(uint64_t device_id, uint8_t nProgVersion, uint8_t nProgRevision);
+
+// Section 1 as the file carries it: the card's names, birth date, age, body values and address,
+// the device of tag 14 and the acquisition time. The filter tags are left to the caller.
+SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& device,
+                             uint64_t device_id, const SYSTEMTIME& now);
+
+// Fills the SCP-specific block for the library from `tag14` (whose texts must outlive the
+// header), clears the block's optional texts, compression flags and section bookkeeping, and
+// attaches it to the header.
+void init_ECG_impl(HDR_STRUCT* hdr, aecg* pECG, const SCP_TAG14& tag14);

@@ -1,0 +1,259 @@
+#include "storage/scp_file.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr size_t kFileHeader = 6;     // file CRC, file length
+constexpr size_t kSectionHeader = 16; // CRC, id, length, version, protocol, 6 reserved
+constexpr size_t kPointerSize = 10;   // id, length, index
+
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        uint16_t crc = uint16_t(i << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
+        table[i] = crc;
+    }
+    return table;
+}
+constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
+
+uint16_t Get16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+void Append16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+// Tag, 16-bit length, value.
+void PutTag(std::vector<uint8_t>& out, uint8_t tag, const std::vector<uint8_t>& value) {
+    out.push_back(tag);
+    Append16(out, uint16_t(value.size()));
+    out.insert(out.end(), value.begin(), value.end());
+}
+
+std::vector<uint8_t> ZeroTerminated(const std::string& text) {
+    std::vector<uint8_t> v(text.begin(), text.end());
+    v.push_back(0);
+    return v;
+}
+
+void PutText(std::vector<uint8_t>& out, uint8_t tag, const std::string& text) {
+    PutTag(out, tag, ZeroTerminated(text));
+}
+void PutOptionalText(std::vector<uint8_t>& out, uint8_t tag, const std::string& text) {
+    if (!text.empty())
+        PutText(out, tag, text);
+}
+
+std::vector<uint8_t> EncodeTag14(const SCP_TAG14& t) {
+    std::vector<uint8_t> v;
+    Append16(v, t.nInstitution);
+    Append16(v, t.nDepartment);
+    Append16(v, t.nDeviceId);
+    v.push_back(t.nDeviceType);
+    v.push_back(t.nManufacturerCode);
+    uint8_t model[6] = {};
+    std::copy_n(t.strModel.begin(), std::min<size_t>(t.strModel.size(), 5), model);
+    v.insert(v.end(), model, model + 6);
+    v.push_back(t.nProtocolRevision);
+    v.push_back(t.nCompatibilityLevel);
+    v.push_back(t.nLanguageSupport);
+    v.push_back(t.nCapabilities);
+    v.push_back(t.nMainsFrequency);
+    v.insert(v.end(), 16, 0); // reserved
+    // The analysing program's text is the only one with a length byte in front of it.
+    v.push_back(uint8_t(std::min<size_t>(t.strAnalysingProgram.size() + 1, 255)));
+    for (const std::string* text : {&t.strAnalysingProgram, &t.strSerialNumber,
+                                    &t.strSystemSoftware, &t.strScpSoftware, &t.strManufacturer}) {
+        const std::vector<uint8_t> z = ZeroTerminated(*text);
+        v.insert(v.end(), z.begin(), z.end());
+    }
+    return v;
+}
+
+} // namespace
+
+uint16_t ScpCrc(const uint8_t* data, size_t size) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < size; ++i)
+        crc = uint16_t((crc << 8) ^ kCrcTable[((crc >> 8) ^ data[i]) & 0xFF]);
+    return crc;
+}
+
+bool ReadScpSectionTable(const std::vector<uint8_t>& file, std::vector<ScpSectionPointer>& table,
+                         std::string* error) {
+    auto fail = [&](const char* why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    table.clear();
+    if (file.size() < kFileHeader + kSectionHeader)
+        return fail("the SCP file is too short");
+    if (Get32(&file[2]) != file.size())
+        return fail("the SCP file's length field does not match its size");
+    const uint8_t* s0 = &file[kFileHeader];
+    const uint32_t s0Length = Get32(s0 + 4);
+    if (Get16(s0 + 2) != 0 || s0Length < kSectionHeader || kFileHeader + s0Length > file.size() ||
+        (s0Length - kSectionHeader) % kPointerSize != 0)
+        return fail("the SCP file has no valid Section 0");
+    for (size_t at = kFileHeader + kSectionHeader; at < kFileHeader + s0Length;
+         at += kPointerSize) {
+        ScpSectionPointer p;
+        p.nId = Get16(&file[at]);
+        p.nLength = Get32(&file[at + 2]);
+        p.nIndex = Get32(&file[at + 6]);
+        p.nEntryOffset = at;
+        if (p.nLength > 0) {
+            if (p.nIndex < 1 || p.nLength < kSectionHeader ||
+                uint64_t(p.nIndex) - 1 + p.nLength > file.size() ||
+                Get16(&file[p.nIndex - 1 + 2]) != p.nId)
+                return fail("the SCP file's section table points outside its sections");
+        }
+        table.push_back(p);
+    }
+    return true;
+}
+
+bool ScpCrcsOk(const std::vector<uint8_t>& file) {
+    std::vector<ScpSectionPointer> table;
+    if (!ReadScpSectionTable(file, table, nullptr))
+        return false;
+    if (ScpCrc(file.data() + 2, file.size() - 2) != Get16(file.data()))
+        return false;
+    for (const ScpSectionPointer& p : table) {
+        if (p.nLength == 0)
+            continue;
+        const uint8_t* s = &file[p.nIndex - 1];
+        if (ScpCrc(s + 2, p.nLength - 2) != Get16(s))
+            return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> EncodeScpSection1Tags(const SCP_SECTION1& s1) {
+    std::vector<uint8_t> out;
+    PutOptionalText(out, 0, s1.strLastName);
+    PutOptionalText(out, 1, s1.strFirstName);
+    PutText(out, 2, std::string()); // patient ID: none, but the tag is required
+    PutOptionalText(out, 3, s1.strSecondLastName);
+    if (s1.nAgeYears) {
+        std::vector<uint8_t> v;
+        Append16(v, *s1.nAgeYears);
+        v.push_back(1); // years
+        PutTag(out, 4, v);
+    }
+    if (s1.dateOfBirth) {
+        std::vector<uint8_t> v;
+        Append16(v, s1.dateOfBirth->nYear);
+        v.push_back(s1.dateOfBirth->nMonth);
+        v.push_back(s1.dateOfBirth->nDay);
+        PutTag(out, 5, v);
+    }
+    for (const auto& [tag, value] :
+         {std::pair<uint8_t, uint16_t>{6, s1.nHeight}, {7, s1.nWeight}}) {
+        if (value == 0)
+            continue;
+        std::vector<uint8_t> v;
+        Append16(v, value);
+        v.push_back(1); // cm, kg
+        PutTag(out, tag, v);
+    }
+    PutTag(out, 8, {s1.nSex});
+    PutTag(out, 14, EncodeTag14(s1.tag14));
+    PutTag(out, 24, {s1.nStatCode});
+    const SYSTEMTIME& t = s1.stAcquisition;
+    PutTag(out, 25, {uint8_t(t.wYear), uint8_t(t.wYear >> 8), uint8_t(t.wMonth), uint8_t(t.wDay)});
+    PutTag(out, 26, {uint8_t(t.wHour), uint8_t(t.wMinute), uint8_t(t.wSecond)});
+    out.insert(out.end(), s1.filterTags.begin(), s1.filterTags.end());
+    // Time zone: offset, index and an empty description, all zero.
+    PutTag(out, 34, std::vector<uint8_t>(5, 0));
+    for (int i = 0; i < kScpAddressTags; ++i)
+        PutOptionalText(out, uint8_t(200 + i), s1.address[size_t(i)]);
+    if (s1.nYearsOfResidence) {
+        std::vector<uint8_t> v(4);
+        Put32(v.data(), uint32_t(*s1.nYearsOfResidence));
+        PutTag(out, 206, v);
+    }
+    PutTag(out, 255, {});
+    return out;
+}
+
+std::vector<uint8_t> CopyScpTags(const uint8_t* tags, size_t size,
+                                 std::initializer_list<uint8_t> wanted) {
+    std::vector<uint8_t> out;
+    size_t at = 0;
+    while (at + 3 <= size && tags[at] != 255) {
+        const size_t len = Get16(tags + at + 1);
+        if (at + 3 + len > size)
+            break;
+        if (std::find(wanted.begin(), wanted.end(), tags[at]) != wanted.end())
+            out.insert(out.end(), tags + at, tags + at + 3 + len);
+        at += 3 + len;
+    }
+    return out;
+}
+
+bool ReplaceScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vector<uint8_t>& body,
+                       std::string* error) {
+    std::vector<ScpSectionPointer> table;
+    if (!ReadScpSectionTable(file, table, error))
+        return false;
+    const auto target = std::find_if(table.begin(), table.end(), [&](const ScpSectionPointer& p) {
+        return p.nId == nId && p.nLength > 0;
+    });
+    if (nId == 0 || target == table.end()) {
+        if (error)
+            *error = "the SCP file has no section " + std::to_string(nId) + " to replace";
+        return false;
+    }
+    const size_t start = target->nIndex - 1;
+    const size_t oldLength = target->nLength;
+
+    std::vector<uint8_t> section(kSectionHeader, 0);
+    section.insert(section.end(), body.begin(), body.end());
+    if (section.size() % 2)
+        section.push_back(0);
+    Put16(&section[2], nId);
+    Put32(&section[4], uint32_t(section.size()));
+    section[8] = file[start + 8]; // section version
+    section[9] = file[start + 9]; // protocol version
+    Put16(&section[0], ScpCrc(section.data() + 2, section.size() - 2));
+
+    std::vector<uint8_t> out;
+    out.reserve(file.size() - oldLength + section.size());
+    out.insert(out.end(), file.begin(), file.begin() + ptrdiff_t(start));
+    out.insert(out.end(), section.begin(), section.end());
+    out.insert(out.end(), file.begin() + ptrdiff_t(start + oldLength), file.end());
+
+    const int64_t delta = int64_t(section.size()) - int64_t(oldLength);
+    for (const ScpSectionPointer& p : table) {
+        uint8_t* entry = &out[p.nEntryOffset];
+        if (&p == &*target)
+            Put32(entry + 2, uint32_t(section.size()));
+        else if (p.nLength > 0 && p.nIndex - 1 > start)
+            Put32(entry + 6, uint32_t(int64_t(p.nIndex) + delta));
+    }
+    uint8_t* s0 = &out[kFileHeader];
+    Put16(s0, ScpCrc(s0 + 2, Get32(s0 + 4) - 2));
+    Put32(&out[2], uint32_t(out.size()));
+    Put16(&out[0], ScpCrc(out.data() + 2, out.size() - 2));
+    file.swap(out);
+    return true;
+}

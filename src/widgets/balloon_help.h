@@ -1,0 +1,48 @@
+#pragma once
+// A balloon for errors raised outside a dialog: a small topmost popup with a tail pointing at an
+// anchor, the error icon, a title, the text and a close button. It never takes the focus, blocks
+// nothing and stays until its close button is pressed; it deletes itself when closed.
+
+#include <QPoint>
+#include <QPointer>
+#include <QWidget>
+
+class QPropertyAnimation;
+
+class CBalloonHelp : public QWidget {
+public:
+    static constexpr int nTIP_TAIL = 20;
+    static constexpr int nTIP_MARGIN = 8;
+
+    // Shows a new balloon with title and text pointing at anchor (global coordinates). Returns
+    // null when the application has no main window to own it.
+    static CBalloonHelp* Create(const QString& title, const QString& text, QPoint anchor);
+
+    QPoint Anchor() const { return m_anchor; }
+    bool OpensBelow() const { return m_bBelow; }
+    bool ExtendsRight() const { return m_bRight; }
+    QRect CloseButtonRect() const;
+    // Hides (fading when the desktop animates menus) and deletes the balloon.
+    void CloseBalloon();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+
+private:
+    CBalloonHelp(QWidget* owner, const QString& title, const QString& text, QPoint anchor);
+    void Place();
+    QRect BodyRect() const;
+
+    QString m_strTitle, m_strText;
+    QPoint m_anchor;
+    bool m_bBelow = true, m_bRight = true;
+    bool m_bCloseDown = false, m_bClosing = false;
+    QSize m_content;
+    QPointer<QPropertyAnimation> m_pFade;
+};
+
+// Fading is used when the desktop's settings animate and fade menus.
+bool BalloonFades();

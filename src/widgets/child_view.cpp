@@ -1,0 +1,255 @@
+#include "widgets/child_view.h"
+
+#include "acquisition/stream_decoder.h"
+#include "widgets/balloon_help.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollBar>
+
+namespace {
+
+// String 145, the balloon's title.
+const char* const kBalloonTitle = "Внимание!";
+
+} // namespace
+
+CChildView::CChildView(QWidget* parent)
+    : QWidget(parent), m_ticks([this](int id) { m_session.OnTimer(id); }),
+      m_session(m_link, m_ticks, *this), m_pScroll(new QScrollBar(Qt::Horizontal, this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent); // every paint covers the whole client area
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(160, 120);
+    m_settings.UpdateIni(true);
+    m_session.m_nCom = m_settings.m_nCom;
+    m_pScroll->setRange(0, 0);
+    m_pScroll->setSingleStep(40);
+    m_pScroll->setPageStep(401);
+    connect(m_pScroll, &QScrollBar::actionTriggered, this, &CChildView::OnHScroll);
+}
+
+CChildView::~CChildView() {
+    // Closing the window closes an open port; the timer goes with the session.
+    m_ticks.StopTimer();
+    m_link.Close();
+}
+
+QRect CChildView::ClientRect() const {
+    return QRect(0, 0, width(), height() - m_pScroll->sizeHint().height());
+}
+
+void CChildView::SetPixelDensity(double pxPerCmX, double pxPerCmY) {
+    m_bFixedDensity = true;
+    m_chart.m_dPxPerCmX = pxPerCmX;
+    m_chart.m_dPxPerCmY = pxPerCmY;
+    if (m_bSized)
+        OnSize(m_chart.m_nWidth, m_chart.m_nHeight);
+}
+
+QPointF CChildView::ScreenDensities() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return QPointF(kDefaultPxPerCm, kDefaultPxPerCm);
+    const QSize px = s->size() * s->devicePixelRatio();
+    return QPointF(PxPerCm(px.width(), s->physicalSize().width()),
+                   PxPerCm(px.height(), s->physicalSize().height()));
+}
+
+void CChildView::UpdateDensities() {
+    // The window may have moved to another screen since the last pass.
+    if (m_bFixedDensity)
+        return;
+    const QPointF d = ScreenDensities();
+    m_chart.m_dPxPerCmX = d.x();
+    m_chart.m_dPxPerCmY = d.y();
+}
+
+void CChildView::FirstRun() {
+    const QPointF d = m_bFixedDensity ? QPointF(m_chart.m_dPxPerCmX, m_chart.m_dPxPerCmY)
+                                      : ScreenDensities();
+    ::FirstRun(m_chart, d.x(), d.y());
+}
+
+void CChildView::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    const QRect client = ClientRect();
+    m_pScroll->setGeometry(0, client.height(), width(), height() - client.height());
+    OnSize(client.width(), client.height());
+}
+
+void CChildView::OnSize(int cx, int cy) {
+    if (!m_bSized)
+        FirstRun();
+    m_bSized = true;
+    if (cx <= 0 || cy <= 0) {
+        SetSize(m_chart, cx, cy);
+        m_bBuffers = false;
+        return;
+    }
+    UpdateDensities();
+    RebuildBuffers(m_chart, cx, cy, m_gridBuffer, m_chartBuffer, m_style);
+    m_bBuffers = true;
+}
+
+void CChildView::paintEvent(QPaintEvent*) {
+    if (!m_bBuffers)
+        return;
+    if (!m_bPainted) {
+        m_bPainted = true;
+        if (m_session.m_bLiveView)
+            DrawMonitoringCurves();
+        else
+            DrawCurves();
+    } else {
+        DrawCurves(); // returns at once while the live strip owns the window
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, m_chartBuffer);
+}
+
+void CChildView::ShowPicture() {
+    update(ClientRect());
+}
+
+void CChildView::DrawCurves() {
+    if (!m_bBuffers)
+        return;
+    UpdateDensities();
+    ChartPass pass;
+    {
+        QPainter p(&m_chartBuffer);
+        pass = ::DrawCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+    }
+    if (pass == ChartPass::LiveOwnsWindow)
+        return; // the live strip owns the window
+    if (pass == ChartPass::Drawn && RecordShown(m_session)) {
+        const QSignalBlocker block(m_pScroll);
+        m_pScroll->setValue(m_chart.m_nScrollPos);
+    }
+    ShowPicture();
+}
+
+void CChildView::DrawMonitoringCurves() {
+    if (!m_bBuffers)
+        return;
+    {
+        QPainter p(&m_chartBuffer);
+        ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+    }
+    ShowPicture();
+}
+
+void CChildView::DrawReceivingProgress() {
+    if (!m_bBuffers)
+        return;
+    {
+        QPainter p(&m_chartBuffer);
+        ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
+    }
+    ShowPicture();
+    emit StateChanged();
+}
+
+void CChildView::DrawIDS(int stringId) {
+    if (!m_bBuffers)
+        return;
+    {
+        QPainter p(&m_chartBuffer);
+        ::DrawIDS(p, m_chart, stringId, m_style);
+    }
+    ShowPicture();
+}
+
+void CChildView::SetRazv() {
+    const QSignalBlocker block(m_pScroll);
+    m_pScroll->setRange(0, ::SetRazv(m_chart, m_session));
+}
+
+void CChildView::SetScrollRange(int maxPos) {
+    const QSignalBlocker block(m_pScroll);
+    m_pScroll->setRange(0, maxPos);
+    m_pScroll->setValue(m_chart.m_nScrollPos);
+}
+
+void CChildView::OnHScroll(int action) {
+    int code = SB_ENDSCROLL;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        code = SB_LINELEFT;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        code = SB_LINERIGHT;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        code = SB_PAGELEFT;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        code = SB_PAGERIGHT;
+        break;
+    case QAbstractSlider::SliderMove:
+        code = SB_THUMBTRACK;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        code = SB_LEFT;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        code = SB_RIGHT;
+        break;
+    default:
+        break;
+    }
+    const ScrollResult r =
+        ::OnHScroll(code, m_pScroll->value(), m_pScroll->minimum(), m_pScroll->maximum(), true,
+                    m_pScroll->sliderPosition(), RecordShown(m_session));
+    if (!r.bApply) {
+        m_pScroll->setSliderPosition(m_pScroll->value()); // nothing shown: the bar stays
+        return;
+    }
+    m_pScroll->setSliderPosition(r.nScrollBarPos);
+    m_chart.m_nScrollPos = r.nScrollPos;
+    DrawCurves();
+}
+
+void CChildView::SetRecordTitle(const char* title) {
+    emit RecordTitleChanged(QString::fromUtf8(title));
+    emit StateChanged();
+}
+
+void CChildView::ReportPortFailure(const char* text) {
+    error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
+}
+
+void CChildView::OnEkard() {
+    m_session.m_nCom = m_settings.m_nCom;
+    m_session.OnEkard();
+    emit StateChanged();
+}
+
+void CChildView::OnConfig() {}
+void CChildView::OnDefineCurves() {}
+void CChildView::OnExport() {}
+void CChildView::OnSendEmail() {}
+void CChildView::OnExportScp() {}
+void CChildView::OnSendEmailScp() {}
+
+void CChildView::error(const QString& message) {
+    // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
+    const QPoint anchor = m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2))
+                                   : QPoint(0, 0);
+    CBalloonHelp::Create(QString::fromUtf8(kBalloonTitle), message + QLatin1Char('\n'), anchor);
+}
+
+void CChildView::OnNewError(const QString& message) {
+    QPointer<CChildView> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, copy = message] {
+            if (self)
+                self->error(copy);
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The record window's view: owns the record and its reception session, the two off-screen
+// buffers (grid and chart), the settings of its own, and carries out the record commands.
+
+#include "acquisition/acquisition_session.h"
+#include "acquisition/port_links.h"
+#include "acquisition/qt_tick_source.h"
+#include "config/view_settings.h"
+#include "display/chart_geometry.h"
+#include "display/chart_renderer.h"
+#include "display/chart_style.h"
+#include "display/monitor_renderer.h"
+
+#include <QImage>
+#include <QWidget>
+
+class QScrollBar;
+
+class CChildView : public QWidget, public IDisplaySink {
+    Q_OBJECT
+public:
+    explicit CChildView(QWidget* parent = nullptr);
+    ~CChildView() override;
+
+    CAcquisitionSession& Session() { return m_session; }
+    const CAcquisitionSession& Session() const { return m_session; }
+    const CChartView& Chart() const { return m_chart; }
+    bool Loaded() const { return m_session.m_bLoaded != 0; }
+    bool Sending() const { return m_session.m_bSending != 0; }
+    const QImage& ChartBuffer() const { return m_chartBuffer; }
+    QScrollBar* ScrollBar() const { return m_pScroll; }
+
+    // Record commands.
+    void OnEkard();
+    void OnConfig();
+    void OnDefineCurves();
+    void OnExport();
+    void OnSendEmail();
+    void OnExportScp();
+    void OnSendEmailScp();
+
+    // Shows message in a balloon at the centre of the view.
+    void error(const QString& message);
+    // Hands an error from any thread to the view: the text is copied and shown on the view's
+    // thread.
+    void OnNewError(const QString& message);
+
+    // Densities used by the drawing (pixels per centimetre); taken from the screen unless set.
+    void SetPixelDensity(double pxPerCmX, double pxPerCmY);
+
+    // IDisplaySink: what the reception asks of the window.
+    void DrawIDS(int stringId) override;
+    void DrawReceivingProgress() override;
+    void DrawMonitoringCurves() override;
+    void SetRazv() override;
+    void SetScrollRange(int maxPos) override;
+    void DrawCurves() override;
+    void ShowPicture() override;
+    void SetRecordTitle(const char* title) override;
+    void ReportPortFailure(const char* text) override;
+
+signals:
+    void RecordTitleChanged(const QString& title);
+    void StateChanged();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void OnSize(int cx, int cy);
+    void OnHScroll(int action);
+    void FirstRun();
+    void UpdateDensities();
+    QPointF ScreenDensities() const;
+    QRect ClientRect() const;
+
+    CViewSettings m_settings;
+    CSerialPortLink m_link;
+    CQtTickSource m_ticks;
+    CAcquisitionSession m_session;
+    CChartView m_chart;
+    CChartStyle m_style;
+    QImage m_gridBuffer;
+    QImage m_chartBuffer;
+    QScrollBar* m_pScroll;
+    bool m_bSized = false;
+    bool m_bPainted = false;
+    bool m_bBuffers = false;
+    bool m_bFixedDensity = false;
+    QString m_strStatus; // last status text shown for the window's own notes
+};

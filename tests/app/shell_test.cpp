@@ -1,0 +1,143 @@
+// The main frame built from the command table: menus, toolbar, keys, command states and titles.
+
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "config/ini.h"
+#include "widgets/adv_toolbar.h"
+#include "widgets/child_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        static QTemporaryDir dir;
+        // COM9 maps to a device that does not exist: reception runs without a port.
+        QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[settings]\r\nm_nCom=9\r\n");
+        ini.close();
+        SetIniFileOverride(ini.fileName());
+        return a;
+    }();
+    return app;
+}
+
+struct AppFirst {
+    AppFirst() { App(); }
+};
+
+struct Shell : AppFirst {
+    Shell() {
+        EXPECT_TRUE(frame.OnCreate());
+        frame.resize(900, 700);
+        frame.show();
+        QApplication::setActiveWindow(&frame);
+    }
+    bool Enabled(int id) { return frame.Action(id)->isEnabled(); }
+    CMainFrame frame;
+};
+
+TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
+    Shell s;
+    QStringList popups;
+    for (QAction* a : s.frame.menuBar()->actions())
+        popups << a->text();
+    EXPECT_EQ(popups, (QStringList{"&Файл", "&Редактирование", "Данные", "&Вид", "&Окна",
+                                   "&Помощь"}));
+    const QList<QAction*> data = s.frame.menuBar()->actions()[2]->menu()->actions();
+    QStringList texts;
+    for (QAction* a : data)
+        texts << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    EXPECT_EQ(texts, (QStringList{"Прием данных от кардиографа", "Редактировать описание",
+                                  "Сохранить в файл", "Отправить по E-Mail", "|",
+                                  "Сохранить в SCP файл", "Отправить SCP по E-Mail"}));
+    EXPECT_EQ(s.frame.Action(ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(s.frame.Action(ID_EKARD)->statusTip(),
+              QStringLiteral("Начать или закончить прием данных от кардиографа"));
+    EXPECT_EQ(s.frame.Action(ID_EKARD)->toolTip(),
+              QStringLiteral("Передача данных от кардиографа"));
+
+    QList<int> bar;
+    for (QAction* a : s.frame.ToolBar()->actions())
+        bar << (a->isSeparator() ? 0 : s.frame.Action(ID_FILE_NEW) == a ? ID_FILE_NEW : -1);
+    EXPECT_EQ(bar.size(), 12);
+    EXPECT_EQ(s.frame.ToolBar()->actions()[2], s.frame.Action(ID_EKARD));
+    EXPECT_EQ(s.frame.ToolBar()->actions()[11], s.frame.Action(ID_APP_ABOUT));
+    EXPECT_TRUE(s.frame.ToolBar()->actions()[1]->isSeparator());
+}
+
+TEST(Shell, CommandStatesFollowTheActiveWindow) {
+    Shell s;
+    for (int id : {ID_EKARD, ID_DEFINE_CURVES, ID_EXPORT, ID_SEND_EMAIL, ID_EXPORT_SCP,
+                   ID_SEND_EMAIL_SCP, ID_CONFIG, ID_FILE_CLOSE, ID_WINDOW_CASCADE,
+                   ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE, 57634, ID_VIEW_TOOLBAR})
+        EXPECT_FALSE(s.Enabled(id)) << id << " at start-up";
+    for (int id : {ID_FILE_NEW, ID_APP_EXIT, ID_VIEW_STATUS_BAR, ID_APP_ABOUT})
+        EXPECT_TRUE(s.Enabled(id)) << id << " at start-up";
+    EXPECT_TRUE(s.frame.Action(ID_VIEW_STATUS_BAR)->isChecked());
+
+    CChildFrame* f = s.frame.OnFileNew();
+    for (int id : {ID_CONFIG, ID_EKARD, ID_DEFINE_CURVES, ID_FILE_CLOSE, ID_WINDOW_CASCADE})
+        EXPECT_TRUE(s.Enabled(id)) << id << " in a new window";
+    for (int id : {ID_EXPORT, ID_SEND_EMAIL, ID_EXPORT_SCP, ID_SEND_EMAIL_SCP})
+        EXPECT_FALSE(s.Enabled(id)) << id << " without a record";
+
+    f->View()->Session().m_bLoaded = 1;
+    s.frame.UpdateCommandStates();
+    for (int id : {ID_EXPORT, ID_SEND_EMAIL, ID_EXPORT_SCP, ID_SEND_EMAIL_SCP})
+        EXPECT_TRUE(s.Enabled(id)) << id << " with a record";
+
+    f->View()->Session().m_bSending = 1;
+    s.frame.UpdateCommandStates();
+    for (int id : {ID_EKARD, ID_DEFINE_CURVES, ID_CONFIG, ID_SEND_EMAIL, ID_SEND_EMAIL_SCP})
+        EXPECT_FALSE(s.Enabled(id)) << id << " while sending";
+    EXPECT_TRUE(s.Enabled(ID_EXPORT));
+    EXPECT_TRUE(s.Enabled(ID_EXPORT_SCP));
+    f->View()->Session().m_bSending = 0;
+
+    s.frame.Action(ID_VIEW_STATUS_BAR)->trigger();
+    EXPECT_TRUE(s.frame.statusBar()->isHidden());
+    EXPECT_FALSE(s.frame.Action(ID_VIEW_STATUS_BAR)->isChecked());
+}
+
+TEST(Shell, CtrlEnterStartsAndStopsReceptionAndTheTitleFollowsTheWindow) {
+    Shell s;
+    CChildFrame* first = s.frame.OnFileNew();
+    CChildView* view = first->View();
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(view->Session().m_bSessionOn, 0) << "plain Enter does nothing";
+    QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(view->Session().m_bSessionOn, 1);
+    EXPECT_EQ(view->Session().m_nTimer, 0) << "COM9 does not exist: running without a port";
+    QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(view->Session().m_bSessionOn, 0);
+    EXPECT_EQ(view->Session().m_bLoaded, 1);
+    const QString title = QString::fromLatin1(view->Session().m_pRecord->date);
+    EXPECT_EQ(title.size(), 19);
+    EXPECT_EQ(first->m_strRecordTitle, title);
+    EXPECT_EQ(first->windowTitle(), title);
+    EXPECT_TRUE(s.Enabled(ID_EXPORT));
+
+    CChildFrame* second = s.frame.OnFileNew();
+    EXPECT_EQ(s.frame.ActiveFrame(), second);
+    EXPECT_FALSE(s.Enabled(ID_EXPORT));
+    first->setWindowTitle(QStringLiteral("saved.ecg"));
+    s.frame.MdiArea()->setActiveSubWindow(first);
+    EXPECT_EQ(first->windowTitle(), title) << "switching back shows the reception time again";
+    EXPECT_TRUE(s.frame.windowTitle().endsWith(title));
+}
+
+} // namespace
