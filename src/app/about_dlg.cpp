@@ -1,6 +1,6 @@
 #include "app/about_dlg.h"
 
-#include "widgets/toolbar_pictures.h"
+#include <QApplication>
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -11,7 +11,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About velmora"));
     auto* grid = new QGridLayout(this);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap::fromImage(MakeToolbarStrip().copy(32, 0, 32, 32)));
+    icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("velmora, Version 1.2"), this), 0, 1);
     grid->addWidget(

@@ -28,7 +28,6 @@ QString MenuText(const CommandInfo& c) {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdi(new QMdiArea(this)) {
     setWindowTitle(QStringLiteral("velmora"));
-    setWindowIcon(QIcon(QPixmap::fromImage(MakeToolbarStrip().copy(32, 0, 32, 32))));
     m_pMdi->setViewMode(QMdiArea::SubWindowView);
     setCentralWidget(m_pMdi);
     connect(m_pMdi, &QMdiArea::subWindowActivated, this, [this] {

@@ -2,12 +2,15 @@
 
 #include "app/main_frame.h"
 
+#include <QIcon>
+
 CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The per-user profile (record folder, combo histories, COM numbers) lives under this name.
     setOrganizationName(QStringLiteral("velmora"));
     setApplicationName(QStringLiteral("velmora"));
     setApplicationDisplayName(QString());
     setDesktopFileName(QStringLiteral("velmora"));
+    setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
 }
 
 CvelmoraApp::~CvelmoraApp() = default;

@@ -86,17 +86,6 @@ QPoint LabelPos(int width, int height, int xOffset, int k, int lanes, int w, int
     return QPoint((x0 + xOffset) / 2 - w / 2, ((2 * k + 1) * height / 2) / lanes - h / 2);
 }
 
-int ChartPointX(int i, double stepX, int x0) {
-    return int(std::ceil(i * stepX) + x0);
-}
-
-int ChartPointY(int baseline, int v, double scaleY) {
-    // The offset is rounded to single precision and subtracted there, then truncated.
-    const float dy = float(v * scaleY);
-    // Far off the picture is clipped anyway; the limit keeps the conversion defined.
-    return int(std::clamp(float(baseline) - dy, -1e7f, 1e7f));
-}
-
 int ChartPointCount(int width, double stepX) {
     if (width <= 0 || !(stepX > 0.0))
         return 0;

@@ -6,6 +6,8 @@
 
 #include <QPoint>
 #include <QRect>
+#include <algorithm>
+#include <cmath>
 
 class CSessionState;
 
@@ -76,9 +78,16 @@ QPoint LabelPos(int width, int height, int xOffset, int k, int lanes, int w, int
 inline int LaneBaseline(int k, int lanes, int height) {
     return ((2 * k + 1) * height) / (2 * lanes);
 }
-// Pixel of chart point i (counted from the left edge) with value v on a baseline.
-int ChartPointX(int i, double stepX, int x0);
-int ChartPointY(int baseline, int v, double scaleY);
+// Pixel of chart point i (counted from the left edge) with value v on a baseline. The offset
+// is rounded to single precision and subtracted there, then truncated; far off the picture is
+// clipped anyway, and the limit keeps the conversion defined.
+inline int ChartPointX(int i, double stepX, int x0) {
+    return int(std::ceil(i * stepX) + x0);
+}
+inline int ChartPointY(int baseline, int v, double scaleY) {
+    const float dy = float(v * scaleY);
+    return int(std::clamp(float(baseline) - dy, -1e7f, 1e7f));
+}
 // Number of points a chart of this width shows.
 int ChartPointCount(int width, double stepX);
 // Top-left corner of the time label.

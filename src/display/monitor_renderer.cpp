@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QLine>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -39,12 +40,21 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
     const int lanes = DisplayedLanes(s);
     if (lanes > 0 && s.m_nNewPoints > 0 && s.m_pCurves) {
         const SweepGeometry g = SweepGeometryOf(view);
-        // Segments wait here and are drawn in one call before the next grid copy that could
-        // cover them. Erase bars run ahead of the pens, so within one sweep no bar ever covers
-        // a segment of the same tick and the order of the two does not change the picture.
+        // A tick's segments and erase bars are gathered and drawn together: first the bars (as
+        // few copies as their overlaps allow), then the segments. Bars run ahead of the pens, so
+        // within one sweep no bar covers a segment drawn before it, and every segment a bar
+        // covers is drawn after that bar anyway: the picture is the one of drawing point by
+        // point. A wrap ends the gathering; its restart strip must go after the old sweep.
         thread_local std::vector<QLine> segments;
         segments.clear();
-        auto flush = [&p, &style]() {
+        int barLeft = 0, barRight = 0; // pending bars [barLeft, barRight), empty when equal
+        auto flushBars = [&]() {
+            if (barRight > barLeft)
+                CopyFromGrid(p, grid, QRect(barLeft, 0, barRight - barLeft, h));
+            barLeft = barRight = 0;
+        };
+        auto flush = [&]() {
+            flushBars();
             if (segments.empty())
                 return;
             p.setPen(style.m_hCurvePen);
@@ -86,7 +96,16 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
                 xe = to.x();
                 base += h / lanes;
             }
-            CopyFromGrid(p, grid, QRect(xe + kEraseBarGap, 0, kEraseBarWidth, h));
+            // The erase bar of this point, joined to the pending ones when they touch.
+            const int left = xe + kEraseBarGap, right = left + kEraseBarWidth;
+            if (barRight > barLeft && left <= barRight && right >= barLeft) {
+                barLeft = std::min(barLeft, left);
+                barRight = std::max(barRight, right);
+            } else {
+                flushBars();
+                barLeft = left;
+                barRight = right;
+            }
             ++idx;
         }
         flush();

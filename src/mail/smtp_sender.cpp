@@ -8,8 +8,12 @@
 #include <curl/curl.h>
 #include <mutex>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
-// The caller's thread touches only bCancel once the worker runs.
+// What the worker owns while it sends; once it runs, the caller's thread touches only the cancel
+// flag and the socket list.
 struct SSmtpJob {
     std::string strUrl, strUser, strPassword, strCaBundle, strFrom;
     std::vector<std::string> recipients;
@@ -20,6 +24,11 @@ struct SSmtpJob {
     long nStallTimeout = 60;
 
     std::atomic<bool> bCancel{false};
+    // The sockets curl has open, so that a cancel can shut them down: curl waits for the
+    // server's answers (after the data, to QUIT) without looking at the cancel for up to two
+    // minutes.
+    std::mutex socketMutex;
+    std::vector<curl_socket_t> sockets;
     size_t nSent = 0;
     std::string strLastReply;
     std::chrono::steady_clock::time_point lastProgress{};
@@ -38,13 +47,40 @@ size_t ReadMessage(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
+curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* job = static_cast<SSmtpJob*>(user);
+    std::lock_guard lock(job->socketMutex);
+    if (job->bCancel)
+        return CURL_SOCKET_BAD;
+    const curl_socket_t fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC,
+                                      address->protocol);
+    if (fd != CURL_SOCKET_BAD)
+        job->sockets.push_back(fd);
+    return fd;
+}
+
+int CloseSocket(void* user, curl_socket_t fd) {
+    auto* job = static_cast<SSmtpJob*>(user);
+    std::lock_guard lock(job->socketMutex);
+    std::erase(job->sockets, fd);
+    return ::close(fd);
+}
+
+// From the caller's thread: the worker stops at its next look or as soon as its socket fails.
+void CancelJob(SSmtpJob& job) {
+    std::lock_guard lock(job.socketMutex);
+    job.bCancel = true;
+    for (const curl_socket_t fd : job.sockets)
+        ::shutdown(fd, SHUT_RDWR);
+}
+
 } // namespace
 
 CSmtpSender::CSmtpSender(QObject* pParent) : QObject(pParent) {}
 
 CSmtpSender::~CSmtpSender() {
     if (m_thread.joinable()) {
-        m_job->bCancel = true;
+        CancelJob(*m_job);
         m_thread.join();
     }
 }
@@ -61,7 +97,7 @@ QString CSmtpSender::SessionUrl(const SSmtpSettings& s) {
 
 void CSmtpSender::Cancel() {
     if (m_job)
-        m_job->bCancel = true;
+        CancelJob(*m_job);
 }
 
 bool CSmtpSender::Send(const SSmtpSettings& settings, const SSmtpMessage& message,
@@ -204,6 +240,10 @@ void CSmtpSender::Run(CSmtpSender* pSelf, std::shared_ptr<SSmtpJob> job) {
         curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
         curl_easy_setopt(c, CURLOPT_DEBUGDATA, job.get());
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, job->errbuf);
+        curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+        curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, job.get());
+        curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
+        curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, job.get());
         rc = curl_easy_perform(c);
         curl_slist_free_all(rcpt);
         curl_easy_cleanup(c);
@@ -211,10 +251,16 @@ void CSmtpSender::Run(CSmtpSender* pSelf, std::shared_ptr<SSmtpJob> job) {
 
     const QString reply = QString::fromStdString(job->strLastReply);
     QString error;
-    if (rc == CURLE_ABORTED_BY_CALLBACK && job->bCancel) {
+    if (rc != CURLE_OK && job->bCancel) {
         error = QStringLiteral("the send was cancelled");
     } else if (rc != CURLE_OK) {
-        error = QString::fromUtf8(job->errbuf[0] ? job->errbuf : curl_easy_strerror(rc));
+        // curl's text for the kind of failure, and its detail when that adds anything.
+        error = QString::fromUtf8(curl_easy_strerror(rc));
+        const QString detail = QString::fromUtf8(job->errbuf).trimmed();
+        if (detail.contains(error))
+            error = detail;
+        else if (!detail.isEmpty())
+            error += QStringLiteral(": ") + detail;
         if ((reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5'))) &&
             !error.contains(reply))
             error += QStringLiteral(" (server: %1)").arg(reply);

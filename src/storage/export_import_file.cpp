@@ -39,8 +39,6 @@ const char* const kStructureLines[] = {
     "int nSM",
 };
 
-constexpr size_t kStructureSize = 780;
-
 std::string BuildStructureText() {
     QByteArray text;
     for (const char* line : kStructureLines)
@@ -117,9 +115,6 @@ bool CExportImportFile::ExportRecord(const RECORD_DEFINITION& def, const ECG_REC
         return Fail(EINVAL, "the record's date text '" + dataName +
                                 "' cannot make a file name (it holds a '/')");
     const std::string_view structure = StructureText();
-    if (structure.size() != kStructureSize)
-        return Fail(EINVAL, "the structure text is " + std::to_string(structure.size()) +
-                                " bytes, not 780");
 
     // A folder of our own for the three files: fixed names in a shared folder could be links
     // planted by another user, and two exports at once would overwrite each other's files.

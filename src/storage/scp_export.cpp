@@ -193,7 +193,7 @@ public:
     }
 
     bool Open(std::string* error) {
-        m_fd = -1;
+        m_fd = memfd_create("velmora-scp", MFD_CLOEXEC);
         if (m_fd >= 0) {
             m_path = QStringLiteral("/proc/self/fd/%1").arg(m_fd);
             const int probe = open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);

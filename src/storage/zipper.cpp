@@ -348,7 +348,8 @@ bool CZipper::AddFileToZip(const char* szFilePath, bool bIgnoreFilePath) {
     if (name.empty())
         return Fail(EINVAL, "cannot add " + given + " (no file name)");
 
-    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe is refused below instead of waiting for a writer.
+    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Fail(errno, "cannot read " + source);
     struct stat st {};

@@ -106,6 +106,56 @@ TEST(LiveStrip, AfterAWrapTheEraseBarWipesTheOldSweepAheadOfThePens) {
     EXPECT_EQ(b.chart.pixel(xe + 17 + 5, oldY), kCurve) << "and still there beyond it";
 }
 
+TEST(LiveStrip, TicksGiveThePictureOfDrawingPointByPoint) {
+    // The strip drawn the plain way, one point after the other: restart strip at a wrap, a line
+    // per lane, the erase bar. The renderer gathers a tick's work; the picture must not change,
+    // at any pace (bars overlapping or apart), across wraps and the ring's end.
+    for (double px : {37.8, 100.0, 1500.0}) {
+        SCOPED_TRACE(testing::Message() << px << " px/cm");
+        ViewBuffers b(900, 480, px);
+        CSessionState s;
+        uint32_t seed = 7;
+        for (int i = 0; i < kPoints * kLeads; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            s.m_pCurves[i] = int16_t(int(seed >> 22) - 512);
+        }
+        s.m_nRingPos = 4000;
+        Feed(b, s, 17); // wipes and draws the labels; the reference starts from this picture
+
+        QImage want = b.chart.copy();
+        std::array<int, kMonitorLanes> pos = s.m_nSweepPos, lastX = s.m_nLastX, lastY = s.m_nLastY;
+        const SweepGeometry g = SweepGeometryOf(b.view);
+        int ring = s.m_nRingPos;
+        Feed(b, s, 1700);
+        QPainter p(&want);
+        p.setPen(b.style.m_hCurvePen);
+        for (int n = 0; n < 1700; ++n, ++ring) {
+            ring %= kPoints;
+            if (SweepWraps(g, pos[0])) {
+                pos.fill(1);
+                CopyFromGrid(p, b.grid, QRect(SweepX(g, 1), 0, kEraseBarWidth, 480));
+            }
+            int xe = 0;
+            for (int k = 0; k < 12; ++k) {
+                const int y = ChartPointY(SweepBaseline(k, 12, 480), Sample(s.m_pCurves, ring, k),
+                                          ScaleY(px));
+                const QPoint from = pos[k] == 1 ? QPoint(SweepX(g, 1), y) : QPoint(lastX[k], lastY[k]);
+                const QPoint to(SweepX(g, ++pos[k]), y);
+                p.drawLine(from, to);
+                lastX[k] = to.x();
+                lastY[k] = to.y();
+                xe = to.x();
+            }
+            CopyFromGrid(p, b.grid, QRect(xe + kEraseBarGap, 0, kEraseBarWidth, 480));
+        }
+        p.end();
+        EXPECT_EQ(s.m_nSweepPos, pos);
+        EXPECT_EQ(s.m_nLastY, lastY);
+        EXPECT_EQ(b.chart.copy(40, 0, 860, 480), want.copy(40, 0, 860, 480))
+            << "the strip right of the labels";
+    }
+}
+
 TEST(LiveStrip, RingPositionPastTheEndReadsPointZero) {
     ViewBuffers b(1000, 600, 37.8);
     CSessionState s;

@@ -2,6 +2,7 @@
 
 #include "storage/card_file.h"
 
+#include <QString>
 #include <cstring>
 #include <gtest/gtest.h>
 
