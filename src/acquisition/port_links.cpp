@@ -62,8 +62,8 @@ void CCaptureLink::Append(const uint8_t* data, uint32_t len) {
         return;
     const uint8_t header[4] = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16),
                                uint8_t(len >> 24)};
-    if (std::fwrite(header, 1, 4, m_pFile) != 4 || std::fwrite(data, 1, len, m_pFile) != len ||
-        std::fflush(m_pFile) != 0)
+    if (std::fwrite(header, 1, 4, m_pFile) != 4 ||
+        (len > 0 && std::fwrite(data, 1, len, m_pFile) != len) || std::fflush(m_pFile) != 0)
         m_bOk = false;
 }
 

@@ -19,6 +19,7 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
         m_strRecordTitle = title;
         setWindowTitle(title);
     });
+    connect(m_wndView, &CChildView::WindowTitleChanged, this, &QWidget::setWindowTitle);
     connect(this, &QMdiSubWindow::windowStateChanged, this,
             [this](Qt::WindowStates, Qt::WindowStates now) {
                 if (now & Qt::WindowActive)

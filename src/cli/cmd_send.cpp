@@ -1,9 +1,256 @@
+// velmora-cli send: a record sent by e-mail as the record window's send commands send it: the
+// export package (or the SCP-ECG file) written into a private temporary folder, then sent over
+// SMTP or handed to the desktop's mail client, as the settings file says.
+
 #include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/record_output.h"
+#include "config/ini.h"
+#include "config/view_settings.h"
+#include "mail/send_by_email.h"
+#include "mail/smtp_sender.h"
+#include "mail/temp_folder.h"
+#include "storage/record_definition.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unistd.h>
 
-// (being written)
-int RunSend(const QStringList&) {
-    std::fputs("not available yet\n", stderr);
-    return 1;
+namespace {
+
+const char kSendUsage[] =
+    "usage: velmora-cli send RECORD.dat --card CARD --to ADDR [--subject S] [--note N] [--scp]\n"
+    "                        [--eml OUT.eml] [--config INI]\n"
+    "\n"
+    "Sends a record file (the record block that 'receive' writes) by e-mail with its patient\n"
+    "card, as the record window's send commands do: the export package (.ecg), or with --scp\n"
+    "the SCP-ECG file, is written into a private temporary folder and attached. The settings\n"
+    "file's section [Mail] decides how it goes:\n"
+    "  SMTPEnabled=1  over SMTP to m_szMailHostName:m_nMailSMTPPort (MailUseSSL, m_szMailLogin,\n"
+    "                 m_szMailPassword, m_szMailCABundle); progress and the server's replies\n"
+    "                 on stderr\n"
+    "  SMTPEnabled=0  handed to the desktop's default mail client as a draft; the command\n"
+    "                 returns when the client ends\n"
+    "The sender's name is m_attrOrg of section [settings].\n"
+    "\n"
+    "  --card CARD    the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
+    "  --to ADDR      recipients, separated by commas (required for SMTP)\n"
+    "  --subject S    the subject (default \"Карточка пациента\")\n"
+    "  --note N       the message text\n"
+    "  --scp          attach the SCP-ECG file instead of the export package\n"
+    "  --eml OUT.eml  write the message file for a mail client to OUT.eml; nothing is sent\n"
+    "  --config INI   the settings file to use\n"
+    "\n"
+    "exit codes: 0 sent (or written), 1 bad usage or an incomplete card, 2 file, settings or\n"
+    "send failure\n";
+
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+extern "C" void OnSendInterrupt(int) {
+    g_bInterrupted = 1;
+}
+
+void Message(const std::string& text) {
+    std::fprintf(stderr, "velmora-cli send: %s\n", text.c_str());
+}
+
+void Message(const QString& text) {
+    Message(text.toLocal8Bit().toStdString());
+}
+
+void Message(const char* text) {
+    Message(std::string(text));
+}
+
+// The record block of a file: exactly one record, nothing more.
+bool ReadRecord(const QString& in, ECG_RECORD* record) {
+    QFile file(in);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
+        return false;
+    }
+    const QByteArray bytes = file.read(qint64(sizeof(ECG_RECORD)) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
+        return false;
+    }
+    if (bytes.size() != qsizetype(sizeof(ECG_RECORD))) {
+        Message(in.toStdString() + " is not a record file: a record is exactly " +
+                std::to_string(sizeof(ECG_RECORD)) + " bytes, this one is " +
+                std::to_string(std::max(file.size(), qint64(bytes.size()))));
+        return false;
+    }
+    std::memcpy(record, bytes.constData(), sizeof(ECG_RECORD));
+    return true;
+}
+
+// The attachment's name as the window's send command makes it: the record number text, "-",
+// the device's record number, the extension.
+QString AttachmentName(const ECG_RECORD& record, bool bScp) {
+    char number[20];
+    FormatRecordNumber(record.device_id, number);
+    return QString::fromLatin1(number) + QStringLiteral("-%1").arg(record.curve_id) +
+           (bScp ? QStringLiteral(".scp") : QStringLiteral(".ecg"));
+}
+
+int SendOverSmtp(const SSmtpSettings& settings, const SSmtpMessage& message) {
+    CSmtpSender sender;
+    const bool tty = ::isatty(2);
+    int lastPercent = -1;
+    QObject::connect(&sender, &CSmtpSender::Progress, [&](qint64 sent, qint64 total) {
+        const int percent = total > 0 ? int(sent * 100 / total) : 0;
+        if (percent == lastPercent || (!tty && percent % 10 != 0 && percent != 100))
+            return;
+        lastPercent = percent;
+        std::fprintf(stderr, "%ssent %lld of %lld bytes (%d%%)%s", tty ? "\r" : "",
+                     static_cast<long long>(sent), static_cast<long long>(total), percent,
+                     tty ? "" : "\n");
+        std::fflush(stderr);
+    });
+    QObject::connect(&sender, &CSmtpSender::ServerLine, [&](const QString& line) {
+        if (tty && lastPercent >= 0) {
+            std::fputc('\n', stderr);
+            lastPercent = -1;
+        }
+        std::fprintf(stderr, "server: %s\n", line.toLocal8Bit().constData());
+    });
+    QEventLoop loop;
+    int code = 2;
+    QObject::connect(&sender, &CSmtpSender::Completed,
+                     [&](bool ok, const QString& error, const QString& reply) {
+                         if (ok) {
+                             Message(QStringLiteral("sent; the server answered: ") + reply);
+                             code = 0;
+                         } else {
+                             Message(QStringLiteral("not sent: ") + error);
+                         }
+                         loop.quit();
+                     });
+
+    QString why;
+    Message(QStringLiteral("sending to %1 from %2")
+                .arg(CSmtpSender::SessionUrl(settings), settings.strLogin));
+    if (!sender.Send(settings, message, &why)) {
+        Message(QStringLiteral("not sent: ") + why);
+        return 2;
+    }
+    // Ctrl+C cancels the send; the completion then reports it.
+    std::signal(SIGINT, OnSendInterrupt);
+    std::signal(SIGTERM, OnSendInterrupt);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (g_bInterrupted)
+            sender.Cancel();
+    });
+    watch.start(50);
+    loop.exec();
+    return code;
+}
+
+} // namespace
+
+int RunSend(const QStringList& args) {
+    COptions opts({"card", "to", "subject", "note", "eml", "config"}, {"scp", "help"});
+    QString error;
+    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
+        Message(error.isEmpty() ? std::string("give one record file") : error.toStdString());
+        std::fputs(kSendUsage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(kSendUsage, stdout);
+        return 0;
+    }
+    if (opts.Positional().isEmpty()) {
+        Message("give the record file");
+        return 1;
+    }
+    if (!opts.Has("card")) {
+        Message("give the patient card: --card CARD");
+        return 1;
+    }
+    if (opts.Has("config"))
+        SetIniFileOverride(opts.Value("config"));
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    const bool bEml = opts.Has("eml");
+    const bool bSmtp = !bEml && settings.m_bSMTPEnabled;
+    if (bSmtp && opts.Value("to").trimmed().isEmpty()) {
+        Message("give the recipient: --to ADDR");
+        return 1;
+    }
+    QList<SMailbox> recipients;
+    if (bSmtp && !ParseRecipients(opts.Value("to"), &recipients, &error)) {
+        Message(error);
+        return 1;
+    }
+    if (bEml && opts.Value("eml").isEmpty()) {
+        Message("give the message file: --eml OUT.eml");
+        return 1;
+    }
+
+    auto record = std::make_unique<ECG_RECORD>();
+    if (!ReadRecord(opts.Positional().first(), record.get()))
+        return 2;
+
+    CMailTempFolder folder;
+    if (!folder.IsValid()) {
+        Message(QStringLiteral("cannot make a temporary folder: ") + folder.ErrorString());
+        return 2;
+    }
+    const QString attachment = folder.FilePath(AttachmentName(*record, opts.Has("scp")));
+    CRecordOutput output;
+    if (const int code = PrepareRecordOutput("send", attachment, opts.Value("card"), &output))
+        return code;
+    if (!SaveRecordOutput("send", output, *record))
+        return 2;
+
+    const QString subject =
+        opts.Has("subject") ? opts.Value("subject") : QStringLiteral("Карточка пациента");
+    if (bSmtp) {
+        SSmtpSettings s;
+        s.strHost = settings.m_szMailHostName;
+        s.nPort = settings.m_nMailSMTPPort;
+        s.bUseSsl = settings.m_bMailUseSSL;
+        s.strLogin = settings.m_szMailLogin;
+        s.strPassword = settings.m_szMailPassword;
+        s.strOrg = settings.m_attrOrg;
+        s.strCaBundle =
+            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle"));
+        return SendOverSmtp(s, {opts.Value("to"), subject, opts.Value("note"), attachment});
+    }
+
+    SSendByEmailOptions o;
+    if (bEml) {
+        o.bHandOff = false;
+        o.strMessagePath = opts.Value("eml");
+    }
+    CSendByEmail mail(attachment, settings.m_attrOrg, opts.Value("to"), subject, opts.Value("note"),
+                      o);
+    switch (mail.Result()) {
+    case EMailHandOff::Written:
+        Message(QStringLiteral("message written to ") + mail.MessagePath());
+        return 0;
+    case EMailHandOff::Done:
+        Message(QStringLiteral("handed to the mail client (%1)").arg(mail.ClientCommand().first()));
+        return 0;
+    case EMailHandOff::Kept:
+        // The client passed the message to its running instance, which reads it later: leave
+        // it in place rather than delete it under the client when this program ends.
+        LeaveKeptFilesAtExit();
+        Message(QStringLiteral("handed to the mail client (%1); the message stays at %2")
+                    .arg(mail.ClientCommand().first(), mail.MessagePath()));
+        return 0;
+    default:
+        Message(QStringLiteral("not handed to the mail client: ") + mail.ErrorText());
+        return 2;
+    }
 }

@@ -4,8 +4,10 @@
 #include "cli/commands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -17,7 +19,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"receive", RunReceive,
-     "receive [--com N | --device PATH] --out FILE   receive one record from the cardiograph"},
+     "receive [--com N | --device PATH] [--card CARD] --out FILE   receive one record"},
     {"replay", RunReplay, "replay CAPTURE --out FILE   run a reception over a capture"},
     {"ports", RunPorts, "ports   list the COM numbers and serial devices"},
     {"export", RunExport, "export RECORD.dat --card CARD --out FILE   save a record as .ecg or .scp"},
@@ -37,7 +39,14 @@ void PrintUsage(FILE* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Drawing images needs the GUI module's painting and fonts, never a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (argc > 1 && std::strcmp(argv[1], "render") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QStringList args = QCoreApplication::arguments();

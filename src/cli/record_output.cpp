@@ -4,6 +4,7 @@
 #include "storage/card_file.h"
 #include "storage/export_import_file.h"
 #include "storage/record_definition.h"
+#include "storage/scp_export.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -42,6 +43,34 @@ bool WriteEcg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD*
     return true;
 }
 
+// The device values an SCP file needs, from a record read back: the lead system of its info
+// block and the recording time of its date text.
+ScpDeviceValues DeviceValuesOf(const ECG_RECORD& record) {
+    ScpDeviceValues v;
+    v.m_nLeadSystem = int(ReadRecordInfo(record.curves_buf).leadSystem);
+    char date[sizeof record.date + 1] = {};
+    std::memcpy(date, record.date, sizeof record.date);
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    if (std::sscanf(date, "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &sec) >= 3) {
+        v.m_stDevice.wYear = uint16_t(y);
+        v.m_stDevice.wMonth = uint16_t(mo);
+        v.m_stDevice.wDay = uint16_t(d);
+        v.m_stDevice.wHour = uint16_t(h);
+        v.m_stDevice.wMinute = uint16_t(mi);
+        v.m_stDevice.wSecond = uint16_t(sec);
+    }
+    return v;
+}
+
+bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD* card,
+              const RECORD_DEFINITION*, std::string* error) {
+    const ScpSaveResult r =
+        SaveScp(record, *card, DeviceValuesOf(record), QFile::encodeName(path).toStdString());
+    if (!r.bOk)
+        *error = r.strError;
+    return r.bOk;
+}
+
 } // namespace
 
 struct RecordOutputType {
@@ -59,6 +88,7 @@ namespace {
 const RecordOutputType kTypes[] = {
     {".dat", "the 112552-byte record block", false, CardUse::Export, WriteDat},
     {".ecg", "the export package; needs --card", true, CardUse::Export, WriteEcg},
+    {".scp", "an SCP-ECG file; needs --card", true, CardUse::Scp, WriteScp},
 };
 
 std::string TypeList() {

@@ -3,6 +3,7 @@
 // record (receive, replay, export):
 //   .dat  the 112552-byte record block as it stands
 //   .ecg  the export package (a zip archive); needs a complete patient card
+//   .scp  an SCP-ECG file; needs a card with the first name and patronymic as well
 // With a card, its texts go into the record's source and notes whatever the type.
 
 #include "record/ecg_record.h"

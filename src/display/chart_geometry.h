@@ -18,9 +18,9 @@ struct CChartView {
     int m_nHeight = 0;
     double m_dPxPerCmX = 0.0; // device pixels per centimetre
     double m_dPxPerCmY = 0.0;
-    double m_dStepX = 0.0;    // horizontal pixels per point; FirstRun gives it the zoom-1 value
-    double m_dScaleY = 0.0;   // vertical pixels per sample unit
-    int m_nScrollPos = 0;     // point index at the chart's left edge
+    double m_dStepX = 0.0;  // horizontal pixels per point; FirstRun gives it the zoom-1 value
+    double m_dScaleY = 0.0; // vertical pixels per sample unit
+    int m_nScrollPos = 0;   // point index at the chart's left edge
     // Sensitivity of the calibration mark in mm/mV: the chart's fixed scale (500 units = 1 cm),
     // read as 1 mV = 10 mm, so the mark is the 1 mV pulse drawn to that scale.
     unsigned m_nSensitivityMon = 10;
@@ -31,20 +31,23 @@ struct CChartView {
 constexpr double kDefaultPxPerCm = 96.0 / 2.54;
 double PxPerCm(int pixels, double millimetres);
 
-// The first size event: the densities, and the zoom-1 step unless SetRazv has given one.
+// The first size event: the densities, and the zoom-1 step unless a step is set already.
 void FirstRun(CChartView& view, double pxPerCmX, double pxPerCmY);
-// A later size event.
+// The client size of a size event.
 inline void SetSize(CChartView& view, int cx, int cy) {
     view.m_nWidth = cx;
     view.m_nHeight = cy;
 }
 
 // Chart scale.
-double ZoomFromSpeed(double speedMon);               // 50 mm/s is zoom 1
-double StepX(double pxPerCmX, double zoom);          // 400 points fill 5 cm at zoom 1
-double ScaleY(double pxPerCmY);                      // 500 sample units per centimetre
-inline int LeftMargin(int width) { return width / 28; } // x0
-double TimeRate(double zoom);                        // points per second of the time label
+double ZoomFromSpeed(double speedMon);      // 50 mm/s is zoom 1
+double StepX(double pxPerCmX, double zoom); // 400 points fill 5 cm at zoom 1
+double ScaleY(double pxPerCmY);             // 500 sample units per centimetre
+double TimeRate(double zoom);               // points per second of the time label
+// x0: the grid and the curves start there, the labels sit left of it.
+inline int LeftMargin(int width) {
+    return width / 28;
+}
 
 // Zoom, step and scroll range from the session's m_dSpeedMon; returns the range's maximum,
 // which the widget gives its scroll bar (0 ... max, without redraw).
@@ -70,7 +73,9 @@ struct ChartFontHeights {
     int nSmall = 0;
 };
 ChartFontHeights FontHeightsFor(int height);
-inline int StatusFontHeight(int height) { return height / 22; }
+inline int StatusFontHeight(int height) {
+    return height / 22;
+}
 
 // Top-left corner of lead label k of `lanes` for text of size w x h.
 QPoint LabelPos(int width, int height, int xOffset, int k, int lanes, int w, int h);
@@ -95,7 +100,9 @@ inline QPoint TimeLabelPos(int width, int height) {
     return QPoint(width - width / 5, height - height / 18);
 }
 // Point offset of the time label for a scroll position.
-inline int TimeLabelPoints(int scrollPos, double zoom) { return int(scrollPos / zoom); }
+inline int TimeLabelPoints(int scrollPos, double zoom) {
+    return int(scrollPos / zoom);
+}
 
 // The calibration mark's corners, in drawing order; false when no mark is drawn.
 bool CalibrationMark(const CChartView& view, int leadSystem, bool recordShown, QPoint (&pts)[6]);
@@ -108,9 +115,13 @@ struct SweepGeometry {
     double dScaleY = 0.0;
 };
 SweepGeometry SweepGeometryOf(const CChartView& view);
-inline int SweepX(const SweepGeometry& g, int s) { return int(s * g.dStepX + g.nX0); }
-inline bool SweepWraps(const SweepGeometry& g, int s) { return s * g.dStepX + g.nX0 >= g.dLimit; }
-// Positions a lane draws from position 1 before it wraps (0 when it never does).
+inline int SweepX(const SweepGeometry& g, int s) {
+    return int(s * g.dStepX + g.nX0);
+}
+inline bool SweepWraps(const SweepGeometry& g, int s) {
+    return s * g.dStepX + g.nX0 >= g.dLimit;
+}
+// Positions a lane draws from position 1 before it wraps (0 when there is no step).
 int SweepPositionsBeforeWrap(const SweepGeometry& g);
 constexpr int kEraseBarWidth = 15;
 constexpr int kEraseBarGap = 2;
@@ -124,14 +135,16 @@ struct ProgressGeometry {
     int nBarW = 0; // W
     int nBarH = 0; // H
     double dLeft = 0.0, dTop = 0.0, dBottom = 0.0;
-    QRect frame;    // outline, right and bottom edges inclusive
-    QRect fill;     // part of the bar that shows the grid; empty when nothing is received
+    QRect frame; // outline, right and bottom edges inclusive
+    QRect fill;  // part of the bar that shows the grid; empty when nothing is received
     int nPercent = 0;
     int nCaptionY = 0;
 };
 ProgressGeometry ProgressGeometryOf(int width, int height, int received);
-// Top-left corner that centres text of size w x h horizontally at y.
-inline int CentredX(int width, int w) { return width / 2 - w / 2; }
+// Left edge of text w pixels wide centred in a picture `width` wide.
+inline int CentredX(int width, int w) {
+    return width / 2 - w / 2;
+}
 
 // Horizontal scroll events.
 enum ScrollCode {
@@ -148,7 +161,7 @@ enum ScrollCode {
 constexpr int kScrollLine = 40;
 constexpr int kScrollPage = 401;
 struct ScrollResult {
-    bool bApply = false;  // the scroll bar and the chart change; the widget redraws
+    bool bApply = false;   // the scroll bar and the chart change; the widget redraws
     int nScrollBarPos = 0; // what the scroll bar is set to (it keeps it within its range)
     int nScrollPos = 0;    // the new m_nScrollPos
 };

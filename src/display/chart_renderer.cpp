@@ -13,8 +13,8 @@
 
 namespace {
 
-// Grid families closer than this many pixels would be solid colour, and would take millions of
-// lines to draw at a nonsensical density; they are left out.
+// A grid family closer than this many pixels is no grid (every pixel a line) and only comes from a
+// nonsensical density; it is left out rather than looped over.
 constexpr double kMinGridSpacing = 0.05;
 
 void BeginPass(QPainter& p) {
@@ -23,26 +23,26 @@ void BeginPass(QPainter& p) {
     p.setBackgroundMode(Qt::TransparentMode);
 }
 
-void DrawGridFamily(QPainter& p, const CChartView& view, double s, double t, const QPen& pen) {
-    const int w = view.m_nWidth, h = view.m_nHeight, x0 = LeftMargin(w);
-    std::vector<QLine> lines;
-    // Positions accumulate in double precision and are truncated at the drawing call.
-    if (s >= kMinGridSpacing && std::isfinite(s)) {
-        for (double x = x0; x < w; x += s)
-            lines.emplace_back(int(x), 0, int(x), h);
-    }
-    if (t >= kMinGridSpacing && std::isfinite(t)) {
-        for (double y = 0; y < h; y += t)
-            lines.emplace_back(x0, int(y), w, int(y));
-    }
-    p.setPen(pen);
-    p.drawLines(lines.data(), int(lines.size()));
+// Marks the positions of one family of grid lines: from `start`, every `step` pixels
+// accumulated in double precision and truncated, while below `end`.
+void MarkLines(std::vector<uint8_t>& kind, double start, double step, int end, uint8_t mark) {
+    if (!(step >= kMinGridSpacing) || !std::isfinite(step))
+        return;
+    for (double v = start; v < end; v += step)
+        kind[size_t(int(v))] = mark;
+}
+
+// A one-row texture, repeated down the rows it fills.
+QBrush RowBrush(const std::vector<QRgb>& row) {
+    QImage img(int(row.size()), 1, QImage::Format_RGB32);
+    std::copy(row.begin(), row.end(), reinterpret_cast<QRgb*>(img.scanLine(0)));
+    return QBrush(img);
 }
 
 // Appends a point to a polyline, leaving out what draws no pixel of its own: a repeated point,
 // and the middle of a straight horizontal or vertical run (a line over the whole run covers the
-// same pixels). A lane of a wide chart has two points to a pixel column and long flat stretches,
-// so this halves the segments or better.
+// same pixels). A lane of a wide chart has about two points to a pixel column and long flat
+// stretches, so many points go.
 void AddPoint(std::vector<QPoint>& pts, const QPoint& q) {
     const size_t n = pts.size();
     if (n != 0 && pts[n - 1] == q)
@@ -52,8 +52,7 @@ void AddPoint(std::vector<QPoint>& pts, const QPoint& q) {
         QPoint& b = pts[n - 1];
         // Neighbours differ, so on a shared row (column) the other coordinates differ too.
         const bool row = a.y() == b.y() && b.y() == q.y() && (b.x() > a.x()) == (q.x() > b.x());
-        const bool column =
-            a.x() == b.x() && b.x() == q.x() && (b.y() > a.y()) == (q.y() > b.y());
+        const bool column = a.x() == b.x() && b.x() == q.x() && (b.y() > a.y()) == (q.y() > b.y());
         if (row || column) {
             b = q;
             return;
@@ -80,9 +79,10 @@ void CopyFromGrid(QPainter& p, const QImage& grid, const QRect& r) {
     QImage* target = p.device() && p.device()->devType() == QInternal::Image
                          ? static_cast<QImage*>(p.device())
                          : nullptr;
-    if (target && target->format() == grid.format() && target->size() == grid.size() &&
-        target->bytesPerLine() == grid.bytesPerLine() && !p.hasClipping() &&
-        p.worldTransform().isIdentity() && grid.depth() == 32) {
+    if (target && target->isDetached() && target->format() == grid.format() &&
+        target->size() == grid.size() && target->bytesPerLine() == grid.bytesPerLine() &&
+        grid.depth() == 32 && !p.hasClipping() && p.worldTransform().isIdentity() &&
+        p.opacity() == 1.0) {
         const qsizetype bpl = grid.bytesPerLine();
         const qsizetype offset = src.y() * bpl + src.x() * 4;
         uchar* to = target->bits() + offset;
@@ -105,6 +105,8 @@ void RebuildBuffers(CChartView& view, int cx, int cy, QImage& grid, QImage& char
                     const CChartStyle& style) {
     SetSize(view, cx, cy);
     grid = QImage(std::max(cx, 1), std::max(cy, 1), QImage::Format_RGB32);
+    if (cx <= 0 || cy <= 0)
+        grid.fill(style.m_hBackBrush.color()); // a window with no room: no grid, defined pixels
     {
         QPainter p(&grid);
         DrawGrid(p, view, style);
@@ -113,11 +115,43 @@ void RebuildBuffers(CChartView& view, int cx, int cy, QImage& grid, QImage& char
 }
 
 void DrawGrid(QPainter& p, const CChartView& view, const CChartStyle& style) {
+    const int w = view.m_nWidth, h = view.m_nHeight, x0 = LeftMargin(w);
+    if (w <= 0 || h <= 0)
+        return;
+    // The picture of the lines drawn one by one (fine verticals, fine horizontals, coarse
+    // verticals, coarse horizontals, each over the ones before), composed from which columns
+    // and rows carry a line: a texture of the column pattern for the plain rows, another for
+    // the rows of the fine lines, solid runs for the coarse rows. Drawing a thousand lines of a
+    // full window's length pixel by pixel costs many times more.
+    enum : uint8_t { kNone, kFineLine, kCoarseLine };
+    std::vector<uint8_t> cols(size_t(w), kNone), rows(size_t(h), kNone);
+    MarkLines(cols, x0, view.m_dPxPerCmX / 10, w, kFineLine);
+    MarkLines(cols, x0, view.m_dPxPerCmX, w, kCoarseLine);
+    MarkLines(rows, 0, view.m_dPxPerCmY / 10, h, kFineLine);
+    MarkLines(rows, 0, view.m_dPxPerCmY, h, kCoarseLine);
+
+    const QRgb back = style.m_hBackBrush.color().rgb();
+    const QRgb fine = style.m_hFinePen.color().rgb();
+    const QRgb coarse = style.m_hCoarsePen.color().rgb();
+    std::vector<QRgb> plain(static_cast<size_t>(w)), fineRow(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x) {
+        const uint8_t c = cols[size_t(x)];
+        plain[size_t(x)] = c == kCoarseLine ? coarse : c == kFineLine ? fine : back;
+        // Horizontal lines start at x0; coarse verticals are drawn over the fine horizontals.
+        fineRow[size_t(x)] = x < x0 ? back : c == kCoarseLine ? coarse : fine;
+    }
+
     p.save();
     BeginPass(p);
-    p.fillRect(QRect(0, 0, view.m_nWidth, view.m_nHeight), style.m_hBackBrush);
-    DrawGridFamily(p, view, view.m_dPxPerCmX / 10, view.m_dPxPerCmY / 10, style.m_hFinePen);
-    DrawGridFamily(p, view, view.m_dPxPerCmX, view.m_dPxPerCmY, style.m_hCoarsePen);
+    p.setBrushOrigin(0, 0);
+    p.fillRect(QRect(0, 0, w, h), RowBrush(plain));
+    const QBrush fineBrush = RowBrush(fineRow);
+    for (int y = 0; y < h; ++y) {
+        if (rows[size_t(y)] == kFineLine)
+            p.fillRect(QRect(0, y, w, 1), fineBrush);
+        else if (rows[size_t(y)] == kCoarseLine && w > x0)
+            p.fillRect(QRect(x0, y, w - x0, 1), QColor(coarse));
+    }
     p.restore();
 }
 
@@ -175,14 +209,15 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
         for (int k = 0; k < lanes; ++k) {
             const int yk = LaneBaseline(k, lanes, view.m_nHeight);
             pts.clear();
-            for (int i = 0; i < count; ++i) {
-                const long long point = (long long)view.m_nScrollPos + i;
-                if (point < 0)
-                    continue;
+            // A position left of the record (the scroll events never give one) starts the
+            // curve at point 0, in its place.
+            const long long first = std::max(0LL, -static_cast<long long>(view.m_nScrollPos));
+            for (long long i = first; i < count; ++i) {
+                const long long point = view.m_nScrollPos + i;
                 const long long e = s.m_nFirstLane + point * kLeads + k;
                 if (e >= elements)
                     break; // every later point lies further on
-                AddPoint(pts, QPoint(ChartPointX(i, view.m_dStepX, x0),
+                AddPoint(pts, QPoint(ChartPointX(int(i), view.m_dStepX, x0),
                                      ChartPointY(yk, s.m_pCurves[e], view.m_dScaleY)));
             }
             if (pts.size() >= 2)

@@ -24,8 +24,8 @@ void DrawTextAt(QPainter& p, int x, int y, const QString& text) {
 
 } // namespace
 
-void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
-                          CSessionState& s, const CChartStyle& style) {
+void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view, CSessionState& s,
+                          const CChartStyle& style) {
     const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
     p.save();
     BeginPass(p);
@@ -33,6 +33,11 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
     if (!s.m_bMonitorCleared) {
         p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
         s.m_bMonitorCleared = 1;
+    } else {
+        // Pens, restart strips and erase bars stay right of x0, so the margin holds nothing but
+        // the labels; clearing it keeps their antialiased edges from thickening as they are
+        // drawn over themselves every tick.
+        p.fillRect(QRect(0, 0, LeftMargin(w), h), style.m_hBackBrush);
     }
     DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
 
@@ -53,11 +58,15 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
                 CopyFromGrid(p, grid, QRect(barLeft, 0, barRight - barLeft, h));
             barLeft = barRight = 0;
         };
+        // Segments include both ends: a lane's chain then has all its joints, and drawing the
+        // segments in one call or one by one gives the same pixels.
+        QPen pen = style.m_hCurvePen;
+        pen.setCapStyle(Qt::SquareCap);
         auto flush = [&]() {
             flushBars();
             if (segments.empty())
                 return;
-            p.setPen(style.m_hCurvePen);
+            p.setPen(pen);
             p.drawLines(segments.data(), int(segments.size()));
             segments.clear();
         };

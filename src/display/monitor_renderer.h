@@ -15,8 +15,8 @@ class CSessionState;
 // on the first pass since ResetValues the buffer is wiped (no grid), then the labels, one
 // segment per lane and point, and an erase bar ahead of the pens that brings the grid back.
 // Advances the sweep state of the session.
-void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
-                          CSessionState& s, const CChartStyle& style);
+void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view, CSessionState& s,
+                          const CChartStyle& style);
 
 // The whole picture becomes the progress bar for m_nReceived of 4096 points: frame, caption, the
 // received part showing the grid and the percentage (also left in m_szInfo).

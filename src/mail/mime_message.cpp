@@ -113,16 +113,14 @@ EMessageWrite WriteMimeMessage(const QString& strAttachment, const QString& strM
     if (!data)
         return fail(QStringLiteral("cannot read the attachment %1: %2")
                         .arg(strAttachment, attachment.errorString()));
-    const QByteArray message = BuildMimeMessage(texts, MakeBoundary(clock),
-                                                QFileInfo(strAttachment).fileName(), data,
-                                                size_t(size));
+    const QByteArray message = BuildMimeMessage(
+        texts, MakeBoundary(clock), QFileInfo(strAttachment).fileName(), data, size_t(size));
     attachment.unmap(const_cast<uchar*>(data));
 
     // Whole or not at all: a half-written message must not reach a mail client.
     QSaveFile file(strMessagePath);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size() ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size() || !file.commit())
         return fail(QStringLiteral("cannot write the message file %1: %2")
                         .arg(strMessagePath, file.errorString()),
                     EMessageWrite::CannotWrite);

@@ -14,8 +14,8 @@
 CSendByEmail::CSendByEmail(QString strAttachment, QString strFrom, QString strTo,
                            QString strSubject, QString strNote, SSendByEmailOptions options)
     : m_strAttachment(std::move(strAttachment)), m_strFrom(std::move(strFrom)),
-      m_strTo(std::move(strTo)), m_strSubject(std::move(strSubject)),
-      m_strNote(std::move(strNote)), m_options(std::move(options)) {
+      m_strTo(std::move(strTo)), m_strSubject(std::move(strSubject)), m_strNote(std::move(strNote)),
+      m_options(std::move(options)) {
     m_stClock = m_options.clock ? m_options.clock() : GetLocalTime();
     m_strMessagePath = m_options.strMessagePath.isEmpty() ? MessageFilePath(m_strAttachment)
                                                           : m_options.strMessagePath;
@@ -66,9 +66,9 @@ int CSendByEmail::sendMail() {
     process.start();
     if (!process.waitForStarted(-1)) {
         QFile::remove(m_strMessagePath);
-        return Fail(EMailHandOff::StartFailed, QStringLiteral("cannot start the mail client %1: %2")
-                                                   .arg(m_clientCommand.first(),
-                                                        process.errorString()));
+        return Fail(EMailHandOff::StartFailed,
+                    QStringLiteral("cannot start the mail client %1: %2")
+                        .arg(m_clientCommand.first(), process.errorString()));
     }
     if (process.state() != QProcess::NotRunning) {
         if (QCoreApplication::instance())

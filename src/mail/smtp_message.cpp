@@ -93,8 +93,11 @@ bool IsMailAddress(const QString& strAddress) {
     const qsizetype at = strAddress.lastIndexOf(QLatin1Char('@'));
     if (at <= 0 || at == strAddress.size() - 1)
         return false;
+    // ASCII only: the sender does not speak SMTPUTF8 (an international domain goes in its
+    // punycode form).
     for (const QChar c : strAddress) {
-        if (c.unicode() <= 0x20 || c.unicode() == 0x7F || QStringLiteral("<>()[],;:\\\"").contains(c))
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7F ||
+            QStringLiteral("<>()[],;:\\\"").contains(c))
             return false;
     }
     const QString domain = strAddress.mid(at + 1);

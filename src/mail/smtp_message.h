@@ -13,7 +13,8 @@ struct SMailbox {
     QString strAddress; // local@domain
 };
 
-// True for an address of the form local@domain without blanks, brackets, quotes or controls.
+// True for an ASCII address of the form local@domain without blanks, brackets, quotes or
+// controls.
 bool IsMailAddress(const QString& strAddress);
 
 // Splits a recipient text at commas outside quotes and angle brackets; an entry is an address or
@@ -30,17 +31,17 @@ QByteArray FormatMailbox(const SMailbox& box);
 
 // The texts of one message.
 struct SSmtpMessage {
-    QString strRecipients;   // several addresses separated by commas
-    QString strSubject;      // may be empty
-    QString strNote;         // the message text
+    QString strRecipients; // several addresses separated by commas
+    QString strSubject;    // may be empty
+    QString strNote;       // the message text
     QString strAttachmentPath;
 };
 
 // A message ready for the wire, with its envelope.
 struct SSmtpEnvelope {
-    QString strFrom;          // MAIL FROM
-    QStringList recipients;   // RCPT TO
-    QByteArray message;       // header and body, CR LF line ends
+    QString strFrom;        // MAIL FROM
+    QStringList recipients; // RCPT TO
+    QByteArray message;     // header and body, CR LF line ends
 };
 
 // Builds the message from sender (address and display name), texts, the attachment's bytes, the

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <curl/curl.h>
 #include <mutex>
 #include <string>
@@ -52,8 +54,8 @@ curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
     std::lock_guard lock(job->socketMutex);
     if (job->bCancel)
         return CURL_SOCKET_BAD;
-    const curl_socket_t fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC,
-                                      address->protocol);
+    const curl_socket_t fd =
+        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
     if (fd != CURL_SOCKET_BAD)
         job->sockets.push_back(fd);
     return fd;
@@ -131,9 +133,9 @@ bool CSmtpSender::Send(const SSmtpSettings& settings, const SSmtpMessage& messag
                         .arg(message.strAttachmentPath, file.errorString()));
     file.close();
 
-    const QByteArray boundary =
-        "=_velmora_" + QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
-        QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    const QByteArray boundary = "=_velmora_" +
+                                QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
+                                QByteArray::number(QRandomGenerator::global()->generate64(), 16);
     SSmtpEnvelope env;
     QString why;
     if (!BuildSmtpMessage({settings.strOrg, settings.strLogin.trimmed()}, message,
@@ -172,7 +174,8 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_
     if (job->bCancel)
         return 1;
     const auto now = std::chrono::steady_clock::now();
-    if (ulnow > 0 && (ulnow == ultotal || now - job->lastProgress > std::chrono::milliseconds(100))) {
+    if (ulnow > 0 &&
+        (ulnow == ultotal || now - job->lastProgress > std::chrono::milliseconds(100))) {
         job->lastProgress = now;
         CSmtpSender* self = job->pSelf;
         const qint64 sent = ulnow, total = ultotal;

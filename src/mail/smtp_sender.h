@@ -6,14 +6,16 @@
 // The view's use (the send command, after the dialog):
 //
 //     m_pSender = new CSmtpSender(this);   // once, on the GUI thread
-//     connect(m_pSender, &CSmtpSender::Completed, this, [this](bool ok, QString error, QString) {
-//         m_bSending = false;              // GUI thread: no lock needed
-//         update();
-//         if (!ok) error(...);             // the balloon
-//     });
+//     connect(m_pSender, &CSmtpSender::Completed, this,
+//             [this](bool bOk, const QString& strError, const QString&) {
+//                 m_bSending = false;      // on the GUI thread: no lock needed
+//                 update();
+//                 if (!bOk)
+//                     error(strError);     // the balloon
+//             });
 //     QString why;
 //     if (m_pSender->Send(settings, {recipient, subject, note, path}, &why)) {
-//         m_bSending = true;               // Completed comes later, always exactly once
+//         m_bSending = true;               // Completed follows, exactly once
 //         update();
 //     } else {
 //         error(why);                      // nothing was started

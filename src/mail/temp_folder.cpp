@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -21,6 +22,8 @@ public:
         return cleanup;
     }
     ~CExitCleanup() {
+        if (m_bLeave)
+            return;
         std::error_code ec;
         for (const std::string& f : m_files)
             std::filesystem::remove(f, ec);
@@ -56,7 +59,10 @@ public:
         return in;
     }
 
+    void Leave() { m_bLeave = true; }
+
 private:
+    std::atomic<bool> m_bLeave{false};
     std::mutex m_mutex;
     std::vector<std::string> m_files, m_folders;
 };
@@ -105,4 +111,8 @@ void KeepUntilExit(const QString& strPath) {
 
 bool IsKeptUntilExit(const QString& strPath) {
     return CExitCleanup::Get().HasFile(QFileInfo(strPath).absoluteFilePath());
+}
+
+void LeaveKeptFilesAtExit() {
+    CExitCleanup::Get().Leave();
 }

@@ -22,7 +22,9 @@ public:
     bool IsValid() const { return !m_strPath.isEmpty(); }
     QString ErrorString() const { return m_strError; }
     QString Path() const { return m_strPath; }
-    QString FilePath(const QString& strName) const { return m_strPath + QLatin1Char('/') + strName; }
+    QString FilePath(const QString& strName) const {
+        return m_strPath + QLatin1Char('/') + strName;
+    }
 
 private:
     QString m_strPath;
@@ -35,3 +37,8 @@ void KeepUntilExit(const QString& strPath);
 
 // True when strPath was passed to KeepUntilExit.
 bool IsKeptUntilExit(const QString& strPath);
+
+// Leaves the kept files and their folders in place at exit, for a program that ends right after
+// the hand-off (the command-line tool) and would otherwise pull the message from under the
+// client.
+void LeaveKeptFilesAtExit();

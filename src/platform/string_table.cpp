@@ -11,6 +11,7 @@ struct Entry {
 };
 
 // Sorted by identifier.
+// clang-format off
 constexpr Entry kStrings[] = {
     {ids::LeadSystemEinthoven, "Эйнтховен"},
     {ids::LeadSystemNeb, "Нэб"},
@@ -24,6 +25,7 @@ constexpr Entry kStrings[] = {
     {ids::Receiving, "Идет прием данных"},
     {ids::Sending, "Идет передача данных"},
 };
+// clang-format on
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
                              [](const Entry& a, const Entry& b) { return a.id < b.id; }));

@@ -56,7 +56,9 @@ std::string ScpSystemSoftware(uint8_t nProgVersion, uint8_t nProgRevision); // "
 SCP_TAG14 MakeScpTag14(uint64_t device_id, uint8_t nProgVersion, uint8_t nProgRevision);
 
 // Section 1 as the file carries it: the card's names, birth date, age, body values and address,
-// the device of tag 14 and the acquisition time. The filter tags are left to the caller.
+// the device of tag 14 and the acquisition time. Sex 1 is male, any other value female (as in the
+// record's notes). Age and birth date are left out for a year of 0 or 65535. The filter tags are
+// left to the caller.
 SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& device,
                              uint64_t device_id, const SYSTEMTIME& now);
 

@@ -1,9 +1,17 @@
 #include "widgets/child_view.h"
 
 #include "acquisition/stream_decoder.h"
+#include "config/app_profile.h"
+#include "dialogs/curves_definition_dlg.h"
+#include "platform/cp1251.h"
+#include "storage/export_import_file.h"
+#include "storage/scp_export.h"
 #include "widgets/balloon_help.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPainter>
 #include <QPointer>
@@ -230,10 +238,87 @@ void CChildView::OnEkard() {
 }
 
 void CChildView::OnConfig() {}
-void CChildView::OnDefineCurves() {}
-void CChildView::OnExport() {}
+
+int CChildView::DefineCurves(bool bRequireAll) {
+    return ::DefineCurves(this, m_session.m_Card, bRequireAll);
+}
+
+void CChildView::OnDefineCurves() {
+    DefineCurves(false);
+}
+
+bool CChildView::EnsureCardComplete(CardUse use) {
+    while (!IsCardComplete(m_session.m_Card, use))
+        if (DefineCurves(true) != 0)
+            return false;
+    return true;
+}
+
+QString CChildView::ProposedFileName(const char* extension) const {
+    // The record number, then the two further name parts when they hold text.
+    QString name = QString::fromLatin1(m_Definition.szRecordNumber);
+    for (const char* part : {m_Definition.szNamePart2, m_Definition.szNamePart3})
+        if (part[0])
+            name += QLatin1Char(' ') + FromCp1251(QByteArray(part, int(strnlen(part, 20))));
+    return name + QLatin1String(extension);
+}
+
+QString CChildView::RecordFolder() {
+    return CAppProfile().GetEcgFolder();
+}
+
+QString CChildView::ChooseSavePath(const QString& proposed, const QString& filter) {
+    if (m_chooseSavePath)
+        return m_chooseSavePath(proposed, filter);
+    QFileDialog dlg(this, QString(), QDir(RecordFolder()).filePath(proposed), filter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QFileInfo(proposed).suffix());
+    dlg.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}
+
+void CChildView::OnExport() {
+    if (!EnsureCardComplete(CardUse::Export))
+        return;
+    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
+    const QString path =
+        ChooseSavePath(ProposedFileName(".ecg"), QStringLiteral("Data files(*.ecg) (*.ecg)"));
+    if (path.isEmpty())
+        return;
+    DrawIDS(IDS_PROCESSING);
+    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
+    CExportImportFile file;
+    const bool ok = file.ExportRecord(m_Definition, *m_session.m_pRecord,
+                                      QFile::encodeName(path).toStdString());
+    DrawCurves();
+    if (!ok) {
+        // Nothing was saved: say why and keep the window's title.
+        error(QString::fromStdString(file.LastErrorText()));
+        return;
+    }
+    emit WindowTitleChanged(QFileInfo(path).fileName());
+}
+
+void CChildView::OnExportScp() {
+    if (!EnsureCardComplete(CardUse::Scp))
+        return;
+    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
+    const QString path =
+        ChooseSavePath(ProposedFileName(".scp"), QStringLiteral("SCP files(*.scp) (*.scp)"));
+    if (path.isEmpty())
+        return;
+    const ScpSaveResult r = SaveScp(m_session, QFile::encodeName(path).toStdString());
+    DrawCurves();
+    if (!r.bOk) {
+        error(QString::fromStdString(r.strError));
+        return;
+    }
+    emit WindowTitleChanged(QFileInfo(path).fileName());
+}
+
 void CChildView::OnSendEmail() {}
-void CChildView::OnExportScp() {}
 void CChildView::OnSendEmailScp() {}
 
 void CChildView::error(const QString& message) {

@@ -10,8 +10,11 @@
 #include "display/chart_renderer.h"
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
+#include "storage/card_fields.h"
+#include "storage/record_definition.h"
 
 #include <QImage>
+#include <functional>
 #include <QWidget>
 
 class QScrollBar;
@@ -39,6 +42,17 @@ public:
     void OnExportScp();
     void OnSendEmailScp();
 
+    // Opens the patient card; 0 when confirmed, 1 when cancelled.
+    int DefineCurves(bool bRequireAll);
+    // Asks for the card until it is complete for `use`; false when the user cancels.
+    bool EnsureCardComplete(CardUse use);
+    // The name a save proposes: the record number text and the extension.
+    QString ProposedFileName(const char* extension) const;
+    // Where the save dialogs open: the record folder of the per-user profile.
+    static QString RecordFolder();
+    // Replaces the save dialog in tests: returns the chosen path, empty for cancel.
+    std::function<QString(const QString& proposed, const QString& filter)> m_chooseSavePath;
+
     // Shows message in a balloon at the centre of the view.
     void error(const QString& message);
     // Hands an error from any thread to the view: the text is copied and shown on the view's
@@ -59,8 +73,12 @@ public:
     void SetRecordTitle(const char* title) override;
     void ReportPortFailure(const char* text) override;
 
+    RECORD_DEFINITION m_Definition{}; // filled before every save and send
+
 signals:
     void RecordTitleChanged(const QString& title);
+    // A save names the window after the file (the record title returns with the focus).
+    void WindowTitleChanged(const QString& title);
     void StateChanged();
 
 protected:
@@ -74,6 +92,7 @@ private:
     void UpdateDensities();
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
+    QString ChooseSavePath(const QString& proposed, const QString& filter);
 
     CViewSettings m_settings;
     CSerialPortLink m_link;

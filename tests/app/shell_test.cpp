@@ -7,6 +7,9 @@
 #include "widgets/child_view.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <cstring>
 #include <QApplication>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -138,6 +141,59 @@ TEST(Shell, CtrlEnterStartsAndStopsReceptionAndTheTitleFollowsTheWindow) {
     s.frame.MdiArea()->setActiveSubWindow(first);
     EXPECT_EQ(first->windowTitle(), title) << "switching back shows the reception time again";
     EXPECT_TRUE(s.frame.windowTitle().endsWith(title));
+}
+
+TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
+    Shell s;
+    CChildFrame* f = s.frame.OnFileNew();
+    CChildView* view = f->View();
+    view->OnEkard(); // no port: stopping gives a finished, all-zero record
+    view->OnEkard();
+    ASSERT_EQ(view->Session().m_bLoaded, 1);
+    PATIENT_CARD& card = view->Session().m_Card;
+    std::strcpy(card.doctor_name, "Petrov");
+    std::strcpy(card.doctor_phone, "123");
+    std::strcpy(card.last_name, "Ivanov");
+    std::strcpy(card.first_name, "Ivan");
+    std::strcpy(card.patronymic, "Ivanovich");
+    card.height = 180;
+    card.weight = 80;
+    card.birth_year = 1950;
+
+    QTemporaryDir dir;
+    QString proposed;
+    view->m_chooseSavePath = [&](const QString& name, const QString&) {
+        proposed = name;
+        return dir.filePath(name);
+    };
+    s.frame.Action(ID_EXPORT)->trigger();
+    EXPECT_EQ(proposed, QStringLiteral("K.100.00000.0000.ecg"));
+    QFile ecg(dir.filePath(proposed));
+    ASSERT_TRUE(ecg.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ecg.read(2), QByteArray("PK"));
+    EXPECT_EQ(f->windowTitle(), proposed) << "a save names the window after the file";
+
+    s.frame.Action(ID_EXPORT_SCP)->trigger();
+    EXPECT_EQ(proposed, QStringLiteral("K.100.00000.0000.scp"));
+    EXPECT_GT(QFileInfo(dir.filePath(proposed)).size(), 4096 * 12);
+    EXPECT_EQ(f->windowTitle(), proposed);
+
+    // A place that cannot take the file: the title stays and a balloon says why.
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    view->m_chooseSavePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("plain/x.ecg"));
+    };
+    const int balloons = s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size();
+    s.frame.Action(ID_EXPORT)->trigger();
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("K.100.00000.0000.scp"));
+    EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
+
+    // Cancelling the save dialog writes nothing.
+    view->m_chooseSavePath = [](const QString&, const QString&) { return QString(); };
+    s.frame.Action(ID_EXPORT)->trigger();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
 } // namespace

@@ -111,12 +111,7 @@ TEST(ChartGeometry, FontsLabelsBaselinesAndTextPositions) {
     view.m_dPxPerCmX = view.m_dPxPerCmY = 40;
     QPoint mark[6];
     EXPECT_FALSE(CalibrationMark(view, 1, false, mark)) << "no record, no mark";
-    ASSERT_TRUE(CalibrationMark(view, 1, true, mark));
-    // x0 20, mx = 40, my = 20, 10 mm/mV: a 40-pixel (1 cm) step up and back down.
-    const QPoint expected[6] = {{61, 60}, {65, 60}, {65, 20}, {70, 20}, {70, 60}, {74, 60}};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(mark[i], expected[i]) << i;
-    ASSERT_TRUE(CalibrationMark(view, 9, true, mark));
+    ASSERT_TRUE(CalibrationMark(view, 9, true, mark)) << "no lanes: at x0, from the top";
     EXPECT_EQ(mark[0], QPoint(41, 40));
     view.m_nSensitivityMon = 0;
     EXPECT_FALSE(CalibrationMark(view, 1, true, mark));
@@ -146,9 +141,6 @@ TEST(ChartGeometry, SweepWrapsTenPixelsShortOfTheRightEdge) {
 
 TEST(ChartGeometry, ProgressBarFillsWithTheReceivedShare) {
     const ProgressGeometry half = ProgressGeometryOf(900, 600, 2048);
-    EXPECT_EQ(half.nBarW, 300);
-    EXPECT_EQ(half.nBarH, 20);
-    EXPECT_EQ(half.nPercent, 50);
     EXPECT_EQ(half.frame, QRect(300, 286, 300, 20)); // top = 300 - 20 / 1.5 = 286.67
     EXPECT_EQ(half.fill, QRect(302, 288, 148, 16)) << "half of W - 4";
     EXPECT_EQ(half.nCaptionY, 246);

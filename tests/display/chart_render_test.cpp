@@ -50,16 +50,6 @@ QImage ExpectedLabels(const QImage& grid, const std::vector<const char*>& labels
     return img;
 }
 
-bool SameIn(const QImage& a, const QImage& b, const QRect& r) {
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) {
-                ADD_FAILURE() << "first difference at " << x << "," << y;
-                return false;
-            }
-    return true;
-}
-
 TEST(ChartRender, GridHasMillimetreAndCentimetreLinesFromX0AndAnEmptyMargin) {
     ViewBuffers b(560, 200, 40.0); // x0 = 20, lines every 4 and 40 pixels
     const QImage& g = b.grid;
@@ -94,6 +84,31 @@ TEST(ChartRender, GridHasMillimetreAndCentimetreLinesFromX0AndAnEmptyMargin) {
     ASSERT_EQ(coarse.size(), 18u);
     for (size_t i = 0; i < coarse.size(); ++i)
         EXPECT_NEAR(coarse[i], 25 + i * px, 1.0) << i;
+
+    // Against the grid drawn line by line: fine verticals, fine horizontals, then the coarse
+    // ones over them, each line from its truncated accumulated position.
+    for (auto [dx, dy] : {std::pair{px, px}, std::pair{45.3, 31.7}, std::pair{9.9, 120.0}}) {
+        SCOPED_TRACE(testing::Message() << dx << " x " << dy);
+        CChartView v;
+        FirstRun(v, dx, dy);
+        SetSize(v, 733, 411);
+        QImage got(733, 411, QImage::Format_RGB32), want(733, 411, QImage::Format_RGB32);
+        QPainter p(&got);
+        DrawGrid(p, v, CChartStyle());
+        p.end();
+        const CChartStyle st;
+        p.begin(&want);
+        p.fillRect(want.rect(), st.m_hBackBrush);
+        for (auto [pen, div] : {std::pair{st.m_hFinePen, 10.0}, std::pair{st.m_hCoarsePen, 1.0}}) {
+            p.setPen(pen);
+            for (double x = 733 / 28; x < 733; x += dx / div)
+                p.drawLine(int(x), 0, int(x), 411);
+            for (double y = 0; y < 411; y += dy / div)
+                p.drawLine(733 / 28, int(y), 733, int(y));
+        }
+        p.end();
+        EXPECT_TRUE(SameIn(got, want, got.rect()));
+    }
 }
 
 TEST(ChartRender, FreshViewShowsGridAndTwelveLabelsOnly) {
@@ -255,16 +270,16 @@ TEST(ChartRender, TimeLabelShowsTheLeftEdgeWhenTheRecordHasATimeBase) {
     EXPECT_GT(TextInk(b.chart, label), 50);
     EXPECT_EQ(TextInk(b.chart, QRect(40, 600 - 600 / 18, 750, 600 / 18)), 0);
     EXPECT_STREQ(s.m_Time.m_szText, ("04-05-2012 " + FormatLocalTime([] {
-                                          SYSTEMTIME at{};
-                                          at.wYear = 2012;
-                                          at.wMonth = 5;
-                                          at.wDay = 4;
-                                          at.wHour = 14;
-                                          at.wMinute = 5;
-                                          at.wSecond = 4; // 2013 points at 409.6 a second
-                                          return at;
-                                      }()))
-                                         .c_str());
+                                         SYSTEMTIME at{};
+                                         at.wYear = 2012;
+                                         at.wMonth = 5;
+                                         at.wDay = 4;
+                                         at.wHour = 14;
+                                         at.wMinute = 5;
+                                         at.wSecond = 4; // 2013 points at 409.6 a second
+                                         return at;
+                                     }()))
+                                        .c_str());
 }
 
 TEST(ChartRender, CalibrationMarkIsTheOneMillivoltPulseOfAShownRecord) {

@@ -80,3 +80,15 @@ inline int CountColour(const QImage& img, const QRect& r, QRgb colour) {
             n += (img.pixel(x, y) | 0xFF000000u) == colour;
     return n;
 }
+
+// Whether a and b agree inside r; the first difference becomes a test failure message.
+inline bool SameIn(const QImage& a, const QImage& b, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                ADD_FAILURE() << "first difference at " << x << "," << y << ": " << std::hex
+                              << a.pixel(x, y) << " against " << b.pixel(x, y);
+                return false;
+            }
+    return true;
+}

@@ -10,7 +10,8 @@ namespace {
 
 std::string Encode(const std::string& in) {
     std::string out(Base64EncodedSize(in.size()) + 16, '#');
-    const size_t n = encodeBase64(reinterpret_cast<const uint8_t*>(in.data()), in.size(), out.data());
+    const size_t n =
+        encodeBase64(reinterpret_cast<const uint8_t*>(in.data()), in.size(), out.data());
     EXPECT_EQ(n, Base64EncodedSize(in.size()));
     EXPECT_EQ(out.substr(n), std::string(16, '#')) << "wrote past the count it returned";
     out.resize(n);

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -52,7 +54,9 @@ protected:
         setenv("VELMORA_FAKE_CLIENT_OUT", QFile::encodeName(m_out.path()).constData(), 1);
         unsetenv("VELMORA_FAKE_CLIENT_PIPE");
     }
-    QString Out(const char* name) const { return m_out.path() + QLatin1Char('/') + QLatin1String(name); }
+    QString Out(const char* name) const {
+        return m_out.path() + QLatin1Char('/') + QLatin1String(name);
+    }
     QStringList ClientArgs() const {
         QFile f(Out("args"));
         if (!f.open(QIODevice::ReadOnly))
@@ -159,6 +163,8 @@ TEST(TempFolder, PrivateWhileInUseAndGoneAtTheEndOrAtExit) {
     ASSERT_TRUE(tmp.isValid());
     const QByteArray old = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    // The child reports on stderr, so that a leak report of a sanitizer build at its exit
+    // (GLib's threads from earlier tests) does not hide the answer.
     EXPECT_EXIT(
         {
             auto* dir = new CMailTempFolder;
@@ -168,12 +174,13 @@ TEST(TempFolder, PrivateWhileInUseAndGoneAtTheEndOrAtExit) {
             f.close();
             KeepUntilExit(f.fileName());
             delete dir;
-            std::exit(QFile::exists(f.fileName()) ? 0 : 4);
+            if (QFile::exists(f.fileName()))
+                std::fputs("message kept until exit\n", stderr);
+            std::exit(0);
         },
-        testing::ExitedWithCode(0), "");
+        [](int status) { return WIFEXITED(status); }, "message kept until exit");
     qputenv("TMPDIR", old);
-    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList());
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 TEST(MailClientCommand, PathTakesTheFieldCodesPlaceAsOneArgument) {

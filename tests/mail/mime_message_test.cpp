@@ -82,10 +82,9 @@ TEST(MimeMessage, PythonReadsHeadersBothPartsAndTheExactAttachment) {
     for (int i = 0; i < 4000; ++i)
         content += char((i * 131 + i / 256) & 0xFF);
     const QString note = QStringLiteral("Заключение: ритм синусовый.\nЧСС 72");
-    const QString eml =
-        WriteOnly(dir, QStringLiteral("rec-5.scp"), content, QString(),
-                  QStringLiteral("a@b.ru\r\nBcc: spy@evil.example"),
-                  QStringLiteral("ECG\nX-Injected: 1"), note);
+    const QString eml = WriteOnly(dir, QStringLiteral("rec-5.scp"), content, QString(),
+                                  QStringLiteral("a@b.ru\r\nBcc: spy@evil.example"),
+                                  QStringLiteral("ECG\nX-Injected: 1"), note);
     EXPECT_EQ(eml, dir.FilePath(QStringLiteral("rec-5.scp.eml")));
 
     const QJsonObject m = ParseWithPython(eml);
@@ -97,7 +96,8 @@ TEST(MimeMessage, PythonReadsHeadersBothPartsAndTheExactAttachment) {
     EXPECT_FALSE(names.contains(QStringLiteral("X-Injected")));
     EXPECT_EQ(m[QStringLiteral("subject")].toString(), QStringLiteral("ECG X-Injected: 1"));
     EXPECT_EQ(m[QStringLiteral("x_unsent")].toString(), QStringLiteral("1"));
-    EXPECT_EQ(m[QStringLiteral("boundary")].toString(), QStringLiteral("----=_NextPart_7dc315e79fa"));
+    EXPECT_EQ(m[QStringLiteral("boundary")].toString(),
+              QStringLiteral("----=_NextPart_7dc315e79fa"));
 
     const QJsonArray parts = m[QStringLiteral("parts")].toArray();
     ASSERT_EQ(parts.size(), 2);
@@ -115,8 +115,9 @@ TEST(MimeMessage, PythonReadsHeadersBothPartsAndTheExactAttachment) {
 
     // Both addresses of a list stay in one pair of angle brackets; an empty subject keeps its
     // blank.
-    const QByteArray raw = ReadAll(WriteOnly(dir, QStringLiteral("two.ecg"), "x", QStringLiteral("Org"),
-                                             QStringLiteral("a@b.ru, c@d.ru"), QString(), QString()));
+    const QByteArray raw =
+        ReadAll(WriteOnly(dir, QStringLiteral("two.ecg"), "x", QStringLiteral("Org"),
+                          QStringLiteral("a@b.ru, c@d.ru"), QString(), QString()));
     EXPECT_TRUE(raw.startsWith("From: <Org>\r\nTo: <a@b.ru, c@d.ru>\r\nSubject: \r\nMIME-Version"));
 }
 
@@ -129,9 +130,8 @@ TEST(MimeMessage, MessageFileNamesAndWhatCannotBeSent) {
     CMailTempFolder dir;
     ASSERT_TRUE(dir.IsValid());
     EMailHandOff result;
-    const QString empty =
-        WriteOnly(dir, QStringLiteral("empty.ecg"), QByteArray(), QString(), QString(), QString(),
-                  QString(), &result);
+    const QString empty = WriteOnly(dir, QStringLiteral("empty.ecg"), QByteArray(), QString(),
+                                    QString(), QString(), QString(), &result);
     EXPECT_EQ(result, EMailHandOff::NoAttachment);
     EXPECT_FALSE(QFile::exists(empty));
 

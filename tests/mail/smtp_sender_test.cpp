@@ -95,14 +95,13 @@ protected:
         s_pCerts = new QTemporaryDir();
         // A self-signed certificate for 127.0.0.1, made here: the clinic's own CA in miniature.
         QProcess openssl;
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                       QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                       QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                       QStringLiteral("-addext"),
-                       QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
-                       QStringLiteral("-keyout"), Cert("key.pem"), QStringLiteral("-out"),
-                       Cert("cert.pem")});
+        openssl.start(
+            QStringLiteral("openssl"),
+            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+             QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+             QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+             QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
+             QStringLiteral("-keyout"), Cert("key.pem"), QStringLiteral("-out"), Cert("cert.pem")});
         ASSERT_TRUE(openssl.waitForFinished(60000));
         ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
     }
@@ -114,11 +113,12 @@ protected:
         return s_pCerts->path() + QLatin1Char('/') + QLatin1String(name);
     }
     static QStringList TlsArgs() {
-        return {QStringLiteral("--cert"), Cert("cert.pem"), QStringLiteral("--key"), Cert("key.pem")};
+        return {QStringLiteral("--cert"), Cert("cert.pem"), QStringLiteral("--key"),
+                Cert("key.pem")};
     }
     static QStringList AuthArgs(const char* exclude) {
-        return {QStringLiteral("--user"), QStringLiteral("ecg@clinic.ru"),
-                QStringLiteral("--password"), QStringLiteral("s3cret пароль"),
+        return {QStringLiteral("--user"),         QStringLiteral("ecg@clinic.ru"),
+                QStringLiteral("--password"),     QStringLiteral("s3cret пароль"),
                 QStringLiteral("--exclude-auth"), QLatin1String(exclude)};
     }
     void SetUp() override {
@@ -149,8 +149,9 @@ protected:
         if (!f.open(QIODevice::WriteOnly) || f.write(record) != record.size())
             return false;
         f.close();
-        const SSmtpMessage m{QStringLiteral("doctor@clinic.ru, \"Архив, отдел\" <archive@clinic.ru>"),
-                             m_strSubject, QStringLiteral("Пациент Иванов.\nЭКГ в покое."), path};
+        const SSmtpMessage m{
+            QStringLiteral("doctor@clinic.ru, \"Архив, отдел\" <archive@clinic.ru>"), m_strSubject,
+            QStringLiteral("Пациент Иванов.\nЭКГ в покое."), path};
         QString why;
         const bool ok = sender.Send(s, m, &why);
         if (pWhy)
@@ -214,8 +215,9 @@ TEST_F(Smtp, PlainSessionWithAuthPlainDeliversUtf8TextsAndTheAttachmentIntact) {
     EXPECT_FALSE(m[QStringLiteral("tls")].toBool());
     EXPECT_EQ(m[QStringLiteral("login")].toString(), QStringLiteral("ecg@clinic.ru"));
     EXPECT_EQ(m[QStringLiteral("mail_from")].toString(), QStringLiteral("ecg@clinic.ru"));
-    EXPECT_EQ(m[QStringLiteral("rcpt_tos")].toArray(),
-              (QJsonArray{QStringLiteral("doctor@clinic.ru"), QStringLiteral("archive@clinic.ru")}));
+    EXPECT_EQ(
+        m[QStringLiteral("rcpt_tos")].toArray(),
+        (QJsonArray{QStringLiteral("doctor@clinic.ru"), QStringLiteral("archive@clinic.ru")}));
     EXPECT_EQ(m[QStringLiteral("subject")].toString(), m_strSubject);
     EXPECT_EQ(m[QStringLiteral("from_addresses")].toArray(),
               (QJsonArray{QJsonArray{Settings(0).strOrg, QStringLiteral("ecg@clinic.ru")}}));
@@ -232,8 +234,9 @@ TEST_F(Smtp, PlainSessionWithAuthPlainDeliversUtf8TextsAndTheAttachmentIntact) {
     EXPECT_EQ(parts[0].toObject()[QStringLiteral("charset")].toString(), QStringLiteral("utf-8"));
     EXPECT_EQ(parts[1].toObject()[QStringLiteral("filename")].toString(),
               QStringLiteral("ECG 1-2345-7.ecg"));
-    EXPECT_EQ(QByteArray::fromBase64(parts[1].toObject()[QStringLiteral("data")].toString().toLatin1()),
-              record);
+    EXPECT_EQ(
+        QByteArray::fromBase64(parts[1].toObject()[QStringLiteral("data")].toString().toLatin1()),
+        record);
 }
 
 TEST_F(Smtp, SslSettingRequiresStartTlsAndTrustsTheConfiguredCaWithAuthLogin) {
@@ -347,7 +350,8 @@ TEST_F(Smtp, WhatCannotWorkIsRefusedAtOnceAndASenderGoingAwayStopsItsSend) {
         {"no host", [](SSmtpSettings& s) { s.strHost.clear(); }},
         {"bad port", [](SSmtpSettings& s) { s.nPort = 70000; }},
         {"login is no address", [](SSmtpSettings& s) { s.strLogin = QStringLiteral("ecg"); }},
-        {"unreadable CA", [](SSmtpSettings& s) { s.strCaBundle = QStringLiteral("/nonexistent.pem"); }},
+        {"unreadable CA",
+         [](SSmtpSettings& s) { s.strCaBundle = QStringLiteral("/nonexistent.pem"); }},
     };
     CSmtpSender sender;
     SOutcome o;
@@ -364,11 +368,12 @@ TEST_F(Smtp, WhatCannotWorkIsRefusedAtOnceAndASenderGoingAwayStopsItsSend) {
     m_strSubject = QStringLiteral("ok");
     const SSmtpMessage noRecipient{QStringLiteral(" , "), {}, {}, QStringLiteral("/etc/hostname")};
     EXPECT_FALSE(sender.Send(Settings(server.Port()), noRecipient, &why));
-    const SSmtpMessage badRecipient{QStringLiteral("a@b.ru, not an address"), {}, {},
-                                    QStringLiteral("/etc/hostname")};
+    const SSmtpMessage badRecipient{
+        QStringLiteral("a@b.ru, not an address"), {}, {}, QStringLiteral("/etc/hostname")};
     EXPECT_FALSE(sender.Send(Settings(server.Port()), badRecipient, &why));
     EXPECT_TRUE(why.contains(QLatin1String("not an address")));
-    const SSmtpMessage noFile{QStringLiteral("a@b.ru"), {}, {}, m_tmp.path() + QStringLiteral("/none")};
+    const SSmtpMessage noFile{
+        QStringLiteral("a@b.ru"), {}, {}, m_tmp.path() + QStringLiteral("/none")};
     EXPECT_FALSE(sender.Send(Settings(server.Port()), noFile, &why));
 
     // One send at a time; a sender destroyed mid-send stops and joins its worker.

@@ -166,6 +166,22 @@ def main():
           "export to .dat writes the carded record: " + err)
     os.remove(path("out", "carded.dat"))
 
+    # .scp needs the patronymic too; with it, a file libbiosig's own tool reads back.
+    scp = path("scp", "x.scp")
+    os.mkdir(path("scp"))
+    code, err = run("export", rec, "--card", card, "--out", scp)
+    check(code == 1 and "patronymic" in err and not os.path.exists(scp),
+          "export to .scp names the missing patronymic: " + err)
+    full = write(path("full.txt"), (CARD + "patronymic = Иванович\n").encode("utf-8"))
+    code, err = run("export", rec, "--card", full, "--out", scp)
+    check(code == 0 and os.path.getsize(scp) > 4096 * 12, "export to .scp exits 0: " + err)
+    if code == 0:
+        r = subprocess.run(["save2gdf", "-JSON", "-n", scp], capture_output=True,
+                           env=dict(os.environ, TZ="UTC"), timeout=60)
+        text = r.stdout.decode("utf-8", errors="replace")
+        check(r.returncode == 0 and '"TYPE"' in text and '"SCP"' in text
+              and '"NumberOfSamples"' in text, "save2gdf reads the exported SCP file back")
+
     # Bad input: nothing is written.
     for args, want_code, want_text, what in [
         ((rec, "--out", path("out", "x.ecg")), 1, "needs the patient card", "no --card"),

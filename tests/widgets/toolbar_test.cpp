@@ -13,12 +13,12 @@
 
 namespace {
 
-QApplication* App() {
+void App() {
     static int argc = 1;
     static char name[] = "widgets_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
 }
 
 TEST(ToolbarColours, DisabledPicturesAreTheShadowLightenedByBrightness) {

@@ -1,0 +1,502 @@
+#include "dialogs/curves_definition_dlg.h"
+
+#include "platform/cp1251.h"
+#include "dialogs/history_combo.h"
+
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <QValidator>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <utility>
+
+const char* const kCaptionRequireAll = "Информация о записи (заполните все поля)*";
+
+namespace {
+
+const QString kHistorySection = QStringLiteral("HistoryCombos");
+const QString kDoctorNamePrefix = QStringLiteral("DoctorName");
+const QString kDoctorPhonePrefix = QStringLiteral("DoctorPhone");
+
+// The dates the picker offers; the card keeps the year in 16 bits and 65535 means "no date".
+const QDate kFirstDate(1601, 1, 1);
+const QDate kLastDate(9999, 12, 31);
+
+struct ControlLabel {
+    int nID;
+    const char* szLabel;
+};
+
+constexpr ControlLabel kLabels[] = {
+    {CCurvesDefinitionDlg::IDC_DOCTOR_NAME, "Ф.И.О."},
+    {CCurvesDefinitionDlg::IDC_DOCTOR_PHONE, "Телефон"},
+    {CCurvesDefinitionDlg::IDC_LAST_NAME, "Фамилия"},
+    {CCurvesDefinitionDlg::IDC_FIRST_NAME, "Имя"},
+    {CCurvesDefinitionDlg::IDC_PATRONYMIC, "Отчество"},
+    {CCurvesDefinitionDlg::IDC_MALE, "муж."},
+    {CCurvesDefinitionDlg::IDC_FEMALE, "жен."},
+    {CCurvesDefinitionDlg::IDC_WEIGHT, "Вес"},
+    {CCurvesDefinitionDlg::IDC_HEIGHT, "Рост"},
+    {CCurvesDefinitionDlg::IDC_BIRTH_DATE, "Дата рождения"},
+    {CCurvesDefinitionDlg::IDC_POSTAL_CODE, "Почтовый код"},
+    {CCurvesDefinitionDlg::IDC_REGION, "Область"},
+    {CCurvesDefinitionDlg::IDC_DISTRICT, "Район"},
+    {CCurvesDefinitionDlg::IDC_LOCALITY, "Нас. пункт"},
+    {CCurvesDefinitionDlg::IDC_STREET, "Улица"},
+    {CCurvesDefinitionDlg::IDC_HOUSE, "Дом"},
+    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, "Время проживания (лет)"},
+};
+
+// The plain edits holding card texts, with the buffer each one fills.
+struct TextField {
+    int nID;
+    size_t nOffset;
+    size_t nSize; // the buffer, terminating zero included
+};
+
+constexpr TextField kTextFields[] = {
+    {CCurvesDefinitionDlg::IDC_LAST_NAME, offsetof(PATIENT_CARD, last_name), 30},
+    {CCurvesDefinitionDlg::IDC_FIRST_NAME, offsetof(PATIENT_CARD, first_name), 30},
+    {CCurvesDefinitionDlg::IDC_PATRONYMIC, offsetof(PATIENT_CARD, patronymic), 30},
+    {CCurvesDefinitionDlg::IDC_POSTAL_CODE, offsetof(PATIENT_CARD, postal_code), 129},
+    {CCurvesDefinitionDlg::IDC_REGION, offsetof(PATIENT_CARD, region), 129},
+    {CCurvesDefinitionDlg::IDC_DISTRICT, offsetof(PATIENT_CARD, district), 129},
+    {CCurvesDefinitionDlg::IDC_LOCALITY, offsetof(PATIENT_CARD, locality), 129},
+    {CCurvesDefinitionDlg::IDC_STREET, offsetof(PATIENT_CARD, street), 129},
+    {CCurvesDefinitionDlg::IDC_HOUSE, offsetof(PATIENT_CARD, house), 129},
+};
+
+// The numeric edits and the range their card field holds.
+struct NumberField {
+    int nID;
+    long nMin;
+    long nMax;
+};
+
+constexpr NumberField kNumberFields[] = {
+    {CCurvesDefinitionDlg::IDC_WEIGHT, 0, std::numeric_limits<uint16_t>::max()},
+    {CCurvesDefinitionDlg::IDC_HEIGHT, 0, std::numeric_limits<uint16_t>::max()},
+    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, std::numeric_limits<int32_t>::min(),
+     std::numeric_limits<int32_t>::max()},
+};
+
+static_assert(sizeof(PATIENT_CARD::last_name) == 30 && sizeof(PATIENT_CARD::postal_code) == 129);
+
+char* FieldOf(PATIENT_CARD& card, size_t nOffset) {
+    return reinterpret_cast<char*>(&card) + nOffset;
+}
+
+// The text of a card buffer; a buffer without its terminating zero is read to its end only.
+QString CardText(const char* pBuffer, size_t nSize) {
+    return FromCp1251(QByteArray(pBuffer, qsizetype(strnlen(pBuffer, nSize))));
+}
+
+// Stores text into a card buffer: blanks around it dropped (a name of blanks is no name), cut to
+// the buffer's bytes, zero-filled behind.
+void SetCardText(char* pBuffer, size_t nSize, const QString& text) {
+    const QByteArray bytes = ToCp1251(Cp1251Left(text.trimmed(), int(nSize) - 1));
+    std::memset(pBuffer, 0, nSize);
+    std::memcpy(pBuffer, bytes.constData(), size_t(bytes.size()));
+}
+
+// The C library's decimal conversion: leading blanks, a sign, the digits up to the first other
+// character; 0 when there is no number. *pbInRange is false when the number leaves [nMin, nMax].
+long ReadNumber(const QString& text, long nMin, long nMax, bool* pbInRange) {
+    const QByteArray bytes = ToCp1251(text);
+    errno = 0;
+    const long nValue = std::strtol(bytes.constData(), nullptr, 10);
+    *pbInRange = errno != ERANGE && nValue >= nMin && nValue <= nMax;
+    return nValue;
+}
+
+// The first character of text Windows-1251 cannot hold (a surrogate pair as one), or empty.
+QString FirstUnencodable(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype n = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            n = 2;
+        const QString ch = text.mid(i, n);
+        if (!Cp1251CanEncode(ch))
+            return ch;
+        i += n - 1;
+    }
+    return QString();
+}
+
+QString EncodingHint(const QString& strLabel, const QString& strChar) {
+    return QStringLiteral("«%1»: символ «%2» нельзя сохранить в записи — его нет в кодировке "
+                          "Windows-1251.")
+        .arg(strLabel, strChar);
+}
+
+// Refuses any text with a character the card's Windows-1251 buffers cannot hold, and remembers
+// the character so that the dialog can name it.
+class CCp1251Validator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& /*pos*/) const override {
+        m_strRefused = FirstUnencodable(input);
+        return m_strRefused.isEmpty() ? Acceptable : Invalid;
+    }
+
+    QString TakeRefused() const { return std::exchange(m_strRefused, QString()); }
+
+private:
+    mutable QString m_strRefused;
+};
+
+// The locale's short date format with a four-digit year: a two-digit year is ambiguous for a date
+// of birth.
+QString ShortDateFormat() {
+    QString strFormat = QLocale::system().dateFormat(QLocale::ShortFormat);
+    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
+    strFormat.replace(twoDigitYear, QStringLiteral("yyyy"));
+    return strFormat;
+}
+
+} // namespace
+
+CCurvesDefinitionDlg::CCurvesDefinitionDlg(const PATIENT_CARD& card, QWidget* pParent)
+    : QDialog(pParent), m_dtBirth(QDate::currentDate()), m_Card(card) {
+    setWindowTitle(QStringLiteral("Информация о записи"));
+    BuildControls();
+}
+
+CCurvesDefinitionDlg::~CCurvesDefinitionDlg() = default;
+
+QString CCurvesDefinitionDlg::LabelOf(int nID) const {
+    for (const ControlLabel& label : kLabels) {
+        if (label.nID == nID)
+            return QString::fromUtf8(label.szLabel);
+    }
+    return QString();
+}
+
+QWidget* CCurvesDefinitionDlg::GetDlgItem(int nID) const {
+    return findChild<QWidget*>(QStringLiteral("IDC_%1").arg(nID));
+}
+
+QLineEdit* CCurvesDefinitionDlg::AddTextEdit(int nID, int nMaxBytes) {
+    auto* pEdit = new QLineEdit(this);
+    pEdit->setObjectName(QStringLiteral("IDC_%1").arg(nID));
+    // Every accepted character is one Windows-1251 byte, so this is the buffer's byte limit.
+    pEdit->setMaxLength(nMaxBytes);
+    pEdit->setValidator(new CCp1251Validator(pEdit));
+    WatchRefusals(pEdit, nID, nMaxBytes);
+    return pEdit;
+}
+
+QLineEdit* CCurvesDefinitionDlg::AddNumberEdit(int nID) {
+    auto* pEdit = new QLineEdit(this);
+    pEdit->setObjectName(QStringLiteral("IDC_%1").arg(nID));
+    return pEdit;
+}
+
+void CCurvesDefinitionDlg::WatchRefusals(QLineEdit* pEdit, int nID, int nMaxBytes) {
+    const QString strLabel = LabelOf(nID);
+    connect(pEdit, &QLineEdit::inputRejected, this, [this, pEdit, strLabel, nMaxBytes] {
+        const auto* pValidator = static_cast<const CCp1251Validator*>(pEdit->validator());
+        const QString strChar = pValidator ? pValidator->TakeRefused() : QString();
+        if (!strChar.isEmpty())
+            ShowHint(pEdit, EncodingHint(strLabel, strChar));
+        else
+            ShowHint(pEdit,
+                     QStringLiteral("«%1»: не более %2 знаков.").arg(strLabel).arg(nMaxBytes));
+    });
+}
+
+void CCurvesDefinitionDlg::BuildControls() {
+    auto label = [this](int nID, QWidget* pBuddy) {
+        auto* pLabel = new QLabel(LabelOf(nID), this);
+        pLabel->setBuddy(pBuddy);
+        return pLabel;
+    };
+
+    // Doctor.
+    m_cbDoctorName = new CHistoryCombo(this);
+    m_cbDoctorPhone = new CHistoryCombo(this);
+    auto* pDoctor = new QGroupBox(QStringLiteral("Врач"), this);
+    auto* pDoctorGrid = new QGridLayout(pDoctor);
+    const std::pair<int, CHistoryCombo*> combos[] = {{IDC_DOCTOR_NAME, m_cbDoctorName},
+                                                     {IDC_DOCTOR_PHONE, m_cbDoctorPhone}};
+    for (int i = 0; i < 2; ++i) {
+        auto [nID, pCombo] = combos[i];
+        pCombo->setObjectName(QStringLiteral("IDC_%1").arg(nID));
+        pCombo->lineEdit()->setMaxLength(kNameBytes);
+        pCombo->setValidator(new CCp1251Validator(pCombo));
+        pCombo->setMinimumContentsLength(kNameBytes);
+        WatchRefusals(pCombo->lineEdit(), nID, kNameBytes);
+        pDoctorGrid->addWidget(label(nID, pCombo), i, 0);
+        pDoctorGrid->addWidget(pCombo, i, 1);
+    }
+    pDoctorGrid->setColumnStretch(1, 1);
+
+    // Patient: names on the left, sex, weight, height and date of birth on the right.
+    auto* pPatient = new QGroupBox(QStringLiteral("Пациент"), this);
+    auto* pPatientGrid = new QGridLayout(pPatient);
+    const int nameIDs[] = {IDC_LAST_NAME, IDC_FIRST_NAME, IDC_PATRONYMIC};
+    for (int i = 0; i < 3; ++i) {
+        QLineEdit* pEdit = AddTextEdit(nameIDs[i], kNameBytes);
+        pPatientGrid->addWidget(label(nameIDs[i], pEdit), i, 0);
+        pPatientGrid->addWidget(pEdit, i, 1);
+    }
+
+    m_btnMale = new QRadioButton(LabelOf(IDC_MALE), this);
+    m_btnMale->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_MALE)));
+    m_btnFemale = new QRadioButton(LabelOf(IDC_FEMALE), this);
+    m_btnFemale->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_FEMALE)));
+    auto* pSex = new QHBoxLayout;
+    pSex->addWidget(m_btnMale);
+    pSex->addWidget(m_btnFemale);
+    pSex->addStretch(1);
+    pPatientGrid->addLayout(pSex, 0, 3);
+
+    QLineEdit* pWeight = AddNumberEdit(IDC_WEIGHT);
+    pPatientGrid->addWidget(label(IDC_WEIGHT, pWeight), 1, 2);
+    pPatientGrid->addWidget(pWeight, 1, 3);
+    QLineEdit* pHeight = AddNumberEdit(IDC_HEIGHT);
+    pPatientGrid->addWidget(label(IDC_HEIGHT, pHeight), 2, 2);
+    pPatientGrid->addWidget(pHeight, 2, 3);
+
+    m_dtpBirth = new QDateEdit(this);
+    m_dtpBirth->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_BIRTH_DATE)));
+    m_dtpBirth->setCalendarPopup(true);
+    m_dtpBirth->setDisplayFormat(ShortDateFormat());
+    m_dtpBirth->setDateRange(kFirstDate, kLastDate);
+    m_dtpBirth->setDate(m_dtBirth);
+    pPatientGrid->addWidget(label(IDC_BIRTH_DATE, m_dtpBirth), 3, 2);
+    pPatientGrid->addWidget(m_dtpBirth, 3, 3);
+
+    // Address, inside the patient's group.
+    auto* pAddress = new QGroupBox(QStringLiteral("Адрес"), pPatient);
+    auto* pAddressGrid = new QGridLayout(pAddress);
+    const int addressIDs[] = {IDC_POSTAL_CODE, IDC_REGION, IDC_DISTRICT,
+                              IDC_LOCALITY,    IDC_STREET, IDC_HOUSE};
+    for (int i = 0; i < 6; ++i) {
+        QLineEdit* pEdit = AddTextEdit(addressIDs[i], kAddressBytes);
+        const int nRow = i / 2;
+        const int nColumn = (i % 2) * 2;
+        pAddressGrid->addWidget(label(addressIDs[i], pEdit), nRow, nColumn);
+        pAddressGrid->addWidget(pEdit, nRow, nColumn + 1);
+    }
+    QLineEdit* pYears = AddNumberEdit(IDC_YEARS_OF_RESIDENCE);
+    pAddressGrid->addWidget(label(IDC_YEARS_OF_RESIDENCE, pYears), 3, 0);
+    pAddressGrid->addWidget(pYears, 3, 1);
+    pAddressGrid->setColumnStretch(1, 1);
+    pAddressGrid->setColumnStretch(3, 1);
+    pPatientGrid->addWidget(pAddress, 4, 0, 1, 4);
+    pPatientGrid->setColumnStretch(1, 1);
+    pPatientGrid->setColumnStretch(3, 1);
+
+    // The hint line explaining a refused input, and the buttons.
+    m_pHint = new QLabel(this);
+    m_pHint->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_HINT)));
+    m_pHint->setWordWrap(true);
+    m_pHint->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_pHint->hide();
+
+    m_btnOK = new QPushButton(QStringLiteral("Применить"), this);
+    m_btnOK->setObjectName(QStringLiteral("IDOK"));
+    m_btnOK->setDefault(true);
+    m_btnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    m_btnCancel->setObjectName(QStringLiteral("IDCANCEL"));
+    auto* pButtons = new QDialogButtonBox(this);
+    pButtons->addButton(m_btnOK, QDialogButtonBox::AcceptRole);
+    pButtons->addButton(m_btnCancel, QDialogButtonBox::RejectRole);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &CCurvesDefinitionDlg::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &CCurvesDefinitionDlg::reject);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addWidget(pDoctor);
+    pMain->addWidget(pPatient);
+    pMain->addWidget(m_pHint);
+    pMain->addWidget(pButtons);
+}
+
+void CCurvesDefinitionDlg::ShowHint(QWidget* pField, const QString& strText) {
+    m_pHint->setText(strText);
+    m_pHint->show();
+    if (pField)
+        pField->setFocus(Qt::OtherFocusReason);
+}
+
+void CCurvesDefinitionDlg::HideHint() {
+    m_pHint->hide();
+    m_pHint->clear();
+}
+
+void CCurvesDefinitionDlg::showEvent(QShowEvent* pEvent) {
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void CCurvesDefinitionDlg::OnInitDialog() {
+    // The card's date of birth when it is a date the picker can show; otherwise the picker keeps
+    // today and the value is marked invalid until the picker is read.
+    const QDate birth(m_Card.birth_year, m_Card.birth_month, m_Card.birth_day);
+    if (birth.isValid() && birth >= kFirstDate && birth <= kLastDate) {
+        m_dtBirth = birth;
+        m_dtpBirth->setDate(birth);
+    } else {
+        m_dtBirth = QDate();
+    }
+
+    if (!m_strCaption.isEmpty())
+        setWindowTitle(m_strCaption);
+
+    m_cbDoctorName->LoadHistory(kHistorySection, kDoctorNamePrefix, true);
+    m_cbDoctorPhone->LoadHistory(kHistorySection, kDoctorPhonePrefix, true);
+
+    // The card's own doctor wins over the text kept from the last confirmation, which may have
+    // been another record's: the box shows exactly what the card holds.
+    const QString strName = CardText(m_Card.doctor_name, sizeof m_Card.doctor_name);
+    if (!strName.isEmpty())
+        m_cbDoctorName->setEditText(strName);
+    const QString strPhone = CardText(m_Card.doctor_phone, sizeof m_Card.doctor_phone);
+    if (!strPhone.isEmpty())
+        m_cbDoctorPhone->setEditText(strPhone);
+
+    if (m_Card.sex != 0)
+        m_btnMale->setChecked(true);
+    else
+        m_btnFemale->setChecked(true);
+
+    for (const TextField& field : kTextFields) {
+        static_cast<QLineEdit*>(GetDlgItem(field.nID))
+            ->setText(CardText(FieldOf(m_Card, field.nOffset), field.nSize));
+    }
+    static_cast<QLineEdit*>(GetDlgItem(IDC_WEIGHT))->setText(QString::number(m_Card.weight));
+    static_cast<QLineEdit*>(GetDlgItem(IDC_HEIGHT))->setText(QString::number(m_Card.height));
+    static_cast<QLineEdit*>(GetDlgItem(IDC_YEARS_OF_RESIDENCE))
+        ->setText(QString::number(m_Card.years_of_residence));
+    HideHint();
+}
+
+void CCurvesDefinitionDlg::accept() {
+    if (OnOK())
+        QDialog::accept();
+}
+
+bool CCurvesDefinitionDlg::OnOK() {
+    // Everything is checked before anything is taken, so a refused confirmation changes neither
+    // the card nor the histories.
+    const std::pair<int, QWidget*> textControls[] = {{IDC_DOCTOR_NAME, m_cbDoctorName},
+                                                     {IDC_DOCTOR_PHONE, m_cbDoctorPhone},
+                                                     {IDC_LAST_NAME, nullptr},
+                                                     {IDC_FIRST_NAME, nullptr},
+                                                     {IDC_PATRONYMIC, nullptr},
+                                                     {IDC_POSTAL_CODE, nullptr},
+                                                     {IDC_REGION, nullptr},
+                                                     {IDC_DISTRICT, nullptr},
+                                                     {IDC_LOCALITY, nullptr},
+                                                     {IDC_STREET, nullptr},
+                                                     {IDC_HOUSE, nullptr}};
+    for (const auto& [nID, pCombo] : textControls) {
+        QWidget* pField = pCombo ? pCombo : GetDlgItem(nID);
+        const QString text = pCombo ? static_cast<QComboBox*>(pCombo)->currentText()
+                                    : static_cast<QLineEdit*>(pField)->text();
+        const QString strChar = FirstUnencodable(text);
+        if (!strChar.isEmpty()) {
+            ShowHint(pField, EncodingHint(LabelOf(nID), strChar));
+            return false;
+        }
+    }
+    long numbers[std::size(kNumberFields)] = {};
+    for (size_t i = 0; i < std::size(kNumberFields); ++i) {
+        const NumberField& field = kNumberFields[i];
+        auto* pEdit = static_cast<QLineEdit*>(GetDlgItem(field.nID));
+        bool bInRange = false;
+        numbers[i] = ReadNumber(pEdit->text(), field.nMin, field.nMax, &bInRange);
+        if (!bInRange) {
+            ShowHint(pEdit, QStringLiteral("«%1»: число должно быть от %2 до %3.")
+                                .arg(LabelOf(field.nID))
+                                .arg(field.nMin)
+                                .arg(field.nMax));
+            return false;
+        }
+    }
+    HideHint();
+
+    m_dtBirth = m_dtpBirth->date();
+
+    m_strDoctorName = m_cbDoctorName->currentText();
+    if (!m_strDoctorName.trimmed().isEmpty())
+        m_cbDoctorName->AddString(m_strDoctorName);
+    m_cbDoctorName->SaveHistory(true);
+    SetCardText(m_Card.doctor_name, sizeof m_Card.doctor_name, m_strDoctorName);
+
+    m_strDoctorPhone = m_cbDoctorPhone->currentText();
+    if (!m_strDoctorPhone.trimmed().isEmpty())
+        m_cbDoctorPhone->AddString(m_strDoctorPhone);
+    m_cbDoctorPhone->SaveHistory(true);
+    SetCardText(m_Card.doctor_phone, sizeof m_Card.doctor_phone, m_strDoctorPhone);
+
+    m_Card.sex = m_btnMale->isChecked() ? 1 : 0;
+
+    for (const TextField& field : kTextFields) {
+        SetCardText(FieldOf(m_Card, field.nOffset), field.nSize,
+                    static_cast<QLineEdit*>(GetDlgItem(field.nID))->text());
+    }
+    m_Card.weight = uint16_t(numbers[0]);
+    m_Card.height = uint16_t(numbers[1]);
+    m_Card.years_of_residence = int32_t(numbers[2]);
+
+    if (m_dtBirth.isValid() && m_dtBirth.year() > 0 && m_dtBirth.year() < 65535) {
+        m_Card.birth_year = uint16_t(m_dtBirth.year());
+        m_Card.birth_month = uint16_t(m_dtBirth.month());
+        m_Card.birth_day = uint16_t(m_dtBirth.day());
+    } else {
+        m_Card.birth_year = m_Card.birth_month = m_Card.birth_day = 65535;
+    }
+    return true;
+}
+
+int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll) {
+    CCurvesDefinitionDlg dlg(card, pParent);
+    if (bRequireAll)
+        dlg.m_strCaption = QString::fromUtf8(kCaptionRequireAll);
+    if (dlg.exec() != QDialog::Accepted)
+        return 1;
+
+    const PATIENT_CARD& src = dlg.GetCard();
+    std::memcpy(card.last_name, src.last_name, sizeof card.last_name);
+    std::memcpy(card.first_name, src.first_name, sizeof card.first_name);
+    std::memcpy(card.patronymic, src.patronymic, sizeof card.patronymic);
+    std::memcpy(card.doctor_name, src.doctor_name, sizeof card.doctor_name);
+    std::memcpy(card.doctor_phone, src.doctor_phone, sizeof card.doctor_phone);
+    std::memcpy(card.postal_code, src.postal_code, sizeof card.postal_code);
+    std::memcpy(card.region, src.region, sizeof card.region);
+    std::memcpy(card.district, src.district, sizeof card.district);
+    std::memcpy(card.locality, src.locality, sizeof card.locality);
+    std::memcpy(card.street, src.street, sizeof card.street);
+    std::memcpy(card.house, src.house, sizeof card.house);
+    card.years_of_residence = src.years_of_residence;
+    card.height = src.height;
+    card.weight = src.weight;
+    card.birth_day = src.birth_day;
+    card.birth_month = src.birth_month;
+    card.birth_year = src.birth_year;
+    card.sex = src.sex;
+    return 0;
+}

@@ -1,0 +1,84 @@
+// The record view: buffers built on resize, the first picture of a fresh view, and the scroll bar
+// driving the chart's position.
+
+#include "widgets/child_view.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "widgets_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+int CountColour(const QImage& img, QRect area, QRgb colour) {
+    int n = 0;
+    area = area.intersected(img.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += (img.pixel(x, y) | 0xFF000000) == (colour | 0xFF000000);
+    return n;
+}
+
+TEST(ChildView, FreshViewShowsGridAndTwelveLabelsWithoutCurves) {
+    EnsureApp();
+    CChildView view;
+    view.SetPixelDensity(40.0, 40.0);
+    view.resize(840, 600);
+    view.show();
+    view.DrawCurves();
+    const QImage& img = view.ChartBuffer();
+    ASSERT_FALSE(img.isNull());
+    const int h = img.height();
+    EXPECT_EQ(img.width(), 840);
+    const int x0 = 840 / 28;
+    const QRgb fine = qRgb(255, 234, 223), coarse = qRgb(255, 213, 192);
+    const QRgb curve = qRgb(64, 64, 64), text = qRgb(255, 84, 0);
+    // Coarse lines every 40 px from x0, fine lines between them, nothing of the grid in the margin.
+    EXPECT_EQ((img.pixel(x0, h / 3 + 1) | 0xFF000000), coarse | 0xFF000000);
+    EXPECT_EQ((img.pixel(x0 + 40, h / 3 + 1) | 0xFF000000), coarse | 0xFF000000);
+    EXPECT_EQ((img.pixel(x0 + 4, h / 3 + 1) | 0xFF000000), fine | 0xFF000000);
+    EXPECT_EQ(CountColour(img, QRect(0, 0, x0, h), fine), 0);
+    EXPECT_EQ(CountColour(img, QRect(0, 0, x0, h), coarse), 0);
+    // Twelve labels in the margin, one per band, and no curves.
+    int bandsWithText = 0;
+    for (int k = 0; k < 12; ++k)
+        bandsWithText += CountColour(img, QRect(0, k * h / 12, x0, h / 12), text) > 5;
+    EXPECT_EQ(bandsWithText, 12);
+    EXPECT_EQ(CountColour(img, QRect(x0, 0, 840 - x0, h), curve), 0);
+}
+
+TEST(ChildView, ScrollBarStepsAndClampsTheChartPosition) {
+    EnsureApp();
+    CChildView view;
+    view.SetPixelDensity(40.0, 40.0);
+    view.resize(600, 400);
+    view.show();
+    QScrollBar* bar = view.ScrollBar();
+
+    // Before any record is shown the bar moves nothing.
+    view.SetScrollRange(2013);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 0);
+
+    view.Session().m_pShowCurves = view.Session().m_pCurves;
+    bar->setSliderPosition(1990);
+    bar->triggerAction(QAbstractSlider::SliderMove);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 1990);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 2012) << "past the limit stops one short of it";
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 2013);
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 2013 - 401);
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(view.Chart().m_nScrollPos, 0);
+}
+
+} // namespace
