@@ -204,21 +204,27 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
         const int count = ChartPointCount(width, view.m_dStepX);
         // The curves read the sample area only: never the record info block behind it.
         const int elements = std::min(s.m_nSamplesSize, kSamplesSize) / 2;
+        // The x of each point is the same in every band: computed once.
+        thread_local std::vector<int> xs;
         thread_local std::vector<QPoint> pts;
+        // A position left of the record (the scroll events never give one) starts the curves at
+        // point 0, in its place.
+        const long long first = std::max(0LL, -static_cast<long long>(view.m_nScrollPos));
+        const long long start = view.m_nScrollPos + first; // the first point drawn
+        const long long n = std::max(0LL, std::min<long long>(count - first, kPoints - start));
+        xs.resize(size_t(n));
+        for (long long j = 0; j < n; ++j)
+            xs[size_t(j)] = ChartPointX(int(first + j), view.m_dStepX, x0);
         p.setPen(style.m_hCurvePen);
         for (int k = 0; k < lanes; ++k) {
             const int yk = LaneBaseline(k, lanes, view.m_nHeight);
             pts.clear();
-            // A position left of the record (the scroll events never give one) starts the
-            // curve at point 0, in its place.
-            const long long first = std::max(0LL, -static_cast<long long>(view.m_nScrollPos));
-            for (long long i = first; i < count; ++i) {
-                const long long point = view.m_nScrollPos + i;
-                const long long e = s.m_nFirstLane + point * kLeads + k;
+            for (size_t j = 0; j < xs.size(); ++j) {
+                const long long e =
+                    s.m_nFirstLane + (start + static_cast<long long>(j)) * kLeads + k;
                 if (e >= elements)
                     break; // every later point lies further on
-                AddPoint(pts, QPoint(ChartPointX(int(i), view.m_dStepX, x0),
-                                     ChartPointY(yk, s.m_pCurves[e], view.m_dScaleY)));
+                AddPoint(pts, QPoint(xs[j], ChartPointY(yk, s.m_pCurves[e], view.m_dScaleY)));
             }
             if (pts.size() >= 2)
                 p.drawPolyline(pts.data(), int(pts.size()));

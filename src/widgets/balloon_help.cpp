@@ -196,3 +196,10 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
     m_bClosing = true;
     e->accept();
 }
+
+CBalloonHelp* ShowErrorAtScreenCentre(const QString& message) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPoint centre = screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0);
+    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'),
+                                centre);
+}

@@ -44,5 +44,9 @@ private:
     QPointer<QPropertyAnimation> m_pFade;
 };
 
+// The error balloon of a failed save: title "Внимание!", the message with "\n" appended,
+// pointing at the centre of the primary screen wherever the main window is.
+CBalloonHelp* ShowErrorAtScreenCentre(const QString& message);
+
 // Fading is used when the desktop's settings animate and fade menus.
 bool BalloonFades();

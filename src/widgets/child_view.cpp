@@ -2,7 +2,11 @@
 
 #include "acquisition/stream_decoder.h"
 #include "config/app_profile.h"
+#include "config/ini.h"
 #include "dialogs/curves_definition_dlg.h"
+#include "dialogs/send_email_dlg.h"
+#include "mail/send_by_email.h"
+#include "mail/temp_folder.h"
 #include "platform/cp1251.h"
 #include "storage/export_import_file.h"
 #include "storage/scp_export.h"
@@ -28,7 +32,11 @@ const char* const kBalloonTitle = "Внимание!";
 
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { m_session.OnTimer(id); }),
-      m_session(m_link, m_ticks, *this), m_pScroll(new QScrollBar(Qt::Horizontal, this)) {
+      m_session(m_link, m_ticks, *this), m_pScroll(new QScrollBar(Qt::Horizontal, this)),
+      m_pSender(new CSmtpSender(this)) {
+    // The completion arrives on this thread: the sending flag is only ever touched here.
+    connect(m_pSender, &CSmtpSender::Completed, this,
+            [this](bool ok, const QString& why, const QString&) { OnSendCompleted(ok, why); });
     setAttribute(Qt::WA_OpaquePaintEvent); // every paint covers the whole client area
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(160, 120);
@@ -294,8 +302,9 @@ void CChildView::OnExport() {
                                       QFile::encodeName(path).toStdString());
     DrawCurves();
     if (!ok) {
-        // Nothing was saved: say why and keep the window's title.
-        error(QString::fromStdString(file.LastErrorText()));
+        // Nothing was saved: the export writer says why at the screen centre, and the window
+        // keeps its title.
+        ShowErrorAtScreenCentre(QString::fromStdString(file.LastErrorText()));
         return;
     }
     emit WindowTitleChanged(QFileInfo(path).fileName());
@@ -312,14 +321,100 @@ void CChildView::OnExportScp() {
     const ScpSaveResult r = SaveScp(m_session, QFile::encodeName(path).toStdString());
     DrawCurves();
     if (!r.bOk) {
-        error(QString::fromStdString(r.strError));
+        ShowErrorAtScreenCentre(QString::fromStdString(r.strError));
         return;
     }
     emit WindowTitleChanged(QFileInfo(path).fileName());
 }
 
-void CChildView::OnSendEmail() {}
-void CChildView::OnSendEmailScp() {}
+bool CChildView::RunSendDialog(QString& to, QString& subject, QString& note) {
+    if (m_runSendDialog)
+        return m_runSendDialog(to, subject, note);
+    CSendEmailDlg dlg(this);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    to = dlg.m_strRecipient;
+    subject = dlg.m_strSubject;
+    note = dlg.m_strNote;
+    return true;
+}
+
+void CChildView::SendRecord(bool bScp) {
+    if (!EnsureCardComplete(CardUse::Export))
+        return;
+    ECG_RECORD& record = *m_session.m_pRecord;
+    const QString suffix = QStringLiteral("-%1").arg(record.curve_id);
+    ParseRecordDefinition(m_session.m_Card, record, m_Definition);
+    CMailTempFolder folder; // private (0700), removed with everything in it on every path
+    if (!folder.IsValid()) {
+        error(folder.ErrorString());
+        return;
+    }
+    const QString path = folder.FilePath(QString::fromLatin1(m_Definition.szRecordNumber) +
+                                         suffix + (bScp ? ".scp" : ".ecg"));
+    DrawIDS(IDS_PROCESSING);
+    std::string why;
+    bool written;
+    if (bScp) {
+        const ScpSaveResult r = SaveScp(m_session, QFile::encodeName(path).toStdString());
+        written = r.bOk;
+        why = r.strError;
+    } else {
+        CExportImportFile file;
+        written = file.ExportRecord(m_Definition, record, QFile::encodeName(path).toStdString());
+        why = file.LastErrorText();
+    }
+    m_session.m_nFirstLane = 0;
+    m_session.m_nLanes = 0;
+    DrawCurves();
+    if (!written) {
+        // Sending a file that was not written would send nothing useful.
+        error(QString::fromStdString(why));
+        return;
+    }
+    QString to, subject, note;
+    if (!RunSendDialog(to, subject, note))
+        return;
+    if (m_settings.m_bSMTPEnabled) {
+        SSmtpSettings smtp;
+        smtp.strHost = m_settings.m_szMailHostName;
+        smtp.nPort = m_settings.m_nMailSMTPPort;
+        smtp.bUseSsl = m_settings.m_bMailUseSSL;
+        smtp.strLogin = m_settings.m_szMailLogin;
+        smtp.strPassword = m_settings.m_szMailPassword;
+        smtp.strOrg = m_settings.m_attrOrg;
+        smtp.strCaBundle = CIni(QString(), QStringLiteral("Mail"))
+                               .GetString(QStringLiteral("m_szMailCABundle"));
+        QString failure;
+        if (!m_pSender->Send(smtp, SSmtpMessage{to, subject, note, path}, &failure)) {
+            error(failure);
+            return;
+        }
+        m_session.m_bSending = 1;
+        emit StateChanged();
+        DrawCurves(); // shows "Идет передача данных" until the send completes
+    } else {
+        CSendByEmail mail(path, m_settings.m_attrOrg, to, subject, note);
+        if (!mail.Succeeded())
+            error(mail.ErrorText());
+    }
+}
+
+void CChildView::OnSendCompleted(bool bOk, const QString& why) {
+    m_session.m_bSending = 0;
+    emit StateChanged();
+    DrawCurves();
+    if (!bOk)
+        error(why);
+}
+
+void CChildView::OnSendEmail() {
+    SendRecord(false);
+}
+
+void CChildView::OnSendEmailScp() {
+    SendRecord(true);
+}
 
 void CChildView::error(const QString& message) {
     // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).

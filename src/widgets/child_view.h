@@ -7,6 +7,7 @@
 #include "acquisition/qt_tick_source.h"
 #include "config/view_settings.h"
 #include "display/chart_geometry.h"
+#include "mail/smtp_sender.h"
 #include "display/chart_renderer.h"
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
@@ -50,6 +51,9 @@ public:
     QString ProposedFileName(const char* extension) const;
     // Where the save dialogs open: the record folder of the per-user profile.
     static QString RecordFolder();
+    // Replaces the send dialog in tests: fills recipient, subject and note; false for cancel.
+    std::function<bool(QString& to, QString& subject, QString& note)> m_runSendDialog;
+    CViewSettings& Settings() { return m_settings; }
     // Replaces the save dialog in tests: returns the chosen path, empty for cancel.
     std::function<QString(const QString& proposed, const QString& filter)> m_chooseSavePath;
 
@@ -93,6 +97,9 @@ private:
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     QString ChooseSavePath(const QString& proposed, const QString& filter);
+    bool RunSendDialog(QString& to, QString& subject, QString& note);
+    void SendRecord(bool bScp);
+    void OnSendCompleted(bool bOk, const QString& error);
 
     CViewSettings m_settings;
     CSerialPortLink m_link;
@@ -103,6 +110,7 @@ private:
     QImage m_gridBuffer;
     QImage m_chartBuffer;
     QScrollBar* m_pScroll;
+    CSmtpSender* m_pSender;
     bool m_bSized = false;
     bool m_bPainted = false;
     bool m_bBuffers = false;

@@ -7,6 +7,9 @@
 #include "widgets/child_view.h"
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <functional>
 #include <QDir>
 #include <QFileInfo>
 #include <cstring>
@@ -194,6 +197,80 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     view->m_chooseSavePath = [](const QString&, const QString&) { return QString(); };
     s.frame.Action(ID_EXPORT)->trigger();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+// Polls the event loop until cond holds or the deadline passes.
+bool WaitUntil(const std::function<bool()>& cond, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return cond();
+}
+
+TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
+    Shell s;
+    CChildFrame* f = s.frame.OnFileNew();
+    CChildView* view = f->View();
+    view->OnEkard();
+    view->OnEkard();
+    PATIENT_CARD& card = view->Session().m_Card;
+    std::strcpy(card.doctor_name, "Petrov");
+    std::strcpy(card.doctor_phone, "123");
+    std::strcpy(card.last_name, "Ivanov");
+    card.height = 180;
+    card.weight = 80;
+    card.birth_year = 1950;
+
+    QProcess server;
+    server.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(VELMORA_SOURCE_DIR "/tests/mail/smtp_server.py"),
+                  QStringLiteral("--user"), QStringLiteral("clinic@example.org"),
+                  QStringLiteral("--password"), QStringLiteral("secret")});
+    QByteArray out;
+    ASSERT_TRUE(WaitUntil([&] {
+        out += server.readAllStandardOutput();
+        return out.contains("ready ");
+    }));
+    const int port = out.mid(out.indexOf("ready ") + 6).trimmed().split('\n').first().toInt();
+    ASSERT_GT(port, 0);
+
+    CViewSettings& settings = view->Settings();
+    settings.m_bSMTPEnabled = true;
+    settings.m_szMailHostName = QStringLiteral("127.0.0.1");
+    settings.m_nMailSMTPPort = port;
+    settings.m_szMailLogin = QStringLiteral("clinic@example.org");
+    settings.m_szMailPassword = QStringLiteral("secret");
+    settings.m_attrOrg = QStringLiteral("Поликлиника №1");
+    view->m_runSendDialog = [](QString& to, QString& subject, QString& note) {
+        to = QStringLiteral("doctor@example.org");
+        subject = QStringLiteral("Карточка пациента");
+        note = QStringLiteral("see attachment");
+        return true;
+    };
+    s.frame.Action(ID_SEND_EMAIL)->trigger();
+    EXPECT_EQ(view->Session().m_bSending, 1);
+    s.frame.UpdateCommandStates();
+    EXPECT_FALSE(s.Enabled(ID_EKARD)) << "no reception while sending";
+    EXPECT_FALSE(s.Enabled(ID_SEND_EMAIL_SCP));
+    EXPECT_TRUE(s.Enabled(ID_EXPORT));
+    ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        out += server.readAllStandardOutput();
+        return out.contains("message ");
+    }));
+    EXPECT_TRUE(out.contains("doctor@example.org"));
+    EXPECT_TRUE(out.contains(".ecg")) << out.constData();
+    s.frame.UpdateCommandStates();
+    EXPECT_TRUE(s.Enabled(ID_EKARD));
+
+    // A server that is not there: the error reaches a balloon and the state clears.
+    server.kill();
+    server.waitForFinished();
+    const int balloons = s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size();
+    s.frame.Action(ID_SEND_EMAIL_SCP)->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
+    EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
 }
 
 } // namespace

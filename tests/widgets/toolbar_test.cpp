@@ -111,6 +111,19 @@ TEST(Balloon, OpensTowardsTheScreenCentreAndStacksPerCall) {
     b->CloseBalloon();
 }
 
+TEST(Balloon, ExportErrorsPointAtTheScreenCentreWithALineBreakAdded) {
+    App();
+    QMainWindow owner;
+    owner.move(0, 0);
+    owner.show();
+    CBalloonHelp* b = ShowErrorAtScreenCentre(QStringLiteral("No space left on device"));
+    ASSERT_NE(b, nullptr);
+    const QPoint centre = QGuiApplication::primaryScreen()->geometry().center() + QPoint(1, 1);
+    EXPECT_EQ(b->Anchor(), centre);
+    EXPECT_FALSE(b->OpensBelow()) << "an anchor on the centre line counts as the lower half";
+    b->CloseBalloon();
+}
+
 TEST(Balloon, NotShownWithoutAMainWindow) {
     App();
     EXPECT_EQ(CBalloonHelp::Create(QStringLiteral("t"), QStringLiteral("x"), QPoint(5, 5)), nullptr);

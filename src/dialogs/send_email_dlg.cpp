@@ -1,0 +1,53 @@
+#include "dialogs/send_email_dlg.h"
+
+#include "dialogs/history_combo.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+const QString kSection = QStringLiteral("HistoryCombos");
+
+} // namespace
+
+CSendEmailDlg::CSendEmailDlg(QWidget* parent)
+    : QDialog(parent), m_pRecipient(new CHistoryCombo(this)), m_pSubject(new CHistoryCombo(this)),
+      m_pNote(new QPlainTextEdit(this)) {
+    setWindowTitle(QStringLiteral("отослать карточку по E-Mail"));
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Кому:"), m_pRecipient);
+    form->addRow(QStringLiteral("Тема:"), m_pSubject);
+    form->addRow(QStringLiteral("Примечание:"), m_pNote);
+    m_pRecipient->setMinimumWidth(320);
+
+    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
+                               QStringLiteral("Применить"), this);
+    auto* cancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                   QStringLiteral("Отмена"), this);
+    ok->setDefault(true);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+
+    m_pSubject->LoadHistory(kSection, QStringLiteral("Subject"), true);
+    m_pRecipient->LoadHistory(kSection, QStringLiteral("Recipent"), true);
+    if (m_pNote->toPlainText().isEmpty())
+        m_pSubject->setEditText(QStringLiteral("Карточка пациента"));
+}
+
+void CSendEmailDlg::accept() {
+    m_strNote = m_pNote->toPlainText();
+    m_strSubject = m_pSubject->currentText();
+    m_pSubject->SaveHistory(true);
+    m_strRecipient = m_pRecipient->currentText();
+    m_pRecipient->SaveHistory(true);
+    QDialog::accept();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The send dialog: recipient and subject with their histories, and a note. Proposes the subject
+// "Карточка пациента".
+
+#include <QDialog>
+
+class CHistoryCombo;
+class QPlainTextEdit;
+
+class CSendEmailDlg : public QDialog {
+public:
+    explicit CSendEmailDlg(QWidget* parent = nullptr);
+
+    QString m_strRecipient;
+    QString m_strSubject;
+    QString m_strNote;
+
+    CHistoryCombo* RecipientBox() const { return m_pRecipient; }
+    CHistoryCombo* SubjectBox() const { return m_pSubject; }
+    QPlainTextEdit* NoteEdit() const { return m_pNote; }
+
+    void accept() override;
+
+private:
+    CHistoryCombo* m_pRecipient;
+    CHistoryCombo* m_pSubject;
+    QPlainTextEdit* m_pNote;
+};
