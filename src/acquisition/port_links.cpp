@@ -104,8 +104,8 @@ bool CReplayLink::Load(const std::string& path, std::string* error) {
         const uint32_t len = uint32_t(bytes[pos]) | uint32_t(bytes[pos + 1]) << 8 |
                              uint32_t(bytes[pos + 2]) << 16 | uint32_t(bytes[pos + 3]) << 24;
         if (len > uint32_t(kMaxChunk))
-            return fail(where + ": length " + std::to_string(len) +
-                        " is more than a tick reads (" + std::to_string(kMaxChunk) + ")");
+            return fail(where + ": length " + std::to_string(len) + " is more than a tick reads (" +
+                        std::to_string(kMaxChunk) + ")");
         if (bytes.size() - pos - 4 < len)
             return fail(where + ": " + std::to_string(len) + " bytes announced, only " +
                         std::to_string(bytes.size() - pos - 4) + " left");

@@ -138,8 +138,8 @@ CAcquisitionSession::ChunkEnd CAcquisitionSession::DecodeChunk() {
             return ChunkEnd::Quiet;
         }
         m_nSearchFrom = s;
-        const void* hit = s < m_nRxCount ? std::memchr(buf + s, kMarker0, size_t(m_nRxCount - s))
-                                         : nullptr;
+        const void* hit =
+            s < m_nRxCount ? std::memchr(buf + s, kMarker0, size_t(m_nRxCount - s)) : nullptr;
         if (!hit)
             break;
         const int i = int(static_cast<const uint8_t*>(hit) - buf);

@@ -15,7 +15,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("velmora, Version 1.2"), this), 0, 1);
     grid->addWidget(
-        new QLabel(QStringLiteral("Программа приема и передачи ЭКГ портативного кардиографа"), this),
+        new QLabel(QStringLiteral("Программа приема и передачи ЭКГ портативного кардиографа"),
+                   this),
         1, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

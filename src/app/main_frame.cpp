@@ -137,7 +137,8 @@ void CMainFrame::RebuildWindowMenu() {
     m_windowListActions << m_pWindowMenu->addSeparator();
     int n = 1;
     for (QMdiSubWindow* w : windows) {
-        const QString title = w->windowTitle().isEmpty() ? QStringLiteral("velmora") : w->windowTitle();
+        const QString title =
+            w->windowTitle().isEmpty() ? QStringLiteral("velmora") : w->windowTitle();
         QAction* a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(title));
         a->setCheckable(true);
         a->setChecked(w == m_pMdi->activeSubWindow());

@@ -19,13 +19,12 @@ int RunPorts(const QStringList& args) {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const std::string path = info.systemLocation().toStdString();
         const int n = map.NumberOf(path);
-        std::printf("device %s %s%s%s%s\n", path.c_str(),
-                    n ? ("COM" + std::to_string(n)).c_str() : "-",
-                    info.description().isEmpty() ? "" : " ",
-                    info.description().toLocal8Bit().constData(),
-                    info.manufacturer().isEmpty()
-                        ? ""
-                        : (" (" + info.manufacturer().toStdString() + ")").c_str());
+        std::printf(
+            "device %s %s%s%s%s\n", path.c_str(), n ? ("COM" + std::to_string(n)).c_str() : "-",
+            info.description().isEmpty() ? "" : " ", info.description().toLocal8Bit().constData(),
+            info.manufacturer().isEmpty()
+                ? ""
+                : (" (" + info.manufacturer().toStdString() + ")").c_str());
     }
     return 0;
 }

@@ -86,9 +86,9 @@ private:
         const CSessionState& s = *m_pS;
         const char* state = s.m_bRecordDone   ? "complete"
                             : !s.m_bConnected ? "link down"
-                            : s.m_nReceived ? "receiving"
+                            : s.m_nReceived   ? "receiving"
                             : s.m_bMonitoring ? "live"
-                                                : "connected";
+                                              : "connected";
         const int tenths = s.m_nReceived * 10 / kPoints;
         if (!m_bTty && state == m_pLastState && tenths == m_nLastTenths)
             return;
@@ -124,8 +124,9 @@ int RunReceive(const QStringList& args) {
     COptions opts({"com", "device", "timeout", "capture", "out", "config", "card"}, {"help"});
     QString error;
     if (!opts.Parse(args, &error) || !opts.Positional().isEmpty()) {
-        Message(cmd, error.isEmpty() ? "unexpected argument " + opts.Positional().first().toStdString()
-                                     : error.toStdString());
+        Message(cmd, error.isEmpty()
+                         ? "unexpected argument " + opts.Positional().first().toStdString()
+                         : error.toStdString());
         std::fprintf(stderr, kReceiveUsage, RecordOutputTypesHelp());
         return 1;
     }

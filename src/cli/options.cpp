@@ -24,33 +24,35 @@ bool COptions::Parse(const QStringList& args, QString* error) {
     return true;
 }
 
-bool COptions::Int(const QString& name, int min, int max, int* out, QString* error) const {
+namespace {
+
+// The value of option `name` read by `convert`, within [min, max]; false with a message.
+template <typename T, typename Convert>
+bool Ranged(const COptions& o, const QString& name, T min, T max, T* out, QString* error,
+            const char* kind, Convert convert) {
     bool ok = false;
-    const int v = Value(name).toInt(&ok);
+    const T v = convert(o.Value(name), &ok);
     if (!ok || v < min || v > max) {
-        *error = QStringLiteral("--%1 must be a whole number from %2 to %3, not '%4'")
-                     .arg(name)
+        *error = QStringLiteral("--%1 must be %2 from %3 to %4, not '%5'")
+                     .arg(name, QLatin1String(kind))
                      .arg(min)
                      .arg(max)
-                     .arg(Value(name));
+                     .arg(o.Value(name));
         return false;
     }
     *out = v;
     return true;
 }
 
+} // namespace
+
+bool COptions::Int(const QString& name, int min, int max, int* out, QString* error) const {
+    return Ranged(*this, name, min, max, out, error, "a whole number",
+                  [](const QString& t, bool* ok) { return t.toInt(ok); });
+}
+
 bool COptions::Double(const QString& name, double min, double max, double* out,
                       QString* error) const {
-    bool ok = false;
-    const double v = Value(name).toDouble(&ok);
-    if (!ok || v < min || v > max) {
-        *error = QStringLiteral("--%1 must be a number from %2 to %3, not '%4'")
-                     .arg(name)
-                     .arg(min)
-                     .arg(max)
-                     .arg(Value(name));
-        return false;
-    }
-    *out = v;
-    return true;
+    return Ranged(*this, name, min, max, out, error, "a number",
+                  [](const QString& t, bool* ok) { return t.toDouble(ok); });
 }

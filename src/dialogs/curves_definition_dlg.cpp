@@ -1,7 +1,7 @@
 #include "dialogs/curves_definition_dlg.h"
 
-#include "platform/cp1251.h"
 #include "dialogs/history_combo.h"
+#include "platform/cp1251.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>

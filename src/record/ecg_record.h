@@ -12,18 +12,18 @@ constexpr int kLeads = 12;                 // lanes per point
 constexpr int kPoints = 4096;              // points per record (10 s)
 constexpr double kPointsPerSecond = 409.6; // sampling rate of the time labels
 constexpr int kBytesPerPoint = kLeads * 2;
-constexpr int kSamplesSize = kPoints * kBytesPerPoint; // 98304
-constexpr int MAX_POINT4CURVES = 52224;                // 16-bit values in curves_buf
-constexpr int kCurvesBufSize = MAX_POINT4CURVES * 2;   // 104448
+constexpr int kSamplesSize = kPoints * kBytesPerPoint;         // 98304
+constexpr int MAX_POINT4CURVES = 52224;                        // 16-bit values in curves_buf
+constexpr int kCurvesBufSize = MAX_POINT4CURVES * 2;           // 104448
 constexpr int kRecordInfoSize = kCurvesBufSize - kSamplesSize; // 6144
 constexpr int kRecordInfoWords = kRecordInfoSize / 4;          // 1536
 constexpr int MAX_DIAGNOZ = 7502;
 constexpr uint32_t kRecordInfoMagic = 0x88888888u;
 
 struct ECG_RECORD {
-    uint32_t record_id;                  // record number; acquisition leaves it 0
-    uint32_t patient_id;                 // stamped with all ones
-    char date[20];                       // "YYYY-MM-DD hh:mm:ss" and a zero
+    uint32_t record_id;                   // record number; acquisition leaves it 0
+    uint32_t patient_id;                  // stamped with all ones
+    char date[20];                        // "YYYY-MM-DD hh:mm:ss" and a zero
     int16_t curves_buf[MAX_POINT4CURVES]; // sample area, then the record info block
     uint8_t diagnoz_buf[MAX_DIAGNOZ];
     int16_t record_state;

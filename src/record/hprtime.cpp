@@ -25,8 +25,7 @@ const char* CHPrTime::Sec2DateTime(int nPoints, float fRate) {
 
     char date[32] = {};
     char time[32] = {};
-    std::snprintf(date, sizeof date, "%s",
-                  FormatLocalDate(m_stCurrent, "dd'-'MM'-'yyyy").c_str());
+    std::snprintf(date, sizeof date, "%s", FormatLocalDate(m_stCurrent, "dd'-'MM'-'yyyy").c_str());
     std::snprintf(time, sizeof time, "%s", FormatLocalTime(m_stCurrent).c_str());
     std::snprintf(m_szText, sizeof m_szText, "%s %s", date, time);
     return m_szText;

@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <memory>
 
-constexpr int kRxBufSize = 4096;     // chunk buffer, cleared every tick
-constexpr int kMaxChunk = 2048;      // bytes consumed per tick at most
-constexpr int kFrameSize = 22;       // payload 18, checksum 1, marker 3
-constexpr int kMaxCarry = 19;        // bytes of an unfinished frame kept for the next tick
-constexpr int kMonitorLanes = 17;    // sweep state slots of the live strip
+constexpr int kRxBufSize = 4096;  // chunk buffer, cleared every tick
+constexpr int kMaxChunk = 2048;   // bytes consumed per tick at most
+constexpr int kFrameSize = 22;    // payload 18, checksum 1, marker 3
+constexpr int kMaxCarry = 19;     // bytes of an unfinished frame kept for the next tick
+constexpr int kMonitorLanes = 17; // sweep state slots of the live strip
 constexpr uint32_t kPatientIdNone = 0xFFFFFFFFu;
 
 class CSessionState {

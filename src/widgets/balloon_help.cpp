@@ -66,8 +66,7 @@ CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QP
     return balloon;
 }
 
-CBalloonHelp::CBalloonHelp(QWidget* owner, const QString& title, const QString& text,
-                           QPoint anchor)
+CBalloonHelp::CBalloonHelp(QWidget* owner, const QString& title, const QString& text, QPoint anchor)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
       m_strTitle(title), m_strText(text), m_anchor(anchor) {
@@ -83,8 +82,8 @@ CBalloonHelp::CBalloonHelp(QWidget* owner, const QString& title, const QString& 
     const int width = qMax(IconSize() + nTIP_MARGIN + title_m.horizontalAdvance(m_strTitle) +
                                nTIP_MARGIN + CloseSize(),
                            textRect.width());
-    m_content = QSize(width + 2 * nTIP_MARGIN, header + nTIP_MARGIN + textRect.height() +
-                                                   2 * nTIP_MARGIN);
+    m_content =
+        QSize(width + 2 * nTIP_MARGIN, header + nTIP_MARGIN + textRect.height() + 2 * nTIP_MARGIN);
     Place();
 }
 
@@ -136,7 +135,8 @@ void CBalloonHelp::paintEvent(QPaintEvent*) {
     p.drawPath(path);
     // Inner shadow along the lower and right edges.
     p.setPen(QPen(QColor(0, 0, 0, 40), 2));
-    p.drawLine(QPointF(body.left() + 6, body.bottom() - 1.5), QPointF(body.right() - 6, body.bottom() - 1.5));
+    p.drawLine(QPointF(body.left() + 6, body.bottom() - 1.5),
+               QPointF(body.right() - 6, body.bottom() - 1.5));
 
     const QRect b = BodyRect();
     const int icon = IconSize();
@@ -150,7 +150,8 @@ void CBalloonHelp::paintEvent(QPaintEvent*) {
     p.drawText(titleRect, Qt::AlignVCenter | Qt::AlignLeft, m_strTitle);
     p.setFont(TextFont());
     const QRect textRect(b.left() + nTIP_MARGIN, titleRect.bottom() + nTIP_MARGIN,
-                         b.width() - 2 * nTIP_MARGIN, b.bottom() - titleRect.bottom() - nTIP_MARGIN);
+                         b.width() - 2 * nTIP_MARGIN,
+                         b.bottom() - titleRect.bottom() - nTIP_MARGIN);
     p.drawText(textRect, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, m_strText);
 
     const QRect close = CloseButtonRect();
@@ -200,6 +201,5 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
 CBalloonHelp* ShowErrorAtScreenCentre(const QString& message) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QPoint centre = screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0);
-    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'),
-                                centre);
+    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), centre);
 }

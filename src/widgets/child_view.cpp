@@ -85,8 +85,8 @@ void CChildView::UpdateDensities() {
 }
 
 void CChildView::FirstRun() {
-    const QPointF d = m_bFixedDensity ? QPointF(m_chart.m_dPxPerCmX, m_chart.m_dPxPerCmY)
-                                      : ScreenDensities();
+    const QPointF d =
+        m_bFixedDensity ? QPointF(m_chart.m_dPxPerCmX, m_chart.m_dPxPerCmY) : ScreenDensities();
     ::FirstRun(m_chart, d.x(), d.y());
 }
 
@@ -350,8 +350,8 @@ void CChildView::SendRecord(bool bScp) {
         error(folder.ErrorString());
         return;
     }
-    const QString path = folder.FilePath(QString::fromLatin1(m_Definition.szRecordNumber) +
-                                         suffix + (bScp ? ".scp" : ".ecg"));
+    const QString path = folder.FilePath(QString::fromLatin1(m_Definition.szRecordNumber) + suffix +
+                                         (bScp ? ".scp" : ".ecg"));
     DrawIDS(IDS_PROCESSING);
     std::string why;
     bool written;
@@ -383,8 +383,8 @@ void CChildView::SendRecord(bool bScp) {
         smtp.strLogin = m_settings.m_szMailLogin;
         smtp.strPassword = m_settings.m_szMailPassword;
         smtp.strOrg = m_settings.m_attrOrg;
-        smtp.strCaBundle = CIni(QString(), QStringLiteral("Mail"))
-                               .GetString(QStringLiteral("m_szMailCABundle"));
+        smtp.strCaBundle =
+            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle"));
         QString failure;
         if (!m_pSender->Send(smtp, SSmtpMessage{to, subject, note, path}, &failure)) {
             error(failure);
@@ -418,8 +418,8 @@ void CChildView::OnSendEmailScp() {
 
 void CChildView::error(const QString& message) {
     // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
-    const QPoint anchor = m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2))
-                                   : QPoint(0, 0);
+    const QPoint anchor =
+        m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2)) : QPoint(0, 0);
     CBalloonHelp::Create(QString::fromUtf8(kBalloonTitle), message + QLatin1Char('\n'), anchor);
 }
 

@@ -7,16 +7,16 @@
 #include "acquisition/qt_tick_source.h"
 #include "config/view_settings.h"
 #include "display/chart_geometry.h"
-#include "mail/smtp_sender.h"
 #include "display/chart_renderer.h"
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
+#include "mail/smtp_sender.h"
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
 
 #include <QImage>
-#include <functional>
 #include <QWidget>
+#include <functional>
 
 class QScrollBar;
 

@@ -10,9 +10,9 @@ namespace {
 // Sends the registers of a device date, then all 4096 record points in whole-frame chunks.
 void SendRecord(Harness& h, bool withDate, int firstIndex = 0) {
     if (withDate) {
-        const uint8_t regs[][2] = {{5, 7}, {6, 1}, {7, 26}, {8, 9}, {9, 5}, {13, 0x78}, {14, 0x56},
-                                   {15, 0x34}, {16, 0x12}, {21, 7}, {17, 3}, {2, 2}, {12, 0},
-                                   {11, 75}, {12, 0}};
+        const uint8_t regs[][2] = {{5, 7},     {6, 1},     {7, 26},    {8, 9},     {9, 5},
+                                   {13, 0x78}, {14, 0x56}, {15, 0x34}, {16, 0x12}, {21, 7},
+                                   {17, 3},    {2, 2},     {12, 0},    {11, 75},   {12, 0}};
         Bytes chunk;
         for (const auto& r : regs) {
             const Bytes f = Frame(PointFor(0), 0, r[0], r[1]);

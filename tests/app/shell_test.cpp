@@ -7,18 +7,18 @@
 #include "widgets/child_view.h"
 
 #include <QAction>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <functional>
-#include <QDir>
-#include <QFileInfo>
-#include <cstring>
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,8 +61,8 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     QStringList popups;
     for (QAction* a : s.frame.menuBar()->actions())
         popups << a->text();
-    EXPECT_EQ(popups, (QStringList{"&Файл", "&Редактирование", "Данные", "&Вид", "&Окна",
-                                   "&Помощь"}));
+    EXPECT_EQ(popups,
+              (QStringList{"&Файл", "&Редактирование", "Данные", "&Вид", "&Окна", "&Помощь"}));
     const QList<QAction*> data = s.frame.menuBar()->actions()[2]->menu()->actions();
     QStringList texts;
     for (QAction* a : data)

@@ -2,8 +2,8 @@
 
 #include "dialogs/curves_definition_dlg.h"
 #include "dialogs/dialogs_test_support.h"
-#include "platform/cp1251.h"
 #include "dialogs/history_combo.h"
+#include "platform/cp1251.h"
 
 #include <QDateEdit>
 #include <QLabel>

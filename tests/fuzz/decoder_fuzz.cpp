@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     size_t pos = 0;
     while (pos + 2 <= size) {
-        const size_t len = std::min<size_t>(size_t(data[pos] | data[pos + 1] << 8) % 2500, size - pos - 2);
+        const size_t len =
+            std::min<size_t>(size_t(data[pos] | data[pos + 1] << 8) % 2500, size - pos - 2);
         link.chunk.assign(data + pos + 2, data + pos + 2 + len);
         pos += 2 + len;
         session.OnTimer(kTimerId);

@@ -35,8 +35,8 @@ Reception Receive(CPtySimulator& device, double deadlineSeconds) {
     CAcquisitionSession session(link, ticks, display);
     session.OnEkard();
     EXPECT_NE(session.m_nTimer, 0) << link.LastError();
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(int(deadlineSeconds * 1000));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(int(deadlineSeconds * 1000));
     while (session.m_bSessionOn && session.m_nTimer != 0 &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kTimerPeriodMs));
@@ -60,7 +60,8 @@ void ExpectSimulatorSignal(const Reception& r, const CCardiographSimulator& sim)
         for (int lane = 0; lane < kLeads; ++lane)
             if (Sample(*r.record, p, lane) != want[size_t(p)][size_t(lane)] && ++mismatches < 5)
                 ADD_FAILURE() << "point " << p << " lane " << lane << ": "
-                              << Sample(*r.record, p, lane) << " != " << want[size_t(p)][size_t(lane)];
+                              << Sample(*r.record, p, lane)
+                              << " != " << want[size_t(p)][size_t(lane)];
     EXPECT_EQ(mismatches, 0);
 }
 

@@ -32,10 +32,10 @@ TEST(SystemTime, RoundTripsThroughTicksAndRejectsInvalidDates) {
     EXPECT_EQ(back.wDayOfWeek, 4); // a Thursday
 
     const FILETIME before = ft;
-    for (const SYSTEMTIME& bad : {SYSTEMTIME{}, SYSTEMTIME{2023, 2, 0, 29, 0, 0, 0, 0},
-                                  SYSTEMTIME{2023, 13, 0, 1, 0, 0, 0, 0},
-                                  SYSTEMTIME{2023, 1, 0, 1, 24, 0, 0, 0},
-                                  SYSTEMTIME{1600, 12, 0, 31, 0, 0, 0, 0}}) {
+    for (const SYSTEMTIME& bad :
+         {SYSTEMTIME{}, SYSTEMTIME{2023, 2, 0, 29, 0, 0, 0, 0},
+          SYSTEMTIME{2023, 13, 0, 1, 0, 0, 0, 0}, SYSTEMTIME{2023, 1, 0, 1, 24, 0, 0, 0},
+          SYSTEMTIME{1600, 12, 0, 31, 0, 0, 0, 0}}) {
         EXPECT_FALSE(SystemTimeToFileTime(bad, ft));
         EXPECT_EQ(FileTimeTicks(ft), FileTimeTicks(before)) << "a failed conversion writes nothing";
     }

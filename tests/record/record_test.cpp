@@ -86,7 +86,8 @@ TEST(HPrTime, TenSecondsOfPointsAddSlightlyLessThanTenSeconds) {
     t.Initialize(SYSTEMTIME{2012, 5, 0, 4, 14, 5, 0, 0});
     const QString text = QString::fromUtf8(t.Sec2DateTime(4096, 409.6f));
     EXPECT_TRUE(text.startsWith(QStringLiteral("04-05-2012 "))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("14:05:09")) || text.contains(QStringLiteral("2:05:09")))
+    EXPECT_TRUE(text.contains(QStringLiteral("14:05:09")) ||
+                text.contains(QStringLiteral("2:05:09")))
         << text.toStdString();
     EXPECT_EQ(FileTimeTicks(t.m_ftCurrent) - FileTimeTicks(t.m_ftStart), 99999998u);
     EXPECT_EQ(t.m_stCurrent.wSecond, 9);
@@ -102,7 +103,8 @@ TEST(HPrTime, TenSecondsOfPointsAddSlightlyLessThanTenSeconds) {
     EXPECT_EQ(FileTimeTicks(t.m_ftStart), base);
     EXPECT_EQ(t.m_stStart.wYear, 0);
     EXPECT_EQ(t.m_stCurrent.wYear, 2012);
-    EXPECT_TRUE(QString::fromUtf8(t.Sec2DateTime(0, 409.6f)).startsWith(QStringLiteral("04-05-2012")));
+    EXPECT_TRUE(
+        QString::fromUtf8(t.Sec2DateTime(0, 409.6f)).startsWith(QStringLiteral("04-05-2012")));
 }
 
 } // namespace

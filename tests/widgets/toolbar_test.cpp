@@ -71,8 +71,11 @@ TEST(ToolbarColours, ToolbarShowsNinePicturesOn39PixelButtons) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->size(), QSize(39, 39));
     const QRgb face = bar.palette().color(QPalette::Button).rgb() | 0xFF000000;
-    const QImage disabled =
-        actions[0]->icon().pixmap(32, 32, QIcon::Disabled).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage disabled = actions[0]
+                                ->icon()
+                                .pixmap(32, 32, QIcon::Disabled)
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(disabled.pixel(0, 0), face);
     EXPECT_FALSE(bar.CreateAdvToolBar(strip.copy(0, 0, 64, 32), actions)) << "too few pictures";
 }
@@ -126,7 +129,8 @@ TEST(Balloon, ExportErrorsPointAtTheScreenCentreWithALineBreakAdded) {
 
 TEST(Balloon, NotShownWithoutAMainWindow) {
     App();
-    EXPECT_EQ(CBalloonHelp::Create(QStringLiteral("t"), QStringLiteral("x"), QPoint(5, 5)), nullptr);
+    EXPECT_EQ(CBalloonHelp::Create(QStringLiteral("t"), QStringLiteral("x"), QPoint(5, 5)),
+              nullptr);
 }
 
 } // namespace
