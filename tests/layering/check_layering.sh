@@ -28,4 +28,6 @@ check record acquisition config storage mail
 check acquisition config storage mail
 check config record acquisition storage mail
 check mail record acquisition config storage
+# The dialogs sit below the record view that opens them.
+check dialogs widgets app
 exit $status
