@@ -1,30 +1,23 @@
-// velmora-cli ports: the COM numbers and the serial devices of this machine.
+// velmora-cli ports: the serial ports of this machine under their COM numbers.
 
-#include "acquisition/com_map.h"
+#include "acquisition/enum_com_port.h"
 #include "cli/commands.h"
 
-#include <QSerialPortInfo>
 #include <cstdio>
 
 int RunPorts(const QStringList& args) {
     if (!args.isEmpty()) {
-        std::fputs("usage: velmora-cli ports\n\nLists the COM numbers (COM<n> and the device they "
-                   "stand for) and the serial devices found.\n",
-                   args.first() == QLatin1String("--help") ? stdout : stderr);
-        return args.first() == QLatin1String("--help") ? 0 : 1;
+        const bool help = args.first() == QLatin1String("--help");
+        std::fputs("usage: velmora-cli ports\n\nLists the serial ports, one per line: the COM "
+                   "number, the device and its name. A device seen for the first time gets the "
+                   "lowest free COM number and keeps it.\n",
+                   help ? stdout : stderr);
+        return help ? 0 : 1;
     }
-    CComMap map;
-    for (const auto& [n, path] : map.Entries())
-        std::printf("COM%d %s\n", n, path.c_str());
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const std::string path = info.systemLocation().toStdString();
-        const int n = map.NumberOf(path);
-        std::printf(
-            "device %s %s%s%s%s\n", path.c_str(), n ? ("COM" + std::to_string(n)).c_str() : "-",
-            info.description().isEmpty() ? "" : " ", info.description().toLocal8Bit().constData(),
-            info.manufacturer().isEmpty()
-                ? ""
-                : (" (" + info.manufacturer().toStdString() + ")").c_str());
-    }
+    std::vector<SSerInfo> ports;
+    CEnumComPort::EnumSerialPorts(ports, false);
+    for (const SSerInfo& p : ports)
+        std::printf("%s %s %s%s\n", p.m_szPortName.c_str(), p.m_szDevicePath.c_str(),
+                    p.m_szFriendlyName.c_str(), p.m_bUsbDevice ? " [USB]" : "");
     return 0;
 }
