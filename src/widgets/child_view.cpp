@@ -5,6 +5,7 @@
 #include "config/ini.h"
 #include "dialogs/curves_definition_dlg.h"
 #include "dialogs/send_email_dlg.h"
+#include "dialogs/settings_dialog.h"
 #include "mail/send_by_email.h"
 #include "mail/temp_folder.h"
 #include "platform/cp1251.h"
@@ -245,7 +246,17 @@ void CChildView::OnEkard() {
     emit StateChanged();
 }
 
-void CChildView::OnConfig() {}
+void CChildView::OnConfig() {
+    CSettingsDialog dlg(this);
+    dlg.CopyIn(m_settings);
+    if (m_runConfigDialog ? !m_runConfigDialog(dlg) : dlg.exec() != QDialog::Accepted)
+        return; // nothing changes
+    dlg.CopyOut(m_settings);
+    QString why;
+    if (!m_settings.UpdateIni(false, &why))
+        error(why); // the settings hold for this window; the file could not take them
+    emit StateChanged();
+}
 
 int CChildView::DefineCurves(bool bRequireAll) {
     return ::DefineCurves(this, m_session.m_Card, bRequireAll);

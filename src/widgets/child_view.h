@@ -54,6 +54,8 @@ public:
     // Replaces the send dialog in tests: fills recipient, subject and note; false for cancel.
     std::function<bool(QString& to, QString& subject, QString& note)> m_runSendDialog;
     CViewSettings& Settings() { return m_settings; }
+    // Replaces running the settings dialog in tests: true for OK.
+    std::function<bool(class CSettingsDialog&)> m_runConfigDialog;
     // Replaces the save dialog in tests: returns the chosen path, empty for cancel.
     std::function<QString(const QString& proposed, const QString& filter)> m_chooseSavePath;
 

@@ -3,8 +3,13 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "config/ini.h"
+#include "dialogs/settings_dialog.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/child_view.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 #include <QAction>
 #include <QApplication>
@@ -197,6 +202,39 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     view->m_chooseSavePath = [](const QString&, const QString&) { return QString(); };
     s.frame.Action(ID_EXPORT)->trigger();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
+    Shell s;
+    CChildView* view = s.frame.OnFileNew()->View();
+    view->m_runConfigDialog = [](CSettingsDialog& dlg) {
+        dlg.show();
+        dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("Clinic"));
+        dlg.ShowPage(1);
+        dlg.m_page2.EnableBox()->click();
+        dlg.m_page2.HostEdit()->setText(QStringLiteral("smtp.example.org"));
+        dlg.m_page2.PortEdit()->setText(QStringLiteral("465"));
+        dlg.accept();
+        return dlg.result() == QDialog::Accepted;
+    };
+    s.frame.Action(ID_CONFIG)->trigger();
+    CViewSettings stored;
+    stored.UpdateIni(true);
+    EXPECT_EQ(stored.m_attrOrg, QStringLiteral("Clinic"));
+    EXPECT_TRUE(stored.m_bSMTPEnabled);
+    EXPECT_EQ(stored.m_szMailHostName, QStringLiteral("smtp.example.org"));
+    EXPECT_EQ(stored.m_nMailSMTPPort, 465);
+    EXPECT_EQ(stored.m_nCom, 9) << "the absent COM9 stays the port";
+
+    view->m_runConfigDialog = [](CSettingsDialog& dlg) {
+        dlg.show();
+        dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("Other"));
+        dlg.reject();
+        return false;
+    };
+    s.frame.Action(ID_CONFIG)->trigger();
+    stored.UpdateIni(true);
+    EXPECT_EQ(stored.m_attrOrg, QStringLiteral("Clinic")) << "cancel changes nothing";
 }
 
 // Polls the event loop until cond holds or the deadline passes.

@@ -1,0 +1,159 @@
+#include "dialogs/settings_dialog.h"
+
+#include "config/view_settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+namespace {
+
+// The C library's decimal conversion: leading blanks, a sign, digits; 0 when none.
+int DecimalOf(const QString& text) {
+    return int(std::strtol(text.toLocal8Bit().constData(), nullptr, 10));
+}
+
+} // namespace
+
+CDlg1ComPort::CDlg1ComPort(std::function<std::vector<SSerInfo>()> ports)
+    : m_listPorts(std::move(ports)) {
+    if (!m_listPorts)
+        m_listPorts = [] {
+            std::vector<SSerInfo> found;
+            CEnumComPort::EnumSerialPorts(found, false);
+            return found;
+        };
+}
+
+void CDlg1ComPort::OnInitDialog() {
+    auto* layout = new QVBoxLayout(this);
+    auto* orgGroup = new QGroupBox(QStringLiteral("Атрибуты организации"), this);
+    m_pOrg = new QPlainTextEdit(orgGroup);
+    (new QVBoxLayout(orgGroup))->addWidget(m_pOrg);
+    auto* portGroup = new QGroupBox(QStringLiteral("Com - порт"), this);
+    auto* portLayout = new QVBoxLayout(portGroup);
+    m_pPorts = new QComboBox(portGroup);
+    m_pNote = new QLabel(portGroup);
+    m_pNote->setWordWrap(true);
+    portLayout->addWidget(m_pPorts);
+    portLayout->addWidget(m_pNote);
+    layout->addWidget(orgGroup, 1);
+    layout->addWidget(portGroup);
+
+    m_pOrg->setPlainText(m_attrOrg);
+    m_pPorts->clear();
+    for (const SSerInfo& p : m_listPorts()) {
+        const QString name = QString::fromStdString(p.m_szPortName);
+        const QString friendly = QString::fromStdString(p.m_szDescription);
+        m_pPorts->addItem(friendly == name ? name : name + QStringLiteral("  ") + friendly,
+                          DecimalOf(name.mid(3)));
+        m_pPorts->setItemData(m_pPorts->count() - 1, QString::fromStdString(p.m_szDevicePath),
+                              Qt::ToolTipRole);
+    }
+    if (m_pPorts->count() == 0)
+        m_pNote->setText(QStringLiteral("Последовательные порты не найдены."));
+    // The stored port by its exact number; a port that is not there now stays the choice, shown
+    // as absent, until the user picks another.
+    int index = m_pPorts->findData(m_nCom);
+    if (index < 0 && m_nCom > 0) {
+        m_pPorts->addItem(QStringLiteral("COM%1  (нет в системе)").arg(m_nCom), m_nCom);
+        index = m_pPorts->count() - 1;
+    }
+    m_pPorts->setCurrentIndex(index);
+}
+
+void CDlg1ComPort::OnOK() {
+    if (m_pPorts->currentIndex() >= 0)
+        m_nCom = m_pPorts->currentData().toInt(); // no port selected: the previous one stays
+    m_attrOrg = m_pOrg->toPlainText();
+    m_bClose = true;
+}
+
+void CDlgMailCfg::OnInitDialog() {
+    auto* layout = new QVBoxLayout(this);
+    m_pEnable = new QCheckBox(QStringLiteral("Разрешить отправлять письма"), this);
+    auto* group = new QGroupBox(QStringLiteral("Настройки SMTP"), this);
+    auto* form = new QFormLayout(group);
+    m_pHost = new QLineEdit(group);
+    m_pPort = new QLineEdit(group);
+    m_pLogin = new QLineEdit(group);
+    m_pPassword = new QLineEdit(group);
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pSsl = new QCheckBox(QStringLiteral("Использовать SSL кодирование"), group);
+    form->addRow(QStringLiteral("Сервер SMTP"), m_pHost);
+    form->addRow(QStringLiteral("Порт SMTP"), m_pPort);
+    form->addRow(QStringLiteral("Имя ящика"), m_pLogin);
+    form->addRow(QStringLiteral("Пароль"), m_pPassword);
+    form->addRow(m_pSsl);
+    layout->addWidget(m_pEnable);
+    layout->addWidget(group);
+    layout->addStretch(1);
+
+    m_pEnable->setChecked(m_bEnableSMTP);
+    EnableSMTP(m_bEnableSMTP);
+    if (m_bEnableSMTP) {
+        m_pHost->setText(m_strHost);
+        m_pLogin->setText(m_strLogin);
+        m_pPassword->setText(m_strPassword);
+        m_pPort->setText(QString::number(m_nPort));
+        m_pSsl->setChecked(m_bUseSSL);
+    }
+    connect(m_pEnable, &QCheckBox::clicked, this, [this](bool on) {
+        m_bEnableSMTP = on;
+        EnableSMTP(on);
+    });
+}
+
+void CDlgMailCfg::EnableSMTP(bool bEnable) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_pHost, m_pPort, m_pLogin, m_pPassword, m_pSsl})
+        w->setEnabled(bEnable);
+}
+
+void CDlgMailCfg::OnOK() {
+    if (!m_bEnableSMTP)
+        return;
+    m_strHost = m_pHost->text();
+    m_strLogin = m_pLogin->text();
+    m_strPassword = m_pPassword->text();
+    m_nPort = DecimalOf(m_pPort->text());
+    m_bUseSSL = m_pSsl->isChecked();
+}
+
+CSettingsDialog::CSettingsDialog(QWidget* parent, std::function<std::vector<SSerInfo>()> ports)
+    : CSAPrefsDialog(parent), m_page1(std::move(ports)) {
+    AddPage(m_page1, QStringLiteral("Основные настройки"));
+    AddPage(m_page2, QStringLiteral("Настройки почты"));
+}
+
+void CSettingsDialog::CopyIn(const CViewSettings& s) {
+    m_page1.m_nCom = s.m_nCom;
+    m_page1.m_attrOrg = s.m_attrOrg;
+    m_page2.m_bEnableSMTP = s.m_bSMTPEnabled;
+    if (s.m_bSMTPEnabled) {
+        m_page2.m_strHost = s.m_szMailHostName;
+        m_page2.m_strLogin = s.m_szMailLogin;
+        m_page2.m_strPassword = s.m_szMailPassword;
+        m_page2.m_bUseSSL = s.m_bMailUseSSL;
+        m_page2.m_nPort = s.m_nMailSMTPPort;
+    }
+}
+
+void CSettingsDialog::CopyOut(CViewSettings& s) const {
+    s.m_attrOrg = m_page1.m_attrOrg;
+    s.m_nCom = m_page1.m_nCom;
+    s.m_bSMTPEnabled = m_page2.m_bEnableSMTP;
+    if (m_page2.m_bEnableSMTP) {
+        s.m_szMailHostName = m_page2.m_strHost;
+        s.m_szMailLogin = m_page2.m_strLogin;
+        s.m_szMailPassword = m_page2.m_strPassword;
+        s.m_bMailUseSSL = m_page2.m_bUseSSL;
+        s.m_nMailSMTPPort = m_page2.m_nPort;
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The settings of a record window: the page "Основные настройки" (organisation attributes and the
+// cardiograph's COM port) and the page "Настройки почты" (the SMTP account), and the dialog that
+// holds them with the copy-in and copy-out rules of the settings command.
+
+#include "acquisition/enum_com_port.h"
+#include "dialogs/prefs_dialog.h"
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+struct CViewSettings;
+
+class CDlg1ComPort : public CSAPrefsSubDlg {
+public:
+    // ports lists the serial ports; the machine's when not given.
+    explicit CDlg1ComPort(std::function<std::vector<SSerInfo>()> ports = {});
+    void OnInitDialog() override;
+    void OnOK() override;
+    bool IsClose() override { return m_bClose; }
+
+    int m_nCom = 1;
+    QString m_attrOrg;
+    bool m_bClose = true;
+
+    QComboBox* PortList() const { return m_pPorts; }
+    QPlainTextEdit* OrgEdit() const { return m_pOrg; }
+
+private:
+    std::function<std::vector<SSerInfo>()> m_listPorts;
+    QPlainTextEdit* m_pOrg = nullptr;
+    QComboBox* m_pPorts = nullptr;
+    QLabel* m_pNote = nullptr;
+};
+
+class CDlgMailCfg : public CSAPrefsSubDlg {
+public:
+    void OnInitDialog() override;
+    void OnOK() override;
+    // Enables or disables every control of the page but the check box.
+    void EnableSMTP(bool bEnable);
+
+    bool m_bEnableSMTP = false;
+    bool m_bUseSSL = false;
+    QString m_strHost, m_strLogin, m_strPassword;
+    int m_nPort = 25;
+
+    QCheckBox* EnableBox() const { return m_pEnable; }
+    QLineEdit* HostEdit() const { return m_pHost; }
+    QLineEdit* PortEdit() const { return m_pPort; }
+    QLineEdit* LoginEdit() const { return m_pLogin; }
+    QLineEdit* PasswordEdit() const { return m_pPassword; }
+    QCheckBox* SslBox() const { return m_pSsl; }
+
+private:
+    QCheckBox* m_pEnable = nullptr;
+    QLineEdit *m_pHost = nullptr, *m_pPort = nullptr, *m_pLogin = nullptr, *m_pPassword = nullptr;
+    QCheckBox* m_pSsl = nullptr;
+};
+
+class CSettingsDialog : public CSAPrefsDialog {
+public:
+    explicit CSettingsDialog(QWidget* parent = nullptr,
+                             std::function<std::vector<SSerInfo>()> ports = {});
+    // The view's values into the pages; the SMTP account only while SMTP is on.
+    void CopyIn(const CViewSettings& s);
+    // The pages' values into the view's; the SMTP account only while SMTP is on.
+    void CopyOut(CViewSettings& s) const;
+
+    CDlg1ComPort m_page1;
+    CDlgMailCfg m_page2;
+};

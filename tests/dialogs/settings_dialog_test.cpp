@@ -1,0 +1,146 @@
+// The settings dialog: the mail page's enable rules and copy rules, the port list by exact
+// number, pages never opened, and Escape.
+
+#include "config/view_settings.h"
+#include "dialogs/settings_dialog.h"
+#include "dialogs_test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<SSerInfo> Ports(std::initializer_list<const char*> names) {
+    std::vector<SSerInfo> ports;
+    for (const char* n : names) {
+        SSerInfo p;
+        p.m_szPortName = n;
+        p.m_szDevicePath = std::string("/dev/x") + n;
+        p.m_szDescription = std::string(n) == "COM7" ? "USB Serial Port" : n;
+        ports.push_back(p);
+    }
+    return ports;
+}
+
+CViewSettings Stored() {
+    CViewSettings s;
+    s.m_nCom = 2;
+    s.m_attrOrg = QStringLiteral("Поликлиника №1");
+    s.m_bSMTPEnabled = false;
+    s.m_szMailHostName = QStringLiteral("smtp.example.org");
+    s.m_szMailLogin = QStringLiteral("clinic");
+    s.m_szMailPassword = QStringLiteral("secret");
+    s.m_nMailSMTPPort = 587;
+    s.m_bMailUseSSL = true;
+    return s;
+}
+
+TEST(SettingsDialog, MailPageEnablesEmptyFieldsAndSwitchingOffKeepsTheStoredAccount) {
+    App();
+    CViewSettings s = Stored();
+    {
+        CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
+        dlg.CopyIn(s);
+        dlg.show();
+        EXPECT_EQ(dlg.CaptionText(), QStringLiteral("Основные настройки"));
+        ASSERT_TRUE(dlg.ShowPage(1));
+        CDlgMailCfg& mail = dlg.m_page2;
+        EXPECT_FALSE(mail.EnableBox()->isChecked());
+        for (QLineEdit* e :
+             {mail.HostEdit(), mail.PortEdit(), mail.LoginEdit(), mail.PasswordEdit()}) {
+            EXPECT_TRUE(e->text().isEmpty()) << "SMTP off shows no stored value";
+            EXPECT_FALSE(e->isEnabled());
+        }
+        QTest::mouseClick(mail.EnableBox(), Qt::LeftButton, {},
+                          QPoint(4, mail.EnableBox()->height() / 2));
+        ASSERT_TRUE(mail.EnableBox()->isChecked());
+        EXPECT_TRUE(mail.HostEdit()->isEnabled());
+        EXPECT_TRUE(mail.HostEdit()->text().isEmpty()) << "ticking the box shows empty fields";
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+        dlg.CopyOut(s);
+    }
+    EXPECT_TRUE(s.m_bSMTPEnabled);
+    EXPECT_EQ(s.m_nMailSMTPPort, 0) << "no port typed: 0";
+    EXPECT_TRUE(s.m_szMailHostName.isEmpty());
+
+    // Off again: the account typed before stays stored.
+    s = Stored();
+    s.m_bSMTPEnabled = true;
+    {
+        CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
+        dlg.CopyIn(s);
+        dlg.show();
+        dlg.ShowPage(1);
+        EXPECT_EQ(dlg.m_page2.HostEdit()->text(), QStringLiteral("smtp.example.org"));
+        EXPECT_EQ(dlg.m_page2.PortEdit()->text(), QStringLiteral("587"));
+        dlg.m_page2.EnableBox()->click();
+        dlg.accept();
+        dlg.CopyOut(s);
+    }
+    EXPECT_FALSE(s.m_bSMTPEnabled);
+    EXPECT_EQ(s.m_szMailHostName, QStringLiteral("smtp.example.org"));
+    EXPECT_EQ(s.m_nMailSMTPPort, 587);
+}
+
+TEST(SettingsDialog, PortIsSelectedByExactNumberAndUnopenedPagesKeepTheirValues) {
+    App();
+    CViewSettings s = Stored();
+    s.m_nCom = 1;
+    s.m_bSMTPEnabled = true;
+    CSettingsDialog dlg(nullptr, [] { return Ports({"COM2", "COM7", "COM10"}); });
+    dlg.CopyIn(s);
+    dlg.show();
+    QComboBox* list = dlg.m_page1.PortList();
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->itemText(0), QStringLiteral("COM2"));
+    EXPECT_EQ(list->itemText(1), QStringLiteral("COM7  USB Serial Port"));
+    EXPECT_TRUE(list->currentText().startsWith(QStringLiteral("COM1 "))) << "not COM10";
+    EXPECT_TRUE(list->currentText().contains(QStringLiteral("нет в системе")));
+    EXPECT_EQ(dlg.m_page1.OrgEdit()->toPlainText(), QStringLiteral("Поликлиника №1"));
+
+    // Escape closes nothing.
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_TRUE(dlg.isVisible());
+
+    dlg.accept(); // the mail page was never opened
+    CViewSettings out = s;
+    out.m_szMailHostName.clear();
+    dlg.CopyOut(out);
+    EXPECT_EQ(out.m_nCom, 1) << "an absent port stays stored unless another is picked";
+    EXPECT_EQ(out.m_szMailHostName, QStringLiteral("smtp.example.org"));
+    EXPECT_EQ(out.m_nMailSMTPPort, 587);
+
+    CSettingsDialog again(nullptr, [] { return Ports({"COM2", "COM10"}); });
+    s.m_nCom = 10;
+    again.CopyIn(s);
+    again.show();
+    EXPECT_EQ(again.m_page1.PortList()->currentText(), QStringLiteral("COM10"));
+    again.m_page1.PortList()->setCurrentIndex(0);
+    again.accept();
+    again.CopyOut(s);
+    EXPECT_EQ(s.m_nCom, 2);
+}
+
+TEST(SettingsDialog, TreeSelectionSwitchesThePageAfterTheClick) {
+    App();
+    CSettingsDialog dlg(nullptr, [] { return Ports({}); });
+    dlg.CopyIn(Stored());
+    dlg.show();
+    EXPECT_FALSE(dlg.m_page2.IsCreated()) << "pages are built on their first showing";
+    dlg.Tree()->setCurrentItem(dlg.Tree()->topLevelItem(1));
+    EXPECT_EQ(dlg.CurrentPage(), 0) << "the switch is posted";
+    QApplication::processEvents();
+    EXPECT_EQ(dlg.CurrentPage(), 1);
+    EXPECT_EQ(dlg.CaptionText(), QStringLiteral("Настройки почты"));
+    EXPECT_TRUE(dlg.m_page2.IsCreated());
+    EXPECT_FALSE(dlg.AddPage(dlg.m_page1, QStringLiteral("x"))) << "no pages once shown";
+}
+
+} // namespace
