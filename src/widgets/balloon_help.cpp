@@ -198,8 +198,12 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor) {
+    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), anchor);
+}
+
 CBalloonHelp* ShowErrorAtScreenCentre(const QString& message) {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QPoint centre = screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0);
-    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), centre);
+    return ShowErrorBalloon(message,
+                            screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0));
 }

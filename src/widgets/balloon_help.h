@@ -44,6 +44,8 @@ private:
     QPointer<QPropertyAnimation> m_pFade;
 };
 
+// An error balloon: title "Внимание!" (string 145), the message with "\n" appended, at anchor.
+CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor);
 // The error balloon of a failed save: title "Внимание!", the message with "\n" appended,
 // pointing at the centre of the primary screen wherever the main window is.
 CBalloonHelp* ShowErrorAtScreenCentre(const QString& message);

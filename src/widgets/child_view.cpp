@@ -24,13 +24,6 @@
 #include <QScreen>
 #include <QScrollBar>
 
-namespace {
-
-// String 145, the balloon's title.
-const char* const kBalloonTitle = "Внимание!";
-
-} // namespace
-
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { m_session.OnTimer(id); }),
       m_session(m_link, m_ticks, *this), m_pScroll(new QScrollBar(Qt::Horizontal, this)),
@@ -431,7 +424,7 @@ void CChildView::error(const QString& message) {
     // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
     const QPoint anchor =
         m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2)) : QPoint(0, 0);
-    CBalloonHelp::Create(QString::fromUtf8(kBalloonTitle), message + QLatin1Char('\n'), anchor);
+    ShowErrorBalloon(message, anchor);
 }
 
 void CChildView::OnNewError(const QString& message) {

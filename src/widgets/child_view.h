@@ -117,5 +117,4 @@ private:
     bool m_bPainted = false;
     bool m_bBuffers = false;
     bool m_bFixedDensity = false;
-    QString m_strStatus; // last status text shown for the window's own notes
 };
