@@ -1,13 +1,13 @@
 #include "dialogs/prefs_dialog.h"
 
+#include "dialogs/dialog_buttons.h"
+
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPushButton>
-#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -27,16 +27,7 @@ CSAPrefsDialog::CSAPrefsDialog(QWidget* parent)
     m_pFrame->setLayout(new QVBoxLayout);
     m_pFrame->layout()->setContentsMargins(2, 2, 2, 2);
 
-    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
-                               QStringLiteral("Применить"), this);
-    auto* cancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                   QStringLiteral("Отмена"), this);
-    ok->setDefault(true);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = MakeApplyCancelButtons(this);
 
     auto* right = new QVBoxLayout;
     right->addWidget(m_pCaption);

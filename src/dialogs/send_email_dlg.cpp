@@ -2,12 +2,12 @@
 
 #include "dialogs/history_combo.h"
 
+#include "dialogs/dialog_buttons.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStyle>
 
 namespace {
 
@@ -25,17 +25,7 @@ CSendEmailDlg::CSendEmailDlg(QWidget* parent)
     form->addRow(QStringLiteral("Примечание:"), m_pNote);
     m_pRecipient->setMinimumWidth(320);
 
-    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
-                               QStringLiteral("Применить"), this);
-    auto* cancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                   QStringLiteral("Отмена"), this);
-    ok->setDefault(true);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    form->addRow(buttons);
+    form->addRow(MakeApplyCancelButtons(this));
 
     m_pSubject->LoadHistory(kSection, QStringLiteral("Subject"), true);
     m_pRecipient->LoadHistory(kSection, QStringLiteral("Recipent"), true);
