@@ -216,15 +216,9 @@ int RunSend(const QStringList& args) {
     const QString subject =
         opts.Has("subject") ? opts.Value("subject") : QStringLiteral("Карточка пациента");
     if (bSmtp) {
-        SSmtpSettings s;
-        s.strHost = settings.m_szMailHostName;
-        s.nPort = settings.m_nMailSMTPPort;
-        s.bUseSsl = settings.m_bMailUseSSL;
-        s.strLogin = settings.m_szMailLogin;
-        s.strPassword = settings.m_szMailPassword;
-        s.strOrg = settings.m_attrOrg;
-        s.strCaBundle =
-            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle"));
+        const SSmtpSettings s = SmtpSettingsOf(
+            settings,
+            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle")));
         return SendOverSmtp(s, {opts.Value("to"), subject, opts.Value("note"), attachment});
     }
 

@@ -380,15 +380,9 @@ void CChildView::SendRecord(bool bScp) {
     if (!RunSendDialog(to, subject, note))
         return;
     if (m_settings.m_bSMTPEnabled) {
-        SSmtpSettings smtp;
-        smtp.strHost = m_settings.m_szMailHostName;
-        smtp.nPort = m_settings.m_nMailSMTPPort;
-        smtp.bUseSsl = m_settings.m_bMailUseSSL;
-        smtp.strLogin = m_settings.m_szMailLogin;
-        smtp.strPassword = m_settings.m_szMailPassword;
-        smtp.strOrg = m_settings.m_attrOrg;
-        smtp.strCaBundle =
-            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle"));
+        const SSmtpSettings smtp = SmtpSettingsOf(
+            m_settings,
+            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle")));
         QString failure;
         if (!m_pSender->Send(smtp, SSmtpMessage{to, subject, note, path}, &failure)) {
             error(failure);
