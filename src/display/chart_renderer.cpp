@@ -66,23 +66,37 @@ void DrawTextAt(QPainter& p, int x, int y, const QString& text) {
     p.drawText(x, y + p.fontMetrics().ascent(), text);
 }
 
-} // namespace
+// The pixels a text drawn by DrawTextAt may touch: its ink and its advance, with room for the
+// antialiased edge.
+QRect TextArea(const QFontMetrics& fm, int x, int y, const QString& text) {
+    const QRect ink = fm.boundingRect(text).translated(x, y + fm.ascent());
+    return (ink | QRect(x, y, fm.horizontalAdvance(text), fm.height())).adjusted(-2, -2, 2, 2);
+}
 
-void CopyFromGrid(QPainter& p, const QImage& grid, const QRect& r) {
-    const QRect src = r & grid.rect();
-    if (src.isEmpty())
-        return;
-    // Into an image buffer like the grid's, nothing transformed or clipped: a plain copy of the
-    // bytes. Besides saving the painting machinery, a whole buffer goes in one block; the row by
-    // row copy of drawImage slows down several times when the two buffers happen to lie a few
-    // bytes apart modulo 4 KiB, which is common for two buffers of the same size.
+// The painter's picture when it is an image buffer like the grid's with nothing transformed or
+// clipped: then the grid's pixels can be copied into it as bytes.
+QImage* PlainImageTarget(QPainter& p, const QImage& grid) {
     QImage* target = p.device() && p.device()->devType() == QInternal::Image
                          ? static_cast<QImage*>(p.device())
                          : nullptr;
     if (target && target->isDetached() && target->format() == grid.format() &&
         target->size() == grid.size() && target->bytesPerLine() == grid.bytesPerLine() &&
         grid.depth() == 32 && !p.hasClipping() && p.worldTransform().isIdentity() &&
-        p.opacity() == 1.0) {
+        p.opacity() == 1.0)
+        return target;
+    return nullptr;
+}
+
+} // namespace
+
+void CopyFromGrid(QPainter& p, const QImage& grid, const QRect& r) {
+    const QRect src = r & grid.rect();
+    if (src.isEmpty())
+        return;
+    // Besides saving the painting machinery, a whole buffer goes in one block; the row by row
+    // copy of drawImage slows down several times when the two buffers happen to lie a few bytes
+    // apart modulo 4 KiB, which is common for two buffers of the same size.
+    if (QImage* target = PlainImageTarget(p, grid)) {
         const qsizetype bpl = grid.bytesPerLine();
         const qsizetype offset = src.y() * bpl + src.x() * 4;
         uchar* to = target->bits() + offset;
@@ -155,8 +169,8 @@ void DrawGrid(QPainter& p, const CChartView& view, const CChartStyle& style) {
     p.restore();
 }
 
-void DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
-                 const QFont& labelFont, int xOffset) {
+QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
+                  const QFont& labelFont, int xOffset) {
     if (s.m_nLanes == 0 && s.m_nFirstLane == 0) {
         const LeadGroup g = LeadGroupOf(s.m_nLeadSystem);
         s.m_nLanes = g.nLanes;
@@ -164,11 +178,12 @@ void DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CC
     }
     const int lanes = DisplayedLanes(s);
     if (lanes == 0)
-        return;
+        return {};
     p.save();
     p.setFont(labelFont);
     p.setPen(style.m_clrText);
     const QFontMetrics fm = p.fontMetrics();
+    QRect area;
     for (int k = 0; k < lanes; ++k) {
         const char* label = LeadLabel(s.m_nLeadSystem, s.m_nFirstLane, k);
         if (!label)
@@ -177,23 +192,36 @@ void DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CC
         const QPoint at = LabelPos(view.m_nWidth, view.m_nHeight, xOffset, k, lanes,
                                    fm.horizontalAdvance(text), fm.height());
         DrawTextAt(p, at.x(), at.y(), text);
+        area |= TextArea(fm, at.x(), at.y(), text);
     }
     p.restore();
+    return area;
 }
 
 ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSessionState& s,
-                     const CChartStyle& style) {
+                     const CChartStyle& style, CChartDamage* damage) {
     if (s.m_bLiveView && s.m_nRingPos != 0)
         return ChartPass::LiveOwnsWindow;
     if (s.m_bSending) {
+        if (damage)
+            damage->Forget();
         DrawIDS(p, view, ids::Sending, style);
         return ChartPass::SendingMessage;
     }
     const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
     p.save();
     BeginPass(p);
-    CopyFromGrid(p, grid, QRect(0, 0, view.m_nWidth, view.m_nHeight));
-    DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+    // Only what the previous pass drew needs the grid back; without that knowledge, all of it.
+    CChartDamage untracked;
+    CChartDamage& drawn = damage ? *damage : untracked;
+    QImage* target = damage ? PlainImageTarget(p, grid) : nullptr;
+    if (target && drawn.Covers(grid)) {
+        drawn.RestoreGrid(*target, grid);
+    } else {
+        CopyFromGrid(p, grid, QRect(0, 0, view.m_nWidth, view.m_nHeight));
+        drawn.Start(grid, target != nullptr);
+    }
+    drawn.Mark(DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0));
 
     const bool shown = RecordShown(s);
     if (shown) {
@@ -226,8 +254,12 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
                     break; // every later point lies further on
                 AddPoint(pts, QPoint(xs[j], ChartPointY(yk, s.m_pCurves[e], view.m_dScaleY)));
             }
-            if (pts.size() >= 2)
-                p.drawPolyline(pts.data(), int(pts.size()));
+            if (pts.size() < 2)
+                continue;
+            p.drawPolyline(pts.data(), int(pts.size()));
+            if (drawn.Known())
+                for (size_t j = 1; j < pts.size(); ++j)
+                    drawn.MarkLine(pts[j - 1], pts[j]);
         }
         // A record whose time base was never set has no time to show.
         if (FileTimeTicks(s.m_Time.m_ftStart) != 0 && s.m_dZoom > 0.0) {
@@ -236,7 +268,9 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
             p.setFont(fonts.m_hFontSmall);
             p.setPen(style.m_clrText);
             const QPoint at = TimeLabelPos(view.m_nWidth, view.m_nHeight);
-            DrawTextAt(p, at.x(), at.y(), QString::fromUtf8(text));
+            const QString label = QString::fromUtf8(text);
+            DrawTextAt(p, at.x(), at.y(), label);
+            drawn.Mark(TextArea(p.fontMetrics(), at.x(), at.y(), label));
         }
     }
 
@@ -244,6 +278,8 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
     if (CalibrationMark(view, s.m_nLeadSystem, shown, mark)) {
         p.setPen(style.m_hMarkPen);
         p.drawPolyline(mark, 6);
+        for (int j = 1; j < 6; ++j)
+            drawn.MarkLine(mark[j - 1], mark[j]);
     }
     p.restore();
     return ChartPass::Drawn;

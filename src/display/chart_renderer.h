@@ -3,6 +3,7 @@
 // time label of the left edge and the calibration mark. Each renderer draws into any QPainter
 // (the view's buffers, an image to export, a printer page) with the view's geometry.
 
+#include "display/chart_damage.h"
 #include "display/chart_geometry.h"
 #include "display/chart_style.h"
 
@@ -22,9 +23,10 @@ void RebuildBuffers(CChartView& view, int cx, int cy, QImage& grid, QImage& char
 void DrawGrid(QPainter& p, const CChartView& view, const CChartStyle& style);
 
 // Chooses the lead group of the session's lead system when none is chosen, and draws the lead
-// labels centred in the left margin (widened by xOffset) with the given font.
-void DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
-                 const QFont& labelFont, int xOffset = 0);
+// labels centred in the left margin (widened by xOffset) with the given font. Returns the area
+// the labels may have touched.
+QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
+                  const QFont& labelFont, int xOffset = 0);
 
 enum class ChartPass {
     LiveOwnsWindow, // a live session shows its own picture: nothing was drawn
@@ -34,9 +36,11 @@ enum class ChartPass {
 };
 
 // The chart pass: copies the grid buffer, draws the labels, the curves of the shown record from
-// m_nScrollPos with its time label, and the calibration mark. Sets m_dScaleY.
+// m_nScrollPos with its time label, and the calibration mark. Sets m_dScaleY. With `damage`,
+// kept from the previous pass into the same buffer, only what that pass drew is copied back
+// from the grid, and what this pass draws is recorded there.
 ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSessionState& s,
-                     const CChartStyle& style);
+                     const CChartStyle& style, CChartDamage* damage = nullptr);
 
 // Copies the part `r` of the grid buffer to the same place of the painter's picture.
 void CopyFromGrid(QPainter& p, const QImage& grid, const QRect& r);

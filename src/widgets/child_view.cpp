@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -102,12 +103,15 @@ void CChildView::OnSize(int cx, int cy) {
     }
     UpdateDensities();
     RebuildBuffers(m_chart, cx, cy, m_gridBuffer, m_chartBuffer, m_style);
+    m_chartDamage.Forget();
     m_bBuffers = true;
 }
 
 void CChildView::paintEvent(QPaintEvent*) {
     if (!m_bBuffers)
         return;
+    // An update asked for from here would paint again at once, and again, for ever.
+    const QScopedValueRollback inPaint(m_bInPaint, true);
     if (!m_bPainted) {
         m_bPainted = true;
         if (m_session.m_bLiveView)
@@ -122,7 +126,8 @@ void CChildView::paintEvent(QPaintEvent*) {
 }
 
 void CChildView::ShowPicture() {
-    update(ClientRect());
+    if (!m_bInPaint)
+        update(ClientRect());
 }
 
 void CChildView::DrawCurves() {
@@ -132,7 +137,7 @@ void CChildView::DrawCurves() {
     ChartPass pass;
     {
         QPainter p(&m_chartBuffer);
-        pass = ::DrawCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+        pass = ::DrawCurves(p, m_gridBuffer, m_chart, m_session, m_style, &m_chartDamage);
     }
     if (pass == ChartPass::LiveOwnsWindow)
         return; // the live strip owns the window
@@ -148,6 +153,7 @@ void CChildView::DrawMonitoringCurves() {
         return;
     {
         QPainter p(&m_chartBuffer);
+        m_chartDamage.Forget();
         ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
     }
     ShowPicture();
@@ -158,6 +164,7 @@ void CChildView::DrawReceivingProgress() {
         return;
     {
         QPainter p(&m_chartBuffer);
+        m_chartDamage.Forget();
         ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
     }
     ShowPicture();
@@ -169,6 +176,7 @@ void CChildView::DrawIDS(int stringId) {
         return;
     {
         QPainter p(&m_chartBuffer);
+        m_chartDamage.Forget();
         ::DrawIDS(p, m_chart, stringId, m_style);
     }
     ShowPicture();

@@ -111,10 +111,12 @@ private:
     CChartStyle m_style;
     QImage m_gridBuffer;
     QImage m_chartBuffer;
+    CChartDamage m_chartDamage; // what the last chart pass drew into m_chartBuffer
     QScrollBar* m_pScroll;
     CSmtpSender* m_pSender;
     bool m_bSized = false;
     bool m_bPainted = false;
+    bool m_bInPaint = false; // the picture is being shown: drawing needs no further update
     bool m_bBuffers = false;
     bool m_bFixedDensity = false;
 };

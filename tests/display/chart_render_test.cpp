@@ -250,6 +250,76 @@ TEST(ChartRender, CurvesHaveThePixelsOfAPolylineThroughEveryPoint) {
     }
 }
 
+TEST(ChartRender, APassOverAnEarlierOnePutsBackWhatThatOneDrewAndLooksFresh) {
+    // Each pass into the kept buffer must give the picture of a pass into a fresh copy of the
+    // grid, whatever the pass before it drew: other positions, bands, labels, the time label,
+    // curves far off the window, the mail send's message, buffers rebuilt at another size.
+    ViewBuffers b(1300, 900, 37.8);
+    CChartDamage damage;
+    CSessionState s;
+    int passes = 0;
+    const auto check = [&](const char* what) {
+        SCOPED_TRACE(what);
+        ChartPass pass;
+        {
+            QPainter p(&b.chart);
+            pass = DrawCurves(p, b.grid, b.view, s, b.style, &damage);
+        }
+        CChartView view = b.view;
+        QImage fresh = b.grid.copy();
+        {
+            QPainter p(&fresh);
+            DrawCurves(p, b.grid, view, s, b.style);
+        }
+        ASSERT_TRUE(SameIn(b.chart, fresh, b.chart.rect()));
+        if (pass == ChartPass::Drawn) {
+            EXPECT_TRUE(damage.Covers(b.grid)) << "the next pass restores only what this drew";
+        }
+        ++passes;
+    };
+    check("no record: labels only");
+    uint32_t seed = 99;
+    ShowRecord(s, [&seed](int point, int lane) {
+        seed = seed * 1664525u + 1013904223u;
+        if (point % 900 == 450)
+            return lane % 2 ? -32768 : 32767; // far off the window both ways
+        if (point % 300 == 20)
+            return 1200 - 200 * lane;
+        return int(seed >> 28) - 8 + (point % 400 < 200 ? 0 : 100 * (lane % 3));
+    });
+    check("record at 0");
+    for (int pos : {401, 1500, 2013, 1990, 0}) {
+        b.view.m_nScrollPos = pos;
+        check("scrolled");
+    }
+    SYSTEMTIME t;
+    t.wYear = 2021;
+    t.wMonth = 11;
+    t.wDay = 30;
+    t.wHour = 23;
+    t.wMinute = 59;
+    s.m_Time.Initialize(t);
+    check("time label");
+    b.view.m_nScrollPos = 1200;
+    check("time label moved");
+    s.m_nLeadSystem = 3;
+    s.m_nLanes = 0;
+    s.m_nFirstLane = 0;
+    check("four bands with other labels");
+    s.m_bSending = 1;
+    check("mail send's message over the chart");
+    s.m_bSending = 0;
+    check("chart back after the message");
+    s.m_nLeadSystem = 1;
+    s.m_nLanes = 0;
+    check("twelve bands again");
+    RebuildBuffers(b.view, 1100, 700, b.grid, b.chart, b.style);
+    check("buffers rebuilt at another size");
+    s.m_pShowCurves = nullptr;
+    check("record closed");
+    EXPECT_EQ(passes, 15);
+}
+
 TEST(ChartRender, TimeLabelShowsTheLeftEdgeWhenTheRecordHasATimeBase) {
     ViewBuffers b(1000, 600, 40.0);
     CSessionState s;

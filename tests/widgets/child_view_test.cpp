@@ -3,7 +3,11 @@
 
 #include "widgets/child_view.h"
 
+#include "platform/string_table.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QPainter>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
@@ -79,6 +83,67 @@ TEST(ChildView, ScrollBarStepsAndClampsTheChartPosition) {
     EXPECT_EQ(view.Chart().m_nScrollPos, 2013 - 401);
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
     EXPECT_EQ(view.Chart().m_nScrollPos, 0);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void RunEventsFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+TEST(ChildView, ShownRecordPaintsOnDemandAndEveryPassLooksFresh) {
+    EnsureApp();
+    CChildView view;
+    view.SetPixelDensity(37.8, 37.8);
+    view.resize(900, 500);
+    CSessionState& s = view.Session();
+    for (int point = 0; point < kPoints; ++point)
+        for (int lane = 0; lane < kLeads; ++lane)
+            Sample(s.m_pCurves, point, lane) =
+                int16_t(point % 500 == 250 ? 900 : (point % 7) * lane);
+    s.m_pShowCurves = s.m_pCurves;
+    view.SetScrollRange(2013);
+    PaintCounter counter;
+    view.installEventFilter(&counter);
+    view.show();
+    RunEventsFor(400);
+    // A picture shown asks for no other: a window at rest must not keep painting.
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_LE(counter.paints, 3);
+
+    QScrollBar* bar = view.ScrollBar();
+    CChartView chart = view.Chart();
+    QImage grid, fresh;
+    const QSize size = view.ChartBuffer().size();
+    RebuildBuffers(chart, size.width(), size.height(), grid, fresh, CChartStyle());
+    const auto same_as_fresh = [&] {
+        chart.m_nScrollPos = view.Chart().m_nScrollPos;
+        QPainter p(&fresh);
+        DrawCurves(p, grid, chart, s, CChartStyle());
+        p.end();
+        return view.ChartBuffer() == fresh;
+    };
+    for (auto action : {QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderPageStepAdd,
+                        QAbstractSlider::SliderToMaximum, QAbstractSlider::SliderSingleStepSub}) {
+        bar->triggerAction(action);
+        EXPECT_TRUE(same_as_fresh()) << "scrolled to " << view.Chart().m_nScrollPos;
+    }
+    view.DrawIDS(ids::Processing);
+    view.DrawCurves();
+    EXPECT_TRUE(same_as_fresh()) << "after a status text";
+    RunEventsFor(100);
+    EXPECT_TRUE(same_as_fresh()) << "after painting";
 }
 
 } // namespace
