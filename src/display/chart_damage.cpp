@@ -1,21 +1,51 @@
 #include "display/chart_damage.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
+
+namespace {
+
+constexpr size_t kMaxRowKinds = 8; // a grid has three; anything else maps rows to themselves
+
+} // namespace
 
 bool CChartDamage::Covers(const QImage& grid) const {
     return m_bKnown && grid.cacheKey() == m_nGridKey && grid.size() == m_size;
 }
 
-void CChartDamage::Start(const QImage& grid, bool known) {
-    m_bKnown = known && grid.depth() == 32;
-    m_nGridKey = grid.cacheKey();
-    m_size = grid.size();
-    // 64 blocks cover the width; narrower blocks than 32 pixels would cost more in marking and
-    // in short copies than they save.
-    m_nBlockWidth = std::max(32, (m_size.width() + 63) / 64);
-    m_rows.assign(m_bKnown ? size_t(std::max(m_size.height(), 0)) : 0, 0);
+void CChartDamage::Key(const QImage& grid) {
+    if (grid.cacheKey() != m_nGridKey || grid.size() != m_size ||
+        m_source.size() != size_t(std::max(grid.height(), 0))) {
+        m_nGridKey = grid.cacheKey();
+        m_size = grid.size();
+        // 64 blocks cover the width; blocks narrower than 32 pixels would cost more in marking
+        // and in short copies than they save.
+        m_nBlockWidth = std::max(32, (m_size.width() + 63) / 64);
+        m_source.resize(size_t(std::max(m_size.height(), 0)));
+        std::vector<int> kinds;
+        const size_t bytes = size_t(grid.width()) * size_t(grid.depth() / 8);
+        for (int y = 0; y < m_size.height(); ++y) {
+            const auto same = [&](int k) {
+                return std::memcmp(grid.constScanLine(y), grid.constScanLine(k), bytes) == 0;
+            };
+            const auto kind = std::find_if(kinds.begin(), kinds.end(), same);
+            m_source[size_t(y)] = kind != kinds.end() ? *kind : y;
+            if (kind == kinds.end() && kinds.size() < kMaxRowKinds)
+                kinds.push_back(y);
+        }
+    }
+    m_bKnown = grid.depth() == 32;
+    m_rows.resize(m_source.size());
+}
+
+void CChartDamage::Clean(const QImage& grid) {
+    Key(grid);
+    std::fill(m_rows.begin(), m_rows.end(), 0);
+}
+
+void CChartDamage::All(const QImage& grid) {
+    Key(grid);
+    std::fill(m_rows.begin(), m_rows.end(), ~0ULL);
 }
 
 void CChartDamage::Mark(const QRect& r) {
@@ -45,8 +75,10 @@ void CChartDamage::RestoreGrid(QImage& target, const QImage& grid) {
             blocks = end == 64 ? 0 : blocks & ~((1ULL << end) - 1);
             const int x = first * m_nBlockWidth;
             const int n = std::min(end * m_nBlockWidth, width) - x;
-            const qsizetype at = qsizetype(y) * bpl + qsizetype(x) * 4;
-            std::memcpy(to + at, from + at, size_t(n) * 4);
+            if (n <= 0)
+                break; // blocks past the right edge (all of them marked)
+            std::memcpy(to + qsizetype(y) * bpl + x * 4,
+                        from + qsizetype(m_source[y]) * bpl + x * 4, size_t(n) * 4);
         }
     }
 }

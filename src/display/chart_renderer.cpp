@@ -212,16 +212,20 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
     p.save();
     BeginPass(p);
     // Only what the previous pass drew needs the grid back; without that knowledge, all of it.
-    CChartDamage untracked;
-    CChartDamage& drawn = damage ? *damage : untracked;
     QImage* target = damage ? PlainImageTarget(p, grid) : nullptr;
-    if (target && drawn.Covers(grid)) {
-        drawn.RestoreGrid(*target, grid);
+    CChartDamage* drawn = target ? damage : nullptr; // where this pass records what it draws
+    if (drawn) {
+        if (!drawn->Covers(grid))
+            drawn->All(grid);
+        drawn->RestoreGrid(*target, grid);
     } else {
         CopyFromGrid(p, grid, QRect(0, 0, view.m_nWidth, view.m_nHeight));
-        drawn.Start(grid, target != nullptr);
+        if (damage)
+            damage->Forget();
     }
-    drawn.Mark(DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0));
+    const QRect labels = DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+    if (drawn)
+        drawn->Mark(labels);
 
     const bool shown = RecordShown(s);
     if (shown) {
@@ -257,9 +261,9 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
             if (pts.size() < 2)
                 continue;
             p.drawPolyline(pts.data(), int(pts.size()));
-            if (drawn.Known())
+            if (drawn)
                 for (size_t j = 1; j < pts.size(); ++j)
-                    drawn.MarkLine(pts[j - 1], pts[j]);
+                    drawn->MarkLine(pts[j - 1], pts[j]);
         }
         // A record whose time base was never set has no time to show.
         if (FileTimeTicks(s.m_Time.m_ftStart) != 0 && s.m_dZoom > 0.0) {
@@ -270,7 +274,8 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
             const QPoint at = TimeLabelPos(view.m_nWidth, view.m_nHeight);
             const QString label = QString::fromUtf8(text);
             DrawTextAt(p, at.x(), at.y(), label);
-            drawn.Mark(TextArea(p.fontMetrics(), at.x(), at.y(), label));
+            if (drawn)
+                drawn->Mark(TextArea(p.fontMetrics(), at.x(), at.y(), label));
         }
     }
 
@@ -278,8 +283,8 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
     if (CalibrationMark(view, s.m_nLeadSystem, shown, mark)) {
         p.setPen(style.m_hMarkPen);
         p.drawPolyline(mark, 6);
-        for (int j = 1; j < 6; ++j)
-            drawn.MarkLine(mark[j - 1], mark[j]);
+        for (int j = 1; drawn && j < 6; ++j)
+            drawn->MarkLine(mark[j - 1], mark[j]);
     }
     p.restore();
     return ChartPass::Drawn;

@@ -103,7 +103,7 @@ void CChildView::OnSize(int cx, int cy) {
     }
     UpdateDensities();
     RebuildBuffers(m_chart, cx, cy, m_gridBuffer, m_chartBuffer, m_style);
-    m_chartDamage.Forget();
+    m_chartDamage.Clean(m_gridBuffer); // the chart buffer starts as a copy of the grid
     m_bBuffers = true;
 }
 

@@ -315,9 +315,12 @@ TEST(ChartRender, APassOverAnEarlierOnePutsBackWhatThatOneDrewAndLooksFresh) {
     check("twelve bands again");
     RebuildBuffers(b.view, 1100, 700, b.grid, b.chart, b.style);
     check("buffers rebuilt at another size");
+    RebuildBuffers(b.view, 1250, 800, b.grid, b.chart, b.style);
+    damage.Clean(b.grid);
+    check("rebuilt, and known to be a copy of the grid");
     s.m_pShowCurves = nullptr;
     check("record closed");
-    EXPECT_EQ(passes, 15);
+    EXPECT_EQ(passes, 16);
 }
 
 TEST(ChartRender, TimeLabelShowsTheLeftEdgeWhenTheRecordHasATimeBase) {
