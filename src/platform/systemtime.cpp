@@ -82,8 +82,12 @@ std::string FormatLocalDate(const SYSTEMTIME& st, const char* picture) {
 std::string FormatLocalTime(const SYSTEMTIME& st) {
     // The locale's long time format carries the seconds the labels need; the time-zone name it
     // may add does not belong in a chart label.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
+    // Worked out once: a chart pass asks for a label each time.
+    static const QString format = [] {
+        QString f = QLocale::system().timeFormat(QLocale::LongFormat);
+        f.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
+        return f.trimmed();
+    }();
     const QTime time(st.wHour, st.wMinute, st.wSecond);
-    return QLocale::system().toString(time, format.trimmed()).toStdString();
+    return QLocale::system().toString(time, format).toStdString();
 }
