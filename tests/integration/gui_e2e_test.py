@@ -34,16 +34,18 @@ def xdotool(*args):
 
 
 def screenshot():
-    """The root window as rows of (r, g, b), read from xwd's output (32-bit ZPixmap)."""
+    """The root window as rows of (r, g, b), read from xwd's output (a ZPixmap of 24 or 32 bits
+    per pixel, least significant byte first: blue, green, red)."""
     raw = subprocess.run(["xwd", "-root", "-silent"], env=ENV, capture_output=True).stdout
     header_size = struct.unpack(">I", raw[0:4])[0]
     fields = struct.unpack(">25I", raw[:100])
     width, height, bpl, ncolors = fields[4], fields[5], fields[12], fields[19]
+    step = fields[11] // 8
     data = raw[header_size + ncolors * 12:]
     rows = []
     for y in range(height):
-        row = data[y * bpl:y * bpl + width * 4]
-        rows.append([(row[4 * x + 2], row[4 * x + 1], row[4 * x]) for x in range(width)])
+        row = data[y * bpl:y * bpl + width * step]
+        rows.append([(row[step * x + 2], row[step * x + 1], row[step * x]) for x in range(width)])
     return rows
 
 
