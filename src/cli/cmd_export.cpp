@@ -1,14 +1,12 @@
 // velmora-cli export: saves a record file with its patient card, as the record window's save
 // command does.
 
+#include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
 
-#include <QFile>
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -28,7 +26,7 @@ const char kExportUsage[] =
     "exit codes: 0 written, 1 bad usage or an incomplete card, 2 file failure\n";
 
 void Message(const std::string& text) {
-    std::fprintf(stderr, "velmora-cli export: %s\n", text.c_str());
+    ::Message("export", text);
 }
 
 } // namespace
@@ -54,25 +52,8 @@ int RunExport(const QStringList& args) {
     if (const int code = PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output))
         return code;
 
-    const QString in = opts.Positional().first();
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
-        return 2;
-    }
-    // One byte more than a record tells a longer file from a record.
-    const QByteArray bytes = file.read(qint64(sizeof(ECG_RECORD)) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
-        return 2;
-    }
-    if (bytes.size() != qsizetype(sizeof(ECG_RECORD))) {
-        Message(in.toStdString() + " is not a record file: a record is exactly " +
-                std::to_string(sizeof(ECG_RECORD)) + " bytes, this one is " +
-                std::to_string(std::max(file.size(), qint64(bytes.size()))));
-        return 2;
-    }
     auto record = std::make_unique<ECG_RECORD>();
-    std::memcpy(record.get(), bytes.constData(), sizeof(ECG_RECORD));
+    if (!ReadRecordFile(cmd, opts.Positional().first(), record.get()))
+        return 2;
     return SaveRecordOutput(cmd, output, *record) ? 0 : 2;
 }

@@ -3,6 +3,7 @@
 
 #include "acquisition/port_links.h"
 #include "acquisition/qt_tick_source.h"
+#include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -13,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -47,16 +47,6 @@ const char kReplayUsage[] =
     "writes the record it gives. A capture that ends before the record is complete is finished\n"
     "as a stop command would finish it. --card and --out as for 'receive'; FILE is one of:\n"
     "%s";
-
-volatile std::sig_atomic_t g_bInterrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-    g_bInterrupted = 1;
-}
-
-void Message(const char* command, const std::string& text) {
-    std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
-}
 
 bool OutputFolderWritable(const QString& out) {
     const QString dir = QFileInfo(out).absolutePath();
@@ -178,8 +168,7 @@ int RunReceive(const QStringList& args) {
     display.Attach(real);
     real.m_nCom = nCom;
 
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    CatchInterrupts();
     real.OnEkard();
     if (real.m_nTimer == 0) {
         Message(cmd, "cannot open the port " + display.m_strFailure);
@@ -196,7 +185,7 @@ int RunReceive(const QStringList& args) {
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (code >= 0)
             return;
-        if (g_bInterrupted && real.m_bSessionOn) {
+        if (Interrupted() && real.m_bSessionOn) {
             real.OnEkard(); // the stop command: finish and stamp with the local time
             display.Finish();
             code = SaveRecordOutput(cmd, output, *real.m_pRecord) ? 0 : 2;

@@ -1,12 +1,12 @@
 // velmora-cli render: the chart of a finished record drawn into an image, with the renderers the
 // record window uses, on the offscreen platform.
 
+#include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "display/chart_renderer.h"
 #include "record/session_state.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -32,7 +32,7 @@ const char kRenderUsage[] =
     "exit codes: 0 image written, 1 bad usage, 2 record or image file failure\n";
 
 void Message(const std::string& text) {
-    std::fprintf(stderr, "velmora-cli render: %s\n", text.c_str());
+    ::Message("render", text);
 }
 
 // The record's date text ("2024-03-01 09:15:00") as the time base of the chart's time label.
@@ -102,22 +102,10 @@ int RunRender(const QStringList& args) {
     }
 
     const QString in = opts.Positional().first();
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
-        return 2;
-    }
-    const QByteArray bytes = file.read(sizeof(ECG_RECORD) + 1);
-    if (bytes.size() != qsizetype(sizeof(ECG_RECORD)) ||
-        file.size() != qint64(sizeof(ECG_RECORD))) {
-        Message(in.toStdString() + " is not a record file: it has " + std::to_string(file.size()) +
-                " bytes, a record has exactly " + std::to_string(sizeof(ECG_RECORD)));
-        return 2;
-    }
-
     // The window after a record has come in: the record shown, its lead system, zoom 1.
     CSessionState s;
-    std::memcpy(s.m_pRecord.get(), bytes.constData(), sizeof(ECG_RECORD));
+    if (!ReadRecordFile("render", in, s.m_pRecord.get()))
+        return 2;
     s.m_pShowCurves = s.m_pCurves;
     const RECORD_INFO info = ReadRecordInfo(s.m_pCurves);
     if (info.magic == kRecordInfoMagic) {

@@ -2,6 +2,7 @@
 // export package (or the SCP-ECG file) written into a private temporary folder, then sent over
 // SMTP or handed to the desktop's mail client, as the settings file says.
 
+#include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -14,12 +15,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
-#include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -52,14 +49,8 @@ const char kSendUsage[] =
     "exit codes: 0 sent (or written), 1 bad usage or an incomplete card, 2 file, settings or\n"
     "send failure\n";
 
-volatile std::sig_atomic_t g_bInterrupted = 0;
-
-extern "C" void OnSendInterrupt(int) {
-    g_bInterrupted = 1;
-}
-
 void Message(const std::string& text) {
-    std::fprintf(stderr, "velmora-cli send: %s\n", text.c_str());
+    ::Message("send", text);
 }
 
 void Message(const QString& text) {
@@ -68,28 +59,6 @@ void Message(const QString& text) {
 
 void Message(const char* text) {
     Message(std::string(text));
-}
-
-// The record block of a file: exactly one record, nothing more.
-bool ReadRecord(const QString& in, ECG_RECORD* record) {
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
-        return false;
-    }
-    const QByteArray bytes = file.read(qint64(sizeof(ECG_RECORD)) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        Message("cannot read " + in.toStdString() + ": " + file.errorString().toStdString());
-        return false;
-    }
-    if (bytes.size() != qsizetype(sizeof(ECG_RECORD))) {
-        Message(in.toStdString() + " is not a record file: a record is exactly " +
-                std::to_string(sizeof(ECG_RECORD)) + " bytes, this one is " +
-                std::to_string(std::max(file.size(), qint64(bytes.size()))));
-        return false;
-    }
-    std::memcpy(record, bytes.constData(), sizeof(ECG_RECORD));
-    return true;
 }
 
 // The attachment's name as the window's send command makes it: the record number text, "-",
@@ -143,11 +112,10 @@ int SendOverSmtp(const SSmtpSettings& settings, const SSmtpMessage& message) {
         return 2;
     }
     // Ctrl+C cancels the send; the completion then reports it.
-    std::signal(SIGINT, OnSendInterrupt);
-    std::signal(SIGTERM, OnSendInterrupt);
+    CatchInterrupts();
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (g_bInterrupted)
+        if (Interrupted())
             sender.Cancel();
     });
     watch.start(50);
@@ -198,7 +166,7 @@ int RunSend(const QStringList& args) {
     }
 
     auto record = std::make_unique<ECG_RECORD>();
-    if (!ReadRecord(opts.Positional().first(), record.get()))
+    if (!ReadRecordFile("send", opts.Positional().first(), record.get()))
         return 2;
 
     CMailTempFolder folder;

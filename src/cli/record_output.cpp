@@ -1,5 +1,7 @@
 #include "cli/record_output.h"
 
+#include "cli/cli_common.h"
+
 #include "storage/card_fields.h"
 #include "storage/card_file.h"
 #include "storage/export_import_file.h"
@@ -14,10 +16,6 @@
 #include <string>
 
 namespace {
-
-void Message(const char* command, const std::string& text) {
-    std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
-}
 
 // The record block whole or not at all.
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD*,
