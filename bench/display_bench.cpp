@@ -45,12 +45,7 @@ struct Window {
             for (int k = 0; k < kLeads; ++k)
                 Sample(s.m_pCurves, p, k) = int16_t(Ecg(p, k));
         s.m_pShowCurves = s.m_pCurves;
-        SYSTEMTIME t;
-        t.wYear = 2024;
-        t.wMonth = 3;
-        t.wDay = 1;
-        t.wHour = 9;
-        s.m_Time.Initialize(t);
+        s.m_Time.Initialize(SYSTEMTIME{.wYear = 2024, .wMonth = 3, .wDay = 1, .wHour = 9});
     }
     void ChartPass() {
         QPainter p(&chart);

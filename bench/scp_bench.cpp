@@ -30,9 +30,7 @@ void BM_SaveScpTwelveLeads(benchmark::State& state) {
     card.height = 180;
     card.weight = 80;
     ScpDeviceValues device;
-    device.m_stDevice.wYear = 2012;
-    device.m_stDevice.wMonth = 5;
-    device.m_stDevice.wDay = 4;
+    device.m_stDevice = SYSTEMTIME{.wYear = 2012, .wMonth = 5, .wDay = 4};
     QTemporaryDir dir;
     const std::string path =
         QFile::encodeName(dir.filePath(QStringLiteral("bench.scp"))).toStdString();

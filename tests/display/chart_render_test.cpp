@@ -292,13 +292,8 @@ TEST(ChartRender, APassOverAnEarlierOnePutsBackWhatThatOneDrewAndLooksFresh) {
         b.view.m_nScrollPos = pos;
         check("scrolled");
     }
-    SYSTEMTIME t;
-    t.wYear = 2021;
-    t.wMonth = 11;
-    t.wDay = 30;
-    t.wHour = 23;
-    t.wMinute = 59;
-    s.m_Time.Initialize(t);
+    s.m_Time.Initialize(
+        SYSTEMTIME{.wYear = 2021, .wMonth = 11, .wDay = 30, .wHour = 23, .wMinute = 59});
     check("time label");
     b.view.m_nScrollPos = 1200;
     check("time label moved");
@@ -331,28 +326,22 @@ TEST(ChartRender, TimeLabelShowsTheLeftEdgeWhenTheRecordHasATimeBase) {
     b.Chart(s);
     EXPECT_EQ(TextInk(b.chart, label), 0) << "a record without a time base shows no time";
 
-    SYSTEMTIME t;
-    t.wYear = 2012;
-    t.wMonth = 5;
-    t.wDay = 4;
-    t.wHour = 14;
-    t.wMinute = 5;
-    s.m_Time.Initialize(t);
+    s.m_Time.Initialize(
+        SYSTEMTIME{.wYear = 2012, .wMonth = 5, .wDay = 4, .wHour = 14, .wMinute = 5});
     b.view.m_nScrollPos = 2013;
     b.Chart(s);
     EXPECT_GT(TextInk(b.chart, label), 50);
     EXPECT_EQ(TextInk(b.chart, QRect(40, 600 - 600 / 18, 750, 600 / 18)), 0);
-    EXPECT_STREQ(s.m_Time.m_szText, ("04-05-2012 " + FormatLocalTime([] {
-                                         SYSTEMTIME at{};
-                                         at.wYear = 2012;
-                                         at.wMonth = 5;
-                                         at.wDay = 4;
-                                         at.wHour = 14;
-                                         at.wMinute = 5;
-                                         at.wSecond = 4; // 2013 points at 409.6 a second
-                                         return at;
-                                     }()))
-                                        .c_str());
+    EXPECT_STREQ(s.m_Time.m_szText,
+                 ("04-05-2012 " + FormatLocalTime(SYSTEMTIME{
+                                      .wYear = 2012,
+                                      .wMonth = 5,
+                                      .wDay = 4,
+                                      .wHour = 14,
+                                      .wMinute = 5,
+                                      .wSecond = 4, // 2013 points at 409.6 a second
+                                  }))
+                     .c_str());
 }
 
 TEST(ChartRender, CalibrationMarkIsTheOneMillivoltPulseOfAShownRecord) {

@@ -81,14 +81,12 @@ inline PATIENT_CARD MakeCardWithoutAddress() {
 }
 
 inline SYSTEMTIME MakeTime(int y, int mo, int d, int h, int mi, int s) {
-    SYSTEMTIME t;
-    t.wYear = uint16_t(y);
-    t.wMonth = uint16_t(mo);
-    t.wDay = uint16_t(d);
-    t.wHour = uint16_t(h);
-    t.wMinute = uint16_t(mi);
-    t.wSecond = uint16_t(s);
-    return t;
+    return SYSTEMTIME{.wYear = uint16_t(y),
+                      .wMonth = uint16_t(mo),
+                      .wDay = uint16_t(d),
+                      .wHour = uint16_t(h),
+                      .wMinute = uint16_t(mi),
+                      .wSecond = uint16_t(s)};
 }
 
 inline ScpDeviceValues MakeDevice(int nLeadSystem) {
