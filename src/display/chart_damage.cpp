@@ -14,8 +14,7 @@ bool CChartDamage::Covers(const QImage& grid) const {
 }
 
 void CChartDamage::Key(const QImage& grid) {
-    if (grid.cacheKey() != m_nGridKey || grid.size() != m_size ||
-        m_source.size() != size_t(std::max(grid.height(), 0))) {
+    if (grid.cacheKey() != m_nGridKey || grid.size() != m_size) {
         m_nGridKey = grid.cacheKey();
         m_size = grid.size();
         // 64 blocks cover the width; blocks narrower than 32 pixels would cost more in marking

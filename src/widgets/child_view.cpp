@@ -148,38 +148,33 @@ void CChildView::DrawCurves() {
     ShowPicture();
 }
 
-void CChildView::DrawMonitoringCurves() {
+bool CChildView::DrawOverChart(const std::function<void(QPainter&)>& draw) {
     if (!m_bBuffers)
-        return;
+        return false;
     {
         QPainter p(&m_chartBuffer);
         m_chartDamage.Forget();
-        ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+        draw(p);
     }
     ShowPicture();
+    return true;
+}
+
+void CChildView::DrawMonitoringCurves() {
+    DrawOverChart([this](QPainter& p) {
+        ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+    });
 }
 
 void CChildView::DrawReceivingProgress() {
-    if (!m_bBuffers)
-        return;
-    {
-        QPainter p(&m_chartBuffer);
-        m_chartDamage.Forget();
-        ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
-    }
-    ShowPicture();
-    emit StateChanged();
+    if (DrawOverChart([this](QPainter& p) {
+            ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
+        }))
+        emit StateChanged();
 }
 
 void CChildView::DrawIDS(int stringId) {
-    if (!m_bBuffers)
-        return;
-    {
-        QPainter p(&m_chartBuffer);
-        m_chartDamage.Forget();
-        ::DrawIDS(p, m_chart, stringId, m_style);
-    }
-    ShowPicture();
+    DrawOverChart([this, stringId](QPainter& p) { ::DrawIDS(p, m_chart, stringId, m_style); });
 }
 
 void CChildView::SetRazv() {

@@ -96,6 +96,9 @@ private:
     void OnHScroll(int action);
     void FirstRun();
     void UpdateDensities();
+    // Draws something other than the chart into the chart buffer and shows it (the next chart
+    // pass then puts back the whole grid); false while there are no buffers.
+    bool DrawOverChart(const std::function<void(QPainter&)>& draw);
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     QString ChooseSavePath(const QString& proposed, const QString& filter);
