@@ -9,19 +9,15 @@ import sys
 import tempfile
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from checks import check, exit_status  # noqa: E402
+
 CLI = sys.argv[1]
 TMP = tempfile.mkdtemp(prefix="velmora-render-")
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"),
            XDG_RUNTIME_DIR=TMP)
 RECORD_SIZE = 112552
 CURVE = (64, 64, 64)
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def run(*args):
@@ -128,7 +124,6 @@ check(code == 0 and "lead system 9" in err, f"unknown lead system warned ({code}
 _, _, rows = read_png("ls9.png")
 check(all(px != CURVE for row in rows for px in row), "no curves for lead system 9")
 
-if failures:
-    print(f"{len(failures)} check(s) failed")
+if exit_status():
     sys.exit(1)
 print("all checks passed")

@@ -10,17 +10,13 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from checks import check, exit_status  # noqa: E402
+
 CLI = sys.argv[1]
 TMP = tempfile.mkdtemp(prefix="velmora-cli-")
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"))
 RECORD_SIZE = 112552
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def wait_for(predicate, seconds):
@@ -152,10 +148,7 @@ def main():
     code, err = run("ports")
     check(code == 0, "ports lists without failing")
 
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return exit_status()
 
 
 if __name__ == "__main__":

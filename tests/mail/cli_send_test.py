@@ -16,6 +16,9 @@ import zipfile
 from email import policy
 from email.parser import BytesParser
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from checks import check, exit_status  # noqa: E402
+
 CLI = sys.argv[1]
 HERE = os.path.dirname(os.path.abspath(__file__))
 TMP = tempfile.mkdtemp(prefix="velmora-send-")
@@ -36,13 +39,6 @@ sex = м
 weight = 80
 height = 180
 """
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def path(*names):
@@ -224,8 +220,7 @@ def main():
     check(code == 2 and "not a record file" in err, "not a record: exit 2")
     private_tmp_empty("bad input")
 
-    if failures:
-        print("%d failed" % len(failures))
+    if exit_status():
         return 1
     shutil.rmtree(TMP, ignore_errors=True)
     return 0

@@ -14,6 +14,9 @@ import threading
 import time
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from checks import check, exit_status  # noqa: E402
+
 CLI = sys.argv[1]
 DATA = sys.argv[2]
 TMP = tempfile.mkdtemp(prefix="velmora-export-")
@@ -22,7 +25,6 @@ os.mkdir(PRIVATE_TMP)
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"), TMPDIR=PRIVATE_TMP)
 RECORD_SIZE = 112552
 SOURCE, NOTES = 111992, 112247
-failures = []
 
 CARD = """# the card of the examples
 doctor_name = Петров П.П.
@@ -36,12 +38,6 @@ height = 180
 """
 EXPECTED_SOURCE = "Петров П.П., тел. 123".encode("cp1251")
 EXPECTED_NOTES = "Иванов, 1950г.р.,м,80кг,180см".encode("cp1251")
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def path(*names):
@@ -276,10 +272,7 @@ def main():
     check(code == 1 and "incomplete" in err, "receive refuses an incomplete card first: " + err)
     check(os.listdir(PRIVATE_TMP) == [], "no temporary file left by any command")
 
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return exit_status()
 
 
 if __name__ == "__main__":

@@ -13,16 +13,12 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
+from checks import check, exit_status  # noqa: E402
+
 WRITER = sys.argv[1]
 SAVE2GDF = shutil.which("save2gdf")
 POINTS = 4096
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def crc(data):
@@ -213,10 +209,7 @@ def main():
               "no temporary files left in the folder")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return exit_status()
 
 
 if __name__ == "__main__":
