@@ -1,0 +1,1 @@
+#include "storage/package_reader.h"

@@ -1,0 +1,1 @@
+#include "storage/scp_reader.h"
