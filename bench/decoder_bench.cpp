@@ -2,7 +2,7 @@
 // frames, then a stored record, then live again), as the 40 ms timer feeds them.
 
 #include "acquisition/acquisition_session.h"
-#include "acquisition/cardiograph_simulator.h"
+#include "simulator/cardiograph_simulator.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>

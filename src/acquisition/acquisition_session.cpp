@@ -3,6 +3,7 @@
 #include "acquisition/acquisition_session.h"
 
 #include "acquisition/stream_decoder.h"
+#include "record/record_date.h"
 
 #include <cstdio>
 #include <cstring>
@@ -69,9 +70,7 @@ void CAcquisitionSession::StopSession() {
     m_bSessionOn = 0;
     m_bLiveView = 0;
     m_bLoaded = 1;
-    std::snprintf(m_szInfo, sizeof m_szInfo, "%d-%02d-%02d %02d:%02d:%02d", m_stStop.wYear,
-                  m_stStop.wMonth, m_stStop.wDay, m_stStop.wHour, m_stStop.wMinute,
-                  m_stStop.wSecond);
+    std::snprintf(m_szInfo, sizeof m_szInfo, "%s", FormatRecordDate(m_stStop).c_str());
     SetDateText(m_szInfo);
     m_display.DrawCurves();
     m_display.ShowPicture();
@@ -151,20 +150,12 @@ void CAcquisitionSession::OnWriteKard() {
     std::memcpy(rec.source, kSourcePlaceholder, sizeof kSourcePlaceholder);
     std::memcpy(rec.notes, kNotesPlaceholder, sizeof kNotesPlaceholder);
 
-    std::string text;
     if (m_stDevice.wYear == 0) {
         // The device sent no date: the record carries the local date and time.
         m_bLoaded = 1;
         m_stDevice = LocalTime();
-        text = FormatLocalDate(m_stDevice, "yyyy'-'MM'-'dd") + " " + FormatLocalTime(m_stDevice);
-    } else {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d", m_stDevice.wYear,
-                      m_stDevice.wMonth, m_stDevice.wDay, m_stDevice.wHour, m_stDevice.wMinute,
-                      m_stDevice.wSecond);
-        text = buf;
     }
-    SetDateText(text.c_str());
+    SetDateText(FormatRecordDate(m_stDevice).c_str());
 }
 
 void CAcquisitionSession::SetDateText(const char* text) {

@@ -93,12 +93,25 @@ bool CReplayLink::Load(const std::string& path, std::string* error) {
                                      std::istreambuf_iterator<char>()};
     if (in.bad())
         return fail("read error");
+    std::string why;
+    if (!Parse(bytes, &why))
+        return fail(why);
+    return true;
+}
+
+bool CReplayLink::Parse(std::span<const uint8_t> bytes, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error)
+            *error = what;
+        return false;
+    };
     m_ticks.clear();
     m_nNext = 0;
+    std::vector<std::vector<uint8_t>> ticks;
     size_t pos = 0;
     while (pos < bytes.size()) {
         const std::string where =
-            "tick " + std::to_string(m_ticks.size() + 1) + " at offset " + std::to_string(pos);
+            "tick " + std::to_string(ticks.size() + 1) + " at offset " + std::to_string(pos);
         if (bytes.size() - pos < 4)
             return fail(where + ": the 4-byte length is cut short");
         const uint32_t len = uint32_t(bytes[pos]) | uint32_t(bytes[pos + 1]) << 8 |
@@ -109,9 +122,11 @@ bool CReplayLink::Load(const std::string& path, std::string* error) {
         if (bytes.size() - pos - 4 < len)
             return fail(where + ": " + std::to_string(len) + " bytes announced, only " +
                         std::to_string(bytes.size() - pos - 4) + " left");
-        m_ticks.emplace_back(bytes.begin() + long(pos + 4), bytes.begin() + long(pos + 4 + len));
+        const auto tick = bytes.subspan(pos + 4, len);
+        ticks.emplace_back(tick.begin(), tick.end());
         pos += 4 + len;
     }
+    m_ticks = std::move(ticks);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "acquisition/serial_com.h"
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,12 @@ private:
 // Plays a capture back: each tick's Queued() and Read() give that tick's bytes.
 class CReplayLink : public ISerialLink {
 public:
-    // Reads and checks the whole capture; false with a message naming the tick and the byte
-    // offset of the first fault.
+    // Reads and checks the whole capture; false with a message naming the file, the tick and
+    // the byte offset of the first fault.
     bool Load(const std::string& path, std::string* error);
+    // Checks and takes the bytes of a whole capture, to be played from its first tick; false with
+    // a message naming the tick and the byte offset of the first fault, and nothing to play.
+    bool Parse(std::span<const uint8_t> bytes, std::string* error);
     bool AtEnd() const { return m_nNext >= m_ticks.size(); }
     size_t Ticks() const { return m_ticks.size(); }
     int Open(int) override { return 0; }

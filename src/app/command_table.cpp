@@ -1,9 +1,34 @@
 #include "app/command_table.h"
 
+#include "app/about_dlg.h"
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "widgets/child_view.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStatusBar>
+
 namespace {
 
-using A = CommandAction;
 using R = EnableRule;
+
+// A command of the active record window's view; nothing without one.
+template <void (CChildView::*Command)()> void OnView(CMainFrame& frame) {
+    if (CChildView* view = frame.ActiveView())
+        (view->*Command)();
+}
+
+void OnFileClose(CMainFrame& frame) {
+    if (CChildFrame* f = frame.ActiveFrame())
+        f->OnFileClose();
+}
+
+void OnArrange(CMainFrame& frame) {
+    for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+        if (w->isMinimized())
+            w->showMinimized(); // minimised windows line up along the bottom
+}
 
 const char* const kFile = "&Файл";
 const char* const kEdit = "&Редактирование";
@@ -21,8 +46,17 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Новый\tCtrl+N",
          {"Ctrl+N", nullptr},
          1,
-         A::FileNew,
+         [](CMainFrame& f) { f.OnFileNew(); },
          "Создать новый документ\nНовый",
+         R::Always,
+         false},
+        {ID_FILE_OPEN,
+         kFile,
+         "&Открыть...\tCtrl+O",
+         {"Ctrl+O", nullptr},
+         2,
+         [](CMainFrame& f) { f.OnFileOpen(); },
+         "Открыть существующий документ\nОткрыть",
          R::Always,
          false},
         {ID_FILE_CLOSE,
@@ -30,7 +64,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Закрыть",
          {nullptr, nullptr},
          0,
-         A::FileClose,
+         OnFileClose,
          "Закрыть активный документ\nЗакрыть",
          R::NeedsWindow,
          true},
@@ -39,7 +73,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Выход",
          {nullptr, nullptr},
          0,
-         A::AppExit,
+         [](CMainFrame& f) { f.close(); },
          "Выйти из приложения\nВыход",
          R::Always,
          false},
@@ -48,7 +82,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Undo\tCtrl+Z",
          {"Ctrl+Z", "Alt+Backspace"},
          0,
-         A::None,
+         nullptr,
          "Undo the last action\nUndo",
          R::Never,
          true},
@@ -57,7 +91,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Cu&t\tCtrl+X",
          {"Ctrl+X", "Shift+Del"},
          0,
-         A::None,
+         nullptr,
          "Cut the selection and put it on the Clipboard\nCut",
          R::Never,
          false},
@@ -66,7 +100,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Copy\tCtrl+C",
          {"Ctrl+C", "Ctrl+Ins"},
          0,
-         A::None,
+         nullptr,
          "Copy the selection and put it on the Clipboard\nCopy",
          R::Never,
          false},
@@ -75,7 +109,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Paste\tCtrl+V",
          {"Ctrl+V", "Shift+Ins"},
          0,
-         A::None,
+         nullptr,
          "Insert Clipboard contents\nPaste",
          R::Never,
          false},
@@ -83,8 +117,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kEdit,
          "&Настройки",
          {nullptr, nullptr},
-         8,
-         A::Config,
+         9,
+         OnView<&CChildView::OnConfig>,
          "Настроить параметры документа\nНастройка",
          R::NotSending,
          false},
@@ -92,8 +126,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Прием данных от кардиографа",
          {"Ctrl+Return", "Ctrl+Enter"},
-         2,
-         A::Ekard,
+         3,
+         OnView<&CChildView::OnEkard>,
          "Начать или закончить прием данных от кардиографа\nПередача данных от кардиографа",
          R::NotSending,
          false},
@@ -101,8 +135,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Редактировать описание",
          {nullptr, nullptr},
-         3,
-         A::DefineCurves,
+         4,
+         OnView<&CChildView::OnDefineCurves>,
          "Допавить или изменить описание к записи\nОписание",
          R::NotSending,
          false},
@@ -110,8 +144,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Сохранить в файл",
          {nullptr, nullptr},
-         4,
-         A::Export,
+         5,
+         OnView<&CChildView::OnExport>,
          "Сохранить запись на диске\nСохранить",
          R::Loaded,
          false},
@@ -119,8 +153,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Отправить по E-Mail",
          {nullptr, nullptr},
-         5,
-         A::SendEmail,
+         6,
+         OnView<&CChildView::OnSendEmail>,
          "Отправить запись в электронном письме\nОтправить",
          R::LoadedNotSending,
          true},
@@ -128,8 +162,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Сохранить в SCP файл",
          {nullptr, nullptr},
-         6,
-         A::ExportScp,
+         7,
+         OnView<&CChildView::OnExportScp>,
          "Сохранить файл SCP на диске\nСохранить",
          R::Loaded,
          false},
@@ -137,8 +171,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Отправить SCP по E-Mail",
          {nullptr, nullptr},
-         7,
-         A::SendEmailScp,
+         8,
+         OnView<&CChildView::OnSendEmailScp>,
          "Отправить файл SCP в электронном письме\nОтправить",
          R::LoadedNotSending,
          false},
@@ -147,7 +181,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Панель инструментов",
          {nullptr, nullptr},
          0,
-         A::ToggleToolBar,
+         nullptr,
          "Показать или спрятать панель инструментов\nПереключить панель инструментов",
          R::Never,
          false},
@@ -156,7 +190,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Статусная строка",
          {nullptr, nullptr},
          0,
-         A::ToggleStatusBar,
+         [](CMainFrame& f) { f.statusBar()->setVisible(f.statusBar()->isHidden()); },
          "Показать или спрятать статусную строку\nПереключить статусную строку",
          R::Always,
          false},
@@ -165,7 +199,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Каскадом",
          {nullptr, nullptr},
          0,
-         A::Cascade,
+         [](CMainFrame& f) { f.MdiArea()->cascadeSubWindows(); },
          "Выстроить окна каскадом\nКаскадом",
          R::NeedsWindow,
          false},
@@ -174,7 +208,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Замостить",
          {nullptr, nullptr},
          0,
-         A::Tile,
+         [](CMainFrame& f) { f.MdiArea()->tileSubWindows(); },
          "Замостить окно горизонтально\nЗамостить",
          R::NeedsWindow,
          false},
@@ -183,7 +217,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Выстроить",
          {nullptr, nullptr},
          0,
-         A::Arrange,
+         OnArrange,
          "Выстроить Значки внизу окна\nВыстроить значки",
          R::NeedsWindow,
          false},
@@ -191,8 +225,8 @@ const std::vector<CommandInfo>& CommandTable() {
          kHelp,
          "&О программе...",
          {nullptr, nullptr},
-         9,
-         A::About,
+         10,
+         [](CMainFrame& f) { CAboutDlg(&f).exec(); },
          "Информация о программе. Версия. Копирайты\nО программе...",
          R::Always,
          false},
@@ -201,7 +235,7 @@ const std::vector<CommandInfo>& CommandTable() {
          nullptr,
          {"F6", nullptr},
          0,
-         A::NextPane,
+         [](CMainFrame& f) { f.MdiArea()->activateNextSubWindow(); },
          "Switch to the next window pane\nNext Pane",
          R::Always,
          false},
@@ -210,7 +244,7 @@ const std::vector<CommandInfo>& CommandTable() {
          nullptr,
          {"Shift+F6", nullptr},
          0,
-         A::PrevPane,
+         [](CMainFrame& f) { f.MdiArea()->activatePreviousSubWindow(); },
          "Switch back to the previous window pane\nPrevious Pane",
          R::Always,
          false},
@@ -232,6 +266,7 @@ const std::vector<const char*>& MenuPopups() {
 
 const std::vector<int>& ToolbarLayout() {
     static const std::vector<int> layout = {ID_FILE_NEW,
+                                            ID_FILE_OPEN,
                                             0,
                                             ID_EKARD,
                                             ID_DEFINE_CURVES,

@@ -5,27 +5,11 @@
 
 #include <vector>
 
-enum class CommandAction {
-    FileNew,
-    FileClose,
-    AppExit,
-    None, // greyed entries without a handler
-    Config,
-    Ekard,
-    DefineCurves,
-    Export,
-    SendEmail,
-    ExportScp,
-    SendEmailScp,
-    ToggleToolBar,
-    ToggleStatusBar,
-    Cascade,
-    Tile,
-    Arrange,
-    About,
-    NextPane,
-    PrevPane,
-};
+class CMainFrame;
+
+// What a command does, given the main frame (and through it the active record window); null for
+// the greyed entries that do nothing.
+using CommandHandler = void (*)(CMainFrame&);
 
 enum class EnableRule {
     Always,
@@ -42,7 +26,7 @@ struct CommandInfo {
     const char* menuText; // "&Новый\tCtrl+N"; the part after the tab names the keys
     const char* keys[2];  // QKeySequence strings, null when none
     int toolbar;          // place on the toolbar counted from 1, 0 when not on it
-    CommandAction action;
+    CommandHandler handler;
     const char* prompt; // status prompt, "\n", tooltip
     EnableRule rule;
     bool separatorAfter; // a menu separator follows the entry
@@ -53,7 +37,8 @@ const CommandInfo* FindCommand(int id);
 
 // Menu popups in their order.
 const std::vector<const char*>& MenuPopups();
-// Toolbar layout: command ids in order, 0 for a separator.
+// Toolbar layout: command ids in order, 0 for a separator. The toolbar places of the table
+// follow it.
 const std::vector<int>& ToolbarLayout();
 
 // The state the enable rules look at.
@@ -65,7 +50,10 @@ struct CommandContext {
 bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx);
 
 constexpr int ID_FILE_NEW = 57600;
+constexpr int ID_FILE_OPEN = 57601;
 constexpr int ID_FILE_CLOSE = 57602;
+constexpr int ID_FILE_MRU_FIRST = 57616; // the recent files, four entries
+constexpr int kRecentFiles = 4;
 constexpr int ID_APP_EXIT = 57665;
 constexpr int ID_CONFIG = 32771;
 constexpr int ID_EKARD = 32772;

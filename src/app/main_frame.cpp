@@ -1,17 +1,24 @@
 #include "app/main_frame.h"
 
-#include "app/about_dlg.h"
 #include "app/child_frame.h"
+#include "config/app_profile.h"
+#include "records/record_files.h"
 #include "widgets/adv_toolbar.h"
+#include "widgets/balloon_help.h"
 #include "widgets/child_view.h"
 #include "widgets/toolbar_pictures.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -82,13 +89,10 @@ bool CMainFrame::OnCreate() {
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     BuildStatusBar();
+    RebuildRecentFiles();
     UpdateCommandStates();
 
-    // Command states follow the active window's flags, which change on timers and mail
-    // completions; a light periodic update keeps menu and toolbar current.
-    auto* idle = new QTimer(this);
-    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
-    idle->start(100);
+    setAcceptDrops(true);
     return true;
 }
 
@@ -101,6 +105,16 @@ void CMainFrame::BuildMenus() {
             menu->addAction(Action(c.id));
             if (c.separatorAfter)
                 menu->addSeparator();
+            if (c.id == ID_FILE_CLOSE) {
+                // The recent files, between "Закрыть" and "Выход".
+                for (int i = 0; i < kRecentFiles; ++i) {
+                    QAction* a = menu->addAction(QString());
+                    connect(a, &QAction::triggered, this,
+                            [this, a] { OpenFiles({a->data().toString()}); });
+                    m_recentActions << a;
+                }
+                m_pRecentSeparator = menu->addSeparator();
+            }
         }
         if (QString::fromUtf8(popup) == QStringLiteral("&Окна")) {
             m_pWindowMenu = menu;
@@ -160,6 +174,7 @@ CChildFrame* CMainFrame::OnFileNew() {
     auto* frame = new CChildFrame;
     m_pMdi->addSubWindow(frame);
     connect(frame->View(), &CChildView::StateChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(frame->View(), &CChildView::RecordFileUsed, this, &CMainFrame::AddRecentFile);
     connect(frame, &QMdiSubWindow::windowTitleChanged, this, &CMainFrame::UpdateCaption);
     frame->resize(m_pMdi->size() * 0.8);
     frame->show();
@@ -189,72 +204,69 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::Execute(const CommandInfo& c) {
-    CChildView* view = ActiveView();
-    switch (c.action) {
-    case CommandAction::FileNew:
-        OnFileNew();
-        break;
-    case CommandAction::FileClose:
-        if (CChildFrame* f = ActiveFrame())
-            f->OnFileClose();
-        break;
-    case CommandAction::AppExit:
-        close();
-        break;
-    case CommandAction::None:
-    case CommandAction::ToggleToolBar:
-        break;
-    case CommandAction::Config:
-        if (view)
-            view->OnConfig();
-        break;
-    case CommandAction::Ekard:
-        if (view)
-            view->OnEkard();
-        break;
-    case CommandAction::DefineCurves:
-        if (view)
-            view->OnDefineCurves();
-        break;
-    case CommandAction::Export:
-        if (view)
-            view->OnExport();
-        break;
-    case CommandAction::SendEmail:
-        if (view)
-            view->OnSendEmail();
-        break;
-    case CommandAction::ExportScp:
-        if (view)
-            view->OnExportScp();
-        break;
-    case CommandAction::SendEmailScp:
-        if (view)
-            view->OnSendEmailScp();
-        break;
-    case CommandAction::ToggleStatusBar:
-        statusBar()->setVisible(statusBar()->isHidden());
-        break;
-    case CommandAction::Cascade:
-        m_pMdi->cascadeSubWindows();
-        break;
-    case CommandAction::Tile:
-        m_pMdi->tileSubWindows();
-        break;
-    case CommandAction::Arrange:
-        for (QMdiSubWindow* w : m_pMdi->subWindowList())
-            if (w->isMinimized())
-                w->showMinimized(); // minimised windows line up along the bottom
-        break;
-    case CommandAction::About:
-        CAboutDlg(this).exec();
-        break;
-    case CommandAction::NextPane:
-        m_pMdi->activateNextSubWindow();
-        break;
-    case CommandAction::PrevPane:
-        m_pMdi->activatePreviousSubWindow();
-        break;
-    }
+    if (c.handler)
+        c.handler(*this);
     UpdateCommandStates();
+}
+
+void CMainFrame::OnFileOpen() {
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, QString(), CAppProfile().GetEcgFolder(), OpenDialogFilter());
+    OpenFiles(paths);
+}
+
+int CMainFrame::OpenFiles(const QStringList& paths) {
+    int opened = 0;
+    for (const QString& path : paths) {
+        CRecordDocument doc;
+        std::string why;
+        if (!OpenRecordFile(path, doc, &why)) {
+            ShowErrorBalloon(QString::fromStdString(why), mapToGlobal(rect().center()));
+            continue;
+        }
+        OnFileNew()->View()->ShowDocument(doc, path);
+        ++opened;
+    }
+    return opened;
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+    CAppProfile().AddRecentFile(path, kRecentFiles);
+    RebuildRecentFiles();
+}
+
+void CMainFrame::RebuildRecentFiles() {
+    const QStringList files = CAppProfile().GetRecentFiles(kRecentFiles);
+    for (int i = 0; i < m_recentActions.size(); ++i) {
+        QAction* a = m_recentActions[i];
+        a->setVisible(i < files.size());
+        if (i < files.size()) {
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+            a->setData(files[i]);
+            a->setStatusTip(files[i]);
+        }
+    }
+    if (m_pRecentSeparator)
+        m_pRecentSeparator->setVisible(!files.isEmpty());
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    for (const QUrl& url : e->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            e->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    if (paths.isEmpty())
+        return;
+    e->acceptProposedAction();
+    // After the drop has ended: a balloon or a window opened inside the drag would fight it.
+    QTimer::singleShot(0, this, [this, paths] { OpenFiles(paths); });
 }

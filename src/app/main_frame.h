@@ -32,11 +32,22 @@ public:
 
     // Opens a new record window (command 57600).
     CChildFrame* OnFileNew();
+    // Asks for record files in the record folder and opens each (command 57601).
+    void OnFileOpen();
+    // Opens each file in a record window of its own; a file that does not open is named in a
+    // balloon and gets no window. The number of files opened.
+    int OpenFiles(const QStringList& paths);
     // Recomputes every command's enabled state from the active window.
     void UpdateCommandStates();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
 private:
     void Execute(const CommandInfo& c);
+    void AddRecentFile(const QString& path);
+    void RebuildRecentFiles();
     void BuildMenus();
     void BuildStatusBar();
     void RebuildWindowMenu();
@@ -47,5 +58,7 @@ private:
     QMap<int, QAction*> m_actions;
     QMenu* m_pWindowMenu = nullptr;
     QList<QAction*> m_windowListActions;
+    QList<QAction*> m_recentActions; // the recent files in "Файл", kRecentFiles entries
+    QAction* m_pRecentSeparator = nullptr;
     QLabel* m_pIndicators[3] = {};
 };

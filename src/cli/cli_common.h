@@ -1,8 +1,8 @@
 #pragma once
-// What the commands share: their messages on stderr, reading a record file, and Ctrl+C / SIGTERM
-// turned into a flag the command's loop looks at.
+// What the commands share: their messages on stderr, opening a record file, texts for the terminal,
+// and Ctrl+C / SIGTERM turned into a flag the command's loop looks at.
 
-#include "record/ecg_record.h"
+#include "records/record_files.h"
 
 #include <QString>
 #include <string>
@@ -10,8 +10,15 @@
 // "velmora-cli COMMAND: TEXT" on stderr.
 void Message(const char* command, const std::string& text);
 
-// Reads a file holding exactly one record block; false after a message naming the file and why.
-bool ReadRecordFile(const char* command, const QString& path, ECG_RECORD* record);
+// Opens a record file of any type the records layer opens; false after a message naming the
+// file and why.
+bool OpenRecord(const char* command, const QString& path, CRecordDocument* doc,
+                const RecordFileType** pType = nullptr);
+
+// A text from a file, fit for a terminal: at most `size` bytes up to its zero, and every control
+// character (an escape sequence could clear the screen or retitle the window) shown as '?'.
+// Windows-1251 bytes become UTF-8 text.
+std::string PrintableText(const char* text, size_t size);
 
 // From now on SIGINT and SIGTERM only set the flag that Interrupted() reads.
 void CatchInterrupts();

@@ -7,16 +7,16 @@
 #include "cli/record_output.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 namespace {
 
 const char kExportUsage[] =
-    "usage: velmora-cli export RECORD.dat --card CARD --out FILE\n"
+    "usage: velmora-cli export RECORD --out FILE [--card CARD]\n"
     "\n"
-    "Saves a record file (the 112552-byte record block that 'receive' writes) with the\n"
-    "patient card's texts. The output type follows the extension of FILE:\n"
+    "Saves a record file (.dat, .ecg or .scp) as another, with the patient card's texts: the\n"
+    "card of --card, or else the one the record file holds. The output type follows the\n"
+    "extension of FILE:\n"
     "%s"
     "An existing FILE is replaced only when the new one is complete.\n"
     "\n"
@@ -48,12 +48,12 @@ int RunExport(const QStringList& args) {
         Message("give the record file");
         return 1;
     }
-    CRecordOutput output;
-    if (const int code = PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output))
-        return code;
-
-    auto record = std::make_unique<ECG_RECORD>();
-    if (!ReadRecordFile(cmd, opts.Positional().first(), record.get()))
+    CRecordDocument doc;
+    if (!OpenRecord(cmd, opts.Positional().first(), &doc))
         return 2;
-    return SaveRecordOutput(cmd, output, *record) ? 0 : 2;
+    CRecordOutput output;
+    if (const int code =
+            PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output, &doc.card))
+        return code;
+    return SaveRecordOutput(cmd, output, *doc.pRecord) ? 0 : 2;
 }

@@ -5,11 +5,13 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "display/chart_renderer.h"
+#include "platform/atomic_file.h"
 #include "record/session_state.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,11 +19,12 @@
 namespace {
 
 const char kRenderUsage[] =
-    "usage: velmora-cli render RECORD.dat --out IMAGE.png [--width W] [--height H]\n"
+    "usage: velmora-cli render RECORD --out IMAGE.png [--width W] [--height H]\n"
     "                          [--px-per-cm D] [--scroll P]\n"
     "\n"
-    "Draws the chart of a record as the record window shows it: the millimetre grid, one band\n"
-    "per lead with its label, the curves from point P on, the date and time of the left edge.\n"
+    "Draws the chart of a record file (.dat, .ecg or .scp) as the record window shows it: the\n"
+    "millimetre grid, one band per lead with its label, the curves from point P on, the date\n"
+    "and time of the left edge.\n"
     "\n"
     "  --out FILE       the image; its type follows the name (.png, .jpg, .bmp, ...)\n"
     "  --width W        image width in pixels (default 1920)\n"
@@ -33,32 +36,6 @@ const char kRenderUsage[] =
 
 void Message(const std::string& text) {
     ::Message("render", text);
-}
-
-// The record's date text ("2024-03-01 09:15:00") as the time base of the chart's time label.
-bool ParseRecordDate(const char (&text)[20], SYSTEMTIME* st) {
-    char date[21] = {};
-    std::memcpy(date, text, sizeof text);
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, used = 0;
-    const int n =
-        std::sscanf(date, "%d-%d-%d %d:%d%n:%d%n", &y, &mo, &d, &h, &mi, &used, &s, &used);
-    if (n < 5)
-        return false;
-    // Records stamped without a device date carry the locale's time, which may be 12-hour.
-    const char* rest = date + used;
-    if (std::strstr(rest, "PM") && h < 12)
-        h += 12;
-    else if (std::strstr(rest, "AM") && h == 12)
-        h = 0;
-    *st = SYSTEMTIME{};
-    st->wYear = uint16_t(y);
-    st->wMonth = uint16_t(mo);
-    st->wDay = uint16_t(d);
-    st->wHour = uint16_t(h);
-    st->wMinute = uint16_t(mi);
-    st->wSecond = uint16_t(n >= 6 ? s : 0);
-    FILETIME check;
-    return y > 0 && h < 24 && mi < 60 && s < 60 && SystemTimeToFileTime(*st, check);
 }
 
 } // namespace
@@ -103,24 +80,11 @@ int RunRender(const QStringList& args) {
 
     const QString in = opts.Positional().first();
     // The window after a record has come in: the record shown, its lead system, zoom 1.
-    CSessionState s;
-    if (!ReadRecordFile("render", in, s.m_pRecord.get()))
+    CRecordDocument doc;
+    if (!OpenRecord("render", in, &doc))
         return 2;
-    s.m_pShowCurves = s.m_pCurves;
-    const RECORD_INFO info = ReadRecordInfo(s.m_pCurves);
-    if (info.magic == kRecordInfoMagic) {
-        s.m_nLeadSystem = int(info.leadSystem);
-        if (LeadGroupOf(s.m_nLeadSystem).nLanes == 0)
-            Message("warning: lead system " + std::to_string(info.leadSystem) +
-                    " has no leads to draw; the chart shows the grid only");
-    } else {
-        Message("warning: the record has no info block; drawn as twelve standard leads");
-    }
-    SYSTEMTIME start;
-    if (ParseRecordDate(s.m_pRecord->date, &start))
-        s.m_Time.Initialize(start);
-    else
-        Message("warning: the record has no readable date; the chart has no time label");
+    CSessionState s;
+    s.ShowRecord(*doc.pRecord, doc.card);
 
     CChartView view;
     FirstRun(view, pxPerCm, pxPerCm);
@@ -134,10 +98,16 @@ int RunRender(const QStringList& args) {
         DrawCurves(p, grid, view, s, style);
     }
 
-    QSaveFile image(out);
-    if (!image.open(QIODevice::WriteOnly) || !chart.save(&image, format.constData()) ||
-        !image.commit()) {
-        Message("cannot write " + out.toStdString() + ": " + image.errorString().toStdString());
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    std::string why;
+    if (!buffer.open(QIODevice::WriteOnly) || !chart.save(&buffer, format.constData())) {
+        Message("cannot encode the image as " + format.toStdString());
+        return 2;
+    }
+    if (!WriteFileAtomically(QFile::encodeName(out).toStdString(), encoded.constData(),
+                             size_t(encoded.size()), &why)) {
+        Message(why);
         return 2;
     }
     std::fprintf(stderr, "velmora-cli render: %dx%d chart of %s written to %s\n", width, height,

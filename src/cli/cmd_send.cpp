@@ -5,16 +5,15 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "cli/record_output.h"
 #include "config/ini.h"
 #include "config/view_settings.h"
-#include "mail/send_by_email.h"
-#include "mail/smtp_sender.h"
-#include "mail/temp_folder.h"
-#include "storage/record_definition.h"
+#include "records/record_mail.h"
+#include "storage/card_fields.h"
+#include "storage/card_file.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -24,13 +23,13 @@
 namespace {
 
 const char kSendUsage[] =
-    "usage: velmora-cli send RECORD.dat --card CARD --to ADDR [--subject S] [--note N] [--scp]\n"
+    "usage: velmora-cli send RECORD [--card CARD] --to ADDR [--subject S] [--note N] [--scp]\n"
     "                        [--eml OUT.eml] [--config INI]\n"
     "\n"
-    "Sends a record file (the record block that 'receive' writes) by e-mail with its patient\n"
-    "card, as the record window's send commands do: the export package (.ecg), or with --scp\n"
-    "the SCP-ECG file, is written into a private temporary folder and attached. The settings\n"
-    "file's section [Mail] decides how it goes:\n"
+    "Sends a record file (.dat, .ecg or .scp) by e-mail with its patient card (the card of\n"
+    "--card, or else the one the record file holds), as the record window's send commands\n"
+    "do: the export package (.ecg), or with --scp the SCP-ECG file, is written into a private\n"
+    "temporary folder and attached. The settings file's section [Mail] decides how it goes:\n"
     "  SMTPEnabled=1  over SMTP to m_szMailHostName:m_nMailSMTPPort (MailUseSSL, m_szMailLogin,\n"
     "                 m_szMailPassword, m_szMailCABundle); progress and the server's replies\n"
     "                 on stderr\n"
@@ -61,16 +60,7 @@ void Message(const char* text) {
     Message(std::string(text));
 }
 
-// The attachment's name as the window's send command makes it: the record number text, "-",
-// the device's record number, the extension.
-QString AttachmentName(const ECG_RECORD& record, bool bScp) {
-    char number[20];
-    FormatRecordNumber(record.device_id, number);
-    return QString::fromLatin1(number) + QStringLiteral("-%1").arg(record.curve_id) +
-           (bScp ? QStringLiteral(".scp") : QStringLiteral(".ecg"));
-}
-
-int SendOverSmtp(const SSmtpSettings& settings, const SSmtpMessage& message) {
+int SendOverSmtp(const CRecordMail& mail, const CViewSettings& settings, const SMailText& text) {
     CSmtpSender sender;
     const bool tty = ::isatty(2);
     int lastPercent = -1;
@@ -106,8 +96,8 @@ int SendOverSmtp(const SSmtpSettings& settings, const SSmtpMessage& message) {
 
     QString why;
     Message(QStringLiteral("sending to %1 from %2")
-                .arg(CSmtpSender::SessionUrl(settings), settings.strLogin));
-    if (!sender.Send(settings, message, &why)) {
+                .arg(CSmtpSender::SessionUrl(SmtpSettingsOf(settings)), settings.m_szMailLogin));
+    if (!mail.StartSmtp(sender, settings, text, &why)) {
         Message(QStringLiteral("not sent: ") + why);
         return 2;
     }
@@ -141,10 +131,6 @@ int RunSend(const QStringList& args) {
         Message("give the record file");
         return 1;
     }
-    if (!opts.Has("card")) {
-        Message("give the patient card: --card CARD");
-        return 1;
-    }
     if (opts.Has("config"))
         SetIniFileOverride(opts.Value("config"));
     CViewSettings settings;
@@ -165,54 +151,66 @@ int RunSend(const QStringList& args) {
         return 1;
     }
 
-    auto record = std::make_unique<ECG_RECORD>();
-    if (!ReadRecordFile("send", opts.Positional().first(), record.get()))
+    CRecordDocument doc;
+    if (!OpenRecord("send", opts.Positional().first(), &doc))
         return 2;
+    PATIENT_CARD card = doc.card;
+    if (opts.Has("card")) {
+        std::string why;
+        if (!LoadCardFile(QFile::encodeName(opts.Value("card")).toStdString(), &card, &why)) {
+            Message(why);
+            return QFile::exists(opts.Value("card")) ? 1 : 2;
+        }
+    }
+    const bool bScp = opts.Has("scp");
+    const std::vector<std::string> missing =
+        MissingCardFields(card, bScp ? CardUse::Scp : CardUse::Export);
+    if (!missing.empty()) {
+        std::string names;
+        for (const std::string& m : missing)
+            names += (names.empty() ? "" : ", ") + m;
+        Message((opts.Has("card") ? "the card " + opts.Value("card").toStdString()
+                                  : std::string("the record's own card (give --card CARD)")) +
+                " is incomplete for a " + (bScp ? ".scp" : ".ecg") + " file: missing " + names);
+        return 1;
+    }
 
-    CMailTempFolder folder;
-    if (!folder.IsValid()) {
-        Message(QStringLiteral("cannot make a temporary folder: ") + folder.ErrorString());
+    CRecordMail mail;
+    std::string why;
+    if (!mail.Prepare(*doc.pRecord, card, bScp, &why)) {
+        Message(why);
         return 2;
     }
-    const QString attachment = folder.FilePath(AttachmentName(*record, opts.Has("scp")));
-    CRecordOutput output;
-    if (const int code = PrepareRecordOutput("send", attachment, opts.Value("card"), &output))
-        return code;
-    if (!SaveRecordOutput("send", output, *record))
-        return 2;
-
-    const QString subject =
-        opts.Has("subject") ? opts.Value("subject") : QStringLiteral("Карточка пациента");
-    if (bSmtp) {
-        const SSmtpSettings s = SmtpSettingsOf(
-            settings,
-            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle")));
-        return SendOverSmtp(s, {opts.Value("to"), subject, opts.Value("note"), attachment});
-    }
+    const SMailText text{opts.Value("to"),
+                         opts.Has("subject") ? opts.Value("subject")
+                                             : QStringLiteral("Карточка пациента"),
+                         opts.Value("note")};
+    if (bSmtp)
+        return SendOverSmtp(mail, settings, text);
 
     SSendByEmailOptions o;
     if (bEml) {
         o.bHandOff = false;
         o.strMessagePath = opts.Value("eml");
     }
-    CSendByEmail mail(attachment, settings.m_attrOrg, opts.Value("to"), subject, opts.Value("note"),
-                      o);
-    switch (mail.Result()) {
+    const std::unique_ptr<CSendByEmail> handed = mail.HandOff(settings, text, o);
+    switch (handed->Result()) {
     case EMailHandOff::Written:
-        Message(QStringLiteral("message written to ") + mail.MessagePath());
+        Message(QStringLiteral("message written to ") + handed->MessagePath());
         return 0;
     case EMailHandOff::Done:
-        Message(QStringLiteral("handed to the mail client (%1)").arg(mail.ClientCommand().first()));
+        Message(
+            QStringLiteral("handed to the mail client (%1)").arg(handed->ClientCommand().first()));
         return 0;
     case EMailHandOff::Kept:
         // The client passed the message to its running instance, which reads it later: leave
         // it in place rather than delete it under the client when this program ends.
         LeaveKeptFilesAtExit();
         Message(QStringLiteral("handed to the mail client (%1); the message stays at %2")
-                    .arg(mail.ClientCommand().first(), mail.MessagePath()));
+                    .arg(handed->ClientCommand().first(), handed->MessagePath()));
         return 0;
     default:
-        Message(QStringLiteral("not handed to the mail client: ") + mail.ErrorText());
+        Message(QStringLiteral("not handed to the mail client: ") + handed->ErrorText());
         return 2;
     }
 }

@@ -2,10 +2,10 @@
 // so that the program (or `velmora-cli` itself) can receive from it by number.
 
 #include "acquisition/com_map.h"
-#include "acquisition/pty_simulator.h"
 #include "cli/commands.h"
 #include "platform/error_text.h"
 #include "platform/systemtime.h"
+#include "simulator/pty_simulator.h"
 
 #include <QDateTime>
 #include <QString>

@@ -11,3 +11,4 @@ int RunPorts(const QStringList& args);
 int RunRender(const QStringList& args);
 int RunExport(const QStringList& args);
 int RunSend(const QStringList& args);
+int RunInfo(const QStringList& args);

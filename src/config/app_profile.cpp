@@ -7,6 +7,7 @@ namespace {
 
 const QString kEcgFolderKey = QStringLiteral("EcgFolder");
 const QString kHistoryGroup = QStringLiteral("HistoryCombos");
+const QString kRecentGroup = QStringLiteral("RecentFiles");
 
 QString KeyOf(const QString& strSection, const QString& strEntry) {
     return strSection.isEmpty() ? strEntry : strSection + u'/' + strEntry;
@@ -63,6 +64,31 @@ bool CAppProfile::WriteHistory(const QString& strKeyPrefix, const QStringList& e
         const QString key = KeyOf(kHistoryGroup, strKeyPrefix + QString::number(i));
         if (i < entries.size())
             m_pSettings->setValue(key, entries.at(i));
+        else
+            m_pSettings->remove(key);
+    }
+    m_pSettings->sync();
+    return m_pSettings->status() == QSettings::NoError;
+}
+
+QStringList CAppProfile::GetRecentFiles(int nMax) const {
+    QStringList files;
+    for (int i = 1; i <= nMax; ++i) {
+        const QString v = GetProfileString(kRecentGroup, QStringLiteral("File%1").arg(i));
+        if (!v.isEmpty())
+            files.append(v);
+    }
+    return files;
+}
+
+bool CAppProfile::AddRecentFile(const QString& path, int nMax) {
+    QStringList files = GetRecentFiles(nMax);
+    files.removeAll(path);
+    files.prepend(path);
+    for (int i = 1; i <= nMax; ++i) {
+        const QString key = KeyOf(kRecentGroup, QStringLiteral("File%1").arg(i));
+        if (i <= files.size())
+            m_pSettings->setValue(key, files.at(i - 1));
         else
             m_pSettings->remove(key);
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The per-user profile (QSettings, organisation "velmora", application "velmora"): the record
 // folder, and the histories of the combo boxes in the group "HistoryCombos" under a key prefix
-// per box ("DoctorName", "DoctorPhone", "Recipent", "Subject") followed by the entry's index.
+// per box ("DoctorName", "DoctorPhone", "Recipent", "Subject") followed by the entry's index,
+// and the recent files.
 // The COM map keeps its own group "ComMap" in the same profile.
 
 #include <QString>
@@ -30,6 +31,11 @@ public:
     // The record folder. When the profile has none yet it becomes the current folder followed
     // by "/ecg/", and is written back so that it stays the same from then on.
     QString GetEcgFolder();
+
+    // The files opened or saved last, newest first (group "RecentFiles", keys File1...).
+    QStringList GetRecentFiles(int nMax) const;
+    // Puts path first in that list, once, keeping at most nMax entries.
+    bool AddRecentFile(const QString& path, int nMax);
 
     // The history of a combo box, newest first, at most nMax entries.
     QStringList GetHistory(const QString& strKeyPrefix, int nMax = 10) const;

@@ -298,7 +298,9 @@ bool ProfileSetValue(QByteArray& text, const QByteArray& sectionIn, const QByteA
     if (loc.key >= 0) {
         const Line& l = lines[size_t(loc.key)];
         if (l.eq >= 0) {
-            const qsizetype v = ValueBegin(text, l);
+            // An empty value takes the blanks after '=' with it: left at the end of the line,
+            // the next write of the same empty value would remove them and rewrite the file.
+            const qsizetype v = stored.isEmpty() ? l.eq + 1 : ValueBegin(text, l);
             text.replace(v, l.end - v, stored);
         } else {
             text.replace(l.trimEnd, l.end - l.trimEnd, '=' + stored);

@@ -30,5 +30,8 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     note(ini.SerGet(bLoad, m_nMailSMTPPort, QStringLiteral("m_nMailSMTPPort"), QString(),
                     m_nMailSMTPPort));
     flag(m_bMailUseSSL, "MailUseSSL");
+    if (bLoad)
+        note(ini.SerGet(true, m_szMailCABundle, QStringLiteral("m_szMailCABundle"), QString(),
+                        m_szMailCABundle));
     return ok;
 }

@@ -13,6 +13,10 @@ struct CViewSettings {
     QString m_szMailPassword;
     int m_nMailSMTPPort = 25;
     bool m_bMailUseSSL = false;
+    // PEM file of the CA that signed the mail server's certificate; empty: the system's CAs.
+    // Read from the file but never written: the settings dialog does not show it, and storing
+    // would add the key to every file.
+    QString m_szMailCABundle;
 
     // bLoad true loads every key of the settings file into the members (a missing key keeps
     // the member's value); false stores every member, changed or not. Storing returns false

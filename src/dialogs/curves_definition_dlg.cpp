@@ -2,6 +2,7 @@
 
 #include "dialogs/history_combo.h"
 #include "platform/cp1251.h"
+#include "storage/card_fields.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>
@@ -64,43 +65,31 @@ constexpr ControlLabel kLabels[] = {
     {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, "Время проживания (лет)"},
 };
 
-// The plain edits holding card texts, with the buffer each one fills.
-struct TextField {
+// The plain edits and the card field each one shows (texts and numbers; the doctor's boxes, the
+// sex buttons and the date picker have their own rules). Sizes, kinds and ranges come from the
+// card's one table of fields.
+struct EditField {
     int nID;
-    size_t nOffset;
-    size_t nSize; // the buffer, terminating zero included
+    const char* name;
 };
 
-constexpr TextField kTextFields[] = {
-    {CCurvesDefinitionDlg::IDC_LAST_NAME, offsetof(PATIENT_CARD, last_name), 30},
-    {CCurvesDefinitionDlg::IDC_FIRST_NAME, offsetof(PATIENT_CARD, first_name), 30},
-    {CCurvesDefinitionDlg::IDC_PATRONYMIC, offsetof(PATIENT_CARD, patronymic), 30},
-    {CCurvesDefinitionDlg::IDC_POSTAL_CODE, offsetof(PATIENT_CARD, postal_code), 129},
-    {CCurvesDefinitionDlg::IDC_REGION, offsetof(PATIENT_CARD, region), 129},
-    {CCurvesDefinitionDlg::IDC_DISTRICT, offsetof(PATIENT_CARD, district), 129},
-    {CCurvesDefinitionDlg::IDC_LOCALITY, offsetof(PATIENT_CARD, locality), 129},
-    {CCurvesDefinitionDlg::IDC_STREET, offsetof(PATIENT_CARD, street), 129},
-    {CCurvesDefinitionDlg::IDC_HOUSE, offsetof(PATIENT_CARD, house), 129},
+constexpr EditField kEditFields[] = {
+    {CCurvesDefinitionDlg::IDC_LAST_NAME, "last_name"},
+    {CCurvesDefinitionDlg::IDC_FIRST_NAME, "first_name"},
+    {CCurvesDefinitionDlg::IDC_PATRONYMIC, "patronymic"},
+    {CCurvesDefinitionDlg::IDC_POSTAL_CODE, "postal_code"},
+    {CCurvesDefinitionDlg::IDC_REGION, "region"},
+    {CCurvesDefinitionDlg::IDC_DISTRICT, "district"},
+    {CCurvesDefinitionDlg::IDC_LOCALITY, "locality"},
+    {CCurvesDefinitionDlg::IDC_STREET, "street"},
+    {CCurvesDefinitionDlg::IDC_HOUSE, "house"},
+    {CCurvesDefinitionDlg::IDC_WEIGHT, "weight"},
+    {CCurvesDefinitionDlg::IDC_HEIGHT, "height"},
+    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, "years_of_residence"},
 };
 
-// The numeric edits and the range their card field holds.
-struct NumberField {
-    int nID;
-    long nMin;
-    long nMax;
-};
-
-constexpr NumberField kNumberFields[] = {
-    {CCurvesDefinitionDlg::IDC_WEIGHT, 0, std::numeric_limits<uint16_t>::max()},
-    {CCurvesDefinitionDlg::IDC_HEIGHT, 0, std::numeric_limits<uint16_t>::max()},
-    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, std::numeric_limits<int32_t>::min(),
-     std::numeric_limits<int32_t>::max()},
-};
-
-static_assert(sizeof(PATIENT_CARD::last_name) == 30 && sizeof(PATIENT_CARD::postal_code) == 129);
-
-char* FieldOf(PATIENT_CARD& card, size_t nOffset) {
-    return reinterpret_cast<char*>(&card) + nOffset;
+const CardField& FieldOf(const EditField& edit) {
+    return *FindCardField(edit.name);
 }
 
 // The text of a card buffer; a buffer without its terminating zero is read to its end only.
@@ -382,14 +371,12 @@ void CCurvesDefinitionDlg::OnInitDialog() {
     else
         m_btnFemale->setChecked(true);
 
-    for (const TextField& field : kTextFields) {
-        static_cast<QLineEdit*>(GetDlgItem(field.nID))
-            ->setText(CardText(FieldOf(m_Card, field.nOffset), field.nSize));
+    for (const EditField& edit : kEditFields) {
+        const CardField& f = FieldOf(edit);
+        static_cast<QLineEdit*>(GetDlgItem(edit.nID))
+            ->setText(f.kind == CardFieldKind::Text ? CardText(CardFieldText(m_Card, f), f.size)
+                                                    : QString::number(CardNumber(m_Card, f)));
     }
-    static_cast<QLineEdit*>(GetDlgItem(IDC_WEIGHT))->setText(QString::number(m_Card.weight));
-    static_cast<QLineEdit*>(GetDlgItem(IDC_HEIGHT))->setText(QString::number(m_Card.height));
-    static_cast<QLineEdit*>(GetDlgItem(IDC_YEARS_OF_RESIDENCE))
-        ->setText(QString::number(m_Card.years_of_residence));
     HideHint();
 }
 
@@ -422,17 +409,20 @@ bool CCurvesDefinitionDlg::OnOK() {
             return false;
         }
     }
-    long numbers[std::size(kNumberFields)] = {};
-    for (size_t i = 0; i < std::size(kNumberFields); ++i) {
-        const NumberField& field = kNumberFields[i];
-        auto* pEdit = static_cast<QLineEdit*>(GetDlgItem(field.nID));
+    long numbers[std::size(kEditFields)] = {};
+    for (size_t i = 0; i < std::size(kEditFields); ++i) {
+        const CardField& f = FieldOf(kEditFields[i]);
+        if (f.kind == CardFieldKind::Text)
+            continue;
+        auto* pEdit = static_cast<QLineEdit*>(GetDlgItem(kEditFields[i].nID));
+        const long nMin = long(CardNumberMin(f.kind)), nMax = long(CardNumberMax(f.kind));
         bool bInRange = false;
-        numbers[i] = ReadNumber(pEdit->text(), field.nMin, field.nMax, &bInRange);
+        numbers[i] = ReadNumber(pEdit->text(), nMin, nMax, &bInRange);
         if (!bInRange) {
             ShowHint(pEdit, QStringLiteral("«%1»: число должно быть от %2 до %3.")
-                                .arg(LabelOf(field.nID))
-                                .arg(field.nMin)
-                                .arg(field.nMax));
+                                .arg(LabelOf(kEditFields[i].nID))
+                                .arg(nMin)
+                                .arg(nMax));
             return false;
         }
     }
@@ -454,13 +444,14 @@ bool CCurvesDefinitionDlg::OnOK() {
 
     m_Card.sex = m_btnMale->isChecked() ? 1 : 0;
 
-    for (const TextField& field : kTextFields) {
-        SetCardText(FieldOf(m_Card, field.nOffset), field.nSize,
-                    static_cast<QLineEdit*>(GetDlgItem(field.nID))->text());
+    for (size_t i = 0; i < std::size(kEditFields); ++i) {
+        const CardField& f = FieldOf(kEditFields[i]);
+        if (f.kind == CardFieldKind::Text)
+            SetCardText(CardFieldText(m_Card, f), f.size,
+                        static_cast<QLineEdit*>(GetDlgItem(kEditFields[i].nID))->text());
+        else
+            SetCardNumber(m_Card, f, numbers[i]);
     }
-    m_Card.weight = uint16_t(numbers[0]);
-    m_Card.height = uint16_t(numbers[1]);
-    m_Card.years_of_residence = int32_t(numbers[2]);
 
     if (m_dtBirth.isValid() && m_dtBirth.year() > 0 && m_dtBirth.year() < 65535) {
         m_Card.birth_year = uint16_t(m_dtBirth.year());
@@ -479,24 +470,6 @@ int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll) {
     if (dlg.exec() != QDialog::Accepted)
         return 1;
 
-    const PATIENT_CARD& src = dlg.GetCard();
-    std::memcpy(card.last_name, src.last_name, sizeof card.last_name);
-    std::memcpy(card.first_name, src.first_name, sizeof card.first_name);
-    std::memcpy(card.patronymic, src.patronymic, sizeof card.patronymic);
-    std::memcpy(card.doctor_name, src.doctor_name, sizeof card.doctor_name);
-    std::memcpy(card.doctor_phone, src.doctor_phone, sizeof card.doctor_phone);
-    std::memcpy(card.postal_code, src.postal_code, sizeof card.postal_code);
-    std::memcpy(card.region, src.region, sizeof card.region);
-    std::memcpy(card.district, src.district, sizeof card.district);
-    std::memcpy(card.locality, src.locality, sizeof card.locality);
-    std::memcpy(card.street, src.street, sizeof card.street);
-    std::memcpy(card.house, src.house, sizeof card.house);
-    card.years_of_residence = src.years_of_residence;
-    card.height = src.height;
-    card.weight = src.weight;
-    card.birth_day = src.birth_day;
-    card.birth_month = src.birth_month;
-    card.birth_year = src.birth_year;
-    card.sex = src.sex;
+    CopyCardFields(card, dlg.GetCard());
     return 0;
 }

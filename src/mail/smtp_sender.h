@@ -49,21 +49,6 @@ struct SSmtpSettings {
     int nStallTimeoutSec = 60; // give up when nothing moves for this long
 };
 
-// The SMTP settings from a record window's settings (any object with the settings file's member
-// names), so the window and the command-line tool read them the same way.
-template <typename ViewSettings>
-SSmtpSettings SmtpSettingsOf(const ViewSettings& v, const QString& strCaBundle) {
-    SSmtpSettings s;
-    s.strHost = v.m_szMailHostName;
-    s.nPort = v.m_nMailSMTPPort;
-    s.bUseSsl = v.m_bMailUseSSL;
-    s.strLogin = v.m_szMailLogin;
-    s.strPassword = v.m_szMailPassword;
-    s.strOrg = v.m_attrOrg;
-    s.strCaBundle = strCaBundle;
-    return s;
-}
-
 class CSmtpSender : public QObject {
     Q_OBJECT
 public:

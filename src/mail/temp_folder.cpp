@@ -1,8 +1,9 @@
 #include "mail/temp_folder.h"
 
+#include "platform/private_folder.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -72,13 +73,13 @@ private:
 CMailTempFolder::CMailTempFolder() {
     // Construct the cleanup first so that it is destroyed after any static folder object.
     CExitCleanup::Get();
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/velmora-XXXXXX")); // mode 0700
-    if (!dir.isValid()) {
-        m_strError = dir.errorString();
+    CPrivateFolder dir("velmora");
+    if (!dir.IsValid()) {
+        m_strError = QString::fromStdString(dir.ErrorText());
         return;
     }
-    dir.setAutoRemove(false);
-    m_strPath = QFileInfo(dir.path()).absoluteFilePath();
+    // From here on this object removes it, keeping a file that must outlive it until exit.
+    m_strPath = QFileInfo(QFile::decodeName(dir.Release().c_str())).absoluteFilePath();
 }
 
 CMailTempFolder::~CMailTempFolder() {

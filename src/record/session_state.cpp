@@ -1,5 +1,7 @@
 #include "record/session_state.h"
 
+#include "record/record_date.h"
+
 #include <cstring>
 
 CSessionState::CSessionState()
@@ -29,4 +31,34 @@ void CSessionState::ResetValues() {
     m_nSweepPos.fill(1);
     m_nLastX.fill(0);
     m_nLastY.fill(0);
+}
+
+void CSessionState::ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card) {
+    m_nLeadSystem = 1;
+    ResetValues();
+    std::memcpy(m_pRecord.get(), &record, sizeof record);
+    m_Card = card;
+    const RECORD_INFO info = ReadRecordInfo(m_pCurves);
+    if (info.magic == kRecordInfoMagic) {
+        m_nLeadSystem = int(info.leadSystem);
+        m_nSensitivity = int(info.sensitivity);
+        m_dSpeed = double(info.speed);
+        m_nHeartRate = int(info.heartRate);
+        m_bNewFormat = info.newFormat ? 1 : 0;
+        m_nFilter = int(info.filter);
+        m_nSerial = info.serial;
+        m_nCurveNo = info.curveNo;
+        m_nSerialHi = uint8_t(info.serialHi);
+    }
+    m_nLeadSystemPrev = m_nLeadSystem;
+    m_dSpeedMon = m_dSpeed;
+    if (ParseRecordDate(record.date, sizeof record.date, m_stDevice))
+        m_Time.Initialize(m_stDevice);
+    m_pShowCurves = m_pCurves;
+    m_bSessionOn = 0;
+    m_bLiveView = 0;
+    m_bConnected = 0;
+    m_bRecordDone = 1;
+    m_bLoaded = 1;
+    m_nReceived = kPoints;
 }

@@ -30,6 +30,11 @@ public:
     // the device's lead system changes.
     void ResetValues();
 
+    // Makes `record` and `card` the window's finished record, as if it had just come in: the
+    // device values from its info block, the chart's time base from its date text, nothing
+    // receiving. The record is taken as it is; check it before (CheckRecordBlock).
+    void ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card);
+
     // Record storage.
     std::unique_ptr<ECG_RECORD> m_pRecord;
     int m_nRecordSize = sizeof(ECG_RECORD);

@@ -1,6 +1,8 @@
 #include "storage/card_fields.h"
 
 #include <array>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -36,6 +38,75 @@ const std::array<CardField, 18> kFields = {
 
 std::span<const CardField> CardFields() {
     return kFields;
+}
+
+const CardField* FindCardField(std::string_view name) {
+    for (const CardField& f : kFields)
+        if (name == f.name)
+            return &f;
+    return nullptr;
+}
+
+int64_t CardNumber(const PATIENT_CARD& card, const CardField& f) {
+    const char* p = CardFieldText(card, f);
+    switch (f.kind) {
+    case CardFieldKind::UInt16: {
+        uint16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    case CardFieldKind::Sex:
+        return uint8_t(*p);
+    case CardFieldKind::Int32: {
+        int32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    case CardFieldKind::Text:
+        break;
+    }
+    return 0;
+}
+
+void SetCardNumber(PATIENT_CARD& card, const CardField& f, int64_t value) {
+    char* p = CardFieldText(card, f);
+    switch (f.kind) {
+    case CardFieldKind::UInt16: {
+        const uint16_t v = uint16_t(value);
+        std::memcpy(p, &v, sizeof v);
+        break;
+    }
+    case CardFieldKind::Sex:
+        *p = char(uint8_t(value));
+        break;
+    case CardFieldKind::Int32: {
+        const int32_t v = int32_t(value);
+        std::memcpy(p, &v, sizeof v);
+        break;
+    }
+    case CardFieldKind::Text:
+        break;
+    }
+}
+
+int64_t CardNumberMin(CardFieldKind kind) {
+    return kind == CardFieldKind::Int32 ? std::numeric_limits<int32_t>::min() : 0;
+}
+
+int64_t CardNumberMax(CardFieldKind kind) {
+    switch (kind) {
+    case CardFieldKind::Int32:
+        return std::numeric_limits<int32_t>::max();
+    case CardFieldKind::Sex:
+        return 1;
+    default:
+        return std::numeric_limits<uint16_t>::max();
+    }
+}
+
+void CopyCardFields(PATIENT_CARD& to, const PATIENT_CARD& from) {
+    for (const CardField& f : kFields)
+        std::memcpy(CardFieldText(to, f), CardFieldText(from, f), f.size);
 }
 
 std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use) {

@@ -5,8 +5,10 @@
 #include "record/patient_card.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class CardFieldKind {
@@ -23,8 +25,29 @@ struct CardField {
     CardFieldKind kind;
 };
 
-// Every field a user fills in, in the card's order (the reserved spans are not fields).
+// Every field a user fills in, in the card's order (the reserved spans are not fields). The card
+// dialog, the card file and `velmora-cli info` all reach the card through this one table.
 std::span<const CardField> CardFields();
+
+// The field of that name; null when the card has none.
+const CardField* FindCardField(std::string_view name);
+
+// A field's bytes in a card.
+inline char* CardFieldText(PATIENT_CARD& card, const CardField& f) {
+    return reinterpret_cast<char*>(&card) + f.offset;
+}
+inline const char* CardFieldText(const PATIENT_CARD& card, const CardField& f) {
+    return reinterpret_cast<const char*>(&card) + f.offset;
+}
+
+// A number field's value and the values it holds (UInt16 0-65535, Sex 0-1, Int32 its range).
+int64_t CardNumber(const PATIENT_CARD& card, const CardField& f);
+void SetCardNumber(PATIENT_CARD& card, const CardField& f, int64_t value);
+int64_t CardNumberMin(CardFieldKind kind);
+int64_t CardNumberMax(CardFieldKind kind);
+
+// Copies every field a user fills in from `from`; the reserved spans of `to` stay as they are.
+void CopyCardFields(PATIENT_CARD& to, const PATIENT_CARD& from);
 
 // What the card is needed for: the export package needs the doctor, the surname, height, weight
 // and year of birth; an SCP-ECG file needs the first name and patronymic as well.

@@ -15,14 +15,6 @@ namespace {
 // A card is a few hundred bytes; anything far larger is the wrong file.
 constexpr qint64 kMaxCardFileSize = 64 * 1024;
 
-const CardField* FindField(const QString& key) {
-    for (const CardField& f : CardFields()) {
-        if (key == QLatin1String(f.name))
-            return &f;
-    }
-    return nullptr;
-}
-
 std::string KnownKeys() {
     std::string keys;
     for (const CardField& f : CardFields())
@@ -81,20 +73,13 @@ bool StoreValue(const CardField& f, const QString& value, PATIENT_CARD* card, st
         }
         n = value.toLongLong();
     }
-    const qint64 lo = f.kind == CardFieldKind::Int32 ? std::numeric_limits<int32_t>::min() : 0;
-    const qint64 hi = f.kind == CardFieldKind::Int32 ? std::numeric_limits<int32_t>::max() : 65535;
+    const int64_t lo = CardNumberMin(f.kind), hi = CardNumberMax(f.kind);
     if (n < lo || n > hi) {
         *why = name + " must be from " + std::to_string(lo) + " to " + std::to_string(hi) +
                ", not " + std::to_string(n);
         return false;
     }
-    if (f.kind == CardFieldKind::Int32) {
-        const int32_t v = int32_t(n);
-        std::memcpy(base, &v, sizeof v);
-    } else {
-        const uint16_t v = uint16_t(n);
-        std::memcpy(base, &v, sizeof v);
-    }
+    SetCardNumber(*card, f, n);
     return true;
 }
 
@@ -126,7 +111,7 @@ bool ParseCardText(const QByteArray& utf8, PATIENT_CARD* card, std::string* erro
             return false;
         }
         const QString key = trimmed.left(eq).trimmed();
-        const CardField* field = FindField(key);
+        const CardField* field = FindCardField(key.toStdString());
         if (!field) {
             *error = where + "unknown key '" + key.toStdString() + "' (the keys are " +
                      KnownKeys() + ")";

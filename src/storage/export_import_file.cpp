@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/error_text.h"
+#include "platform/private_folder.h"
 #include "storage/zipper.h"
 
 #include <QDir>
@@ -118,13 +119,12 @@ bool CExportImportFile::ExportRecord(const RECORD_DEFINITION& def, const ECG_REC
 
     // A folder of our own for the three files: fixed names in a shared folder could be links
     // planted by another user, and two exports at once would overwrite each other's files.
-    std::string folder = m_strTempDir + "/velmora-export-XXXXXX";
-    if (!::mkdtemp(folder.data()))
-        return Fail(errno, "cannot create a temporary folder in " + m_strTempDir);
-    struct FolderGuard {
-        const std::string& path;
-        ~FolderGuard() { QDir(QFile::decodeName(path.c_str())).removeRecursively(); }
-    } removeFolder{folder};
+    const CPrivateFolder folder("velmora-export", m_strTempDir);
+    if (!folder.IsValid()) {
+        m_nError = folder.Error();
+        m_strError = folder.ErrorText();
+        return false;
+    }
 
     CZipper zip; // discards the unfinished archive on every early return
     if (!zip.OpenZip(archivePath.c_str(), nullptr, false))
@@ -141,7 +141,7 @@ bool CExportImportFile::ExportRecord(const RECORD_DEFINITION& def, const ECG_REC
         {dataName, &record, sizeof record},
     };
     for (const Part& part : parts) {
-        const std::string path = folder + "/" + part.name;
+        const std::string path = folder.FilePath(part.name);
         if (!WriteTempFile(path, part.data, part.size))
             return false;
         if (!zip.AddFileToZip(path.c_str(), true))

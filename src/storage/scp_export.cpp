@@ -1,11 +1,10 @@
 #include "storage/scp_export.h"
 
-#include "record/session_state.h"
+#include "platform/atomic_file.h"
+#include "platform/private_folder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
-#include <QTemporaryDir>
 #include <biosig.h>
 
 #include <algorithm>
@@ -204,13 +203,12 @@ public:
             close(m_fd);
             m_fd = -1;
         }
-        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                                QStringLiteral("/velmora-scp-XXXXXX"));
-        if (!m_dir->isValid()) {
-            *error = "cannot create a temporary folder: " + m_dir->errorString().toStdString();
+        m_dir = std::make_unique<CPrivateFolder>("velmora-scp");
+        if (!m_dir->IsValid()) {
+            *error = m_dir->ErrorText();
             return false;
         }
-        m_path = m_dir->filePath(QStringLiteral("encoded.scp"));
+        m_path = QFile::decodeName(m_dir->FilePath("encoded.scp").c_str());
         return true;
     }
     QByteArray Path() const { return QFile::encodeName(m_path); }
@@ -219,19 +217,10 @@ public:
 private:
     int m_fd = -1;
     QString m_path;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CPrivateFolder> m_dir;
 };
 
 } // namespace
-
-ScpDeviceValues ScpDeviceValuesOf(const CSessionState& view) {
-    ScpDeviceValues v;
-    v.m_nLeadSystem = view.m_nLeadSystem;
-    v.m_stDevice = view.m_stDevice;
-    v.m_nProgVersion = view.m_nProgVersion;
-    v.m_nProgRevision = view.m_nProgRevision;
-    return v;
-}
 
 int ScpChannels(int nLeadSystem) {
     return int(ScpLeadCodes(nLeadSystem).size());
@@ -377,16 +366,7 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
     if (!ReplaceScpSection(bytes, 1, EncodeScpSection1Tags(section1), &why))
         return Failure(why);
 
-    QSaveFile out(QFile::decodeName(path.c_str()));
-    if (!out.open(QIODevice::WriteOnly))
-        return Failure("cannot create " + path + ": " + out.errorString().toStdString());
-    if (out.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
-            qint64(bytes.size()) ||
-        !out.commit())
-        return Failure("cannot write " + path + ": " + out.errorString().toStdString());
+    if (!WriteFileAtomically(path, bytes.data(), bytes.size(), &why))
+        return Failure(why);
     return ScpSaveResult{true, {}};
-}
-
-ScpSaveResult SaveScp(const CSessionState& view, const std::string& path) {
-    return SaveScp(*view.m_pRecord, view.m_Card, ScpDeviceValuesOf(view), path);
 }

@@ -15,19 +15,17 @@
 #include <span>
 #include <string>
 
-class CSessionState;
 struct HDR_STRUCT; // libbiosig's HDRTYPE
 struct aecg;       // libbiosig's aECG_TYPE, the SCP-specific block of the header
 
-// What the export needs from the record window beside the record and the card. Names as in the
-// window's session state.
+// What the export needs beside the record and the card: the values the record carries (see
+// RecordDeviceValues in the records layer) and the program version. Names as in the session state.
 struct ScpDeviceValues {
     int m_nLeadSystem = 1;   // 1, 2 or 3; any other value is taken as 1
     SYSTEMTIME m_stDevice{}; // recording date and time (local)
     uint8_t m_nProgVersion = 6;
     uint8_t m_nProgRevision = 10;
 };
-ScpDeviceValues ScpDeviceValuesOf(const CSessionState& view);
 
 struct ScpSaveResult {
     bool bOk = false;
@@ -39,8 +37,6 @@ struct ScpSaveResult {
 ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const ScpDeviceValues& device, const std::string& path,
                       const SYSTEMTIME* pNow = nullptr);
-// The same for a record window: its record, card and device values.
-ScpSaveResult SaveScp(const CSessionState& view, const std::string& path);
 
 // Channel rules. Channel k is lane k of the record's points.
 int ScpChannels(int nLeadSystem);                        // 3, 4 or 12

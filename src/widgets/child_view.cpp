@@ -2,20 +2,15 @@
 
 #include "acquisition/stream_decoder.h"
 #include "config/app_profile.h"
-#include "config/ini.h"
 #include "dialogs/curves_definition_dlg.h"
-#include "dialogs/send_email_dlg.h"
 #include "dialogs/settings_dialog.h"
-#include "mail/send_by_email.h"
-#include "mail/temp_folder.h"
 #include "platform/cp1251.h"
-#include "storage/export_import_file.h"
-#include "storage/scp_export.h"
+#include "records/record_files.h"
+#include "records/record_mail.h"
 #include "widgets/balloon_help.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QPainter>
@@ -24,11 +19,11 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
+#include <tuple>
 
 CChildView::CChildView(QWidget* parent)
-    : QWidget(parent), m_ticks([this](int id) { m_session.OnTimer(id); }),
-      m_session(m_link, m_ticks, *this), m_pScroll(new QScrollBar(Qt::Horizontal, this)),
-      m_pSender(new CSmtpSender(this)) {
+    : QWidget(parent), m_ticks([this](int id) { OnTick(id); }), m_session(m_link, m_ticks, *this),
+      m_pScroll(new QScrollBar(Qt::Horizontal, this)), m_pSender(new CSmtpSender(this)) {
     // The completion arrives on this thread: the sending flag is only ever touched here.
     connect(m_pSender, &CSmtpSender::Completed, this,
             [this](bool ok, const QString& why, const QString&) { OnSendCompleted(ok, why); });
@@ -41,6 +36,17 @@ CChildView::CChildView(QWidget* parent)
     m_pScroll->setSingleStep(40);
     m_pScroll->setPageStep(401);
     connect(m_pScroll, &QScrollBar::actionTriggered, this, &CChildView::OnHScroll);
+}
+
+void CChildView::OnTick(int timerId) {
+    // The commands' states follow the session: tell the frame when a tick changed it.
+    const auto state = [this] {
+        return std::tuple(m_session.m_bSessionOn, m_session.m_bLoaded, m_session.m_bSending);
+    };
+    const auto before = state();
+    m_session.OnTimer(timerId);
+    if (state() != before)
+        emit StateChanged();
 }
 
 CChildView::~CChildView() {
@@ -245,7 +251,7 @@ void CChildView::OnEkard() {
 void CChildView::OnConfig() {
     CSettingsDialog dlg(this);
     dlg.CopyIn(m_settings);
-    if (m_runConfigDialog ? !m_runConfigDialog(dlg) : dlg.exec() != QDialog::Accepted)
+    if (!m_pPrompts->RunSettingsDialog(dlg))
         return; // nothing changes
     dlg.CopyOut(m_settings);
     QString why;
@@ -282,95 +288,71 @@ QString CChildView::RecordFolder() {
     return CAppProfile().GetEcgFolder();
 }
 
-QString CChildView::ChooseSavePath(const QString& proposed, const QString& filter) {
-    if (m_chooseSavePath)
-        return m_chooseSavePath(proposed, filter);
-    QFileDialog dlg(this, QString(), QDir(RecordFolder()).filePath(proposed), filter);
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setDefaultSuffix(QFileInfo(proposed).suffix());
-    dlg.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return QString();
-    return dlg.selectedFiles().first();
+bool CChildView::OpenRecord(const QString& path, QString* error) {
+    CRecordDocument doc;
+    std::string why;
+    if (!OpenRecordFile(path, doc, &why)) {
+        *error = QString::fromStdString(why);
+        return false;
+    }
+    ShowDocument(doc, path);
+    return true;
 }
 
-void CChildView::OnExport() {
-    if (!EnsureCardComplete(CardUse::Export))
+void CChildView::ShowDocument(const CRecordDocument& doc, const QString& path) {
+    if (m_session.m_bSessionOn)
+        m_session.OnEkard(); // a reception under way in this window ends first
+    m_session.ShowRecord(*doc.pRecord, doc.card);
+    m_chart.m_nScrollPos = 0;
+    SetRazv();
+    DrawCurves();
+    emit WindowTitleChanged(QFileInfo(path).fileName());
+    emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
+    emit StateChanged();
+}
+
+void CChildView::SaveRecord(const char* extension) {
+    const RecordFileType& type = *RecordFileTypeOf(QLatin1String(extension));
+    if (!EnsureCardComplete(type.use))
         return;
+    // The record's texts and the definition follow the card, as the window shows them.
     ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
     const QString path =
-        ChooseSavePath(ProposedFileName(".ecg"), QStringLiteral("Data files(*.ecg) (*.ecg)"));
+        m_pPrompts->ChooseSavePath(this, QDir(RecordFolder()).filePath(ProposedFileName(extension)),
+                                   QString::fromUtf8(type.filter));
     if (path.isEmpty())
         return;
     DrawIDS(IDS_PROCESSING);
-    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
-    CExportImportFile file;
-    const bool ok = file.ExportRecord(m_Definition, *m_session.m_pRecord,
-                                      QFile::encodeName(path).toStdString());
+    std::string why;
+    const bool ok = SaveRecordFile(path, type, *m_session.m_pRecord, &m_session.m_Card, &why);
     DrawCurves();
     if (!ok) {
-        // Nothing was saved: the export writer says why at the screen centre, and the window
-        // keeps its title.
-        ShowErrorAtScreenCentre(QString::fromStdString(file.LastErrorText()));
+        // Nothing was saved: the writer says why at the screen centre, and the window keeps
+        // its title.
+        ShowErrorAtScreenCentre(QString::fromStdString(why));
         return;
     }
     emit WindowTitleChanged(QFileInfo(path).fileName());
+    emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
+}
+
+void CChildView::OnExport() {
+    SaveRecord(".ecg");
 }
 
 void CChildView::OnExportScp() {
-    if (!EnsureCardComplete(CardUse::Scp))
-        return;
-    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
-    const QString path =
-        ChooseSavePath(ProposedFileName(".scp"), QStringLiteral("SCP files(*.scp) (*.scp)"));
-    if (path.isEmpty())
-        return;
-    const ScpSaveResult r = SaveScp(m_session, QFile::encodeName(path).toStdString());
-    DrawCurves();
-    if (!r.bOk) {
-        ShowErrorAtScreenCentre(QString::fromStdString(r.strError));
-        return;
-    }
-    emit WindowTitleChanged(QFileInfo(path).fileName());
-}
-
-bool CChildView::RunSendDialog(QString& to, QString& subject, QString& note) {
-    if (m_runSendDialog)
-        return m_runSendDialog(to, subject, note);
-    CSendEmailDlg dlg(this);
-    if (dlg.exec() != QDialog::Accepted)
-        return false;
-    to = dlg.m_strRecipient;
-    subject = dlg.m_strSubject;
-    note = dlg.m_strNote;
-    return true;
+    SaveRecord(".scp");
 }
 
 void CChildView::SendRecord(bool bScp) {
     if (!EnsureCardComplete(CardUse::Export))
         return;
     ECG_RECORD& record = *m_session.m_pRecord;
-    const QString suffix = QStringLiteral("-%1").arg(record.curve_id);
     ParseRecordDefinition(m_session.m_Card, record, m_Definition);
-    CMailTempFolder folder; // private (0700), removed with everything in it on every path
-    if (!folder.IsValid()) {
-        error(folder.ErrorString());
-        return;
-    }
-    const QString path = folder.FilePath(QString::fromLatin1(m_Definition.szRecordNumber) + suffix +
-                                         (bScp ? ".scp" : ".ecg"));
     DrawIDS(IDS_PROCESSING);
+    CRecordMail mail; // its private folder goes, with the attachment, on every path
     std::string why;
-    bool written;
-    if (bScp) {
-        const ScpSaveResult r = SaveScp(m_session, QFile::encodeName(path).toStdString());
-        written = r.bOk;
-        why = r.strError;
-    } else {
-        CExportImportFile file;
-        written = file.ExportRecord(m_Definition, record, QFile::encodeName(path).toStdString());
-        why = file.LastErrorText();
-    }
+    const bool written = mail.Prepare(record, m_session.m_Card, bScp, &why);
     m_session.m_nFirstLane = 0;
     m_session.m_nLanes = 0;
     DrawCurves();
@@ -379,15 +361,12 @@ void CChildView::SendRecord(bool bScp) {
         error(QString::fromStdString(why));
         return;
     }
-    QString to, subject, note;
-    if (!RunSendDialog(to, subject, note))
+    SMailText text;
+    if (!m_pPrompts->RunSendDialog(this, text.strTo, text.strSubject, text.strNote))
         return;
     if (m_settings.m_bSMTPEnabled) {
-        const SSmtpSettings smtp = SmtpSettingsOf(
-            m_settings,
-            CIni(QString(), QStringLiteral("Mail")).GetString(QStringLiteral("m_szMailCABundle")));
         QString failure;
-        if (!m_pSender->Send(smtp, SSmtpMessage{to, subject, note, path}, &failure)) {
+        if (!mail.StartSmtp(*m_pSender, m_settings, text, &failure)) {
             error(failure);
             return;
         }
@@ -395,9 +374,9 @@ void CChildView::SendRecord(bool bScp) {
         emit StateChanged();
         DrawCurves(); // shows "Идет передача данных" until the send completes
     } else {
-        CSendByEmail mail(path, m_settings.m_attrOrg, to, subject, note);
-        if (!mail.Succeeded())
-            error(mail.ErrorText());
+        const std::unique_ptr<CSendByEmail> handed = mail.HandOff(m_settings, text);
+        if (!handed->Succeeded())
+            error(handed->ErrorText());
     }
 }
 

@@ -13,6 +13,7 @@
 #include "mail/smtp_sender.h"
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
+#include "widgets/view_prompts.h"
 
 #include <QImage>
 #include <QWidget>
@@ -51,13 +52,16 @@ public:
     QString ProposedFileName(const char* extension) const;
     // Where the save dialogs open: the record folder of the per-user profile.
     static QString RecordFolder();
-    // Replaces the send dialog in tests: fills recipient, subject and note; false for cancel.
-    std::function<bool(QString& to, QString& subject, QString& note)> m_runSendDialog;
     CViewSettings& Settings() { return m_settings; }
-    // Replaces running the settings dialog in tests: true for OK.
-    std::function<bool(class CSettingsDialog&)> m_runConfigDialog;
-    // Replaces the save dialog in tests: returns the chosen path, empty for cancel.
-    std::function<QString(const QString& proposed, const QString& filter)> m_chooseSavePath;
+    // Where the view's questions go (the program's dialogs unless set); not owned.
+    void SetPrompts(IViewPrompts* prompts) { m_pPrompts = prompts; }
+
+    // Opens a record file of any type the records layer opens and shows it as a received
+    // record, with its card; the window is named after the file. False with *error (naming the
+    // file and what is wrong) and the window as it was.
+    bool OpenRecord(const QString& path, QString* error);
+    // Shows a record already read from the file at path, as OpenRecord does.
+    void ShowDocument(const struct CRecordDocument& doc, const QString& path);
 
     // Shows message in a balloon at the centre of the view.
     void error(const QString& message);
@@ -86,6 +90,8 @@ signals:
     // A save names the window after the file (the record title returns with the focus).
     void WindowTitleChanged(const QString& title);
     void StateChanged();
+    // A record file was opened or saved (for the recent files).
+    void RecordFileUsed(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -101,8 +107,8 @@ private:
     bool DrawOverChart(const std::function<void(QPainter&)>& draw);
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
-    QString ChooseSavePath(const QString& proposed, const QString& filter);
-    bool RunSendDialog(QString& to, QString& subject, QString& note);
+    void OnTick(int timerId);
+    void SaveRecord(const char* extension);
     void SendRecord(bool bScp);
     void OnSendCompleted(bool bOk, const QString& error);
 
@@ -117,6 +123,7 @@ private:
     CChartDamage m_chartDamage; // what the last chart pass drew into m_chartBuffer
     QScrollBar* m_pScroll;
     CSmtpSender* m_pSender;
+    IViewPrompts* m_pPrompts = &CDialogPrompts::Instance();
     bool m_bSized = false;
     bool m_bPainted = false;
     bool m_bInPaint = false; // the picture is being shown: drawing needs no further update

@@ -131,13 +131,37 @@ QImage MakeToolbarStrip() {
         Page(p);
         Trace(p, 20, kRed, 1.5);
     });
-    cell(1, [&] { // reception: the live trace over a cardiograph screen
+    cell(1, [&] { // open a record file: a folder with a page in it
+        p.setPen(QPen(kInk, 1.5));
+        p.setBrush(QColor(230, 180, 70));
+        QPainterPath back;
+        back.moveTo(3, 27);
+        back.lineTo(3, 7);
+        back.lineTo(11, 7);
+        back.lineTo(14, 10);
+        back.lineTo(27, 10);
+        back.lineTo(27, 27);
+        back.closeSubpath();
+        p.drawPath(back);
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(8, 5, 15, 15));
+        Trace(p, 14, kRed, 1.2);
+        p.setBrush(QColor(245, 200, 90));
+        QPainterPath front;
+        front.moveTo(3, 27);
+        front.lineTo(7, 15);
+        front.lineTo(31, 15);
+        front.lineTo(27, 27);
+        front.closeSubpath();
+        p.drawPath(front);
+    });
+    cell(2, [&] { // reception: the live trace over a cardiograph screen
         p.setPen(QPen(kInk, 1.5));
         p.setBrush(QColor(20, 40, 30));
         p.drawRoundedRect(QRectF(1.5, 5, 29, 22), 3, 3);
         Trace(p, 19, QColor(90, 240, 120));
     });
-    cell(2, [&] { // description: a card with a pencil
+    cell(3, [&] { // description: a card with a pencil
         Page(p);
         p.setPen(QPen(kInk, 1.2));
         for (int y = 13; y <= 25; y += 4)
@@ -147,21 +171,21 @@ QImage MakeToolbarStrip() {
         p.setPen(QPen(kInk, 1.5));
         p.drawLine(QPointF(13, 30), QPointF(15, 27));
     });
-    cell(3, [&] { Floppy(p, kBlue); });
-    cell(4, [&] {
+    cell(4, [&] { Floppy(p, kBlue); });
+    cell(5, [&] {
         Envelope(p);
         Trace(p, 30, kRed, 1.5);
     });
-    cell(5, [&] {
+    cell(6, [&] {
         Floppy(p, kGreen);
         Badge(p, "SCP");
     });
-    cell(6, [&] {
+    cell(7, [&] {
         Envelope(p);
         Badge(p, "SCP");
     });
-    cell(7, [&] { Gear(p); });
-    cell(8, [&] { Help(p); });
+    cell(8, [&] { Gear(p); });
+    cell(9, [&] { Help(p); });
     p.end();
 
     QImage strip(art.size(), QImage::Format_RGB32);

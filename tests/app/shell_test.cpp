@@ -4,6 +4,7 @@
 #include "app/main_frame.h"
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
+#include "support/fake_prompts.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/child_view.h"
 
@@ -84,10 +85,12 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     QList<int> bar;
     for (QAction* a : s.frame.ToolBar()->actions())
         bar << (a->isSeparator() ? 0 : s.frame.Action(ID_FILE_NEW) == a ? ID_FILE_NEW : -1);
-    EXPECT_EQ(bar.size(), 12);
-    EXPECT_EQ(s.frame.ToolBar()->actions()[2], s.frame.Action(ID_EKARD));
-    EXPECT_EQ(s.frame.ToolBar()->actions()[11], s.frame.Action(ID_APP_ABOUT));
-    EXPECT_TRUE(s.frame.ToolBar()->actions()[1]->isSeparator());
+    EXPECT_EQ(bar.size(), 13);
+    EXPECT_EQ(s.frame.ToolBar()->actions()[1], s.frame.Action(ID_FILE_OPEN)) << "beside Новый";
+    EXPECT_EQ(s.frame.ToolBar()->actions()[3], s.frame.Action(ID_EKARD));
+    EXPECT_EQ(s.frame.ToolBar()->actions()[12], s.frame.Action(ID_APP_ABOUT));
+    EXPECT_TRUE(s.frame.ToolBar()->actions()[2]->isSeparator());
+    EXPECT_EQ(s.frame.Action(ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 }
 
 TEST(Shell, CommandStatesFollowTheActiveWindow) {
@@ -170,9 +173,11 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
 
     QTemporaryDir dir;
     QString proposed;
-    view->m_chooseSavePath = [&](const QString& name, const QString&) {
-        proposed = name;
-        return dir.filePath(name);
+    CFakePrompts prompts;
+    view->SetPrompts(&prompts);
+    prompts.savePath = [&](const QString& path, const QString&) {
+        proposed = QFileInfo(path).fileName();
+        return dir.filePath(proposed);
     };
     s.frame.Action(ID_EXPORT)->trigger();
     EXPECT_EQ(proposed, QStringLiteral("K.100.00000.0000.ecg"));
@@ -190,7 +195,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     QFile plain(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
-    view->m_chooseSavePath = [&](const QString&, const QString&) {
+    prompts.savePath = [&](const QString&, const QString&) {
         return dir.filePath(QStringLiteral("plain/x.ecg"));
     };
     const int balloons = s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size();
@@ -199,7 +204,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
 
     // Cancelling the save dialog writes nothing.
-    view->m_chooseSavePath = [](const QString&, const QString&) { return QString(); };
+    prompts.savePath = nullptr;
     s.frame.Action(ID_EXPORT)->trigger();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
@@ -207,7 +212,9 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
 TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
     Shell s;
     CChildView* view = s.frame.OnFileNew()->View();
-    view->m_runConfigDialog = [](CSettingsDialog& dlg) {
+    CFakePrompts prompts;
+    view->SetPrompts(&prompts);
+    prompts.settingsDialog = [](CSettingsDialog& dlg) {
         dlg.show();
         dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("Clinic"));
         dlg.ShowPage(1);
@@ -226,7 +233,7 @@ TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
     EXPECT_EQ(stored.m_nMailSMTPPort, 465);
     EXPECT_EQ(stored.m_nCom, 9) << "the absent COM9 stays the port";
 
-    view->m_runConfigDialog = [](CSettingsDialog& dlg) {
+    prompts.settingsDialog = [](CSettingsDialog& dlg) {
         dlg.show();
         dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("Other"));
         dlg.reject();
@@ -280,7 +287,9 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     settings.m_szMailLogin = QStringLiteral("clinic@example.org");
     settings.m_szMailPassword = QStringLiteral("secret");
     settings.m_attrOrg = QStringLiteral("Поликлиника №1");
-    view->m_runSendDialog = [](QString& to, QString& subject, QString& note) {
+    CFakePrompts prompts;
+    view->SetPrompts(&prompts);
+    prompts.sendDialog = [](QString& to, QString& subject, QString& note) {
         to = QStringLiteral("doctor@example.org");
         subject = QStringLiteral("Карточка пациента");
         note = QStringLiteral("see attachment");

@@ -129,7 +129,8 @@ def main():
     code, err = run("receive", "--config", ini, "--com", "1", "--out", "/proc/velmora/x.dat")
     check(code == 2 and "not writable" in err, "unwritable output: exit 2: " + err)
     code, err = run("replay", path("cap.bin"), "--out", "/proc/velmora/x.dat")
-    check(code == 2 and "cannot write" in err, "replay to an unwritable output: exit 2")
+    check(code == 2 and "cannot create /proc/velmora/x.dat" in err,
+          "replay to an unwritable output: exit 2 naming it: " + err)
 
     capture = open(path("cap.bin"), "rb").read()
     open(path("cut.bin"), "wb").write(capture[:len(capture) - 7])

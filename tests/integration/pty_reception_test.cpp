@@ -2,7 +2,7 @@
 // reception session: the record must hold exactly the simulator's signal.
 
 #include "acquisition/port_links.h"
-#include "acquisition/pty_simulator.h"
+#include "simulator/pty_simulator.h"
 
 #include <chrono>
 #include <cstring>

@@ -5,7 +5,7 @@
 set -u
 src=${1:?source folder}
 status=0
-for core in platform record acquisition config storage mail; do
+for core in platform record simulator acquisition config storage mail; do
   [ -d "$src/$core" ] || continue
   hits=$(grep -rn -E '#\s*include\s*[<"](QtGui|QtWidgets|QtPrintSupport|(display|widgets|dialogs|app|cli)/)' \
          "$src/$core" --include='*.h' --include='*.cpp' || true)
@@ -23,11 +23,25 @@ check() { # folder, forbidden folders...
     fi
   done
 }
-check platform record acquisition config storage mail
-check record acquisition config storage mail
-check acquisition config storage mail
-check config record acquisition storage mail
-check mail record acquisition config storage
+check platform record simulator acquisition config storage mail
+check record simulator acquisition config storage mail
+check acquisition simulator config storage mail
+check config record simulator acquisition storage mail
+check mail record simulator acquisition config storage
+# The simulator is the device's end of the line: it may use platform and nothing else of ours,
+# so that neither the decoder's nor the record's view of the stream leaks into it.
+only() { # folder, allowed folders...
+  local f=$1; shift
+  [ -d "$src/$f" ] || return 0
+  local line folder
+  while IFS= read -r line; do
+    folder=$(sed -E 's/^[^"]*"([^/"]+)\/.*/\1/' <<<"${line#*:*:}")
+    if [ "$folder" != "$f" ] && [[ " $* " != *" $folder "* ]]; then
+      echo "$line"; echo "'$f' may include only $*, not '$folder'"; status=1
+    fi
+  done < <(grep -rn -E '#\s*include\s*"[^/"]+/' "$src/$f" --include='*.h' --include='*.cpp')
+}
+only simulator platform
 # The dialogs sit below the record view that opens them.
 check dialogs widgets app
 exit $status

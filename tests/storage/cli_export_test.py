@@ -180,7 +180,8 @@ def main():
 
     # Bad input: nothing is written.
     for args, want_code, want_text, what in [
-        ((rec, "--out", path("out", "x.ecg")), 1, "needs the patient card", "no --card"),
+        ((rec, "--out", path("out", "x.ecg")), 1,
+         "the record's own card (give --card CARD) is incomplete", "no --card, no card inside"),
         ((rec, "--card", write(path("part.txt"), "doctor_name = X\nweight = 3\n".encode()),
           "--out", path("out", "x.ecg")), 1,
          "missing doctor_phone, last_name, height, birth_year", "incomplete card"),
@@ -189,11 +190,11 @@ def main():
         ((rec, "--card", path("none.txt"), "--out", path("out", "x.ecg")), 2,
          "No such file", "missing card file"),
         ((write(path("short.dat"), record[:-1]), "--card", card, "--out", path("out", "x.ecg")),
-         2, "a record is exactly 112552 bytes, this one is 112551", "short record"),
+         2, "a record file is exactly 112552 bytes, this one is 112551", "short record"),
         ((write(path("long.dat"), record + b"\0"), "--card", card, "--out",
           path("out", "x.ecg")), 2, "this one is 112553", "long record"),
-        ((path("none.dat"), "--card", card, "--out", path("out", "x.ecg")), 2, "cannot read",
-         "missing record"),
+        ((path("none.dat"), "--card", card, "--out", path("out", "x.ecg")), 2,
+         "cannot open %s: No such file" % path("none.dat"), "missing record"),
         ((rec, "--card", card, "--out", path("out", "x.png")), 1, "unsupported output type",
          "unknown type"),
         ((rec, "--card", card), 1, "--out FILE is required", "no --out"),
@@ -223,6 +224,9 @@ def main():
     # A record of noise does not compress: its archive is larger than the data file.
     noise = bytearray(random.Random(1).randbytes(RECORD_SIZE))
     noise[8:28] = b"2012-05-04 14:05:00\0"
+    # A real info block, so that the noise opens as a record: magic, lead system 1, 4096 points.
+    noise[98332:98332 + 18 * 4] = struct.pack("<18I", 0x88888888, 1, 10, 50, 70, 4096,
+                                               *([0] * 12))
     noisy = write(path("noise.dat"), bytes(noise))
     before = read(ecg)
     for limit in (100000, 112700):

@@ -43,12 +43,12 @@ TEST(ToolbarColours, DisabledPicturesAreTheShadowLightenedByBrightness) {
     EXPECT_EQ(disabled.pixel(2, 0), qRgb(187, 187, 187));
 }
 
-TEST(ToolbarColours, ToolbarShowsNinePicturesOn39PixelButtons) {
+TEST(ToolbarColours, ToolbarShowsTenPicturesOn39PixelButtons) {
     App();
     const QImage strip = MakeToolbarStrip();
-    ASSERT_EQ(strip.size(), QSize(9 * 32, 32));
+    ASSERT_EQ(strip.size(), QSize(10 * 32, 32));
     // Every picture has content, and no two pictures are the same.
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 10; ++i) {
         const QImage cell = strip.copy(i * 32, 0, 32, 32);
         int ink = 0;
         for (int y = 0; y < 32; ++y)

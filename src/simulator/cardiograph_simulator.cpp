@@ -1,4 +1,4 @@
-#include "acquisition/cardiograph_simulator.h"
+#include "simulator/cardiograph_simulator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "acquisition/pty_simulator.h"
+#include "simulator/pty_simulator.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // open, so the master never sees a hang-up while no receiver has the port open; bytes the device
 // sends while nobody reads are lost, as on a radio link with no listener.
 
-#include "acquisition/cardiograph_simulator.h"
+#include "simulator/cardiograph_simulator.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "acquisition/cardiograph_simulator.h"
-#include "acquisition/pty_simulator.h"
+#include "simulator/cardiograph_simulator.h"
+#include "simulator/pty_simulator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,238 @@
+#include "records/record_files.h"
+
+#include "platform/atomic_file.h"
+#include "record/record_date.h"
+#include "records/record_device.h"
+#include "storage/export_import_file.h"
+#include "storage/package_reader.h"
+#include "storage/scp_export.h"
+#include "storage/scp_reader.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool ReadDat(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+    if (bytes.size() != sizeof(ECG_RECORD)) {
+        *error = "a record file is exactly " + std::to_string(sizeof(ECG_RECORD)) +
+                 " bytes, this one is " + std::to_string(bytes.size());
+        return false;
+    }
+    std::memcpy(doc.pRecord.get(), bytes.data(), sizeof(ECG_RECORD));
+    CardFromRecordTexts(*doc.pRecord, doc.card);
+    return true;
+}
+
+bool ReadPackage(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+    RECORD_DEFINITION def{};
+    if (!ReadExportPackage(bytes.data(), bytes.size(), *doc.pRecord, def, error))
+        return false;
+    CardFromRecordTexts(*doc.pRecord, doc.card);
+    return true;
+}
+
+bool ReadScp(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+    return ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error);
+}
+
+bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
+              const RECORD_DEFINITION&, std::string* error) {
+    return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
+                               error);
+}
+
+bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
+                  const RECORD_DEFINITION& def, std::string* error) {
+    CExportImportFile file;
+    if (file.ExportRecord(def, record, QFile::encodeName(path).toStdString()))
+        return true;
+    *error = file.LastErrorText();
+    return false;
+}
+
+bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+              const RECORD_DEFINITION&, std::string* error) {
+    const ScpSaveResult r =
+        SaveScp(record, card, RecordDeviceValues(record), QFile::encodeName(path).toStdString());
+    if (!r.bOk)
+        *error = r.strError;
+    return r.bOk;
+}
+
+const RecordFileType kTypes[] = {
+    {".dat", "record block", "the 112552-byte record block", "Записи (*.dat)", false,
+     CardUse::Export, ReadDat, WriteDat},
+    {".ecg", "export package", "the export package; needs a card", "Пакеты экспорта (*.ecg)", true,
+     CardUse::Export, ReadPackage, WritePackage},
+    {".scp", "SCP-ECG file", "an SCP-ECG file; needs a card", "Файлы SCP (*.scp)", true,
+     CardUse::Scp, ReadScp, WriteScp},
+};
+
+// The whole file, when it is a regular file of a size a record file can have. Opened without
+// blocking, so that a FIFO with no writer is refused instead of waited for.
+bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, std::string* error) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *error = "it is a folder";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = "it is not a regular file (a device, a pipe or a socket)";
+        return false;
+    }
+    if (st.st_size > kMaxRecordFileSize) {
+        *error = "it is " + std::to_string(st.st_size) + " bytes, far more than any record";
+        return false;
+    }
+    bytes.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            break; // shrank while we read: what is there is checked like any other file
+        done += size_t(n);
+    }
+    bytes.resize(done);
+    if (bytes.empty()) {
+        *error = "the file is empty";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::span<const RecordFileType> RecordFileTypes() {
+    return kTypes;
+}
+
+const RecordFileType* RecordFileTypeOf(const QString& path) {
+    for (const RecordFileType& t : kTypes)
+        if (path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
+            return &t;
+    return nullptr;
+}
+
+QString OpenDialogFilter() {
+    QStringList patterns, filters;
+    for (const RecordFileType& t : kTypes) {
+        if (!t.read)
+            continue;
+        patterns << QStringLiteral("*") + QLatin1String(t.extension);
+        filters << QString::fromUtf8(t.filter);
+    }
+    return QStringLiteral("Все записи (%1);;").arg(patterns.join(QLatin1Char(' '))) +
+           filters.join(QStringLiteral(";;")) + QStringLiteral(";;Все файлы (*)");
+}
+
+bool CheckRecordBlock(const ECG_RECORD& record, std::string* error) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    if (info.magic != kRecordInfoMagic) {
+        *error = "it holds no record: the record info block is missing";
+        return false;
+    }
+    if (info.leadSystem < 1 || info.leadSystem > 3) {
+        *error = "its lead system " + std::to_string(info.leadSystem) + " is none of 1, 2 or 3";
+        return false;
+    }
+    if (info.points != uint32_t(kPoints)) {
+        *error = "it says it has " + std::to_string(info.points) + " points, a record has " +
+                 std::to_string(kPoints);
+        return false;
+    }
+    SYSTEMTIME t;
+    if (!ParseRecordDate(record.date, sizeof record.date, t)) {
+        *error = "its date is not a date and time of the form YYYY-MM-DD HH:MM:SS";
+        return false;
+    }
+    return true;
+}
+
+bool OpenRecordFile(const QString& path, CRecordDocument& doc, std::string* error,
+                    const RecordFileType** pType) {
+    const std::string file = path.toStdString();
+    auto fail = [&](const std::string& why) {
+        *error = "cannot open " + file + ": " + why;
+        return false;
+    };
+    const RecordFileType* type = RecordFileTypeOf(path);
+    if (!type || !type->read) {
+        std::string known;
+        for (const RecordFileType& t : kTypes)
+            if (t.read)
+                known += std::string(known.empty() ? "" : ", ") + t.extension;
+        return fail("not a record file type (the types that open are " + known + ")");
+    }
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!ReadWholeFile(path, bytes, &why))
+        return fail(why);
+    CRecordDocument read;
+    if (!type->read(bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
+        return fail(why);
+    doc.pRecord = std::move(read.pRecord);
+    doc.card = read.card;
+    if (pType)
+        *pType = type;
+    return true;
+}
+
+std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card) {
+    if (!type.bNeedsCard)
+        return {};
+    return MissingCardFields(card, type.use);
+}
+
+bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
+                    const PATIENT_CARD* card, std::string* error) {
+    if (!type.write) {
+        *error = std::string("a ") + type.name + " cannot be saved";
+        return false;
+    }
+    if (type.bNeedsCard) {
+        if (!card) {
+            *error = std::string("a ") + type.extension + " file needs the patient card";
+            return false;
+        }
+        const std::vector<std::string> missing = MissingForType(type, *card);
+        if (!missing.empty()) {
+            std::string names;
+            for (const std::string& m : missing)
+                names += (names.empty() ? "" : ", ") + m;
+            *error = std::string("the card is incomplete for a ") + type.extension +
+                     " file: missing " + names;
+            return false;
+        }
+    }
+    auto copy = std::make_unique<ECG_RECORD>(record);
+    PATIENT_CARD texts = card ? *card : PATIENT_CARD{};
+    RECORD_DEFINITION def{};
+    if (card)
+        ParseRecordDefinition(texts, *copy, def); // the card's texts go into source and notes
+    return type.write(path, *copy, texts, def, error);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// Every record file the program opens or saves goes through this table: the record block
+// (.dat), the export package (.ecg) and the SCP-ECG file (.scp). The record window and
+// velmora-cli both open, save and convert records here, so the two can never disagree on a
+// file. A new type is one row of the table and its reader and writer.
+
+#include "record/ecg_record.h"
+#include "record/patient_card.h"
+#include "storage/card_fields.h"
+#include "storage/record_definition.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+// A record with its patient card, as a file gives it back or as a window holds it.
+struct CRecordDocument {
+    CRecordDocument() : pRecord(std::make_unique<ECG_RECORD>()) {}
+    std::unique_ptr<ECG_RECORD> pRecord; // never null
+    PATIENT_CARD card{};
+};
+
+struct RecordFileType {
+    const char* extension;   // ".dat", lower case
+    const char* name;        // for messages and velmora-cli info: "record block"
+    const char* description; // for the command-line help
+    const char* filter;      // for the file dialogs: "Записи (*.dat)"
+    bool bNeedsCard;         // a save needs the card complete for `use`
+    CardUse use;
+    // Reads the bytes of a file of this type; null when the type is not opened.
+    bool (*read)(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error);
+    // Writes `record` (which already carries the card's texts) with its card and definition to
+    // path, replacing a file there only when the new one is complete; null when not saved.
+    bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                  const RECORD_DEFINITION& def, std::string* error);
+};
+
+std::span<const RecordFileType> RecordFileTypes();
+
+// The type a path names by its extension (letter case ignored); null when none does.
+const RecordFileType* RecordFileTypeOf(const QString& path);
+
+// The open dialog's filters: every type that opens, then each one, then all files.
+QString OpenDialogFilter();
+
+// The largest file any reader takes: far above any record, far below what would hurt.
+constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;
+
+// Opens a record file: a regular file of a type that opens, read whole and checked. False with
+// *error naming the file and what is wrong; the document is then left as it was.
+bool OpenRecordFile(const QString& path, CRecordDocument& doc, std::string* error,
+                    const RecordFileType** pType = nullptr);
+
+// Saves the document as `type` at path. With a card (always for the window; with --card for the
+// command-line tool) a copy of the record takes the card's texts first, as every save does;
+// without one the record is written as it stands (types that need a card refuse). False with
+// *error telling why; an existing file at path is then as it was.
+bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
+                    const PATIENT_CARD* card, std::string* error);
+
+// The names of the card fields that keep `card` from being enough for a save as `type`.
+std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card);
+
+// What cannot be a record the program made: no info block, a lead system or point count no
+// cardiograph sends, a date text that is no date. False with *error saying which.
+bool CheckRecordBlock(const ECG_RECORD& record, std::string* error);

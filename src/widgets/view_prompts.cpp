@@ -1,0 +1,37 @@
+#include "widgets/view_prompts.h"
+
+#include "dialogs/send_email_dlg.h"
+#include "dialogs/settings_dialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+QString CDialogPrompts::ChooseSavePath(QWidget* parent, const QString& proposed,
+                                       const QString& filter) {
+    QFileDialog dlg(parent, QString(), proposed, filter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QFileInfo(proposed).suffix());
+    dlg.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}
+
+bool CDialogPrompts::RunSendDialog(QWidget* parent, QString& to, QString& subject, QString& note) {
+    CSendEmailDlg dlg(parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    to = dlg.m_strRecipient;
+    subject = dlg.m_strSubject;
+    note = dlg.m_strNote;
+    return true;
+}
+
+bool CDialogPrompts::RunSettingsDialog(CSettingsDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
+
+CDialogPrompts& CDialogPrompts::Instance() {
+    static CDialogPrompts prompts;
+    return prompts;
+}

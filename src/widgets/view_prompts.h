@@ -1,0 +1,32 @@
+#pragma once
+// What the record view asks the user, behind one interface: the program answers with its real
+// dialogs (CDialogPrompts), a test with its own answers. The view never knows which.
+
+#include <QString>
+
+class CSettingsDialog;
+class QWidget;
+
+class IViewPrompts {
+public:
+    virtual ~IViewPrompts() = default;
+    // The path to save to, starting from `proposed` (a full path); empty when cancelled.
+    virtual QString ChooseSavePath(QWidget* parent, const QString& proposed,
+                                   const QString& filter) = 0;
+    // Recipient, subject and note of a send; false when cancelled.
+    virtual bool RunSendDialog(QWidget* parent, QString& to, QString& subject, QString& note) = 0;
+    // Runs the settings dialog already filled in; true for OK.
+    virtual bool RunSettingsDialog(CSettingsDialog& dialog) = 0;
+};
+
+// The program's own dialogs.
+class CDialogPrompts : public IViewPrompts {
+public:
+    QString ChooseSavePath(QWidget* parent, const QString& proposed,
+                           const QString& filter) override;
+    bool RunSendDialog(QWidget* parent, QString& to, QString& subject, QString& note) override;
+    bool RunSettingsDialog(CSettingsDialog& dialog) override;
+
+    // The one instance the views use unless given another.
+    static CDialogPrompts& Instance();
+};

@@ -1,0 +1,208 @@
+// Records opened in the window: from the open command's files, the recent list, the command line
+// and a drop; and the window writing exactly the files velmora-cli writes for the same record.
+
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "config/app_profile.h"
+#include "config/ini.h"
+#include "records/record_files.h"
+#include "records/records_test_support.h"
+#include "storage/package_reader.h"
+#include "support/fake_prompts.h"
+#include "widgets/child_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "open_records_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        a->setOrganizationName(QStringLiteral("velmora"));
+        a->setApplicationName(QStringLiteral("velmora"));
+        static QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[settings]\r\nm_nCom=9\r\n");
+        ini.close();
+        SetIniFileOverride(ini.fileName());
+        return a;
+    }();
+    return app;
+}
+
+int Balloons() {
+    int n = 0;
+    for (QWidget* w : QApplication::allWidgets())
+        n += w->objectName() == QStringLiteral("BalloonHelp");
+    return n;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct AppFirst {
+    AppFirst() { App(); }
+};
+
+struct OpenRecords : testing::Test, AppFirst {
+    OpenRecords() {
+        EXPECT_TRUE(frame.OnCreate());
+        frame.resize(900, 700);
+        frame.show();
+        record = MakeRecord();
+        card = MakeCard();
+    }
+    QString Save(const char* name) {
+        const QString path = dir.filePath(QLatin1String(name));
+        std::string error;
+        EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+        return path;
+    }
+    CChildView* ViewTitled(const QString& title) {
+        for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+            if (w->windowTitle() == title)
+                return static_cast<CChildFrame*>(w)->View();
+        return nullptr;
+    }
+    QTemporaryDir dir;
+    CMainFrame frame;
+    std::unique_ptr<ECG_RECORD> record;
+    PATIENT_CARD card;
+};
+
+TEST_F(OpenRecords, EachFileOpensInAWindowOfItsOwnAndABadOneInNone) {
+    const QStringList files = {Save("a.dat"), Save("b.ecg"), Save("c.scp")};
+    const QString bad = dir.filePath(QStringLiteral("bad.scp"));
+    QFile(bad).open(QIODevice::WriteOnly);
+    const int balloons = Balloons();
+    EXPECT_EQ(frame.OpenFiles(files + QStringList{bad}), 3);
+    EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 3) << "no window for the bad file";
+    EXPECT_EQ(Balloons(), balloons + 1) << "a balloon names it";
+
+    for (const char* name : {"a.dat", "b.ecg", "c.scp"}) {
+        CChildView* view = ViewTitled(QLatin1String(name));
+        ASSERT_NE(view, nullptr) << name << ": the window is titled after the file";
+        const CAcquisitionSession& s = view->Session();
+        EXPECT_TRUE(view->Loaded()) << "saving and sending work on it";
+        EXPECT_EQ(s.m_pShowCurves, s.m_pCurves) << "the chart shows it";
+        EXPECT_EQ(Sample(*s.m_pRecord, 100, 5), Sample(*record, 100, 5));
+        EXPECT_STREQ(s.m_Card.last_name, card.last_name);
+        EXPECT_EQ(s.m_Time.m_stStart.wHour, 23) << "the time label counts from the record's time";
+        EXPECT_EQ(s.m_nLeadSystem, 1);
+    }
+    // The recent files, newest first, in "Файл".
+    QStringList recent;
+    for (QAction* a : frame.menuBar()->actions()[0]->menu()->actions())
+        if (a->isVisible() && a->text().startsWith(QLatin1Char('&')) && a->text().at(1).isDigit())
+            recent << a->text();
+    EXPECT_EQ(recent, (QStringList{"&1 c.scp", "&2 b.ecg", "&3 a.dat"}));
+
+    // A save from an opened record names the window after the new file and leads the list.
+    CChildView* view = ViewTitled(QStringLiteral("a.dat"));
+    CFakePrompts prompts;
+    prompts.savePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("saved.ecg"));
+    };
+    view->SetPrompts(&prompts);
+    view->OnExport();
+    EXPECT_NE(ViewTitled(QStringLiteral("saved.ecg")), nullptr);
+    EXPECT_EQ(CAppProfile().GetRecentFiles(4).first(), dir.filePath(QStringLiteral("saved.ecg")));
+    ASSERT_EQ(frame.OpenFiles({Save("e.dat")}), 1);
+    const QStringList kept = CAppProfile().GetRecentFiles(9);
+    EXPECT_EQ(kept.size(), 4) << "four at most";
+    EXPECT_EQ(QFileInfo(kept.first()).fileName(), QStringLiteral("e.dat"));
+    EXPECT_FALSE(kept.contains(files[0])) << "the oldest drops out";
+}
+
+TEST_F(OpenRecords, DroppedFilesOpen) {
+    const QString path = Save("dropped.scp");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    for (int i = 0; i < 50 && frame.MdiArea()->subWindowList().isEmpty(); ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_NE(ViewTitled(QStringLiteral("dropped.scp")), nullptr);
+}
+
+// The window's save commands and velmora-cli export write the same files for one record and
+// one card: both go through the records layer.
+TEST_F(OpenRecords, WindowAndCommandLineWriteTheSameFiles) {
+    const QString dat = dir.filePath(QStringLiteral("plain.dat"));
+    std::string error;
+    ASSERT_TRUE(SaveRecordFile(dat, *RecordFileTypeOf(dat), *record, nullptr, &error));
+    const QString cardFile = dir.filePath(QStringLiteral("card.txt"));
+    {
+        QFile f(cardFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("doctor_name = Петров П.П.\ndoctor_phone = +7 495 123-45-67\n"
+                "last_name = Иванов-Щукин\nfirst_name = Иван\npatronymic = Иванович\n"
+                "birth_day = 29\nbirth_month = 2\nbirth_year = 1952\nsex = м\nheight = 180\n"
+                "weight = 82\npostal_code = 123456\nregion = Московская обл.\n"
+                "district = Одинцовский р-н\nlocality = Звенигород\nstreet = ул. Ленина\n"
+                "house = д. 5, кв. 7\nyears_of_residence = 12\n");
+    }
+    ASSERT_EQ(frame.OpenFiles({dat}), 1);
+    CChildView* view = ViewTitled(QStringLiteral("plain.dat"));
+    ASSERT_NE(view, nullptr);
+    view->Session().m_Card = card; // what the card dialog would have filled in
+    CFakePrompts prompts;
+    QString target;
+    prompts.savePath = [&](const QString&, const QString&) { return target; };
+    view->SetPrompts(&prompts);
+
+    for (const char* ext : {".scp", ".ecg"}) {
+        SCOPED_TRACE(ext);
+        target = dir.filePath(QStringLiteral("window") + QLatin1String(ext));
+        if (std::strcmp(ext, ".scp") == 0)
+            view->OnExportScp();
+        else
+            view->OnExport();
+        const QString cli = dir.filePath(QStringLiteral("cli") + QLatin1String(ext));
+        QProcess p;
+        p.start(QStringLiteral(VELMORA_BUILD_DIR "/src/cli/velmora-cli"),
+                {QStringLiteral("export"), dat, QStringLiteral("--card"), cardFile,
+                 QStringLiteral("--out"), cli});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        const QByteArray a = Bytes(target), b = Bytes(cli);
+        ASSERT_FALSE(a.isEmpty());
+        if (std::strcmp(ext, ".scp") == 0) {
+            EXPECT_EQ(a, b);
+        } else {
+            // A zip's entries carry the time they were written: compare what they hold.
+            auto ra = std::make_unique<ECG_RECORD>(), rb = std::make_unique<ECG_RECORD>();
+            RECORD_DEFINITION da{}, db{};
+            ASSERT_TRUE(ReadExportPackage(reinterpret_cast<const uint8_t*>(a.constData()),
+                                          size_t(a.size()), *ra, da, &error))
+                << error;
+            ASSERT_TRUE(ReadExportPackage(reinterpret_cast<const uint8_t*>(b.constData()),
+                                          size_t(b.size()), *rb, db, &error))
+                << error;
+            EXPECT_EQ(std::memcmp(ra.get(), rb.get(), sizeof(ECG_RECORD)), 0);
+            EXPECT_EQ(std::memcmp(&da, &db, sizeof da), 0);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,24 @@
+#pragma once
+// The record view's questions answered by the test: each answer is a function the test sets;
+// an unset one answers "cancel".
+
+#include "widgets/view_prompts.h"
+
+#include <functional>
+
+class CFakePrompts : public IViewPrompts {
+public:
+    std::function<QString(const QString& proposed, const QString& filter)> savePath;
+    std::function<bool(QString& to, QString& subject, QString& note)> sendDialog;
+    std::function<bool(CSettingsDialog&)> settingsDialog;
+
+    QString ChooseSavePath(QWidget*, const QString& proposed, const QString& filter) override {
+        return savePath ? savePath(proposed, filter) : QString();
+    }
+    bool RunSendDialog(QWidget*, QString& to, QString& subject, QString& note) override {
+        return sendDialog && sendDialog(to, subject, note);
+    }
+    bool RunSettingsDialog(CSettingsDialog& dialog) override {
+        return settingsDialog && settingsDialog(dialog);
+    }
+};
