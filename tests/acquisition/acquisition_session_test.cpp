@@ -3,6 +3,7 @@
 #include "acquisition/stream_decoder.h"
 #include "session_harness.h"
 
+#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,6 +110,26 @@ TEST(Session, RecordWithoutDeviceDateCarriesLocalTimeAndKeepsTheTimeBase) {
     SYSTEMTIME base;
     ASSERT_TRUE(FileTimeToSystemTime(h.session.m_Time.m_ftStart, base));
     EXPECT_EQ(base.wYear, 2012) << "but the time base keeps its previous value";
+}
+
+// Run by ctest under an English and a Russian locale too: the stored date never follows the
+// locale's time format, which is 12-hour in English.
+TEST(Session, RecordDateIsStoredOnThe24HourClockInEveryLocale) {
+    const QByteArray locale = qgetenv("LC_ALL");
+    if (locale.startsWith("en_US")) {
+        ASSERT_TRUE(QLocale::system().timeFormat(QLocale::LongFormat).contains(
+            QLatin1String("ap"), Qt::CaseInsensitive))
+            << "the English locale reads as 12-hour, or this test proves nothing";
+    }
+    Harness h;
+    h.session.now = SYSTEMTIME{2025, 3, 0, 9, 23, 18, 57, 0};
+    h.StartSynced();
+    SendRecord(h, false);
+    EXPECT_STREQ(h.session.m_pRecord->date, "2025-03-09 23:18:57");
+    h.session.now = SYSTEMTIME{2025, 3, 0, 9, 9, 5, 7, 0};
+    h.session.OnEkard();
+    h.session.OnEkard(); // a manual stop stamps the stop time the same way
+    EXPECT_STREQ(h.session.m_pRecord->date, "2025-03-09 09:05:07");
 }
 
 TEST(Session, ManualStopStampsTheStopTimeAndReordersAWrappedRing) {
