@@ -1,5 +1,6 @@
 #include "config/private_profile.h"
 
+#include "platform/atomic_file.h"
 #include "platform/cp1251.h"
 #include "platform/error_text.h"
 
@@ -182,53 +183,14 @@ bool MakeFolder(const QByteArray& path) {
     return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
 }
 
-bool WriteAll(int fd, const QByteArray& data) {
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, size_t(left));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        left -= w;
-    }
-    return true;
-}
-
-// Replaces path by data through a temporary file in the same folder, giving it the mode and,
-// where allowed, the owner of the file it replaces (old), else mode 0600.
-bool ReplaceFile(const QString& path, const QByteArray& data, const struct stat* old,
-                 QString* pError) {
-    const QFileInfo fi(path);
-    QByteArray tmpl = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(tmpl.data()); // mode 0600 from the start
-    if (fd < 0) {
-        SetError(pError, path, errno);
-        return false;
-    }
-    if (old && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
-        // Only root may give the file away; anyone else already owns what they write.
-    }
-    const mode_t mode = old ? (old->st_mode & 07777) : 0600;
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tmpl.constData(), QFile::encodeName(path).constData()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmpl.constData());
-        SetError(pError, path, err);
-    }
-    return ok;
+// Replaces path by data, whole or not at all; a new file is made readable by its owner only (it
+// holds a password), a replaced one keeps its mode and owner.
+bool ReplaceFile(const QString& path, const QByteArray& data, QString* pError) {
+    CAtomicFile file(QFile::encodeName(path).toStdString(), 0600);
+    if (file.Open() && file.Write(data.constData(), size_t(data.size())) && file.Commit())
+        return true;
+    SetError(pError, path, file.Error());
+    return false;
 }
 
 // Holds an exclusive lock on "<file>.lock" for its lifetime. The lock file itself stays: removing
@@ -417,5 +379,5 @@ bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
     ProfileSetValue(text, section, key, value);
     if (exists && text == before)
         return true;
-    return ReplaceFile(file, text, exists ? &st : nullptr, pError);
+    return ReplaceFile(file, text, pError);
 }

@@ -1,11 +1,12 @@
 #include "mail/mime_message.h"
 
 #include "mail/base64.h"
+#include "platform/atomic_file.h"
 #include "platform/cp1251.h"
+#include "platform/error_text.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 
 QByteArray MakeBoundary(const SYSTEMTIME& st) {
@@ -118,11 +119,10 @@ EMessageWrite WriteMimeMessage(const QString& strAttachment, const QString& strM
     attachment.unmap(const_cast<uchar*>(data));
 
     // Whole or not at all: a half-written message must not reach a mail client.
-    QSaveFile file(strMessagePath);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size() || !file.commit())
+    CAtomicFile file(QFile::encodeName(strMessagePath).toStdString());
+    if (!file.Open() || !file.Write(message.constData(), size_t(message.size())) || !file.Commit())
         return fail(QStringLiteral("cannot write the message file %1: %2")
-                        .arg(strMessagePath, file.errorString()),
+                        .arg(strMessagePath, QString::fromStdString(ErrorText(file.Error()))),
                     EMessageWrite::CannotWrite);
     return EMessageWrite::Ok;
 }

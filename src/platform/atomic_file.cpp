@@ -53,6 +53,9 @@ bool CAtomicFile::Open() {
         ::umask(mask);
         mode = m_mode & ~mask;
     }
+    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Only root may give the file away; anyone else already owns what they write.
+    }
     if (::fchmod(fd, mode) != 0) {
         const int err = errno;
         ::close(fd);

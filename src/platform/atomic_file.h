@@ -11,7 +11,7 @@
 class CAtomicFile {
 public:
     // mode is a new file's permission bits (before the umask, as open() takes them); a file
-    // that is replaced keeps its own.
+    // that is replaced keeps its own mode and, where allowed (root), its owner.
     explicit CAtomicFile(std::string path, mode_t mode = 0666);
     // Discards the new file unless Commit succeeded.
     ~CAtomicFile();

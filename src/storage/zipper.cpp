@@ -2,7 +2,6 @@
 
 #include "platform/error_text.h"
 
-#include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -184,13 +183,8 @@ bool CZipper::Fail(int err, const std::string& what, const char* reason) {
 }
 
 void CZipper::Discard() {
-    if (m_file.fd >= 0)
-        ::close(m_file.fd);
-    if (!m_strTempPath.empty())
-        ::unlink(m_strTempPath.c_str());
+    m_pTarget.reset(); // closes and removes the unfinished archive
     m_file = ArchiveFile{};
-    m_strTempPath.clear();
-    m_strPath.clear();
     m_bDamaged = false;
 }
 
@@ -234,34 +228,15 @@ bool CZipper::OpenZip(const char* szFilePath, const char* szRootFolder, bool bAp
     } else if (errno != ENOENT) {
         return Fail(errno, "cannot create " + given);
     }
-    m_bKeepMode = exists;
-    m_nMode = exists ? (st.st_mode & 0777) : 0;
-
-    // A fresh name in the archive's own folder, so that the final rename cannot cross file
-    // systems; created with 0666 so that the umask applies as to any new file.
-    const std::string folder = Folder(target);
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100 && m_file.fd < 0; ++attempt) {
-        std::string name = folder + "/.velmora-";
-        for (int i = 0; i < 10; ++i)
-            name += kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
-        name += ".tmp";
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            m_file.fd = fd;
-            m_strTempPath = name;
-        } else if (errno != EEXIST) {
-            return Fail(errno, "cannot create " + given);
-        }
-    }
-    if (m_file.fd < 0)
-        return Fail(EEXIST, "cannot create " + given);
-    m_strPath = target;
-    if (m_bKeepMode && ::fchmod(m_file.fd, m_nMode) != 0) {
-        const int err = errno;
+    // A fresh file in the archive's own folder, so that the final rename cannot cross file
+    // systems; an existing archive's permissions are kept, a new one's follow the umask.
+    m_pTarget = std::make_unique<CAtomicFile>(target);
+    if (!m_pTarget->Open()) {
+        const int err = m_pTarget->Error();
         Discard();
         return Fail(err, "cannot create " + given);
     }
+    m_file.fd = m_pTarget->Descriptor();
 
     const bool addInto = bAppend && exists;
     if (addInto) {
@@ -429,26 +404,13 @@ bool CZipper::CloseZip() {
         Discard();
         return Fail(err, "cannot write " + shown);
     }
-    // On the disk before the name points at it: a crash right after the rename must not leave
-    // an empty archive in place of the old file.
-    if (::fsync(m_file.fd) != 0) {
-        const int err = errno;
-        Discard();
-        return Fail(err, "cannot write " + shown);
-    }
-    const int fd = m_file.fd;
+    // fsync, close, rename: on the disk before the name points at it.
     m_file.fd = -1;
-    if (::close(fd) != 0) {
-        const int err = errno;
+    if (!m_pTarget->Commit()) {
+        const int err = m_pTarget->Error();
         Discard();
         return Fail(err, "cannot write " + shown);
     }
-    if (::rename(m_strTempPath.c_str(), m_strPath.c_str()) != 0) {
-        const int err = errno;
-        Discard();
-        return Fail(err, "cannot write " + shown);
-    }
-    m_strTempPath.clear();
     Discard();
     return true;
 }

@@ -7,7 +7,10 @@
 // and no partial archive anywhere. An archive that is discarded (AbortZip, or destruction while
 // open) leaves nothing behind.
 
+#include "platform/atomic_file.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
@@ -74,13 +77,11 @@ private:
 
     ArchiveFile m_file;
     std::string m_strShownPath; // the path as the caller gave it, for messages
-    std::string m_strPath;      // where the finished archive goes
-    std::string m_strTempPath;  // where it is built
-    bool m_bKeepMode = false;   // an existing file's permissions are kept
-    bool m_bDamaged = false;    // an entry was cut short: the archive can only be dropped
+    // The archive is built in this file beside its path and takes the path when finished.
+    std::unique_ptr<CAtomicFile> m_pTarget;
+    bool m_bDamaged = false; // an entry was cut short: the archive can only be dropped
     int m_nDamage = 0;
     std::string m_strDamage;
-    mode_t m_nMode = 0;
 
     int m_nError = 0;
     std::string m_strError;
