@@ -247,6 +247,12 @@ int RunReplay(const QStringList& args) {
     while (session.m_bSessionOn && !replay.AtEnd())
         session.OnTimer(kTimerId);
     if (session.m_bSessionOn) {
+        // Not one point, live or recorded: an empty record would pass for a real one.
+        if (session.m_nReceived == 0 && session.m_nRingPos == 0 && !session.m_bRingWrapped) {
+            Message(cmd, "no record data in the capture " +
+                             opts.Positional().first().toStdString() + ": nothing written");
+            return 2;
+        }
         Message(cmd, "the capture ends before the record is complete: finished as a stop");
         session.OnEkard();
     }

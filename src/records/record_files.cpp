@@ -3,6 +3,7 @@
 #include "platform/atomic_file.h"
 #include "record/record_date.h"
 #include "records/record_device.h"
+#include "storage/card_file.h"
 #include "storage/export_import_file.h"
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
@@ -226,6 +227,18 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
                 names += (names.empty() ? "" : ", ") + m;
             *error = std::string("the card is incomplete for a ") + type.extension +
                      " file: missing " + names;
+            return false;
+        }
+    }
+    if (card) {
+        // Nobody is born after their record was taken.
+        SYSTEMTIME taken;
+        const int year = ParseRecordDate(record.date, sizeof record.date, taken)
+                             ? taken.wYear
+                             : GetLocalTime().wYear;
+        std::string why;
+        if (BirthDateFault(*card, year, &why)) {
+            *error = "the card's date of birth cannot be: " + why;
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #include "storage/card_file.h"
 
 #include "platform/cp1251.h"
+#include "platform/systemtime.h"
 #include "storage/card_fields.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QStringDecoder>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <set>
 
 namespace {
@@ -83,11 +85,40 @@ bool StoreValue(const CardField& f, const QString& value, PATIENT_CARD* card, st
     return true;
 }
 
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
 } // namespace
+
+const char* BirthDateFault(const PATIENT_CARD& card, int nCurrentYear, std::string* why) {
+    const int y = card.birth_year, m = card.birth_month, d = card.birth_day;
+    if (y == 0xFFFF)
+        return nullptr; // the card dialog's "no valid date"
+    if (y != 0 && (y < 1850 || y > nCurrentYear)) {
+        *why = "birth_year " + std::to_string(y) + " is not a year of birth (1850 to " +
+               std::to_string(nCurrentYear) + ")";
+        return "birth_year";
+    }
+    if (m != 0 && m > 12) {
+        *why = "birth_month must be from 1 to 12, not " + std::to_string(m);
+        return "birth_month";
+    }
+    static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int days = m == 0 ? 31 : m == 2 && y != 0 && !IsLeapYear(y) ? 28 : kDays[m - 1];
+    if (d > days) {
+        *why = "birth_day " + std::to_string(d) + " is not a day of " +
+               (m == 0 ? std::string("any month") : "month " + std::to_string(m)) +
+               (m == 2 && y != 0 ? " in " + std::to_string(y) : std::string());
+        return "birth_day";
+    }
+    return nullptr;
+}
 
 bool ParseCardText(const QByteArray& utf8, PATIENT_CARD* card, std::string* error) {
     std::memset(card, 0, sizeof *card);
     std::set<std::string> seen;
+    std::map<std::string, qsizetype> lineOf; // where each key was given, for the date's check
     const QList<QByteArray> lines = utf8.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const std::string where = "line " + std::to_string(i + 1) + ": ";
@@ -126,6 +157,14 @@ bool ParseCardText(const QByteArray& utf8, PATIENT_CARD* card, std::string* erro
             *error = where + why;
             return false;
         }
+        lineOf[field->name] = i + 1;
+    }
+    // A date of birth that cannot be: it would go into the SCP file as it is (an age of -972).
+    std::string why;
+    const char* wrong = BirthDateFault(*card, GetLocalTime().wYear, &why);
+    if (wrong) {
+        *error = "line " + std::to_string(lineOf[wrong]) + ": " + why;
+        return false;
     }
     return true;
 }

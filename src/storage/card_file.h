@@ -20,5 +20,10 @@
 // and the fault.
 bool ParseCardText(const QByteArray& utf8, PATIENT_CARD* card, std::string* error);
 
+// The field of a date of birth that cannot be (a month past 12, a day its month lacks, a year
+// before 1850 or after nCurrentYear; 0 means not given, a year of 65535 no valid date), with *why;
+// null when it can be.
+const char* BirthDateFault(const PATIENT_CARD& card, int nCurrentYear, std::string* why);
+
 // Reads and parses the card file at path; false with *error when it can't be read or parsed.
 bool LoadCardFile(const std::string& path, PATIENT_CARD* card, std::string* error);

@@ -11,7 +11,8 @@ QString CDialogPrompts::ChooseSavePath(QWidget* parent, const QString& proposed,
     QFileDialog dlg(parent, QString(), proposed, filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QFileInfo(proposed).suffix());
-    dlg.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
+    // The proposed name is the device's record number, the same for every record of one
+    // cardiograph: replacing a file without asking would lose another patient's record.
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return QString();
     return dlg.selectedFiles().first();

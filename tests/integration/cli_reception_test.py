@@ -143,6 +143,13 @@ def main():
     open(path("stub.bin"), "wb").write(b"\x01\x00")
     code, err = run("replay", path("stub.bin"), "--out", path("x.dat"))
     check(code == 2 and "cut short" in err, "cut length field is refused: " + err)
+    # Captures without one point: no "successful" empty record.
+    open(path("empty.bin"), "wb").close()
+    open(path("idle.bin"), "wb").write(b"\0\0\0\0" * 50 + struct.pack("<I", 10) + b"CONNECTION")
+    for name in ("empty.bin", "idle.bin"):
+        code, err = run("replay", path(name), "--out", path("nothing.dat"))
+        check(code == 2 and "no record data in the capture" in err
+              and not os.path.exists(path("nothing.dat")), name + ": refused, nothing written: " + err)
     code, err = run("frobnicate")
     check(code == 1 and "unknown command" in err, "unknown command: exit 1")
 

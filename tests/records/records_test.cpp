@@ -124,11 +124,21 @@ TEST(RecordFiles, SaveRefusesWhatTheTypeCannotTakeAndKeepsTheOldFile) {
     EXPECT_FALSE(SaveRecordFile(path, Type(".scp"), *record, &card, &error));
     EXPECT_NE(error.find("missing patronymic"), std::string::npos) << error;
     EXPECT_FALSE(SaveRecordFile(path, Type(".ecg"), *record, nullptr, &error));
+    card = MakeCard();
+    card.birth_year = 2026;
+    card.birth_month = 12;
+    card.birth_day = 8;
+    EXPECT_TRUE(SaveRecordFile(dir.filePath(QStringLiteral("newborn.dat")), Type(".dat"), *record,
+                               &card, &error))
+        << "born the day the record was taken: " << error;
+    card.birth_year = 2027; // the record was taken in 2026
+    EXPECT_FALSE(SaveRecordFile(path, Type(".scp"), *record, &card, &error));
+    EXPECT_NE(error.find("birth_year 2027 is not a year of birth"), std::string::npos) << error;
     EXPECT_FALSE(SaveRecordFile(dir.filePath(QStringLiteral("no/such/x.dat")), Type(".dat"),
                                 *record, nullptr, &error));
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
     EXPECT_EQ(Bytes(path), before);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 TEST(RecordFiles, WhatIsNoRecordFileIsRefusedNamingTheFileAndTheFault) {

@@ -74,6 +74,14 @@ TEST(CardFile, RefusesWhatItCannotStoreNamingTheLine) {
         {"\n\nlast_name = \xC8\xE2", "line 3: not UTF-8 text"},
         {"last_name = a\tb", "last_name holds a control character"},
         {"sex = x", "line 1: sex is 1, m or м (male), or 0, f or ж (female), not 'x'"},
+        // Dates of birth that cannot be, named at the line that gave the wrong part.
+        {"birth_day = 4\nbirth_month = 13", "line 2: birth_month must be from 1 to 12, not 13"},
+        {"birth_year = 2023\nbirth_month = 2\nbirth_day = 29",
+         "line 3: birth_day 29 is not a day of month 2 in 2023"},
+        {"birth_day = 31\nbirth_month = 4", "line 1: birth_day 31 is not a day of month 4"},
+        {"birth_day = 32", "line 1: birth_day 32 is not a day of any month"},
+        {"# x\nbirth_year = 2999", "line 2: birth_year 2999 is not a year of birth"},
+        {"birth_year = 1200", "line 1: birth_year 1200 is not a year of birth"},
     };
     for (const auto& c : cases) {
         PATIENT_CARD card{};
@@ -81,6 +89,17 @@ TEST(CardFile, RefusesWhatItCannotStoreNamingTheLine) {
         EXPECT_FALSE(ParseCardText(c.text, &card, &error)) << c.text.constData();
         EXPECT_NE(error.find(c.expected), std::string::npos)
             << "for '" << c.text.constData() << "': " << error;
+    }
+}
+
+TEST(CardFile, TakesEveryRealDateOfBirth) {
+    for (const char* text :
+         {"birth_year = 2024\nbirth_month = 2\nbirth_day = 29",
+          "birth_year = 2000\nbirth_month = 2\nbirth_day = 29", "birth_month = 2\nbirth_day = 29",
+          "birth_day = 31\nbirth_month = 12", "birth_year = 65535", "birth_year = 1850"}) {
+        PATIENT_CARD card{};
+        std::string error;
+        EXPECT_TRUE(ParseCardText(text, &card, &error)) << text << ": " << error;
     }
 }
 
