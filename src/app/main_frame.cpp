@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -176,7 +177,17 @@ CChildFrame* CMainFrame::OnFileNew() {
     connect(frame->View(), &CChildView::StateChanged, this, &CMainFrame::UpdateCommandStates);
     connect(frame->View(), &CChildView::RecordFileUsed, this, &CMainFrame::AddRecentFile);
     connect(frame, &QMdiSubWindow::windowTitleChanged, this, &CMainFrame::UpdateCaption);
-    frame->resize(m_pMdi->size() * 0.8);
+    // Cascaded inside the area: each new window a step right and down from the last, back to
+    // the corner when the next step would leave the area.
+    const QSize area = m_pMdi->viewport()->size();
+    const QSize size = area * 0.8;
+    const int step = 24;
+    const int steps = std::max(1, std::min(area.width() - size.width(),
+                                           area.height() - size.height()) /
+                                      step +
+                                      1);
+    const int k = int(m_pMdi->subWindowList().size() - 1) % steps;
+    frame->setGeometry(QRect(QPoint(k * step, k * step), size));
     frame->show();
     m_pMdi->setActiveSubWindow(frame);
     UpdateCommandStates();

@@ -3,6 +3,8 @@
 #include "app/main_frame.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The per-user profile (record folder, combo histories, COM numbers) lives under this name.
@@ -11,6 +13,19 @@ CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QString());
     setDesktopFileName(QStringLiteral("velmora"));
     setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
+    LoadQtTranslation(*this);
+}
+
+bool CvelmoraApp::LoadQtTranslation(QCoreApplication& app) {
+    // The program speaks Russian whatever the system's locale, its standard dialogs too.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 CvelmoraApp::~CvelmoraApp() = default;

@@ -16,6 +16,10 @@ public:
     int ExitInstance();
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
 
+    // Qt's own Russian texts for the standard dialogs and buttons (Debian's
+    // qt6-translations-l10n); false when the file is not there, and they stay English.
+    static bool LoadQtTranslation(QCoreApplication& app);
+
 private:
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

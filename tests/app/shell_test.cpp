@@ -2,6 +2,7 @@
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
+#include "app/velmora_app.h"
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
 #include "support/fake_prompts.h"
@@ -318,6 +319,21 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     s.frame.Action(ID_SEND_EMAIL_SCP)->trigger();
     ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
+}
+
+TEST(Shell, NewWindowsCascadeInsideTheAreaAndStandardTextsAreRussian) {
+    Shell s;
+    const QRect area(QPoint(0, 0), s.frame.MdiArea()->viewport()->size());
+    QPoint last(-1, -1);
+    for (int i = 0; i < 12; ++i) {
+        CChildFrame* f = s.frame.OnFileNew();
+        EXPECT_TRUE(area.contains(f->geometry())) << i << ": inside the area";
+        EXPECT_NE(f->pos(), last) << i << ": not on top of the one before";
+        last = f->pos();
+    }
+    EXPECT_TRUE(CvelmoraApp::LoadQtTranslation(*QApplication::instance()));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), QStringLiteral("&Сохранить"));
 }
 
 } // namespace

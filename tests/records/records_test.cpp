@@ -5,6 +5,7 @@
 #include "records/record_mail.h"
 #include "records/records_test_support.h"
 #include "storage/record_definition.h"
+#include "storage/storage_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -139,6 +140,26 @@ TEST(RecordFiles, SaveRefusesWhatTheTypeCannotTakeAndKeepsTheOldFile) {
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
     EXPECT_EQ(Bytes(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST(RecordFiles, AWriteThatFailsSaysTheSystemsReasonAndLeavesNothing) {
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    for (const char* ext : {".dat", ".scp", ".ecg"}) {
+        const QString path = dir.filePath(QStringLiteral("full") + QLatin1String(ext));
+        std::string error;
+        {
+            const CFileSizeLimit limit(50000); // the disk fills up half way
+            EXPECT_FALSE(SaveRecordFile(path, Type(ext), *record, &card, &error)) << ext;
+        }
+        // (The SCP encoder's own scratch file is bound by the limit too, and libbiosig says
+        // nothing of it: the check of what it wrote is what catches that.)
+        EXPECT_NE(error.find(std::strcmp(ext, ".scp") ? "File too large" : "incomplete SCP file"),
+                  std::string::npos)
+            << ext << ": " << error;
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST(RecordFiles, WhatIsNoRecordFileIsRefusedNamingTheFileAndTheFault) {
