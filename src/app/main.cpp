@@ -3,6 +3,7 @@
 #include "app/main_frame.h"
 #include "app/velmora_app.h"
 #include "config/ini.h"
+#include "widgets/balloon_help.h"
 
 #include <cstdio>
 
@@ -10,9 +11,13 @@ int main(int argc, char** argv) {
     CvelmoraApp app(argc, argv);
     const QStringList args = CvelmoraApp::arguments();
     QStringList files;
+    QString settingsProblem;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--config") && i + 1 < args.size()) {
+            // A settings file that cannot be read is said at once; the windows keep their
+            // defaults.
             SetIniFileOverride(args[++i]);
+            CheckSettingsFile(args[i], &settingsProblem);
         } else if (args[i].startsWith(QLatin1Char('-')) && args[i] != QLatin1String("--")) {
             std::fprintf(stderr, "usage: velmora [--config INI] [FILE...]\n");
             return 1;
@@ -22,6 +27,9 @@ int main(int argc, char** argv) {
     }
     if (!app.InitInstance())
         return 1;
+    if (!settingsProblem.isEmpty())
+        ShowErrorBalloon(settingsProblem,
+                         app.MainFrame()->mapToGlobal(app.MainFrame()->rect().center()));
     app.MainFrame()->OpenFiles(files);
     const int code = CvelmoraApp::exec();
     app.ExitInstance();

@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include "config/ini.h"
 #include "platform/cp1251.h"
 
 #include <QByteArray>
@@ -36,6 +37,16 @@ std::string PrintableText(const char* text, size_t size) {
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
     return shown.toStdString();
+}
+
+bool UseSettingsFile(const char* command, const QString& path) {
+    QString why;
+    if (!CheckSettingsFile(path, &why)) {
+        Message(command, why.toLocal8Bit().toStdString());
+        return false;
+    }
+    SetIniFileOverride(path);
+    return true;
 }
 
 void CatchInterrupts() {

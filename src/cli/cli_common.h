@@ -20,6 +20,10 @@ bool OpenRecord(const char* command, const QString& path, CRecordDocument* doc,
 // Windows-1251 bytes become UTF-8 text.
 std::string PrintableText(const char* text, size_t size);
 
+// Makes the file of --config the settings file; false after "cannot read the settings file X:
+// reason" when it is missing, unreadable, a folder or no text.
+bool UseSettingsFile(const char* command, const QString& path);
+
 // From now on SIGINT and SIGTERM only set the flag that Interrupted() reads.
 void CatchInterrupts();
 bool Interrupted();

@@ -132,8 +132,8 @@ int RunReceive(const QStringList& args) {
         Message(cmd, "give either --com or --device, not both");
         return 1;
     }
-    if (opts.Has("config"))
-        SetIniFileOverride(opts.Value("config"));
+    if (opts.Has("config") && !UseSettingsFile("receive", opts.Value("config")))
+        return 2;
     CViewSettings settings;
     settings.UpdateIni(true);
     int nCom = settings.m_nCom;

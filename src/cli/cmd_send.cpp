@@ -131,8 +131,8 @@ int RunSend(const QStringList& args) {
         Message("give the record file");
         return 1;
     }
-    if (opts.Has("config"))
-        SetIniFileOverride(opts.Value("config"));
+    if (opts.Has("config") && !UseSettingsFile("send", opts.Value("config")))
+        return 2;
     CViewSettings settings;
     settings.UpdateIni(true);
     const bool bEml = opts.Has("eml");

@@ -64,6 +64,32 @@ void SetIniFileOverride(const QString& strPath) {
     o.path = strPath.isEmpty() ? QString() : QFileInfo(strPath).absoluteFilePath();
 }
 
+bool CheckSettingsFile(const QString& strPath, QString* error) {
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("cannot read the settings file %1: %2").arg(strPath, why);
+        return false;
+    };
+    const QFileInfo info(strPath);
+    if (!info.exists())
+        return fail(QStringLiteral("No such file or directory"));
+    if (info.isDir())
+        return fail(QStringLiteral("it is a folder"));
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    constexpr qint64 kMaxSettingsSize = 1024 * 1024;
+    const QByteArray text = file.read(kMaxSettingsSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (text.size() > kMaxSettingsSize)
+        return fail(QStringLiteral("it is far too large for a settings file"));
+    if (text.contains('\0'))
+        return fail(QStringLiteral("it is not a text file"));
+    return true;
+}
+
 QString IniFileOverride() {
     Override& o = TheOverride();
     const std::lock_guard<std::mutex> lock(o.mutex);

@@ -13,6 +13,11 @@
 // now); an empty path removes the override.
 void SetIniFileOverride(const QString& strPath);
 // The override, empty when none is set.
+// Whether the settings file a user named (--config) can be read as one: it exists, is a regular
+// file, opens, and is text (no zero bytes, at most 1 MiB). False with "cannot read the settings
+// file X: reason" in *error.
+bool CheckSettingsFile(const QString& strPath, QString* error);
+
 QString IniFileOverride();
 
 // The settings file for an executable in strExeDir when no override is set.

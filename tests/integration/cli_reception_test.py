@@ -78,6 +78,16 @@ def path(name):
 
 def main():
     ini = path("velmora.ini")
+    open(ini, "wb").write(b"[settings]\r\nm_nCom=1\r\n")
+
+    # A settings file that cannot be read stops the command before anything else.
+    os.mkdir(path("ini-folder"))
+    open(path("binary.ini"), "wb").write(b"\0\x01\x02garbage")
+    for bad, why in ((path("none.ini"), "No such file"), (path("ini-folder"), "it is a folder"),
+                     (path("binary.ini"), "not a text file")):
+        code, err = run("receive", "--config", bad, "--com", "1", "--out", path("x.dat"))
+        check(code == 2 and ("cannot read the settings file " + bad + ": ") in err and why in err,
+              "--config %s: exit 2 saying why (%s)" % (os.path.basename(bad), err.strip()))
 
     # A record from the simulator, with a capture, and its replay.
     sim, com, dev = simulator("--record-after", "1", "--device-time", "2024-02-03 04:05")

@@ -242,6 +242,7 @@ def main():
     sim = subprocess.Popen([CLI, "simulate", "--record-after", "1", "--device-time",
                             "2024-02-03 04:05"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            env=ENV, text=True)
+    open(path("velmora.ini"), "wb").write(b"[settings]\r\nm_nCom=1\r\n")
     port = []
     reader = threading.Thread(target=lambda: port.append(sim.stdout.readline()), daemon=True)
     reader.start()
