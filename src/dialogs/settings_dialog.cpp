@@ -71,7 +71,11 @@ void CDlg1ComPort::OnInitDialog() {
 void CDlg1ComPort::OnOK() {
     if (m_pPorts->currentIndex() >= 0)
         m_nCom = m_pPorts->currentData().toInt(); // no port selected: the previous one stays
-    m_attrOrg = m_pOrg->toPlainText();
+    // A settings value is one line: what follows the first line break would be lost on the
+    // way to the file while the window kept showing it, so the first line is what is taken.
+    m_attrOrg = m_pOrg->toPlainText().section(QLatin1Char('\n'), 0, 0);
+    m_attrOrg.remove(QLatin1Char('\r'));
+    m_pOrg->setPlainText(m_attrOrg);
     m_bClose = true;
 }
 

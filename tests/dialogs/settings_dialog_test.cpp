@@ -128,6 +128,19 @@ TEST(SettingsDialog, PortIsSelectedByExactNumberAndUnopenedPagesKeepTheirValues)
     EXPECT_EQ(s.m_nCom, 2);
 }
 
+TEST(SettingsDialog, AnOrganisationOfSeveralLinesIsStoredAsItsFirstLine) {
+    App();
+    CViewSettings s = Stored();
+    CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
+    dlg.CopyIn(s);
+    dlg.show();
+    dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("ГБУЗ «Поликлиника №3»\r\nотделение 2"));
+    dlg.accept();
+    dlg.CopyOut(s);
+    EXPECT_EQ(s.m_attrOrg, QStringLiteral("ГБУЗ «Поликлиника №3»"));
+    EXPECT_EQ(dlg.m_page1.OrgEdit()->toPlainText(), s.m_attrOrg) << "it shows what is kept";
+}
+
 TEST(SettingsDialog, TreeSelectionSwitchesThePageAfterTheClick) {
     App();
     CSettingsDialog dlg(nullptr, [] { return Ports({}); });
