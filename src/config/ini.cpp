@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -135,10 +137,44 @@ QString CIni::AddModulPath(const QString& strPath, int bModulPath) {
     return QDir(ExecutableDir()).filePath(strPath);
 }
 
+IniEncoding IniFileEncoding(const QString& strFile) {
+    QFile file(strFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return IniEncoding::Cp1251;
+    const QByteArray text = file.read(1024 * 1024);
+    if (text.startsWith("\xEF\xBB\xBF"))
+        return IniEncoding::Utf8;
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+    if (ascii)
+        return IniEncoding::Cp1251;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(text); // decodes only when turned into a string
+    return utf8.hasError() ? IniEncoding::Cp1251 : IniEncoding::Utf8;
+}
+
+namespace {
+
+QByteArray Encode(IniEncoding e, const QString& text, bool* ok = nullptr) {
+    if (e == IniEncoding::Utf8) {
+        if (ok)
+            *ok = true;
+        return text.toUtf8();
+    }
+    return ToCp1251(text, ok);
+}
+
+QString Decode(IniEncoding e, const QByteArray& bytes) {
+    return e == IniEncoding::Utf8 ? QString::fromUtf8(bytes) : FromCp1251(bytes);
+}
+
+} // namespace
+
 QString CIni::Read(const QString& strFile, const QString& strSection, const QString& strKey,
                    const QString& strDefault) {
-    return FromCp1251(GetPrivateProfileString(ToCp1251(strSection), ToCp1251(strKey),
-                                              ToCp1251(strDefault), kBufferSize, strFile));
+    const IniEncoding e = IniFileEncoding(strFile);
+    return Decode(e, GetPrivateProfileString(Encode(e, strSection), Encode(e, strKey),
+                                             Encode(e, strDefault), kBufferSize, strFile));
 }
 
 const QString& CIni::UseSection(const QString& strSection) {
@@ -149,8 +185,11 @@ const QString& CIni::UseSection(const QString& strSection) {
 
 const char* CIni::GetLPCSTR(const QString& strKey, const QString& strSection,
                             const QString& strDefault) {
-    const QByteArray v = GetPrivateProfileString(ToCp1251(UseSection(strSection)), ToCp1251(strKey),
-                                                 ToCp1251(strDefault), kBufferSize, m_strFileName);
+    m_eEncoding = IniFileEncoding(m_strFileName);
+    const IniEncoding e = m_eEncoding;
+    const QByteArray v =
+        GetPrivateProfileString(Encode(e, UseSection(strSection)), Encode(e, strKey),
+                                Encode(e, strDefault), kBufferSize, m_strFileName);
     std::memcpy(m_szBuffer, v.constData(), size_t(v.size())); // at most 255 bytes
     m_szBuffer[v.size()] = '\0';
     return m_szBuffer;
@@ -158,7 +197,8 @@ const char* CIni::GetLPCSTR(const QString& strKey, const QString& strSection,
 
 QString CIni::GetString(const QString& strKey, const QString& strDefault,
                         const QString& strSection) {
-    return FromCp1251(QByteArray(GetLPCSTR(strKey, strSection, strDefault)));
+    const QByteArray bytes(GetLPCSTR(strKey, strSection, strDefault));
+    return Decode(m_eEncoding, bytes);
 }
 
 int CIni::GetInt(const QString& strKey, int nDefault, const QString& strSection) {
@@ -167,9 +207,10 @@ int CIni::GetInt(const QString& strKey, int nDefault, const QString& strSection)
 
 bool CIni::WriteString(const QString& strKey, const QString& strValue, const QString& strSection) {
     bool encodable = true;
-    const QByteArray value = ToCp1251(strValue, &encodable);
+    const IniEncoding e = IniFileEncoding(m_strFileName);
+    const QByteArray value = Encode(e, strValue, &encodable);
     QString error;
-    if (!WritePrivateProfileString(ToCp1251(UseSection(strSection)), ToCp1251(strKey), value,
+    if (!WritePrivateProfileString(Encode(e, UseSection(strSection)), Encode(e, strKey), value,
                                    m_strFileName, &error)) {
         m_strLastError = error;
         return false;

@@ -13,6 +13,12 @@
 // now); an empty path removes the override.
 void SetIniFileOverride(const QString& strPath);
 // The override, empty when none is set.
+// The text encoding of a settings file: UTF-8 when the file is valid UTF-8 with a character
+// beyond ASCII or a byte order mark (what a Linux editor writes), otherwise Windows-1251 (and so
+// for a file that does not exist yet). Values are read and written back in that encoding.
+enum class IniEncoding { Cp1251, Utf8 };
+IniEncoding IniFileEncoding(const QString& strFile);
+
 // Whether the settings file a user named (--config) can be read as one: it exists, is a regular
 // file, opens, and is text (no zero bytes, at most 1 MiB). False with "cannot read the settings
 // file X: reason" in *error.
@@ -44,7 +50,7 @@ public:
     // In every call below an empty section means the current one, and a given section becomes
     // the current one.
 
-    // Reads strKey into m_szBuffer (Windows-1251 bytes, at most 255) and returns it.
+    // Reads strKey into m_szBuffer (the file's bytes, at most 255) and returns it.
     const char* GetLPCSTR(const QString& strKey, const QString& strSection = QString(),
                           const QString& strDefault = QString());
     QString GetString(const QString& strKey, const QString& strDefault = QString(),
@@ -85,6 +91,7 @@ private:
 
     int m_bModulPath;
     char m_szBuffer[256];
+    IniEncoding m_eEncoding = IniEncoding::Cp1251; // of the file, as the last read found it
     QString m_strFileName;
     QString m_strSection;
     QString m_strLastError;

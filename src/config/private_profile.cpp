@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -74,6 +75,9 @@ std::vector<Line> SplitLines(const QByteArray& text) {
 
         l.trimBegin = l.begin;
         l.trimEnd = l.end;
+        // A UTF-8 editor's byte order mark is no part of the first line's text.
+        if (l.begin == 0 && text.startsWith("\xEF\xBB\xBF"))
+            l.trimBegin = std::min<qsizetype>(3, l.end);
         while (l.trimBegin < l.trimEnd && IsBlank(text[l.trimBegin]))
             ++l.trimBegin;
         while (l.trimEnd > l.trimBegin && IsBlank(text[l.trimEnd - 1]))

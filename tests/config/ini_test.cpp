@@ -171,6 +171,36 @@ TEST_F(SettingsFile, TextsAreStoredAsWindows1251AndUnencodableOnesAreReported) {
     EXPECT_EQ(t.m_nMailSMTPPort, 465); // the keys after it are still stored
 }
 
+TEST_F(SettingsFile, AUtf8FileIsReadAndWrittenBackAsUtf8AndAnyOtherAsWindows1251) {
+    const QString org = U(u"ГБУЗ «Поликлиника №3»");
+    for (const QByteArray& bom : {QByteArray(), QByteArray("\xEF\xBB\xBF")}) {
+        WriteFile(m_file, bom + "[settings]\r\nm_attrOrg=" + org.toUtf8() + "\r\nm_nCom=3\r\n");
+        CViewSettings v;
+        v.UpdateIni(true);
+        EXPECT_EQ(v.m_attrOrg, org) << "BOM " << bom.size();
+        EXPECT_EQ(v.m_nCom, 3) << "the first section is found behind a BOM";
+        v.m_szMailHostName = U(u"почта.клиника.рф");
+        ASSERT_TRUE(v.UpdateIni(false));
+        const QByteArray text = ReadAll(m_file);
+        EXPECT_TRUE(text.startsWith(bom + "[settings]"));
+        EXPECT_TRUE(text.contains("m_attrOrg=" + org.toUtf8()));
+        EXPECT_TRUE(text.contains("m_szMailHostName=" + v.m_szMailHostName.toUtf8()));
+        EXPECT_EQ(IniFileEncoding(m_file), IniEncoding::Utf8);
+    }
+    // Windows-1251 bytes are not UTF-8: read and kept as Windows-1251.
+    WriteFile(m_file, "[settings]\r\nm_attrOrg=" + ToCp1251(org) + "\r\n");
+    CViewSettings w;
+    w.UpdateIni(true);
+    EXPECT_EQ(w.m_attrOrg, org);
+    ASSERT_TRUE(w.UpdateIni(false));
+    EXPECT_TRUE(ReadAll(m_file).contains("m_attrOrg=" + ToCp1251(org)));
+    EXPECT_EQ(IniFileEncoding(m_file), IniEncoding::Cp1251);
+    // A new file is Windows-1251.
+    QFile::remove(m_file);
+    ASSERT_TRUE(w.UpdateIni(false));
+    EXPECT_TRUE(ReadAll(m_file).contains("m_attrOrg=" + ToCp1251(org)));
+}
+
 TEST_F(SettingsFile, ExplicitSectionBecomesTheCurrentOne) {
     CIni ini;
     EXPECT_EQ(ini.GetFileName(), m_file);
