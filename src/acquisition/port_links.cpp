@@ -42,19 +42,27 @@ int CSerialPortLink::Read(uint8_t* data, int max) {
 
 CCaptureLink::CCaptureLink(ISerialLink& inner) : m_inner(inner) {}
 
-CCaptureLink::~CCaptureLink() {
-    if (m_pFile)
-        std::fclose(m_pFile);
-}
+CCaptureLink::~CCaptureLink() = default; // an unfinished capture goes with its file
 
 bool CCaptureLink::Create(const std::string& path, std::string* error) {
-    m_pFile = std::fopen(path.c_str(), "wb");
-    if (!m_pFile) {
+    m_pFile = std::make_unique<CAtomicFile>(path);
+    if (!m_pFile->Open()) {
         if (error)
-            *error = path + ": " + ErrorText(errno);
+            *error = m_pFile->ErrorText();
+        m_pFile.reset();
         return false;
     }
     return true;
+}
+
+bool CCaptureLink::Finish(std::string* error) {
+    if (!m_pFile)
+        return true;
+    const bool ok = m_pFile->Commit();
+    if (!ok && error)
+        *error = m_pFile->ErrorText();
+    m_pFile.reset();
+    return ok;
 }
 
 void CCaptureLink::Append(const uint8_t* data, uint32_t len) {
@@ -62,8 +70,7 @@ void CCaptureLink::Append(const uint8_t* data, uint32_t len) {
         return;
     const uint8_t header[4] = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16),
                                uint8_t(len >> 24)};
-    if (std::fwrite(header, 1, 4, m_pFile) != 4 ||
-        (len > 0 && std::fwrite(data, 1, len, m_pFile) != len) || std::fflush(m_pFile) != 0)
+    if (!m_pFile->Write(header, 4) || (len > 0 && !m_pFile->Write(data, len)))
         m_bOk = false;
 }
 

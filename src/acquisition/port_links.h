@@ -8,8 +8,10 @@
 
 #include "acquisition/acquisition_session.h"
 #include "acquisition/serial_com.h"
+#include "platform/atomic_file.h"
 
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,8 +38,12 @@ class CCaptureLink : public ISerialLink {
 public:
     explicit CCaptureLink(ISerialLink& inner);
     ~CCaptureLink() override;
-    // Creates (truncates) the capture file; false with the reason in *error.
+    // Starts the capture in a new file beside path; an existing file at path stays as it is
+    // until Finish. False with the reason in *error.
     bool Create(const std::string& path, std::string* error);
+    // Puts the capture at its path (once the reception has ended); false with the reason.
+    // Without it (a start that failed) the capture is dropped and the old file kept.
+    bool Finish(std::string* error);
     // False when a write to the capture failed at some point.
     bool Ok() const { return m_bOk; }
     int Open(int nCom) override { return m_inner.Open(nCom); }
@@ -50,7 +56,7 @@ public:
 private:
     void Append(const uint8_t* data, uint32_t len);
     ISerialLink& m_inner;
-    std::FILE* m_pFile = nullptr;
+    std::unique_ptr<CAtomicFile> m_pFile;
     bool m_bOk = true;
 };
 

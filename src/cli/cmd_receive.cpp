@@ -154,7 +154,7 @@ int RunReceive(const QStringList& args) {
     if (opts.Has("capture")) {
         std::string why;
         if (!capture.Create(opts.Value("capture").toStdString(), &why)) {
-            Message(cmd, "cannot create the capture " + why);
+            Message(cmd, "cannot start the capture: " + why);
             return 2;
         }
         link = &capture;
@@ -206,8 +206,11 @@ int RunReceive(const QStringList& args) {
     });
     watch.start(20);
     QCoreApplication::exec();
-    if (opts.Has("capture") && !capture.Ok()) {
-        Message(cmd, "the capture could not be written completely");
+    // The reception has ended, however it ended: the capture takes its name now.
+    std::string why;
+    if (opts.Has("capture") && (!capture.Ok() || !capture.Finish(&why))) {
+        Message(cmd, "the capture could not be written completely" +
+                         (why.empty() ? std::string() : ": " + why));
         if (code == 0)
             code = 2;
     }

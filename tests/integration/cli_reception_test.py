@@ -132,6 +132,13 @@ def main():
                     path("x.dat"))
     check(code == 2 and "No such file or directory" in err and "no-such-tty" in err,
           "a missing device: exit 2 naming it and the reason: " + err)
+    # A capture someone keeps survives a reception that never started.
+    kept = open(path("cap.bin"), "rb").read()
+    code, err = run("receive", "--config", ini, "--device", path("no-such-tty"), "--capture",
+                    path("cap.bin"), "--out", path("x.dat"))
+    check(code == 2 and open(path("cap.bin"), "rb").read() == kept
+          and not [n for n in os.listdir(TMP) if n.startswith(".cap.bin")],
+          "a failed start leaves the old capture whole and nothing beside it")
     code, err = run("receive", "--bogus", "--out", path("x.dat"))
     check(code == 1 and "unknown option --bogus" in err, "unknown option: exit 1")
     code, err = run("receive", "--config", ini, "--com", "1", "--out", path("x.png"))
