@@ -362,6 +362,13 @@ bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
                 *pError = file + QStringLiteral(": not a regular file");
             return false;
         }
+        // An administrator's lock (no write bit for anyone) holds even for root, who could
+        // replace the file anyway.
+        if ((st.st_mode & 0222) == 0) {
+            if (pError)
+                *pError = file + QStringLiteral(": the file is read-only");
+            return false;
+        }
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly)) {
             // Never replace a file that could not be read: its other keys would be lost.

@@ -255,8 +255,8 @@ void CChildView::OnConfig() {
         return; // nothing changes
     dlg.CopyOut(m_settings);
     QString why;
-    if (!m_settings.UpdateIni(false, &why))
-        error(why); // the settings hold for this window; the file could not take them
+    if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
+        error(QStringLiteral("Настройки не сохранены: %1").arg(why));
     emit StateChanged();
 }
 

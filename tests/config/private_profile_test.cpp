@@ -135,6 +135,14 @@ TEST(PrivateProfile, FileIsCreatedPrivateAndReplacedKeepingItsMode) {
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", "/dev/null"));
     EXPECT_FALSE(QFileInfo("/dev/null").isFile());
+
+    // A file made read-only (0444) is an administrator's lock: kept as it is, and said so.
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+    const QByteArray locked = ReadAll(file);
+    EXPECT_FALSE(WritePrivateProfileString("settings", "m_nCom", "9", file, &error));
+    EXPECT_TRUE(error.endsWith("the file is read-only")) << error.toStdString();
+    EXPECT_EQ(ReadAll(file), locked);
+    EXPECT_EQ(ModeOf(file), 0444u);
 }
 
 TEST(PrivateProfile, ConcurrentWritersLoseNoKey) {
