@@ -4,6 +4,7 @@
 
 #include "widgets/toolbar_pictures.h"
 
+#include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
 
@@ -20,6 +21,11 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
         setWindowTitle(title);
     });
     connect(m_wndView, &CChildView::WindowTitleChanged, this, &QWidget::setWindowTitle);
+    // Where the finished record was kept goes into the title beside its time.
+    connect(m_wndView, &CChildView::RecordKept, this, [this](const QString& path) {
+        m_strRecordTitle += QStringLiteral(" — received/") + QFileInfo(path).fileName();
+        setWindowTitle(m_strRecordTitle);
+    });
     connect(this, &QMdiSubWindow::windowStateChanged, this,
             [this](Qt::WindowStates, Qt::WindowStates now) {
                 if (now & Qt::WindowActive)

@@ -9,7 +9,9 @@
 #include "storage/scp_export.h"
 #include "storage/scp_reader.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -248,4 +250,28 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
     if (card)
         ParseRecordDefinition(texts, *copy, def); // the card's texts go into source and notes
     return type.write(path, *copy, texts, def, error);
+}
+
+bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,
+                        std::string* error) {
+    const QString folder = QDir(recordFolder).filePath(QStringLiteral("received"));
+    if (!QDir().mkpath(folder)) {
+        *error = "cannot create the folder " + folder.toStdString();
+        return false;
+    }
+    // The date text as a file name: no ':' (other systems refuse it), nothing a file name
+    // cannot hold.
+    QString stem = QString::fromLatin1(record.date, int(strnlen(record.date, sizeof record.date)));
+    for (QChar& c : stem)
+        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c.unicode() < 0x20)
+            c = QLatin1Char('-');
+    stem += QLatin1Char(' ') + RecordNumberText(record);
+    QString target = QDir(folder).filePath(stem + QStringLiteral(".dat"));
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = QDir(folder).filePath(stem + QStringLiteral("-%1.dat").arg(n));
+    if (!WriteFileAtomically(QFile::encodeName(target).toStdString(), &record, sizeof record,
+                             error))
+        return false;
+    *path = target;
+    return true;
 }

@@ -64,6 +64,14 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
 // The names of the card fields that keep `card` from being enough for a save as `type`.
 std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card);
 
+// Keeps a finished record at once, so that closing its window or a new reception loses nothing:
+// written atomically as a record file into the folder "received" under recordFolder (made when
+// missing), named by the record's date and time and the device's number
+// ("2026-12-08 23-18-57 K.107.18641.5752.dat"; "-2", "-3", ... added when that name is taken).
+// The path written in *path; false with *error.
+bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,
+                        std::string* error);
+
 // What cannot be a record the program made: no info block, a lead system or point count no
 // cardiograph sends, a date text that is no date. False with *error saying which.
 bool CheckRecordBlock(const ECG_RECORD& record, std::string* error);

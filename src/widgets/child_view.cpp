@@ -45,8 +45,22 @@ void CChildView::OnTick(int timerId) {
     };
     const auto before = state();
     m_session.OnTimer(timerId);
+    KeepWhenFinished(std::get<1>(before) != 0);
     if (state() != before)
         emit StateChanged();
+}
+
+void CChildView::KeepWhenFinished(bool bWasLoaded) {
+    if (bWasLoaded || !m_session.m_bLoaded || m_session.m_bSessionOn)
+        return;
+    QString path;
+    std::string why;
+    if (!KeepReceivedRecord(*m_session.m_pRecord, RecordFolder(), &path, &why)) {
+        error(QStringLiteral("Запись не сохранена в папку принятых: %1")
+                  .arg(QString::fromStdString(why)));
+        return;
+    }
+    emit RecordKept(path);
 }
 
 CChildView::~CChildView() {
@@ -245,6 +259,7 @@ void CChildView::ReportPortFailure(const char* text) {
 void CChildView::OnEkard() {
     m_session.m_nCom = m_settings.m_nCom;
     m_session.OnEkard();
+    KeepWhenFinished(false); // a stop finishes the record (the start cleared the flag)
     emit StateChanged();
 }
 

@@ -90,6 +90,8 @@ signals:
     // A save names the window after the file (the record title returns with the focus).
     void WindowTitleChanged(const QString& title);
     void StateChanged();
+    // A finished record was kept in the received folder, at path.
+    void RecordKept(const QString& path);
     // A record file was opened or saved (for the recent files).
     void RecordFileUsed(const QString& path);
 
@@ -108,6 +110,8 @@ private:
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     void OnTick(int timerId);
+    // After a command or a tick: a record that has just been finished is kept at once.
+    void KeepWhenFinished(bool bWasLoaded);
     void SaveRecord(const char* extension);
     void SendRecord(bool bScp);
     void OnSendCompleted(bool bOk, const QString& error);

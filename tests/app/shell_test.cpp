@@ -3,6 +3,7 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/velmora_app.h"
+#include "config/app_profile.h"
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
 #include "support/fake_prompts.h"
@@ -140,19 +141,36 @@ TEST(Shell, CtrlEnterStartsAndStopsReceptionAndTheTitleFollowsTheWindow) {
     QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(view->Session().m_bSessionOn, 0);
     EXPECT_EQ(view->Session().m_bLoaded, 1);
-    const QString title = QString::fromLatin1(view->Session().m_pRecord->date);
-    EXPECT_EQ(title.size(), 19);
+    const QString date = QString::fromLatin1(view->Session().m_pRecord->date);
+    EXPECT_EQ(date.size(), 19);
+    // The finished record is kept at once, and the title says where.
+    QString kept = date;
+    kept.replace(QLatin1Char(':'), QLatin1Char('-'));
+    kept += QStringLiteral(" K.100.00000.0000.dat");
+    const QString title = date + QStringLiteral(" — received/") + kept;
     EXPECT_EQ(first->m_strRecordTitle, title);
     EXPECT_EQ(first->windowTitle(), title);
+    const QString keptPath = QDir(CAppProfile().GetEcgFolder()).filePath("received/" + kept);
+    EXPECT_EQ(QFileInfo(keptPath).size(), 112552) << keptPath.toStdString();
     EXPECT_TRUE(s.Enabled(ID_EXPORT));
+    // A second record in the same second: kept beside the first, never over it.
+    view->OnEkard();
+    view->OnEkard();
+    if (QString::fromLatin1(view->Session().m_pRecord->date) == date) {
+        EXPECT_TRUE(QFileInfo::exists(QString(keptPath).replace(".dat", "-2.dat")));
+    }
+    view->OnEkard();
+    view->OnEkard();
 
     CChildFrame* second = s.frame.OnFileNew();
     EXPECT_EQ(s.frame.ActiveFrame(), second);
     EXPECT_FALSE(s.Enabled(ID_EXPORT));
     first->setWindowTitle(QStringLiteral("saved.ecg"));
     s.frame.MdiArea()->setActiveSubWindow(first);
-    EXPECT_EQ(first->windowTitle(), title) << "switching back shows the reception time again";
-    EXPECT_TRUE(s.frame.windowTitle().endsWith(title));
+    EXPECT_TRUE(
+        first->windowTitle().startsWith(QString::fromLatin1(view->Session().m_pRecord->date)))
+        << "switching back shows the reception time again";
+    EXPECT_EQ(s.frame.windowTitle(), QStringLiteral("velmora - ") + first->windowTitle());
 }
 
 TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {

@@ -1,6 +1,6 @@
-// main() of every test program: a private HOME, configuration and runtime folder for the whole
-// run, so that no test (or a test program started by hand) touches the user's real profile, and
-// the offscreen platform for anything that draws.
+// main() of every test program: a private HOME (also the current folder), configuration and
+// runtime folder for the whole run, so that no test (or a test program started by hand) touches the
+// user's real profile, and the offscreen platform for anything that draws.
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
     setenv("XDG_RUNTIME_DIR", (root + "/runtime").constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The record folder defaults to the current folder's "ecg": kept inside the private home.
+    QDir::setCurrent(home.path());
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
