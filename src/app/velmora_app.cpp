@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -13,7 +14,6 @@ CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QString());
     setDesktopFileName(QStringLiteral("velmora"));
     setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
-    LoadQtTranslation(*this);
 }
 
 bool CvelmoraApp::LoadQtTranslation(QCoreApplication& app) {
@@ -36,6 +36,9 @@ bool CvelmoraApp::InitInstance() {
         return false;
     m_pMainFrame->resize(1200, 800);
     m_pMainFrame->show();
+    // Qt's texts are first needed by a dialog, never by the window itself: loaded once the
+    // window is up, so that they do not delay it.
+    QTimer::singleShot(0, this, [this] { LoadQtTranslation(*this); });
     return true;
 }
 
