@@ -163,7 +163,9 @@ void CMainFrame::RebuildWindowMenu() {
 }
 
 CChildFrame* CMainFrame::ActiveFrame() const {
-    return qobject_cast<CChildFrame*>(m_pMdi->activeSubWindow());
+    // The current one even while the main window itself is not active (a balloon or a dialog
+    // just closed): the commands stay with the record window the user was working in.
+    return qobject_cast<CChildFrame*>(m_pMdi->currentSubWindow());
 }
 
 CChildView* CMainFrame::ActiveView() const {
@@ -182,10 +184,8 @@ CChildFrame* CMainFrame::OnFileNew() {
     const QSize area = m_pMdi->viewport()->size();
     const QSize size = area * 0.8;
     const int step = 24;
-    const int steps = std::max(1, std::min(area.width() - size.width(),
-                                           area.height() - size.height()) /
-                                      step +
-                                      1);
+    const int steps = std::max(
+        1, std::min(area.width() - size.width(), area.height() - size.height()) / step + 1);
     const int k = int(m_pMdi->subWindowList().size() - 1) % steps;
     frame->setGeometry(QRect(QPoint(k * step, k * step), size));
     frame->show();

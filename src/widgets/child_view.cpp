@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <tuple>
+#include <utility>
 
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { OnTick(id); }), m_session(m_link, m_ticks, *this),
@@ -48,6 +49,17 @@ void CChildView::OnTick(int timerId) {
     KeepWhenFinished(std::get<1>(before) != 0);
     if (state() != before)
         emit StateChanged();
+}
+
+void CChildView::Keep(CBalloonHelp* balloon) {
+    if (balloon)
+        m_balloons.append(balloon);
+}
+
+void CChildView::CloseBalloons() {
+    for (const QPointer<CBalloonHelp>& b : std::exchange(m_balloons, {}))
+        if (b)
+            b->close();
 }
 
 void CChildView::KeepWhenFinished(bool bWasLoaded) {
@@ -257,6 +269,7 @@ void CChildView::ReportPortFailure(const char* text) {
 }
 
 void CChildView::OnEkard() {
+    CloseBalloons();
     m_session.m_nCom = m_settings.m_nCom;
     m_session.OnEkard();
     KeepWhenFinished(false); // a stop finishes the record (the start cleared the flag)
@@ -264,6 +277,7 @@ void CChildView::OnEkard() {
 }
 
 void CChildView::OnConfig() {
+    CloseBalloons();
     CSettingsDialog dlg(this);
     dlg.CopyIn(m_settings);
     if (!m_pPrompts->RunSettingsDialog(dlg))
@@ -280,6 +294,7 @@ int CChildView::DefineCurves(bool bRequireAll) {
 }
 
 void CChildView::OnDefineCurves() {
+    CloseBalloons();
     DefineCurves(false);
 }
 
@@ -327,6 +342,7 @@ void CChildView::ShowDocument(const CRecordDocument& doc, const QString& path) {
 }
 
 void CChildView::SaveRecord(const char* extension) {
+    CloseBalloons();
     const RecordFileType& type = *RecordFileTypeOf(QLatin1String(extension));
     if (!EnsureCardComplete(type.use))
         return;
@@ -344,7 +360,7 @@ void CChildView::SaveRecord(const char* extension) {
     if (!ok) {
         // Nothing was saved: the writer says why at the screen centre, and the window keeps
         // its title.
-        ShowErrorAtScreenCentre(QString::fromStdString(why));
+        Keep(ShowErrorAtScreenCentre(QString::fromStdString(why)));
         return;
     }
     emit WindowTitleChanged(QFileInfo(path).fileName());
@@ -360,6 +376,7 @@ void CChildView::OnExportScp() {
 }
 
 void CChildView::SendRecord(bool bScp) {
+    CloseBalloons();
     if (!EnsureCardComplete(CardUse::Export))
         return;
     ECG_RECORD& record = *m_session.m_pRecord;
@@ -415,7 +432,7 @@ void CChildView::error(const QString& message) {
     // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
     const QPoint anchor =
         m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2)) : QPoint(0, 0);
-    ShowErrorBalloon(message, anchor);
+    Keep(ShowErrorBalloon(message, anchor));
 }
 
 void CChildView::OnNewError(const QString& message) {

@@ -16,6 +16,8 @@
 #include "widgets/view_prompts.h"
 
 #include <QImage>
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -110,6 +112,10 @@ private:
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     void OnTick(int timerId);
+    // A new action starts: what the balloons said of earlier ones no longer holds, and a
+    // balloon must not stay above the dialog the action may open.
+    void CloseBalloons();
+    void Keep(class CBalloonHelp* balloon);
     // After a command or a tick: a record that has just been finished is kept at once.
     void KeepWhenFinished(bool bWasLoaded);
     void SaveRecord(const char* extension);
@@ -128,6 +134,7 @@ private:
     QScrollBar* m_pScroll;
     CSmtpSender* m_pSender;
     IViewPrompts* m_pPrompts = &CDialogPrompts::Instance();
+    QList<QPointer<class CBalloonHelp>> m_balloons; // the balloons this view has shown
     bool m_bSized = false;
     bool m_bPainted = false;
     bool m_bInPaint = false; // the picture is being shown: drawing needs no further update

@@ -222,10 +222,19 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     EXPECT_EQ(f->windowTitle(), QStringLiteral("K.100.00000.0000.scp"));
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
 
-    // Cancelling the save dialog writes nothing.
+    // Cancelling the save dialog writes nothing; the new action closes the old balloon.
+    const auto visibleBalloons = [&] {
+        int n = 0;
+        for (QWidget* w : QApplication::allWidgets())
+            n += w->objectName() == QStringLiteral("BalloonHelp") && w->isVisible();
+        return n;
+    };
+    const int shown = visibleBalloons();
+    EXPECT_GE(shown, 1);
     prompts.savePath = nullptr;
     s.frame.Action(ID_EXPORT)->trigger();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(visibleBalloons(), shown - 1) << "what it said of the last save no longer holds";
 }
 
 TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
