@@ -5,15 +5,13 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/record_output.h"
 #include "config/ini.h"
 #include "config/view_settings.h"
 #include "records/record_mail.h"
-#include "storage/card_fields.h"
-#include "storage/card_file.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -154,26 +152,13 @@ int RunSend(const QStringList& args) {
     CRecordDocument doc;
     if (!OpenRecord("send", opts.Positional().first(), &doc))
         return 2;
-    PATIENT_CARD card = doc.card;
-    if (opts.Has("card")) {
-        std::string why;
-        if (!LoadCardFile(QFile::encodeName(opts.Value("card")).toStdString(), &card, &why)) {
-            Message(why);
-            return QFile::exists(opts.Value("card")) ? 1 : 2;
-        }
-    }
+    // The card of --card, or the file's own, checked as every save checks it.
     const bool bScp = opts.Has("scp");
-    const std::vector<std::string> missing =
-        MissingCardFields(card, bScp ? CardUse::Scp : CardUse::Export);
-    if (!missing.empty()) {
-        std::string names;
-        for (const std::string& m : missing)
-            names += (names.empty() ? "" : ", ") + m;
-        Message((opts.Has("card") ? "the card " + opts.Value("card").toStdString()
-                                  : std::string("the record's own card (give --card CARD)")) +
-                " is incomplete for a " + (bScp ? ".scp" : ".ecg") + " file: missing " + names);
-        return 1;
-    }
+    CRecordOutput output;
+    if (const int code = PrepareRecordOutput("send", AttachmentName(*doc.pRecord, bScp),
+                                             opts.Value("card"), &output, &doc.card))
+        return code;
+    const PATIENT_CARD& card = output.m_Card;
 
     CRecordMail mail;
     std::string why;

@@ -68,9 +68,7 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
     }
     const std::vector<std::string> missing = MissingForType(*output->m_pType, output->m_Card);
     if (!missing.empty()) {
-        std::string names;
-        for (const std::string& m : missing)
-            names += (names.empty() ? "" : ", ") + m;
+        const std::string names = JoinFieldNames(missing);
         Message(command, cardName + " is incomplete for a " + output->m_pType->extension +
                              " file: missing " + names);
         return 1;

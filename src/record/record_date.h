@@ -10,6 +10,9 @@
 
 constexpr int kRecordDateLength = 19;
 
+// The days of month 1-12 of year (the Gregorian calendar).
+int DaysInMonth(int year, int month);
+
 // "2026-12-08 23:18:57".
 std::string FormatRecordDate(const SYSTEMTIME& t);
 

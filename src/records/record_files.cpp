@@ -224,9 +224,7 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
         }
         const std::vector<std::string> missing = MissingForType(type, *card);
         if (!missing.empty()) {
-            std::string names;
-            for (const std::string& m : missing)
-                names += (names.empty() ? "" : ", ") + m;
+            const std::string names = JoinFieldNames(missing);
             *error = std::string("the card is incomplete for a ") + type.extension +
                      " file: missing " + names;
             return false;

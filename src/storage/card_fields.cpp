@@ -131,3 +131,10 @@ std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use
     number("birth_year", card.birth_year);
     return missing;
 }
+
+std::string JoinFieldNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& n : names)
+        text += (text.empty() ? "" : ", ") + n;
+    return text;
+}

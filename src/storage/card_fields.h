@@ -58,6 +58,9 @@ enum class CardUse { Export, Scp };
 // given.
 std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use);
 
+// The names as one text: "doctor_phone, last_name".
+std::string JoinFieldNames(const std::vector<std::string>& names);
+
 inline bool IsCardComplete(const PATIENT_CARD& card, CardUse use = CardUse::Export) {
     return MissingCardFields(card, use).empty();
 }

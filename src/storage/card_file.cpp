@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/systemtime.h"
+#include "record/record_date.h"
 #include "storage/card_fields.h"
 
 #include <QFile>
@@ -85,10 +86,6 @@ bool StoreValue(const CardField& f, const QString& value, PATIENT_CARD* card, st
     return true;
 }
 
-bool IsLeapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 } // namespace
 
 const char* BirthDateFault(const PATIENT_CARD& card, int nCurrentYear, std::string* why) {
@@ -104,8 +101,8 @@ const char* BirthDateFault(const PATIENT_CARD& card, int nCurrentYear, std::stri
         *why = "birth_month must be from 1 to 12, not " + std::to_string(m);
         return "birth_month";
     }
-    static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const int days = m == 0 ? 31 : m == 2 && y != 0 && !IsLeapYear(y) ? 28 : kDays[m - 1];
+    // Without a year, 29 February may be (2000 is a leap year).
+    const int days = m == 0 ? 31 : DaysInMonth(y != 0 ? y : 2000, m);
     if (d > days) {
         *why = "birth_day " + std::to_string(d) + " is not a day of " +
                (m == 0 ? std::string("any month") : "month " + std::to_string(m)) +

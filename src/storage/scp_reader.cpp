@@ -1,5 +1,7 @@
 #include "storage/scp_reader.h"
 
+#include "record/record_date.h"
+
 #include "storage/scp_export.h"
 #include "storage/scp_file.h"
 
@@ -220,11 +222,9 @@ uint64_t DeviceIdOfTag14(Body value) {
 }
 
 bool ValidDateTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s) {
-    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 1 || y > 9999 || mo < 1 || mo > 12 || h > 23 || mi > 59 || s > 59)
         return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d >= 1 && d <= kDays[mo - 1] + (mo == 2 && leap ? 1 : 0);
+    return d >= 1 && d <= unsigned(DaysInMonth(int(y), int(mo)));
 }
 
 // `value` (checked to fit) as `digits` decimal digits with leading zeros.
