@@ -227,12 +227,6 @@ bool ValidDateTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi,
     return d >= 1 && d <= unsigned(DaysInMonth(int(y), int(mo)));
 }
 
-// `value` (checked to fit) as `digits` decimal digits with leading zeros.
-void PutDigits(char* at, unsigned value, int digits) {
-    for (int i = digits - 1; i >= 0; --i, value /= 10)
-        at[i] = char('0' + value % 10);
-}
-
 struct Acquisition {
     uint64_t device_id = 0;
     Body date; // tag 25
@@ -382,13 +376,15 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
     if (why = ReadSection1(s1, card, acq); !why.empty())
         return why;
 
-    std::memcpy(record.date, "0000-00-00 00:00:00", sizeof record.date);
-    PutDigits(&record.date[0], Get16(&acq.date[0]), 4);
-    PutDigits(&record.date[5], acq.date[2], 2);
-    PutDigits(&record.date[8], acq.date[3], 2);
-    PutDigits(&record.date[11], acq.time[0], 2);
-    PutDigits(&record.date[14], acq.time[1], 2);
-    PutDigits(&record.date[17], acq.time[2], 2);
+    SYSTEMTIME taken;
+    taken.wYear = Get16(&acq.date[0]);
+    taken.wMonth = acq.date[2];
+    taken.wDay = acq.date[3];
+    taken.wHour = acq.time[0];
+    taken.wMinute = acq.time[1];
+    taken.wSecond = acq.time[2];
+    const std::string date = FormatRecordDate(taken); // checked valid above: 19 characters
+    std::memcpy(record.date, date.c_str(), date.size() + 1);
     record.record_id = 0;
     record.patient_id = 0xFFFFFFFFu;
     record.device_id = acq.device_id;
