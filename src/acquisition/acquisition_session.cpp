@@ -48,12 +48,19 @@ void CAcquisitionSession::StartSession() {
         m_bSynced = 0;
         m_nCarry = 0;
         m_nSearchFrom = 0;
+        m_bLinkLost = 0;
         m_hCom = m_link.Open(m_nCom);
         m_nIdleTicks = 0;
-        if (m_hCom != -1)
+        if (m_hCom != -1) {
+            m_bReopening = 0;
             m_nTimer = m_timer.StartTimer(kTimerPeriodMs);
-        else
+        } else if (m_bReopening) {
+            // The device went away with the link: the timer runs on to try it again.
+            m_nTimer = m_timer.StartTimer(kTimerPeriodMs);
+            m_display.ReportLinkDown(m_link.LastError().c_str());
+        } else {
             m_display.ReportPortFailure(m_link.LastError().c_str());
+        }
     }
     m_bSessionOn = 1;
     m_bLiveView = 1;
@@ -70,6 +77,7 @@ void CAcquisitionSession::StopSession() {
     m_bSessionOn = 0;
     m_bLiveView = 0;
     m_bLoaded = 1;
+    m_bReopening = 0;
     std::snprintf(m_szInfo, sizeof m_szInfo, "%s", FormatRecordDate(m_stStop).c_str());
     SetDateText(m_szInfo);
     m_display.DrawCurves();
@@ -103,11 +111,31 @@ void CAcquisitionSession::OnTimer(int timerId) {
     }
 }
 
-void CAcquisitionSession::LinkLost() {
+void CAcquisitionSession::LinkLost(bool bPortFailed) {
     m_bConnected = 0;
+    if (m_bStopOnLinkLoss && HasPoints()) {
+        OnEkard(); // the stop path: what arrived becomes the record, stamped with the stop time
+        m_bLinkLost = 1;
+        return;
+    }
     m_bSessionOn = 0;
     StopTimerAndClosePort();
+    m_bReopening = 1;
+    if (bPortFailed)
+        m_display.DrawIDS(IDS_CONNECTION_LOST);
     OnEkard(); // no session and no timer: the start path clears the partial record and reopens
+}
+
+void CAcquisitionSession::TryReopen() {
+    if (++m_nIdleTicks < kReopenTicks)
+        return;
+    m_nIdleTicks = 0;
+    m_hCom = m_link.Open(m_nCom);
+    if (m_hCom == -1) {
+        m_display.ReportLinkDown(m_link.LastError().c_str());
+        return;
+    }
+    m_bReopening = 0; // from here the ticks read the port as after any start
 }
 
 void CAcquisitionSession::FinishRecord() {

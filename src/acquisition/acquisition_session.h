@@ -33,6 +33,7 @@ public:
 constexpr int kTimerId = 1;
 constexpr int kTimerPeriodMs = 40;
 constexpr int kIdleTicksLimit = 100; // more than this many empty ticks: the link is lost
+constexpr int kReopenTicks = 25;     // after a link loss, a port that will not open: every second
 constexpr int kWarmupTicks = 10;     // ticks with input below this count are dropped
 constexpr int kScrollRangeZoom1 = 2013;
 
@@ -54,6 +55,16 @@ public:
     // Lane value of a payload under the current lead system.
     int ZnaCurve(const uint8_t* payload, int lane) const;
 
+    // What a link loss does once points have arrived. Off (the window): the session restarts and
+    // the partial record goes, as it always has. On (the command line): the session ends as the
+    // stop command ends it, so that what arrived can be written; m_bLinkLost then says why.
+    bool m_bStopOnLinkLoss = false;
+    // The link was lost and the port has not opened again: the timer keeps running without a
+    // port and every kReopenTicks ticks the port is tried again, until it opens or the user stops.
+    int m_bReopening = 0;
+    // The last session ended by a link loss under m_bStopOnLinkLoss.
+    int m_bLinkLost = 0;
+
 protected:
     // The local wall-clock time used for stop stamps and records without a device date.
     virtual SYSTEMTIME LocalTime() const { return GetLocalTime(); }
@@ -66,7 +77,10 @@ private:
     void StorePoint(const uint8_t* payload, int16_t index);
     void RecordComplete();
     void UpdateDisplay();
-    void LinkLost();
+    // The line was silent too long (bPortFailed false) or the port itself failed: a read or a
+    // status query returned an error, as when the device node goes with a pulled adapter.
+    void LinkLost(bool bPortFailed);
+    void TryReopen();
     void StopTimerAndClosePort();
     void StartSession();
     void StopSession();

@@ -22,4 +22,7 @@ public:
     virtual void SetRecordTitle(const char* /*title*/) {}
     // The port could not be opened; text names the device and the system's reason.
     virtual void ReportPortFailure(const char* /*text*/) {}
+    // After a link loss the port does not open again (yet); the session goes on trying every
+    // second. Text names the device and the system's reason, as for ReportPortFailure.
+    virtual void ReportLinkDown(const char* /*text*/) {}
 };

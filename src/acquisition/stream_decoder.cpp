@@ -84,21 +84,33 @@ int CAcquisitionSession::EventComKard() {
     m_nNewPoints = 0;
     m_nRxCount = 0;
 
+    if (m_hCom == -1) {
+        TryReopen(); // the link was lost and the port is not back yet
+        return 0;
+    }
     if (!m_bConnected)
         m_link.Write(reinterpret_cast<const uint8_t*>(kWakeUp), kWakeUpLength); // retried next tick
 
+    // A failing status query or read is a port that has gone (a hung-up pseudo-terminal, a
+    // pulled adapter): waiting for it to speak again would wait for ever.
     const int queued = m_link.Queued();
-    if (queued < 0)
-        return 0; // the status query failed: nothing to read this tick
+    if (queued < 0) {
+        LinkLost(true);
+        return 0;
+    }
     if (queued == 0) {
         if (++m_nIdleTicks > kIdleTicksLimit)
-            LinkLost();
+            LinkLost(false);
         return 0;
     }
     m_nIdleTicks = 0;
     // One read of what is queued, at most 2048 bytes; the rest waits for the next tick.
     const int got = m_link.Read(m_pRxBuf.get(), std::min(queued, kMaxChunk));
-    m_nRxCount = std::max(got, 0);
+    if (got < 0) {
+        LinkLost(true);
+        return 0;
+    }
+    m_nRxCount = got;
 
     if (!m_bConnected) {
         if (cmp_driver_buffer(m_pRxBuf.get(), m_nRxCount, "CONNECTION"))

@@ -30,7 +30,7 @@ const char kReceiveUsage[] =
     "\n"
     "  --com N        port COM<N> (default: the port of the settings file)\n"
     "  --device PATH  a device path instead of a COM number\n"
-    "  --timeout SEC  give up after SEC seconds, exit code 3 (default 120)\n"
+    "  --timeout SEC  give up after SEC seconds (default 120)\n"
     "  --capture FILE keep what each tick read, for 'velmora-cli replay'\n"
     "  --config INI   the settings file to use\n"
     "  --card CARD    the patient card (a UTF-8 'key = value' file, see README.md); its texts\n"
@@ -38,7 +38,13 @@ const char kReceiveUsage[] =
     "  --out FILE     the record file, by its extension:\n"
     "%s"
     "\n"
-    "exit codes: 0 record written, 1 bad usage, 2 port or file failure, 3 time-out\n";
+    "A reception that ends short of a complete record (the time-out, or the link lost after\n"
+    "points arrived: the device gone, its port failing) writes what arrived, as Ctrl+C does,\n"
+    "and exits 3 saying how many record points it holds. A link lost before any point arrived\n"
+    "is waited out: the port is opened again every second until the time-out.\n"
+    "\n"
+    "exit codes: 0 record written, 1 bad usage, 2 port or file failure, 3 time-out or link\n"
+    "lost (what arrived is written)\n";
 
 const char kReplayUsage[] =
     "usage: velmora-cli replay CAPTURE [--card CARD] --out FILE\n"
@@ -62,6 +68,16 @@ public:
     void DrawMonitoringCurves() override { Show(); }
     void DrawIDS(int) override { Show(); }
     void ReportPortFailure(const char* text) override { m_strFailure = text; }
+    void ReportLinkDown(const char* text) override {
+        if (m_strLinkDown == text)
+            return; // said once; the session goes on trying every second
+        m_strLinkDown = text;
+        Finish();
+        std::fprintf(stderr,
+                     "velmora-cli receive: the link was lost and the port does not open "
+                     "again (%s); trying it every second\n",
+                     text);
+    }
     void Finish() {
         if (m_bTty && m_bShown)
             std::fputc('\n', stderr);
@@ -70,6 +86,7 @@ public:
     std::string m_strFailure;
 
 private:
+    std::string m_strLinkDown;
     void Show() {
         if (!m_pS)
             return;
@@ -167,6 +184,7 @@ int RunReceive(const QStringList& args) {
     pSession = &real;
     display.Attach(real);
     real.m_nCom = nCom;
+    real.m_bStopOnLinkLoss = true; // a link lost mid-record ends the reception with what arrived
 
     CatchInterrupts();
     real.OnEkard();
@@ -179,7 +197,24 @@ int RunReceive(const QStringList& args) {
                                     : ("COM" + std::to_string(nCom)).c_str());
 
     int code = -1;
-    QTimer watch; // finishes the program on completion, port failure, Ctrl+C or time-out
+    // A reception that ends short of a complete record: what arrived is written, as Ctrl+C
+    // writes it, and the exit code says that it is not the whole record.
+    const auto writeWhatArrived = [&](const std::string& why) {
+        display.Finish();
+        if (!real.HasPoints()) {
+            Message(cmd, why + ": nothing arrived, nothing written");
+            return 3;
+        }
+        const int points = real.m_nReceived;
+        if (real.m_bSessionOn)
+            real.OnEkard(); // the stop command: finish and stamp with the local time
+        Message(cmd, why + ": writing what arrived, " +
+                         (points > 0 ? std::to_string(points) + " of " + std::to_string(kPoints) +
+                                           " record points"
+                                     : std::string("no record points, only the live picture")));
+        return SaveRecordOutput(cmd, output, *real.m_pRecord) ? 3 : 2;
+    };
+    QTimer watch; // finishes the program on completion, link loss, Ctrl+C or time-out
     QElapsedTimer clock;
     clock.start();
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -189,17 +224,14 @@ int RunReceive(const QStringList& args) {
             real.OnEkard(); // the stop command: finish and stamp with the local time
             display.Finish();
             code = SaveRecordOutput(cmd, output, *real.m_pRecord) ? 0 : 2;
+        } else if (!real.m_bSessionOn && real.m_bLinkLost) {
+            code = writeWhatArrived("the link to the cardiograph was lost");
         } else if (!real.m_bSessionOn && real.m_bLoaded) {
             display.Finish();
             code = SaveRecordOutput(cmd, output, *real.m_pRecord) ? 0 : 2;
-        } else if (real.m_bSessionOn && real.m_nTimer == 0) {
-            display.Finish();
-            Message(cmd, "the port failed after a link loss: " + display.m_strFailure);
-            code = 2;
         } else if (clock.elapsed() > qint64(timeout * 1000)) {
-            display.Finish();
-            Message(cmd, "no complete record within " + std::to_string(int(timeout)) + " s");
-            code = 3;
+            code = writeWhatArrived("no complete record within " + std::to_string(int(timeout)) +
+                                    " s");
         }
         if (code >= 0)
             QCoreApplication::exit(code);
@@ -251,7 +283,7 @@ int RunReplay(const QStringList& args) {
         session.OnTimer(kTimerId);
     if (session.m_bSessionOn) {
         // Not one point, live or recorded: an empty record would pass for a real one.
-        if (session.m_nReceived == 0 && session.m_nRingPos == 0 && !session.m_bRingWrapped) {
+        if (!session.HasPoints()) {
             Message(cmd, "no record data in the capture " +
                              opts.Positional().first().toStdString() + ": nothing written");
             return 2;

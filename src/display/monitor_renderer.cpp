@@ -154,7 +154,8 @@ void DrawReceivingProgress(QPainter& p, const QImage& grid, const CChartView& vi
     p.restore();
 }
 
-void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style) {
+void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style,
+             const QString& detail) {
     const QString text = LoadString(id);
     const QFont font = SetupFont(StatusFontHeight(view.m_nHeight), QFont::Black, false, false,
                                  kDefaultQuality, style.m_strFace);
@@ -166,5 +167,11 @@ void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& sty
     p.setPen(style.m_clrText);
     const QFontMetrics fm = p.fontMetrics();
     DrawTextAt(p, CentredX(w, fm.horizontalAdvance(text)), h / 2 - fm.height() / 2, text);
+    if (!detail.isEmpty()) {
+        p.setFont(MakeChartFonts(h, style).m_hFontSmall);
+        const int margin = w / 20;
+        p.drawText(QRect(margin, h / 2 + fm.height(), w - 2 * margin, h / 2 - fm.height()),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, detail);
+    }
     p.restore();
 }

@@ -23,5 +23,7 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
 void DrawReceivingProgress(QPainter& p, const QImage& grid, const CChartView& view,
                            CSessionState& s, const CChartStyle& style);
 
-// The whole picture becomes the string `id` of the string table, centred on plain background.
-void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style);
+// The whole picture becomes the string `id` of the string table, centred on plain background;
+// a detail, when given, goes below it in the small font, wrapped to the picture's width.
+void DrawIDS(QPainter& p, const CChartView& view, int id, const CChartStyle& style,
+             const QString& detail = {});

@@ -35,6 +35,9 @@ public:
     // receiving. The record is taken as it is; check it before (CheckRecordBlock).
     void ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card);
 
+    // Any point has arrived in this session, of the record or of the live picture.
+    bool HasPoints() const { return m_nReceived > 0 || m_nRingPos != 0 || m_bRingWrapped; }
+
     // Record storage.
     std::unique_ptr<ECG_RECORD> m_pRecord;
     int m_nRecordSize = sizeof(ECG_RECORD);

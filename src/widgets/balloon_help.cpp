@@ -52,6 +52,13 @@ CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QP
     if (!owner)
         return nullptr; // nobody to own it: not shown
     auto* balloon = new CBalloonHelp(owner, title, text, anchor);
+    if (QApplication::activeModalWidget()) {
+        // Raised behind a modal dialog (a send completing in another window): it is shown
+        // when the dialog has gone.
+        balloon->m_bWaitsForModal = true;
+        balloon->winId(); // a native window, so that it hears of the dialog's end
+        return balloon;
+    }
     if (BalloonFades()) {
         balloon->setWindowOpacity(0.0);
         balloon->show();
@@ -111,6 +118,17 @@ QRect CBalloonHelp::CloseButtonRect() const {
     const QRect body = BodyRect();
     const int s = CloseSize();
     return QRect(body.right() - nTIP_MARGIN - s + 1, body.top() + nTIP_MARGIN, s, s);
+}
+
+bool CBalloonHelp::event(QEvent* e) {
+    if (e->type() == QEvent::WindowBlocked && isVisible() && !m_bClosing) {
+        m_bWaitsForModal = true;
+        hide();
+    } else if (e->type() == QEvent::WindowUnblocked && m_bWaitsForModal && !m_bClosing) {
+        m_bWaitsForModal = false;
+        show();
+    }
+    return QWidget::event(e);
 }
 
 void CBalloonHelp::paintEvent(QPaintEvent*) {

@@ -1,7 +1,9 @@
 #pragma once
 // A balloon for errors raised outside a dialog: a small topmost popup with a tail pointing at an
 // anchor, the error icon, a title, the text and a close button. It never takes the focus, blocks
-// nothing and stays until its close button is pressed; it deletes itself when closed.
+// nothing and stays until its close button is pressed; it deletes itself when closed. While a
+// modal dialog is up the balloon steps aside (it could not be closed, and would cover the
+// dialog) and comes back when the dialog has gone.
 
 #include <QPoint>
 #include <QPointer>
@@ -24,8 +26,11 @@ public:
     QRect CloseButtonRect() const;
     // Hides (fading when the desktop animates menus) and deletes the balloon.
     void CloseBalloon();
+    // Hidden for a modal dialog, to be shown again when it has gone.
+    bool WaitsForModal() const { return m_bWaitsForModal; }
 
 protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
@@ -40,6 +45,7 @@ private:
     QPoint m_anchor;
     bool m_bBelow = true, m_bRight = true;
     bool m_bCloseDown = false, m_bClosing = false;
+    bool m_bWaitsForModal = false;
     QSize m_content;
     QPointer<QPropertyAnimation> m_pFade;
 };

@@ -150,7 +150,7 @@ void CChildView::paintEvent(QPaintEvent*) {
             DrawMonitoringCurves();
         else
             DrawCurves();
-    } else {
+    } else if (!(m_session.m_bLiveView && m_bOverChart)) {
         DrawCurves(); // returns at once while the live strip owns the window
     }
     QPainter p(this);
@@ -173,6 +173,7 @@ void CChildView::DrawCurves() {
     }
     if (pass == ChartPass::LiveOwnsWindow)
         return; // the live strip owns the window
+    m_bOverChart = false;
     if (pass == ChartPass::Drawn && RecordShown(m_session)) {
         const QSignalBlocker block(m_pScroll);
         m_pScroll->setValue(m_chart.m_nScrollPos);
@@ -188,6 +189,7 @@ bool CChildView::DrawOverChart(const std::function<void(QPainter&)>& draw) {
         m_chartDamage.Forget();
         draw(p);
     }
+    m_bOverChart = true;
     ShowPicture();
     return true;
 }
@@ -266,6 +268,16 @@ void CChildView::SetRecordTitle(const char* title) {
 
 void CChildView::ReportPortFailure(const char* text) {
     error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
+}
+
+void CChildView::ReportLinkDown(const char* text) {
+    // The status text says what the session is doing about it; no balloon for every attempt.
+    const QString detail =
+        QStringLiteral("Порт недоступен: %1\nПовторное подключение каждую секунду…")
+            .arg(QString::fromLocal8Bit(text));
+    DrawOverChart([this, &detail](QPainter& p) {
+        ::DrawIDS(p, m_chart, IDS_CONNECTION_LOST, m_style, detail);
+    });
 }
 
 void CChildView::OnEkard() {

@@ -84,6 +84,7 @@ public:
     void ShowPicture() override;
     void SetRecordTitle(const char* title) override;
     void ReportPortFailure(const char* text) override;
+    void ReportLinkDown(const char* text) override;
 
     RECORD_DEFINITION m_Definition{}; // filled before every save and send
 
@@ -140,4 +141,7 @@ private:
     bool m_bInPaint = false; // the picture is being shown: drawing needs no further update
     bool m_bBuffers = false;
     bool m_bFixedDensity = false;
+    // The chart buffer holds what a tick drew over the chart (live strip, progress, status text):
+    // while a session runs, a repaint shows it as it is instead of running the chart pass.
+    bool m_bOverChart = false;
 };

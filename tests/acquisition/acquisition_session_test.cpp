@@ -4,6 +4,7 @@
 #include "session_harness.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -117,8 +118,9 @@ TEST(Session, RecordWithoutDeviceDateCarriesLocalTimeAndKeepsTheTimeBase) {
 TEST(Session, RecordDateIsStoredOnThe24HourClockInEveryLocale) {
     const QByteArray locale = qgetenv("LC_ALL");
     if (locale.startsWith("en_US")) {
-        ASSERT_TRUE(QLocale::system().timeFormat(QLocale::LongFormat).contains(
-            QLatin1String("ap"), Qt::CaseInsensitive))
+        ASSERT_TRUE(QLocale::system()
+                        .timeFormat(QLocale::LongFormat)
+                        .contains(QLatin1String("ap"), Qt::CaseInsensitive))
             << "the English locale reads as 12-hour, or this test proves nothing";
     }
     Harness h;
@@ -215,6 +217,126 @@ TEST(Session, MoreThanHundredSilentTicksRestartTheSessionFromScratch) {
     EXPECT_EQ(h.session.m_nReceived, 0);
     h.Tick(synced);
     EXPECT_EQ(h.session.m_nReceived, 1);
+}
+
+// Record points first .. last-1 in whole-frame chunks, as the device sends them.
+void SendPoints(Harness& h, int first, int last) {
+    Bytes chunk;
+    for (int n = first; n < last; ++n) {
+        const Bytes f = Frame(PointFor(n), n);
+        chunk.insert(chunk.end(), f.begin(), f.end());
+        if (chunk.size() >= 90 * 22 || n + 1 == last) {
+            h.Tick(chunk);
+            chunk.clear();
+        }
+    }
+}
+
+bool Shown(const CountingDisplay& d, int id) {
+    return std::find(d.ids.begin(), d.ids.end(), id) != d.ids.end();
+}
+
+TEST(Session, AFailingPortIsALostLinkAtOnceAndItsPortIsTriedEverySecondUntilItIsBack) {
+    Harness h;
+    h.StartSynced();
+    SendPoints(h, 0, 1234);
+    ASSERT_EQ(h.session.m_nReceived, 1234);
+
+    // The device node goes with the link: the status query fails, the port will not reopen.
+    h.link.failQueued = true;
+    h.link.failOpen = true;
+    h.SilentTick();
+    EXPECT_TRUE(Shown(h.display, IDS_CONNECTION_LOST));
+    EXPECT_EQ(h.link.closes, 1);
+    EXPECT_EQ(h.link.opens, 2) << "the restart tries the port at once";
+    EXPECT_EQ(h.display.linkDowns, 1);
+    EXPECT_EQ(h.display.linkDown, "/dev/ttyS0: No such file or directory");
+    EXPECT_EQ(h.display.failure, "") << "no port-failure balloon for every attempt";
+    EXPECT_EQ(h.session.m_bSessionOn, 1);
+    EXPECT_EQ(h.session.m_bReopening, 1);
+    EXPECT_TRUE(h.timer.running) << "the timer runs on to try the port again";
+    EXPECT_EQ(h.session.m_nReceived, 0) << "the restart clears the partial record";
+    const int writes = h.link.writes;
+
+    for (int i = 1; i < kReopenTicks; ++i)
+        h.SilentTick();
+    EXPECT_EQ(h.link.opens, 2);
+    h.SilentTick();
+    EXPECT_EQ(h.link.opens, 3) << "a second later";
+    EXPECT_EQ(h.display.linkDowns, 2);
+
+    // The device is back: the port opens and the reception goes on as after any start.
+    h.link.failOpen = false;
+    h.link.failQueued = false;
+    for (int i = 0; i < kReopenTicks; ++i)
+        h.SilentTick();
+    EXPECT_EQ(h.link.opens, 4);
+    EXPECT_EQ(h.session.m_bReopening, 0);
+    EXPECT_EQ(h.link.writes, writes) << "no wake-up goes to a closed port";
+    for (int i = 0; i < kWarmupTicks - 1; ++i)
+        h.Tick(Bytes{'.'});
+    h.Tick(Concat({Bytes(22, 0x11), Frame(PointFor(0), -1)}));
+    SendPoints(h, 0, kPoints);
+    EXPECT_EQ(h.session.m_bSessionOn, 0);
+    EXPECT_EQ(h.session.m_bLoaded, 1);
+    EXPECT_EQ(h.Stored(4095), Lanes(PointFor(4095)));
+
+    // A failing read is the same; the stop command while the port is away ends it cleanly.
+    Harness r;
+    r.StartSynced();
+    r.link.failRead = true;
+    r.link.failOpen = true;
+    r.Tick(Frame(PointFor(1), 1));
+    EXPECT_EQ(r.session.m_bReopening, 1);
+    EXPECT_EQ(r.display.linkDowns, 1);
+    r.session.OnEkard();
+    EXPECT_EQ(r.session.m_bSessionOn, 0);
+    EXPECT_EQ(r.session.m_bReopening, 0);
+    EXPECT_FALSE(r.timer.running);
+    const int opens = r.link.opens;
+    r.SilentTick(); // a late timer message
+    EXPECT_EQ(r.link.opens, opens);
+}
+
+TEST(Session, StopOnLinkLossKeepsWhatArrivedAndWaitsOutALossBeforeAnyPoint) {
+    Harness h;
+    h.session.m_bStopOnLinkLoss = true;
+    h.session.now = SYSTEMTIME{2026, 12, 3, 9, 10, 11, 12, 0};
+    h.StartSynced();
+    SendPoints(h, 0, 1234);
+    h.link.failRead = true;
+    h.Tick(Frame(PointFor(1234), 1234));
+    EXPECT_EQ(h.session.m_bSessionOn, 0);
+    EXPECT_EQ(h.session.m_bLinkLost, 1);
+    EXPECT_EQ(h.session.m_bLoaded, 1);
+    EXPECT_FALSE(h.timer.running);
+    EXPECT_EQ(h.link.opens, 1) << "no restart";
+    EXPECT_EQ(h.Stored(0), Lanes(PointFor(0)));
+    EXPECT_EQ(h.Stored(1233), Lanes(PointFor(1233)));
+    EXPECT_EQ(h.Stored(1234), (std::array<int, 12>{}));
+    EXPECT_STREQ(h.session.m_pRecord->date, "2026-12-09 10:11:12") << "stamped as a stop";
+
+    // The line falls silent after points arrived: the same.
+    Harness q;
+    q.session.m_bStopOnLinkLoss = true;
+    q.StartSynced();
+    SendPoints(q, 0, 10);
+    for (int i = 0; i <= kIdleTicksLimit; ++i)
+        q.SilentTick();
+    EXPECT_EQ(q.session.m_bSessionOn, 0);
+    EXPECT_EQ(q.session.m_bLinkLost, 1);
+
+    // Silence before any point: the session restarts and waits on; a new start clears the flag.
+    Harness w;
+    w.session.m_bStopOnLinkLoss = true;
+    w.session.OnEkard();
+    for (int i = 0; i <= kIdleTicksLimit; ++i)
+        w.SilentTick();
+    EXPECT_EQ(w.session.m_bSessionOn, 1);
+    EXPECT_EQ(w.session.m_bLinkLost, 0);
+    EXPECT_EQ(w.link.opens, 2);
+    q.session.OnEkard();
+    EXPECT_EQ(q.session.m_bLinkLost, 0);
 }
 
 } // namespace

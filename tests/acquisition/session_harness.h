@@ -33,6 +33,8 @@ public:
         return len;
     }
     int Queued() override {
+        if (failQueued)
+            return -1;
         if (chunks.empty())
             return 0;
         if (chunks.front().empty()) {
@@ -42,6 +44,8 @@ public:
         return int(chunks.front().size());
     }
     int Read(uint8_t* data, int max) override {
+        if (failRead)
+            return -1;
         Bytes& front = chunks.front();
         const int n = std::min<int>(max, int(front.size()));
         std::memcpy(data, front.data(), size_t(n));
@@ -55,6 +59,7 @@ public:
     Bytes written;
     int writes = 0, opens = 0, closes = 0, lastCom = 0;
     bool failOpen = false, isOpen = false;
+    bool failQueued = false, failRead = false; // the port has gone: status query or read fails
 };
 
 class FakeTimer : public ITickSource {
@@ -80,9 +85,13 @@ public:
     void DrawCurves() override { ++curves; }
     void SetRecordTitle(const char* t) override { title = t; }
     void ReportPortFailure(const char* text) override { failure = text; }
+    void ReportLinkDown(const char* text) override {
+        linkDown = text;
+        ++linkDowns;
+    }
     std::vector<int> ids;
-    int progress = 0, monitor = 0, razv = 0, curves = 0, scrollMax = -1;
-    std::string title, failure;
+    int progress = 0, monitor = 0, razv = 0, curves = 0, scrollMax = -1, linkDowns = 0;
+    std::string title, failure, linkDown;
 };
 
 // A session whose local clock the test sets.

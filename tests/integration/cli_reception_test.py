@@ -119,6 +119,33 @@ def main():
     check(os.path.exists(path("stop.dat")) and os.path.getsize(path("stop.dat")) == RECORD_SIZE,
           "Ctrl+C writes the record")
 
+    # The device vanishes mid-record (its pseudo-terminal goes): what arrived is written at once.
+    sim, com, dev = simulator("--record-after", "0.5")
+    recv = Proc("receive", "--config", ini, "--device", dev, "--timeout", "60", "--out",
+                path("vanished.dat"))
+    check(wait_for(lambda: "receiving [#" in recv.text(), 20), "a tenth of the record has arrived")
+    sim.p.kill()
+    sim.finish(5)
+    gone = time.monotonic()
+    code = recv.finish(20)
+    err = recv.text()
+    check(code == 3 and time.monotonic() - gone < 3,
+          "a vanished device ends the reception at once with exit 3 (%s): %s" % (code, err[-300:]))
+    said = [l for l in err.splitlines() if "the link to the cardiograph was lost" in l]
+    points = int(said[0].split("writing what arrived, ")[1].split()[0]) if said else 0
+    check(0 < points < 4096, "it says how many record points it has: %s" % said)
+    data = open(path("vanished.dat"), "rb").read() if os.path.exists(path("vanished.dat")) else b""
+    check(len(data) == RECORD_SIZE and any(data[28:28 + 24 * 10]),
+          "the points that arrived are written")
+
+    # A time-out with only the live picture in: written as Ctrl+C would, exit 3.
+    sim, com, dev = simulator("--record-after", "-1")
+    code, err = run("receive", "--config", ini, "--device", dev, "--timeout", "2", "--out",
+                    path("live.dat"))
+    sim.stop()
+    check(code == 3 and "no record points, only the live picture" in err
+          and os.path.exists(path("live.dat")), "a time-out writes the live points: " + err[-300:])
+
     # A silent device: time-out, exit 3, nothing written.
     sim, com, dev = simulator("--silence-after", "0")
     code, err = run("receive", "--config", ini, "--device", dev, "--timeout", "1.5", "--out",

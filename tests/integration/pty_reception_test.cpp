@@ -2,11 +2,14 @@
 // reception session: the record must hold exactly the simulator's signal.
 
 #include "acquisition/port_links.h"
+#include "acquisition/stream_decoder.h"
 #include "simulator/pty_simulator.h"
 
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
 #include <thread>
 
 namespace {
@@ -101,6 +104,51 @@ TEST(PtyReception, RecordSurvivesChecksumErrorsAndRepeatedPoints) {
     EXPECT_GT(device.Simulator().Faults().nChecksumErrors, 0);
     EXPECT_GT(device.Simulator().Faults().nRepeatedPoints, 0);
     ExpectSimulatorSignal(r, device.Simulator());
+}
+
+class LinkWatch : public IDisplaySink {
+public:
+    void DrawIDS(int id) override { lost = lost || id == IDS_CONNECTION_LOST; }
+    void ReportLinkDown(const char* text) override { down = text; }
+    bool lost = false;
+    std::string down;
+};
+
+TEST(PtyReception, ADeviceThatVanishesMidRecordIsALostLinkAtOnce) {
+    SimulatorOptions o;
+    o.dRecordAfter = 0.5;
+    auto device = std::make_unique<CPtySimulator>(o);
+    ASSERT_TRUE(device->Open()) << device->LastError();
+    const std::string path = device->SlavePath();
+    std::atomic<bool> stop{false};
+    std::thread thread([&] { device->Run(stop); });
+    CSerialPortLink link(path);
+    Ticks ticks;
+    LinkWatch display;
+    CAcquisitionSession session(link, ticks, display);
+    session.OnEkard();
+    ASSERT_NE(session.m_nTimer, 0) << link.LastError();
+    const auto tick = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kTimerPeriodMs));
+        session.OnTimer(kTimerId);
+    };
+    for (int i = 0; i < 1500 && session.m_nReceived < 1000; ++i)
+        tick();
+    ASSERT_GE(session.m_nReceived, 1000) << "the record is coming in";
+
+    // The pseudo-terminal goes away, as a pulled adapter's node does.
+    stop = true;
+    thread.join();
+    device.reset();
+    tick();
+    tick();
+    EXPECT_TRUE(display.lost) << "\"Обрыв связи !\" at once, not after four silent seconds";
+    EXPECT_EQ(session.m_bReopening, 1);
+    EXPECT_EQ(session.m_bSessionOn, 1);
+    EXPECT_NE(display.down.find(path), std::string::npos) << display.down;
+    EXPECT_NE(display.down.find("No such file or directory"), std::string::npos) << display.down;
+    session.OnEkard();
+    EXPECT_EQ(session.m_bSessionOn, 0);
 }
 
 } // namespace

@@ -3,13 +3,19 @@
 
 #include "widgets/child_view.h"
 
+#include "acquisition/com_map.h"
+#include "acquisition/stream_decoder.h"
 #include "platform/string_table.h"
+#include "simulator/pty_simulator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QScrollBar>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -144,6 +150,96 @@ TEST(ChildView, ShownRecordPaintsOnDemandAndEveryPassLooksFresh) {
     EXPECT_TRUE(same_as_fresh()) << "after a status text";
     RunEventsFor(100);
     EXPECT_TRUE(same_as_fresh()) << "after painting";
+}
+
+// Runs events until `done` holds or `ms` have passed; whether it holds.
+template <class Done> bool RunEventsUntil(Done done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// A simulated cardiograph on a pseudo-terminal, registered as COM40 for the view to open.
+struct Device {
+    explicit Device(double recordAfter) {
+        SimulatorOptions o;
+        o.dRecordAfter = recordAfter;
+        pty = std::make_unique<CPtySimulator>(o);
+        ok = pty->Open() && CComMap().Register(40, pty->SlavePath());
+        if (ok)
+            thread = std::thread([this] { pty->Run(stop); });
+    }
+    ~Device() { Vanish(); }
+    // The device goes with its node, as a pulled adapter does.
+    void Vanish() {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+        pty.reset();
+    }
+    std::unique_ptr<CPtySimulator> pty;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+    bool ok = false;
+};
+
+// What the window shows: the view's own paint, as a screen would get it.
+QImage Shown(CChildView& view) {
+    const QImage& buffer = view.ChartBuffer();
+    return view.grab(QRect(QPoint(0, 0), buffer.size())).toImage().convertToFormat(buffer.format());
+}
+
+TEST(ChildView, ADownloadShowsItsProgressAndAVanishedDeviceIsSaidAndTriedAgain) {
+    EnsureApp();
+    Device device(0.5);
+    ASSERT_TRUE(device.ok);
+    CChildView view;
+    view.SetPixelDensity(37.8, 37.8);
+    view.resize(800, 500);
+    view.show();
+    view.Settings().m_nCom = 40;
+    view.OnEkard();
+    CAcquisitionSession& s = view.Session();
+    ASSERT_TRUE(RunEventsUntil([&] { return s.m_nReceived >= 800; }, 20000))
+        << "received " << s.m_nReceived;
+
+    // Every paint during the download shows the progress bar the tick drew, never the chart.
+    CChartView chart = view.Chart();
+    QImage grid, expected;
+    RebuildBuffers(chart, view.ChartBuffer().width(), view.ChartBuffer().height(), grid, expected,
+                   CChartStyle());
+    for (int i = 0; i < 3; ++i) {
+        const QImage shown = Shown(view);
+        {
+            QPainter p(&expected);
+            DrawReceivingProgress(p, grid, chart, s, CChartStyle());
+        }
+        ASSERT_EQ(shown, expected) << "paint " << i << " at " << s.m_nReceived << " points";
+        RunEventsFor(200);
+    }
+
+    // The device vanishes: "Обрыв связи !" at once, with what the window does about it.
+    device.Vanish();
+    ASSERT_TRUE(RunEventsUntil([&] { return s.m_bReopening != 0; }, 2000));
+    EXPECT_EQ(s.m_bSessionOn, 1);
+    {
+        QPainter p(&expected);
+        DrawIDS(p, chart, IDS_CONNECTION_LOST, CChartStyle());
+    }
+    const QImage down = Shown(view);
+    EXPECT_EQ(down, view.ChartBuffer());
+    EXPECT_NE(down, expected) << "a line under the message says the port is tried again";
+    EXPECT_EQ(CountColour(down, down.rect(), qRgb(255, 234, 223)), 0) << "no grid, no chart";
+    RunEventsFor(1200); // a failed attempt a second later changes nothing
+    EXPECT_EQ(Shown(view), down);
+
+    // It comes back under the same COM number: the window goes on receiving by itself.
+    Device again(0.5);
+    ASSERT_TRUE(again.ok);
+    EXPECT_TRUE(RunEventsUntil([&] { return !s.m_bReopening && s.m_nReceived > 0; }, 20000));
+    view.OnEkard();
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMainWindow>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -131,6 +134,50 @@ TEST(Balloon, NotShownWithoutAMainWindow) {
     App();
     EXPECT_EQ(CBalloonHelp::Create(QStringLiteral("t"), QStringLiteral("x"), QPoint(5, 5)),
               nullptr);
+}
+
+TEST(Balloon, StepsAsideForAModalDialogAndComesBackAfterIt) {
+    App();
+    QMainWindow owner;
+    owner.show();
+    QPointer<CBalloonHelp> before =
+        CBalloonHelp::Create(QStringLiteral("Внимание!"), QStringLiteral("before\n"), {40, 40});
+    ASSERT_TRUE(before && before->isVisible());
+
+    QDialog dialog(&owner);
+    QPointer<CBalloonHelp> during;
+    bool hiddenDuring = false, duringHidden = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        QApplication::processEvents();
+        hiddenDuring = before && !before->isVisible() && before->WaitsForModal();
+        // A balloon raised meanwhile (an SMTP send of another window ending) waits as well.
+        during =
+            CBalloonHelp::Create(QStringLiteral("Внимание!"), QStringLiteral("during\n"), {60, 60});
+        duringHidden = during && !during->isVisible();
+        dialog.accept();
+    });
+    dialog.exec();
+    QApplication::processEvents();
+    EXPECT_TRUE(hiddenDuring) << "no balloon above a modal dialog";
+    EXPECT_TRUE(duringHidden);
+    ASSERT_TRUE(before && during);
+    EXPECT_TRUE(before->isVisible()) << "back when the dialog has gone";
+    EXPECT_TRUE(during->isVisible());
+    EXPECT_FALSE(before->WaitsForModal());
+
+    // A balloon closed while it waits stays closed.
+    QDialog second(&owner);
+    QTimer::singleShot(0, &second, [&] {
+        QApplication::processEvents();
+        during->CloseBalloon();
+        second.accept();
+    });
+    second.exec();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(during.isNull());
+    EXPECT_TRUE(before->isVisible());
+    before->CloseBalloon();
 }
 
 } // namespace
