@@ -1,0 +1,220 @@
+#include "analysis/filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace analysis {
+
+namespace {
+
+// A second-order Butterworth section run forward and backward is down 3 dB where one pass is
+// down 1.5 dB: the design frequency moves by this factor so that the named frequency is the
+// -3 dB point of the zero-phase filter.
+const double kTwoPassFactor = std::pow(std::sqrt(2.0) - 1.0, 0.25); // 0.802
+
+// The RBJ cookbook's common terms.
+struct Terms {
+    double cosw, alpha;
+};
+Terms TermsOf(double f, double rate, double q) {
+    const double w = 2.0 * std::numbers::pi * f / rate;
+    return {std::cos(w), std::sin(w) / (2.0 * q)};
+}
+
+Biquad Normalised(double b0, double b1, double b2, double a0, double a1, double a2) {
+    return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
+}
+
+// The section's state for an input that has been `x` for ever.
+void SteadyState(const Biquad& s, double x, double& z1, double& z2) {
+    const double y = s.DcGain() * x;
+    z2 = s.b2 * x - s.a2 * y;
+    z1 = s.b1 * x - s.a1 * y + z2;
+}
+
+void RunForward(std::vector<double>& v, const Biquad& s) {
+    if (v.empty())
+        return;
+    double z1, z2;
+    SteadyState(s, v.front(), z1, z2);
+    for (double& x : v) {
+        const double y = s.b0 * x + z1;
+        z1 = s.b1 * x - s.a1 * y + z2;
+        z2 = s.b2 * x - s.a2 * y;
+        x = y;
+    }
+}
+
+// How far the ends are extended: a few time constants of the slowest section, within the
+// length of the signal itself.
+size_t PadFor(double rate, size_t n, double slowestHz) {
+    const double seconds = slowestHz > 0 ? 3.0 / slowestHz : 1.0;
+    return std::min(n > 0 ? n - 1 : 0, size_t(std::ceil(seconds * rate)));
+}
+
+double SlowestHz(Filter f) {
+    switch (f) {
+    case Filter::Baseline005:
+        return 0.05;
+    case Filter::Baseline067:
+        return 0.67;
+    case Filter::Mains50:
+    case Filter::Mains60:
+        return 2.0; // the notch's bandwidth
+    default:
+        return 20.0;
+    }
+}
+
+} // namespace
+
+Biquad Biquad::LowPass(double fc, double rate, double q) {
+    const Terms t = TermsOf(fc, rate, q);
+    return Normalised((1 - t.cosw) / 2, 1 - t.cosw, (1 - t.cosw) / 2, 1 + t.alpha, -2 * t.cosw,
+                      1 - t.alpha);
+}
+
+Biquad Biquad::HighPass(double fc, double rate, double q) {
+    const Terms t = TermsOf(fc, rate, q);
+    return Normalised((1 + t.cosw) / 2, -(1 + t.cosw), (1 + t.cosw) / 2, 1 + t.alpha, -2 * t.cosw,
+                      1 - t.alpha);
+}
+
+Biquad Biquad::Notch(double f0, double rate, double q) {
+    const Terms t = TermsOf(f0, rate, q);
+    return Normalised(1, -2 * t.cosw, 1, 1 + t.alpha, -2 * t.cosw, 1 - t.alpha);
+}
+
+std::vector<Biquad> SectionsOf(Filter f, double rate) {
+    const double nyquist = rate / 2;
+    const auto notch = [&](double f0) -> std::vector<Biquad> {
+        if (f0 >= nyquist * 0.98)
+            return {};
+        return {Biquad::Notch(f0, rate, f0 / 2.0)}; // 2 Hz wide: the mains frequency may wander
+    };
+    const auto low = [&](double fc) -> std::vector<Biquad> {
+        const double design = fc / kTwoPassFactor;
+        if (design >= nyquist * 0.98)
+            return {};
+        return {Biquad::LowPass(design, rate)};
+    };
+    switch (f) {
+    case Filter::Mains50:
+        return notch(50.0);
+    case Filter::Mains60:
+        return notch(60.0);
+    case Filter::Baseline005:
+        return {Biquad::HighPass(0.05 * kTwoPassFactor, rate)};
+    case Filter::Baseline067:
+        return {Biquad::HighPass(0.67 * kTwoPassFactor, rate)};
+    case Filter::Muscle35:
+        return low(35.0);
+    case Filter::Muscle40:
+        return low(40.0);
+    }
+    return {};
+}
+
+static void FilterPadded(std::vector<float>& x, std::span<const Biquad> sections, size_t pad) {
+    const size_t n = x.size();
+    if (n < 2 || sections.empty())
+        return;
+    // Odd reflection about each end keeps the value and the slope continuous there.
+    std::vector<double> v(n + 2 * pad);
+    for (size_t i = 0; i < pad; ++i) {
+        v[pad - 1 - i] = 2.0 * x[0] - x[i + 1];
+        v[pad + n + i] = 2.0 * x[n - 1] - x[n - 2 - i];
+    }
+    for (size_t i = 0; i < n; ++i)
+        v[pad + i] = x[i];
+    for (const Biquad& s : sections)
+        RunForward(v, s);
+    std::reverse(v.begin(), v.end());
+    for (const Biquad& s : sections)
+        RunForward(v, s);
+    std::reverse(v.begin(), v.end());
+    for (size_t i = 0; i < n; ++i)
+        x[i] = float(v[pad + i]);
+}
+
+void FilterZeroPhase(std::vector<float>& x, std::span<const Biquad> sections) {
+    FilterPadded(x, sections, std::min(x.size() > 0 ? x.size() - 1 : 0, size_t(64)));
+}
+
+void ApplyFilters(CEcgSignal& s, std::span<const Filter> filters) {
+    for (const Filter f : filters) {
+        const std::vector<Biquad> sections = SectionsOf(f, s.dRate);
+        const size_t pad = PadFor(s.dRate, s.Length(), SlowestHz(f));
+        for (size_t l = 0; l < s.leads.size(); ++l)
+            if (l >= s.present.size() || s.present[l])
+                FilterPadded(s.leads[l], sections, pad);
+    }
+}
+
+CCausalFilter::CCausalFilter(std::vector<Biquad> sections)
+    : m_sections(std::move(sections)), m_z1(m_sections.size()), m_z2(m_sections.size()) {}
+
+float CCausalFilter::Step(float in) {
+    double x = in;
+    for (size_t i = 0; i < m_sections.size(); ++i) {
+        const Biquad& s = m_sections[i];
+        if (!m_bStarted)
+            SteadyState(s, x, m_z1[i], m_z2[i]);
+        const double y = s.b0 * x + m_z1[i];
+        m_z1[i] = s.b1 * x - s.a1 * y + m_z2[i];
+        m_z2[i] = s.b2 * x - s.a2 * y;
+        x = y;
+    }
+    m_bStarted = true;
+    return float(x);
+}
+
+CEcgSignal Resample(const CEcgSignal& s, double rate) {
+    CEcgSignal out;
+    out.dRate = rate;
+    out.names = s.names;
+    out.present = s.present;
+    const size_t n = s.Length();
+    if (n == 0 || !(s.dRate > 0) || !(rate > 0)) {
+        out.leads.assign(s.leads.size(), {});
+        return out;
+    }
+    const double ratio = s.dRate / rate; // input samples per output sample
+    const size_t m = size_t(std::floor(double(n - 1) / ratio)) + 1;
+    // Cut-off in cycles per input sample, below both Nyquist frequencies.
+    const double cut = 0.45 * std::min(1.0, rate / s.dRate);
+    const int half = int(std::ceil(6.0 / (2.0 * cut))); // six zero crossings each side
+    std::vector<double> taps(size_t(2 * half + 2));
+    out.leads.assign(s.leads.size(), std::vector<float>(m));
+    for (size_t k = 0; k < m; ++k) {
+        const double u = double(k) * ratio;
+        const long centre = long(std::floor(u));
+        double sum = 0;
+        for (int j = -half; j <= half + 1; ++j) {
+            const double d = u - double(centre + j);
+            const double arg = 2.0 * cut * d;
+            const double sinc = std::abs(arg) < 1e-12
+                                    ? 1.0
+                                    : std::sin(std::numbers::pi * arg) / (std::numbers::pi * arg);
+            const double w = std::abs(d) >= half + 1
+                                 ? 0.0
+                                 : 0.42 + 0.5 * std::cos(std::numbers::pi * d / (half + 1)) +
+                                       0.08 * std::cos(2 * std::numbers::pi * d / (half + 1));
+            taps[size_t(j + half)] = sinc * w;
+            sum += sinc * w;
+        }
+        for (size_t l = 0; l < s.leads.size(); ++l) {
+            const std::vector<float>& in = s.leads[l];
+            double acc = 0;
+            for (int j = -half; j <= half + 1; ++j) {
+                const long i = std::clamp(centre + j, 0L, long(n - 1));
+                acc += taps[size_t(j + half)] * in[size_t(i)];
+            }
+            out.leads[l][k] = float(acc / sum);
+        }
+    }
+    return out;
+}
+
+} // namespace analysis

@@ -1,0 +1,497 @@
+#include "analysis/measurements.h"
+
+#include "analysis/filters.h"
+#include "analysis/qrs_detector.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+namespace analysis {
+
+namespace {
+
+constexpr double kBeforeS = 0.45; // the median beat's window around the QRS fiducial
+constexpr double kAfterS = 0.65;
+constexpr double kDominantCorrelation = 0.9;
+
+double Median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    const size_t m = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + long(m), v.end());
+    if (v.size() % 2)
+        return v[m];
+    const double hi = v[m];
+    return (*std::max_element(v.begin(), v.begin() + long(m)) + hi) / 2;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Pearson correlation of two equally long vectors; 0 when either is flat.
+double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
+    const double n = double(a.size());
+    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n;
+    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
+    double sab = 0, saa = 0, sbb = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        sab += (a[i] - ma) * (b[i] - mb);
+        saa += (a[i] - ma) * (a[i] - ma);
+        sbb += (b[i] - mb) * (b[i] - mb);
+    }
+    return saa > 0 && sbb > 0 ? sab / std::sqrt(saa * sbb) : 0.0;
+}
+
+class CMedianBeat {
+public:
+    CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats)
+        : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)) {
+        for (const size_t b : beats)
+            if (b >= m_before && b + m_after < s.Length())
+                m_usable.push_back(b);
+    }
+
+    // The beats of the dominant type: those whose QRS over all leads correlates with the
+    // median QRS, twice refined.
+    std::vector<size_t> Dominant() const {
+        if (m_usable.size() <= 2)
+            return m_usable;
+        const size_t half = size_t(0.06 * m_s.dRate);
+        std::vector<std::vector<double>> shapes;
+        for (const size_t b : m_usable) {
+            std::vector<double> v;
+            for (size_t l = 0; l < m_s.leads.size(); ++l)
+                if (Present(l))
+                    for (size_t i = b - half; i <= b + half; ++i)
+                        v.push_back(m_s.leads[l][i] - m_s.leads[l][b - half]);
+            shapes.push_back(std::move(v));
+        }
+        std::vector<size_t> members(m_usable.size());
+        std::iota(members.begin(), members.end(), 0);
+        for (int round = 0; round < 2; ++round) {
+            std::vector<double> tmpl(shapes[0].size());
+            for (size_t i = 0; i < tmpl.size(); ++i) {
+                std::vector<double> at;
+                for (const size_t m : members)
+                    at.push_back(shapes[m][i]);
+                tmpl[i] = Median(at);
+            }
+            std::vector<size_t> next;
+            for (size_t k = 0; k < shapes.size(); ++k)
+                if (Correlation(shapes[k], tmpl) >= kDominantCorrelation)
+                    next.push_back(k);
+            if (next.empty())
+                break;
+            members = next;
+        }
+        std::vector<size_t> out;
+        for (const size_t m : members)
+            out.push_back(m_usable[m]);
+        return out;
+    }
+
+    // The median over `beats` of each present lead, m_before + m_after + 1 samples.
+    std::vector<std::vector<float>> Of(const std::vector<size_t>& beats) const {
+        std::vector<std::vector<float>> out(m_s.leads.size());
+        std::vector<double> at(beats.size());
+        for (size_t l = 0; l < m_s.leads.size(); ++l) {
+            if (!Present(l) || beats.empty())
+                continue;
+            out[l].resize(m_before + m_after + 1);
+            for (size_t i = 0; i < out[l].size(); ++i) {
+                for (size_t k = 0; k < beats.size(); ++k)
+                    at[k] = m_s.leads[l][beats[k] - m_before + i];
+                out[l][i] = float(Median(at));
+            }
+        }
+        return out;
+    }
+
+    bool Present(size_t l) const { return l >= m_s.present.size() || m_s.present[l]; }
+    size_t Before() const { return m_before; }
+
+private:
+    const CEcgSignal& m_s;
+    size_t m_before, m_after;
+    std::vector<size_t> m_usable;
+};
+
+// The wave boundaries on the median beats, as indices into them.
+struct Boundaries {
+    std::optional<size_t> pOn, pEnd, qrsOn, qrsEnd, tEnd;
+};
+
+class CDelineator {
+public:
+    CDelineator(const std::vector<std::vector<float>>& beat, size_t centre, double rate,
+                std::optional<double> rrS)
+        : m_beat(beat), m_c(centre), m_rate(rate), m_rr(rrS.value_or(1.0)) {
+        for (size_t l = 0; l < beat.size(); ++l)
+            if (!beat[l].empty())
+                m_leads.push_back(l);
+        m_n = m_leads.empty() ? 0 : beat[m_leads[0]].size();
+    }
+
+    Boundaries Run() {
+        Boundaries b;
+        if (m_leads.empty() || m_n < 3)
+            return b;
+        Qrs(b);
+        if (!b.qrsOn || !b.qrsEnd)
+            return b;
+        Baselines(*b.qrsOn);
+        P(b);
+        T(b);
+        return b;
+    }
+
+    double Baseline(size_t l) const { return l < m_base.size() ? m_base[l] : 0.0; }
+
+private:
+    size_t S(double seconds) const { return size_t(std::max(0.0, seconds * m_rate + 0.5)); }
+
+    // The spatial velocity: the sum over the leads of the absolute slope, smoothed over 10 ms.
+    std::vector<double> SpatialVelocity() const {
+        std::vector<double> v(m_n, 0.0);
+        for (const size_t l : m_leads)
+            for (size_t i = 1; i + 1 < m_n; ++i)
+                v[i] += std::abs(m_beat[l][i + 1] - m_beat[l][i - 1]) * m_rate / 2.0;
+        return Smooth(v, S(0.010));
+    }
+
+    static std::vector<double> Smooth(const std::vector<double>& v, size_t w) {
+        if (w < 2)
+            return v;
+        std::vector<double> out(v.size());
+        std::vector<double> prefix(v.size() + 1, 0.0);
+        for (size_t i = 0; i < v.size(); ++i)
+            prefix[i + 1] = prefix[i] + v[i];
+        for (size_t i = 0; i < v.size(); ++i) {
+            const size_t a = i >= w / 2 ? i - w / 2 : 0, b = std::min(v.size(), a + w);
+            out[i] = (prefix[b] - prefix[a]) / double(b - a);
+        }
+        return out;
+    }
+
+    void Qrs(Boundaries& b) {
+        const std::vector<double> sv = SpatialVelocity();
+        const size_t lo = m_c > S(0.08) ? m_c - S(0.08) : 1, hi = std::min(m_n - 2, m_c + S(0.08));
+        size_t peak = m_c;
+        for (size_t i = lo; i <= hi; ++i)
+            if (sv[i] > sv[peak])
+                peak = i;
+        // The quiet levels: the flattest 20 ms before the QRS (the PR segment) and after it
+        // (the ST segment).
+        const auto quietest = [&](size_t from, size_t to) {
+            double best = sv[from];
+            for (size_t i = from; i <= to; ++i)
+                best = std::min(best, sv[i]);
+            return best;
+        };
+        const size_t pre0 = peak > S(0.20) ? peak - S(0.20) : 0;
+        const size_t pre1 = peak > S(0.03) ? peak - S(0.03) : 0;
+        const size_t post0 = std::min(m_n - 1, peak + S(0.04));
+        const size_t post1 = std::min(m_n - 1, peak + S(0.20));
+        const double isoBefore = quietest(pre0, pre1), isoAfter = quietest(post0, post1);
+        const double top = sv[peak];
+        if (!(top > isoBefore) || !(top > isoAfter))
+            return;
+        const double onLevel = isoBefore + kQrsFraction * (top - isoBefore);
+        const double endLevel = isoAfter + kQrsFraction * (top - isoAfter);
+        // The QRS ends where the velocity falls below its level and stays below for 40 ms: a
+        // bundle branch block's slow terminal wave dips under the level on its way.
+        const size_t quiet = S(0.040);
+        // A pacemaker's stimulus is a spike of a few milliseconds before the QRS: the QRS
+        // starts after it.
+        size_t floor = pre0;
+        if (const std::optional<size_t> spike = PacingSpike(pre0, peak)) {
+            floor = std::min(peak, *spike + S(0.008));
+        }
+        size_t on = peak;
+        while (on > floor && sv[on] > onLevel)
+            --on;
+        if (on == floor && floor != pre0)
+            ++on; // the first sample after the stimulus
+
+        size_t end = peak;
+        for (size_t i = peak; i < post1; ++i) {
+            if (sv[i] > endLevel)
+                end = i + 1;
+            else if (i >= end + quiet)
+                break;
+        }
+        if (on > floor && end < post1) {
+            b.qrsOn = on;
+            b.qrsEnd = end;
+        }
+    }
+
+    // The stimulus of a pacemaker in [from, to): a slope over the leads as large as the
+    // QRS's own that is gone within 8 ms either side; its index, if there is one.
+    std::optional<size_t> PacingSpike(size_t from, size_t to) const {
+        std::vector<double> raw(m_n, 0.0);
+        for (const size_t l : m_leads)
+            for (size_t i = from > 0 ? from : 1; i <= to && i + 1 < m_n; ++i)
+                raw[i] += std::abs(m_beat[l][i + 1] - m_beat[l][i - 1]) * m_rate / 2.0;
+        const size_t w = std::max<size_t>(1, S(0.008));
+        size_t best = from;
+        for (size_t i = from; i < to; ++i)
+            if (raw[i] > raw[best])
+                best = i;
+        if (best < from + w || best + w >= to)
+            return std::nullopt;
+        double rest = 0; // the largest slope away from the spike
+        for (size_t i = from; i < to; ++i)
+            if (i + w < best || i > best + w)
+                rest = std::max(rest, raw[i]);
+        const bool narrow = raw[best - w] < 0.3 * raw[best] && raw[best + w] < 0.3 * raw[best];
+        return narrow && raw[best] > 0.8 * rest ? std::optional<size_t>(best) : std::nullopt;
+    }
+
+    // Each lead's level at the end of the PR segment, from which waves are measured.
+    void Baselines(size_t qrsOn) {
+        m_base.assign(m_beat.size(), 0.0);
+        const size_t w = std::max<size_t>(1, S(0.010));
+        const size_t a = qrsOn > w ? qrsOn - w : 0;
+        for (const size_t l : m_leads) {
+            double sum = 0;
+            for (size_t i = a; i <= qrsOn; ++i)
+                sum += m_beat[l][i];
+            m_base[l] = sum / double(qrsOn - a + 1);
+        }
+    }
+
+    // The spatial magnitude of the deviation from the baselines.
+    double Magnitude(size_t i) const {
+        double sum = 0;
+        for (const size_t l : m_leads) {
+            const double d = m_beat[l][i] - m_base[l];
+            sum += d * d;
+        }
+        return std::sqrt(sum / double(m_leads.size()));
+    }
+
+    void P(Boundaries& b) {
+        const size_t qrsOn = *b.qrsOn;
+        const size_t from = qrsOn > S(0.30) ? qrsOn - S(0.30) : 0;
+        const size_t to = qrsOn > S(0.03) ? qrsOn - S(0.03) : 0;
+        if (to <= from + S(0.05))
+            return;
+        std::vector<double> m(m_n, 0.0);
+        for (size_t i = from; i <= qrsOn; ++i)
+            m[i] = Magnitude(i);
+        size_t peak = from;
+        for (size_t i = from; i <= to; ++i)
+            if (m[i] > m[peak])
+                peak = i;
+        const double top = m[peak];
+        // A P wave stands clear of the segment around it; in atrial fibrillation the median
+        // beat's atrial activity averages out to little.
+        if (top < kPMinimumUv || peak <= from + S(0.02))
+            return;
+        double floorBefore = top, floorAfter = top;
+        for (size_t i = from; i <= peak; ++i)
+            floorBefore = std::min(floorBefore, m[i]);
+        for (size_t i = peak; i <= qrsOn; ++i)
+            floorAfter = std::min(floorAfter, m[i]);
+        if (top - floorBefore < kPMinimumUv * 0.6 || top - floorAfter < kPMinimumUv * 0.6)
+            return;
+        size_t on = peak;
+        while (on > from && m[on] > floorBefore + kPFraction * (top - floorBefore))
+            --on;
+        size_t end = peak;
+        while (end < qrsOn && m[end] > floorAfter + kPFraction * (top - floorAfter))
+            ++end;
+        const double duration = double(end - on) / m_rate;
+        if (on == from || duration < 0.04 || duration > 0.2)
+            return;
+        b.pOn = on;
+        b.pEnd = end;
+    }
+
+    void T(Boundaries& b) {
+        const size_t qrsEnd = *b.qrsEnd;
+        const size_t from = std::min(m_n - 1, qrsEnd + S(0.06));
+        const size_t limit = std::min(m_n - 1, m_c + S(std::min(0.62, 0.75 * m_rr)));
+        if (limit <= from + S(0.1))
+            return;
+        std::vector<double> ends;
+        for (const size_t l : m_leads) {
+            const std::vector<float>& y = m_beat[l];
+            size_t peak = from;
+            for (size_t i = from; i <= limit; ++i)
+                if (std::abs(y[i] - m_base[l]) > std::abs(y[peak] - m_base[l]))
+                    peak = i;
+            const double amplitude = y[peak] - m_base[l];
+            if (std::abs(amplitude) < kTMinimumUv || peak >= limit - S(0.02))
+                continue;
+            const double sign = amplitude > 0 ? 1.0 : -1.0;
+            // The steepest fall after the peak, then the trapezium area method (Vazquez-
+            // Seisdedos et al. 2011): the end is where the area of the trapezium between the
+            // curve and the level ahead is largest.
+            const size_t right = std::min(limit, peak + S(0.25));
+            size_t xm = peak;
+            double steepest = 0;
+            for (size_t i = peak + 1; i < right; ++i) {
+                const double d = -sign * (y[i + 1] - y[i - 1]);
+                if (d > steepest)
+                    steepest = d, xm = i;
+            }
+            if (xm == peak)
+                continue;
+            const size_t xr = right;
+            size_t best = xm;
+            double area = -1;
+            for (size_t t = xm; t <= xr; ++t) {
+                const double a = 0.5 * sign * (y[xm] - y[t]) * double(2 * xr - t - xm);
+                if (a > area)
+                    area = a, best = t;
+            }
+            if (best > xm && best < xr)
+                ends.push_back(double(best));
+        }
+        if (ends.size() < std::min<size_t>(2, m_leads.size()))
+            return;
+        // Global end: the leads' ends scatter; the upper quartile keeps a late lead and drops
+        // a stray one.
+        std::sort(ends.begin(), ends.end());
+        b.tEnd = size_t(ends[size_t(double(ends.size() - 1) * kTEndQuantile + 0.5)]);
+    }
+
+    static constexpr double kQrsFraction = 0.06;
+    static constexpr double kPFraction = 0.15;
+    static constexpr double kPMinimumUv = 25.0;
+    static constexpr double kTMinimumUv = 80.0;
+    static constexpr double kTEndQuantile = 0.75;
+
+    const std::vector<std::vector<float>>& m_beat;
+    size_t m_c;
+    double m_rate, m_rr;
+    std::vector<size_t> m_leads;
+    size_t m_n = 0;
+    std::vector<double> m_base;
+};
+
+// Index of the lead named name (letter case ignored), or -1.
+int LeadIndex(const CEcgSignal& s, const char* name) {
+    for (size_t l = 0; l < s.names.size(); ++l)
+        if (Lower(s.names[l]) == Lower(name) && (l >= s.present.size() || s.present[l]))
+            return int(l);
+    return -1;
+}
+
+// The frontal axis of the net area of [from, to] of the median beats, from leads I and aVF
+// (or I and II): the mean electrical vector's angle in degrees, -180 ... 180.
+std::optional<double> Axis(const CEcgSignal& s, const std::vector<std::vector<float>>& beat,
+                           const CDelineator& d, size_t from, size_t to) {
+    const int i1 = LeadIndex(s, "I");
+    if (i1 < 0 || to <= from)
+        return std::nullopt;
+    const auto area = [&](int l) {
+        double sum = 0;
+        for (size_t i = from; i <= to; ++i)
+            sum += beat[size_t(l)][i] - d.Baseline(size_t(l));
+        return sum;
+    };
+    const double lead1 = area(i1);
+    double avf;
+    if (const int f = LeadIndex(s, "aVF"); f >= 0)
+        avf = area(f);
+    else if (const int i2 = LeadIndex(s, "II"); i2 >= 0)
+        avf = area(i2) - lead1 / 2.0; // aVF = (II + III) / 2 = II - I / 2
+    else
+        return std::nullopt;
+    if (lead1 == 0 && avf == 0)
+        return std::nullopt;
+    // aVF sees the vertical component scaled by sqrt(3) / 2.
+    return std::atan2(avf * 2.0 / std::sqrt(3.0), lead1) * 180.0 / std::numbers::pi;
+}
+
+} // namespace
+
+Measurements Measure(const CEcgSignal& raw) {
+    Measurements m;
+    if (raw.Length() < 3 || !(raw.dRate > 0))
+        return m;
+    CEcgSignal s = raw;
+    const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
+    ApplyFilters(s, clean);
+    m.beats = DetectQrs(s);
+    const double rate = s.dRate;
+    const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
+
+    if (m.beats.size() >= 2) {
+        std::vector<double> rr;
+        for (size_t k = 1; k < m.beats.size(); ++k)
+            rr.push_back(ms(double(m.beats[k] - m.beats[k - 1])));
+        m.rrMeanMs = std::accumulate(rr.begin(), rr.end(), 0.0) / double(rr.size());
+        m.rrMinMs = *std::min_element(rr.begin(), rr.end());
+        m.rrMaxMs = *std::max_element(rr.begin(), rr.end());
+        m.heartRateBpm = 60000.0 / *m.rrMeanMs;
+    }
+
+    CMedianBeat median(s, m.beats);
+    const std::vector<size_t> dominant = median.Dominant();
+    m.nDominantBeats = int(dominant.size());
+    if (dominant.empty())
+        return m;
+    m.medianBeat = median.Of(dominant);
+    const size_t c = median.Before();
+    m.medianStartS = -double(c) / rate;
+    CDelineator d(m.medianBeat, c, rate,
+                  m.rrMeanMs ? std::optional<double>(*m.rrMeanMs / 1000.0) : std::nullopt);
+    const Boundaries b = d.Run();
+    const auto at = [&](std::optional<size_t> i) -> std::optional<double> {
+        if (!i)
+            return std::nullopt;
+        return (double(*i) - double(c)) / rate;
+    };
+    m.pOnsetS = at(b.pOn), m.pEndS = at(b.pEnd), m.qrsOnsetS = at(b.qrsOn);
+    m.qrsEndS = at(b.qrsEnd), m.tEndS = at(b.tEnd);
+    if (b.qrsOn && b.qrsEnd) {
+        m.qrsMs = ms(double(*b.qrsEnd - *b.qrsOn));
+        m.axisQrsDeg = Axis(s, m.medianBeat, d, *b.qrsOn, *b.qrsEnd);
+        for (size_t l = 0; l < s.leads.size(); ++l) {
+            LeadAmplitudes a{l < s.names.size() ? s.names[l] : std::string(), {}, {}};
+            if (!m.medianBeat[l].empty()) {
+                double hi = 0, lo = 0;
+                for (size_t i = *b.qrsOn; i <= *b.qrsEnd; ++i) {
+                    hi = std::max(hi, m.medianBeat[l][i] - d.Baseline(l));
+                    lo = std::min(lo, m.medianBeat[l][i] - d.Baseline(l));
+                }
+                a.rMv = hi / 1000.0;
+                a.sMv = -lo / 1000.0;
+            }
+            m.amplitudes.push_back(a);
+        }
+        const int v1 = LeadIndex(s, "V1"), v5 = LeadIndex(s, "V5"), v6 = LeadIndex(s, "V6");
+        if (v1 >= 0 && (v5 >= 0 || v6 >= 0)) {
+            const double r5 = v5 >= 0 ? *m.amplitudes[size_t(v5)].rMv : 0;
+            const double r6 = v6 >= 0 ? *m.amplitudes[size_t(v6)].rMv : 0;
+            m.sokolowLyonMv = *m.amplitudes[size_t(v1)].sMv + std::max(r5, r6);
+        }
+    }
+    if (b.pOn && b.pEnd && b.qrsOn) {
+        m.pMs = ms(double(*b.pEnd - *b.pOn));
+        m.prMs = ms(double(*b.qrsOn - *b.pOn));
+        m.axisPDeg = Axis(s, m.medianBeat, d, *b.pOn, *b.pEnd);
+    }
+    if (b.tEnd && b.qrsOn && b.qrsEnd) {
+        m.qtMs = ms(double(*b.tEnd - *b.qrsOn));
+        m.axisTDeg = Axis(s, m.medianBeat, d, *b.qrsEnd, *b.tEnd);
+        if (m.rrMeanMs) {
+            const double rrS = *m.rrMeanMs / 1000.0;
+            m.qtcBazettMs = *m.qtMs / std::sqrt(rrS);
+            m.qtcFridericiaMs = *m.qtMs / std::cbrt(rrS);
+        }
+    }
+    return m;
+}
+
+} // namespace analysis

@@ -1,0 +1,43 @@
+#pragma once
+// The measurements of a resting ECG: rhythm (RR, heart rate) from the detected beats; a median
+// beat per lead from the beats of the dominant type; global wave boundaries on the median beats
+// (P onset and end, QRS onset and end, T end) and the intervals, axes and amplitudes they give.
+// A value that cannot be measured is absent, never 0.
+
+#include "record/ecg_signal.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace analysis {
+
+// R and S of one lead's median beat, in mV (both >= 0).
+struct LeadAmplitudes {
+    std::string name;
+    std::optional<double> rMv, sMv;
+};
+
+struct Measurements {
+    std::vector<size_t> beats; // every detected QRS, as sample indices of the signal
+    int nDominantBeats = 0;    // the beats the median beat was made of
+
+    std::optional<double> rrMeanMs, rrMinMs, rrMaxMs, heartRateBpm;
+    std::optional<double> pMs, prMs, qrsMs, qtMs, qtcBazettMs, qtcFridericiaMs;
+    std::optional<double> axisPDeg, axisQrsDeg, axisTDeg;
+    std::optional<double> sokolowLyonMv;
+    std::vector<LeadAmplitudes> amplitudes;
+
+    // The boundaries on the median beat, in seconds from its QRS fiducial (negative before it).
+    std::optional<double> pOnsetS, pEndS, qrsOnsetS, qrsEndS, tEndS;
+    // The median beat per lead (µV, empty for an absent lead), from medianStartS on, at the
+    // signal's rate: for drawing the fiducial points.
+    std::vector<std::vector<float>> medianBeat;
+    double medianStartS = 0.0;
+};
+
+// Measures s (any rate, any set of leads; the standard limb leads give the axes).
+Measurements Measure(const CEcgSignal& s);
+
+} // namespace analysis

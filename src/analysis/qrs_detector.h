@@ -1,0 +1,19 @@
+#pragma once
+// QRS detection over every present lead of a signal of any length and sampling rate, after Pan
+// and Tompkins (1985) with the decision rules of Hamilton and Tompkins (1986): a 5-15 Hz band,
+// the squared slope summed over the leads, a 150 ms moving integral, adaptive signal and noise
+// levels, a 200 ms refractory period, T-wave discrimination by slope within 360 ms, and a
+// search back at half the threshold when an RR interval of 1.66 times the average passes.
+
+#include "record/ecg_signal.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace analysis {
+
+// The QRS complexes of s, as sample indices of s in ascending order: each at the largest slope
+// energy of its complex over the leads.
+std::vector<size_t> DetectQrs(const CEcgSignal& s);
+
+} // namespace analysis
