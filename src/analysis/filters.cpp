@@ -116,15 +116,28 @@ std::vector<Biquad> SectionsOf(Filter f, double rate) {
     return {};
 }
 
-static void FilterPadded(std::vector<float>& x, std::span<const Biquad> sections, size_t pad) {
+namespace {
+
+// How the ends are extended. Odd reflection keeps the value and the slope continuous, but moves
+// the mean of the extension by twice the end value: a step that a high-pass filter would carry
+// back into the record. High-pass filters take the mirror image instead, which keeps the mean.
+enum class Extension { Odd, Mirror };
+
+Extension ExtensionFor(Filter f) {
+    return f == Filter::Baseline005 || f == Filter::Baseline067 ? Extension::Mirror
+                                                                : Extension::Odd;
+}
+
+void FilterPadded(std::vector<float>& x, std::span<const Biquad> sections, size_t pad,
+                  Extension extension) {
     const size_t n = x.size();
     if (n < 2 || sections.empty())
         return;
-    // Odd reflection about each end keeps the value and the slope continuous there.
     std::vector<double> v(n + 2 * pad);
+    const bool odd = extension == Extension::Odd;
     for (size_t i = 0; i < pad; ++i) {
-        v[pad - 1 - i] = 2.0 * x[0] - x[i + 1];
-        v[pad + n + i] = 2.0 * x[n - 1] - x[n - 2 - i];
+        v[pad - 1 - i] = odd ? 2.0 * x[0] - x[i + 1] : x[i + 1];
+        v[pad + n + i] = odd ? 2.0 * x[n - 1] - x[n - 2 - i] : x[n - 2 - i];
     }
     for (size_t i = 0; i < n; ++i)
         v[pad + i] = x[i];
@@ -138,8 +151,11 @@ static void FilterPadded(std::vector<float>& x, std::span<const Biquad> sections
         x[i] = float(v[pad + i]);
 }
 
+} // namespace
+
 void FilterZeroPhase(std::vector<float>& x, std::span<const Biquad> sections) {
-    FilterPadded(x, sections, std::min(x.size() > 0 ? x.size() - 1 : 0, size_t(64)));
+    FilterPadded(x, sections, std::min(x.size() > 0 ? x.size() - 1 : 0, size_t(64)),
+                 Extension::Odd);
 }
 
 void ApplyFilters(CEcgSignal& s, std::span<const Filter> filters) {
@@ -148,7 +164,7 @@ void ApplyFilters(CEcgSignal& s, std::span<const Filter> filters) {
         const size_t pad = PadFor(s.dRate, s.Length(), SlowestHz(f));
         for (size_t l = 0; l < s.leads.size(); ++l)
             if (l >= s.present.size() || s.present[l])
-                FilterPadded(s.leads[l], sections, pad);
+                FilterPadded(s.leads[l], sections, pad, ExtensionFor(f));
     }
 }
 

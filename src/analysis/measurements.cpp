@@ -146,8 +146,8 @@ public:
         if (!b.qrsOn || !b.qrsEnd)
             return b;
         Baselines(*b.qrsOn);
-        P(b);
         T(b);
+        P(b);
         return b;
     }
 
@@ -279,7 +279,13 @@ private:
 
     void P(Boundaries& b) {
         const size_t qrsOn = *b.qrsOn;
-        const size_t from = qrsOn > S(0.30) ? qrsOn - S(0.30) : 0;
+        // The P wave lies between the end of the previous beat's T wave (one RR before this
+        // beat's) and the QRS: at fast rates that is less than the usual 300 ms.
+        size_t from = qrsOn > S(0.30) ? qrsOn - S(0.30) : 0;
+        const double tEnd = b.tEnd ? double(*b.tEnd) : double(m_c) + 0.45 * m_rr * m_rate;
+        const double previousT = tEnd - m_rr * m_rate + double(S(0.02));
+        if (previousT > double(from))
+            from = size_t(std::min(previousT, double(qrsOn)));
         const size_t to = qrsOn > S(0.03) ? qrsOn - S(0.03) : 0;
         if (to <= from + S(0.05))
             return;
@@ -492,6 +498,16 @@ Measurements Measure(const CEcgSignal& raw) {
         }
     }
     return m;
+}
+
+std::optional<double> RecentHeartRate(const CEcgSignal& s) {
+    const std::vector<size_t> beats = DetectQrs(s);
+    if (beats.size() < 3)
+        return std::nullopt;
+    std::vector<double> rr;
+    for (size_t k = beats.size() - 1; k > 0 && rr.size() < 4; --k)
+        rr.push_back(double(beats[k] - beats[k - 1]) / s.dRate);
+    return 60.0 / Median(rr);
 }
 
 } // namespace analysis

@@ -40,4 +40,8 @@ struct Measurements {
 // Measures s (any rate, any set of leads; the standard limb leads give the axes).
 Measurements Measure(const CEcgSignal& s);
 
+// The heart rate of the last beats of a live stretch (the median of its last four RR
+// intervals); absent with fewer than three beats.
+std::optional<double> RecentHeartRate(const CEcgSignal& s);
+
 } // namespace analysis

@@ -6,14 +6,32 @@
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QPixmap>
+#include <QVBoxLayout>
 
 CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     // The view is built first: it allocates the record, reads the settings, resets the session.
-    m_wndView = new CChildView(this);
+    // The view, and under it the line of the record's automatic measurements.
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_wndView = new CChildView(body);
     m_wndView->setWindowTitle(QStringLiteral("новая кардиограмма"));
-    setWidget(m_wndView);
+    m_pMeasurements = new QLabel(body);
+    m_pMeasurements->setWordWrap(true);
+    m_pMeasurements->setContentsMargins(6, 3, 6, 3);
+    m_pMeasurements->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pMeasurements->hide();
+    layout->addWidget(m_wndView, 1);
+    layout->addWidget(m_pMeasurements);
+    setWidget(body);
+    connect(m_wndView, &CChildView::MeasurementLineChanged, this, [this](const QString& line) {
+        m_pMeasurements->setText(line);
+        m_pMeasurements->setVisible(!line.isEmpty());
+    });
     setWindowIcon(QIcon(QPixmap::fromImage(MakeToolbarStrip().copy(0, 0, 32, 32))));
     setWindowTitle(QString()); // the first line of the record window strings: empty
     connect(m_wndView, &CChildView::RecordTitleChanged, this, [this](const QString& title) {

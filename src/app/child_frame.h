@@ -5,6 +5,7 @@
 #include <QMdiSubWindow>
 
 class CChildView;
+class QLabel;
 
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
@@ -13,6 +14,8 @@ public:
     ~CChildFrame() override;
 
     CChildView* View() const { return m_wndView; }
+    // The line under the chart: the record's measurements or the live heart rate.
+    QLabel* MeasurementLine() const { return m_pMeasurements; }
     void OnFileClose();
 
     QString m_strRecordTitle; // the window's title once a record has been taken
@@ -23,4 +26,5 @@ protected:
 private:
     void OnSetFocus();
     CChildView* m_wndView;
+    QLabel* m_pMeasurements;
 };

@@ -46,6 +46,8 @@ const char kUsage[] =
     "  --disconnect-after SEC send DISCONNECT and drop the link once, after SEC seconds\n"
     "  --silence-after SEC    fall silent after SEC seconds\n"
     "  --silence-for SEC      length of the silence (default: for good)\n"
+    "  --mains MV             50 Hz interference of MV millivolts on every electrode (0)\n"
+    "  --wander MV            baseline wander of MV millivolts (default: 0.02-0.05 by seed)\n"
     "  --no-wakeup            stream at once, without waiting for \"BTConnect\"\n"
     "  --seed N               seed of the signal and the faults (1)\n"
     "  --duration SEC         stop after SEC seconds\n";
@@ -121,6 +123,8 @@ int RunSimulate(const QStringList& args) {
         {"--silence-after",
          {0, kAny, false, "0 or more", [&](double v) { opt.dSilenceAfter = v; }}},
         {"--silence-for", {0, kAny, false, "0 or more", [&](double v) { opt.dSilenceFor = v; }}},
+        {"--mains", {0, 5, false, "0 to 5", [&](double v) { opt.dMainsMv = v; }}},
+        {"--wander", {0, 5, false, "0 to 5", [&](double v) { opt.dWanderMv = v; }}},
         {"--seed",
          {0, 9007199254740992.0, true, "0 or more", [&](double v) { opt.nSeed = uint64_t(v); }}},
         {"--duration", {0, kAny, false, "0 or more", [&](double v) { dDuration = v; }}},

@@ -12,3 +12,5 @@ int RunRender(const QStringList& args);
 int RunExport(const QStringList& args);
 int RunSend(const QStringList& args);
 int RunInfo(const QStringList& args);
+int RunMeasure(const QStringList& args);
+int RunBeats(const QStringList& args);

@@ -25,6 +25,8 @@ const Command kCommands[] = {
     {"export", RunExport,
      "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp)"},
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
+    {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
+    {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
     {"render", RunRender, "render RECORD --out chart.png   draw a record's chart into an image"},
     {"send", RunSend, "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
     {"simulate", RunSimulate,

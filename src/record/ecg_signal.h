@@ -23,3 +23,9 @@ constexpr double kMicrovoltsPerUnit = 2.0;
 // The record's lanes as a signal at 409.6 Hz, named by the record's lead system (the twelve
 // standard leads for lead system 1). A lane that holds only zeros is marked absent.
 CEcgSignal SignalFromRecord(const ECG_RECORD& record);
+
+class CSessionState;
+
+// The newest `points` points of the live picture, oldest first, with the lanes of the session's
+// lead system; empty while fewer have arrived.
+CEcgSignal LiveSignal(const CSessionState& s, int points);

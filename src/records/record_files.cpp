@@ -3,12 +3,15 @@
 #include "platform/atomic_file.h"
 #include "record/record_date.h"
 #include "records/record_device.h"
+#include "records/signal_record.h"
 #include "storage/card_file.h"
 #include "storage/export_import_file.h"
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
 #include "storage/scp_reader.h"
+#include "storage/wfdb_reader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +23,8 @@
 
 namespace {
 
-bool ReadDat(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+bool ReadDat(const QString&, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
+             std::string* error) {
     if (bytes.size() != sizeof(ECG_RECORD)) {
         *error = "a record file is exactly " + std::to_string(sizeof(ECG_RECORD)) +
                  " bytes, this one is " + std::to_string(bytes.size());
@@ -31,7 +35,8 @@ bool ReadDat(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::strin
     return true;
 }
 
-bool ReadPackage(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+bool ReadPackage(const QString&, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
+                 std::string* error) {
     RECORD_DEFINITION def{};
     if (!ReadExportPackage(bytes.data(), bytes.size(), *doc.pRecord, def, error))
         return false;
@@ -39,8 +44,33 @@ bool ReadPackage(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::s
     return true;
 }
 
-bool ReadScp(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error) {
+bool ReadScp(const QString&, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
+             std::string* error) {
     return ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error);
+}
+
+// The date of a WFDB record: its header's, else the header file's last change.
+SYSTEMTIME WfdbStart(const QString& path, const WfdbHeader& h) {
+    if (h.start.wYear != 0)
+        return h.start;
+    const QDateTime t = QFileInfo(path).lastModified();
+    return SYSTEMTIME{uint16_t(t.date().year()),          uint16_t(t.date().month()),
+                      uint16_t(t.date().dayOfWeek() % 7), uint16_t(t.date().day()),
+                      uint16_t(t.time().hour()),          uint16_t(t.time().minute()),
+                      uint16_t(t.time().second()),        0};
+}
+
+bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CRecordDocument& doc,
+              std::string* error) {
+    WfdbRecord r;
+    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kPoints / kPointsPerSecond + 0.5, r,
+                        error))
+        return false;
+    if (!RecordFromSignal(r.signal, WfdbStart(path, r.header), *doc.pRecord, error))
+        return false;
+    if (r.dTotalSeconds > kPoints / kPointsPerSecond + 0.01)
+        doc.dSourceSeconds = r.dTotalSeconds;
+    return true;
 }
 
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
@@ -74,6 +104,8 @@ const RecordFileType kTypes[] = {
      CardUse::Export, ReadPackage, WritePackage},
     {".scp", "SCP-ECG file", "an SCP-ECG file; needs a card", "Файлы SCP (*.scp)", true,
      CardUse::Scp, ReadScp, WriteScp},
+    {".hea", "WFDB record", "a PhysioNet WFDB record (its .hea header; opened only)",
+     "Записи WFDB (*.hea)", false, CardUse::Export, ReadWfdb, nullptr},
 };
 
 // The whole file, when it is a regular file of a size a record file can have. Opened without
@@ -196,10 +228,9 @@ bool OpenRecordFile(const QString& path, CRecordDocument& doc, std::string* erro
     if (!ReadWholeFile(path, bytes, &why))
         return fail(why);
     CRecordDocument read;
-    if (!type->read(bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
+    if (!type->read(path, bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
         return fail(why);
-    doc.pRecord = std::move(read.pRecord);
-    doc.card = read.card;
+    doc = std::move(read);
     if (pType)
         *pType = type;
     return true;
@@ -271,5 +302,22 @@ bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, Q
                              error))
         return false;
     *path = target;
+    return true;
+}
+
+bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    if (path.endsWith(QLatin1String(".hea"), Qt::CaseInsensitive)) {
+        WfdbRecord r;
+        if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), 0, r, error)) {
+            *error = "cannot open " + path.toStdString() + ": " + *error;
+            return false;
+        }
+        signal = std::move(r.signal);
+        return true;
+    }
+    CRecordDocument doc;
+    if (!OpenRecordFile(path, doc, error))
+        return false;
+    signal = SignalFromRecord(*doc.pRecord);
     return true;
 }

@@ -1,10 +1,12 @@
 #pragma once
 // Every record file the program opens or saves goes through this table: the record block
-// (.dat), the export package (.ecg) and the SCP-ECG file (.scp). The record window and
+// (.dat), the export package (.ecg), the SCP-ECG file (.scp) and PhysioNet's WFDB records
+// (.hea, opened only). The record window and
 // velmora-cli both open, save and convert records here, so the two can never disagree on a
 // file. A new type is one row of the table and its reader and writer.
 
 #include "record/ecg_record.h"
+#include "record/ecg_signal.h"
 #include "record/patient_card.h"
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
@@ -21,6 +23,8 @@ struct CRecordDocument {
     CRecordDocument() : pRecord(std::make_unique<ECG_RECORD>()) {}
     std::unique_ptr<ECG_RECORD> pRecord; // never null
     PATIENT_CARD card{};
+    // A file longer than a record gave its first ten seconds: its whole length, else 0.
+    double dSourceSeconds = 0;
 };
 
 struct RecordFileType {
@@ -30,8 +34,10 @@ struct RecordFileType {
     const char* filter;      // for the file dialogs: "Записи (*.dat)"
     bool bNeedsCard;         // a save needs the card complete for `use`
     CardUse use;
-    // Reads the bytes of a file of this type; null when the type is not opened.
-    bool (*read)(const std::vector<uint8_t>& bytes, CRecordDocument& doc, std::string* error);
+    // Reads the bytes of the file at path (whose own reader may read files beside it); null
+    // when the type is not opened.
+    bool (*read)(const QString& path, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
+                 std::string* error);
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
@@ -71,6 +77,10 @@ std::vector<std::string> MissingForType(const RecordFileType& type, const PATIEN
 // The path written in *path; false with *error.
 bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,
                         std::string* error);
+
+// The whole signal of a record file at the file's own rate: all of a WFDB record (every lead,
+// however long), the record's lanes at 409.6 Hz for the other types. False with *error.
+bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error);
 
 // What cannot be a record the program made: no info block, a lead system or point count no
 // cardiograph sends, a date text that is no date. False with *error saying which.

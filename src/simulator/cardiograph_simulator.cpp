@@ -88,7 +88,8 @@ int Clamp12(int v) {
 // leads. Lead III is II - I, as on a real body.
 class CCardiographSimulator::CModel {
 public:
-    CModel(uint64_t seed, int nHeartRate) : m_nRandom(seed) {
+    CModel(uint64_t seed, int nHeartRate, double mainsMv, double wanderMv)
+        : m_nRandom(seed), m_dMains(mainsMv) {
         m_dInterval = 60.0 / std::clamp(nHeartRate, 30, 240);
         for (int i = 0; i < 6; ++i) {
             const double a = kChestLeads[i].dAngle * std::numbers::pi / 180.0;
@@ -97,6 +98,8 @@ public:
         }
         for (int c = 0; c < 8; ++c) {
             m_wanderAmplitude[c] = 0.02 + 0.03 * UnitRandom(m_nRandom);
+            if (wanderMv >= 0)
+                m_wanderAmplitude[c] = wanderMv;
             m_wanderPhase[c] = 2.0 * std::numbers::pi * UnitRandom(m_nRandom);
         }
         m_dRespiration = 0.2 + 0.1 * UnitRandom(m_nRandom);
@@ -109,6 +112,7 @@ public:
             const double breath = std::sin(2.0 * std::numbers::pi * m_dRespiration * m_dNextBeat);
             const double rr = m_dInterval * (1.0 + 0.04 * breath + 0.01 * GaussRandom(m_nRandom));
             m_beats.push_back({m_dNextBeat, std::sqrt(rr)});
+            m_peaks.push_back(m_dNextBeat);
             m_dNextBeat += rr;
         }
         while (!m_beats.empty() && m_beats.front().dPeak < t - 1.5)
@@ -128,12 +132,13 @@ public:
             }
         }
 
-        // Electrode noise: wander with breathing and a little white noise, per lead.
+        // Electrode noise: wander with breathing, mains hum and a little white noise, per lead.
         double extra[8];
+        const double mains = m_dMains * std::sin(2.0 * std::numbers::pi * 50.0 * t);
         for (int c = 0; c < 8; ++c) {
             extra[c] = m_wanderAmplitude[c] * std::sin(2.0 * std::numbers::pi * m_dRespiration * t +
                                                        m_wanderPhase[c]) +
-                       0.004 * GaussRandom(m_nRandom);
+                       mains + 0.004 * GaussRandom(m_nRandom);
         }
         const double leadI = Dot(heart, kLeadI) + extra[0];
         const double leadII = Dot(heart, kLeadII) + extra[1];
@@ -152,6 +157,9 @@ public:
         return ch;
     }
 
+    // The R peaks generated so far (some lie ahead of the last point).
+    const std::vector<double>& Peaks() const { return m_peaks; }
+
 private:
     struct Beat {
         double dPeak;  // time of the R peak
@@ -159,6 +167,8 @@ private:
     };
 
     uint64_t m_nRandom;
+    double m_dMains;
+    std::vector<double> m_peaks;
     double m_dInterval;
     double m_dRespiration; // breathing rate, Hz
     double m_dNextBeat;
@@ -177,14 +187,18 @@ CCardiographSimulator::CCardiographSimulator(const SimulatorOptions& options)
     m_opt.dDropBytes = std::clamp(m_opt.dDropBytes, 0.0, 0.1);
     m_opt.dRepeatPoints = std::clamp(m_opt.dRepeatPoints, 0.0, 1.0);
 
-    CModel recorded(StreamSeed(m_opt.nSeed, 1), m_opt.nHeartRate);
+    CModel recorded(StreamSeed(m_opt.nSeed, 1), m_opt.nHeartRate, m_opt.dMainsMv, m_opt.dWanderMv);
     m_recordChannels.reserve(kRecordPoints);
     m_record.reserve(kRecordPoints);
     for (int i = 0; i < kRecordPoints; ++i) {
         m_recordChannels.push_back(recorded.Next());
         m_record.push_back(LanesOf(m_recordChannels.back(), m_opt.nLeadSystem));
     }
-    m_pLive = std::make_unique<CModel>(StreamSeed(m_opt.nSeed, 2), m_opt.nHeartRate);
+    for (const double peak : recorded.Peaks())
+        if (peak < kRecordPoints / kPointsPerSecond)
+            m_recordBeats.push_back(peak);
+    m_pLive = std::make_unique<CModel>(StreamSeed(m_opt.nSeed, 2), m_opt.nHeartRate, m_opt.dMainsMv,
+                                       m_opt.dWanderMv);
     m_stRecord = m_opt.stDevice;
 
     if (!m_opt.bWakeupRequired) {

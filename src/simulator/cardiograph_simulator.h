@@ -35,6 +35,8 @@ struct SimulatorOptions {
     double dSilenceAfter = -1.0;    // seconds until the device falls silent; < 0: never
     double dSilenceFor = 0.0;       // length of the silence; <= 0: for good
     bool bWakeupRequired = true;    // stream only after "BTConnect\n\r"
+    double dMainsMv = 0.0;          // amplitude of 50 Hz interference on every electrode
+    double dWanderMv = -1.0;        // baseline wander amplitude; < 0: 0.02 ... 0.05 mV by seed
     uint64_t nSeed = 1;
 };
 
@@ -74,6 +76,8 @@ public:
     // The 4096 points of the stored record, each as the twelve lane values a correct decoder
     // stores for it. Fixed at construction by the options and the seed; faults never change it.
     const std::vector<Lanes>& StoredRecord() const { return m_record; }
+    // The times of the R peaks in the stored record, in seconds from its first point.
+    const std::vector<double>& StoredRecordBeats() const { return m_recordBeats; }
 
     const SimulatorOptions& Options() const { return m_opt; }
     double Now() const { return m_dNow; }
@@ -111,6 +115,7 @@ private:
     uint64_t m_nRandom; // state of the fault generator
     std::vector<Channels> m_recordChannels;
     std::vector<Lanes> m_record;
+    std::vector<double> m_recordBeats;
     std::unique_ptr<CModel> m_pLive; // the endless signal of the live picture
 
     double m_dNow = 0.0;

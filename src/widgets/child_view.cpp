@@ -1,6 +1,7 @@
 #include "widgets/child_view.h"
 
 #include "acquisition/stream_decoder.h"
+#include "analysis/measurement_table.h"
 #include "config/app_profile.h"
 #include "dialogs/curves_definition_dlg.h"
 #include "dialogs/settings_dialog.h"
@@ -21,6 +22,13 @@
 #include <QScrollBar>
 #include <tuple>
 #include <utility>
+
+namespace {
+
+constexpr int kLiveRateTicks = 25;    // the live heart rate: every second
+constexpr int kLiveRatePoints = 2458; // from the last six seconds
+
+} // namespace
 
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { OnTick(id); }), m_session(m_link, m_ticks, *this),
@@ -47,8 +55,35 @@ void CChildView::OnTick(int timerId) {
     const auto before = state();
     m_session.OnTimer(timerId);
     KeepWhenFinished(std::get<1>(before) != 0);
-    if (state() != before)
+    if (state() != before) {
+        UpdateMeasurements();
         emit StateChanged();
+    }
+    if (m_session.m_bSessionOn && ++m_nLiveTicks % kLiveRateTicks == 0)
+        UpdateLiveHeartRate();
+}
+
+void CChildView::UpdateMeasurements() {
+    m_bMeasured = m_session.m_bLoaded && !m_session.m_bSessionOn;
+    if (!m_bMeasured) {
+        m_measurements = {};
+        emit MeasurementLineChanged(QString());
+        return;
+    }
+    m_measurements = analysis::Measure(SignalFromRecord(*m_session.m_pRecord));
+    emit MeasurementLineChanged(QString::fromStdString(analysis::MeasurementLine(m_measurements)));
+}
+
+void CChildView::UpdateLiveHeartRate() {
+    if (!m_session.m_bMonitoring) {
+        emit MeasurementLineChanged(QString());
+        return;
+    }
+    const std::optional<double> rate =
+        analysis::RecentHeartRate(LiveSignal(m_session, kLiveRatePoints));
+    emit MeasurementLineChanged(
+        rate ? QStringLiteral("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
+             : QStringLiteral("ЧСС: комплексы QRS не найдены (по монитору)"));
 }
 
 void CChildView::Keep(CBalloonHelp* balloon) {
@@ -285,6 +320,8 @@ void CChildView::OnEkard() {
     m_session.m_nCom = m_settings.m_nCom;
     m_session.OnEkard();
     KeepWhenFinished(false); // a stop finishes the record (the start cleared the flag)
+    m_nLiveTicks = 0;
+    UpdateMeasurements();
     emit StateChanged();
 }
 
@@ -350,6 +387,7 @@ void CChildView::ShowDocument(const CRecordDocument& doc, const QString& path) {
     DrawCurves();
     emit WindowTitleChanged(QFileInfo(path).fileName());
     emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
+    UpdateMeasurements();
     emit StateChanged();
 }
 

@@ -5,6 +5,7 @@
 #include "acquisition/acquisition_session.h"
 #include "acquisition/port_links.h"
 #include "acquisition/qt_tick_source.h"
+#include "analysis/measurements.h"
 #include "config/view_settings.h"
 #include "display/chart_geometry.h"
 #include "display/chart_renderer.h"
@@ -65,6 +66,12 @@ public:
     // Shows a record already read from the file at path, as OpenRecord does.
     void ShowDocument(const struct CRecordDocument& doc, const QString& path);
 
+    // The automatic measurements of the record shown; null while none is (an empty window, a
+    // reception under way).
+    const analysis::Measurements* RecordMeasurements() const {
+        return m_bMeasured ? &m_measurements : nullptr;
+    }
+
     // Shows message in a balloon at the centre of the view.
     void error(const QString& message);
     // Hands an error from any thread to the view: the text is copied and shown on the view's
@@ -97,6 +104,9 @@ signals:
     void RecordKept(const QString& path);
     // A record file was opened or saved (for the recent files).
     void RecordFileUsed(const QString& path);
+    // What the line under the chart says: the record's measurements, the live heart rate during
+    // a reception, or nothing (empty).
+    void MeasurementLineChanged(const QString& line);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -119,6 +129,10 @@ private:
     void Keep(class CBalloonHelp* balloon);
     // After a command or a tick: a record that has just been finished is kept at once.
     void KeepWhenFinished(bool bWasLoaded);
+    // Measures the record when one is shown, else clears the measurements; says so in the line.
+    void UpdateMeasurements();
+    // Every second of a live picture: the heart rate of its last seconds.
+    void UpdateLiveHeartRate();
     void SaveRecord(const char* extension);
     void SendRecord(bool bScp);
     void OnSendCompleted(bool bOk, const QString& error);
@@ -144,4 +158,7 @@ private:
     // The chart buffer holds what a tick drew over the chart (live strip, progress, status text):
     // while a session runs, a repaint shows it as it is instead of running the chart pass.
     bool m_bOverChart = false;
+    analysis::Measurements m_measurements;
+    bool m_bMeasured = false;
+    int m_nLiveTicks = 0;
 };

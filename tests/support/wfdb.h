@@ -66,31 +66,40 @@ inline bool ReadRecord(const std::filesystem::path& base, CEcgSignal& out) {
         s.baseline = paren != std::string::npos ? std::atof(gain.c_str() + paren + 1)
                                                 : std::atof(zero.c_str());
     }
-    std::ifstream dat((base.parent_path() / sigs.at(0).file).string(), std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(dat)), {});
     out.leads.assign(nsig, std::vector<float>(length));
     out.present.assign(nsig, true);
     for (const Signal& s : sigs)
         out.names.push_back(s.name);
-    for (size_t i = 0; i < length; ++i)
-        for (size_t c = 0; c < nsig; ++c) {
-            int v = 0;
-            if (sigs[c].format == 16) {
-                const size_t at = (i * nsig + c) * 2;
-                if (at + 1 >= bytes.size())
-                    return false;
-                v = int16_t(bytes[at] | bytes[at + 1] << 8);
-            } else { // 212: two 12-bit samples in three bytes
-                const size_t k = i * nsig + c, at = (k / 2) * 3;
-                if (at + 2 >= bytes.size())
-                    return false;
-                v = k % 2 == 0 ? (bytes[at] | (bytes[at + 1] & 0x0F) << 8)
-                               : (bytes[at + 2] | (bytes[at + 1] & 0xF0) << 4);
-                if (v > 2047)
-                    v -= 4096;
+    // Each run of signals with one file name is interleaved in that file.
+    for (size_t run = 0; run < nsig;) {
+        size_t last = run + 1;
+        while (last < nsig && sigs[last].file == sigs[run].file)
+            ++last;
+        const size_t group = last - run;
+        std::ifstream dat((base.parent_path() / sigs[run].file).string(), std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(dat)), {});
+        for (size_t i = 0; i < length; ++i)
+            for (size_t c = 0; c < group; ++c) {
+                const size_t k = i * group + c;
+                int v = 0;
+                if (sigs[run].format == 16) {
+                    if (2 * k + 1 >= bytes.size())
+                        return false;
+                    v = int16_t(bytes[2 * k] | bytes[2 * k + 1] << 8);
+                } else { // 212: two 12-bit samples in three bytes
+                    const size_t at = (k / 2) * 3;
+                    if (at + 2 >= bytes.size())
+                        return false;
+                    v = k % 2 == 0 ? (bytes[at] | (bytes[at + 1] & 0x0F) << 8)
+                                   : (bytes[at + 2] | (bytes[at + 1] & 0xF0) << 4);
+                    if (v > 2047)
+                        v -= 4096;
+                }
+                const Signal& s = sigs[run + c];
+                out.leads[run + c][i] = float((v - s.baseline) / s.gain * 1000.0);
             }
-            out.leads[c][i] = float((v - sigs[c].baseline) / sigs[c].gain * 1000.0);
-        }
+        run = last;
+    }
     return true;
 }
 

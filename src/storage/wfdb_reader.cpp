@@ -1,0 +1,324 @@
+#include "storage/wfdb_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kMaxSignals = 64;
+constexpr double kMaxValues = 200e6; // samples of all signals read at once: 800 MB as floats
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string f; in >> f;)
+        out.push_back(f);
+    return out;
+}
+
+bool Number(const std::string& text, double& v) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    v = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(v);
+}
+
+// "1716(6)/mV": the gain, then an optional (baseline), then optional /units.
+bool ParseGain(const std::string& text, WfdbSignalSpec& s, bool& hasBaseline) {
+    std::string rest = text;
+    std::string units;
+    if (const size_t slash = rest.find('/'); slash != std::string::npos) {
+        units = rest.substr(slash + 1);
+        rest = rest.substr(0, slash);
+    }
+    hasBaseline = false;
+    if (const size_t paren = rest.find('('); paren != std::string::npos) {
+        const size_t close = rest.find(')', paren);
+        if (close == std::string::npos || close + 1 != rest.size() ||
+            !Number(rest.substr(paren + 1, close - paren - 1), s.baseline))
+            return false;
+        hasBaseline = true;
+        rest = rest.substr(0, paren);
+    }
+    if (!Number(rest, s.gain))
+        return false;
+    if (s.gain == 0)
+        s.gain = 200; // the documented default for an unstated gain
+    if (units.empty() || units == "mV")
+        s.unitsToMicrovolts = 1000;
+    else if (units == "uV" || units == "\u00b5V" || units == "\u03bcV")
+        s.unitsToMicrovolts = 1;
+    else if (units == "V")
+        s.unitsToMicrovolts = 1e6;
+    else
+        return false;
+    return true;
+}
+
+bool ParseTimeDate(const std::string& time, const std::string& date, SYSTEMTIME& t) {
+    int h = 0, m = 0, sec = 0, d = 0, mo = 0, y = 0;
+    double fs = 0;
+    if (std::sscanf(time.c_str(), "%d:%d:%lf", &h, &m, &fs) != 3)
+        return false;
+    sec = int(fs);
+    if (std::sscanf(date.c_str(), "%d/%d/%d", &d, &mo, &y) != 3)
+        return false;
+    if (h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59 || mo < 1 || mo > 12 || d < 1 ||
+        d > 31 || y < 1900 || y > 9999)
+        return false;
+    t = SYSTEMTIME{uint16_t(y), uint16_t(mo),  0, uint16_t(d), uint16_t(h),
+                   uint16_t(m), uint16_t(sec), 0};
+    return true;
+}
+
+std::string LineError(int line, const std::string& what) {
+    return "header line " + std::to_string(line) + ": " + what;
+}
+
+bool PlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+} // namespace
+
+bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* error) {
+    WfdbHeader h;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    bool haveRecord = false;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos)
+            continue;
+        if (line[first] == '#') {
+            h.comments.push_back(line.substr(first + 1));
+            continue;
+        }
+        const std::vector<std::string> f = Fields(line.substr(0, line.find('#')));
+        if (!haveRecord) {
+            haveRecord = true;
+            if (f.size() < 2)
+                return *error = LineError(number, "no record name and signal count"), false;
+            if (f[0].find('/') != std::string::npos)
+                return *error = "a multi-segment record is not read", false;
+            h.name = f[0];
+            double n = 0;
+            if (!Number(f[1], n) || n < 1 || n > kMaxSignals || n != std::floor(n))
+                return *error = LineError(number, "signal count " + f[1]), false;
+            h.specs.resize(size_t(n));
+            if (f.size() > 2) {
+                // "250/360(0)": the sampling frequency, then the counter frequency we need not.
+                const std::string rate = f[2].substr(0, f[2].find('/'));
+                if (!Number(rate, h.rate) || !(h.rate > 0) || h.rate > 1e5)
+                    return *error = LineError(number, "sampling frequency " + f[2]), false;
+            }
+            double samples = 0;
+            if (f.size() > 3 && (!Number(f[3], samples) || samples < 0))
+                return *error = LineError(number, "sample count " + f[3]), false;
+            h.samples = long(samples);
+            if (f.size() > 5)
+                ParseTimeDate(f[4], f[5], h.start); // an unreadable date is no date
+            continue;
+        }
+        const size_t k = size_t(std::count_if(h.specs.begin(), h.specs.end(),
+                                              [](const WfdbSignalSpec& s) { return s.format; }));
+        if (k >= h.specs.size())
+            break; // what follows the signal lines is not ours to read
+        if (f.size() < 2)
+            return *error = LineError(number, "no signal file and format"), false;
+        WfdbSignalSpec& s = h.specs[k];
+        s.file = f[0];
+        if (!PlainFileName(s.file))
+            return *error = LineError(number,
+                                      "signal file " + s.file + " is not a file beside the header"),
+                   false;
+        std::string format = f[1];
+        if (const size_t plus = format.find('+'); plus != std::string::npos) {
+            double offset = 0;
+            if (!Number(format.substr(plus + 1), offset) || offset < 0)
+                return *error = LineError(number, "byte offset in " + f[1]), false;
+            s.byteOffset = long(offset);
+            format = format.substr(0, plus);
+        }
+        if (format.find('x') != std::string::npos)
+            return *error = LineError(number, "several samples per frame are not read"), false;
+        format = format.substr(0, format.find(':')); // a skew: not applied
+        if (format != "212" && format != "16")
+            return *error =
+                       LineError(number, "format " + format + " is not read (only 212 and 16 are)"),
+                   false;
+        s.format = std::atoi(format.c_str());
+        bool hasBaseline = false;
+        if (f.size() > 2 && !ParseGain(f[2], s, hasBaseline))
+            return *error = LineError(number, "gain " + f[2]), false;
+        double zero = 0;
+        if (f.size() > 4 && !Number(f[4], zero))
+            return *error = LineError(number, "ADC zero " + f[4]), false;
+        if (!hasBaseline)
+            s.baseline = zero;
+        // The description is the rest of the line after the eighth field.
+        if (f.size() > 8) {
+            std::istringstream fields(line);
+            std::string skip;
+            for (int i = 0; i < 8; ++i)
+                fields >> skip;
+            std::getline(fields, s.description);
+            const size_t a = s.description.find_first_not_of(" \t");
+            s.description = a == std::string::npos ? "" : s.description.substr(a);
+        }
+    }
+    if (!haveRecord)
+        return *error = "no record line", false;
+    if (h.specs.empty() || h.specs.back().format == 0)
+        return *error = "the header names fewer signals than it announces", false;
+    // The signals of one file must share its format.
+    for (size_t i = 1; i < h.specs.size(); ++i)
+        if (h.specs[i].file == h.specs[i - 1].file &&
+            (h.specs[i].format != h.specs[i - 1].format ||
+             h.specs[i].byteOffset != h.specs[i - 1].byteOffset))
+            return *error = "the signals of " + h.specs[i].file + " differ in format", false;
+    out = std::move(h);
+    return true;
+}
+
+long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbSignalSpec> specs,
+                      long frames, std::vector<std::vector<float>>& leads) {
+    const size_t n = specs.size();
+    if (n == 0 || frames <= 0 || leads.size() < n)
+        return 0;
+    const bool twelve = specs[0].format == 212;
+    // Whole frames the bytes hold.
+    const double bytesPerFrame = twelve ? 1.5 * double(n) : 2.0 * double(n);
+    const long whole = long(std::floor(double(bytes.size()) / bytesPerFrame));
+    const long count = std::min(frames, whole);
+    for (size_t c = 0; c < n; ++c)
+        leads[c].reserve(leads[c].size() + size_t(count));
+    for (long i = 0; i < count; ++i)
+        for (size_t c = 0; c < n; ++c) {
+            const size_t k = size_t(i) * n + c;
+            int v;
+            if (twelve) {
+                const size_t at = (k / 2) * 3;
+                v = k % 2 == 0 ? (bytes[at] | (bytes[at + 1] & 0x0F) << 8)
+                               : (bytes[at + 2] | (bytes[at + 1] & 0xF0) << 4);
+                if (v > 2047)
+                    v -= 4096;
+            } else {
+                v = int16_t(uint16_t(bytes[2 * k] | bytes[2 * k + 1] << 8));
+            }
+            const WfdbSignalSpec& s = specs[c];
+            leads[c].push_back(float((v - s.baseline) / s.gain * s.unitsToMicrovolts));
+        }
+    return count;
+}
+
+namespace {
+
+bool ReadPart(const std::string& path, long offset, size_t maxBytes, std::vector<uint8_t>& out,
+              size_t& fileSize, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return *error = path + ": " + std::strerror(errno), false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return *error = path + ": not a regular file", false;
+    }
+    fileSize = size_t(st.st_size);
+    const size_t available = fileSize > size_t(offset) ? fileSize - size_t(offset) : 0;
+    out.resize(std::min(available, maxBytes));
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, offset + long(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            const int err = got < 0 ? errno : EIO;
+            ::close(fd);
+            return *error = path + ": " + std::strerror(err), false;
+        }
+        done += size_t(got);
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord& out,
+                    std::string* error) {
+    std::vector<uint8_t> text;
+    size_t size = 0;
+    if (!ReadPart(headerPath, 0, 1 << 20, text, size, error))
+        return false;
+    if (size > (1 << 20))
+        return *error = "a header of " + std::to_string(size) + " bytes is no WFDB header", false;
+    WfdbRecord r;
+    if (!ParseWfdbHeader(std::string(text.begin(), text.end()), r.header, error))
+        return false;
+    const WfdbHeader& h = r.header;
+    const size_t slash = headerPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : headerPath.substr(0, slash + 1);
+
+    long wanted = maxSeconds > 0 ? long(std::ceil(maxSeconds * h.rate)) : -1;
+    r.signal.dRate = h.rate;
+    r.signal.leads.resize(h.specs.size());
+    long frames = -1; // the frames every file gave
+    for (size_t a = 0; a < h.specs.size();) {
+        size_t b = a + 1;
+        while (b < h.specs.size() && h.specs[b].file == h.specs[a].file)
+            ++b;
+        const std::span<const WfdbSignalSpec> group(h.specs.data() + a, b - a);
+        const double bytesPerFrame = (group[0].format == 212 ? 1.5 : 2.0) * double(b - a);
+        long limit = h.samples > 0 ? h.samples : -1;
+        if (wanted >= 0)
+            limit = limit >= 0 ? std::min(limit, wanted) : wanted;
+        const size_t maxBytes =
+            limit >= 0 ? size_t(std::ceil(double(limit) * bytesPerFrame)) + 3 : size_t(-1);
+        std::vector<uint8_t> bytes;
+        size_t fileSize = 0;
+        if (!ReadPart(folder + group[0].file, group[0].byteOffset, maxBytes, bytes, fileSize,
+                      error))
+            return false;
+        const double available =
+            double(fileSize > size_t(group[0].byteOffset) ? fileSize - size_t(group[0].byteOffset)
+                                                          : 0) /
+            bytesPerFrame;
+        const long inFile =
+            h.samples > 0 ? std::min<long>(h.samples, long(available)) : long(available);
+        if (double(inFile) * double(h.specs.size()) > kMaxValues && wanted < 0)
+            return *error = "the record is too large to read whole (" + std::to_string(inFile) +
+                            " samples per signal)",
+                   false;
+        std::vector<std::vector<float>> leads(b - a);
+        const long got = DecodeWfdbFrames(bytes, group, limit >= 0 ? limit : inFile, leads);
+        for (size_t c = a; c < b; ++c)
+            r.signal.leads[c] = std::move(leads[c - a]);
+        frames = frames < 0 ? got : std::min(frames, got);
+        r.dTotalSeconds = std::max(r.dTotalSeconds, double(inFile) / h.rate);
+        a = b;
+    }
+    if (frames <= 0)
+        return *error = "the signal files hold no samples", false;
+    for (std::vector<float>& lead : r.signal.leads)
+        lead.resize(size_t(frames)); // every signal as long as the shortest file gave
+    for (const WfdbSignalSpec& s : h.specs)
+        r.signal.names.push_back(s.description);
+    r.signal.present.assign(h.specs.size(), true);
+    out = std::move(r);
+    return true;
+}

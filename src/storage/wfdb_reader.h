@@ -1,0 +1,52 @@
+#pragma once
+// PhysioNet's WFDB records: a text header (.hea) naming the signals and the files that hold
+// them, in formats 212 (two 12-bit samples in three bytes) and 16 (little-endian 16-bit), as
+// PhysioNet documents them (header(5), signal(5)). Read here rather than through libbiosig,
+// whose WFDB reader (2.5.0) crashes on some of PhysioNet's own headers and refuses others.
+
+#include "platform/systemtime.h"
+#include "record/ecg_signal.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+struct WfdbSignalSpec {
+    std::string file;                // the signal file, relative to the header's folder
+    int format = 0;                  // 212 or 16
+    long byteOffset = 0;             // bytes to skip at the start of the file
+    double gain = 200;               // ADC units per physical unit
+    double baseline = 0;             // the ADC value of 0 physical units
+    double unitsToMicrovolts = 1000; // mV unless the header says otherwise
+    std::string description;         // the lead's name ("MLII", "v1")
+};
+
+struct WfdbHeader {
+    std::string name;
+    double rate = 250; // samples per second per signal
+    long samples = 0;  // per signal; 0 when the header does not say
+    std::vector<WfdbSignalSpec> specs;
+    SYSTEMTIME start{};                // all zero when the header gives no date
+    std::vector<std::string> comments; // the '#' lines, without the '#'
+};
+
+// Parses a header's text; false with *error naming the line and what is wrong.
+bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* error);
+
+// Decodes `frames` frames of the signals that one file holds (their specs in file order, all of
+// one format) from bytes into per-signal µV, appended to leads (one vector per spec). Returns
+// the frames decoded: fewer when the bytes end early.
+long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbSignalSpec> specs,
+                      long frames, std::vector<std::vector<float>>& leads);
+
+struct WfdbRecord {
+    WfdbHeader header;
+    CEcgSignal signal;        // in header order
+    double dTotalSeconds = 0; // the whole record, also when less was read
+};
+
+// Reads the record whose header is at headerPath: at most maxSeconds of it (0: all). False with
+// *error saying why (a missing signal file, a format other than 212 and 16, a record too large).
+bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord& out,
+                    std::string* error);
