@@ -49,7 +49,7 @@ void RunForward(std::vector<double>& v, const Biquad& s) {
 // How far the ends are extended: a few time constants of the slowest section, within the
 // length of the signal itself.
 size_t PadFor(double rate, size_t n, double slowestHz) {
-    const double seconds = slowestHz > 0 ? 3.0 / slowestHz : 1.0;
+    const double seconds = slowestHz > 0 ? 1.0 / slowestHz : 1.0;
     return std::min(n > 0 ? n - 1 : 0, size_t(std::ceil(seconds * rate)));
 }
 
@@ -159,12 +159,22 @@ void FilterZeroPhase(std::vector<float>& x, std::span<const Biquad> sections) {
 }
 
 void ApplyFilters(CEcgSignal& s, std::span<const Filter> filters) {
-    for (const Filter f : filters) {
-        const std::vector<Biquad> sections = SectionsOf(f, s.dRate);
-        const size_t pad = PadFor(s.dRate, s.Length(), SlowestHz(f));
+    // Filters in a row that extend the ends alike run as one cascade over one extension.
+    for (size_t a = 0; a < filters.size();) {
+        size_t b = a + 1;
+        while (b < filters.size() && ExtensionFor(filters[b]) == ExtensionFor(filters[a]))
+            ++b;
+        std::vector<Biquad> sections;
+        size_t pad = 0;
+        for (size_t k = a; k < b; ++k) {
+            const std::vector<Biquad> more = SectionsOf(filters[k], s.dRate);
+            sections.insert(sections.end(), more.begin(), more.end());
+            pad = std::max(pad, PadFor(s.dRate, s.Length(), SlowestHz(filters[k])));
+        }
         for (size_t l = 0; l < s.leads.size(); ++l)
             if (l >= s.present.size() || s.present[l])
-                FilterPadded(s.leads[l], sections, pad, ExtensionFor(f));
+                FilterPadded(s.leads[l], sections, pad, ExtensionFor(filters[a]));
+        a = b;
     }
 }
 

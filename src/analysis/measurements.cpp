@@ -51,37 +51,43 @@ double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
 class CMedianBeat {
 public:
     CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats)
-        : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)) {
+        : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)),
+          m_shift(size_t(0.012 * s.dRate)) {
         for (const size_t b : beats)
-            if (b >= m_before && b + m_after < s.Length())
+            if (b >= m_before + m_shift && b + m_after + m_shift < s.Length())
                 m_usable.push_back(b);
     }
 
     // The beats of the dominant type: those whose QRS over all leads correlates with the
-    // median QRS, twice refined.
+    // median QRS, twice refined; each then moved by up to 12 ms to where it matches the median
+    // QRS best, so that the median beat does not depend on where the detector put each beat.
     std::vector<size_t> Dominant() const {
-        if (m_usable.size() <= 2)
-            return m_usable;
         const size_t half = size_t(0.06 * m_s.dRate);
-        std::vector<std::vector<double>> shapes;
-        for (const size_t b : m_usable) {
+        const auto shapeAt = [&](size_t b) {
             std::vector<double> v;
             for (size_t l = 0; l < m_s.leads.size(); ++l)
                 if (Present(l))
                     for (size_t i = b - half; i <= b + half; ++i)
                         v.push_back(m_s.leads[l][i] - m_s.leads[l][b - half]);
-            shapes.push_back(std::move(v));
-        }
+            return v;
+        };
+        std::vector<std::vector<double>> shapes;
+        for (const size_t b : m_usable)
+            shapes.push_back(shapeAt(b));
+        if (shapes.empty())
+            return {};
         std::vector<size_t> members(m_usable.size());
         std::iota(members.begin(), members.end(), 0);
-        for (int round = 0; round < 2; ++round) {
-            std::vector<double> tmpl(shapes[0].size());
+        std::vector<double> tmpl(shapes[0].size());
+        for (int round = 0; round < 3; ++round) {
             for (size_t i = 0; i < tmpl.size(); ++i) {
                 std::vector<double> at;
                 for (const size_t m : members)
                     at.push_back(shapes[m][i]);
                 tmpl[i] = Median(at);
             }
+            if (round == 2 || m_usable.size() <= 2)
+                break;
             std::vector<size_t> next;
             for (size_t k = 0; k < shapes.size(); ++k)
                 if (Correlation(shapes[k], tmpl) >= kDominantCorrelation)
@@ -91,8 +97,18 @@ public:
             members = next;
         }
         std::vector<size_t> out;
-        for (const size_t m : members)
-            out.push_back(m_usable[m]);
+        const long shift = long(m_shift);
+        for (const size_t m : members) {
+            const size_t b = m_usable[m];
+            size_t best = b;
+            double top = -2;
+            for (long d = -shift; d <= shift; ++d) {
+                const double r = Correlation(shapeAt(size_t(long(b) + d)), tmpl);
+                if (r > top)
+                    top = r, best = size_t(long(b) + d);
+            }
+            out.push_back(best);
+        }
         return out;
     }
 
@@ -118,13 +134,14 @@ public:
 
 private:
     const CEcgSignal& m_s;
-    size_t m_before, m_after;
+    size_t m_before, m_after, m_shift;
     std::vector<size_t> m_usable;
 };
 
 // The wave boundaries on the median beats, as indices into them.
 struct Boundaries {
-    std::optional<size_t> pOn, pEnd, qrsOn, qrsEnd, tEnd;
+    std::optional<size_t> pOn, pEnd, qrsOn, qrsEnd;
+    std::optional<double> tEnd; // between samples
 };
 
 class CDelineator {
@@ -282,7 +299,7 @@ private:
         // The P wave lies between the end of the previous beat's T wave (one RR before this
         // beat's) and the QRS: at fast rates that is less than the usual 300 ms.
         size_t from = qrsOn > S(0.30) ? qrsOn - S(0.30) : 0;
-        const double tEnd = b.tEnd ? double(*b.tEnd) : double(m_c) + 0.45 * m_rr * m_rate;
+        const double tEnd = b.tEnd ? *b.tEnd : double(m_c) + 0.45 * m_rr * m_rate;
         const double previousT = tEnd - m_rr * m_rate + double(S(0.02));
         if (previousT > double(from))
             from = size_t(std::min(previousT, double(qrsOn)));
@@ -352,29 +369,34 @@ private:
             if (xm == peak)
                 continue;
             const size_t xr = right;
+            const auto areaAt = [&](size_t t) {
+                return 0.5 * sign * (y[xm] - y[t]) * double(2 * xr - t - xm);
+            };
             size_t best = xm;
-            double area = -1;
-            for (size_t t = xm; t <= xr; ++t) {
-                const double a = 0.5 * sign * (y[xm] - y[t]) * double(2 * xr - t - xm);
-                if (a > area)
-                    area = a, best = t;
+            for (size_t t = xm; t <= xr; ++t)
+                if (areaAt(t) > areaAt(best))
+                    best = t;
+            if (best > xm && best < xr) {
+                // Between samples, at the top of the parabola through the three areas there:
+                // the end does not snap to the sampling grid.
+                const double a0 = areaAt(best - 1), a1 = areaAt(best), a2 = areaAt(best + 1);
+                const double curve = a0 - 2 * a1 + a2;
+                const double offset =
+                    curve < 0 ? std::clamp(0.5 * (a0 - a2) / curve, -0.5, 0.5) : 0;
+                ends.push_back(double(best) + offset);
             }
-            if (best > xm && best < xr)
-                ends.push_back(double(best));
         }
         if (ends.size() < std::min<size_t>(2, m_leads.size()))
             return;
-        // Global end: the leads' ends scatter; the upper quartile keeps a late lead and drops
-        // a stray one.
-        std::sort(ends.begin(), ends.end());
-        b.tEnd = size_t(ends[size_t(double(ends.size() - 1) * kTEndQuantile + 0.5)]);
+        // Global end: the leads' ends scatter, and the latest of them move with every detail of
+        // a broad T wave; their median is where most leads agree the T wave has ended.
+        b.tEnd = Median(ends);
     }
 
     static constexpr double kQrsFraction = 0.06;
     static constexpr double kPFraction = 0.15;
     static constexpr double kPMinimumUv = 25.0;
     static constexpr double kTMinimumUv = 80.0;
-    static constexpr double kTEndQuantile = 0.75;
 
     const std::vector<std::vector<float>>& m_beat;
     size_t m_c;
@@ -430,12 +452,12 @@ Measurements Measure(const CEcgSignal& raw) {
     ApplyFilters(s, clean);
     m.beats = DetectQrs(s);
     const double rate = s.dRate;
-    const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
+    const auto rrMs = [rate](double samples) { return samples / rate * 1000.0; };
 
     if (m.beats.size() >= 2) {
         std::vector<double> rr;
         for (size_t k = 1; k < m.beats.size(); ++k)
-            rr.push_back(ms(double(m.beats[k] - m.beats[k - 1])));
+            rr.push_back(rrMs(double(m.beats[k] - m.beats[k - 1])));
         m.rrMeanMs = std::accumulate(rr.begin(), rr.end(), 0.0) / double(rr.size());
         m.rrMinMs = *std::min_element(rr.begin(), rr.end());
         m.rrMaxMs = *std::max_element(rr.begin(), rr.end());
@@ -448,28 +470,31 @@ Measurements Measure(const CEcgSignal& raw) {
     if (dominant.empty())
         return m;
     m.medianBeat = median.Of(dominant);
+    m.medianStartS = -double(median.Before()) / rate;
+    const double fine = rate;
+    const std::vector<std::vector<float>>& beat = m.medianBeat;
     const size_t c = median.Before();
-    m.medianStartS = -double(c) / rate;
-    CDelineator d(m.medianBeat, c, rate,
+    CDelineator d(beat, c, fine,
                   m.rrMeanMs ? std::optional<double>(*m.rrMeanMs / 1000.0) : std::nullopt);
     const Boundaries b = d.Run();
-    const auto at = [&](std::optional<size_t> i) -> std::optional<double> {
+    const auto at = [&](auto i) -> std::optional<double> {
         if (!i)
             return std::nullopt;
-        return (double(*i) - double(c)) / rate;
+        return (double(*i) - double(c)) / fine;
     };
+    const auto ms = [fine](double samples) { return samples / fine * 1000.0; };
     m.pOnsetS = at(b.pOn), m.pEndS = at(b.pEnd), m.qrsOnsetS = at(b.qrsOn);
     m.qrsEndS = at(b.qrsEnd), m.tEndS = at(b.tEnd);
     if (b.qrsOn && b.qrsEnd) {
         m.qrsMs = ms(double(*b.qrsEnd - *b.qrsOn));
-        m.axisQrsDeg = Axis(s, m.medianBeat, d, *b.qrsOn, *b.qrsEnd);
+        m.axisQrsDeg = Axis(s, beat, d, *b.qrsOn, *b.qrsEnd);
         for (size_t l = 0; l < s.leads.size(); ++l) {
             LeadAmplitudes a{l < s.names.size() ? s.names[l] : std::string(), {}, {}};
-            if (!m.medianBeat[l].empty()) {
+            if (!beat[l].empty()) {
                 double hi = 0, lo = 0;
                 for (size_t i = *b.qrsOn; i <= *b.qrsEnd; ++i) {
-                    hi = std::max(hi, m.medianBeat[l][i] - d.Baseline(l));
-                    lo = std::min(lo, m.medianBeat[l][i] - d.Baseline(l));
+                    hi = std::max(hi, beat[l][i] - d.Baseline(l));
+                    lo = std::min(lo, beat[l][i] - d.Baseline(l));
                 }
                 a.rMv = hi / 1000.0;
                 a.sMv = -lo / 1000.0;
@@ -486,11 +511,11 @@ Measurements Measure(const CEcgSignal& raw) {
     if (b.pOn && b.pEnd && b.qrsOn) {
         m.pMs = ms(double(*b.pEnd - *b.pOn));
         m.prMs = ms(double(*b.qrsOn - *b.pOn));
-        m.axisPDeg = Axis(s, m.medianBeat, d, *b.pOn, *b.pEnd);
+        m.axisPDeg = Axis(s, beat, d, *b.pOn, *b.pEnd);
     }
     if (b.tEnd && b.qrsOn && b.qrsEnd) {
-        m.qtMs = ms(double(*b.tEnd - *b.qrsOn));
-        m.axisTDeg = Axis(s, m.medianBeat, d, *b.qrsEnd, *b.tEnd);
+        m.qtMs = ms(*b.tEnd - double(*b.qrsOn));
+        m.axisTDeg = Axis(s, beat, d, *b.qrsEnd, size_t(*b.tEnd));
         if (m.rrMeanMs) {
             const double rrS = *m.rrMeanMs / 1000.0;
             m.qtcBazettMs = *m.qtMs / std::sqrt(rrS);
