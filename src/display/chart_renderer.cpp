@@ -191,6 +191,9 @@ QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const C
         const QString text = QString::fromLatin1(label);
         const QPoint at = LabelPos(view.m_nWidth, view.m_nHeight, xOffset, k, lanes,
                                    fm.horizontalAdvance(text), fm.height());
+        const int lane = s.m_nFirstLane + k;
+        const bool absent = lane < 16 && (s.m_nAbsentLanes >> lane & 1);
+        p.setPen(absent ? style.m_clrAbsent : style.m_clrText);
         DrawTextAt(p, at.x(), at.y(), text);
         area |= TextArea(fm, at.x(), at.y(), text);
     }

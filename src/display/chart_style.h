@@ -20,6 +20,7 @@ struct CChartStyle {
     QPen m_hFramePen = LinePen(QColor(255, 84, 0));     // progress frame
     QPen m_hMarkPen = LinePen(QColor(32, 32, 32));      // calibration mark
     QColor m_clrText{255, 84, 0};                       // labels, time label, status texts
+    QColor m_clrAbsent{170, 170, 170};                  // labels of leads a file did not have
     QString m_strFace = QStringLiteral("Arial");
 };
 

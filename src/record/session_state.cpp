@@ -14,6 +14,7 @@ CSessionState::CSessionState()
 
 void CSessionState::ResetValues() {
     m_bSending = 0;
+    m_nAbsentLanes = 0;
     m_nFilter = 0;
     m_bPolling = 0;
     m_nCurvesBufSize = kCurvesBufSize;
@@ -33,7 +34,8 @@ void CSessionState::ResetValues() {
     m_nLastY.fill(0);
 }
 
-void CSessionState::ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card) {
+void CSessionState::ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card,
+                               uint16_t absentLanes) {
     m_nLeadSystem = 1;
     ResetValues();
     std::memcpy(m_pRecord.get(), &record, sizeof record);
@@ -54,6 +56,7 @@ void CSessionState::ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& car
     m_dSpeedMon = m_dSpeed;
     if (ParseRecordDate(record.date, sizeof record.date, m_stDevice))
         m_Time.Initialize(m_stDevice);
+    m_nAbsentLanes = absentLanes;
     m_pShowCurves = m_pCurves;
     m_bSessionOn = 0;
     m_bLiveView = 0;

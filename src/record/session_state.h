@@ -33,7 +33,8 @@ public:
     // Makes `record` and `card` the window's finished record, as if it had just come in: the
     // device values from its info block, the chart's time base from its date text, nothing
     // receiving. The record is taken as it is; check it before (CheckRecordBlock).
-    void ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card);
+    // absentLanes has a bit set for each lane the record's file had no lead for.
+    void ShowRecord(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes = 0);
 
     // Any point has arrived in this session, of the record or of the live picture.
     bool HasPoints() const { return m_nReceived > 0 || m_nRingPos != 0 || m_bRingWrapped; }
@@ -107,6 +108,7 @@ public:
     PATIENT_CARD m_Card{};
     int16_t m_nFirstLane = 0;
     int m_nLanes = 0;
+    uint16_t m_nAbsentLanes = 0; // a bit per lane the record's file had no lead for
     int m_bMonitorCleared = 0;
     std::array<int, kMonitorLanes> m_nSweepPos{};
     std::array<int, kMonitorLanes> m_nLastX{};

@@ -66,7 +66,8 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CRecordDocument&
     if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kPoints / kPointsPerSecond + 0.5, r,
                         error))
         return false;
-    if (!RecordFromSignal(r.signal, WfdbStart(path, r.header), *doc.pRecord, error))
+    if (!RecordFromSignal(r.signal, WfdbStart(path, r.header), *doc.pRecord, error,
+                          &doc.absentLanes))
         return false;
     if (r.dTotalSeconds > kPoints / kPointsPerSecond + 0.01)
         doc.dSourceSeconds = r.dTotalSeconds;

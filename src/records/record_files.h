@@ -25,6 +25,8 @@ struct CRecordDocument {
     PATIENT_CARD card{};
     // A file longer than a record gave its first ten seconds: its whole length, else 0.
     double dSourceSeconds = 0;
+    // A bit for each lane the file had no lead for (another system's file).
+    uint16_t absentLanes = 0;
 };
 
 struct RecordFileType {

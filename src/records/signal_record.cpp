@@ -25,7 +25,7 @@ int LaneOfLeadName(const std::string& name) {
 }
 
 bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& out,
-                      std::string* error) {
+                      std::string* error, uint16_t* absentLanes) {
     // Which lead feeds each lane: the first of each name.
     std::array<int, kLeads> from;
     from.fill(-1);
@@ -83,10 +83,15 @@ bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& 
     }
 
     std::memset(&out, 0, sizeof out);
+    if (absentLanes)
+        *absentLanes = 0;
     for (int lane = 0; lane < kLeads; ++lane) {
         const std::vector<float>& v = lanes[size_t(lane)];
-        if (v.empty())
+        if (v.empty()) {
+            if (absentLanes)
+                *absentLanes = uint16_t(*absentLanes | 1u << lane);
             continue;
+        }
         for (int p = 0; p < kPoints; ++p) {
             const double units = std::round(v[size_t(p)] / kMicrovoltsPerUnit);
             Sample(out.curves_buf, p, lane) = int16_t(std::clamp(units, -32768.0, 32767.0));

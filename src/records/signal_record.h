@@ -14,6 +14,7 @@ int LaneOfLeadName(const std::string& name);
 
 // The record of the first 4096 points of s at 409.6 Hz, stamped with start. Leads without a lane
 // are left out; lanes without a lead stay empty, except that the limb leads come from two of
-// I, II and III when the signal has those. False with *error when no lead has a lane.
+// I, II and III when the signal has those; *absentLanes (when given) gets a bit for each
+// empty lane. False with *error when no lead has a lane.
 bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& out,
-                      std::string* error);
+                      std::string* error, uint16_t* absentLanes = nullptr);

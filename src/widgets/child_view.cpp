@@ -25,8 +25,19 @@
 
 namespace {
 
+// "30 мин", "1 ч 5 мин", "45 с".
+QString DurationText(double seconds) {
+    const long s = std::lround(seconds);
+    if (s < 60)
+        return QStringLiteral("%1 с").arg(s);
+    if (s < 3600)
+        return QStringLiteral("%1 мин").arg(s / 60);
+    return s % 3600 >= 60 ? QStringLiteral("%1 ч %2 мин").arg(s / 3600).arg(s % 3600 / 60)
+                          : QStringLiteral("%1 ч").arg(s / 3600);
+}
+
 constexpr int kLiveRateTicks = 25;    // the live heart rate: every second
-constexpr int kLiveRatePoints = 2458; // from the last six seconds
+constexpr int kLiveRatePoints = 2048; // from the last five seconds
 
 } // namespace
 
@@ -381,11 +392,14 @@ bool CChildView::OpenRecord(const QString& path, QString* error) {
 void CChildView::ShowDocument(const CRecordDocument& doc, const QString& path) {
     if (m_session.m_bSessionOn)
         m_session.OnEkard(); // a reception under way in this window ends first
-    m_session.ShowRecord(*doc.pRecord, doc.card);
+    m_session.ShowRecord(*doc.pRecord, doc.card, doc.absentLanes);
     m_chart.m_nScrollPos = 0;
     SetRazv();
     DrawCurves();
-    emit WindowTitleChanged(QFileInfo(path).fileName());
+    QString title = QFileInfo(path).fileName();
+    if (doc.dSourceSeconds > 0) // a longer recording: say that this is its beginning
+        title += QStringLiteral(" (первые 10 с из %1)").arg(DurationText(doc.dSourceSeconds));
+    emit WindowTitleChanged(title);
     emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
     UpdateMeasurements();
     emit StateChanged();

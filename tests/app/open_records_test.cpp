@@ -9,12 +9,14 @@
 #include "records/records_test_support.h"
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
+#include "support/wfdb.h"
 #include "widgets/child_view.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
@@ -203,6 +205,58 @@ TEST_F(OpenRecords, WindowAndCommandLineWriteTheSameFiles) {
             EXPECT_EQ(std::memcmp(&da, &db, sizeof da), 0);
         }
     }
+}
+
+// A PhysioNet record in the window: the title says it is the beginning of a longer recording,
+// the leads it lacks are labelled as absent, and the line under the chart holds the record's
+// measurements, as velmora-cli measure gives them.
+TEST_F(OpenRecords, AWfdbRecordShowsItsMeasurementsAndItsAbsentLeads) {
+    const auto root = wfdb::RealData();
+    if (root.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    const QString path = QString::fromStdString((root / "wfdb" / "mitdb" / "100.hea").string());
+    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
+    EXPECT_EQ(child->windowTitle(), QStringLiteral("100.hea (первые 10 с из 30 мин)"));
+    CChildView* view = child->View();
+    ASSERT_NE(view->RecordMeasurements(), nullptr);
+    const analysis::Measurements& m = *view->RecordMeasurements();
+    ASSERT_TRUE(m.heartRateBpm);
+    EXPECT_NEAR(*m.heartRateBpm, 72, 6);
+    const QString line = child->MeasurementLine()->text();
+    EXPECT_TRUE(child->MeasurementLine()->isVisibleTo(child));
+    EXPECT_TRUE(line.startsWith(QStringLiteral("ЧСС %1 уд/мин").arg(qRound(*m.heartRateBpm))))
+        << line.toStdString();
+    EXPECT_TRUE(line.endsWith(QStringLiteral("требуют подтверждения врачом)")));
+
+    // Lane II (MLII) and V5 are there; lane I is not: its label is grey, II's is not.
+    QApplication::processEvents();
+    view->DrawCurves();
+    const QImage& img = view->ChartBuffer();
+    ASSERT_FALSE(img.isNull());
+    const int band = img.height() / 12, margin = img.width() / 28;
+    const auto count = [&](int lane, QRgb colour) {
+        int n = 0;
+        for (int y = lane * band; y < (lane + 1) * band; ++y)
+            for (int x = 0; x < margin; ++x)
+                n += (img.pixel(x, y) | 0xFF000000) == (colour | 0xFF000000);
+        return n;
+    };
+    const QRgb grey = CChartStyle().m_clrAbsent.rgb(), text = CChartStyle().m_clrText.rgb();
+    EXPECT_GT(count(0, grey), 5);
+    EXPECT_EQ(count(0, text), 0);
+    EXPECT_GT(count(1, text), 5);
+    EXPECT_EQ(count(1, grey), 0);
+    EXPECT_GT(count(10, text), 5);
+
+    // A new reception clears the line; stopping it measures what it holds.
+    view->OnEkard();
+    EXPECT_FALSE(child->MeasurementLine()->isVisibleTo(child));
+    EXPECT_EQ(view->RecordMeasurements(), nullptr);
+    view->OnEkard();
+    EXPECT_NE(view->RecordMeasurements(), nullptr);
+    EXPECT_EQ(child->MeasurementLine()->text(),
+              QStringLiteral("Автоматические измерения: нет (комплексы QRS не найдены)"));
 }
 
 } // namespace

@@ -163,9 +163,10 @@ template <class Done> bool RunEventsUntil(Done done, int ms) {
 
 // A simulated cardiograph on a pseudo-terminal, registered as COM40 for the view to open.
 struct Device {
-    explicit Device(double recordAfter) {
+    explicit Device(double recordAfter, int heartRate = 72) {
         SimulatorOptions o;
         o.dRecordAfter = recordAfter;
+        o.nHeartRate = heartRate;
         pty = std::make_unique<CPtySimulator>(o);
         ok = pty->Open() && CComMap().Register(40, pty->SlavePath());
         if (ok)
@@ -240,6 +241,36 @@ TEST(ChildView, ADownloadShowsItsProgressAndAVanishedDeviceIsSaidAndTriedAgain) 
     ASSERT_TRUE(again.ok);
     EXPECT_TRUE(RunEventsUntil([&] { return !s.m_bReopening && s.m_nReceived > 0; }, 20000));
     view.OnEkard();
+}
+
+TEST(ChildView, TheLiveMonitorSaysTheHeartRateEverySecond) {
+    EnsureApp();
+    Device device(-1, 90); // live only
+    ASSERT_TRUE(device.ok);
+    CChildView view;
+    view.SetPixelDensity(37.8, 37.8);
+    view.resize(800, 500);
+    view.show();
+    QStringList lines;
+    QObject::connect(&view, &CChildView::MeasurementLineChanged,
+                     [&](const QString& line) { lines << line; });
+    view.Settings().m_nCom = 40;
+    view.OnEkard();
+    const auto rate = [&] {
+        if (lines.isEmpty() || !lines.last().startsWith(QStringLiteral("ЧСС ")))
+            return 0;
+        return lines.last().section(QLatin1Char(' '), 1, 1).toInt();
+    };
+    ASSERT_TRUE(RunEventsUntil([&] { return rate() != 0; }, 15000))
+        << (lines.isEmpty() ? std::string("nothing said") : lines.last().toStdString());
+    EXPECT_NEAR(rate(), 90, 5);
+    EXPECT_TRUE(lines.last().endsWith(QStringLiteral("(по монитору)")));
+    const qsizetype said = lines.size();
+    RunEventsFor(2100);
+    EXPECT_GE(lines.size() - said, 2) << "once a second";
+    EXPECT_EQ(view.RecordMeasurements(), nullptr) << "no record measured while receiving";
+    view.OnEkard();
+    EXPECT_NE(view.RecordMeasurements(), nullptr) << "the stopped record is measured";
 }
 
 } // namespace
