@@ -34,7 +34,7 @@ bool Number(const std::string& text, double& v) {
 }
 
 // "1716(6)/mV": the gain, then an optional (baseline), then optional /units.
-bool ParseGain(const std::string& text, WfdbSignalSpec& s, bool& hasBaseline) {
+bool ParseGain(const std::string& text, WfdbChannel& s, bool& hasBaseline) {
     std::string rest = text;
     std::string units;
     if (const size_t slash = rest.find('/'); slash != std::string::npos) {
@@ -119,7 +119,7 @@ bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* erro
             double n = 0;
             if (!Number(f[1], n) || n < 1 || n > kMaxSignals || n != std::floor(n))
                 return *error = LineError(number, "signal count " + f[1]), false;
-            h.specs.resize(size_t(n));
+            h.channels.resize(size_t(n));
             if (f.size() > 2) {
                 // "250/360(0)": the sampling frequency, then the counter frequency we need not.
                 const std::string rate = f[2].substr(0, f[2].find('/'));
@@ -134,13 +134,13 @@ bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* erro
                 ParseTimeDate(f[4], f[5], h.start); // an unreadable date is no date
             continue;
         }
-        const size_t k = size_t(std::count_if(h.specs.begin(), h.specs.end(),
-                                              [](const WfdbSignalSpec& s) { return s.format; }));
-        if (k >= h.specs.size())
+        const size_t k = size_t(std::count_if(h.channels.begin(), h.channels.end(),
+                                              [](const WfdbChannel& s) { return s.format; }));
+        if (k >= h.channels.size())
             break; // what follows the signal lines is not ours to read
         if (f.size() < 2)
             return *error = LineError(number, "no signal file and format"), false;
-        WfdbSignalSpec& s = h.specs[k];
+        WfdbChannel& s = h.channels[k];
         s.file = f[0];
         if (!PlainFileName(s.file))
             return *error = LineError(number,
@@ -183,24 +183,24 @@ bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* erro
     }
     if (!haveRecord)
         return *error = "no record line", false;
-    if (h.specs.empty() || h.specs.back().format == 0)
+    if (h.channels.empty() || h.channels.back().format == 0)
         return *error = "the header names fewer signals than it announces", false;
     // The signals of one file must share its format.
-    for (size_t i = 1; i < h.specs.size(); ++i)
-        if (h.specs[i].file == h.specs[i - 1].file &&
-            (h.specs[i].format != h.specs[i - 1].format ||
-             h.specs[i].byteOffset != h.specs[i - 1].byteOffset))
-            return *error = "the signals of " + h.specs[i].file + " differ in format", false;
+    for (size_t i = 1; i < h.channels.size(); ++i)
+        if (h.channels[i].file == h.channels[i - 1].file &&
+            (h.channels[i].format != h.channels[i - 1].format ||
+             h.channels[i].byteOffset != h.channels[i - 1].byteOffset))
+            return *error = "the signals of " + h.channels[i].file + " differ in format", false;
     out = std::move(h);
     return true;
 }
 
-long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbSignalSpec> specs,
+long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbChannel> channels,
                       long frames, std::vector<std::vector<float>>& leads) {
-    const size_t n = specs.size();
+    const size_t n = channels.size();
     if (n == 0 || frames <= 0 || leads.size() < n)
         return 0;
-    const bool twelve = specs[0].format == 212;
+    const bool twelve = channels[0].format == 212;
     // Whole frames the bytes hold.
     const double bytesPerFrame = twelve ? 1.5 * double(n) : 2.0 * double(n);
     const long whole = long(std::floor(double(bytes.size()) / bytesPerFrame));
@@ -220,7 +220,7 @@ long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbSignal
             } else {
                 v = int16_t(uint16_t(bytes[2 * k] | bytes[2 * k + 1] << 8));
             }
-            const WfdbSignalSpec& s = specs[c];
+            const WfdbChannel& s = channels[c];
             leads[c].push_back(float((v - s.baseline) / s.gain * s.unitsToMicrovolts));
         }
     return count;
@@ -276,13 +276,13 @@ bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord
 
     long wanted = maxSeconds > 0 ? long(std::ceil(maxSeconds * h.rate)) : -1;
     r.signal.dRate = h.rate;
-    r.signal.leads.resize(h.specs.size());
+    r.signal.leads.resize(h.channels.size());
     long frames = -1; // the frames every file gave
-    for (size_t a = 0; a < h.specs.size();) {
+    for (size_t a = 0; a < h.channels.size();) {
         size_t b = a + 1;
-        while (b < h.specs.size() && h.specs[b].file == h.specs[a].file)
+        while (b < h.channels.size() && h.channels[b].file == h.channels[a].file)
             ++b;
-        const std::span<const WfdbSignalSpec> group(h.specs.data() + a, b - a);
+        const std::span<const WfdbChannel> group(h.channels.data() + a, b - a);
         const double bytesPerFrame = (group[0].format == 212 ? 1.5 : 2.0) * double(b - a);
         long limit = h.samples > 0 ? h.samples : -1;
         if (wanted >= 0)
@@ -300,7 +300,7 @@ bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord
             bytesPerFrame;
         const long inFile =
             h.samples > 0 ? std::min<long>(h.samples, long(available)) : long(available);
-        if (double(inFile) * double(h.specs.size()) > kMaxValues && wanted < 0)
+        if (double(inFile) * double(h.channels.size()) > kMaxValues && wanted < 0)
             return *error = "the record is too large to read whole (" + std::to_string(inFile) +
                             " samples per signal)",
                    false;
@@ -316,9 +316,9 @@ bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord
         return *error = "the signal files hold no samples", false;
     for (std::vector<float>& lead : r.signal.leads)
         lead.resize(size_t(frames)); // every signal as long as the shortest file gave
-    for (const WfdbSignalSpec& s : h.specs)
+    for (const WfdbChannel& s : h.channels)
         r.signal.names.push_back(s.description);
-    r.signal.present.assign(h.specs.size(), true);
+    r.signal.present.assign(h.channels.size(), true);
     out = std::move(r);
     return true;
 }

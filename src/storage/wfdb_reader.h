@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-struct WfdbSignalSpec {
+struct WfdbChannel {
     std::string file;                // the signal file, relative to the header's folder
     int format = 0;                  // 212 or 16
     long byteOffset = 0;             // bytes to skip at the start of the file
@@ -26,7 +26,7 @@ struct WfdbHeader {
     std::string name;
     double rate = 250; // samples per second per signal
     long samples = 0;  // per signal; 0 when the header does not say
-    std::vector<WfdbSignalSpec> specs;
+    std::vector<WfdbChannel> channels;
     SYSTEMTIME start{};                // all zero when the header gives no date
     std::vector<std::string> comments; // the '#' lines, without the '#'
 };
@@ -34,10 +34,10 @@ struct WfdbHeader {
 // Parses a header's text; false with *error naming the line and what is wrong.
 bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* error);
 
-// Decodes `frames` frames of the signals that one file holds (their specs in file order, all of
-// one format) from bytes into per-signal µV, appended to leads (one vector per spec). Returns
+// Decodes `frames` frames of the signals that one file holds (their channels in file order, all of
+// one format) from bytes into per-signal µV, appended to leads (one vector per channel). Returns
 // the frames decoded: fewer when the bytes end early.
-long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbSignalSpec> specs,
+long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbChannel> channels,
                       long frames, std::vector<std::vector<float>>& leads);
 
 struct WfdbRecord {

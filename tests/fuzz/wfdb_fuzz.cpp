@@ -31,20 +31,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(!error.empty());
         return 0;
     }
-    Check(!h.specs.empty() && h.specs.size() <= 64 && h.rate > 0);
-    for (const WfdbSignalSpec& s : h.specs) {
+    Check(!h.channels.empty() && h.channels.size() <= 64 && h.rate > 0);
+    for (const WfdbChannel& s : h.channels) {
         Check(s.format == 212 || s.format == 16);
         Check(!s.file.empty() && s.file.find('/') == std::string::npos && s.file != "..");
         Check(s.gain != 0 && std::isfinite(s.gain) && std::isfinite(s.baseline));
     }
     size_t group = 1;
-    while (group < h.specs.size() && h.specs[group].file == h.specs[0].file)
+    while (group < h.channels.size() && h.channels[group].file == h.channels[0].file)
         ++group;
     const std::span<const uint8_t> bytes(zero ? zero + 1 : data + size,
                                          zero ? size - textSize - 1 : 0);
     std::vector<std::vector<float>> leads(group);
-    const long frames = DecodeWfdbFrames(bytes, std::span(h.specs.data(), group), 5000, leads);
-    const double bytesPerFrame = (h.specs[0].format == 212 ? 1.5 : 2.0) * double(group);
+    const long frames = DecodeWfdbFrames(bytes, std::span(h.channels.data(), group), 5000, leads);
+    const double bytesPerFrame = (h.channels[0].format == 212 ? 1.5 : 2.0) * double(group);
     Check(frames >= 0 && frames <= 5000 && double(frames) * bytesPerFrame <= double(bytes.size()));
     for (const std::vector<float>& lead : leads)
         Check(lead.size() == size_t(frames));

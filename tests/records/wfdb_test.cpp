@@ -194,11 +194,11 @@ TEST(Wfdb, HeadersThatCannotBeReadAreRefusedSayingWhy) {
     ASSERT_TRUE(OpenRecordFile(good, doc, &error)) << error;
     EXPECT_STREQ(doc.pRecord->date, "2026-05-04 10:20:30");
     // A file cut short gives what it holds; the 212 pairs decode with their signs.
-    const WfdbSignalSpec spec{"x", 212, 0, 1, 0, 1, "I"};
-    const WfdbSignalSpec specs[] = {spec, spec};
+    const WfdbChannel channel{"x", 212, 0, 1, 0, 1, "I"};
+    const WfdbChannel channels[] = {channel, channel};
     std::vector<std::vector<float>> leads(2);
     const uint8_t packed[] = {0xFF, 0x8F, 0x00, 0x01, 0x00};
-    EXPECT_EQ(DecodeWfdbFrames(packed, specs, 10, leads), 1);
+    EXPECT_EQ(DecodeWfdbFrames(packed, channels, 10, leads), 1);
     EXPECT_EQ(leads[0], std::vector<float>{-1.f}) << "0xFFF is -1";
     EXPECT_EQ(leads[1], std::vector<float>{-2048.f}) << "0x800 is -2048";
 }
