@@ -32,6 +32,94 @@ struct Candidate {
     double slope; // the largest squared slope of the complex
 };
 
+// Pearson correlation; 0 when either side is flat.
+double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        ma += a[i], mb += b[i];
+    ma /= double(a.size());
+    mb /= double(b.size());
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+double MedianOf(std::vector<double> v) {
+    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+// Noise that passed the thresholds (electrode motion mostly, near the T wave): a detection that
+// splits one RR interval of a regular rhythm into a short one and the rest, whose QRS resembles
+// none of the four beats on either side, and which is not much stronger than they are (as an
+// interpolated ventricular beat would be). Irregular rhythms keep every beat.
+std::vector<size_t> DropNoise(const std::vector<size_t>& beats,
+                              const std::vector<std::vector<float>>& bands,
+                              const std::vector<float>& integral, double rate) {
+    constexpr size_t kNeighbours = 4;
+    constexpr double kSimilar = 0.7;  // correlation of a QRS with a neighbour of its kind
+    constexpr double kSplit = 0.2;    // the two intervals make one RR, within 20 %
+    constexpr double kShort = 0.65;   // of which one is short
+    constexpr double kRegular = 0.1;  // the median deviation of the local RR, of their median
+    constexpr double kStronger = 2.0; // energy above twice the neighbours': a beat
+    if (beats.size() <= 2 * kNeighbours || bands.empty())
+        return beats;
+    const size_t n = integral.size();
+    const size_t w = std::max<size_t>(1, size_t(0.05 * rate + 0.5));
+    std::vector<std::vector<double>> shapes;
+    for (const size_t b : beats) {
+        std::vector<double> v;
+        for (const std::vector<float>& band : bands)
+            for (size_t i = b >= w ? b - w : 0; i <= std::min(n - 1, b + w); ++i)
+                v.push_back(band[i]);
+        v.resize(bands.size() * (2 * w + 1), 0.0);
+        shapes.push_back(std::move(v));
+    }
+    const auto around = [&](size_t k, auto f) {
+        std::vector<double> v;
+        for (size_t j = k >= kNeighbours ? k - kNeighbours : 0;
+             j < std::min(beats.size(), k + kNeighbours + 1); ++j)
+            if (j != k)
+                v.push_back(f(j));
+        return v;
+    };
+    std::vector<size_t> kept;
+    for (size_t k = 0; k < beats.size(); ++k) {
+        if (k == 0 || k + 1 >= beats.size() || kept.empty()) {
+            kept.push_back(beats[k]);
+            continue;
+        }
+        std::vector<double> rr;
+        for (size_t j = k >= 2 * kNeighbours + 1 ? k - 2 * kNeighbours - 1 : 1;
+             j < std::min(beats.size(), k + 2 * kNeighbours + 1); ++j)
+            rr.push_back(double(beats[j] - beats[j - 1]));
+        const double m = MedianOf(rr);
+        std::vector<double> deviation;
+        for (const double r : rr)
+            deviation.push_back(std::abs(r - m));
+        const double before = double(beats[k] - kept.back()),
+                     after = double(beats[k + 1] - beats[k]);
+        const bool regular = MedianOf(deviation) <= kRegular * m;
+        const bool splits =
+            std::min(before, after) < kShort * m && std::abs(before + after - m) < kSplit * m;
+        if (regular && splits) {
+            const std::vector<double> sims =
+                around(k, [&](size_t j) { return Correlation(shapes[k], shapes[j]); });
+            const std::vector<double> levels =
+                around(k, [&](size_t j) { return double(integral[beats[j]]); });
+            if (*std::max_element(sims.begin(), sims.end()) < kSimilar &&
+                integral[beats[k]] < kStronger * MedianOf(levels))
+                continue;
+        }
+        kept.push_back(beats[k]);
+    }
+    return kept;
+}
+
 } // namespace
 
 std::vector<size_t> DetectQrs(const CEcgSignal& s) {
@@ -47,11 +135,13 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
     std::vector<Biquad> band = {Biquad::HighPass(8.0, rate), Biquad::LowPass(20.0, rate)};
     std::vector<float> energy(n, 0.f);
     std::vector<float> lead, slope(n);
+    std::vector<std::vector<float>> bands; // each present lead in the band, for the noise pass
     for (size_t l = 0; l < s.leads.size(); ++l) {
         if (l < s.present.size() && !s.present[l])
             continue;
         lead = s.leads[l];
         FilterZeroPhase(lead, band);
+        bands.push_back(lead);
         for (size_t i = 1; i + 1 < n; ++i) {
             const double d = (lead[i + 1] - lead[i - 1]) * rate / 2.0;
             slope[i] = float(d * d);
@@ -182,7 +272,7 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
     }
     std::sort(beats.begin(), beats.end());
     beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
-    return beats;
+    return DropNoise(beats, bands, integral, rate);
 }
 
 } // namespace analysis

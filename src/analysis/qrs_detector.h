@@ -3,7 +3,8 @@
 // and Tompkins (1985) with the decision rules of Hamilton and Tompkins (1986): a 5-15 Hz band,
 // the squared slope summed over the leads, a 150 ms moving integral, adaptive signal and noise
 // levels, a 200 ms refractory period, T-wave discrimination by slope within 360 ms, and a
-// search back at half the threshold when an RR interval of 1.66 times the average passes.
+// search back at half the threshold when an RR interval of 1.66 times the average passes; then
+// noise that splits an RR interval of a regular rhythm and resembles no neighbouring beat goes.
 
 #include "record/ecg_signal.h"
 

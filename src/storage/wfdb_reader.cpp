@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kMaxSignals = 64;
 constexpr double kMaxValues = 200e6; // samples of all signals read at once: 800 MB as floats
+constexpr double kMaxCount = 1e15;   // no count or offset in a header is larger (a long holds it)
 
 std::vector<std::string> Fields(const std::string& line) {
     std::istringstream in(line);
@@ -127,7 +128,7 @@ bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* erro
                     return *error = LineError(number, "sampling frequency " + f[2]), false;
             }
             double samples = 0;
-            if (f.size() > 3 && (!Number(f[3], samples) || samples < 0))
+            if (f.size() > 3 && (!Number(f[3], samples) || samples < 0 || samples > kMaxCount))
                 return *error = LineError(number, "sample count " + f[3]), false;
             h.samples = long(samples);
             if (f.size() > 5)
@@ -149,7 +150,7 @@ bool ParseWfdbHeader(const std::string& text, WfdbHeader& out, std::string* erro
         std::string format = f[1];
         if (const size_t plus = format.find('+'); plus != std::string::npos) {
             double offset = 0;
-            if (!Number(format.substr(plus + 1), offset) || offset < 0)
+            if (!Number(format.substr(plus + 1), offset) || offset < 0 || offset > kMaxCount)
                 return *error = LineError(number, "byte offset in " + f[1]), false;
             s.byteOffset = long(offset);
             format = format.substr(0, plus);

@@ -162,6 +162,8 @@ TEST(Wfdb, HeadersThatCannotBeReadAreRefusedSayingWhy) {
         {"rec 1 -5 3\nok.dat 16\n", "sampling frequency -5"},
         {"rec 1 500 3\nok.dat 16x2 200 16 0 0 0 0 I\n", "several samples per frame"},
         {"rec 1 500 3\nok.dat 16 abc 16 0 0 0 0 I\n", "gain abc"},
+        {"rec 2 360 6562e53 500\n", "sample count 6562e53"},
+        {"rec 1 500 3\nok.dat 16+1e300 200 16 0 0 0 0 I\n", "byte offset"},
         {"rec 1 500 3\nnone.dat 16 200 16 0 0 0 0 I\n", "No such file or directory"},
         {"rec 2 500 3\nok.dat 16 200 16 0 0 0 0 I\nok.dat 212 200 12 0 0 0 0 II\n",
          "differ in format"},
