@@ -69,7 +69,7 @@ bool ParseGain(const std::string& text, WfdbChannel& s, bool& hasBaseline) {
 bool ParseTimeDate(const std::string& time, const std::string& date, SYSTEMTIME& t) {
     int h = 0, m = 0, sec = 0, d = 0, mo = 0, y = 0;
     double fs = 0;
-    if (std::sscanf(time.c_str(), "%d:%d:%lf", &h, &m, &fs) != 3)
+    if (std::sscanf(time.c_str(), "%d:%d:%lf", &h, &m, &fs) != 3 || !(fs >= 0 && fs < 60))
         return false;
     sec = int(fs);
     if (std::sscanf(date.c_str(), "%d/%d/%d", &d, &mo, &y) != 3)
