@@ -31,6 +31,8 @@ std::vector<Biquad> SectionsOf(Filter f, double rate);
 
 // Runs the sections forward and backward over x in place (zero phase).
 void FilterZeroPhase(std::vector<float>& x, std::span<const Biquad> sections);
+// The same over several leads of one length at once (faster than one by one).
+void FilterZeroPhase(std::span<std::vector<float>* const> leads, std::span<const Biquad> sections);
 
 // Every present lead of s through each filter in turn.
 void ApplyFilters(CEcgSignal& s, std::span<const Filter> filters);

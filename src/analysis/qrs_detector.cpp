@@ -134,14 +134,16 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
     // The band keeps the QRS and drops the P and T waves, the baseline and most muscle noise.
     std::vector<Biquad> band = {Biquad::HighPass(8.0, rate), Biquad::LowPass(20.0, rate)};
     std::vector<float> energy(n, 0.f);
-    std::vector<float> lead, slope(n);
+    std::vector<float> slope(n);
     std::vector<std::vector<float>> bands; // each present lead in the band, for the noise pass
-    for (size_t l = 0; l < s.leads.size(); ++l) {
-        if (l < s.present.size() && !s.present[l])
-            continue;
-        lead = s.leads[l];
-        FilterZeroPhase(lead, band);
-        bands.push_back(lead);
+    for (size_t l = 0; l < s.leads.size(); ++l)
+        if (l >= s.present.size() || s.present[l])
+            bands.push_back(s.leads[l]);
+    std::vector<std::vector<float>*> all;
+    for (std::vector<float>& b : bands)
+        all.push_back(&b);
+    FilterZeroPhase(all, band);
+    for (const std::vector<float>& lead : bands) {
         for (size_t i = 1; i + 1 < n; ++i) {
             const double d = (lead[i + 1] - lead[i - 1]) * rate / 2.0;
             slope[i] = float(d * d);
