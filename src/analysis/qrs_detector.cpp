@@ -94,7 +94,7 @@ std::vector<size_t> DropNoise(const std::vector<size_t>& beats,
             continue;
         }
         std::vector<double> rr;
-        for (size_t j = k >= 2 * kNeighbours + 1 ? k - 2 * kNeighbours - 1 : 1;
+        for (size_t j = k > 2 * kNeighbours + 1 ? k - 2 * kNeighbours - 1 : 1;
              j < std::min(beats.size(), k + 2 * kNeighbours + 1); ++j)
             rr.push_back(double(beats[j] - beats[j - 1]));
         const double m = MedianOf(rr);
