@@ -14,3 +14,4 @@ int RunSend(const QStringList& args);
 int RunInfo(const QStringList& args);
 int RunMeasure(const QStringList& args);
 int RunBeats(const QStringList& args);
+int RunReport(const QStringList& args);

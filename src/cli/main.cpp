@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
+    {"report", RunReport,
+     "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G]   the printed report"},
     {"render", RunRender, "render RECORD --out chart.png   draw a record's chart into an image"},
     {"send", RunSend, "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
     {"simulate", RunSimulate,
@@ -45,7 +47,7 @@ void PrintUsage(FILE* out) {
 int main(int argc, char** argv) {
     // Drawing images needs the GUI module's painting and fonts, never a display.
     std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && std::strcmp(argv[1], "render") == 0) {
+    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {

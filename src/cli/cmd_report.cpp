@@ -1,0 +1,116 @@
+// velmora-cli report: the printed report of a record, as a PDF or a picture of the page.
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "config/view_settings.h"
+#include "report/report_file.h"
+#include "storage/card_file.h"
+
+#include <QFile>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char kReportUsage[] =
+    "usage: velmora-cli report RECORD --out OUT.pdf|OUT.png [--layout 12x1|6x2|3x4+1|3x4+3]\n"
+    "                          [--speed 25|50] [--gain 5|10|20] [--paper a4|letter] [--card CARD]\n"
+    "                          [--config INI]\n"
+    "\n"
+    "Writes the record's report: one landscape page, true to scale (1 mm of grid is 1 mm on\n"
+    "paper), with the millimetre grid, the leads in the layout, a 1 mV calibration pulse at the\n"
+    "start of every row, the header (organisation, patient, doctor, record), the automatic\n"
+    "measurements, a box for the conclusion and the doctor's signature, and the footer (speed,\n"
+    "gain, filters, sampling rate). OUT.pdf is a PDF with real text; OUT.png (or .jpg, .bmp) a\n"
+    "picture of the page at 300 dpi.\n"
+    "\n"
+    "  --layout L  12x1, 6x2, 3x4+1 (3x4 and a rhythm strip of II; default) or 3x4+3 (rhythm\n"
+    "              strips V1, II, V5)\n"
+    "  --speed S   25 (default) or 50 mm/s\n"
+    "  --gain G    5, 10 (default) or 20 mm/mV\n"
+    "  --paper P   a4 (default) or letter\n"
+    "  --card CARD the patient card (see README.md) instead of the one the file keeps\n"
+    "  --config INI the settings file whose organisation heads the report\n"
+    "\n"
+    "exit codes: 0 written, 1 bad usage, 2 a file that cannot be read or written\n";
+
+} // namespace
+
+int RunReport(const QStringList& args) {
+    const char* cmd = "report";
+    COptions opts({"out", "layout", "speed", "gain", "paper", "card", "config"}, {"help"});
+    QString error;
+    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
+        Message(cmd, error.isEmpty() ? std::string("give one record file") : error.toStdString());
+        std::fputs(kReportUsage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(kReportUsage, stdout);
+        return 0;
+    }
+    if (opts.Positional().isEmpty() || !opts.Has("out")) {
+        Message(cmd, opts.Positional().isEmpty() ? "give the record file" : "give --out OUT.pdf");
+        return 1;
+    }
+    ReportOptions o;
+    const std::string layout = opts.Value("layout").toStdString();
+    if (opts.Has("layout") && !ParseReportLayout(layout, o.layout)) {
+        Message(cmd, "unknown layout " + layout + ": use 12x1, 6x2, 3x4+1 or 3x4+3");
+        return 1;
+    }
+    const QString speed = opts.Value("speed"), gain = opts.Value("gain"), paper = opts.Value("paper");
+    if (opts.Has("speed") && speed != QLatin1String("25") && speed != QLatin1String("50")) {
+        Message(cmd, "--speed is 25 or 50 (mm/s), not " + speed.toStdString());
+        return 1;
+    }
+    if (opts.Has("gain") && gain != QLatin1String("5") && gain != QLatin1String("10") &&
+        gain != QLatin1String("20")) {
+        Message(cmd, "--gain is 5, 10 or 20 (mm/mV), not " + gain.toStdString());
+        return 1;
+    }
+    if (opts.Has("paper") && paper != QLatin1String("a4") && paper != QLatin1String("letter")) {
+        Message(cmd, "--paper is a4 or letter, not " + paper.toStdString());
+        return 1;
+    }
+    if (opts.Has("speed"))
+        o.speedMmPerS = speed.toDouble();
+    if (opts.Has("gain"))
+        o.gainMmPerMv = gain.toDouble();
+    if (paper == QLatin1String("letter"))
+        o.paper = ReportPaper::Letter;
+    const QString out = opts.Value("out");
+    const QString suffix = out.section(QLatin1Char('.'), -1).toLower();
+    if (!out.contains(QLatin1Char('.')) ||
+        (suffix != QLatin1String("pdf") && suffix != QLatin1String("png") &&
+         suffix != QLatin1String("jpg") && suffix != QLatin1String("bmp"))) {
+        Message(cmd, "unsupported report type '" + out.toStdString() + "': use .pdf or .png");
+        return 1;
+    }
+    if (opts.Has("config") && !UseSettingsFile(cmd, opts.Value("config")))
+        return 2;
+
+    CRecordDocument doc;
+    if (!OpenRecord(cmd, opts.Positional().first(), &doc))
+        return 2;
+    if (opts.Has("card")) {
+        std::string why;
+        if (!LoadCardFile(QFile::encodeName(opts.Value("card")).toStdString(), &doc.card, &why)) {
+            Message(cmd, why);
+            return 1;
+        }
+    }
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    const ReportInput in = ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg);
+    std::string why;
+    if (!WriteReport(out, in, o, &why)) {
+        Message(cmd, why);
+        return 2;
+    }
+    std::fprintf(stderr, "velmora-cli report: %s report of %s written to %s\n",
+                 ReportLayoutName(o.layout), opts.Positional().first().toLocal8Bit().constData(),
+                 out.toLocal8Bit().constData());
+    return 0;
+}

@@ -1,0 +1,243 @@
+#include "report/report_renderer.h"
+
+#include "analysis/measurement_table.h"
+#include "display/chart_style.h"
+#include "platform/cp1251.h"
+#include "record/ecg_signal.h"
+#include "record/record_date.h"
+#include "records/record_device.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kLeadNames[kLeads] = {"I",  "II", "III", "aVR", "aVL", "aVF",
+                                            "V1", "V2", "V3",  "V4",  "V5",  "V6"};
+constexpr const char* kFontFamily = "Liberation Sans";
+constexpr const char* kProgram = "velmora 1.2";
+
+QString Text(const char* field, size_t size) {
+    return FromCp1251(QByteArray(field, int(strnlen(field, size)))).trimmed();
+}
+
+// Draws in millimetres on a device of `dpmm` pixels per millimetre.
+class CPaper {
+public:
+    CPaper(QPainter& p, double dpmm) : m_p(p), m_d(dpmm) {}
+    double operator()(double mm) const { return mm * m_d; }
+    QPointF At(double x, double y) const { return QPointF(x * m_d, y * m_d); }
+    QRectF Rect(const RectMm& r) const { return QRectF(At(r.x, r.y), QSizeF(r.w * m_d, r.h * m_d)); }
+    QPen Pen(const QColor& c, double widthMm) const {
+        QPen pen(c, widthMm * m_d);
+        pen.setCapStyle(Qt::FlatCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        return pen;
+    }
+    QFont Font(double heightMm, bool bold = false) const {
+        QFont f(QString::fromLatin1(kFontFamily));
+        f.setPixelSize(std::max(1, int(std::lround(heightMm * m_d))));
+        f.setBold(bold);
+        return f;
+    }
+    // Text from (x, y) (the top of its line box) on, cut to width.
+    double Line(double x, double y, double width, const QString& text, double heightMm,
+                bool bold = false) {
+        m_p.setFont(Font(heightMm, bold));
+        const QFontMetricsF fm(m_p.font());
+        m_p.drawText(QRectF(At(x, y), QSizeF(width * m_d, fm.height())),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     fm.elidedText(text, Qt::ElideRight, width * m_d));
+        return y + fm.height() / m_d;
+    }
+    QPainter& p() { return m_p; }
+
+private:
+    QPainter& m_p;
+    double m_d;
+};
+
+void DrawGrid(CPaper& paper, const RectMm& g, const CChartStyle& style) {
+    QPainter& p = paper.p();
+    const QColor fine = style.m_hFinePen.color(), coarse = style.m_hCoarsePen.color();
+    for (const bool major : {false, true}) {
+        p.setPen(paper.Pen(major ? coarse : fine, major ? 0.2 : 0.1));
+        for (int i = 0; i <= int(g.w); ++i)
+            if ((i % 5 == 0) == major)
+                p.drawLine(paper.At(g.x + i, g.y), paper.At(g.x + i, g.y + g.h));
+        for (int i = 0; i <= int(g.h); ++i)
+            if ((i % 5 == 0) == major)
+                p.drawLine(paper.At(g.x, g.y + i), paper.At(g.x + g.w, g.y + i));
+    }
+}
+
+void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
+                const ReportOptions& o, const CChartStyle& style) {
+    QPainter& p = paper.p();
+    const double mmPerUnit = o.gainMmPerMv / 500.0; // 500 units are 1 mV
+    for (const ReportStrip& s : page.strips) {
+        const bool absent = (in.absentLanes >> s.lane & 1) != 0 || !in.record;
+        // The 1 mV pulse before every row, at the row's gain.
+        if (s.bRowStart) {
+            const double x = page.pulseXMm, w = page.pulseWidthMm, y = s.yMm;
+            QPainterPath pulse;
+            pulse.moveTo(paper.At(x, y));
+            pulse.lineTo(paper.At(x, y - o.gainMmPerMv));
+            pulse.lineTo(paper.At(x + w, y - o.gainMmPerMv));
+            pulse.lineTo(paper.At(x + w, y));
+            p.setPen(paper.Pen(style.m_hMarkPen.color(), 0.25));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(pulse);
+        }
+        p.setPen(absent ? style.m_clrAbsent : style.m_clrText);
+        paper.Line(s.xMm + 1, s.yMm - page.rowHeightMm * 0.45, 20,
+                   QString::fromLatin1(kLeadNames[s.lane]), 3.0, true);
+        if (absent) {
+            paper.Line(s.xMm + 10, s.yMm - 1.5, s.widthMm - 10,
+                       QStringLiteral("отведение отсутствует в записи"), 2.5);
+            continue;
+        }
+        const int first = int(std::lround(s.fromS * kPointsPerSecond));
+        const int last = std::min(kPoints - 1, int(std::lround((s.fromS + s.seconds) * kPointsPerSecond)));
+        QPolygonF line;
+        line.reserve(last - first + 1);
+        for (int i = first; i <= last; ++i) {
+            const double x = s.xMm + (i / kPointsPerSecond - s.fromS) * o.speedMmPerS;
+            const double y = s.yMm - Sample(*in.record, i, s.lane) * mmPerUnit;
+            line << paper.At(x, y);
+        }
+        p.setPen(paper.Pen(style.m_hCurvePen.color(), 0.25));
+        p.drawPolyline(line);
+    }
+}
+
+QString Age(const PATIENT_CARD& c, const ECG_RECORD* record) {
+    SYSTEMTIME t{};
+    if (!record || c.birth_year == 0 || c.birth_year == 65535 ||
+        !ParseRecordDate(record->date, sizeof record->date, t))
+        return {};
+    int age = int(t.wYear) - int(c.birth_year);
+    if (t.wMonth < c.birth_month || (t.wMonth == c.birth_month && t.wDay < c.birth_day))
+        --age;
+    return age >= 0 ? QStringLiteral(" (%1 лет)").arg(age) : QString();
+}
+
+QString MeasurementText(const analysis::Measurements& m) {
+    QStringList parts;
+    for (const analysis::MeasurementRow& r : analysis::MeasurementRows(m)) {
+        const std::string key = r.key;
+        if (key == "rr_min_ms" || key == "rr_max_ms")
+            continue;
+        parts << QString::fromUtf8(r.russian) + QLatin1Char(' ') +
+                     QString::fromStdString(analysis::ValueText(r, true));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card,
+                           uint16_t absentLanes, const QString& organisation) {
+    ReportInput in;
+    in.record = &record;
+    in.card = card;
+    // A lane that holds nothing prints as absent, not as a flat line that passes for a signal.
+    in.absentLanes = absentLanes;
+    for (int lane = 0; lane < kLeads; ++lane) {
+        bool empty = true;
+        for (int p = 0; p < kPoints && empty; ++p)
+            empty = Sample(record, p, lane) == 0;
+        if (empty)
+            in.absentLanes = uint16_t(in.absentLanes | 1u << lane);
+    }
+    in.organisation = organisation;
+    in.measurements = analysis::Measure(SignalFromRecord(record));
+    return in;
+}
+
+QStringList ReportHeaderLines(const ReportInput& in) {
+    const PATIENT_CARD& c = in.card;
+    const bool filled = c.last_name[0] || c.first_name[0] || c.birth_year;
+    QStringList lines;
+    lines << in.organisation;
+    lines << QStringLiteral("Пациент: %1 %2 %3")
+                 .arg(Text(c.last_name, sizeof c.last_name), Text(c.first_name, sizeof c.first_name),
+                      Text(c.patronymic, sizeof c.patronymic))
+                 .trimmed();
+    QString born;
+    if (c.birth_year && c.birth_year != 65535)
+        born = QStringLiteral("%1.%2.%3")
+                   .arg(c.birth_day, 2, 10, QLatin1Char('0'))
+                   .arg(c.birth_month, 2, 10, QLatin1Char('0'))
+                   .arg(c.birth_year) +
+               Age(c, in.record);
+    lines << QStringLiteral("Пол: %1   Дата рождения: %2")
+                 .arg(filled ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен.")) : QString(),
+                      born);
+    lines << QStringLiteral("Рост: %1   Вес: %2")
+                 .arg(c.height ? QStringLiteral("%1 см").arg(c.height) : QString(),
+                      c.weight ? QStringLiteral("%1 кг").arg(c.weight) : QString());
+    lines << QStringLiteral("Врач: %1").arg(Text(c.doctor_name, sizeof c.doctor_name));
+    if (in.record) {
+        lines << QStringLiteral("Дата и время записи: %1")
+                     .arg(QString::fromLatin1(in.record->date, int(strnlen(in.record->date, 19))));
+        // Another system's file names no cardiograph of ours.
+        lines << (in.record->device_id ? QStringLiteral("Запись № %1, прибор %2")
+                                             .arg(in.record->curve_id)
+                                             .arg(RecordNumberText(*in.record))
+                                       : QStringLiteral("Запись № %1").arg(in.record->curve_id));
+    }
+    return lines;
+}
+
+void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const ReportOptions& o) {
+    const ReportPage page = LayOutReport(o);
+    const CChartStyle style;
+    CPaper paper(p, dotsPerMm);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.fillRect(QRectF(0, 0, paper(page.widthMm), paper(page.heightMm)), Qt::white);
+    DrawGrid(paper, page.grid, style);
+    DrawStrips(paper, page, in, o, style);
+
+    // Header: the patient and the record on the left, the measurements in the middle, the
+    // conclusion on the right.
+    const RectMm& h = page.header;
+    const QStringList lines = ReportHeaderLines(in);
+    p.setPen(Qt::black);
+    double y = paper.Line(h.x, h.y, 100, lines.value(0), 4.0, true) + 0.8;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        y = paper.Line(h.x, y, 100, lines[i], 3.0) + 0.4;
+
+    const double mx = h.x + 104, mw = 84;
+    double my = paper.Line(mx, h.y, mw, QStringLiteral("Автоматические измерения,"), 3.0, true);
+    my = paper.Line(mx, my, mw, QStringLiteral("требуют подтверждения врачом"), 3.0, true) + 0.8;
+    p.setFont(paper.Font(2.8));
+    p.drawText(QRectF(paper.At(mx, my), QSizeF(paper(mw), paper(h.y + h.h - my))),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, MeasurementText(in.measurements));
+
+    const RectMm box{h.x + 192, h.y, h.w - 192, h.h};
+    p.setPen(paper.Pen(Qt::black, 0.3));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(paper.Rect(box));
+    paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
+    paper.Line(box.x + 2, box.y + box.h - 6, 30, QStringLiteral("Подпись врача"), 2.8);
+    p.drawLine(paper.At(box.x + 26, box.y + box.h - 3), paper.At(box.x + box.w - 3, box.y + box.h - 3));
+
+    // Footer: how the page was drawn.
+    QString footer = QStringLiteral("%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
+                         .arg(o.speedMmPerS)
+                         .arg(o.gainMmPerMv)
+                         .arg(in.filters);
+    if (page.shownSeconds < kPoints / kPointsPerSecond - 0.01)
+        footer += QStringLiteral("   Показаны первые %1 с записи")
+                      .arg(QString::number(page.shownSeconds, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')));
+    p.setPen(Qt::black);
+    paper.Line(page.footer.x, page.footer.y + 2, page.footer.w - 40, footer, 3.0);
+    paper.Line(page.footer.x + page.footer.w - 38, page.footer.y + 2, 38, QString::fromLatin1(kProgram),
+               3.0);
+    p.restore();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Draws the printed report of a record onto any paint device (a PDF, a printer, an image) true
+// to scale: the millimetre grid in the window's colours, the layout's strips with their lead
+// labels and calibration pulses, the header with the organisation, the patient, the record and
+// the automatic measurements, the conclusion box and signature line, and the footer.
+
+#include "analysis/measurements.h"
+#include "record/ecg_record.h"
+#include "record/patient_card.h"
+#include "report/report_layout.h"
+
+#include <QPainter>
+#include <QString>
+
+struct ReportInput {
+    const ECG_RECORD* record = nullptr;
+    PATIENT_CARD card{};
+    uint16_t absentLanes = 0;      // lanes the record's file had no lead for
+    QString organisation;          // the settings' m_attrOrg
+    QString filters = QStringLiteral("нет");
+    analysis::Measurements measurements;
+};
+
+// The input for a record: its card, its absent lanes (those given, and every lane that holds
+// only zeros), and its measurements made here.
+ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card,
+                           uint16_t absentLanes, const QString& organisation);
+
+// Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
+// device's own resolution: 1 mm of grid is 1 mm on paper).
+void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const ReportOptions& o);
+
+// The report's texts in page order (for the tests of what a PDF must say).
+QStringList ReportHeaderLines(const ReportInput& in);
