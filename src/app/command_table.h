@@ -52,6 +52,9 @@ bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx);
 constexpr int ID_FILE_NEW = 57600;
 constexpr int ID_FILE_OPEN = 57601;
 constexpr int ID_FILE_CLOSE = 57602;
+constexpr int ID_FILE_PRINT = 57607;
+constexpr int ID_FILE_PRINT_PREVIEW = 57609;
+constexpr int ID_FILE_SAVE_PDF = 32790;
 constexpr int ID_FILE_MRU_FIRST = 57616; // the recent files, four entries
 constexpr int kRecentFiles = 4;
 constexpr int ID_APP_EXIT = 57665;

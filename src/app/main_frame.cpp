@@ -106,8 +106,8 @@ void CMainFrame::BuildMenus() {
             menu->addAction(Action(c.id));
             if (c.separatorAfter)
                 menu->addSeparator();
-            if (c.id == ID_FILE_CLOSE) {
-                // The recent files, between "Закрыть" and "Выход".
+            if (c.id == ID_FILE_SAVE_PDF) {
+                // The recent files, between the report commands and "Выход".
                 for (int i = 0; i < kRecentFiles; ++i) {
                     QAction* a = menu->addAction(QString());
                     connect(a, &QAction::triggered, this,

@@ -60,7 +60,8 @@ int RunReport(const QStringList& args) {
         Message(cmd, "unknown layout " + layout + ": use 12x1, 6x2, 3x4+1 or 3x4+3");
         return 1;
     }
-    const QString speed = opts.Value("speed"), gain = opts.Value("gain"), paper = opts.Value("paper");
+    const QString speed = opts.Value("speed"), gain = opts.Value("gain"),
+                  paper = opts.Value("paper");
     if (opts.Has("speed") && speed != QLatin1String("25") && speed != QLatin1String("50")) {
         Message(cmd, "--speed is 25 or 50 (mm/s), not " + speed.toStdString());
         return 1;
@@ -103,7 +104,8 @@ int RunReport(const QStringList& args) {
     }
     CViewSettings settings;
     settings.UpdateIni(true);
-    const ReportInput in = ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg);
+    const ReportInput in =
+        ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg);
     std::string why;
     if (!WriteReport(out, in, o, &why)) {
         Message(cmd, why);

@@ -66,8 +66,8 @@ bool WriteReportImage(const QString& path, const ReportInput& in, const ReportOp
     buffer.open(QIODevice::WriteOnly);
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (!image.save(&buffer, format.constData())) {
-        *error = "cannot write " + path.toStdString() + ": no picture of type " +
-                 format.toStdString();
+        *error =
+            "cannot write " + path.toStdString() + ": no picture of type " + format.toStdString();
         return false;
     }
     return Store(path, bytes, error);

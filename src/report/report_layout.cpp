@@ -9,8 +9,8 @@ namespace {
 constexpr double kMarginMm = 10;
 constexpr double kHeaderMm = 38;
 constexpr double kFooterMm = 8;
-constexpr double kPulseGapMm = 2;      // between the pulse and the strip
-constexpr double kPulseSeconds = 0.2;  // the pulse's width in time
+constexpr double kPulseGapMm = 2;     // between the pulse and the strip
+constexpr double kPulseSeconds = 0.2; // the pulse's width in time
 constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
 
 } // namespace
@@ -91,9 +91,10 @@ ReportPage LayOutReport(const ReportOptions& o) {
                                    columnSeconds * o.speedMmPerS, c == 0});
     const double full = std::min(kRecordSeconds, fits);
     for (size_t k = 0; k < rhythm.size(); ++k)
-        page.strips.push_back({rhythm[k], 0.0, full, stripX,
-                               page.grid.y + firstMm + double(columns[0].size() + k) * page.rowHeightMm,
-                               full * o.speedMmPerS, true});
+        page.strips.push_back(
+            {rhythm[k], 0.0, full, stripX,
+             page.grid.y + firstMm + double(columns[0].size() + k) * page.rowHeightMm,
+             full * o.speedMmPerS, true});
     page.shownSeconds = rhythm.empty() ? columnSeconds * double(columns.size()) : full;
     return page;
 }

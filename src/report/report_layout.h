@@ -21,12 +21,12 @@ bool ParseReportLayout(const std::string& text, ReportLayout& out);
 const char* ReportLayoutName(ReportLayout layout);
 
 struct ReportStrip {
-    int lane;          // the record's lane 0..11
-    double fromS;      // the record's time at the strip's left end
-    double seconds;    // its length in time
-    double xMm, yMm;   // its left end and baseline on the page
-    double widthMm;    // seconds * speed
-    bool bRowStart;    // the first strip of its row: the calibration pulse stands before it
+    int lane;        // the record's lane 0..11
+    double fromS;    // the record's time at the strip's left end
+    double seconds;  // its length in time
+    double xMm, yMm; // its left end and baseline on the page
+    double widthMm;  // seconds * speed
+    bool bRowStart;  // the first strip of its row: the calibration pulse stands before it
 };
 
 struct RectMm {

@@ -30,7 +30,9 @@ public:
     CPaper(QPainter& p, double dpmm) : m_p(p), m_d(dpmm) {}
     double operator()(double mm) const { return mm * m_d; }
     QPointF At(double x, double y) const { return QPointF(x * m_d, y * m_d); }
-    QRectF Rect(const RectMm& r) const { return QRectF(At(r.x, r.y), QSizeF(r.w * m_d, r.h * m_d)); }
+    QRectF Rect(const RectMm& r) const {
+        return QRectF(At(r.x, r.y), QSizeF(r.w * m_d, r.h * m_d));
+    }
     QPen Pen(const QColor& c, double widthMm) const {
         QPen pen(c, widthMm * m_d);
         pen.setCapStyle(Qt::FlatCap);
@@ -101,7 +103,8 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
             continue;
         }
         const int first = int(std::lround(s.fromS * kPointsPerSecond));
-        const int last = std::min(kPoints - 1, int(std::lround((s.fromS + s.seconds) * kPointsPerSecond)));
+        const int last =
+            std::min(kPoints - 1, int(std::lround((s.fromS + s.seconds) * kPointsPerSecond)));
         QPolygonF line;
         line.reserve(last - first + 1);
         for (int i = first; i <= last; ++i) {
@@ -139,8 +142,8 @@ QString MeasurementText(const analysis::Measurements& m) {
 
 } // namespace
 
-ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card,
-                           uint16_t absentLanes, const QString& organisation) {
+ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
+                           const QString& organisation) {
     ReportInput in;
     in.record = &record;
     in.card = card;
@@ -164,7 +167,8 @@ QStringList ReportHeaderLines(const ReportInput& in) {
     QStringList lines;
     lines << in.organisation;
     lines << QStringLiteral("Пациент: %1 %2 %3")
-                 .arg(Text(c.last_name, sizeof c.last_name), Text(c.first_name, sizeof c.first_name),
+                 .arg(Text(c.last_name, sizeof c.last_name),
+                      Text(c.first_name, sizeof c.first_name),
                       Text(c.patronymic, sizeof c.patronymic))
                  .trimmed();
     QString born;
@@ -175,7 +179,8 @@ QStringList ReportHeaderLines(const ReportInput& in) {
                    .arg(c.birth_year) +
                Age(c, in.record);
     lines << QStringLiteral("Пол: %1   Дата рождения: %2")
-                 .arg(filled ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен.")) : QString(),
+                 .arg(filled ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен."))
+                             : QString(),
                       born);
     lines << QStringLiteral("Рост: %1   Вес: %2")
                  .arg(c.height ? QStringLiteral("%1 см").arg(c.height) : QString(),
@@ -225,19 +230,22 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
     p.drawRect(paper.Rect(box));
     paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
     paper.Line(box.x + 2, box.y + box.h - 6, 30, QStringLiteral("Подпись врача"), 2.8);
-    p.drawLine(paper.At(box.x + 26, box.y + box.h - 3), paper.At(box.x + box.w - 3, box.y + box.h - 3));
+    p.drawLine(paper.At(box.x + 26, box.y + box.h - 3),
+               paper.At(box.x + box.w - 3, box.y + box.h - 3));
 
     // Footer: how the page was drawn.
-    QString footer = QStringLiteral("%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
-                         .arg(o.speedMmPerS)
-                         .arg(o.gainMmPerMv)
-                         .arg(in.filters);
+    QString footer =
+        QStringLiteral("%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
+            .arg(o.speedMmPerS)
+            .arg(o.gainMmPerMv)
+            .arg(in.filters);
     if (page.shownSeconds < kPoints / kPointsPerSecond - 0.01)
         footer += QStringLiteral("   Показаны первые %1 с записи")
-                      .arg(QString::number(page.shownSeconds, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')));
+                      .arg(QString::number(page.shownSeconds, 'f', 1)
+                               .replace(QLatin1Char('.'), QLatin1Char(',')));
     p.setPen(Qt::black);
     paper.Line(page.footer.x, page.footer.y + 2, page.footer.w - 40, footer, 3.0);
-    paper.Line(page.footer.x + page.footer.w - 38, page.footer.y + 2, 38, QString::fromLatin1(kProgram),
-               3.0);
+    paper.Line(page.footer.x + page.footer.w - 38, page.footer.y + 2, 38,
+               QString::fromLatin1(kProgram), 3.0);
     p.restore();
 }

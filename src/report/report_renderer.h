@@ -15,16 +15,16 @@
 struct ReportInput {
     const ECG_RECORD* record = nullptr;
     PATIENT_CARD card{};
-    uint16_t absentLanes = 0;      // lanes the record's file had no lead for
-    QString organisation;          // the settings' m_attrOrg
+    uint16_t absentLanes = 0; // lanes the record's file had no lead for
+    QString organisation;     // the settings' m_attrOrg
     QString filters = QStringLiteral("нет");
     analysis::Measurements measurements;
 };
 
 // The input for a record: its card, its absent lanes (those given, and every lane that holds
 // only zeros), and its measurements made here.
-ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card,
-                           uint16_t absentLanes, const QString& organisation);
+ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
+                           const QString& organisation);
 
 // Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
 // device's own resolution: 1 mm of grid is 1 mm on paper).

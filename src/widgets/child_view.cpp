@@ -8,14 +8,19 @@
 #include "platform/cp1251.h"
 #include "records/record_files.h"
 #include "records/record_mail.h"
+#include "report/report_file.h"
+#include "report/report_settings.h"
 #include "widgets/balloon_help.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
 #include <QPointer>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QScreen>
@@ -437,6 +442,84 @@ void CChildView::OnExport() {
 
 void CChildView::OnExportScp() {
     SaveRecord(".scp");
+}
+
+namespace {
+
+// The report's paper, landscape, with the painter's origin at the paper's corner: the page is
+// laid out in millimetres from there.
+void PreparePrinter(QPrinter& printer, const ReportOptions& o) {
+    printer.setFullPage(true);
+    printer.setPageLayout(
+        QPageLayout(QPageSize(o.paper == ReportPaper::Letter ? QPageSize::Letter : QPageSize::A4),
+                    QPageLayout::Landscape, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+}
+
+bool PaintReport(QPrinter* printer, const ReportInput& in, const ReportOptions& o) {
+    QPainter p;
+    if (!p.begin(printer))
+        return false;
+    DrawReport(p, printer->resolution() / 25.4, in, o);
+    return p.end();
+}
+
+} // namespace
+
+bool CChildView::AskReportOptions(ReportOptions& options) {
+    CAppProfile profile;
+    options = LoadReportOptions(profile);
+    if (!m_pPrompts->RunReportOptions(this, options))
+        return false;
+    StoreReportOptions(profile, options);
+    return true;
+}
+
+ReportInput CChildView::ReportOfRecord() const {
+    return ReportInputFor(*m_session.m_pRecord, m_session.m_Card, m_session.m_nAbsentLanes,
+                          m_settings.m_attrOrg);
+}
+
+void CChildView::OnPrint() {
+    CloseBalloons();
+    ReportOptions o;
+    if (!AskReportOptions(o))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, o);
+    if (!m_pPrompts->RunPrintDialog(this, printer))
+        return;
+    if (!PaintReport(&printer, ReportOfRecord(), o))
+        error(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
+                  .arg(printer.printerName().isEmpty() ? printer.outputFileName()
+                                                       : printer.printerName()));
+}
+
+void CChildView::OnPrintPreview() {
+    CloseBalloons();
+    ReportOptions o;
+    if (!AskReportOptions(o))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, o);
+    const ReportInput in = ReportOfRecord();
+    m_pPrompts->RunPrintPreview(this, printer,
+                                [&](QPrinter* target) { PaintReport(target, in, o); });
+}
+
+void CChildView::OnSavePdf() {
+    CloseBalloons();
+    ReportOptions o;
+    if (!AskReportOptions(o))
+        return;
+    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
+    const QString path =
+        m_pPrompts->ChooseSavePath(this, QDir(RecordFolder()).filePath(ProposedFileName(".pdf")),
+                                   QStringLiteral("Документы PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    std::string why;
+    if (!WriteReportPdf(path, ReportOfRecord(), o, &why))
+        Keep(ShowErrorAtScreenCentre(QString::fromStdString(why)));
 }
 
 void CChildView::SendRecord(bool bScp) {

@@ -12,6 +12,7 @@
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
 #include "mail/smtp_sender.h"
+#include "report/report_renderer.h"
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
 #include "widgets/view_prompts.h"
@@ -46,6 +47,11 @@ public:
     void OnSendEmail();
     void OnExportScp();
     void OnSendEmailScp();
+    // The report: on a printer, in Qt's print preview, into a PDF file. Each asks for the
+    // layout, speed, gain and paper first (the last choice is remembered).
+    void OnPrint();
+    void OnPrintPreview();
+    void OnSavePdf();
 
     // Opens the patient card; 0 when confirmed, 1 when cancelled.
     int DefineCurves(bool bRequireAll);
@@ -134,6 +140,9 @@ private:
     // Every second of a live picture: the heart rate of its last seconds.
     void UpdateLiveHeartRate();
     void SaveRecord(const char* extension);
+    // Asks for the report options; false when cancelled.
+    bool AskReportOptions(ReportOptions& options);
+    ReportInput ReportOfRecord() const;
     void SendRecord(bool bScp);
     void OnSendCompleted(bool bOk, const QString& error);
 

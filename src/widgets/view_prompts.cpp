@@ -3,8 +3,13 @@
 #include "dialogs/send_email_dlg.h"
 #include "dialogs/settings_dialog.h"
 
+#include "widgets/report_options_dlg.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 
 QString CDialogPrompts::ChooseSavePath(QWidget* parent, const QString& proposed,
                                        const QString& filter) {
@@ -30,6 +35,26 @@ bool CDialogPrompts::RunSendDialog(QWidget* parent, QString& to, QString& subjec
 
 bool CDialogPrompts::RunSettingsDialog(CSettingsDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool CDialogPrompts::RunReportOptions(QWidget* parent, ReportOptions& options) {
+    CReportOptionsDlg dlg(parent, options);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    options = dlg.Options();
+    return true;
+}
+
+bool CDialogPrompts::RunPrintDialog(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dlg(&printer, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void CDialogPrompts::RunPrintPreview(QWidget* parent, QPrinter& printer,
+                                     const std::function<void(QPrinter*)>& paint) {
+    QPrintPreviewDialog dlg(&printer, parent);
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, paint);
+    dlg.exec();
 }
 
 CDialogPrompts& CDialogPrompts::Instance() {

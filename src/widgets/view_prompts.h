@@ -2,9 +2,13 @@
 // What the record view asks the user, behind one interface: the program answers with its real
 // dialogs (CDialogPrompts), a test with its own answers. The view never knows which.
 
+#include "report/report_layout.h"
+
 #include <QString>
+#include <functional>
 
 class CSettingsDialog;
+class QPrinter;
 class QWidget;
 
 class IViewPrompts {
@@ -17,6 +21,13 @@ public:
     virtual bool RunSendDialog(QWidget* parent, QString& to, QString& subject, QString& note) = 0;
     // Runs the settings dialog already filled in; true for OK.
     virtual bool RunSettingsDialog(CSettingsDialog& dialog) = 0;
+    // The report's layout, speed, gain and paper, starting from `options`; false when cancelled.
+    virtual bool RunReportOptions(QWidget* parent, ReportOptions& options) = 0;
+    // The system's print dialog for printer; false when cancelled.
+    virtual bool RunPrintDialog(QWidget* parent, QPrinter& printer) = 0;
+    // The print preview of what paint draws onto a printer.
+    virtual void RunPrintPreview(QWidget* parent, QPrinter& printer,
+                                 const std::function<void(QPrinter*)>& paint) = 0;
 };
 
 // The program's own dialogs.
@@ -26,6 +37,10 @@ public:
                            const QString& filter) override;
     bool RunSendDialog(QWidget* parent, QString& to, QString& subject, QString& note) override;
     bool RunSettingsDialog(CSettingsDialog& dialog) override;
+    bool RunReportOptions(QWidget* parent, ReportOptions& options) override;
+    bool RunPrintDialog(QWidget* parent, QPrinter& printer) override;
+    void RunPrintPreview(QWidget* parent, QPrinter& printer,
+                         const std::function<void(QPrinter*)>& paint) override;
 
     // The one instance the views use unless given another.
     static CDialogPrompts& Instance();

@@ -2,11 +2,13 @@
 // and a drop; and the window writing exactly the files velmora-cli writes for the same record.
 
 #include "app/child_frame.h"
+#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "config/app_profile.h"
 #include "config/ini.h"
 #include "records/record_files.h"
 #include "records/records_test_support.h"
+#include "report/report_settings.h"
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
 #include "support/wfdb.h"
@@ -20,6 +22,8 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -257,6 +261,86 @@ TEST_F(OpenRecords, AWfdbRecordShowsItsMeasurementsAndItsAbsentLeads) {
     EXPECT_NE(view->RecordMeasurements(), nullptr);
     EXPECT_EQ(child->MeasurementLine()->text(),
               QStringLiteral("Автоматические измерения: нет (комплексы QRS не найдены)"));
+}
+
+// The report from the window: the options asked first and remembered, then a PDF file, the
+// printer (here a PDF device: the same path a real printer takes) and the preview.
+TEST_F(OpenRecords, TheWindowPrintsPreviewsAndSavesItsReportAsPdf) {
+    ASSERT_EQ(frame.OpenFiles({Save("r.dat")}), 1);
+    auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
+    frame.MdiArea()->setActiveSubWindow(child);
+    CChildView* view = child->View();
+    CFakePrompts prompts;
+    view->SetPrompts(&prompts);
+    for (const int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_SAVE_PDF})
+        ASSERT_NE(frame.Action(id), nullptr) << id;
+    EXPECT_EQ(frame.Action(ID_FILE_PRINT)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    frame.UpdateCommandStates();
+    EXPECT_TRUE(frame.Action(ID_FILE_SAVE_PDF)->isEnabled()) << "a record is shown";
+
+    const auto isPdf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) && f.read(5) == "%PDF-" && f.size() > 20000;
+    };
+    // Cancelled options: nothing happens.
+    QString proposed;
+    prompts.savePath = [&](const QString& p, const QString&) {
+        proposed = p;
+        return dir.filePath(QStringLiteral("report.pdf"));
+    };
+    frame.Action(ID_FILE_SAVE_PDF)->trigger();
+    EXPECT_TRUE(proposed.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("report.pdf"))));
+
+    ReportOptions seen;
+    prompts.reportOptions = [&](ReportOptions& o) {
+        seen = o;
+        o = {ReportLayout::Leads6x2, 50, 20, ReportPaper::Letter};
+        return true;
+    };
+    frame.Action(ID_FILE_SAVE_PDF)->trigger();
+    EXPECT_TRUE(isPdf(dir.filePath(QStringLiteral("report.pdf"))));
+    EXPECT_TRUE(proposed.endsWith(QStringLiteral(".pdf"))) << proposed.toStdString();
+    EXPECT_EQ(seen.layout, ReportLayout::Leads3x4Rhythm1) << "the defaults first";
+    const ReportOptions kept = LoadReportOptions(CAppProfile());
+    EXPECT_EQ(kept.layout, ReportLayout::Leads6x2) << "the choice is remembered";
+    EXPECT_EQ(kept.speedMmPerS, 50);
+    EXPECT_EQ(kept.gainMmPerMv, 20);
+    EXPECT_EQ(kept.paper, ReportPaper::Letter);
+
+    // The printer, with a PDF device behind it.
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    QSizeF paper;
+    prompts.printDialog = [&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        paper = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
+        return true;
+    };
+    frame.Action(ID_FILE_PRINT)->trigger();
+    EXPECT_EQ(seen.layout, ReportLayout::Leads6x2) << "the last choice comes back";
+    EXPECT_TRUE(isPdf(printed));
+    EXPECT_NEAR(paper.width(), 279.4, 0.5) << "Letter, landscape";
+    EXPECT_NEAR(paper.height(), 215.9, 0.5);
+
+    // The preview draws the same page onto its printer.
+    const QString previewed = dir.filePath(QStringLiteral("preview.pdf"));
+    prompts.printPreview = [&](QPrinter& printer, const std::function<void(QPrinter*)>& paint) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(previewed);
+        paint(&printer);
+    };
+    frame.Action(ID_FILE_PRINT_PREVIEW)->trigger();
+    EXPECT_TRUE(isPdf(previewed));
+
+    // A PDF that cannot be written: a balloon says why, and nothing is left.
+    const int balloons = Balloons();
+    prompts.savePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("missing/report.pdf"));
+    };
+    frame.Action(ID_FILE_SAVE_PDF)->trigger();
+    EXPECT_EQ(Balloons(), balloons + 1);
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("missing"))).exists());
 }
 
 } // namespace

@@ -11,6 +11,9 @@ public:
     std::function<QString(const QString& proposed, const QString& filter)> savePath;
     std::function<bool(QString& to, QString& subject, QString& note)> sendDialog;
     std::function<bool(CSettingsDialog&)> settingsDialog;
+    std::function<bool(ReportOptions&)> reportOptions;
+    std::function<bool(QPrinter&)> printDialog;
+    std::function<void(QPrinter&, const std::function<void(QPrinter*)>&)> printPreview;
 
     QString ChooseSavePath(QWidget*, const QString& proposed, const QString& filter) override {
         return savePath ? savePath(proposed, filter) : QString();
@@ -20,5 +23,16 @@ public:
     }
     bool RunSettingsDialog(CSettingsDialog& dialog) override {
         return settingsDialog && settingsDialog(dialog);
+    }
+    bool RunReportOptions(QWidget*, ReportOptions& options) override {
+        return reportOptions && reportOptions(options);
+    }
+    bool RunPrintDialog(QWidget*, QPrinter& printer) override {
+        return printDialog && printDialog(printer);
+    }
+    void RunPrintPreview(QWidget*, QPrinter& printer,
+                         const std::function<void(QPrinter*)>& paint) override {
+        if (printPreview)
+            printPreview(printer, paint);
     }
 };

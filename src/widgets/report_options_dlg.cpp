@@ -1,0 +1,53 @@
+#include "widgets/report_options_dlg.h"
+
+#include "dialogs/dialog_buttons.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+
+namespace {
+
+QComboBox* Choice(QWidget* parent, const QStringList& texts, const QVariantList& values,
+                  const QVariant& current) {
+    auto* box = new QComboBox(parent);
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        box->addItem(texts[i], values[i]);
+    box->setCurrentIndex(std::max(0, box->findData(current)));
+    return box;
+}
+
+} // namespace
+
+CReportOptionsDlg::CReportOptionsDlg(QWidget* parent, const ReportOptions& o) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Параметры печати"));
+    m_pLayout = Choice(this,
+                       {QStringLiteral("12 отведений друг под другом (12x1)"),
+                        QStringLiteral("6x2"), QStringLiteral("3x4 и ритм II (3x4+1)"),
+                        QStringLiteral("3x4 и ритм V1, II, V5 (3x4+3)")},
+                       {int(ReportLayout::Leads12x1), int(ReportLayout::Leads6x2),
+                        int(ReportLayout::Leads3x4Rhythm1), int(ReportLayout::Leads3x4Rhythm3)},
+                       int(o.layout));
+    m_pSpeed = Choice(this, {QStringLiteral("25 мм/с"), QStringLiteral("50 мм/с")}, {25.0, 50.0},
+                      o.speedMmPerS);
+    m_pGain = Choice(
+        this, {QStringLiteral("5 мм/мВ"), QStringLiteral("10 мм/мВ"), QStringLiteral("20 мм/мВ")},
+        {5.0, 10.0, 20.0}, o.gainMmPerMv);
+    m_pPaper = Choice(this, {QStringLiteral("A4"), QStringLiteral("Letter")},
+                      {int(ReportPaper::A4), int(ReportPaper::Letter)}, int(o.paper));
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Расположение:"), m_pLayout);
+    form->addRow(QStringLiteral("Скорость:"), m_pSpeed);
+    form->addRow(QStringLiteral("Усиление:"), m_pGain);
+    form->addRow(QStringLiteral("Бумага:"), m_pPaper);
+    form->addRow(MakeApplyCancelButtons(this));
+}
+
+ReportOptions CReportOptionsDlg::Options() const {
+    ReportOptions o;
+    o.layout = ReportLayout(m_pLayout->currentData().toInt());
+    o.speedMmPerS = m_pSpeed->currentData().toDouble();
+    o.gainMmPerMv = m_pGain->currentData().toDouble();
+    o.paper = ReportPaper(m_pPaper->currentData().toInt());
+    return o;
+}
