@@ -5,7 +5,9 @@ gain and as wide as 0.2 s at the speed), its text real and searchable in Cyrilli
 embedded, its curves and grid vector graphics; every layout, speed, gain and paper; pictures at
 300 dpi; and failures that leave an existing file as it was."""
 import os
+import resource
 import shutil
+import signal
 import stat
 import struct
 import subprocess
@@ -214,6 +216,18 @@ def main():
               "the old file stays whole and nothing is left beside it")
     else:
         print("a read-only folder does not stop root: that check is skipped")
+    # A file size limit makes the write fail half-way, as a full disk does.
+    open(path("ro", "r.pdf"), "wb").write(b"old")
+    def small_files():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (40000, 40000))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    r = subprocess.run([CLI, "report", rec, "--out", path("ro", "r.pdf")], capture_output=True,
+                       env=ENV, timeout=120, preexec_fn=small_files)
+    err = r.stderr.decode("utf-8", "replace")
+    check(r.returncode == 2 and "File too large" in err, "a write cut short: exit 2 saying why: " + err)
+    check(open(path("ro", "r.pdf"), "rb").read() == b"old"
+          and sorted(os.listdir(path("ro"))) == ["r.pdf"],
+          "the old file stays whole and nothing is left beside it: %s" % os.listdir(path("ro")))
     for bad, want in ((["--layout", "4x3"], "unknown layout"), (["--speed", "30"], "--speed is 25 or 50"),
                       (["--gain", "7"], "--gain is 5, 10 or 20"), (["--paper", "a3"], "--paper is a4"),
                       (["--out", path("x.txt")], "unsupported report type")):
