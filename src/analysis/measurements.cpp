@@ -452,12 +452,12 @@ Measurements Measure(const CEcgSignal& raw) {
     ApplyFilters(s, clean);
     m.beats = DetectQrs(s);
     const double rate = s.dRate;
-    const auto rrMs = [rate](double samples) { return samples / rate * 1000.0; };
+    const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
 
     if (m.beats.size() >= 2) {
         std::vector<double> rr;
         for (size_t k = 1; k < m.beats.size(); ++k)
-            rr.push_back(rrMs(double(m.beats[k] - m.beats[k - 1])));
+            rr.push_back(ms(double(m.beats[k] - m.beats[k - 1])));
         m.rrMeanMs = std::accumulate(rr.begin(), rr.end(), 0.0) / double(rr.size());
         m.rrMinMs = *std::min_element(rr.begin(), rr.end());
         m.rrMaxMs = *std::max_element(rr.begin(), rr.end());
@@ -471,18 +471,16 @@ Measurements Measure(const CEcgSignal& raw) {
         return m;
     m.medianBeat = median.Of(dominant);
     m.medianStartS = -double(median.Before()) / rate;
-    const double fine = rate;
     const std::vector<std::vector<float>>& beat = m.medianBeat;
     const size_t c = median.Before();
-    CDelineator d(beat, c, fine,
+    CDelineator d(beat, c, rate,
                   m.rrMeanMs ? std::optional<double>(*m.rrMeanMs / 1000.0) : std::nullopt);
     const Boundaries b = d.Run();
     const auto at = [&](auto i) -> std::optional<double> {
         if (!i)
             return std::nullopt;
-        return (double(*i) - double(c)) / fine;
+        return (double(*i) - double(c)) / rate;
     };
-    const auto ms = [fine](double samples) { return samples / fine * 1000.0; };
     m.pOnsetS = at(b.pOn), m.pEndS = at(b.pEnd), m.qrsOnsetS = at(b.qrsOn);
     m.qrsEndS = at(b.qrsEnd), m.tEndS = at(b.tEnd);
     if (b.qrsOn && b.qrsEnd) {
