@@ -22,9 +22,10 @@ double FeatureScale(const std::vector<float>& f, size_t second) {
     return maxima[maxima.size() / 2];
 }
 
-constexpr double kLocalSeconds = 5.0;
-constexpr double kLocalFloor = 0.01;
-constexpr double kLeadCap = 60.0;
+constexpr double kLocalSeconds = 5.0; // a lead's own level: its mean slope energy over 5 s
+constexpr double kLocalFloor =
+    0.01;                         // of its robust scale, so that a flat stretch divides by little
+constexpr double kLeadCap = 60.0; // one lead's spike counts at most this much
 
 struct Candidate {
     size_t at;    // index of the integral's peak
