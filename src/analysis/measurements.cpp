@@ -2,6 +2,7 @@
 
 #include "analysis/filters.h"
 #include "analysis/qrs_detector.h"
+#include "analysis/statistics.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,35 +18,10 @@ constexpr double kBeforeS = 0.45; // the median beat's window around the QRS fid
 constexpr double kAfterS = 0.65;
 constexpr double kDominantCorrelation = 0.9;
 
-double Median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    const size_t m = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + long(m), v.end());
-    if (v.size() % 2)
-        return v[m];
-    const double hi = v[m];
-    return (*std::max_element(v.begin(), v.begin() + long(m)) + hi) / 2;
-}
-
 std::string Lower(std::string s) {
     for (char& c : s)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-// Pearson correlation of two equally long vectors; 0 when either is flat.
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-    const double n = double(a.size());
-    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n;
-    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
-    double sab = 0, saa = 0, sbb = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        sab += (a[i] - ma) * (b[i] - mb);
-        saa += (a[i] - ma) * (a[i] - ma);
-        sbb += (b[i] - mb) * (b[i] - mb);
-    }
-    return saa > 0 && sbb > 0 ? sab / std::sqrt(saa * sbb) : 0.0;
 }
 
 class CMedianBeat {

@@ -1,6 +1,7 @@
 #include "analysis/qrs_detector.h"
 
 #include "analysis/filters.h"
+#include "analysis/statistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,27 +33,6 @@ struct Candidate {
     double level; // the integral there
     double slope; // the largest squared slope of the complex
 };
-
-// Pearson correlation; 0 when either side is flat.
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-    double ma = 0, mb = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        ma += a[i], mb += b[i];
-    ma /= double(a.size());
-    mb /= double(b.size());
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        ab += (a[i] - ma) * (b[i] - mb);
-        aa += (a[i] - ma) * (a[i] - ma);
-        bb += (b[i] - mb) * (b[i] - mb);
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
-}
-
-double MedianOf(std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
 
 // Noise that passed the thresholds (electrode motion mostly, near the T wave): a detection that
 // splits one RR interval of a regular rhythm into a short one and the rest, whose QRS resembles
@@ -98,13 +78,13 @@ std::vector<size_t> DropNoise(const std::vector<size_t>& beats,
         for (size_t j = k > 2 * kNeighbours + 1 ? k - 2 * kNeighbours - 1 : 1;
              j < std::min(beats.size(), k + 2 * kNeighbours + 1); ++j)
             rr.push_back(double(beats[j] - beats[j - 1]));
-        const double m = MedianOf(rr);
+        const double m = Median(rr);
         std::vector<double> deviation;
         for (const double r : rr)
             deviation.push_back(std::abs(r - m));
         const double before = double(beats[k] - kept.back()),
                      after = double(beats[k + 1] - beats[k]);
-        const bool regular = MedianOf(deviation) <= kRegular * m;
+        const bool regular = Median(deviation) <= kRegular * m;
         const bool splits =
             std::min(before, after) < kShort * m && std::abs(before + after - m) < kSplit * m;
         if (regular && splits) {
@@ -113,7 +93,7 @@ std::vector<size_t> DropNoise(const std::vector<size_t>& beats,
             const std::vector<double> levels =
                 around(k, [&](size_t j) { return double(integral[beats[j]]); });
             if (*std::max_element(sims.begin(), sims.end()) < kSimilar &&
-                integral[beats[k]] < kStronger * MedianOf(levels))
+                integral[beats[k]] < kStronger * Median(levels))
                 continue;
         }
         kept.push_back(beats[k]);
