@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "display/chart_renderer.h"
+#include "display/reading_settings.h"
 #include "platform/atomic_file.h"
 #include "record/session_state.h"
 
@@ -20,9 +21,10 @@ namespace {
 
 const char kRenderUsage[] =
     "usage: velmora-cli render RECORD --out IMAGE.png [--width W] [--height H]\n"
-    "                          [--px-per-cm D] [--scroll P]\n"
+    "                          [--px-per-cm D] [--scroll P] [--speed 25|50] [--gain 5|10|20]\n"
+    "                          [--filter F]...\n"
     "\n"
-    "Draws the chart of a record file (.dat, .ecg or .scp) as the record window shows it: the\n"
+    "Draws the chart of a record file (any type that opens) as the record window shows it: the\n"
     "millimetre grid, one band per lead with its label, the curves from point P on, the date\n"
     "and time of the left edge.\n"
     "\n"
@@ -31,6 +33,11 @@ const char kRenderUsage[] =
     "  --height H       image height in pixels (default 1080)\n"
     "  --px-per-cm D    pixels per centimetre of the paper (default 37.8, a 96 dpi screen)\n"
     "  --scroll P       first point shown, 0 to %d, as the window's scroll bar (default 0)\n"
+    "  --speed S        25 or 50 mm/s (default: the record's own speed)\n"
+    "  --gain G         5, 10 or 20 mm/mV (default 10)\n"
+    "  --filter F       draw through a filter (the record stays as it is); several allowed:\n"
+    "                   mains50, mains60 (notch), baseline (0.05 Hz), baseline067 (0.67 Hz),\n"
+    "                   muscle35, muscle40 (low-pass). The chart's corner says what is in effect.\n"
     "\n"
     "exit codes: 0 image written, 1 bad usage, 2 record or image file failure\n";
 
@@ -42,7 +49,8 @@ void Message(const std::string& text) {
 
 int RunRender(const QStringList& args) {
     const int scrollMax = SetMyScrollRange(1.0);
-    COptions opts({"out", "width", "height", "px-per-cm", "scroll"}, {"help"});
+    COptions opts({"out", "width", "height", "px-per-cm", "scroll", "speed", "gain", "filter"},
+                  {"help"});
     QString error;
     if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
         Message(error.isEmpty() ? "give one record file" : error.toStdString());
@@ -78,6 +86,31 @@ int RunRender(const QStringList& args) {
         return 1;
     }
 
+    ReadingSettings reading;
+    const QString speed = opts.Value("speed"), gain = opts.Value("gain");
+    if (opts.Has("speed") && speed != QLatin1String("25") && speed != QLatin1String("50")) {
+        Message("--speed is 25 or 50 (mm/s), not " + speed.toStdString());
+        return 1;
+    }
+    if (opts.Has("gain") && gain != QLatin1String("5") && gain != QLatin1String("10") &&
+        gain != QLatin1String("20")) {
+        Message("--gain is 5, 10 or 20 (mm/mV), not " + gain.toStdString());
+        return 1;
+    }
+    if (opts.Has("speed"))
+        reading.speedMmPerS = speed.toDouble();
+    if (opts.Has("gain"))
+        reading.gainMmPerMv = gain.toDouble();
+    for (const QString& name : opts.Values("filter")) {
+        const std::optional<analysis::Filter> f = FilterNamed(name.toStdString());
+        if (!f) {
+            Message("unknown filter " + name.toStdString() +
+                    ": use mains50, mains60, baseline, baseline067, muscle35 or muscle40");
+            return 1;
+        }
+        reading.filters.push_back(*f);
+    }
+
     const QString in = opts.Positional().first();
     // The window after a record has come in: the record shown, its lead system, zoom 1.
     CRecordDocument doc;
@@ -88,6 +121,9 @@ int RunRender(const QStringList& args) {
 
     CChartView view;
     FirstRun(view, pxPerCm, pxPerCm);
+    std::vector<int16_t> filtered;
+    if (opts.Has("speed") || opts.Has("gain") || opts.Has("filter"))
+        ApplyReadingSettings(reading, s, view, filtered);
     SetRazv(view, s);
     view.m_nScrollPos = scroll;
     CChartStyle style;

@@ -16,6 +16,7 @@ bool COptions::Parse(const QStringList& args, QString* error) {
                 return false;
             }
             m_values[name] = args[++i];
+            m_all[name] << m_values[name];
         } else {
             *error = QStringLiteral("unknown option %1").arg(a);
             return false;

@@ -14,6 +14,8 @@ public:
 
     bool Has(const QString& name) const { return m_values.contains(name); }
     QString Value(const QString& name) const { return m_values.value(name); }
+    // Every value an option was given, in order (an option that may be repeated).
+    QStringList Values(const QString& name) const { return m_all.value(name); }
     // The value as an integer in [min, max]; false with a message otherwise.
     bool Int(const QString& name, int min, int max, int* out, QString* error) const;
     bool Double(const QString& name, double min, double max, double* out, QString* error) const;
@@ -22,4 +24,5 @@ public:
 private:
     QStringList m_valued, m_flags, m_positional;
     QMap<QString, QString> m_values;
+    QMap<QString, QStringList> m_all;
 };

@@ -104,7 +104,8 @@ bool CalibrationMark(const CChartView& view, int leadSystem, bool recordShown, Q
         my = view.m_dPxPerCmY / 2.0;
         mx = view.m_dPxPerCmX / 2.0 + x0;
     }
-    const double hgt = view.m_nSensitivityMon * view.m_dPxPerCmY / 10.0;
+    const double gain = view.m_dGainMmPerMv > 0 ? view.m_dGainMmPerMv : view.m_nSensitivityMon;
+    const double hgt = gain * view.m_dPxPerCmY / 10.0;
     pts[0] = QPoint(int(mx + 21), int(hgt + my));
     pts[1] = QPoint(int(mx + 25), int(hgt + my));
     pts[2] = QPoint(int(mx + 25), int(my));

@@ -6,8 +6,10 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 class CSessionState;
 
@@ -24,6 +26,15 @@ struct CChartView {
     // Sensitivity of the calibration mark in mm/mV: the chart's fixed scale (500 units = 1 cm),
     // read as 1 mV = 10 mm, so the mark is the 1 mV pulse drawn to that scale.
     unsigned m_nSensitivityMon = 10;
+    // The reading gain in mm/mV: the curves and the calibration mark follow it (10: the chart's
+    // own scale).
+    double m_dGainMmPerMv = 10.0;
+    // What the curves draw instead of the record's samples (the record through the reading
+    // filters, same layout); null: the record as received. Never the record itself changed.
+    const int16_t* m_pDrawSamples = nullptr;
+    // What is in effect, shown in the chart's top right corner ("25 мм/с 10 мм/мВ 50 Гц");
+    // empty: nothing shown.
+    QString m_strSettings;
 };
 
 // Pixels per centimetre of a screen `pixels` wide that measures `millimetres`; a screen that

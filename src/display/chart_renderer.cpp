@@ -234,7 +234,9 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
     if (shown) {
         const int x0 = LeftMargin(view.m_nWidth);
         const int width = int(view.m_nWidth - x0);
-        view.m_dScaleY = ScaleY(view.m_dPxPerCmY);
+        view.m_dScaleY =
+            ScaleY(view.m_dPxPerCmY) * (view.m_dGainMmPerMv > 0 ? view.m_dGainMmPerMv / 10.0 : 1.0);
+        const int16_t* samples = view.m_pDrawSamples ? view.m_pDrawSamples : s.m_pCurves;
         const int lanes = DisplayedLanes(s);
         const int count = ChartPointCount(width, view.m_dStepX);
         // The curves read the sample area only: never the record info block behind it.
@@ -259,7 +261,7 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
                     s.m_nFirstLane + (start + static_cast<long long>(j)) * kLeads + k;
                 if (e >= elements)
                     break; // every later point lies further on
-                AddPoint(pts, QPoint(xs[j], ChartPointY(yk, s.m_pCurves[e], view.m_dScaleY)));
+                AddPoint(pts, QPoint(xs[j], ChartPointY(yk, samples[e], view.m_dScaleY)));
             }
             if (pts.size() < 2)
                 continue;
@@ -267,6 +269,16 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
             if (drawn)
                 for (size_t j = 1; j < pts.size(); ++j)
                     drawn->MarkLine(pts[j - 1], pts[j]);
+        }
+        // What is in effect, so that a filtered picture is never taken for a raw one.
+        if (!view.m_strSettings.isEmpty()) {
+            p.setFont(fonts.m_hFontSmall);
+            p.setPen(style.m_clrText);
+            const QFontMetrics fm = p.fontMetrics();
+            const QPoint at(view.m_nWidth - fm.horizontalAdvance(view.m_strSettings) - 8, 4);
+            DrawTextAt(p, at.x(), at.y(), view.m_strSettings);
+            if (drawn)
+                drawn->Mark(TextArea(fm, at.x(), at.y(), view.m_strSettings));
         }
         // A record whose time base was never set has no time to show.
         if (FileTimeTicks(s.m_Time.m_ftStart) != 0 && s.m_dZoom > 0.0) {

@@ -103,6 +103,9 @@ for args, what in (((rec,), "no --out"),
                    ((rec, "--out", path("x.png"), "--scroll", "2014"), "scroll past 2013"),
                    ((rec, "--out", path("x.png"), "--width", "5"), "width too small"),
                    ((rec, "--out", path("x.png"), "--bogus", "1"), "unknown option"),
+                   ((rec, "--out", path("x.png"), "--speed", "30"), "speed other than 25 or 50"),
+                   ((rec, "--out", path("x.png"), "--gain", "7"), "gain other than 5, 10, 20"),
+                   ((rec, "--out", path("x.png"), "--filter", "notch"), "unknown filter"),
                    (("--out", path("x.png")), "no record")):
     code, err = run(*args)
     check(code == 1 and err.strip(), f"{what}: exit 1 with a message ({code}, {err!r})")
@@ -119,6 +122,23 @@ check(curve > 12 * 200, f"curves drawn ({curve} curve pixels)")
 # off the picture, so its lower level shows on the baseline row right of x0 = 11.
 check(sum(rows[10][x] == CURVE for x in range(11, 320)) > 100, "baseline of lead I at y 10")
 check(all(rows[y][x] != CURVE for y in range(240) for x in range(11)), "margin free of curves")
+
+# The reading settings: in bands 80 pixels high (lead I's baseline at y 40) the square wave's
+# upper level stands 1 cm above the baseline at 10 mm/mV (y 0) and 5 mm above it at 5 mm/mV
+# (y 20). The filters and the speed change what is drawn, never the record file.
+before = open(rec, "rb").read()
+levels = {}
+for gain in ("10", "5"):
+    code, err = run(rec, "--out", path("g%s.png" % gain), "--width", "320", "--height", "960",
+                    "--px-per-cm", "40", "--scroll", "2013", "--gain", gain, "--speed", "25",
+                    "--filter", "mains50")
+    check(code == 0, f"render at {gain} mm/mV succeeds ({code}, {err!r})")
+    if code == 0:
+        _, _, rows = read_png("g%s.png" % gain)
+        levels[gain] = sum(rows[20][x] == CURVE for x in range(11, 320))
+check(levels.get("5", 0) > 50 and levels.get("10", 99) < 10,
+      f"the upper level at 5 mm/mV is 5 mm up, at 10 mm/mV 1 cm ({levels})")
+check(open(rec, "rb").read() == before, "the record file is as it was")
 
 if exit_status():
     sys.exit(1)

@@ -1,0 +1,39 @@
+#pragma once
+// How a doctor reads a record: the speed and gain of the chart and the filters it is drawn
+// through. They change what is drawn, never the record. The window and velmora-cli render use
+// the same settings, so both draw the same picture.
+
+#include "analysis/filters.h"
+#include "display/chart_geometry.h"
+#include "record/ecg_record.h"
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ReadingSettings {
+    double speedMmPerS = 0;  // 25 or 50; 0: the record's own speed, as the chart has always had
+    double gainMmPerMv = 10; // 5, 10 or 20
+    std::vector<analysis::Filter> filters;
+};
+
+// The command-line names of the filters: mains50, mains60, baseline (0.05 Hz), baseline067,
+// muscle35, muscle40.
+std::optional<analysis::Filter> FilterNamed(const std::string& name);
+
+// What the chart's corner says: "25 мм/с 10 мм/мВ 50 Гц 0.67-35 Гц".
+QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS);
+
+// The record's sample area through the filters, in the record's layout; empty without filters.
+// Lanes that hold nothing stay empty.
+std::vector<int16_t> FilteredSamples(const ECG_RECORD& record,
+                                     const std::vector<analysis::Filter>& filters);
+
+class CSessionState;
+
+// Puts the settings into the chart of the record s shows: the speed through the chart's own
+// zoom (m_dSpeedMon; the caller runs SetRazv after), the gain, the filtered samples (kept in
+// `filtered`, which must outlive the drawing) and the corner text.
+void ApplyReadingSettings(const ReadingSettings& settings, CSessionState& s, CChartView& view,
+                          std::vector<int16_t>& filtered);
