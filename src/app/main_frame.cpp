@@ -6,6 +6,7 @@
 #include "widgets/adv_toolbar.h"
 #include "widgets/balloon_help.h"
 #include "widgets/child_view.h"
+#include "widgets/reading_commands.h"
 #include "widgets/toolbar_pictures.h"
 
 #include <QAction>
@@ -75,6 +76,17 @@ bool CMainFrame::OnCreate() {
     }
     Action(ID_VIEW_STATUS_BAR)->setCheckable(true);
     Action(ID_VIEW_STATUS_BAR)->setChecked(true);
+    // The reading commands of "Вид": checkable, each applied to the active record window.
+    for (const ReadingCommand& c : ReadingCommands()) {
+        auto* a = new QAction(QString::fromUtf8(c.menuText), this);
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, id = c.id] {
+            if (CChildView* v = ActiveView())
+                v->OnReadingCommand(id);
+            UpdateCommandStates();
+        });
+        m_actions[c.id] = a;
+    }
 
     BuildMenus();
 
@@ -115,6 +127,14 @@ void CMainFrame::BuildMenus() {
                     m_recentActions << a;
                 }
                 m_pRecentSeparator = menu->addSeparator();
+            }
+        }
+        if (QString::fromUtf8(popup) == QStringLiteral("&Вид")) {
+            menu->addSeparator();
+            for (const ReadingCommand& c : ReadingCommands()) {
+                menu->addAction(Action(c.id));
+                if (c.separatorAfter)
+                    menu->addSeparator();
             }
         }
         if (QString::fromUtf8(popup) == QStringLiteral("&Окна")) {
@@ -212,6 +232,12 @@ void CMainFrame::UpdateCommandStates() {
         if (QAction* a = Action(c.id))
             a->setEnabled(IsCommandEnabled(c, ctx));
     Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+    const CChildView* view = ActiveView();
+    for (const ReadingCommand& c : ReadingCommands()) {
+        QAction* a = Action(c.id);
+        a->setEnabled(view != nullptr);
+        a->setChecked(view && c.isOn(view->Reading()));
+    }
 }
 
 void CMainFrame::Execute(const CommandInfo& c) {

@@ -121,7 +121,7 @@ int RunRender(const QStringList& args) {
 
     CChartView view;
     FirstRun(view, pxPerCm, pxPerCm);
-    std::vector<int16_t> filtered;
+    CFilteredSamples filtered;
     if (opts.Has("speed") || opts.Has("gain") || opts.Has("filter"))
         ApplyReadingSettings(reading, s, view, filtered);
     SetRazv(view, s);

@@ -6,24 +6,34 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+using analysis::Filter;
+const std::pair<const char*, Filter> kNames[] = {
+    {"mains50", Filter::Mains50},      {"mains60", Filter::Mains60},
+    {"baseline", Filter::Baseline005}, {"baseline067", Filter::Baseline067},
+    {"muscle35", Filter::Muscle35},    {"muscle40", Filter::Muscle40}};
+
+} // namespace
 
 std::optional<analysis::Filter> FilterNamed(const std::string& name) {
-    using analysis::Filter;
-    static const std::pair<const char*, Filter> kNames[] = {
-        {"mains50", Filter::Mains50},      {"mains60", Filter::Mains60},
-        {"baseline", Filter::Baseline005}, {"baseline067", Filter::Baseline067},
-        {"muscle35", Filter::Muscle35},    {"muscle40", Filter::Muscle40}};
     for (const auto& [n, f] : kNames)
         if (name == n)
             return f;
     return std::nullopt;
 }
 
-QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS) {
-    using analysis::Filter;
+const char* FilterName(analysis::Filter filter) {
+    for (const auto& [n, f] : kNames)
+        if (f == filter)
+            return n;
+    return "";
+}
+
+QString FilterText(const ReadingSettings& settings) {
     QStringList parts;
-    parts << QStringLiteral("%1 мм/с").arg(speedMmPerS)
-          << QStringLiteral("%1 мм/мВ").arg(settings.gainMmPerMv);
     const auto has = [&](Filter f) {
         return std::find(settings.filters.begin(), settings.filters.end(), f) !=
                settings.filters.end();
@@ -45,6 +55,12 @@ QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS)
     else if (!high.isEmpty())
         parts << QStringLiteral("до %1 Гц").arg(high);
     return parts.join(QLatin1Char(' '));
+}
+
+QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS) {
+    const QString filters = FilterText(settings);
+    return QStringLiteral("%1 мм/с %2 мм/мВ").arg(speedMmPerS).arg(settings.gainMmPerMv) +
+           (filters.isEmpty() ? QString() : QLatin1Char(' ') + filters);
 }
 
 std::vector<int16_t> FilteredSamples(const ECG_RECORD& record,
@@ -73,12 +89,26 @@ std::vector<int16_t> FilteredSamples(const ECG_RECORD& record,
     return out;
 }
 
+const int16_t* CFilteredSamples::For(const ECG_RECORD& record,
+                                     const std::vector<analysis::Filter>& filters) {
+    if (filters.empty())
+        return nullptr;
+    const int16_t* raw = record.curves_buf;
+    if (filters != m_filters || m_from.size() != size_t(kSamplesSize / 2) ||
+        std::memcmp(m_from.data(), raw, kSamplesSize) != 0) {
+        m_filters = filters;
+        m_from.assign(raw, raw + kSamplesSize / 2);
+        m_samples = FilteredSamples(record, filters);
+    }
+    return m_samples.data();
+}
+
 void ApplyReadingSettings(const ReadingSettings& settings, CSessionState& s, CChartView& view,
-                          std::vector<int16_t>& filtered) {
-    s.m_dSpeedMon = settings.speedMmPerS > 0 ? settings.speedMmPerS : s.m_dSpeed;
+                          CFilteredSamples& filtered) {
+    if (settings.speedMmPerS > 0) // otherwise the record's own speed, as the chart has it
+        s.m_dSpeedMon = settings.speedMmPerS;
     view.m_dGainMmPerMv = settings.gainMmPerMv;
     view.m_nSensitivityMon = unsigned(std::lround(settings.gainMmPerMv));
-    filtered = FilteredSamples(*s.m_pRecord, settings.filters);
-    view.m_pDrawSamples = filtered.empty() ? nullptr : filtered.data();
+    view.m_pDrawSamples = filtered.For(*s.m_pRecord, settings.filters);
     view.m_strSettings = ReadingSettingsText(settings, 50.0 / ZoomFromSpeed(s.m_dSpeedMon));
 }

@@ -21,14 +21,29 @@ struct ReadingSettings {
 // The command-line names of the filters: mains50, mains60, baseline (0.05 Hz), baseline067,
 // muscle35, muscle40.
 std::optional<analysis::Filter> FilterNamed(const std::string& name);
+const char* FilterName(analysis::Filter filter);
 
 // What the chart's corner says: "25 мм/с 10 мм/мВ 50 Гц 0.67-35 Гц".
 QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS);
+// The filters alone ("50 Гц 0.67-35 Гц"); empty without filters.
+QString FilterText(const ReadingSettings& settings);
 
 // The record's sample area through the filters, in the record's layout; empty without filters.
 // Lanes that hold nothing stay empty.
 std::vector<int16_t> FilteredSamples(const ECG_RECORD& record,
                                      const std::vector<analysis::Filter>& filters);
+
+// A record's samples through the filters, filtered again only when the record or the filters
+// changed since the last time: a chart pass (a scroll step) costs no filtering.
+class CFilteredSamples {
+public:
+    // Null without filters; else the filtered samples, valid until the next call.
+    const int16_t* For(const ECG_RECORD& record, const std::vector<analysis::Filter>& filters);
+
+private:
+    std::vector<analysis::Filter> m_filters;
+    std::vector<int16_t> m_from, m_samples;
+};
 
 class CSessionState;
 
@@ -36,4 +51,4 @@ class CSessionState;
 // zoom (m_dSpeedMon; the caller runs SetRazv after), the gain, the filtered samples (kept in
 // `filtered`, which must outlive the drawing) and the corner text.
 void ApplyReadingSettings(const ReadingSettings& settings, CSessionState& s, CChartView& view,
-                          std::vector<int16_t>& filtered);
+                          CFilteredSamples& filtered);

@@ -109,7 +109,10 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
         line.reserve(last - first + 1);
         for (int i = first; i <= last; ++i) {
             const double x = s.xMm + (i / kPointsPerSecond - s.fromS) * o.speedMmPerS;
-            const double y = s.yMm - Sample(*in.record, i, s.lane) * mmPerUnit;
+            const int16_t v = in.drawSamples.empty()
+                                  ? Sample(*in.record, i, s.lane)
+                                  : in.drawSamples[size_t(i * kLeads + s.lane)];
+            const double y = s.yMm - v * mmPerUnit;
             line << paper.At(x, y);
         }
         p.setPen(paper.Pen(style.m_hCurvePen.color(), 0.25));

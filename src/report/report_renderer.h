@@ -11,13 +11,17 @@
 
 #include <QPainter>
 #include <QString>
+#include <vector>
 
 struct ReportInput {
     const ECG_RECORD* record = nullptr;
     PATIENT_CARD card{};
     uint16_t absentLanes = 0; // lanes the record's file had no lead for
     QString organisation;     // the settings' m_attrOrg
-    QString filters = QStringLiteral("нет");
+    QString filters = QStringLiteral("нет"); // the footer's words for them
+    // The samples drawn instead of the record's (the record through the window's filters, same
+    // layout); empty: the record as received.
+    std::vector<int16_t> drawSamples;
     analysis::Measurements measurements;
 };
 

@@ -11,6 +11,7 @@
 #include "report/report_file.h"
 #include "report/report_settings.h"
 #include "widgets/balloon_help.h"
+#include "widgets/reading_commands.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +58,7 @@ CChildView::CChildView(QWidget* parent)
     setMinimumSize(160, 120);
     m_settings.UpdateIni(true);
     m_session.m_nCom = m_settings.m_nCom;
+    m_reading = LoadReadingSettings(CAppProfile());
     m_pScroll->setRange(0, 0);
     m_pScroll->setSingleStep(40);
     m_pScroll->setPageStep(401);
@@ -86,7 +88,9 @@ void CChildView::UpdateMeasurements() {
         emit MeasurementLineChanged(QString());
         return;
     }
-    m_measurements = analysis::Measure(SignalFromRecord(*m_session.m_pRecord));
+    CEcgSignal signal = SignalFromRecord(*m_session.m_pRecord);
+    analysis::ApplyFilters(signal, m_reading.filters); // measured as drawn
+    m_measurements = analysis::Measure(signal);
     emit MeasurementLineChanged(QString::fromStdString(analysis::MeasurementLine(m_measurements)));
 }
 
@@ -217,6 +221,16 @@ void CChildView::DrawCurves() {
     if (!m_bBuffers)
         return;
     UpdateDensities();
+    if (RecordShown(m_session) && !m_session.m_bLiveView) {
+        // The reading settings on the record shown: speed (with its scroll range), gain,
+        // filters (filtered again only when the record or the filters changed).
+        const double zoom = m_session.m_dZoom;
+        ApplyReadingSettings(m_reading, m_session, m_chart, m_filtered);
+        if (ZoomFromSpeed(m_session.m_dSpeedMon) != zoom || m_pScroll->maximum() == 0) {
+            SetRazv();
+            m_chart.m_nScrollPos = std::min(m_chart.m_nScrollPos, m_pScroll->maximum());
+        }
+    }
     ChartPass pass;
     {
         QPainter p(&m_chartBuffer);
@@ -319,6 +333,25 @@ void CChildView::SetRecordTitle(const char* title) {
 
 void CChildView::ReportPortFailure(const char* text) {
     error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
+}
+
+void CChildView::SetReading(const ReadingSettings& reading) {
+    const bool filtersChanged = reading.filters != m_reading.filters;
+    m_reading = reading;
+    CAppProfile profile;
+    StoreReadingSettings(profile, m_reading);
+    if (filtersChanged && m_bMeasured)
+        UpdateMeasurements();
+    DrawCurves();
+    emit StateChanged();
+}
+
+void CChildView::OnReadingCommand(int id) {
+    if (const ReadingCommand* c = FindReadingCommand(id)) {
+        ReadingSettings r = m_reading;
+        c->toggle(r);
+        SetReading(r);
+    }
 }
 
 void CChildView::ReportLinkDown(const char* text) {
@@ -475,8 +508,18 @@ bool CChildView::AskReportOptions(ReportOptions& options) {
 }
 
 ReportInput CChildView::ReportOfRecord() const {
-    return ReportInputFor(*m_session.m_pRecord, m_session.m_Card, m_session.m_nAbsentLanes,
-                          m_settings.m_attrOrg);
+    ReportInput in = ReportInputFor(*m_session.m_pRecord, m_session.m_Card,
+                                    m_session.m_nAbsentLanes, m_settings.m_attrOrg);
+    // The window's filters go onto paper too, said in the footer; its measurements with them.
+    if (!m_reading.filters.empty()) {
+        in.drawSamples = FilteredSamples(*m_session.m_pRecord, m_reading.filters);
+        ReadingSettings only;
+        only.filters = m_reading.filters;
+        in.filters = FilterText(only);
+    }
+    if (m_bMeasured)
+        in.measurements = m_measurements;
+    return in;
 }
 
 void CChildView::OnPrint() {

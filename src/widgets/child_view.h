@@ -11,6 +11,7 @@
 #include "display/chart_renderer.h"
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
+#include "display/reading_settings.h"
 #include "mail/smtp_sender.h"
 #include "report/report_renderer.h"
 #include "storage/card_fields.h"
@@ -71,6 +72,13 @@ public:
     bool OpenRecord(const QString& path, QString* error);
     // Shows a record already read from the file at path, as OpenRecord does.
     void ShowDocument(const struct CRecordDocument& doc, const QString& path);
+
+    // How this window reads its record: speed, gain, filters (new windows take the user's last
+    // choice). They change what is drawn, never the record.
+    const ReadingSettings& Reading() const { return m_reading; }
+    void SetReading(const ReadingSettings& reading);
+    // A command of "Вид" (see reading_commands): applied to this window and remembered.
+    void OnReadingCommand(int id);
 
     // The automatic measurements of the record shown; null while none is (an empty window, a
     // reception under way).
@@ -167,6 +175,8 @@ private:
     // The chart buffer holds what a tick drew over the chart (live strip, progress, status text):
     // while a session runs, a repaint shows it as it is instead of running the chart pass.
     bool m_bOverChart = false;
+    ReadingSettings m_reading;
+    CFilteredSamples m_filtered;
     analysis::Measurements m_measurements;
     bool m_bMeasured = false;
     int m_nLiveTicks = 0;

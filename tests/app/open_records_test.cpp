@@ -25,6 +25,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cstring>
@@ -341,6 +342,85 @@ TEST_F(OpenRecords, TheWindowPrintsPreviewsAndSavesItsReportAsPdf) {
     frame.Action(ID_FILE_SAVE_PDF)->trigger();
     EXPECT_EQ(Balloons(), balloons + 1);
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("missing"))).exists());
+}
+
+// "Вид" reads a record at another speed and gain and through filters, window by window; the
+// record, and what a save writes, stay as received; new windows start with the last choice.
+TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
+    const QString path = Save("read.dat");
+    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
+    frame.MdiArea()->setActiveSubWindow(child);
+    CChildView* view = child->View();
+    QApplication::processEvents();
+    view->DrawCurves();
+    const QImage before = view->ChartBuffer();
+    frame.UpdateCommandStates();
+    const auto action = [&](const char* text) {
+        for (QAction* a : frame.menuBar()->actions()[3]->menu()->actions())
+            if (a->text() == QString::fromUtf8(text))
+                return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    QAction* mains = action("Сетевой фильтр 50 Гц");
+    QAction* slow = action("Скорость 25 мм/с");
+    QAction* high = action("Усиление 20 мм/мВ");
+    ASSERT_TRUE(mains && slow && high) << "in \"Вид\"";
+    EXPECT_TRUE(mains->isEnabled());
+    EXPECT_FALSE(mains->isChecked());
+
+    mains->trigger();
+    slow->trigger();
+    high->trigger();
+    EXPECT_TRUE(mains->isChecked() && slow->isChecked() && high->isChecked());
+    EXPECT_FALSE(action("Скорость 50 мм/с")->isChecked()) << "one speed at a time";
+    EXPECT_EQ(view->Chart().m_dGainMmPerMv, 20);
+    EXPECT_EQ(view->ScrollBar()->maximum(), 1204) << "the scroll range follows the speed";
+    EXPECT_EQ(view->Chart().m_strSettings, QStringLiteral("25 мм/с 20 мм/мВ 50 Гц"));
+    EXPECT_NE(view->ChartBuffer(), before);
+    const QByteArray received = Bytes(path);
+    ASSERT_EQ(received.size(), qsizetype(sizeof(ECG_RECORD)));
+    EXPECT_EQ(
+        std::memcmp(view->Session().m_pRecord.get(), received.constData(), sizeof(ECG_RECORD)), 0)
+        << "the record is as it was";
+    CFakePrompts prompts;
+    prompts.savePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("again.ecg"));
+    };
+    view->SetPrompts(&prompts);
+    frame.Action(ID_EXPORT)->trigger();
+    CRecordDocument saved;
+    std::string why;
+    ASSERT_TRUE(OpenRecordFile(dir.filePath(QStringLiteral("again.ecg")), saved, &why)) << why;
+    EXPECT_EQ(std::memcmp(saved.pRecord.get(), received.constData(), sizeof(ECG_RECORD)), 0)
+        << "a save writes the samples as received";
+
+    // The report says the filters it was drawn through.
+    prompts.reportOptions = [](ReportOptions&) { return true; };
+    prompts.savePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("filtered.pdf"));
+    };
+    frame.Action(ID_FILE_SAVE_PDF)->trigger();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {dir.filePath(QStringLiteral("filtered.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Фильтры: 50 Гц")));
+
+    // The choice is remembered: the next window starts with it; a filter chosen again goes off.
+    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    auto* second = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
+    frame.MdiArea()->setActiveSubWindow(second);
+    EXPECT_EQ(second->View()->Reading().gainMmPerMv, 20);
+    frame.UpdateCommandStates();
+    action("Сетевой фильтр 50 Гц")->trigger();
+    EXPECT_TRUE(second->View()->Reading().filters.empty());
+    EXPECT_FALSE(action("Сетевой фильтр 50 Гц")->isChecked());
+    EXPECT_EQ(view->Reading().filters.size(), 1u) << "each window keeps its own";
+    action("Сетевой фильтр 60 Гц")->trigger();
+    action("Сетевой фильтр 50 Гц")->trigger();
+    ASSERT_EQ(second->View()->Reading().filters.size(), 1u) << "one mains filter at a time";
+    EXPECT_EQ(second->View()->Reading().filters[0], analysis::Filter::Mains50);
 }
 
 } // namespace

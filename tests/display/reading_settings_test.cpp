@@ -45,7 +45,7 @@ std::unique_ptr<ECG_RECORD> SimulatedRecord(double mainsMv) {
 struct Chart {
     CSessionState s;
     CChartView view;
-    std::vector<int16_t> filtered;
+    CFilteredSamples filtered;
     QImage grid, image;
     int scrollMax = 0;
 
