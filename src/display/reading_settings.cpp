@@ -112,3 +112,20 @@ void ApplyReadingSettings(const ReadingSettings& settings, CSessionState& s, CCh
     view.m_pDrawSamples = filtered.For(*s.m_pRecord, settings.filters);
     view.m_strSettings = ReadingSettingsText(settings, 50.0 / ZoomFromSpeed(s.m_dSpeedMon));
 }
+
+CaliperValues MeasureCalipers(const CChartView& view, QPoint from, QPoint to) {
+    CaliperValues v;
+    if (view.m_dStepX > 0)
+        v.ms = std::abs(to.x() - from.x()) / view.m_dStepX / kPointsPerSecond * 1000.0;
+    if (view.m_dScaleY > 0)
+        v.mV = (from.y() - to.y()) / view.m_dScaleY / 500.0; // up is positive
+    v.bpm = v.ms > 0 ? 60000.0 / v.ms : 0;
+    return v;
+}
+
+QString CaliperText(const CaliperValues& v) {
+    QString text = QStringLiteral("%1 мс   %2 мВ").arg(qRound(v.ms)).arg(v.mV, 0, 'f', 2);
+    if (v.bpm > 0)
+        text += QStringLiteral("   %1 уд/мин").arg(qRound(v.bpm));
+    return text;
+}

@@ -45,6 +45,17 @@ private:
     std::vector<int16_t> m_from, m_samples;
 };
 
+// What calipers between two points of the chart measure: the time from the record's 409.6 points
+// per second (never from screen millimetres), the amplitude from the chart's vertical scale,
+// and the heart rate that interval would give.
+struct CaliperValues {
+    double ms = 0, mV = 0;
+    double bpm = 0; // 0 for no interval
+};
+CaliperValues MeasureCalipers(const CChartView& view, QPoint from, QPoint to);
+// "812 мс   1.25 мВ   74 уд/мин".
+QString CaliperText(const CaliperValues& values);
+
 class CSessionState;
 
 // Puts the settings into the chart of the record s shows: the speed through the chart's own

@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -210,6 +212,65 @@ void CChildView::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     p.drawImage(0, 0, m_chartBuffer);
+    if (m_calipers && RecordShown(m_session) && !m_session.m_bLiveView) {
+        // Over the picture, never into the chart buffer: the chart stays as its pass drew it.
+        const auto [a, b] = *m_calipers;
+        const QRect client = ClientRect();
+        p.setPen(QPen(QColor(0, 90, 200), 1));
+        p.drawLine(a.x(), client.top(), a.x(), client.bottom());
+        p.drawLine(b.x(), client.top(), b.x(), client.bottom());
+        p.drawLine(a, b);
+        const QString text = CaliperText(MeasureCalipers(m_chart, a, b));
+        QFont font = p.font();
+        font.setBold(true);
+        p.setFont(font);
+        const QFontMetrics fm(font);
+        const QRect box = fm.boundingRect(text).adjusted(-4, -2, 4, 2);
+        const QPoint at(std::min(std::max(a.x(), b.x()) + 6, client.right() - box.width()),
+                        std::max(std::min(a.y(), b.y()) - 6, box.height()));
+        p.fillRect(box.translated(at), QColor(255, 255, 255, 220));
+        p.drawText(at, text);
+    }
+}
+
+void CChildView::mousePressEvent(QMouseEvent* e) {
+    // A click clears the calipers; a drag over a shown record draws new ones.
+    if (e->button() != Qt::LeftButton || !RecordShown(m_session) || m_session.m_bLiveView) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    m_calipers = std::pair(e->position().toPoint(), e->position().toPoint());
+    m_bDragging = true;
+    update(ClientRect());
+}
+
+void CChildView::mouseMoveEvent(QMouseEvent* e) {
+    if (!m_bDragging || !m_calipers) {
+        QWidget::mouseMoveEvent(e);
+        return;
+    }
+    m_calipers->second = e->position().toPoint();
+    update(ClientRect());
+}
+
+void CChildView::mouseReleaseEvent(QMouseEvent* e) {
+    if (!m_bDragging) {
+        QWidget::mouseReleaseEvent(e);
+        return;
+    }
+    m_bDragging = false;
+    if (m_calipers && (m_calipers->second - m_calipers->first).manhattanLength() < 3)
+        m_calipers.reset(); // a click, not a drag
+    update(ClientRect());
+}
+
+void CChildView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && m_calipers) {
+        m_calipers.reset();
+        update(ClientRect());
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void CChildView::ShowPicture() {

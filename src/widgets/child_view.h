@@ -23,6 +23,8 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QScrollBar;
 
@@ -79,6 +81,8 @@ public:
     void SetReading(const ReadingSettings& reading);
     // A command of "Вид" (see reading_commands): applied to this window and remembered.
     void OnReadingCommand(int id);
+    // The calipers drawn by dragging over a shown record: their two ends in the view, if any.
+    std::optional<std::pair<QPoint, QPoint>> Calipers() const { return m_calipers; }
 
     // The automatic measurements of the record shown; null while none is (an empty window, a
     // reception under way).
@@ -124,6 +128,10 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -176,6 +184,8 @@ private:
     // while a session runs, a repaint shows it as it is instead of running the chart pass.
     bool m_bOverChart = false;
     ReadingSettings m_reading;
+    std::optional<std::pair<QPoint, QPoint>> m_calipers;
+    bool m_bDragging = false;
     CFilteredSamples m_filtered;
     analysis::Measurements m_measurements;
     bool m_bMeasured = false;

@@ -12,7 +12,9 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTest>
 #include <atomic>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -271,6 +273,51 @@ TEST(ChildView, TheLiveMonitorSaysTheHeartRateEverySecond) {
     EXPECT_EQ(view.RecordMeasurements(), nullptr) << "no record measured while receiving";
     view.OnEkard();
     EXPECT_NE(view.RecordMeasurements(), nullptr) << "the stopped record is measured";
+}
+
+TEST(ChildView, CalipersMeasureTimeFromThePointsAndAmplitudeFromTheGainAtEverySetting) {
+    EnsureApp();
+    CChildView view;
+    view.SetPixelDensity(40.0, 40.0);
+    view.resize(1000, 600);
+    view.show();
+    CSessionState& s = view.Session();
+    for (int p = 0; p < kPoints; ++p)
+        Sample(s.m_pCurves, p, 0) = int16_t(p % 400 < 200 ? 500 : 0);
+    RECORD_INFO info;
+    info.leadSystem = 1;
+    WriteRecordInfo(s.m_pCurves, info);
+    s.m_pShowCurves = s.m_pCurves;
+    s.m_bLoaded = 1;
+    RunEventsFor(50);
+    for (const double speed : {25.0, 50.0})
+        for (const double gain : {5.0, 10.0, 20.0}) {
+            ReadingSettings r;
+            r.speedMmPerS = speed;
+            r.gainMmPerMv = gain;
+            view.SetReading(r);
+            const QImage chart = view.ChartBuffer();
+            // One second of points to the right and 1 cm up.
+            const int dx = int(std::lround(view.Chart().m_dStepX * kPointsPerSecond));
+            const QPoint from(200, 300), to(200 + dx, 300 - 40);
+            QTest::mousePress(&view, Qt::LeftButton, {}, from);
+            QTest::mouseMove(&view, to);
+            QTest::mouseRelease(&view, Qt::LeftButton, {}, to);
+            ASSERT_TRUE(view.Calipers()) << speed << " " << gain;
+            const CaliperValues v = MeasureCalipers(view.Chart(), from, to);
+            EXPECT_NEAR(v.ms, 1000, 1000 / kPointsPerSecond / view.Chart().m_dStepX + 1);
+            EXPECT_NEAR(v.bpm, 60, 1);
+            EXPECT_NEAR(v.mV, 10.0 / gain, 0.01) << "1 cm is 1 mV at 10 mm/mV";
+            const QImage shown = view.grab(QRect(QPoint(0, 0), chart.size())).toImage();
+            EXPECT_NE(shown.convertToFormat(chart.format()), chart) << "the calipers are seen";
+            EXPECT_EQ(view.ChartBuffer(), chart) << "drawn over the picture, not into it";
+            QTest::keyClick(&view, Qt::Key_Escape);
+            EXPECT_FALSE(view.Calipers()) << "Esc clears them";
+        }
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(300, 300));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(300, 300));
+    EXPECT_FALSE(view.Calipers()) << "a click is no caliper";
+    EXPECT_EQ(CaliperText({812.4, 1.254, 73.86}), QStringLiteral("812 мс   1.25 мВ   74 уд/мин"));
 }
 
 } // namespace
