@@ -16,6 +16,7 @@ struct ReadingSettings {
     double speedMmPerS = 0;  // 25 or 50; 0: the record's own speed, as the chart has always had
     double gainMmPerMv = 10; // 5, 10 or 20
     std::vector<analysis::Filter> filters;
+    bool beatMarks = false; // the detected QRS complexes and the median beat's boundaries shown
 };
 
 // The command-line names of the filters: mains50, mains60, baseline (0.05 Hz), baseline067,

@@ -44,6 +44,7 @@ QString DurationText(double seconds) {
                           : QStringLiteral("%1 ч").arg(s / 3600);
 }
 
+const QColor kBeatMarkColour(0, 140, 60);
 constexpr int kLiveRateTicks = 25;    // the live heart rate: every second
 constexpr int kLiveRatePoints = 2048; // from the last five seconds
 
@@ -212,6 +213,8 @@ void CChildView::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     p.drawImage(0, 0, m_chartBuffer);
+    if (m_reading.beatMarks && m_bMeasured && RecordShown(m_session) && !m_session.m_bLiveView)
+        DrawBeatMarks(p);
     if (m_calipers && RecordShown(m_session) && !m_session.m_bLiveView) {
         // Over the picture, never into the chart buffer: the chart stays as its pass drew it.
         const auto [a, b] = *m_calipers;
@@ -231,6 +234,35 @@ void CChildView::paintEvent(QPaintEvent*) {
         p.fillRect(box.translated(at), QColor(255, 255, 255, 220));
         p.drawText(at, text);
     }
+}
+
+void CChildView::DrawBeatMarks(QPainter& p) const {
+    // A triangle above each detected QRS complex, and under it ticks at the median beat's
+    // boundaries (P onset and end, QRS onset and end, T end) around each beat.
+    const QRect client = ClientRect();
+    const int x0 = LeftMargin(m_chart.m_nWidth);
+    const auto xOf = [&](double point) {
+        return x0 + (point - m_chart.m_nScrollPos) * m_chart.m_dStepX;
+    };
+    const analysis::Measurements& m = m_measurements;
+    const std::optional<double> marks[] = {m.pOnsetS, m.pEndS, m.qrsOnsetS, m.qrsEndS, m.tEndS};
+    p.save();
+    p.setPen(QPen(kBeatMarkColour, 1));
+    p.setBrush(kBeatMarkColour);
+    for (const size_t beat : m.beats) {
+        const double x = xOf(double(beat));
+        if (x < x0 || x > client.right())
+            continue;
+        const QPointF tip(x, client.top() + 10);
+        p.drawPolygon(QPolygonF({tip, tip + QPointF(-4, -8), tip + QPointF(4, -8)}));
+        for (const std::optional<double>& s : marks)
+            if (s) {
+                const double xs = xOf(double(beat) + *s * kPointsPerSecond);
+                if (xs >= x0 && xs <= client.right())
+                    p.drawLine(QPointF(xs, client.bottom() - 10), QPointF(xs, client.bottom()));
+            }
+    }
+    p.restore();
 }
 
 void CChildView::mousePressEvent(QMouseEvent* e) {

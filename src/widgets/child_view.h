@@ -156,6 +156,7 @@ private:
     // Every second of a live picture: the heart rate of its last seconds.
     void UpdateLiveHeartRate();
     void SaveRecord(const char* extension);
+    void DrawBeatMarks(QPainter& p) const;
     // Asks for the report options; false when cancelled.
     bool AskReportOptions(ReportOptions& options);
     ReportInput ReportOfRecord() const;

@@ -39,6 +39,13 @@ template <int Gain> bool IsGain(const ReadingSettings& r) {
     return r.gainMmPerMv == Gain;
 }
 
+void ToggleMarks(ReadingSettings& r) {
+    r.beatMarks = !r.beatMarks;
+}
+bool Marks(const ReadingSettings& r) {
+    return r.beatMarks;
+}
+
 const QString kGroup = QStringLiteral("Reading");
 
 } // namespace
@@ -61,7 +68,8 @@ const std::vector<ReadingCommand>& ReadingCommands() {
         {32809, "Миографический фильтр 35 Гц", Toggle<Filter::Muscle35, Filter::Muscle40>,
          On<Filter::Muscle35>, false},
         {32810, "Миографический фильтр 40 Гц", Toggle<Filter::Muscle40, Filter::Muscle35>,
-         On<Filter::Muscle40>, false},
+         On<Filter::Muscle40>, true},
+        {32811, "Отметки комплексов и границ волн", ToggleMarks, Marks, false},
     };
     return table;
 }
@@ -81,6 +89,8 @@ ReadingSettings LoadReadingSettings(const CAppProfile& profile) {
     const double gain = profile.GetProfileString(kGroup, QStringLiteral("Gain")).toDouble();
     if (gain == 5 || gain == 10 || gain == 20)
         r.gainMmPerMv = gain;
+    r.beatMarks =
+        profile.GetProfileString(kGroup, QStringLiteral("BeatMarks")) == QLatin1String("1");
     for (const QString& name : profile.GetProfileString(kGroup, QStringLiteral("Filters"))
                                    .split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (const std::optional<Filter> f = FilterNamed(name.trimmed().toStdString()))
@@ -97,5 +107,7 @@ bool StoreReadingSettings(CAppProfile& profile, const ReadingSettings& r) {
            profile.WriteProfileString(kGroup, QStringLiteral("Gain"),
                                       QString::number(r.gainMmPerMv)) &&
            profile.WriteProfileString(kGroup, QStringLiteral("Filters"),
-                                      names.join(QLatin1Char(',')));
+                                      names.join(QLatin1Char(','))) &&
+           profile.WriteProfileString(kGroup, QStringLiteral("BeatMarks"),
+                                      r.beatMarks ? QStringLiteral("1") : QStringLiteral("0"));
 }

@@ -6,6 +6,7 @@
 #include "acquisition/com_map.h"
 #include "acquisition/stream_decoder.h"
 #include "platform/string_table.h"
+#include "records/record_files.h"
 #include "simulator/pty_simulator.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -318,6 +320,46 @@ TEST(ChildView, CalipersMeasureTimeFromThePointsAndAmplitudeFromTheGainAtEverySe
     QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(300, 300));
     EXPECT_FALSE(view.Calipers()) << "a click is no caliper";
     EXPECT_EQ(CaliperText({812.4, 1.254, 73.86}), QStringLiteral("812 мс   1.25 мВ   74 уд/мин"));
+}
+
+TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
+    EnsureApp();
+    const CCardiographSimulator sim{SimulatorOptions{}};
+    CRecordDocument doc;
+    std::memset(doc.pRecord.get(), 0, sizeof(ECG_RECORD));
+    for (int p = 0; p < kPoints; ++p)
+        for (int lane = 0; lane < kLeads; ++lane)
+            Sample(doc.pRecord->curves_buf, p, lane) = sim.StoredRecord()[size_t(p)][size_t(lane)];
+    RECORD_INFO info;
+    info.leadSystem = 1;
+    WriteRecordInfo(doc.pRecord->curves_buf, info);
+    std::memcpy(doc.pRecord->date, "2026-12-08 23:18:57", 20);
+    CChildView view;
+    view.SetPixelDensity(37.8, 37.8);
+    view.resize(1600, 600);
+    view.show();
+    RunEventsFor(50);
+    view.ShowDocument(doc, QStringLiteral("sim.dat"));
+    ASSERT_NE(view.RecordMeasurements(), nullptr);
+    const std::vector<size_t>& beats = view.RecordMeasurements()->beats;
+    ASSERT_GE(beats.size(), 5u);
+    const auto green = [](const QImage& img, int x) {
+        int n = 0;
+        for (int dx = -3; dx <= 3; ++dx)
+            for (int y = 0; y < 12; ++y)
+                n += img.pixelColor(x + dx, y) == QColor(0, 140, 60);
+        return n;
+    };
+    const int x0 = 1600 / 28;
+    const int x = x0 + int(std::lround(double(beats[1]) * view.Chart().m_dStepX));
+    QImage shown = view.grab().toImage();
+    EXPECT_EQ(green(shown, x), 0) << "no marks until asked for";
+    ReadingSettings r = view.Reading();
+    r.beatMarks = true;
+    view.SetReading(r);
+    shown = view.grab().toImage();
+    EXPECT_GT(green(shown, x), 5) << "a mark over the second beat at x " << x;
+    EXPECT_EQ(green(shown, x + 60), 0) << "and none between beats";
 }
 
 } // namespace
