@@ -8,6 +8,7 @@
 
 #include "display/chart_renderer.h"
 #include "display/monitor_renderer.h"
+#include "display/reading_settings.h"
 #include "record/session_state.h"
 
 #include <QGuiApplication>
@@ -73,6 +74,29 @@ void BM_ChartPassOverAnotherPicture(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ChartPassOverAnotherPicture)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+// A reading setting changed on a shown record (goal: at most 30 ms to the new picture): the
+// record through three filters, the new speed and gain, the whole chart drawn again.
+void BM_ReadingSettingsChanged(benchmark::State& state) {
+    Window w;
+    CFilteredSamples filtered;
+    ReadingSettings a, b;
+    a.filters = {analysis::Filter::Mains50, analysis::Filter::Baseline067,
+                 analysis::Filter::Muscle35};
+    a.speedMmPerS = 25;
+    b.filters = {analysis::Filter::Mains60, analysis::Filter::Baseline005};
+    b.speedMmPerS = 50;
+    b.gainMmPerMv = 20;
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        ApplyReadingSettings(flip ? a : b, w.s, w.view, filtered);
+        SetRazv(w.view, w.s);
+        w.damage.Forget();
+        w.ChartPass();
+    }
+}
+BENCHMARK(BM_ReadingSettingsChanged)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 // The baseline's polylines: every point of every lane, as they lie.
 std::vector<QPolygon> BaselineLanes(const Window& w) {

@@ -435,7 +435,10 @@ void CChildView::SetReading(const ReadingSettings& reading) {
     StoreReadingSettings(profile, m_reading);
     if (filtersChanged && m_bMeasured)
         UpdateMeasurements();
-    DrawCurves();
+    // During a reception the live strip or the progress owns the window: the settings take
+    // effect on the record once it is in, and the session goes on undisturbed.
+    if (!m_session.m_bLiveView)
+        DrawCurves();
     emit StateChanged();
 }
 

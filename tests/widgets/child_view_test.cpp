@@ -222,6 +222,14 @@ TEST(ChildView, ADownloadShowsItsProgressAndAVanishedDeviceIsSaidAndTriedAgain) 
             DrawReceivingProgress(p, grid, chart, s, CChartStyle());
         }
         ASSERT_EQ(shown, expected) << "paint " << i << " at " << s.m_nReceived << " points";
+        if (i == 1) {
+            // Changing how the window reads its record does not disturb the download.
+            ReadingSettings r;
+            r.speedMmPerS = 25;
+            r.filters = {analysis::Filter::Mains50};
+            view.SetReading(r);
+            ASSERT_EQ(Shown(view), expected) << "still the progress the tick drew";
+        }
         RunEventsFor(200);
     }
 
