@@ -90,7 +90,9 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
             }
             int base = h / (2 * lanes);
             int xe = 0;
-            const int16_t* point = s.m_pCurves + idx * kLeads + s.m_nFirstLane;
+            // The live ring, or its filtered copy when the window reads through a filter.
+            const int16_t* ring = view.m_pDrawSamples ? view.m_pDrawSamples : s.m_pCurves;
+            const int16_t* point = ring + idx * kLeads + s.m_nFirstLane;
             for (int k = 0; k < lanes; ++k) {
                 const int y = ChartPointY(base, point[k], g.dScaleY);
                 int& pos = s.m_nSweepPos[size_t(k)];

@@ -104,9 +104,14 @@ void CChildView::UpdateLiveHeartRate() {
     }
     const std::optional<double> rate =
         analysis::RecentHeartRate(LiveSignal(m_session, kLiveRatePoints));
+    const std::optional<analysis::Filter> mains = LiveMains();
+    const QString filter = mains ? QStringLiteral("   сетевой фильтр %1 Гц")
+                                       .arg(*mains == analysis::Filter::Mains50 ? 50 : 60)
+                                 : QString();
     emit MeasurementLineChanged(
-        rate ? QStringLiteral("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
-             : QStringLiteral("ЧСС: комплексы QRS не найдены (по монитору)"));
+        (rate ? QStringLiteral("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
+              : QStringLiteral("ЧСС: комплексы QRS не найдены (по монитору)")) +
+        filter);
 }
 
 void CChildView::Keep(CBalloonHelp* balloon) {
@@ -352,9 +357,42 @@ bool CChildView::DrawOverChart(const std::function<void(QPainter&)>& draw) {
     return true;
 }
 
+std::optional<analysis::Filter> CChildView::LiveMains() const {
+    for (const analysis::Filter f : m_reading.filters)
+        if (f == analysis::Filter::Mains50 || f == analysis::Filter::Mains60)
+            return f;
+    return std::nullopt;
+}
+
+void CChildView::FilterLivePoints(analysis::Filter mains) {
+    const bool fresh = m_session.m_nRingPosPrev == 0 && !m_session.m_bRingWrapped;
+    if (m_liveFilters.empty() || m_liveMains != mains ||
+        (fresh && m_session.m_nRingPos <= m_session.m_nNewPoints)) {
+        m_liveFilters.assign(
+            kLeads, analysis::CCausalFilter(analysis::SectionsOf(mains, kPointsPerSecond)));
+        m_liveMains = mains;
+        m_liveRing.assign(size_t(kPoints * kLeads), 0);
+    }
+    for (int k = 0; k < m_session.m_nNewPoints; ++k) {
+        const int p = (m_session.m_nRingPosPrev + k) % kPoints;
+        for (int lane = 0; lane < kLeads; ++lane) {
+            const float y =
+                m_liveFilters[size_t(lane)].Step(m_session.m_pCurves[p * kLeads + lane]);
+            m_liveRing[size_t(p * kLeads + lane)] =
+                int16_t(std::clamp(std::lround(y), -32768L, 32767L));
+        }
+    }
+}
+
 void CChildView::DrawMonitoringCurves() {
-    DrawOverChart([this](QPainter& p) {
+    const std::optional<analysis::Filter> mains = LiveMains();
+    if (mains)
+        FilterLivePoints(*mains);
+    DrawOverChart([this, &mains](QPainter& p) {
+        const int16_t* drawn = m_chart.m_pDrawSamples;
+        m_chart.m_pDrawSamples = mains ? m_liveRing.data() : nullptr;
         ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+        m_chart.m_pDrawSamples = drawn;
     });
 }
 

@@ -81,6 +81,8 @@ public:
     void SetReading(const ReadingSettings& reading);
     // A command of "Вид" (see reading_commands): applied to this window and remembered.
     void OnReadingCommand(int id);
+    // What the live strip draws through the mains filter (the ring's layout); empty without it.
+    const std::vector<int16_t>& LiveFiltered() const { return m_liveRing; }
     // The calipers drawn by dragging over a shown record: their two ends in the view, if any.
     std::optional<std::pair<QPoint, QPoint>> Calipers() const { return m_calipers; }
 
@@ -157,6 +159,10 @@ private:
     void UpdateLiveHeartRate();
     void SaveRecord(const char* extension);
     void DrawBeatMarks(QPainter& p) const;
+    // The live mains filter in effect, if any.
+    std::optional<analysis::Filter> LiveMains() const;
+    // Runs the points of this tick through it into m_liveRing.
+    void FilterLivePoints(analysis::Filter mains);
     // Asks for the report options; false when cancelled.
     bool AskReportOptions(ReportOptions& options);
     ReportInput ReportOfRecord() const;
@@ -188,6 +194,10 @@ private:
     std::optional<std::pair<QPoint, QPoint>> m_calipers;
     bool m_bDragging = false;
     CFilteredSamples m_filtered;
+    // The live ring through the mains filter (causal: each point as it arrives), lane by lane.
+    std::vector<int16_t> m_liveRing;
+    std::vector<analysis::CCausalFilter> m_liveFilters;
+    analysis::Filter m_liveMains = analysis::Filter::Mains50;
     analysis::Measurements m_measurements;
     bool m_bMeasured = false;
     int m_nLiveTicks = 0;

@@ -167,10 +167,11 @@ template <class Done> bool RunEventsUntil(Done done, int ms) {
 
 // A simulated cardiograph on a pseudo-terminal, registered as COM40 for the view to open.
 struct Device {
-    explicit Device(double recordAfter, int heartRate = 72) {
+    explicit Device(double recordAfter, int heartRate = 72, double mainsMv = 0) {
         SimulatorOptions o;
         o.dRecordAfter = recordAfter;
         o.nHeartRate = heartRate;
+        o.dMainsMv = mainsMv;
         pty = std::make_unique<CPtySimulator>(o);
         ok = pty->Open() && CComMap().Register(40, pty->SlavePath());
         if (ok)
@@ -368,6 +369,50 @@ TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
     shown = view.grab().toImage();
     EXPECT_GT(green(shown, x), 5) << "a mark over the second beat at x " << x;
     EXPECT_EQ(green(shown, x + 60), 0) << "and none between beats";
+}
+
+TEST(ChildView, TheLiveStripGoesThroughTheMainsFilterAsItArrives) {
+    EnsureApp();
+    Device device(-1, 72, 0.5); // live only, with 0.5 mV of 50 Hz hum
+    ASSERT_TRUE(device.ok);
+    CChildView view;
+    view.SetPixelDensity(37.8, 37.8);
+    view.resize(800, 500);
+    view.show();
+    ReadingSettings r;
+    r.filters = {analysis::Filter::Mains50};
+    view.SetReading(r);
+    QStringList lines;
+    QObject::connect(&view, &CChildView::MeasurementLineChanged,
+                     [&](const QString& line) { lines << line; });
+    view.Settings().m_nCom = 40;
+    view.OnEkard();
+    CAcquisitionSession& s = view.Session();
+    ASSERT_TRUE(RunEventsUntil([&] { return s.m_bRingWrapped || s.m_nRingPos > 1500; }, 15000));
+    // The hum of the last second, raw and as the strip draws it.
+    const auto hum = [&](const int16_t* ring) {
+        double c = 0, sn = 0;
+        const int end = s.m_nRingPos;
+        for (int k = 0; k < 409; ++k) {
+            const int p = (end - 409 + k + kPoints) % kPoints;
+            const double w = 2 * 3.14159265358979 * 50 * k / kPointsPerSecond;
+            c += ring[p * kLeads + 1] * std::cos(w);
+            sn += ring[p * kLeads + 1] * std::sin(w);
+        }
+        return 2 * std::hypot(c, sn) / 409;
+    };
+    ASSERT_EQ(view.LiveFiltered().size(), size_t(kPoints * kLeads));
+    const double raw = hum(s.m_pCurves), drawn = hum(view.LiveFiltered().data());
+    EXPECT_GT(raw, 150) << "0.5 mV of hum are 250 units";
+    EXPECT_LT(drawn, raw / 10) << "the strip draws it filtered";
+    EXPECT_TRUE(RunEventsUntil(
+        [&] {
+            return !lines.isEmpty() &&
+                   lines.last().endsWith(QStringLiteral("сетевой фильтр 50 Гц"));
+        },
+        3000))
+        << (lines.isEmpty() ? std::string() : lines.last().toStdString());
+    view.OnEkard();
 }
 
 } // namespace
