@@ -24,15 +24,30 @@ void DrawTextAt(QPainter& p, int x, int y, const QString& text) {
 
 } // namespace
 
-void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view, CSessionState& s,
-                          const CChartStyle& style) {
+QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
+                             CSessionState& s, const CChartStyle& style) {
     const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
     p.save();
     BeginPass(p);
     const int w = view.m_nWidth, h = view.m_nHeight;
+    QRegion changed(QRect(0, 0, LeftMargin(w), h));
+    int minX = w, maxX = -1; // the columns the pens, bars and restart strips touched
+    const auto touched = [&](int left, int right) {
+        minX = std::min(minX, left);
+        maxX = std::max(maxX, right);
+    };
+    // A pen's square caps and width reach a few pixels further. A wrap closes a stretch: the
+    // columns at the right end and those at the left are two, not the whole width between.
+    const auto closeStretch = [&] {
+        if (maxX >= minX)
+            changed += QRect(minX - 4, 0, maxX - minX + 9, h);
+        minX = w;
+        maxX = -1;
+    };
     if (!s.m_bMonitorCleared) {
         p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
         s.m_bMonitorCleared = 1;
+        touched(0, w);
     } else {
         // Pens, restart strips and erase bars stay right of x0, so the margin holds nothing but
         // the labels; clearing it keeps their antialiased edges from thickening as they are
@@ -54,8 +69,10 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
         segments.clear();
         int barLeft = 0, barRight = 0; // pending bars [barLeft, barRight), empty when equal
         auto flushBars = [&]() {
-            if (barRight > barLeft)
+            if (barRight > barLeft) {
                 CopyFromGrid(p, grid, QRect(barLeft, 0, barRight - barLeft, h));
+                touched(barLeft, barRight);
+            }
             barLeft = barRight = 0;
         };
         // Segments include both ends: a lane's chain then has all its joints, and drawing the
@@ -86,7 +103,9 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
             }
             if (restart) {
                 flush();
+                closeStretch();
                 CopyFromGrid(p, grid, QRect(SweepX(g, 1), 0, kEraseBarWidth, h));
+                touched(SweepX(g, 1), SweepX(g, 1) + kEraseBarWidth);
             }
             int base = h / (2 * lanes);
             int xe = 0;
@@ -102,6 +121,7 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
                 ++pos;
                 const QPoint to(SweepX(g, pos), y);
                 segments.emplace_back(from, to);
+                touched(std::min(from.x(), to.x()), std::max(from.x(), to.x()));
                 lastX = to.x();
                 lastY = to.y();
                 xe = to.x();
@@ -122,6 +142,8 @@ void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& vie
         flush();
     }
     p.restore();
+    closeStretch();
+    return changed;
 }
 
 void DrawReceivingProgress(QPainter& p, const QImage& grid, const CChartView& view,

@@ -8,15 +8,18 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 
 class CSessionState;
 
 // Draws the m_nNewPoints live points from ring position m_nRingPosPrev into the chart buffer:
 // on the first pass since ResetValues the buffer is wiped (no grid), then the labels, one
 // segment per lane and point, and an erase bar ahead of the pens that brings the grid back.
-// Advances the sweep state of the session.
-void DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view, CSessionState& s,
-                          const CChartStyle& style);
+// Advances the sweep state of the session. Returns the part of the picture the pass changed
+// (the margin with the labels and the columns the pens and bars passed), so that only that needs
+// showing.
+QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
+                             CSessionState& s, const CChartStyle& style);
 
 // The whole picture becomes the progress bar for m_nReceived of 4096 points: frame, caption, the
 // received part showing the grid and the percentage (also left in m_szInfo).

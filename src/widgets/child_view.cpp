@@ -202,7 +202,7 @@ void CChildView::OnSize(int cx, int cy) {
     m_bBuffers = true;
 }
 
-void CChildView::paintEvent(QPaintEvent*) {
+void CChildView::paintEvent(QPaintEvent* e) {
     if (!m_bBuffers)
         return;
     // An update asked for from here would paint again at once, and again, for ever.
@@ -217,7 +217,8 @@ void CChildView::paintEvent(QPaintEvent*) {
         DrawCurves(); // returns at once while the live strip owns the window
     }
     QPainter p(this);
-    p.drawImage(0, 0, m_chartBuffer);
+    for (const QRect& r : e->region())
+        p.drawImage(r, m_chartBuffer, r);
     if (m_reading.beatMarks && m_bMeasured && RecordShown(m_session) && !m_session.m_bLiveView)
         DrawBeatMarks(p);
     if (m_calipers && RecordShown(m_session) && !m_session.m_bLiveView) {
@@ -388,12 +389,24 @@ void CChildView::DrawMonitoringCurves() {
     const std::optional<analysis::Filter> mains = LiveMains();
     if (mains)
         FilterLivePoints(*mains);
-    DrawOverChart([this, &mains](QPainter& p) {
+    QRegion changed;
+    const auto draw = [this, &mains, &changed](QPainter& p) {
         const int16_t* drawn = m_chart.m_pDrawSamples;
         m_chart.m_pDrawSamples = mains ? m_liveRing.data() : nullptr;
-        ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+        changed = ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
         m_chart.m_pDrawSamples = drawn;
-    });
+    };
+    // The live strip changes a few columns a tick: only those (and the labels) go to the screen.
+    if (!m_bBuffers)
+        return;
+    {
+        QPainter p(&m_chartBuffer);
+        m_chartDamage.Forget();
+        draw(p);
+    }
+    m_bOverChart = true;
+    if (!m_bInPaint)
+        update(changed & ClientRect());
 }
 
 void CChildView::DrawReceivingProgress() {

@@ -21,6 +21,7 @@
 #include <QImage>
 #include <QList>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
 #include <optional>

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -401,6 +402,25 @@ TEST(ChildView, TheLiveStripGoesThroughTheMainsFilterAsItArrives) {
         }
         return 2 * std::hypot(c, sn) / 409;
     };
+    // Each tick shows only the columns it changed, not the whole window.
+    struct RegionWatch : QObject {
+        qint64 largest = 0, paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) {
+                qint64 area = 0;
+                for (const QRect& r : static_cast<QPaintEvent*>(e)->region())
+                    area += qint64(r.width()) * r.height();
+                largest = std::max(largest, area);
+                ++paints;
+            }
+            return false;
+        }
+    } watch;
+    view.installEventFilter(&watch);
+    RunEventsFor(600);
+    view.removeEventFilter(&watch);
+    EXPECT_GT(watch.paints, 5);
+    EXPECT_LT(watch.largest, qint64(view.width()) * view.height() / 4) << "a few columns a tick";
     ASSERT_EQ(view.LiveFiltered().size(), size_t(kPoints * kLeads));
     const double raw = hum(s.m_pCurves), drawn = hum(view.LiveFiltered().data());
     EXPECT_GT(raw, 150) << "0.5 mV of hum are 250 units";
