@@ -34,14 +34,21 @@ std::string ValueText(const MeasurementRow& row, bool russian) {
     return std::string(text) + (unit == "°" ? "" : " ") + unit;
 }
 
-std::string MeasurementLine(const Measurements& m) {
-    std::string line;
+std::vector<std::string> RussianSummary(const Measurements& m, bool keepAbsent) {
+    std::vector<std::string> parts;
     for (const MeasurementRow& r : MeasurementRows(m)) {
         const std::string key = r.key;
-        if (!r.value || key == "rr_min_ms" || key == "rr_max_ms")
+        if ((!r.value && !keepAbsent) || key == "rr_min_ms" || key == "rr_max_ms")
             continue;
-        line += (line.empty() ? "" : "   ") + std::string(r.russian) + " " + ValueText(r, true);
+        parts.push_back(std::string(r.russian) + " " + ValueText(r, true));
     }
+    return parts;
+}
+
+std::string MeasurementLine(const Measurements& m) {
+    std::string line;
+    for (const std::string& part : RussianSummary(m, false))
+        line += (line.empty() ? "" : "   ") + part;
     if (line.empty())
         return "Автоматические измерения: нет (комплексы QRS не найдены)";
     return line + "   (автоматические измерения, требуют подтверждения врачом)";

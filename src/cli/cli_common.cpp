@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include "cli/options.h"
 #include "config/ini.h"
 #include "platform/cp1251.h"
 
@@ -56,4 +57,24 @@ void CatchInterrupts() {
 
 bool Interrupted() {
     return g_bInterrupted != 0;
+}
+
+int ParseRecordCommand(const char* command, const char* usage, const QStringList& args,
+                       COptions& opts) {
+    QString error;
+    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
+        Message(command,
+                error.isEmpty() ? std::string("give one record file") : error.toStdString());
+        std::fputs(usage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (opts.Positional().isEmpty()) {
+        Message(command, "give the record file");
+        return 1;
+    }
+    return -1;
 }

@@ -10,6 +10,13 @@
 // "velmora-cli COMMAND: TEXT" on stderr.
 void Message(const char* command, const std::string& text);
 
+class COptions;
+
+// Parses the arguments of a command that takes one record file: -1 when it may go on, else the
+// exit code (1 after a message and the usage for bad usage or no file, 0 after --help).
+int ParseRecordCommand(const char* command, const char* usage, const QStringList& args,
+                       COptions& opts);
+
 // Opens a record file of any type the records layer opens; false after a message naming the
 // file and why.
 bool OpenRecord(const char* command, const QString& path, CRecordDocument* doc,

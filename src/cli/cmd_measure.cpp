@@ -40,30 +40,11 @@ const char kBeatsUsage[] =
     "\n"
     "exit codes: 0 written, 1 bad usage, 2 a file that cannot be read or written\n";
 
-// The one positional argument and the options, or an exit code for bad usage or --help.
-int ParseOne(const char* cmd, const char* usage, const QStringList& args, COptions& opts) {
-    QString error;
-    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
-        Message(cmd, error.isEmpty() ? std::string("give one record file") : error.toStdString());
-        std::fputs(usage, stderr);
-        return 1;
-    }
-    if (opts.Has("help")) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (opts.Positional().isEmpty()) {
-        Message(cmd, "give the record file");
-        return 1;
-    }
-    return -1;
-}
-
 } // namespace
 
 int RunMeasure(const QStringList& args) {
     COptions opts({}, {"json", "help"});
-    if (const int code = ParseOne("measure", kMeasureUsage, args, opts); code >= 0)
+    if (const int code = ParseRecordCommand("measure", kMeasureUsage, args, opts); code >= 0)
         return code;
     CRecordDocument doc;
     if (!OpenRecord("measure", opts.Positional().first(), &doc))
@@ -93,7 +74,7 @@ int RunMeasure(const QStringList& args) {
 
 int RunBeats(const QStringList& args) {
     COptions opts({"out"}, {"help"});
-    if (const int code = ParseOne("beats", kBeatsUsage, args, opts); code >= 0)
+    if (const int code = ParseRecordCommand("beats", kBeatsUsage, args, opts); code >= 0)
         return code;
     if (!opts.Has("out")) {
         Message("beats", "give --out BEATS.txt");

@@ -40,18 +40,10 @@ const char kReportUsage[] =
 int RunReport(const QStringList& args) {
     const char* cmd = "report";
     COptions opts({"out", "layout", "speed", "gain", "paper", "card", "config"}, {"help"});
-    QString error;
-    if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
-        Message(cmd, error.isEmpty() ? std::string("give one record file") : error.toStdString());
-        std::fputs(kReportUsage, stderr);
-        return 1;
-    }
-    if (opts.Has("help")) {
-        std::fputs(kReportUsage, stdout);
-        return 0;
-    }
-    if (opts.Positional().isEmpty() || !opts.Has("out")) {
-        Message(cmd, opts.Positional().isEmpty() ? "give the record file" : "give --out OUT.pdf");
+    if (const int code = ParseRecordCommand(cmd, kReportUsage, args, opts); code >= 0)
+        return code;
+    if (!opts.Has("out")) {
+        Message(cmd, "give --out OUT.pdf");
         return 1;
     }
     ReportOptions o;

@@ -32,11 +32,10 @@ const char* FilterName(analysis::Filter filter) {
     return "";
 }
 
-QString FilterText(const ReadingSettings& settings) {
+QString FilterText(const std::vector<analysis::Filter>& filters) {
     QStringList parts;
     const auto has = [&](Filter f) {
-        return std::find(settings.filters.begin(), settings.filters.end(), f) !=
-               settings.filters.end();
+        return std::find(filters.begin(), filters.end(), f) != filters.end();
     };
     if (has(Filter::Mains50))
         parts << QStringLiteral("50 Гц");
@@ -58,7 +57,7 @@ QString FilterText(const ReadingSettings& settings) {
 }
 
 QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS) {
-    const QString filters = FilterText(settings);
+    const QString filters = FilterText(settings.filters);
     return QStringLiteral("%1 мм/с %2 мм/мВ").arg(speedMmPerS).arg(settings.gainMmPerMv) +
            (filters.isEmpty() ? QString() : QLatin1Char(' ') + filters);
 }
@@ -67,25 +66,25 @@ std::vector<int16_t> FilteredSamples(const ECG_RECORD& record,
                                      const std::vector<analysis::Filter>& filters) {
     if (filters.empty())
         return {};
+    // All twelve lanes in record units (whatever the lead system fills); lanes that hold
+    // nothing are absent and left alone.
     CEcgSignal s;
     s.dRate = kPointsPerSecond;
     s.leads.assign(kLeads, std::vector<float>(kPoints));
     s.present.assign(kLeads, false);
-    for (int lane = 0; lane < kLeads; ++lane) {
-        s.names.emplace_back(leads_names[lane]);
+    for (int lane = 0; lane < kLeads; ++lane)
         for (int p = 0; p < kPoints; ++p) {
             const int16_t v = Sample(record, p, lane);
             s.leads[size_t(lane)][size_t(p)] = v;
             s.present[size_t(lane)] = s.present[size_t(lane)] || v != 0;
         }
-    }
     analysis::ApplyFilters(s, filters);
     std::vector<int16_t> out(kSamplesSize / 2, 0);
-    for (int lane = 0; lane < kLeads; ++lane)
-        if (s.present[size_t(lane)])
+    for (size_t lane = 0; lane < size_t(kLeads); ++lane)
+        if (s.present[lane])
             for (int p = 0; p < kPoints; ++p)
-                out[size_t(p * kLeads + lane)] = int16_t(
-                    std::clamp(std::lround(s.leads[size_t(lane)][size_t(p)]), -32768L, 32767L));
+                out[size_t(p) * kLeads + lane] =
+                    int16_t(std::clamp(std::lround(s.leads[lane][size_t(p)]), -32768L, 32767L));
     return out;
 }
 

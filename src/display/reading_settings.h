@@ -27,7 +27,7 @@ const char* FilterName(analysis::Filter filter);
 // What the chart's corner says: "25 мм/с 10 мм/мВ 50 Гц 0.67-35 Гц".
 QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS);
 // The filters alone ("50 Гц 0.67-35 Гц"); empty without filters.
-QString FilterText(const ReadingSettings& settings);
+QString FilterText(const std::vector<analysis::Filter>& filters);
 
 // The record's sample area through the filters, in the record's layout; empty without filters.
 // Lanes that hold nothing stay empty.

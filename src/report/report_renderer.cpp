@@ -109,9 +109,8 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
         line.reserve(last - first + 1);
         for (int i = first; i <= last; ++i) {
             const double x = s.xMm + (i / kPointsPerSecond - s.fromS) * o.speedMmPerS;
-            const int16_t v = in.drawSamples.empty()
-                                  ? Sample(*in.record, i, s.lane)
-                                  : in.drawSamples[size_t(i * kLeads + s.lane)];
+            const int16_t v = in.drawSamples.empty() ? Sample(*in.record, i, s.lane)
+                                                     : in.drawSamples[size_t(i * kLeads + s.lane)];
             const double y = s.yMm - v * mmPerUnit;
             line << paper.At(x, y);
         }
@@ -133,23 +132,19 @@ QString Age(const PATIENT_CARD& c, const ECG_RECORD* record) {
 
 QString MeasurementText(const analysis::Measurements& m) {
     QStringList parts;
-    for (const analysis::MeasurementRow& r : analysis::MeasurementRows(m)) {
-        const std::string key = r.key;
-        if (key == "rr_min_ms" || key == "rr_max_ms")
-            continue;
-        parts << QString::fromUtf8(r.russian) + QLatin1Char(' ') +
-                     QString::fromStdString(analysis::ValueText(r, true));
-    }
+    for (const std::string& part : analysis::RussianSummary(m, true))
+        parts << QString::fromStdString(part);
     return parts.join(QStringLiteral("; "));
 }
 
 } // namespace
 
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
-                           const QString& organisation) {
+                           const QString& organisation, const analysis::Measurements* measured) {
     ReportInput in;
     in.record = &record;
     in.card = card;
+    in.organisation = organisation;
     // A lane that holds nothing prints as absent, not as a flat line that passes for a signal.
     in.absentLanes = absentLanes;
     for (int lane = 0; lane < kLeads; ++lane) {
@@ -159,8 +154,7 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
         if (empty)
             in.absentLanes = uint16_t(in.absentLanes | 1u << lane);
     }
-    in.organisation = organisation;
-    in.measurements = analysis::Measure(SignalFromRecord(record));
+    in.measurements = measured ? *measured : analysis::Measure(SignalFromRecord(record));
     return in;
 }
 

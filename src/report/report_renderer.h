@@ -16,8 +16,8 @@
 struct ReportInput {
     const ECG_RECORD* record = nullptr;
     PATIENT_CARD card{};
-    uint16_t absentLanes = 0; // lanes the record's file had no lead for
-    QString organisation;     // the settings' m_attrOrg
+    uint16_t absentLanes = 0;                // lanes the record's file had no lead for
+    QString organisation;                    // the settings' m_attrOrg
     QString filters = QStringLiteral("нет"); // the footer's words for them
     // The samples drawn instead of the record's (the record through the window's filters, same
     // layout); empty: the record as received.
@@ -26,9 +26,10 @@ struct ReportInput {
 };
 
 // The input for a record: its card, its absent lanes (those given, and every lane that holds
-// only zeros), and its measurements made here.
+// only zeros), and its measurements: those given, or made here.
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
-                           const QString& organisation);
+                           const QString& organisation,
+                           const analysis::Measurements* measured = nullptr);
 
 // Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
 // device's own resolution: 1 mm of grid is 1 mm on paper).

@@ -345,16 +345,20 @@ void CChildView::DrawCurves() {
     ShowPicture();
 }
 
-bool CChildView::DrawOverChart(const std::function<void(QPainter&)>& draw) {
+bool CChildView::DrawOverChart(const std::function<QRegion(QPainter&)>& draw) {
     if (!m_bBuffers)
         return false;
+    QRegion changed;
     {
         QPainter p(&m_chartBuffer);
         m_chartDamage.Forget();
-        draw(p);
+        changed = draw(p);
     }
     m_bOverChart = true;
-    ShowPicture();
+    if (changed.isEmpty())
+        ShowPicture();
+    else if (!m_bInPaint)
+        update(changed & ClientRect());
     return true;
 }
 
@@ -389,35 +393,30 @@ void CChildView::DrawMonitoringCurves() {
     const std::optional<analysis::Filter> mains = LiveMains();
     if (mains)
         FilterLivePoints(*mains);
-    QRegion changed;
-    const auto draw = [this, &mains, &changed](QPainter& p) {
+    // The live strip changes a few columns a tick: only those (and the labels) go to the screen.
+    DrawOverChart([this, &mains](QPainter& p) {
         const int16_t* drawn = m_chart.m_pDrawSamples;
         m_chart.m_pDrawSamples = mains ? m_liveRing.data() : nullptr;
-        changed = ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+        const QRegion changed =
+            ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
         m_chart.m_pDrawSamples = drawn;
-    };
-    // The live strip changes a few columns a tick: only those (and the labels) go to the screen.
-    if (!m_bBuffers)
-        return;
-    {
-        QPainter p(&m_chartBuffer);
-        m_chartDamage.Forget();
-        draw(p);
-    }
-    m_bOverChart = true;
-    if (!m_bInPaint)
-        update(changed & ClientRect());
+        return changed;
+    });
 }
 
 void CChildView::DrawReceivingProgress() {
     if (DrawOverChart([this](QPainter& p) {
             ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
+            return QRegion();
         }))
         emit StateChanged();
 }
 
 void CChildView::DrawIDS(int stringId) {
-    DrawOverChart([this, stringId](QPainter& p) { ::DrawIDS(p, m_chart, stringId, m_style); });
+    DrawOverChart([this, stringId](QPainter& p) {
+        ::DrawIDS(p, m_chart, stringId, m_style);
+        return QRegion();
+    });
 }
 
 void CChildView::SetRazv() {
@@ -508,6 +507,7 @@ void CChildView::ReportLinkDown(const char* text) {
             .arg(QString::fromLocal8Bit(text));
     DrawOverChart([this, &detail](QPainter& p) {
         ::DrawIDS(p, m_chart, IDS_CONNECTION_LOST, m_style, detail);
+        return QRegion();
     });
 }
 
@@ -645,38 +645,35 @@ bool PaintReport(QPrinter* printer, const ReportInput& in, const ReportOptions& 
 
 } // namespace
 
-bool CChildView::AskReportOptions(ReportOptions& options) {
+bool CChildView::StartReport(ReportOptions& options, QPrinter* printer) {
+    CloseBalloons();
     CAppProfile profile;
     options = LoadReportOptions(profile);
     if (!m_pPrompts->RunReportOptions(this, options))
         return false;
     StoreReportOptions(profile, options);
+    if (printer)
+        PreparePrinter(*printer, options);
     return true;
 }
 
 ReportInput CChildView::ReportOfRecord() const {
-    ReportInput in = ReportInputFor(*m_session.m_pRecord, m_session.m_Card,
-                                    m_session.m_nAbsentLanes, m_settings.m_attrOrg);
-    // The window's filters go onto paper too, said in the footer; its measurements with them.
+    // The window's measurements (made through its filters) and its filters go onto paper too,
+    // the filters said in the footer.
+    ReportInput in =
+        ReportInputFor(*m_session.m_pRecord, m_session.m_Card, m_session.m_nAbsentLanes,
+                       m_settings.m_attrOrg, m_bMeasured ? &m_measurements : nullptr);
     if (!m_reading.filters.empty()) {
         in.drawSamples = FilteredSamples(*m_session.m_pRecord, m_reading.filters);
-        ReadingSettings only;
-        only.filters = m_reading.filters;
-        in.filters = FilterText(only);
+        in.filters = FilterText(m_reading.filters);
     }
-    if (m_bMeasured)
-        in.measurements = m_measurements;
     return in;
 }
 
 void CChildView::OnPrint() {
-    CloseBalloons();
     ReportOptions o;
-    if (!AskReportOptions(o))
-        return;
     QPrinter printer(QPrinter::HighResolution);
-    PreparePrinter(printer, o);
-    if (!m_pPrompts->RunPrintDialog(this, printer))
+    if (!StartReport(o, &printer) || !m_pPrompts->RunPrintDialog(this, printer))
         return;
     if (!PaintReport(&printer, ReportOfRecord(), o))
         error(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
@@ -685,21 +682,18 @@ void CChildView::OnPrint() {
 }
 
 void CChildView::OnPrintPreview() {
-    CloseBalloons();
     ReportOptions o;
-    if (!AskReportOptions(o))
-        return;
     QPrinter printer(QPrinter::HighResolution);
-    PreparePrinter(printer, o);
+    if (!StartReport(o, &printer))
+        return;
     const ReportInput in = ReportOfRecord();
     m_pPrompts->RunPrintPreview(this, printer,
                                 [&](QPrinter* target) { PaintReport(target, in, o); });
 }
 
 void CChildView::OnSavePdf() {
-    CloseBalloons();
     ReportOptions o;
-    if (!AskReportOptions(o))
+    if (!StartReport(o, nullptr))
         return;
     ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
     const QString path =

@@ -142,9 +142,10 @@ private:
     void OnHScroll(int action);
     void FirstRun();
     void UpdateDensities();
-    // Draws something other than the chart into the chart buffer and shows it (the next chart
-    // pass then puts back the whole grid); false while there are no buffers.
-    bool DrawOverChart(const std::function<void(QPainter&)>& draw);
+    // Draws something other than the chart into the chart buffer and shows what it changed (the
+    // region draw returns; empty: the whole picture). The next chart pass then puts back the
+    // whole grid. False while there are no buffers.
+    bool DrawOverChart(const std::function<QRegion(QPainter&)>& draw);
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     void OnTick(int timerId);
@@ -164,8 +165,9 @@ private:
     std::optional<analysis::Filter> LiveMains() const;
     // Runs the points of this tick through it into m_liveRing.
     void FilterLivePoints(analysis::Filter mains);
-    // Asks for the report options; false when cancelled.
-    bool AskReportOptions(ReportOptions& options);
+    // A report command starts: the earlier balloons go, the options are asked for (false when
+    // cancelled) and remembered, and the printer, when given, takes the paper.
+    bool StartReport(ReportOptions& options, class QPrinter* printer);
     ReportInput ReportOfRecord() const;
     void SendRecord(bool bScp);
     void OnSendCompleted(bool bOk, const QString& error);
