@@ -1,6 +1,8 @@
 #include "storage/scp_reader.h"
 
+#include "platform/cp1251.h"
 #include "record/record_date.h"
+#include "storage/card_fields.h"
 
 #include "storage/scp_export.h"
 #include "storage/scp_file.h"
@@ -18,9 +20,18 @@
 
 namespace {
 
+// Reasons that start with this mark are codings of other writers, not faults: the general reader
+// (libbiosig, in the interchange helper) may take such a file.
+constexpr char kOtherCoding = '\x01';
+
+std::string OtherCoding(const std::string& why) {
+    return kOtherCoding + why;
+}
+
 constexpr size_t kSectionHeader = 16;
 constexpr size_t kLargestFile = size_t(16) << 20; // ours are about 100 KiB
 constexpr uint16_t kRecordNanovolts = 2000;       // one record count
+constexpr uint16_t kOurSampleMicroseconds = 2500; // the 400 Hz our files state
 constexpr uint8_t kEndTag = 255;
 
 uint16_t Get16(const uint8_t* p) {
@@ -60,7 +71,7 @@ std::string ReadLeads(Body s3, Leads& leads) {
         return "section 3 (the leads) is too short";
     const unsigned count = s3[0];
     if (s3[1] & 0x01)
-        return "section 3 says reference beat subtraction is used, which this reader does not take";
+        return OtherCoding("section 3 says reference beat subtraction is used");
     if (count == 0 || 2 + size_t(count) * 9 > s3.size())
         return "section 3's lead count (" + Num(count) + ") does not fit the section";
     std::vector<uint16_t> codes(count); // at most 255
@@ -71,8 +82,8 @@ std::string ReadLeads(Body s3, Leads& leads) {
         std::string list;
         for (unsigned k = 0; k < count && k < 16; ++k)
             list += (k ? ", " : "") + std::to_string(codes[k]);
-        return "the file's leads (codes " + list + (count > 16 ? ", ..." : "") +
-               ") are not the 12 standard leads, Nehb or Slopak, which this reader takes";
+        return OtherCoding("the file's leads (codes " + list + (count > 16 ? ", ..." : "") +
+                           ") are not the 12 standard leads, Nehb or Slopak");
     }
     leads.nCount = int(count);
 
@@ -86,7 +97,7 @@ std::string ReadLeads(Body s3, Leads& leads) {
         last = std::max(last, end);
     }
     if (last - first >= uint32_t(kPoints))
-        return "section 3 gives more than 4096 samples per lead, more than a record holds";
+        return OtherCoding("section 3 gives more than 4096 samples per lead");
     for (unsigned k = 0; k < count; ++k) {
         const uint32_t start = Get32(&s3[2 + k * 9]), end = Get32(&s3[2 + k * 9 + 4]);
         leads.offset[k] = start - first;
@@ -114,13 +125,15 @@ std::string ReadSamples(Body s6, const Leads& leads, int16_t* curves) {
         return "section 6 (the samples) is too short";
     const uint16_t nanovolts = Get16(&s6[0]);
     if (s6[4] != 0)
-        return "section 6 uses difference encoding, which this reader does not take";
+        return OtherCoding("section 6 uses difference encoding");
     if (s6[5] != 0)
-        return "section 6 uses bimodal compression, which this reader does not take";
+        return OtherCoding("section 6 uses bimodal compression");
     if (nanovolts == 0)
         return "section 6 gives no amplitude value";
     if (Get16(&s6[2]) == 0)
         return "section 6 gives no sample interval";
+    if (Get16(&s6[2]) != kOurSampleMicroseconds)
+        return OtherCoding("section 6 gives a sample interval of " + Num(Get16(&s6[2])) + " µs");
     size_t total = dataStart;
     for (size_t k = 0; k < n; ++k) {
         if (Get16(&s6[6 + 2 * k]) != 2 * size_t(leads.samples[k]))
@@ -229,6 +242,7 @@ bool ValidDateTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi,
 
 struct Acquisition {
     uint64_t device_id = 0;
+    uint8_t language = 0; // tag 14's language support code; 0: 8-bit ASCII
     Body date; // tag 25
     Body time; // tag 26
 };
@@ -276,6 +290,23 @@ void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
     }
 }
 
+// Language code 0x13 names the Cyrillic character set: our files mean Windows-1251 by it, as the
+// card holds its texts. Any other code is taken as Latin-1 (ASCII its first half) and re-coded,
+// a character Windows-1251 lacks becoming '?'.
+constexpr uint8_t kCyrillic = 0x13;
+
+void Latin1TextsToCp1251(PATIENT_CARD& card) {
+    for (const CardField& f : CardFields()) {
+        if (f.kind != CardFieldKind::Text)
+            continue;
+        char* text = CardFieldText(card, f);
+        const QByteArray coded = ToCp1251(QString::fromLatin1(text, int(strnlen(text, f.size))));
+        const size_t n = std::min<size_t>(size_t(coded.size()), f.size - 1);
+        std::memcpy(text, coded.constData(), n);
+        text[n] = 0;
+    }
+}
+
 // Section 1: tag byte, 16-bit length, value; up to tag 255. Unknown tags are passed over.
 std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
     card.years_of_residence = -1; // what the card holds when the file leaves tag 206 out
@@ -290,8 +321,11 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
         if (tag == kEndTag)
             break;
         const Body value = s1.subspan(at + 3, length);
-        if (tag == 14)
+        if (tag == 14) {
             acq.device_id = DeviceIdOfTag14(value);
+            if (value.size() > 16)
+                acq.language = value[16];
+        }
         else if (tag == 25)
             acq.date = value;
         else if (tag == 26)
@@ -300,6 +334,8 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
             ReadCardTag(tag, value, card);
         at += 3 + length;
     }
+    if (acq.language != kCyrillic)
+        Latin1TextsToCp1251(card);
     if (acq.date.size() < 4 || acq.time.size() < 3)
         return "section 1 gives no acquisition date and time";
     const unsigned y = Get16(&acq.date[0]), mo = acq.date[2], d = acq.date[3];
@@ -307,6 +343,18 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
     if (!ValidDateTime(y, mo, d, h, mi, s))
         return "the acquisition date and time in section 1 are not a valid date and time";
     return {};
+}
+
+// The acquisition time of a Section 1 that ReadSection1 accepted.
+SYSTEMTIME TakenAt(const Acquisition& acq) {
+    SYSTEMTIME t;
+    t.wYear = Get16(&acq.date[0]);
+    t.wMonth = acq.date[2];
+    t.wDay = acq.date[3];
+    t.wHour = acq.time[0];
+    t.wMinute = acq.time[1];
+    t.wSecond = acq.time[2];
+    return t;
 }
 
 // Absent sections have an empty body. A section listed twice is refused: either could be meant.
@@ -365,7 +413,7 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
             return "not an SCP-ECG record: section " + Num(id) + " is missing";
     // Section 2 holds Huffman tables (19999: the default one); its presence means coded samples.
     if (!s2.empty())
-        return "section 6 is compressed (Huffman), which this reader does not take";
+        return OtherCoding("section 6 is compressed (Huffman)");
 
     Leads leads;
     if (why = ReadLeads(s3, leads); !why.empty())
@@ -376,13 +424,7 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
     if (why = ReadSection1(s1, card, acq); !why.empty())
         return why;
 
-    SYSTEMTIME taken;
-    taken.wYear = Get16(&acq.date[0]);
-    taken.wMonth = acq.date[2];
-    taken.wDay = acq.date[3];
-    taken.wHour = acq.time[0];
-    taken.wMinute = acq.time[1];
-    taken.wSecond = acq.time[2];
+    const SYSTEMTIME taken = TakenAt(acq);
     const std::string date = FormatRecordDate(taken); // checked valid above: 19 characters
     std::memcpy(record.date, date.c_str(), date.size() + 1);
     record.record_id = 0;
@@ -399,15 +441,43 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
 } // namespace
 
 bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_CARD& card,
-                   std::string* error) {
+                   std::string* error, bool* pOtherCoding) {
     std::memset(&record, 0, sizeof record);
     std::memset(&card, 0, sizeof card);
-    const std::string why = Read(data, size, record, card);
+    std::string why = Read(data, size, record, card);
+    if (pOtherCoding)
+        *pOtherCoding = !why.empty() && why.front() == kOtherCoding;
     if (why.empty())
         return true;
     std::memset(&record, 0, sizeof record);
     std::memset(&card, 0, sizeof card);
+    if (!why.empty() && why.front() == kOtherCoding)
+        why = why.substr(1) + ", which this reader does not take";
     if (error)
         *error = why;
     return false;
+}
+
+bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
+                    std::string* error) {
+    std::memset(&card, 0, sizeof card);
+    taken = SYSTEMTIME{};
+    const std::vector<uint8_t> file(data, data + std::min(size, kLargestFile));
+    std::vector<ScpSectionPointer> table;
+    std::string why;
+    Body s1;
+    Acquisition acq;
+    if (!ReadScpSectionTable(file, table, &why))
+        why = "not an SCP-ECG file: " + why;
+    else if (why = CheckSections(file, table); why.empty())
+        if (why = FindSection(file, table, 1, s1); why.empty())
+            why = s1.empty() ? "section 1 is missing" : ReadSection1(s1, card, acq);
+    if (!why.empty()) {
+        std::memset(&card, 0, sizeof card);
+        if (error)
+            *error = why;
+        return false;
+    }
+    taken = TakenAt(acq);
+    return true;
 }

@@ -2,6 +2,7 @@
 // Reading an SCP-ECG file back into a record block and its patient card: the files velmora
 // writes (uncompressed, 16-bit samples) give back their samples, device values and card.
 
+#include "platform/systemtime.h"
 #include "record/ecg_record.h"
 #include "record/patient_card.h"
 
@@ -12,5 +13,13 @@
 // Fills `record` and `card` (both cleared first) from the bytes of an SCP-ECG file. False with
 // *error saying what is wrong (for the user, English, no file name) when the bytes are not an
 // SCP-ECG file this reader can take; record and card are then cleared.
+// *pOtherCoding (when given) tells a well-formed file of another writer's coding (compressed,
+// differences, other leads, another rate or length), which the general reader may take.
 bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_CARD& card,
-                   std::string* error);
+                   std::string* error, bool* pOtherCoding = nullptr);
+
+// Only Section 1 of any SCP-ECG file: the patient into `card` (names by the file's language
+// code: Windows-1251 for the Cyrillic code 0x13, as our files mean it, else Latin-1) and the
+// acquisition time into `taken`. False with *error when the file or its Section 1 is broken.
+bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
+                    std::string* error);

@@ -1,0 +1,325 @@
+#include "interchange/dicom_export.h"
+
+#include "analysis/measurements.h"
+#include "platform/atomic_file.h"
+#include "platform/cp1251.h"
+#include "record/ecg_signal.h"
+#include "record/record_date.h"
+#include "storage/scp_export.h"
+
+#include <QCryptographicHash>
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcostrmb.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmdata/dcwcache.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// A UID under 2.25 (ISO/IEC 9834-8: a 128-bit number in decimal) from the digest of `what`.
+std::string UidOf(const QByteArray& what) {
+    const QByteArray d = QCryptographicHash::hash(what, QCryptographicHash::Sha256);
+    unsigned __int128 v = 0;
+    for (int i = 0; i < 16; ++i)
+        v = v << 8 | uint8_t(d[i]);
+    v &= ~(static_cast<unsigned __int128>(0xF000) << 112); // a version-4-like 122-bit value
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), char('0' + int(v % 10)));
+        v /= 10;
+    } while (v != 0);
+    return "2.25." + digits;
+}
+
+std::string Utf8(const char* cp1251, size_t size) {
+    return FromCp1251(QByteArray(cp1251, int(strnlen(cp1251, size)))).trimmed().toStdString();
+}
+
+// DICOM's person name: family^given^middle, trailing empty parts left out.
+std::string PersonName(const PATIENT_CARD& card) {
+    std::string parts[3] = {Utf8(card.last_name, sizeof card.last_name),
+                            Utf8(card.first_name, sizeof card.first_name),
+                            Utf8(card.patronymic, sizeof card.patronymic)};
+    for (std::string& p : parts)
+        for (char& c : p)
+            if (c == '^' || c == '=' || c == '\\')
+                c = ' ';
+    std::string name = parts[0] + "^" + parts[1] + "^" + parts[2];
+    while (!name.empty() && name.back() == '^')
+        name.pop_back();
+    return name;
+}
+
+std::string Digits(unsigned v, int width) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*u", width, v % 100000000u);
+    return buf;
+}
+
+struct Channel {
+    uint16_t code;
+    const char* meaning;
+};
+
+Channel ChannelOf(uint16_t code) {
+    switch (code) {
+    case 1: return {1, "Lead I"};
+    case 2: return {2, "Lead II"};
+    case 61: return {61, "Lead III"};
+    case 62: return {62, "Lead aVR"};
+    case 63: return {63, "Lead aVL"};
+    case 64: return {64, "Lead aVF"};
+    case 3: return {3, "Lead V1"};
+    case 4: return {4, "Lead V2"};
+    case 5: return {5, "Lead V3"};
+    case 6: return {6, "Lead V4"};
+    case 7: return {7, "Lead V5"};
+    case 8: return {8, "Lead V6"};
+    case 70: return {70, "Nehb Dorsal"};
+    case 71: return {71, "Nehb Anterior"};
+    case 72: return {72, "Nehb Inferior"};
+    default: return {code, "Lead"};
+    }
+}
+
+OFCondition PutCode(DcmItem* item, const char* value, const char* scheme, const char* version,
+                    const char* meaning) {
+    OFCondition c = item->putAndInsertString(DCM_CodeValue, value);
+    if (c.good())
+        c = item->putAndInsertString(DCM_CodingSchemeDesignator, scheme);
+    if (c.good() && version)
+        c = item->putAndInsertString(DCM_CodingSchemeVersion, version);
+    if (c.good())
+        c = item->putAndInsertString(DCM_CodeMeaning, meaning);
+    return c;
+}
+
+std::string Decimal(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return buf;
+}
+
+struct Annotation {
+    const char* code;
+    const char* scheme;
+    const char* meaning;
+    const char* unit;
+    const char* unitMeaning;
+    std::optional<double> value;
+};
+
+OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
+    const std::span<const uint16_t> codes = ScpLeadCodes(leadSystem);
+    const int channels = ScpChannels(leadSystem);
+    SYSTEMTIME taken;
+    if (!ParseRecordDate(record.date, sizeof record.date, taken))
+        taken = SYSTEMTIME{};
+    const std::string date =
+        Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
+    const std::string time = Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) +
+                             Digits(taken.wSecond, 2);
+    // The acquisition (device, record number, time) names the study; the samples and the card the
+    // instance, so a corrected card is a new instance of the same study.
+    const QByteArray acquisition = QByteArray(record.date, int(sizeof record.date)) +
+                                   QByteArray::number(qulonglong(record.device_id)) + "/" +
+                                   QByteArray::number(record.curve_id);
+    const QByteArray content =
+        QByteArray(reinterpret_cast<const char*>(record.curves_buf), kSamplesSize) +
+        QByteArray(reinterpret_cast<const char*>(&card), sizeof card);
+    const std::string studyUid = UidOf("study " + acquisition);
+    const std::string seriesUid = UidOf("series " + acquisition);
+    const std::string instanceUid = UidOf("instance " + acquisition + content);
+    const char* sopClass = leadSystem == 1 ? kTwelveLeadEcgStorage : kGeneralEcgStorage;
+
+    OFCondition c = EC_Normal;
+    auto put = [&](const DcmTagKey& tag, const std::string& value) {
+        if (c.good())
+            c = set.putAndInsertString(tag, value.c_str());
+    };
+    // SOP common
+    put(DCM_SpecificCharacterSet, "ISO_IR 192"); // UTF-8: Cyrillic names as they are
+    put(DCM_SOPClassUID, sopClass);
+    put(DCM_SOPInstanceUID, instanceUid);
+    // Patient
+    put(DCM_PatientName, PersonName(card));
+    put(DCM_PatientID, record.patient_id != 0xFFFFFFFFu && record.patient_id != 0
+                           ? std::to_string(record.patient_id)
+                           : std::string());
+    if (card.birth_year != 0 && card.birth_year != 65535 && card.birth_month >= 1 &&
+        card.birth_month <= 12 && card.birth_day >= 1 &&
+        card.birth_day <= DaysInMonth(card.birth_year, card.birth_month))
+        put(DCM_PatientBirthDate, Digits(card.birth_year, 4) + Digits(card.birth_month, 2) +
+                                      Digits(card.birth_day, 2));
+    else
+        put(DCM_PatientBirthDate, "");
+    const bool hasName = card.last_name[0] || card.first_name[0];
+    put(DCM_PatientSex, hasName ? (card.sex == 1 ? "M" : "F") : "");
+    // General study
+    put(DCM_StudyInstanceUID, studyUid);
+    put(DCM_StudyDate, date);
+    put(DCM_StudyTime, time);
+    put(DCM_ReferringPhysicianName, "");
+    put(DCM_StudyID, std::to_string(record.curve_id));
+    put(DCM_AccessionNumber, "");
+    // General series
+    put(DCM_Modality, "ECG");
+    put(DCM_SeriesInstanceUID, seriesUid);
+    put(DCM_SeriesNumber, "1");
+    // General equipment
+    put(DCM_Manufacturer, "");
+    put(DCM_DeviceSerialNumber, ScpSerialNumber(record.device_id));
+    put(DCM_SoftwareVersions, "velmora");
+    // Waveform identification
+    put(DCM_InstanceNumber, "1");
+    put(DCM_ContentDate, date);
+    put(DCM_ContentTime, time);
+    put(DCM_AcquisitionDateTime, date + time);
+    if (c.good())
+        c = set.insertEmptyElement(DCM_AcquisitionContextSequence);
+    if (c.bad())
+        return c;
+
+    // Waveform: one multiplex group, the samples interleaved channel by channel.
+    DcmItem* group = nullptr;
+    c = set.findOrCreateSequenceItem(DCM_WaveformSequence, group);
+    auto gput = [&](const DcmTagKey& tag, const std::string& value) {
+        if (c.good())
+            c = group->putAndInsertString(tag, value.c_str());
+    };
+    gput(DCM_MultiplexGroupTimeOffset, "0");
+    gput(DCM_WaveformOriginality, "ORIGINAL");
+    if (c.good())
+        c = group->putAndInsertUint16(DCM_NumberOfWaveformChannels, Uint16(channels));
+    if (c.good())
+        c = group->putAndInsertUint32(DCM_NumberOfWaveformSamples, Uint32(kPoints));
+    gput(DCM_SamplingFrequency, "409.6");
+    gput(DCM_MultiplexGroupLabel, "RHYTHM");
+    for (int k = 0; k < channels && c.good(); ++k) {
+        DcmItem* def = nullptr;
+        c = group->findOrCreateSequenceItem(DCM_ChannelDefinitionSequence, def, -2);
+        DcmItem* source = nullptr;
+        if (c.good())
+            c = def->findOrCreateSequenceItem(DCM_ChannelSourceSequence, source);
+        const Channel ch = ChannelOf(codes[size_t(k)]);
+        const std::string code = "5.6.3-9-" + std::to_string(ch.code);
+        if (c.good())
+            c = PutCode(source, code.c_str(), "SCPECG", "1.3", ch.meaning);
+        if (c.good())
+            c = def->putAndInsertString(DCM_ChannelSensitivity, "2");
+        DcmItem* unit = nullptr;
+        if (c.good())
+            c = def->findOrCreateSequenceItem(DCM_ChannelSensitivityUnitsSequence, unit);
+        if (c.good())
+            c = PutCode(unit, "uV", "UCUM", "1.4", "microvolt");
+        if (c.good())
+            c = def->putAndInsertString(DCM_ChannelSensitivityCorrectionFactor, "1");
+        if (c.good())
+            c = def->putAndInsertString(DCM_ChannelBaseline, "0");
+        if (c.good())
+            c = def->putAndInsertString(DCM_ChannelSampleSkew, "0");
+        if (c.good())
+            c = def->putAndInsertUint16(DCM_WaveformBitsStored, 16);
+        // The cardiograph's own filters, as its filter code says (bit 0: 50 Hz, bit 1: 35 Hz).
+        if (c.good() && (info.filter & 2))
+            c = def->putAndInsertString(DCM_FilterHighFrequency, "35");
+        if (c.good() && (info.filter & 1))
+            c = def->putAndInsertString(DCM_NotchFilterFrequency, "50");
+    }
+    if (c.good())
+        c = group->putAndInsertUint16(DCM_WaveformBitsAllocated, 16);
+    gput(DCM_WaveformSampleInterpretation, "SS");
+    if (c.bad())
+        return c;
+    std::vector<Uint16> words(size_t(channels) * kPoints);
+    for (int p = 0; p < kPoints; ++p)
+        for (int k = 0; k < channels; ++k)
+            words[size_t(p) * size_t(channels) + size_t(k)] = Uint16(Sample(record, p, k));
+    c = group->putAndInsertUint16Array(DCM_WaveformData, words.data(), words.size());
+    if (c.bad())
+        return c;
+
+    // The automatic measurements, for the whole group (channels "1\0": every channel of group 1).
+    const analysis::Measurements m = analysis::Measure(SignalFromRecord(record));
+    const Annotation annotations[] = {
+        {"8867-4", "LN", "Heart rate", "/min", "per minute", m.heartRateBpm},
+        {"5.10.2.1-3", "SCPECG", "RR Interval", "ms", "milliseconds", m.rrMeanMs},
+        {"5.10.2-1", "SCPECG", "P Duration", "ms", "milliseconds", m.pMs},
+        {"5.13.5-7", "SCPECG", "PR Interval", "ms", "milliseconds", m.prMs},
+        {"5.13.5-9", "SCPECG", "QRS Duration", "ms", "milliseconds", m.qrsMs},
+        {"5.13.5-11", "SCPECG", "QT Interval", "ms", "milliseconds", m.qtMs},
+        {"5.10.2.5-5", "SCPECG", "QTc Interval", "ms", "milliseconds", m.qtcBazettMs},
+        {"5.10.3-11", "SCPECG", "P Axis", "deg", "degrees", m.axisPDeg},
+        {"5.10.3-13", "SCPECG", "QRS Axis", "deg", "degrees", m.axisQrsDeg},
+        {"5.10.3-15", "SCPECG", "T Axis", "deg", "degrees", m.axisTDeg},
+    };
+    for (const Annotation& a : annotations) {
+        if (!a.value || c.bad())
+            continue;
+        DcmItem* item = nullptr;
+        c = set.findOrCreateSequenceItem(DCM_WaveformAnnotationSequence, item, -2);
+        DcmItem* name = nullptr;
+        if (c.good())
+            c = item->findOrCreateSequenceItem(DCM_ConceptNameCodeSequence, name);
+        if (c.good())
+            c = PutCode(name, a.code, a.scheme, nullptr, a.meaning);
+        if (c.good())
+            c = item->putAndInsertString(DCM_NumericValue, Decimal(*a.value).c_str());
+        DcmItem* unit = nullptr;
+        if (c.good())
+            c = item->findOrCreateSequenceItem(DCM_MeasurementUnitsCodeSequence, unit);
+        if (c.good())
+            c = PutCode(unit, a.unit, "UCUM", "1.4", a.unitMeaning);
+        const Uint16 all[2] = {1, 0};
+        if (c.good())
+            c = item->putAndInsertUint16Array(DCM_ReferencedWaveformChannels, all, 2);
+        if (c.good())
+            c = item->putAndInsertUint16(DCM_AnnotationGroupNumber, 1);
+    }
+    return c;
+}
+
+} // namespace
+
+bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+                   std::string* error) {
+    DcmFileFormat file;
+    OFCondition c = Fill(*file.getDataset(), record, card);
+    if (c.good())
+        c = file.validateMetaInfo(EXS_LittleEndianExplicit);
+    if (c.bad()) {
+        *error = std::string("cannot build the DICOM object: ") + c.text();
+        return false;
+    }
+    file.removeInvalidGroups();
+    const Uint32 length = file.calcElementLength(EXS_LittleEndianExplicit, EET_ExplicitLength);
+    out.assign(size_t(length) + 4096, 0);
+    DcmOutputBufferStream stream(out.data(), offile_off_t(out.size()));
+    file.transferInit();
+    c = file.write(stream, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr);
+    file.transferEnd();
+    if (c.bad()) {
+        *error = std::string("cannot encode the DICOM object: ") + c.text();
+        return false;
+    }
+    void* buffer = nullptr;
+    offile_off_t written = 0;
+    stream.flushBuffer(buffer, written);
+    out.resize(size_t(written));
+    return true;
+}
+
+bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   std::string* error) {
+    std::vector<uint8_t> bytes;
+    return DicomEcgBytes(record, card, bytes, error) &&
+           WriteFileAtomically(path, bytes.data(), bytes.size(), error);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// A record as a DICOM ECG waveform object, written with DCMTK: 12-lead ECG Waveform Storage for
+// the twelve standard leads (General ECG for the Nehb and Slopak systems), the patient, study,
+// series, equipment, waveform identification, waveform and SOP common modules; 4096 samples per
+// channel at 409.6 Hz, 16-bit signed, 2 µV per unit, each channel's source by its SCP-ECG lead
+// code, the cardiograph's filters, and the automatic measurements as waveform annotations.
+//
+// The UIDs come from the record itself (2.25 and a digest): saving or sending the same record
+// again gives the same study, series and instance, so an archive keeps it once.
+
+#include "record/ecg_record.h"
+#include "record/patient_card.h"
+
+#include <string>
+#include <vector>
+
+constexpr char kTwelveLeadEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.1";
+constexpr char kGeneralEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.2";
+
+// The object as the bytes of a DICOM file (preamble, meta header, explicit VR little endian).
+bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+                   std::string* error);
+
+// The same written to path atomically (an existing file replaced only by a complete one).
+bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   std::string* error);

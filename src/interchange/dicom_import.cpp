@@ -1,0 +1,255 @@
+#include "interchange/dicom_import.h"
+
+#include "interchange/foreign_texts.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmb.h>
+#include <dcmtk/dcmdata/dcitem.h>
+#include <dcmtk/dcmdata/dcsequen.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+struct LeadCode {
+    unsigned code;
+    const char* name;
+};
+
+// The lead codes of SCP-ECG (EN 1064), which the DICOM SCPECG scheme ("5.6.3-9-N") and the MDC
+// ECG leads ("2:N") number alike for these.
+constexpr LeadCode kLeadCodes[] = {
+    {1, "I"},     {2, "II"},    {3, "V1"},    {4, "V2"},    {5, "V3"},    {6, "V4"},
+    {7, "V5"},    {8, "V6"},    {9, "V7"},    {10, "V2R"},  {11, "V3R"},  {12, "V4R"},
+    {13, "V5R"},  {14, "V6R"},  {15, "V7R"},  {16, "X"},    {17, "Y"},    {18, "Z"},
+    {61, "III"},  {62, "aVR"},  {63, "aVL"},  {64, "aVF"},  {65, "-aVR"}, {66, "V8"},
+    {67, "V9"},   {68, "V8R"},  {69, "V9R"},  {70, "D"},    {71, "A"},    {72, "J"},
+};
+
+std::string Text(DcmItem* item, const DcmTagKey& tag) {
+    OFString value;
+    if (item && item->findAndGetOFString(tag, value).good())
+        return std::string(value.c_str(), value.length());
+    return {};
+}
+
+// The code after the scheme's last '-' or ':' ("5.6.3-9-61" is 61), 0 when there is none.
+unsigned TrailingCode(const std::string& value) {
+    const size_t at = value.find_last_of("-:");
+    if (at == std::string::npos || at + 1 >= value.size() || value.size() - at > 4)
+        return 0;
+    unsigned code = 0;
+    for (size_t i = at + 1; i < value.size(); ++i) {
+        if (value[i] < '0' || value[i] > '9')
+            return 0;
+        code = code * 10 + unsigned(value[i] - '0');
+    }
+    return code;
+}
+
+// "Lead I (Einthoven)", "Lead aVR" and the like, when the code is unknown.
+std::string NameOfMeaning(std::string meaning) {
+    if (meaning.rfind("Lead ", 0) == 0)
+        meaning.erase(0, 5);
+    const size_t paren = meaning.find(" (");
+    if (paren != std::string::npos)
+        meaning.erase(paren);
+    return meaning;
+}
+
+double Number(DcmItem* item, const DcmTagKey& tag, double otherwise) {
+    Float64 v = 0;
+    if (item && item->findAndGetFloat64(tag, v).good() && std::isfinite(v))
+        return v;
+    return otherwise;
+}
+
+double MicrovoltsPerUnitOf(DcmItem* channel) {
+    DcmItem* unit = nullptr;
+    if (channel->findAndGetSequenceItem(DCM_ChannelSensitivityUnitsSequence, unit).bad())
+        return 1.0; // none given: µV, as every ECG object we know says
+    const std::string code = Text(unit, DCM_CodeValue);
+    if (code == "mV")
+        return 1000.0;
+    if (code == "V")
+        return 1e6;
+    if (code == "nV")
+        return 1e-3;
+    return 1.0;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool ParseDate(const std::string& da, uint16_t& y, uint16_t& m, uint16_t& d) {
+    if (da.size() < 8 || !std::all_of(da.begin(), da.begin() + 8, IsDigit))
+        return false;
+    const int year = std::atoi(da.substr(0, 4).c_str()), month = std::atoi(da.substr(4, 2).c_str()),
+              day = std::atoi(da.substr(6, 2).c_str());
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > 31)
+        return false;
+    y = uint16_t(year);
+    m = uint16_t(month);
+    d = uint16_t(day);
+    return true;
+}
+
+// DT "YYYYMMDDHHMMSS[.F][&ZZXX]", or DA with TM.
+bool ParseDateTime(const std::string& dt, SYSTEMTIME& t) {
+    SYSTEMTIME s;
+    if (!ParseDate(dt, s.wYear, s.wMonth, s.wDay))
+        return false;
+    const std::string time = dt.substr(8);
+    auto two = [&](size_t at) {
+        return time.size() >= at + 2 && IsDigit(time[at]) && IsDigit(time[at + 1])
+                   ? std::atoi(time.substr(at, 2).c_str())
+                   : 0;
+    };
+    const int h = two(0), mi = two(2), sec = two(4);
+    if (h > 23 || mi > 59 || sec > 60)
+        return false;
+    s.wHour = uint16_t(h);
+    s.wMinute = uint16_t(mi);
+    s.wSecond = uint16_t(std::min(sec, 59));
+    t = s;
+    return true;
+}
+
+} // namespace
+
+std::string LeadNameOfCode(unsigned code) {
+    for (const LeadCode& l : kLeadCodes)
+        if (l.code == code)
+            return l.name;
+    return {};
+}
+
+bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg& ecg,
+                 std::string* error) {
+    DcmInputBufferStream in;
+    in.setBuffer(data, offile_off_t(size));
+    in.setEos();
+    DcmFileFormat file;
+    file.transferInit();
+    const OFCondition read = file.read(in, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
+    file.transferEnd();
+    if (read.bad()) {
+        *error = std::string("not a DICOM object DCMTK can read: ") + read.text();
+        return false;
+    }
+    DcmDataset* set = file.getDataset();
+    // Names in UTF-8 whatever the object's character set (needs DCMTK's character set support).
+    const bool utf8 = set->convertToUTF8().good();
+
+    // The longest multiplex group: the rhythm, not the median beat an object may carry too.
+    DcmItem* group = nullptr;
+    double longest = -1;
+    for (unsigned long k = 0;; ++k) {
+        DcmItem* g = nullptr;
+        if (set->findAndGetSequenceItem(DCM_WaveformSequence, g, long(k)).bad() || !g)
+            break;
+        Uint32 samples = 0;
+        const double rate = Number(g, DCM_SamplingFrequency, 0);
+        if (g->findAndGetUint32(DCM_NumberOfWaveformSamples, samples).bad() || !(rate > 0))
+            continue;
+        if (double(samples) / rate > longest) {
+            longest = double(samples) / rate;
+            group = g;
+        }
+    }
+    if (!group) {
+        *error = "the DICOM object holds no waveform";
+        return false;
+    }
+    Uint16 channels = 0, bits = 0;
+    Uint32 samples = 0;
+    const double rate = Number(group, DCM_SamplingFrequency, 0);
+    group->findAndGetUint16(DCM_NumberOfWaveformChannels, channels);
+    group->findAndGetUint32(DCM_NumberOfWaveformSamples, samples);
+    group->findAndGetUint16(DCM_WaveformBitsAllocated, bits);
+    const std::string interpretation = Text(group, DCM_WaveformSampleInterpretation);
+    if (channels == 0 || samples == 0 || channels > kMaxStreamLeads ||
+        samples > kMaxStreamSamples || !(rate >= 1 && rate <= 100000)) {
+        *error = "the waveform's channel count, sample count or rate cannot be";
+        return false;
+    }
+    const bool is16 = bits == 16 && (interpretation == "SS" || interpretation == "US");
+    const bool is8 = bits == 8 && (interpretation == "SB" || interpretation == "UB");
+    if (!is16 && !is8) {
+        *error = "the waveform's samples are " + std::to_string(bits) + "-bit " + interpretation +
+                 ", which this reader does not take";
+        return false;
+    }
+    const size_t count = size_t(channels) * samples;
+    const Uint16* words = nullptr;
+    const Uint8* bytes = nullptr;
+    unsigned long have = 0;
+    if (is16 ? group->findAndGetUint16Array(DCM_WaveformData, words, &have).bad()
+             : group->findAndGetUint8Array(DCM_WaveformData, bytes, &have).bad()) {
+        *error = "the waveform has no sample data";
+        return false;
+    }
+    if (have < count) {
+        *error = "the waveform's data holds " + std::to_string(have) + " samples, not " +
+                 std::to_string(count);
+        return false;
+    }
+
+    ForeignEcg out;
+    out.signal.dRate = rate;
+    out.dTotalSeconds = double(samples) / rate;
+    const size_t keep =
+        maxSeconds > 0 ? std::min<size_t>(samples, size_t(std::ceil(maxSeconds * rate))) : samples;
+    for (Uint16 c = 0; c < channels; ++c) {
+        DcmItem* def = nullptr;
+        if (group->findAndGetSequenceItem(DCM_ChannelDefinitionSequence, def, long(c)).bad() ||
+            !def) {
+            *error = "channel " + std::to_string(c + 1) + " has no definition";
+            return false;
+        }
+        DcmItem* source = nullptr;
+        std::string name;
+        if (def->findAndGetSequenceItem(DCM_ChannelSourceSequence, source).good()) {
+            name = LeadNameOfCode(TrailingCode(Text(source, DCM_CodeValue)));
+            if (name.empty())
+                name = NameOfMeaning(TextAsUtf8(Text(source, DCM_CodeMeaning)));
+        }
+        const double scale = Number(def, DCM_ChannelSensitivity, 1.0) *
+                             Number(def, DCM_ChannelSensitivityCorrectionFactor, 1.0) *
+                             MicrovoltsPerUnitOf(def);
+        const double baseline = Number(def, DCM_ChannelBaseline, 0.0) * MicrovoltsPerUnitOf(def);
+        std::vector<float> lead(keep);
+        for (size_t i = 0; i < keep; ++i) {
+            const size_t at = i * channels + c;
+            double raw;
+            if (is16)
+                raw = interpretation == "SS" ? double(int16_t(words[at])) : double(words[at]);
+            else
+                raw = interpretation == "SB" ? double(int8_t(bytes[at])) : double(bytes[at]);
+            lead[i] = float(raw * scale + baseline);
+        }
+        out.signal.names.push_back(name);
+        out.signal.leads.push_back(std::move(lead));
+        out.signal.present.push_back(true);
+    }
+
+    SYSTEMTIME start;
+    if (ParseDateTime(Text(set, DCM_AcquisitionDateTime), start) ||
+        ParseDateTime(Text(set, DCM_ContentDate) + Text(set, DCM_ContentTime), start) ||
+        ParseDateTime(Text(set, DCM_StudyDate) + Text(set, DCM_StudyTime), start))
+        out.start = start;
+    const std::string name = Text(set, DCM_PatientName);
+    SplitPatientName(utf8 ? name : TextAsUtf8(name), out, '^');
+    out.patientId = TextAsUtf8(Text(set, DCM_PatientID));
+    ParseDate(Text(set, DCM_PatientBirthDate), out.birthYear, out.birthMonth, out.birthDay);
+    const std::string sex = Text(set, DCM_PatientSex);
+    out.sex = sex == "M" ? 1 : sex == "F" ? 0 : -1;
+    ecg = std::move(out);
+    return true;
+}

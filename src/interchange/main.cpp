@@ -1,0 +1,158 @@
+// velmora-interchange: the program's helper for other systems' files and the hospital's archive.
+// It runs libbiosig and DCMTK in a process of its own, so that neither a file they misread nor a
+// stalled network peer can take a record window with it, and so that the program itself starts
+// without loading them. The records layer starts it; it is not meant to be run by hand.
+//   velmora-interchange read FILE [--seconds S]     the signal stream of FILE on stdout
+//   velmora-interchange dicom OUT.dcm               record block + card on stdin -> DICOM file
+//   velmora-interchange echo  PACS-OPTIONS          C-ECHO
+//   velmora-interchange store FILE PACS-OPTIONS     C-STORE of a DICOM file
+// PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
+// Exit codes: 0 done, 1 bad usage, 2 failure (the reason on stderr, one line).
+
+#include "interchange/biosig_import.h"
+#include "interchange/dicom_export.h"
+#include "interchange/dicom_import.h"
+#include "interchange/pacs_client.h"
+#include "storage/signal_stream.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Fail(const std::string& why) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    return 2;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] | dicom OUT.dcm | "
+                         "echo PACS-OPTIONS | store FILE PACS-OPTIONS\n");
+    return 1;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    const size_t n = std::strlen(tail);
+    if (s.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i])
+            return false;
+    return true;
+}
+
+bool ReadAll(std::FILE* f, std::vector<uint8_t>& bytes, size_t limit) {
+    uint8_t buf[65536];
+    for (;;) {
+        const size_t n = std::fread(buf, 1, sizeof buf, f);
+        bytes.insert(bytes.end(), buf, buf + n);
+        if (bytes.size() > limit)
+            return false;
+        if (n < sizeof buf)
+            return !std::ferror(f);
+    }
+}
+
+int Read(const std::vector<std::string>& args) {
+    if (args.empty())
+        return Usage();
+    double seconds = 0;
+    if (args.size() == 3 && args[1] == "--seconds")
+        seconds = std::atof(args[2].c_str());
+    else if (args.size() != 1)
+        return Usage();
+    const std::string& path = args[0];
+    ForeignEcg ecg;
+    std::string error;
+    if (EndsWith(path, ".dcm")) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return Fail(std::strerror(errno));
+        std::vector<uint8_t> bytes;
+        const bool ok = ReadAll(f, bytes, size_t(64) << 20);
+        std::fclose(f);
+        if (!ok)
+            return Fail("the file cannot be read whole");
+        if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error))
+            return Fail(error);
+    } else if (!ImportWithBiosig(path, seconds, ecg, &error)) {
+        return Fail(error);
+    }
+    const std::string stream = WriteSignalStream(ecg);
+    if (std::fwrite(stream.data(), 1, stream.size(), stdout) != stream.size() ||
+        std::fflush(stdout) != 0)
+        return Fail("cannot write the answer");
+    return 0;
+}
+
+int Dicom(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage();
+    std::vector<uint8_t> in;
+    if (!ReadAll(stdin, in, sizeof(ECG_RECORD) + sizeof(PATIENT_CARD)) ||
+        in.size() != sizeof(ECG_RECORD) + sizeof(PATIENT_CARD))
+        return Fail("the record and card to write did not arrive whole");
+    auto record = std::make_unique<ECG_RECORD>();
+    PATIENT_CARD card;
+    std::memcpy(record.get(), in.data(), sizeof(ECG_RECORD));
+    std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
+    std::string error;
+    if (!WriteDicomEcg(args[0], *record, card, &error))
+        return Fail(error);
+    return 0;
+}
+
+bool ParsePacs(const std::vector<std::string>& args, size_t from, PacsPeer& peer) {
+    for (size_t i = from; i + 1 < args.size(); i += 2) {
+        const std::string& key = args[i];
+        const std::string& value = args[i + 1];
+        if (key == "--host")
+            peer.host = value;
+        else if (key == "--port")
+            peer.port = std::atoi(value.c_str());
+        else if (key == "--called")
+            peer.calledAeTitle = value;
+        else if (key == "--calling")
+            peer.callingAeTitle = value;
+        else if (key == "--timeout")
+            peer.timeoutSeconds = std::atoi(value.c_str());
+        else
+            return false;
+    }
+    return (args.size() - from) % 2 == 0 && !peer.host.empty() && peer.port > 0 &&
+           peer.port < 65536;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return Usage();
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "read")
+        return Read(args);
+    if (command == "dicom")
+        return Dicom(args);
+    std::string error;
+    PacsPeer peer;
+    if (command == "echo") {
+        if (!ParsePacs(args, 0, peer))
+            return Usage();
+        return EchoPacs(peer, &error) ? 0 : Fail(error);
+    }
+    if (command == "store") {
+        if (args.empty() || !ParsePacs(args, 1, peer))
+            return Usage();
+        return StoreToPacs(peer, args[0], &error) ? 0 : Fail(error);
+    }
+    return Usage();
+}

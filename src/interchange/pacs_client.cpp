@@ -1,0 +1,99 @@
+#include "interchange/pacs_client.h"
+
+#include "interchange/dicom_export.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/scu.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <algorithm>
+
+namespace {
+
+std::string Where(const PacsPeer& peer) {
+    return peer.calledAeTitle + "@" + peer.host + ":" + std::to_string(peer.port);
+}
+
+// An association with the peer offering the given SOP class; *error says why there is none.
+bool Associate(DcmSCU& scu, const PacsPeer& peer, const char* sopClass, std::string* error) {
+    // DCMTK logs to the console by default; our caller reports the one line that matters.
+    OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+    const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
+    scu.setAETitle(peer.callingAeTitle.c_str());
+    scu.setPeerHostName(peer.host.c_str());
+    scu.setPeerPort(Uint16(peer.port));
+    scu.setPeerAETitle(peer.calledAeTitle.c_str());
+    scu.setConnectionTimeout(Sint32(timeout));
+    scu.setACSETimeout(timeout);
+    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+    scu.setDIMSETimeout(timeout);
+    OFList<OFString> syntaxes;
+    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    OFCondition c = scu.addPresentationContext(sopClass, syntaxes);
+    if (c.good())
+        c = scu.initNetwork();
+    if (c.good())
+        c = scu.negotiateAssociation();
+    if (c.bad()) {
+        *error = "no association with the PACS " + Where(peer) + ": " + c.text();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool EchoPacs(const PacsPeer& peer, std::string* error) {
+    DcmSCU scu;
+    if (!Associate(scu, peer, UID_VerificationSOPClass, error))
+        return false;
+    const OFCondition c = scu.sendECHORequest(0);
+    scu.releaseAssociation();
+    if (c.bad()) {
+        *error = "the PACS " + Where(peer) + " did not answer the echo: " + c.text();
+        return false;
+    }
+    return true;
+}
+
+bool StoreToPacs(const PacsPeer& peer, const std::string& path, std::string* error) {
+    DcmFileFormat file;
+    OFCondition c = file.loadFile(path.c_str());
+    OFString sopClass;
+    if (c.good())
+        c = file.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass);
+    if (c.bad()) {
+        *error = "cannot read the DICOM file " + path + ": " + c.text();
+        return false;
+    }
+    DcmSCU scu;
+    if (!Associate(scu, peer, sopClass.c_str(), error))
+        return false;
+    const T_ASC_PresentationContextID id = scu.findAnyPresentationContextID(sopClass, "");
+    if (id == 0) {
+        scu.releaseAssociation();
+        *error = "the PACS " + Where(peer) + " does not take ECG waveforms (" +
+                 std::string(sopClass.c_str()) + ")";
+        return false;
+    }
+    Uint16 status = 0;
+    c = scu.sendSTORERequest(id, "", file.getDataset(), status);
+    if (c.bad()) {
+        scu.abortAssociation();
+        *error = "the PACS " + Where(peer) + " did not confirm the store: " + c.text();
+        return false;
+    }
+    scu.releaseAssociation();
+    // 0x0000 success; 0xB000, 0xB007, 0xB006: stored with a warning.
+    if (status != 0 && (status & 0xF000) != 0xB000) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", status);
+        *error = "the PACS " + Where(peer) + " refused the object (status 0x" + hex + ")";
+        return false;
+    }
+    return true;
+}
