@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
-#include <cmath>
-#include <ctime>
 #include <memory>
 
 namespace {
@@ -143,9 +143,9 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
             continue;
         const double scale = PhysDimScale(c.PhysDimCode);
         // An amplitude without a voltage unit is taken as µV (aECG files may leave it out).
-        const double toMicrovolts = std::isfinite(scale) && scale > 0 && (c.PhysDimCode & 0xffe0) == 4256
-                                        ? scale * 1e6
-                                        : 1.0;
+        const double toMicrovolts =
+            std::isfinite(scale) && scale > 0 && (c.PhysDimCode & 0xffe0) == 4256 ? scale * 1e6
+                                                                                  : 1.0;
         std::vector<float> lead(keep);
         const double* from = h->data.block + column * rows;
         for (size_t i = 0; i < keep; ++i) {
@@ -165,7 +165,8 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
     if (h->T0 != 0 && GdfTimeAsTm(h->T0, t) && t.tm_year + 1900 > 1900)
         out.start = FromTm(t);
     SplitPatientName(h->Patient.Name, out);
-    out.patientId = TextAsUtf8(std::string(h->Patient.Id, strnlen(h->Patient.Id, sizeof h->Patient.Id)));
+    out.patientId =
+        TextAsUtf8(std::string(h->Patient.Id, strnlen(h->Patient.Id, sizeof h->Patient.Id)));
     std::tm b{};
     if (h->Patient.Birthday != 0 && GdfTimeAsTm(h->Patient.Birthday, b) &&
         b.tm_year + 1900 > 1850) {

@@ -69,22 +69,38 @@ struct Channel {
 
 Channel ChannelOf(uint16_t code) {
     switch (code) {
-    case 1: return {1, "Lead I"};
-    case 2: return {2, "Lead II"};
-    case 61: return {61, "Lead III"};
-    case 62: return {62, "Lead aVR"};
-    case 63: return {63, "Lead aVL"};
-    case 64: return {64, "Lead aVF"};
-    case 3: return {3, "Lead V1"};
-    case 4: return {4, "Lead V2"};
-    case 5: return {5, "Lead V3"};
-    case 6: return {6, "Lead V4"};
-    case 7: return {7, "Lead V5"};
-    case 8: return {8, "Lead V6"};
-    case 70: return {70, "Nehb Dorsal"};
-    case 71: return {71, "Nehb Anterior"};
-    case 72: return {72, "Nehb Inferior"};
-    default: return {code, "Lead"};
+    case 1:
+        return {1, "Lead I"};
+    case 2:
+        return {2, "Lead II"};
+    case 61:
+        return {61, "Lead III"};
+    case 62:
+        return {62, "Lead aVR"};
+    case 63:
+        return {63, "Lead aVL"};
+    case 64:
+        return {64, "Lead aVF"};
+    case 3:
+        return {3, "Lead V1"};
+    case 4:
+        return {4, "Lead V2"};
+    case 5:
+        return {5, "Lead V3"};
+    case 6:
+        return {6, "Lead V4"};
+    case 7:
+        return {7, "Lead V5"};
+    case 8:
+        return {8, "Lead V6"};
+    case 70:
+        return {70, "Nehb Dorsal"};
+    case 71:
+        return {71, "Nehb Anterior"};
+    case 72:
+        return {72, "Nehb Inferior"};
+    default:
+        return {code, "Lead"};
     }
 }
 
@@ -125,8 +141,8 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         taken = SYSTEMTIME{};
     const std::string date =
         Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
-    const std::string time = Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) +
-                             Digits(taken.wSecond, 2);
+    const std::string time =
+        Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) + Digits(taken.wSecond, 2);
     // The acquisition (device, record number, time) names the study; the samples and the card the
     // instance, so a corrected card is a new instance of the same study.
     const QByteArray acquisition = QByteArray(record.date, int(sizeof record.date)) +
@@ -157,8 +173,8 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     if (card.birth_year != 0 && card.birth_year != 65535 && card.birth_month >= 1 &&
         card.birth_month <= 12 && card.birth_day >= 1 &&
         card.birth_day <= DaysInMonth(card.birth_year, card.birth_month))
-        put(DCM_PatientBirthDate, Digits(card.birth_year, 4) + Digits(card.birth_month, 2) +
-                                      Digits(card.birth_day, 2));
+        put(DCM_PatientBirthDate,
+            Digits(card.birth_year, 4) + Digits(card.birth_month, 2) + Digits(card.birth_day, 2));
     else
         put(DCM_PatientBirthDate, "");
     const bool hasName = card.last_name[0] || card.first_name[0];

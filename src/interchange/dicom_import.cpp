@@ -24,11 +24,11 @@ struct LeadCode {
 // The lead codes of SCP-ECG (EN 1064), which the DICOM SCPECG scheme ("5.6.3-9-N") and the MDC
 // ECG leads ("2:N") number alike for these.
 constexpr LeadCode kLeadCodes[] = {
-    {1, "I"},     {2, "II"},    {3, "V1"},    {4, "V2"},    {5, "V3"},    {6, "V4"},
-    {7, "V5"},    {8, "V6"},    {9, "V7"},    {10, "V2R"},  {11, "V3R"},  {12, "V4R"},
-    {13, "V5R"},  {14, "V6R"},  {15, "V7R"},  {16, "X"},    {17, "Y"},    {18, "Z"},
-    {61, "III"},  {62, "aVR"},  {63, "aVL"},  {64, "aVF"},  {65, "-aVR"}, {66, "V8"},
-    {67, "V9"},   {68, "V8R"},  {69, "V9R"},  {70, "D"},    {71, "A"},    {72, "J"},
+    {1, "I"},    {2, "II"},   {3, "V1"},   {4, "V2"},   {5, "V3"},    {6, "V4"},
+    {7, "V5"},   {8, "V6"},   {9, "V7"},   {10, "V2R"}, {11, "V3R"},  {12, "V4R"},
+    {13, "V5R"}, {14, "V6R"}, {15, "V7R"}, {16, "X"},   {17, "Y"},    {18, "Z"},
+    {61, "III"}, {62, "aVR"}, {63, "aVL"}, {64, "aVF"}, {65, "-aVR"}, {66, "V8"},
+    {67, "V9"},  {68, "V8R"}, {69, "V9R"}, {70, "D"},   {71, "A"},    {72, "J"},
 };
 
 std::string Text(DcmItem* item, const DcmTagKey& tag) {

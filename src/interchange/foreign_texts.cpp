@@ -7,7 +7,11 @@ namespace {
 bool IsUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
         const auto c = uint8_t(s[i]);
-        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        const size_t n = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
         if (n == 0 || i + n > s.size())
             return false;
         for (size_t k = 1; k < n; ++k)
@@ -48,7 +52,8 @@ void SplitPatientName(const std::string& name, ForeignEcg& ecg, char separator) 
     size_t at = 0;
     for (std::string* part : parts) {
         const size_t end = name.find(separator, at);
-        *part = TextAsUtf8(name.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        *part =
+            TextAsUtf8(name.substr(at, end == std::string::npos ? std::string::npos : end - at));
         if (end == std::string::npos)
             break;
         at = end + 1;

@@ -8,7 +8,7 @@
 struct PacsPeer {
     std::string host;
     int port = 104;
-    std::string calledAeTitle = "ORTHANC"; // the PACS's own
+    std::string calledAeTitle = "ORTHANC";  // the PACS's own
     std::string callingAeTitle = "VELMORA"; // ours
     int timeoutSeconds = 30;
 };

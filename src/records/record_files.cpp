@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "record/record_date.h"
+#include "records/interchange_helper.h"
 #include "records/record_device.h"
 #include "records/signal_record.h"
 #include "storage/card_file.h"
@@ -44,15 +45,10 @@ bool ReadPackage(const QString&, const std::vector<uint8_t>& bytes, CRecordDocum
     return true;
 }
 
-bool ReadScp(const QString&, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
-             std::string* error) {
-    return ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error);
-}
-
-// The date of a WFDB record: its header's, else the header file's last change.
-SYSTEMTIME WfdbStart(const QString& path, const WfdbHeader& h) {
-    if (h.start.wYear != 0)
-        return h.start;
+// A start a file gives, else the file's last change.
+SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
+    if (start.wYear != 0)
+        return start;
     const QDateTime t = QFileInfo(path).lastModified();
     return SYSTEMTIME{uint16_t(t.date().year()),          uint16_t(t.date().month()),
                       uint16_t(t.date().dayOfWeek() % 7), uint16_t(t.date().day()),
@@ -66,12 +62,56 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CRecordDocument&
     if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kPoints / kPointsPerSecond + 0.5, r,
                         error))
         return false;
-    if (!RecordFromSignal(r.signal, WfdbStart(path, r.header), *doc.pRecord, error,
+    if (!RecordFromSignal(r.signal, StartOrFileTime(path, r.header.start), *doc.pRecord, error,
                           &doc.absentLanes))
         return false;
     if (r.dTotalSeconds > kPoints / kPointsPerSecond + 0.01)
         doc.dSourceSeconds = r.dTotalSeconds;
     return true;
+}
+
+constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
+
+// Another system's file through the interchange helper: its first ten seconds as a record, its
+// patient as the card.
+bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CRecordDocument& doc,
+                 std::string* error) {
+    ForeignEcg ecg;
+    if (!ReadForeignFile(path, kRecordSeconds + 0.5, ecg, error) ||
+        !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    CardFromForeign(ecg, doc.card);
+    if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
+        doc.dSourceSeconds = ecg.dTotalSeconds;
+    return true;
+}
+
+// Our own SCP files by our reader; another writer's coding (Huffman, differences, other rates
+// and leads) by libbiosig, with the patient and the time from our reading of Section 1 (which
+// knows the file's language code and does not lose a second).
+bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CRecordDocument& doc,
+             std::string* error) {
+    bool otherCoding = false;
+    if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
+        return true;
+    if (!otherCoding)
+        return false;
+    if (!ReadForeign(path, bytes, doc, error))
+        return false;
+    PATIENT_CARD card;
+    SYSTEMTIME taken;
+    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr)) {
+        doc.card = card;
+        const std::string date = FormatRecordDate(taken);
+        std::memcpy(doc.pRecord->date, date.c_str(), date.size() + 1);
+    }
+    return true;
+}
+
+bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                const RECORD_DEFINITION&, std::string* error) {
+    return WriteDicomFile(path, record, card, error);
 }
 
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
@@ -107,6 +147,12 @@ const RecordFileType kTypes[] = {
      CardUse::Scp, ReadScp, WriteScp},
     {".hea", "WFDB record", "a PhysioNet WFDB record (its .hea header; opened only)",
      "Записи WFDB (*.hea)", false, CardUse::Export, ReadWfdb, nullptr},
+    {".dcm", "DICOM ECG", "a DICOM 12-lead ECG waveform object (for the PACS)", "DICOM ЭКГ (*.dcm)",
+     false, CardUse::Export, ReadForeign, WriteDicom},
+    {".xml", "HL7 aECG", "an HL7 annotated ECG (aECG) XML file", "HL7 aECG (*.xml)", false,
+     CardUse::Export, ReadForeign, nullptr},
+    {".edf", "EDF+ file", "an EDF+ file (European Data Format)", "EDF+ (*.edf)", false,
+     CardUse::Export, ReadForeign, nullptr},
 };
 
 // The whole file, when it is a regular file of a size a record file can have. Opened without

@@ -243,8 +243,8 @@ bool ValidDateTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi,
 struct Acquisition {
     uint64_t device_id = 0;
     uint8_t language = 0; // tag 14's language support code; 0: 8-bit ASCII
-    Body date; // tag 25
-    Body time; // tag 26
+    Body date;            // tag 25
+    Body time;            // tag 26
 };
 
 void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
@@ -325,8 +325,7 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
             acq.device_id = DeviceIdOfTag14(value);
             if (value.size() > 16)
                 acq.language = value[16];
-        }
-        else if (tag == 25)
+        } else if (tag == 25)
             acq.date = value;
         else if (tag == 26)
             acq.time = value;

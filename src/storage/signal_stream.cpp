@@ -63,9 +63,9 @@ std::string WriteSignalStream(const ForeignEcg& ecg) {
     if (ecg.start.wYear != 0)
         out += "start " + FormatRecordDate(ecg.start) + "\n";
     const std::pair<const char*, const std::string*> texts[] = {{"last_name", &ecg.lastName},
-                                                                 {"first_name", &ecg.firstName},
-                                                                 {"patronymic", &ecg.patronymic},
-                                                                 {"patient_id", &ecg.patientId}};
+                                                                {"first_name", &ecg.firstName},
+                                                                {"patronymic", &ecg.patronymic},
+                                                                {"patient_id", &ecg.patientId}};
     for (const auto& [key, value] : texts)
         if (!value->empty())
             out += std::string(key) + " " + OneLine(*value) + "\n";

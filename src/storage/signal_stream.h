@@ -26,9 +26,9 @@
 #include <vector>
 
 struct ForeignEcg {
-    CEcgSignal signal;          // at the file's own rate, µV
-    double dTotalSeconds = 0;   // the whole file's length
-    SYSTEMTIME start{};         // all zero when the file gives none
+    CEcgSignal signal;                                      // at the file's own rate, µV
+    double dTotalSeconds = 0;                               // the whole file's length
+    SYSTEMTIME start{};                                     // all zero when the file gives none
     std::string lastName, firstName, patronymic, patientId; // UTF-8, may be empty
     uint16_t birthYear = 0, birthMonth = 0, birthDay = 0;   // 0: not given
     int sex = -1;                                           // 1 male, 0 female, -1 not given
