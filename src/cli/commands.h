@@ -15,3 +15,4 @@ int RunInfo(const QStringList& args);
 int RunMeasure(const QStringList& args);
 int RunBeats(const QStringList& args);
 int RunReport(const QStringList& args);
+int RunStore(const QStringList& args);

@@ -31,6 +31,7 @@ const Command kCommands[] = {
      "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G]   the printed report"},
     {"render", RunRender, "render RECORD --out chart.png   draw a record's chart into an image"},
     {"send", RunSend, "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
+    {"store", RunStore, "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

@@ -49,8 +49,13 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
     output->m_bHasCard = !cardPath.isEmpty();
     std::string cardName = "the card " + cardPath.toStdString();
     if (!output->m_bHasCard) {
-        if (!output->m_pType->bNeedsCard)
+        if (!output->m_pType->bNeedsCard) {
+            if (output->m_pType->bCarriesCard && fileCard) {
+                output->m_bHasCard = true;
+                output->m_Card = *fileCard;
+            }
             return 0;
+        }
         if (!fileCard) {
             Message(command, std::string("a ") + output->m_pType->extension +
                                  " file needs the patient card: give --card CARD");

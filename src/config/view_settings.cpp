@@ -33,5 +33,15 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     if (bLoad)
         note(ini.SerGet(true, m_szMailCABundle, QStringLiteral("m_szMailCABundle"), QString(),
                         m_szMailCABundle));
+    ini.SetSection(QStringLiteral("PACS"));
+    note(ini.SerGet(bLoad, m_szPacsAETitle, QStringLiteral("m_szPacsAETitle"), QString(),
+                    m_szPacsAETitle));
+    note(ini.SerGet(bLoad, m_szPacsHost, QStringLiteral("m_szPacsHost"), QString(), m_szPacsHost));
+    note(ini.SerGet(bLoad, m_nPacsPort, QStringLiteral("m_nPacsPort"), QString(), m_nPacsPort));
+    note(ini.SerGet(bLoad, m_szOwnAETitle, QStringLiteral("m_szOwnAETitle"), QString(),
+                    m_szOwnAETitle));
+    if (bLoad)
+        note(ini.SerGet(true, m_nPacsTimeout, QStringLiteral("m_nPacsTimeout"), QString(),
+                        m_nPacsTimeout));
     return ok;
 }

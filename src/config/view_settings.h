@@ -17,6 +17,14 @@ struct CViewSettings {
     // Read from the file but never written: the settings dialog does not show it, and storing
     // would add the key to every file.
     QString m_szMailCABundle;
+    // The hospital's archive (section [PACS]): its AE title, host and DICOM port, and ours.
+    QString m_szPacsAETitle = QStringLiteral("ORTHANC");
+    QString m_szPacsHost;
+    int m_nPacsPort = 104;
+    QString m_szOwnAETitle = QStringLiteral("VELMORA");
+    // Seconds any wait for the archive may take (connecting, association, each message). Read,
+    // never written, like the CA bundle.
+    int m_nPacsTimeout = 30;
 
     // bLoad true loads every key of the settings file into the members (a missing key keeps
     // the member's value); false stores every member, changed or not. Storing returns false

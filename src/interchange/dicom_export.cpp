@@ -211,7 +211,6 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         if (c.good())
             c = group->putAndInsertString(tag, value.c_str());
     };
-    gput(DCM_MultiplexGroupTimeOffset, "0");
     gput(DCM_WaveformOriginality, "ORIGINAL");
     if (c.good())
         c = group->putAndInsertUint16(DCM_NumberOfWaveformChannels, Uint16(channels));
@@ -286,7 +285,8 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         if (c.good())
             c = item->findOrCreateSequenceItem(DCM_ConceptNameCodeSequence, name);
         if (c.good())
-            c = PutCode(name, a.code, a.scheme, nullptr, a.meaning);
+            c = PutCode(name, a.code, a.scheme,
+                        std::strcmp(a.scheme, "SCPECG") == 0 ? "1.3" : nullptr, a.meaning);
         if (c.good())
             c = item->putAndInsertString(DCM_NumericValue, Decimal(*a.value).c_str());
         DcmItem* unit = nullptr;

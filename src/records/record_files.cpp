@@ -148,11 +148,11 @@ const RecordFileType kTypes[] = {
     {".hea", "WFDB record", "a PhysioNet WFDB record (its .hea header; opened only)",
      "Записи WFDB (*.hea)", false, CardUse::Export, ReadWfdb, nullptr},
     {".dcm", "DICOM ECG", "a DICOM 12-lead ECG waveform object (for the PACS)", "DICOM ЭКГ (*.dcm)",
-     false, CardUse::Export, ReadForeign, WriteDicom},
+     false, CardUse::Export, ReadForeign, WriteDicom, true},
     {".xml", "HL7 aECG", "an HL7 annotated ECG (aECG) XML file", "HL7 aECG (*.xml)", false,
-     CardUse::Export, ReadForeign, nullptr},
+     CardUse::Export, ReadForeign, nullptr, true},
     {".edf", "EDF+ file", "an EDF+ file (European Data Format)", "EDF+ (*.edf)", false,
-     CardUse::Export, ReadForeign, nullptr},
+     CardUse::Export, ReadForeign, nullptr, true},
 };
 
 // The whole file, when it is a regular file of a size a record file can have. Opened without

@@ -44,6 +44,9 @@ struct RecordFileType {
     // path, replacing a file there only when the new one is complete; null when not saved.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                   const RECORD_DEFINITION& def, std::string* error);
+    // The file carries what a card gives without needing it complete (the interchange formats):
+    // a conversion without a card of its own takes the one the record file holds.
+    bool bCarriesCard = false;
 };
 
 std::span<const RecordFileType> RecordFileTypes();

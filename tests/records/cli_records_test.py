@@ -13,6 +13,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
 from checks import check, exit_status  # noqa: E402
+from record_block import CARD, record  # noqa: E402
 
 CLI = sys.argv[1]
 TMP = tempfile.mkdtemp(prefix="velmora-records-")
@@ -28,30 +29,6 @@ def run(*args):
     r = subprocess.run([CLI, *args], capture_output=True, env=ENV, timeout=60)
     return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
 
-
-def record(source=b"", date=b"2026-12-08 23:18:57"):
-    rec = bytearray(112552)
-    rec[4:8] = b"\xff\xff\xff\xff"
-    rec[8:8 + len(date)] = date
-    for p in range(4096):
-        for lane in range(12):
-            o = 28 + 2 * (p * 12 + lane)
-            rec[o:o + 2] = (((p * (lane + 1)) % 2000) - 1000).to_bytes(2, "little", signed=True)
-    info = 28 + 98304
-    for i, v in enumerate((0x88888888, 1, 10, 50, 72, 4096, 0, 0, 0, 0, 0, 0, 1, 0, 3,
-                           0x2D53A, 5, 7)):
-        rec[info + 4 * i:info + 4 * i + 4] = v.to_bytes(4, "little")
-    rec[111980:111984] = (5).to_bytes(4, "little")
-    rec[111984:111992] = (0x2D53A | 7 << 32).to_bytes(8, "little")
-    rec[111992:111992 + len(source)] = source
-    return bytes(rec)
-
-
-CARD = {"doctor_name": "Петров П.П.", "doctor_phone": "+7 495 123-45-67", "last_name": "Иванов",
-        "first_name": "Иван", "patronymic": "Иванович", "birth_day": 4, "birth_month": 5,
-        "birth_year": 1950, "sex": 1, "height": 180, "weight": 80, "postal_code": "123456",
-        "region": "Московская обл.", "district": "", "locality": "Звенигород", "street": "",
-        "house": "5", "years_of_residence": 12}
 
 try:
     dat = path("rec.dat")

@@ -1,0 +1,113 @@
+// velmora-cli store: a record sent to the hospital's archive (a PACS) as the record window's
+// "Отправить в PACS" sends it: as a DICOM ECG object, by C-STORE.
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/record_output.h"
+#include "config/view_settings.h"
+#include "records/record_pacs.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char kStoreUsage[] =
+    "usage: velmora-cli store RECORD [--card CARD] [--pacs HOST:PORT] [--aet TITLE]\n"
+    "                         [--our-aet TITLE] [--config INI]\n"
+    "       velmora-cli store --echo [--pacs HOST:PORT] [--aet TITLE] [--config INI]\n"
+    "\n"
+    "Sends a record file of any type that opens to the PACS as a DICOM 12-lead ECG object\n"
+    "(C-STORE), with the patient card of --card or else the one the file holds. The PACS is\n"
+    "the one of the settings file's section [PACS] (m_szPacsHost, m_nPacsPort, m_szPacsAETitle,\n"
+    "m_szOwnAETitle, m_nPacsTimeout); the options override it. --echo only checks the link\n"
+    "(C-ECHO).\n"
+    "\n"
+    "  --card CARD      the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
+    "  --pacs HOST:PORT the PACS's host and DICOM port\n"
+    "  --aet TITLE      the PACS's AE title\n"
+    "  --our-aet TITLE  our own AE title\n"
+    "  --config INI     the settings file to use\n"
+    "  --echo           check the link only\n"
+    "\n"
+    "exit codes: 0 stored (or answered), 1 bad usage, 2 file, settings or PACS failure\n";
+
+void Message(const std::string& text) {
+    ::Message("store", text);
+}
+
+} // namespace
+
+int RunStore(const QStringList& args) {
+    COptions opts({"card", "pacs", "aet", "our-aet", "config"}, {"echo", "help"});
+    QString error;
+    const bool bEcho = opts.Parse(args, &error) && opts.Has("echo");
+    if (!error.isEmpty() || opts.Positional().size() > (bEcho ? 0 : 1)) {
+        Message(error.isEmpty() ? std::string(bEcho ? "--echo takes no record file"
+                                                    : "give one record file")
+                                : error.toStdString());
+        std::fputs(kStoreUsage, stderr);
+        return 1;
+    }
+    if (opts.Has("help")) {
+        std::fputs(kStoreUsage, stdout);
+        return 0;
+    }
+    if (!bEcho && opts.Positional().isEmpty()) {
+        Message("give the record file");
+        return 1;
+    }
+    if (opts.Has("config") && !UseSettingsFile("store", opts.Value("config")))
+        return 2;
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    if (opts.Has("pacs")) {
+        const QString pacs = opts.Value("pacs");
+        const int colon = pacs.lastIndexOf(QLatin1Char(':'));
+        bool ok = colon > 0;
+        const int port = ok ? pacs.mid(colon + 1).toInt(&ok) : 0;
+        if (!ok) {
+            Message("--pacs takes HOST:PORT, not '" + pacs.toStdString() + "'");
+            return 1;
+        }
+        settings.m_szPacsHost = pacs.left(colon);
+        settings.m_nPacsPort = port;
+    }
+    if (opts.Has("aet"))
+        settings.m_szPacsAETitle = opts.Value("aet");
+    if (opts.Has("our-aet"))
+        settings.m_szOwnAETitle = opts.Value("our-aet");
+    if (const QString fault = PacsSettingsFault(settings); !fault.isEmpty()) {
+        Message(fault.toStdString());
+        return 1;
+    }
+
+    CPacsJob job;
+    std::string why;
+    const std::string where = settings.m_szPacsAETitle.toStdString() + "@" +
+                              settings.m_szPacsHost.toStdString() + ":" +
+                              std::to_string(settings.m_nPacsPort);
+    if (bEcho) {
+        if (!job.StartEcho(settings, &why) || !job.Wait(&why)) {
+            Message(why);
+            return 2;
+        }
+        Message("the PACS " + where + " answers");
+        return 0;
+    }
+    CRecordDocument doc;
+    if (!OpenRecord("store", opts.Positional().first(), &doc))
+        return 2;
+    CRecordOutput output;
+    if (const int code = PrepareRecordOutput("store", QStringLiteral("record.dcm"),
+                                             opts.Value("card"), &output, &doc.card))
+        return code;
+    if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why) || !job.Wait(&why)) {
+        Message(why);
+        return 2;
+    }
+    Message("record " + PrintableText(doc.pRecord->date, sizeof doc.pRecord->date) +
+            " stored in the PACS " + where);
+    return 0;
+}
