@@ -44,9 +44,9 @@ int RunStore(const QStringList& args) {
     QString error;
     const bool bEcho = opts.Parse(args, &error) && opts.Has("echo");
     if (!error.isEmpty() || opts.Positional().size() > (bEcho ? 0 : 1)) {
-        Message(error.isEmpty() ? std::string(bEcho ? "--echo takes no record file"
-                                                    : "give one record file")
-                                : error.toStdString());
+        Message(error.isEmpty()
+                    ? std::string(bEcho ? "--echo takes no record file" : "give one record file")
+                    : error.toStdString());
         std::fputs(kStoreUsage, stderr);
         return 1;
     }

@@ -4,8 +4,8 @@
 #include "records/interchange_helper.h"
 
 #include <QEventLoop>
-#include <algorithm>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -77,9 +77,8 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::strin
     });
     m_pProcess->start(helper, args);
     // The helper bounds every wait by the time-out; this is the last word should it not.
-    QTimer::singleShot((timeout * 3 + 5) * 1000, m_pProcess.get(), [p = m_pProcess.get()] {
-        p->kill();
-    });
+    QTimer::singleShot((timeout * 3 + 5) * 1000, m_pProcess.get(),
+                       [p = m_pProcess.get()] { p->kill(); });
     return true;
 }
 

@@ -5,7 +5,7 @@
 set -u
 src=${1:?source folder}
 status=0
-for core in platform record analysis simulator acquisition config storage mail records; do
+for core in platform record analysis simulator acquisition config storage mail interchange records; do
   [ -d "$src/$core" ] || continue
   hits=$(grep -rn -E '#\s*include\s*[<"](QtGui|QtWidgets|QtPrintSupport|(display|widgets|dialogs|app|cli)/)' \
          "$src/$core" --include='*.h' --include='*.cpp' || true)
@@ -45,6 +45,9 @@ only() { # folder, allowed folders...
 only simulator platform
 # The analysis measures signals: it knows the record and nothing that stores, sends or shows it.
 only analysis platform record
+# The interchange helper's code (libbiosig, DCMTK) stands on the stores below it; the records
+# layer reaches it only by starting its process, never by including it.
+only interchange platform record analysis storage
 # The records layer is what the front-ends call; it stands on the stores below it only.
 only records platform record analysis storage mail config
 # The dialogs sit below the record view that opens them.

@@ -54,8 +54,8 @@ TEST(ForeignFiles, EveryFileOfOtherSystemsOpensWithItsLeadsPatientAndTimeOrIsRef
          "2007-03-21 11:05:42", 1968, 1},
         {"aecg/hl7_2003-12_Example_aECG.xml", kAll, 0, "Clark", "2002-11-22 09:10:00", 1953, 1},
         {"dicom/ecgconversion_Example.dcm", kAll, 0, "Clark", "2002-11-22 09:10:00", 1953, 1},
-        {"dicom/mortara_eli250_waveform_ecg.dcm", kAll, 0, "Anonymous", "2013-01-25 10:59:19",
-         1971, 0},
+        {"dicom/mortara_eli250_waveform_ecg.dcm", kAll, 0, "Anonymous", "2013-01-25 10:59:19", 1971,
+         0},
     };
     for (const Expected& e : files) {
         SCOPED_TRACE(e.file);
@@ -109,8 +109,8 @@ TEST(ForeignFiles, TheToolkitExampleOpensToTheSameSamplesAsScpDicomAndAecg) {
     CRecordDocument docs[3];
     for (int k = 0; k < 3; ++k) {
         std::string error;
-        ASSERT_TRUE(OpenRecordFile(QString::fromStdString((data / files[k]).string()), docs[k],
-                                   &error))
+        ASSERT_TRUE(
+            OpenRecordFile(QString::fromStdString((data / files[k]).string()), docs[k], &error))
             << error;
     }
     for (int k = 1; k < 3; ++k) {
@@ -141,8 +141,8 @@ TEST(ForeignFiles, TheSignalStreamKeepsEverythingAndRefusesWhatIsNotWhole) {
     const std::string bytes = WriteSignalStream(ecg);
     ForeignEcg back;
     std::string error;
-    ASSERT_TRUE(ReadSignalStream(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                                 back, &error))
+    ASSERT_TRUE(ReadSignalStream(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), back,
+                                 &error))
         << error;
     EXPECT_EQ(back.signal.dRate, 599.88);
     EXPECT_EQ(back.signal.names, ecg.signal.names);
@@ -158,8 +158,8 @@ TEST(ForeignFiles, TheSignalStreamKeepsEverythingAndRefusesWhatIsNotWhole) {
 
     // Cut anywhere, one byte more, a count larger than the bytes: refused, never read past.
     for (size_t cut : {size_t(0), size_t(10), bytes.size() / 2, bytes.size() - 1})
-        EXPECT_FALSE(ReadSignalStream(reinterpret_cast<const uint8_t*>(bytes.data()), cut, back,
-                                      &error))
+        EXPECT_FALSE(
+            ReadSignalStream(reinterpret_cast<const uint8_t*>(bytes.data()), cut, back, &error))
             << cut;
     const std::string longer = bytes + "x";
     EXPECT_FALSE(ReadSignalStream(reinterpret_cast<const uint8_t*>(longer.data()), longer.size(),
