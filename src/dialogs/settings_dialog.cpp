@@ -1,6 +1,7 @@
 #include "dialogs/settings_dialog.h"
 
 #include "config/view_settings.h"
+#include "records/record_pacs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdlib>
 
@@ -130,13 +132,73 @@ void CDlgMailCfg::OnOK() {
     m_bUseSSL = m_pSsl->isChecked();
 }
 
+void CDlgPacsCfg::OnInitDialog() {
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(QStringLiteral("Архив изображений (PACS)"), this);
+    auto* form = new QFormLayout(group);
+    m_pPacsAet = new QLineEdit(m_strPacsAETitle, group);
+    m_pHost = new QLineEdit(m_strHost, group);
+    m_pPort = new QLineEdit(QString::number(m_nPort), group);
+    m_pOwnAet = new QLineEdit(m_strOwnAETitle, group);
+    for (QLineEdit* aet : {m_pPacsAet, m_pOwnAet})
+        aet->setMaxLength(16);
+    form->addRow(QStringLiteral("AE-титул PACS"), m_pPacsAet);
+    form->addRow(QStringLiteral("Адрес PACS"), m_pHost);
+    form->addRow(QStringLiteral("Порт DICOM"), m_pPort);
+    form->addRow(QStringLiteral("Свой AE-титул"), m_pOwnAet);
+    m_pCheck = new QPushButton(QStringLiteral("Проверить связь"), this);
+    m_pResult = new QLabel(this);
+    m_pResult->setWordWrap(true);
+    m_pResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(group);
+    layout->addWidget(m_pCheck, 0, Qt::AlignLeft);
+    layout->addWidget(m_pResult);
+    layout->addStretch(1);
+    m_pEcho = new CPacsJob(this);
+    connect(m_pCheck, &QPushButton::clicked, this, &CDlgPacsCfg::Check);
+    connect(m_pEcho, &CPacsJob::Finished, this, [this](bool ok, const QString& reason) {
+        m_pCheck->setEnabled(true);
+        m_pResult->setText(ok ? QStringLiteral("Связь с PACS есть.")
+                              : QStringLiteral("Нет связи с PACS: %1").arg(reason));
+    });
+}
+
+void CDlgPacsCfg::Check() {
+    CViewSettings s;
+    s.m_szPacsAETitle = m_pPacsAet->text();
+    s.m_szPacsHost = m_pHost->text();
+    s.m_nPacsPort = DecimalOf(m_pPort->text());
+    s.m_szOwnAETitle = m_pOwnAet->text();
+    s.m_nPacsTimeout = m_nTimeout;
+    std::string why;
+    if (!m_pEcho->StartEcho(s, &why)) {
+        m_pResult->setText(QStringLiteral("Нет связи с PACS: %1").arg(QString::fromStdString(why)));
+        return;
+    }
+    m_pCheck->setEnabled(false);
+    m_pResult->setText(QStringLiteral("Проверка связи…"));
+}
+
+void CDlgPacsCfg::OnOK() {
+    m_strPacsAETitle = m_pPacsAet->text().trimmed();
+    m_strHost = m_pHost->text().trimmed();
+    m_nPort = DecimalOf(m_pPort->text());
+    m_strOwnAETitle = m_pOwnAet->text().trimmed();
+}
+
 CSettingsDialog::CSettingsDialog(QWidget* parent, std::function<std::vector<SSerInfo>()> ports)
     : CSAPrefsDialog(parent), m_page1(std::move(ports)) {
     AddPage(m_page1, QStringLiteral("Основные настройки"));
     AddPage(m_page2, QStringLiteral("Настройки почты"));
+    AddPage(m_page3, QStringLiteral("PACS"));
 }
 
 void CSettingsDialog::CopyIn(const CViewSettings& s) {
+    m_page3.m_strPacsAETitle = s.m_szPacsAETitle;
+    m_page3.m_strHost = s.m_szPacsHost;
+    m_page3.m_nPort = s.m_nPacsPort;
+    m_page3.m_strOwnAETitle = s.m_szOwnAETitle;
+    m_page3.m_nTimeout = s.m_nPacsTimeout;
     m_page1.m_nCom = s.m_nCom;
     m_page1.m_attrOrg = s.m_attrOrg;
     m_page2.m_bEnableSMTP = s.m_bSMTPEnabled;
@@ -150,6 +212,10 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
 }
 
 void CSettingsDialog::CopyOut(CViewSettings& s) const {
+    s.m_szPacsAETitle = m_page3.m_strPacsAETitle;
+    s.m_szPacsHost = m_page3.m_strHost;
+    s.m_nPacsPort = m_page3.m_nPort;
+    s.m_szOwnAETitle = m_page3.m_strOwnAETitle;
     s.m_attrOrg = m_page1.m_attrOrg;
     s.m_nCom = m_page1.m_nCom;
     s.m_bSMTPEnabled = m_page2.m_bEnableSMTP;

@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 struct CViewSettings;
 
 class CDlg1ComPort : public CSAPrefsSubDlg {
@@ -62,6 +63,32 @@ private:
     QCheckBox* m_pSsl = nullptr;
 };
 
+// The hospital's archive: its AE title, host and port, our own AE title, and a check of the
+// link (C-ECHO with the values as they stand on the page, applied or not).
+class CDlgPacsCfg : public CSAPrefsSubDlg {
+public:
+    void OnInitDialog() override;
+    void OnOK() override;
+
+    QString m_strPacsAETitle, m_strHost, m_strOwnAETitle;
+    int m_nPort = 104;
+    int m_nTimeout = 30; // not on the page: the settings file's
+
+    QLineEdit* PacsAETitleEdit() const { return m_pPacsAet; }
+    QLineEdit* HostEdit() const { return m_pHost; }
+    QLineEdit* PortEdit() const { return m_pPort; }
+    QLineEdit* OwnAETitleEdit() const { return m_pOwnAet; }
+    QPushButton* CheckButton() const { return m_pCheck; }
+    QLabel* CheckResult() const { return m_pResult; }
+
+private:
+    void Check();
+    QLineEdit *m_pPacsAet = nullptr, *m_pHost = nullptr, *m_pPort = nullptr, *m_pOwnAet = nullptr;
+    QPushButton* m_pCheck = nullptr;
+    QLabel* m_pResult = nullptr;
+    class CPacsJob* m_pEcho = nullptr;
+};
+
 class CSettingsDialog : public CSAPrefsDialog {
 public:
     explicit CSettingsDialog(QWidget* parent = nullptr,
@@ -73,4 +100,5 @@ public:
 
     CDlg1ComPort m_page1;
     CDlgMailCfg m_page2;
+    CDlgPacsCfg m_page3;
 };

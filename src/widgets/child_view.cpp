@@ -13,8 +13,10 @@
 #include "widgets/balloon_help.h"
 #include "widgets/reading_commands.h"
 
+#include "records/record_pacs.h"
 #include <QApplication>
 #include <QDir>
+
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaObject>
@@ -52,7 +54,9 @@ constexpr int kLiveRatePoints = 2048; // from the last five seconds
 
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { OnTick(id); }), m_session(m_link, m_ticks, *this),
-      m_pScroll(new QScrollBar(Qt::Horizontal, this)), m_pSender(new CSmtpSender(this)) {
+      m_pScroll(new QScrollBar(Qt::Horizontal, this)), m_pSender(new CSmtpSender(this)),
+      m_pPacs(new CPacsJob(this)) {
+    connect(m_pPacs, &CPacsJob::Finished, this, &CChildView::OnPacsFinished);
     // The completion arrives on this thread: the sending flag is only ever touched here.
     connect(m_pSender, &CSmtpSender::Completed, this,
             [this](bool ok, const QString& why, const QString&) { OnSendCompleted(ok, why); });
@@ -303,6 +307,10 @@ void CChildView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void CChildView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && m_pPacs->IsRunning()) {
+        m_pPacs->Cancel();
+        return;
+    }
     if (e->key() == Qt::Key_Escape && m_calipers) {
         m_calipers.reset();
         update(ClientRect());
@@ -749,6 +757,33 @@ void CChildView::OnSendCompleted(bool bOk, const QString& why) {
     DrawCurves();
     if (!bOk)
         error(why);
+}
+
+void CChildView::OnSendPacs() {
+    CloseBalloons();
+    if (const QString fault = PacsSettingsFault(m_settings); !fault.isEmpty()) {
+        error(
+            QStringLiteral("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
+        return;
+    }
+    ECG_RECORD& record = *m_session.m_pRecord;
+    ParseRecordDefinition(m_session.m_Card, record, m_Definition);
+    std::string why;
+    if (!m_pPacs->StartStore(m_settings, record, m_session.m_Card, &why)) {
+        error(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
+        return;
+    }
+    m_session.m_bSending = 1;
+    emit StateChanged();
+    DrawCurves(); // shows "Идет передача данных" until the archive answers
+}
+
+void CChildView::OnPacsFinished(bool bOk, const QString& reason) {
+    m_session.m_bSending = 0;
+    emit StateChanged();
+    DrawCurves();
+    if (!bOk && reason != QLatin1String("cancelled"))
+        error(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
 }
 
 void CChildView::OnSendEmail() {

@@ -51,6 +51,8 @@ public:
     void OnSendEmail();
     void OnExportScp();
     void OnSendEmailScp();
+    // The record to the hospital's archive (C-STORE of its DICOM object); Esc cancels.
+    void OnSendPacs();
     // The report: on a printer, in Qt's print preview, into a PDF file. Each asks for the
     // layout, speed, gain and paper first (the last choice is remembered).
     void OnPrint();
@@ -183,6 +185,8 @@ private:
     CChartDamage m_chartDamage; // what the last chart pass drew into m_chartBuffer
     QScrollBar* m_pScroll;
     CSmtpSender* m_pSender;
+    class CPacsJob* m_pPacs;
+    void OnPacsFinished(bool bOk, const QString& reason);
     IViewPrompts* m_pPrompts = &CDialogPrompts::Instance();
     QList<QPointer<class CBalloonHelp>> m_balloons; // the balloons this view has shown
     bool m_bSized = false;

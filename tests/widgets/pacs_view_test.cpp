@@ -1,0 +1,143 @@
+// The record window and the settings dialog against a real PACS (Orthanc on loopback): the
+// settings page checks the link with the values it shows, "Отправить в PACS" stores the record
+// while the window stays responsive, a refused association stores nothing, and Esc stops a send
+// to a PACS that has stalled.
+
+#include "dialogs/settings_dialog.h"
+#include "support/orthanc.h"
+#include "widgets/child_view.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "widgets_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+// Events until done() or ms have passed; true when done.
+template <typename F> bool RunUntil(F done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QTest::qWait(10);
+    return done();
+}
+
+void LoadRecord(CChildView& view) {
+    CSessionState& s = view.Session();
+    for (int p = 0; p < kPoints; ++p)
+        for (int lane = 0; lane < kLeads; ++lane)
+            Sample(s.m_pCurves, p, lane) = int16_t((p * (lane + 1)) % 400 - 200);
+    RECORD_INFO info;
+    info.leadSystem = 1;
+    WriteRecordInfo(s.m_pCurves, info);
+    std::memcpy(s.m_pRecord->curves_buf, s.m_pCurves, sizeof s.m_pRecord->curves_buf);
+    std::strcpy(s.m_pRecord->date, "2026-12-09 10:11:12");
+    std::strcpy(s.m_Card.last_name, "Petrov");
+    s.m_pShowCurves = s.m_pCurves;
+    s.m_bLoaded = 1;
+}
+
+} // namespace
+
+TEST(Pacs, TheSettingsPageChecksTheLinkWithTheValuesItShows) {
+    EnsureApp();
+    if (testing_pacs::COrthanc::Program().isEmpty())
+        GTEST_SKIP() << "Orthanc is not installed: skipped";
+    testing_pacs::COrthanc pacs;
+    ASSERT_TRUE(pacs.Start());
+    CSettingsDialog dlg;
+    CViewSettings s;
+    s.m_szPacsHost = QStringLiteral("127.0.0.1");
+    s.m_nPacsPort = pacs.DicomPort();
+    s.m_nPacsTimeout = 5;
+    dlg.CopyIn(s);
+    dlg.show();
+    ASSERT_TRUE(dlg.ShowPage(&dlg.m_page3));
+    CDlgPacsCfg& page = dlg.m_page3;
+    EXPECT_EQ(page.PacsAETitleEdit()->text(), QStringLiteral("ORTHANC"));
+    EXPECT_EQ(page.PortEdit()->text(), QString::number(pacs.DicomPort()));
+    QTest::mouseClick(page.CheckButton(), Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return page.CheckButton()->isEnabled(); }, 10000));
+    EXPECT_EQ(page.CheckResult()->text(), QStringLiteral("Связь с PACS есть."));
+
+    // Not yet applied, already checked: the page's own value.
+    page.PacsAETitleEdit()->setText(QStringLiteral("OTHER"));
+    QTest::mouseClick(page.CheckButton(), Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return page.CheckButton()->isEnabled(); }, 10000));
+    EXPECT_TRUE(page.CheckResult()->text().startsWith(QStringLiteral("Нет связи с PACS:")))
+        << page.CheckResult()->text().toStdString();
+    EXPECT_TRUE(page.CheckResult()->text().contains(QStringLiteral("Rejected")));
+
+    page.HostEdit()->setText(QStringLiteral("  pacs.hospital.local "));
+    page.OnOK();
+    CViewSettings out;
+    dlg.CopyOut(out);
+    EXPECT_EQ(out.m_szPacsAETitle, QStringLiteral("OTHER"));
+    EXPECT_EQ(out.m_szPacsHost, QStringLiteral("pacs.hospital.local"));
+    EXPECT_EQ(out.m_nPacsPort, pacs.DicomPort());
+}
+
+TEST(Pacs, TheWindowStoresItsRecordAndEscStopsAStalledSend) {
+    EnsureApp();
+    if (testing_pacs::COrthanc::Program().isEmpty())
+        GTEST_SKIP() << "Orthanc is not installed: skipped";
+    testing_pacs::COrthanc pacs;
+    ASSERT_TRUE(pacs.Start());
+    CChildView view;
+    view.resize(800, 500);
+    view.show();
+    LoadRecord(view);
+    CViewSettings& s = view.Settings();
+    s.m_szPacsHost = QStringLiteral("127.0.0.1");
+    s.m_nPacsPort = pacs.DicomPort();
+    s.m_nPacsTimeout = 30;
+
+    view.OnSendPacs();
+    EXPECT_TRUE(view.Sending()) << "the send runs beside the window";
+    ASSERT_TRUE(RunUntil([&] { return !view.Sending(); }, 20000));
+    EXPECT_EQ(pacs.StoredFiles(), 1);
+
+    s.m_szPacsAETitle = QStringLiteral("NOTORTHANC");
+    view.OnSendPacs();
+    ASSERT_TRUE(RunUntil([&] { return !view.Sending(); }, 20000));
+    EXPECT_EQ(pacs.StoredFiles(), 1) << "a rejected association stores nothing";
+
+    // A peer that takes the connection and never answers; 30 s of time-out, and Esc at once.
+    const int stall = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(stall, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(stall, 4), 0);
+    socklen_t n = sizeof a;
+    ::getsockname(stall, reinterpret_cast<sockaddr*>(&a), &n);
+    s.m_szPacsAETitle = QStringLiteral("ORTHANC");
+    s.m_nPacsPort = ntohs(a.sin_port);
+    view.OnSendPacs();
+    ASSERT_TRUE(view.Sending());
+    QTest::qWait(300);
+    EXPECT_TRUE(view.Sending()) << "the stalled PACS keeps the send waiting";
+    QElapsedTimer t;
+    t.start();
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_TRUE(RunUntil([&] { return !view.Sending(); }, 3000));
+    EXPECT_LT(t.elapsed(), 3000);
+    ::close(stall);
+
+    // Settings that cannot reach a PACS: nothing starts.
+    s.m_szPacsHost.clear();
+    view.OnSendPacs();
+    EXPECT_FALSE(view.Sending());
+}
