@@ -605,14 +605,23 @@ void CChildView::SaveRecord(const char* extension) {
         return;
     // The record's texts and the definition follow the card, as the window shows them.
     ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
-    const QString path =
-        m_pPrompts->ChooseSavePath(this, QDir(RecordFolder()).filePath(ProposedFileName(extension)),
-                                   QString::fromUtf8(type.filter));
+    // The package's dialog offers the hospital's formats as well (DICOM, aECG, EDF+); the name
+    // chosen decides which is written.
+    QString filter = QString::fromUtf8(type.filter);
+    if (std::strcmp(extension, ".ecg") == 0)
+        for (const RecordFileType& other : RecordFileTypes())
+            if (other.write && other.bCarriesCard)
+                filter += QStringLiteral(";;") + QString::fromUtf8(other.filter);
+    const QString path = m_pPrompts->ChooseSavePath(
+        this, QDir(RecordFolder()).filePath(ProposedFileName(extension)), filter);
     if (path.isEmpty())
         return;
+    const RecordFileType* chosen = RecordFileTypeOf(path);
+    if (!chosen || !chosen->write || !chosen->bCarriesCard || std::strcmp(extension, ".ecg") != 0)
+        chosen = &type;
     DrawIDS(IDS_PROCESSING);
     std::string why;
-    const bool ok = SaveRecordFile(path, type, *m_session.m_pRecord, &m_session.m_Card, &why);
+    const bool ok = SaveRecordFile(path, *chosen, *m_session.m_pRecord, &m_session.m_Card, &why);
     DrawCurves();
     if (!ok) {
         // Nothing was saved: the writer says why at the screen centre, and the window keeps

@@ -16,6 +16,13 @@ QString CDialogPrompts::ChooseSavePath(QWidget* parent, const QString& proposed,
     QFileDialog dlg(parent, QString(), proposed, filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QFileInfo(proposed).suffix());
+    // A name typed without a suffix takes the type chosen in the filter list ("DICOM ЭКГ (*.dcm)").
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& chosen) {
+        const int star = chosen.indexOf(QLatin1String("(*."));
+        if (star >= 0)
+            dlg.setDefaultSuffix(chosen.mid(star + 3).section(QLatin1Char(')'), 0, 0).section(
+                QLatin1Char(' '), 0, 0));
+    });
     // The proposed name is the device's record number, the same for every record of one
     // cardiograph: replacing a file without asking would lose another patient's record.
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())

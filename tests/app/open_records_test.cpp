@@ -174,11 +174,15 @@ TEST_F(OpenRecords, WindowAndCommandLineWriteTheSameFiles) {
     ASSERT_NE(view, nullptr);
     view->Session().m_Card = card; // what the card dialog would have filled in
     CFakePrompts prompts;
-    QString target;
-    prompts.savePath = [&](const QString&, const QString&) { return target; };
+    QString target, offered;
+    prompts.savePath = [&](const QString&, const QString& filter) {
+        offered = filter;
+        return target;
+    };
     view->SetPrompts(&prompts);
 
-    for (const char* ext : {".scp", ".ecg"}) {
+    // The package's save dialog offers the hospital's formats too; the name decides.
+    for (const char* ext : {".scp", ".ecg", ".dcm"}) {
         SCOPED_TRACE(ext);
         target = dir.filePath(QStringLiteral("window") + QLatin1String(ext));
         if (std::strcmp(ext, ".scp") == 0)
@@ -194,7 +198,11 @@ TEST_F(OpenRecords, WindowAndCommandLineWriteTheSameFiles) {
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         const QByteArray a = Bytes(target), b = Bytes(cli);
         ASSERT_FALSE(a.isEmpty());
-        if (std::strcmp(ext, ".scp") == 0) {
+        if (std::strcmp(ext, ".dcm") == 0) {
+            EXPECT_TRUE(offered.contains(QStringLiteral("DICOM ЭКГ (*.dcm)")))
+                << offered.toStdString();
+        }
+        if (std::strcmp(ext, ".ecg") != 0) {
             EXPECT_EQ(a, b);
         } else {
             // A zip's entries carry the time they were written: compare what they hold.
