@@ -66,6 +66,7 @@ constexpr int ID_DEFINE_CURVES = 32777;
 constexpr int ID_EXPORT_SCP = 32779;
 constexpr int ID_SEND_EMAIL_SCP = 32781;
 constexpr int ID_SEND_PACS = 32791;
+constexpr int ID_SEND_EMAIL_DICOM = 32792;
 constexpr int ID_VIEW_TOOLBAR = 59392;
 constexpr int ID_VIEW_STATUS_BAR = 59393;
 constexpr int ID_WINDOW_CASCADE = 57650;

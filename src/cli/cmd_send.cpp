@@ -21,13 +21,14 @@
 namespace {
 
 const char kSendUsage[] =
-    "usage: velmora-cli send RECORD [--card CARD] --to ADDR [--subject S] [--note N] [--scp]\n"
-    "                        [--eml OUT.eml] [--config INI]\n"
+    "usage: velmora-cli send RECORD [--card CARD] --to ADDR [--subject S] [--note N]\n"
+    "                        [--scp | --dicom] [--eml OUT.eml] [--config INI]\n"
     "\n"
-    "Sends a record file (.dat, .ecg or .scp) by e-mail with its patient card (the card of\n"
+    "Sends a record file of any type that opens by e-mail with its patient card (the card of\n"
     "--card, or else the one the record file holds), as the record window's send commands\n"
-    "do: the export package (.ecg), or with --scp the SCP-ECG file, is written into a private\n"
-    "temporary folder and attached. The settings file's section [Mail] decides how it goes:\n"
+    "do: the export package (.ecg), with --scp the SCP-ECG file, with --dicom the DICOM ECG\n"
+    "object, is written into a private temporary folder and attached. The settings file's section "
+    "[Mail] decides how it goes:\n"
     "  SMTPEnabled=1  over SMTP to m_szMailHostName:m_nMailSMTPPort (MailUseSSL, m_szMailLogin,\n"
     "                 m_szMailPassword, m_szMailCABundle); progress and the server's replies\n"
     "                 on stderr\n"
@@ -40,6 +41,7 @@ const char kSendUsage[] =
     "  --subject S    the subject (default \"Карточка пациента\")\n"
     "  --note N       the message text\n"
     "  --scp          attach the SCP-ECG file instead of the export package\n"
+    "  --dicom        attach the DICOM ECG object (.dcm) instead of the export package\n"
     "  --eml OUT.eml  write the message file for a mail client to OUT.eml; nothing is sent\n"
     "  --config INI   the settings file to use\n"
     "\n"
@@ -114,7 +116,7 @@ int SendOverSmtp(const CRecordMail& mail, const CViewSettings& settings, const S
 } // namespace
 
 int RunSend(const QStringList& args) {
-    COptions opts({"card", "to", "subject", "note", "eml", "config"}, {"scp", "help"});
+    COptions opts({"card", "to", "subject", "note", "eml", "config"}, {"scp", "dicom", "help"});
     QString error;
     if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
         Message(error.isEmpty() ? std::string("give one record file") : error.toStdString());
@@ -153,16 +155,20 @@ int RunSend(const QStringList& args) {
     if (!OpenRecord("send", opts.Positional().first(), &doc))
         return 2;
     // The card of --card, or the file's own, checked as every save checks it.
-    const bool bScp = opts.Has("scp");
+    if (opts.Has("scp") && opts.Has("dicom")) {
+        Message("give --scp or --dicom, not both");
+        return 1;
+    }
+    const char* extension = opts.Has("scp") ? ".scp" : opts.Has("dicom") ? ".dcm" : ".ecg";
     CRecordOutput output;
-    if (const int code = PrepareRecordOutput("send", AttachmentName(*doc.pRecord, bScp),
+    if (const int code = PrepareRecordOutput("send", AttachmentName(*doc.pRecord, extension),
                                              opts.Value("card"), &output, &doc.card))
         return code;
     const PATIENT_CARD& card = output.m_Card;
 
     CRecordMail mail;
     std::string why;
-    if (!mail.Prepare(*doc.pRecord, card, bScp, &why)) {
+    if (!mail.Prepare(*doc.pRecord, card, extension, &why)) {
         Message(why);
         return 2;
     }

@@ -16,11 +16,20 @@ SSmtpSettings SmtpSettingsOf(const CViewSettings& v) {
 }
 
 QString AttachmentName(const ECG_RECORD& record, bool bScp) {
+    return AttachmentName(record, bScp ? ".scp" : ".ecg");
+}
+
+QString AttachmentName(const ECG_RECORD& record, const char* extension) {
     return RecordNumberText(record) + QStringLiteral("-%1").arg(record.curve_id) +
-           (bScp ? QStringLiteral(".scp") : QStringLiteral(".ecg"));
+           QLatin1String(extension);
 }
 
 bool CRecordMail::Prepare(const ECG_RECORD& record, const PATIENT_CARD& card, bool bScp,
+                          std::string* error) {
+    return Prepare(record, card, bScp ? ".scp" : ".ecg", error);
+}
+
+bool CRecordMail::Prepare(const ECG_RECORD& record, const PATIENT_CARD& card, const char* extension,
                           std::string* error) {
     m_pFolder = std::make_unique<CMailTempFolder>(); // private (0700), removed on every path
     m_strAttachment.clear();
@@ -28,7 +37,7 @@ bool CRecordMail::Prepare(const ECG_RECORD& record, const PATIENT_CARD& card, bo
         *error = "cannot make a temporary folder: " + m_pFolder->ErrorString().toStdString();
         return false;
     }
-    const QString path = m_pFolder->FilePath(AttachmentName(record, bScp));
+    const QString path = m_pFolder->FilePath(AttachmentName(record, extension));
     const RecordFileType* type = RecordFileTypeOf(path);
     if (!SaveRecordFile(path, *type, record, &card, error))
         return false;

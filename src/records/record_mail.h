@@ -19,8 +19,9 @@
 SSmtpSettings SmtpSettingsOf(const CViewSettings& settings);
 
 // The attachment's file name: the record number text, "-", the device's record number, and
-// ".ecg" or ".scp" ("K.107.18641.5752-3.ecg").
+// ".ecg" or ".scp" ("K.107.18641.5752-3.ecg"); or the extension given (".dcm").
 QString AttachmentName(const ECG_RECORD& record, bool bScp);
+QString AttachmentName(const ECG_RECORD& record, const char* extension);
 
 struct SMailText {
     QString strTo;
@@ -33,6 +34,9 @@ public:
     // Writes the record with its card as the attachment into a fresh private folder; false
     // with *error (the card incomplete, the folder or the file not written).
     bool Prepare(const ECG_RECORD& record, const PATIENT_CARD& card, bool bScp, std::string* error);
+    // The same as a file of the type of `extension` (".dcm": the DICOM ECG object).
+    bool Prepare(const ECG_RECORD& record, const PATIENT_CARD& card, const char* extension,
+                 std::string* error);
     const QString& AttachmentPath() const { return m_strAttachment; }
 
     // Starts the send over SMTP with the settings' account. The sender reads the attachment

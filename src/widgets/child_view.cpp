@@ -723,7 +723,7 @@ void CChildView::OnSavePdf() {
         Keep(ShowErrorAtScreenCentre(QString::fromStdString(why)));
 }
 
-void CChildView::SendRecord(bool bScp) {
+void CChildView::SendRecord(const char* extension) {
     CloseBalloons();
     if (!EnsureCardComplete(CardUse::Export))
         return;
@@ -732,7 +732,7 @@ void CChildView::SendRecord(bool bScp) {
     DrawIDS(IDS_PROCESSING);
     CRecordMail mail; // its private folder goes, with the attachment, on every path
     std::string why;
-    const bool written = mail.Prepare(record, m_session.m_Card, bScp, &why);
+    const bool written = mail.Prepare(record, m_session.m_Card, extension, &why);
     m_session.m_nFirstLane = 0;
     m_session.m_nLanes = 0;
     DrawCurves();
@@ -796,11 +796,15 @@ void CChildView::OnPacsFinished(bool bOk, const QString& reason) {
 }
 
 void CChildView::OnSendEmail() {
-    SendRecord(false);
+    SendRecord(".ecg");
 }
 
 void CChildView::OnSendEmailScp() {
-    SendRecord(true);
+    SendRecord(".scp");
+}
+
+void CChildView::OnSendEmailDicom() {
+    SendRecord(".dcm");
 }
 
 void CChildView::error(const QString& message) {

@@ -51,6 +51,7 @@ public:
     void OnSendEmail();
     void OnExportScp();
     void OnSendEmailScp();
+    void OnSendEmailDicom();
     // The record to the hospital's archive (C-STORE of its DICOM object); Esc cancels.
     void OnSendPacs();
     // The report: on a printer, in Qt's print preview, into a PDF file. Each asks for the
@@ -171,7 +172,7 @@ private:
     // cancelled) and remembered, and the printer, when given, takes the paper.
     bool StartReport(ReportOptions& options, class QPrinter* printer);
     ReportInput ReportOfRecord() const;
-    void SendRecord(bool bScp);
+    void SendRecord(const char* extension);
     void OnSendCompleted(bool bOk, const QString& error);
 
     CViewSettings m_settings;

@@ -20,8 +20,9 @@ QString CDialogPrompts::ChooseSavePath(QWidget* parent, const QString& proposed,
     QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& chosen) {
         const int star = chosen.indexOf(QLatin1String("(*."));
         if (star >= 0)
-            dlg.setDefaultSuffix(chosen.mid(star + 3).section(QLatin1Char(')'), 0, 0).section(
-                QLatin1Char(' '), 0, 0));
+            dlg.setDefaultSuffix(chosen.mid(star + 3)
+                                     .section(QLatin1Char(')'), 0, 0)
+                                     .section(QLatin1Char(' '), 0, 0));
     });
     // The proposed name is the device's record number, the same for every record of one
     // cardiograph: replacing a file without asking would lose another patient's record.

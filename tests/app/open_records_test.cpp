@@ -413,7 +413,8 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     text.start(QStringLiteral("pdftotext"),
                {dir.filePath(QStringLiteral("filtered.pdf")), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
-    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Фильтры: 50 Гц")));
+    EXPECT_TRUE(
+        QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Фильтры: 50 Гц")));
 
     // The choice is remembered: the next window starts with it; a filter chosen again goes off.
     ASSERT_EQ(frame.OpenFiles({path}), 1);

@@ -78,7 +78,7 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     EXPECT_EQ(texts, (QStringList{"Прием данных от кардиографа", "Редактировать описание",
                                   "Сохранить в файл", "Отправить по E-Mail", "|",
                                   "Сохранить в SCP файл", "Отправить SCP по E-Mail",
-                                  "Отправить в PACS"}));
+                                  "Отправить DICOM по E-Mail", "Отправить в PACS"}));
     EXPECT_EQ(s.frame.Action(ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     EXPECT_EQ(s.frame.Action(ID_EKARD)->statusTip(),
               QStringLiteral("Начать или закончить прием данных от кардиографа"));

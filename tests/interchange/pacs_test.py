@@ -4,7 +4,6 @@ configuration and storage folder. A record stored by C-STORE is found through Or
 (modality ECG, the patient's name, 4096 samples); a C-ECHO answers. The faults: a wrong AE title
 (the association is rejected), a PACS that is down, and one that accepts the connection and then
 says nothing (our time-out): each exit code 2 with the reason, and nothing stored."""
-import json
 import os
 import shutil
 import socket
@@ -13,24 +12,17 @@ import sys
 import tempfile
 import threading
 import time
-import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
 from checks import check, exit_status  # noqa: E402
+from orthanc_server import Orthanc, free_port  # noqa: E402
 from record_block import card_text, record  # noqa: E402
 
 CLI = sys.argv[1]
-ORTHANC = shutil.which("Orthanc") or "/usr/sbin/Orthanc"
 TMP = tempfile.mkdtemp(prefix="velmora-pacs-")
 os.chmod(TMP, 0o700)
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"), TMPDIR=TMP,
            LC_ALL="C.UTF-8")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def run(*args, timeout=60):
@@ -39,35 +31,12 @@ def run(*args, timeout=60):
     return r.returncode, r.stderr.decode("utf-8", "replace").strip(), time.monotonic() - t
 
 
-def rest(path):
-    with urllib.request.urlopen("http://127.0.0.1:%d%s" % (HTTP, path), timeout=10) as r:
-        return json.loads(r.read().decode())
+def main(pacs):
+    DICOM = pacs.dicom_port
+    rest = pacs.rest
 
-
-def instances():
-    return rest("/instances")
-
-
-DICOM, HTTP = free_port(), free_port()
-config = os.path.join(TMP, "orthanc.json")
-json.dump({"Name": "velmora-test", "StorageDirectory": os.path.join(TMP, "db"),
-           "IndexDirectory": os.path.join(TMP, "db"), "DicomAet": "ORTHANC",
-           "DicomPort": DICOM, "HttpPort": HTTP, "RemoteAccessAllowed": False,
-           "AuthenticationEnabled": False, "DicomCheckCalledAet": True, "Plugins": [],
-           "DicomAlwaysAllowStore": True, "DicomAlwaysAllowEcho": True}, open(config, "w"))
-orthanc = subprocess.Popen([ORTHANC, config], stdout=subprocess.DEVNULL,
-                           stderr=open(os.path.join(TMP, "orthanc.log"), "w"))
-try:
-    deadline = time.monotonic() + 30
-    while True:
-        try:
-            rest("/system")
-            break
-        except OSError:
-            if time.monotonic() > deadline or orthanc.poll() is not None:
-                raise SystemExit("Orthanc did not start: " +
-                                 open(os.path.join(TMP, "orthanc.log")).read()[-2000:])
-            time.sleep(0.1)
+    def instances():
+        return rest("/instances")
 
     dat = os.path.join(TMP, "rec.dat")
     open(dat, "wb").write(record())
@@ -123,11 +92,11 @@ try:
 
     code, err, _ = run("store", dat, "--pacs", "127.0.0.1:%d" % DICOM, "--aet", "BAD\\TITLE")
     check(code == 1, "a bad AE title is bad usage: %s" % err)
+
+
+try:
+    with Orthanc(TMP) as server:
+        main(server)
 finally:
-    orthanc.terminate()
-    try:
-        orthanc.wait(10)
-    except subprocess.TimeoutExpired:
-        orthanc.kill()
     shutil.rmtree(TMP, ignore_errors=True)
 sys.exit(exit_status())

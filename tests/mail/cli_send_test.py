@@ -149,6 +149,15 @@ def main():
           "--scp: the SCP-ECG file is attached: %d %s" % (code, err[-200:]))
     private_tmp_empty("--scp")
 
+    # --dicom attaches the DICOM ECG object: preamble, "DICM", our 12-lead waveform class.
+    code, err = send(record, "--card", card, "--dicom", "--eml", eml, config=ini(0))
+    parts = list(BytesParser(policy=policy.default).parsebytes(open(eml, "rb").read()).iter_parts())
+    dcm = parts[1].get_payload(decode=True) if len(parts) == 2 else b""
+    check(code == 0 and parts[1].get_filename() == "K.107.18641.5752-5752.dcm"
+          and dcm[128:132] == b"DICM" and b"1.2.840.10008.5.1.4.1.1.9.1.1" in dcm,
+          "--dicom: the DICOM object is attached: %d %s" % (code, err[-200:]))
+    private_tmp_empty("--dicom")
+
     # SMTP, plain with AUTH.
     server = Server(*auth, "--exclude-auth", "LOGIN")
     code, err = send(record, "--card", card, "--to", "doctor@clinic.ru", "--subject",
