@@ -126,8 +126,8 @@ bool ReadSignalStream(const uint8_t* data, size_t size, ForeignEcg& ecg, std::st
             if (!ParseDouble(value, read.dTotalSeconds) || read.dTotalSeconds < 0)
                 return fail("a length of " + std::string(value) + " s");
         } else if (key == "start") {
-            if (!ParseRecordDate(value.data(), value.size(), read.start) ||
-                value.size() != size_t(kRecordDateLength))
+            if (value.size() != size_t(kRecordDateLength) ||
+                !ParseRecordDate(value.data(), value.size(), read.start))
                 return fail("a start that is no date: " + std::string(value));
         } else if (key == "last_name") {
             read.lastName = value;

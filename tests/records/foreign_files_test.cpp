@@ -164,6 +164,10 @@ TEST(ForeignFiles, TheSignalStreamKeepsEverythingAndRefusesWhatIsNotWhole) {
     const std::string longer = bytes + "x";
     EXPECT_FALSE(ReadSignalStream(reinterpret_cast<const uint8_t*>(longer.data()), longer.size(),
                                   back, &error));
+    std::string noDate = bytes; // the fuzzer's find: a key with no value at all
+    noDate.replace(noDate.find("start 2006-06-20 11:23:52"), 25, "start");
+    EXPECT_FALSE(ReadSignalStream(reinterpret_cast<const uint8_t*>(noDate.data()), noDate.size(),
+                                  back, &error));
     std::string huge = bytes;
     huge.replace(huge.find("samples 3"), 9, "samples 99999999999");
     EXPECT_FALSE(
