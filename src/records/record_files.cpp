@@ -7,6 +7,7 @@
 #include "records/signal_record.h"
 #include "storage/card_file.h"
 #include "storage/export_import_file.h"
+#include "storage/interchange_files.h"
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
 #include "storage/scp_reader.h"
@@ -114,6 +115,16 @@ bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CAR
     return WriteDicomFile(path, record, card, error);
 }
 
+bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+               const RECORD_DEFINITION&, std::string* error) {
+    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, error);
+}
+
+bool WriteEdf(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+              const RECORD_DEFINITION&, std::string* error) {
+    return WriteEdfFile(QFile::encodeName(path).toStdString(), record, card, error);
+}
+
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
               const RECORD_DEFINITION&, std::string* error) {
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
@@ -150,9 +161,9 @@ const RecordFileType kTypes[] = {
     {".dcm", "DICOM ECG", "a DICOM 12-lead ECG waveform object (for the PACS)", "DICOM ЭКГ (*.dcm)",
      false, CardUse::Export, ReadForeign, WriteDicom, true},
     {".xml", "HL7 aECG", "an HL7 annotated ECG (aECG) XML file", "HL7 aECG (*.xml)", false,
-     CardUse::Export, ReadForeign, nullptr, true},
+     CardUse::Export, ReadForeign, WriteAecg, true},
     {".edf", "EDF+ file", "an EDF+ file (European Data Format)", "EDF+ (*.edf)", false,
-     CardUse::Export, ReadForeign, nullptr, true},
+     CardUse::Export, ReadForeign, WriteEdf, true},
 };
 
 // The whole file, when it is a regular file of a size a record file can have. Opened without

@@ -14,6 +14,8 @@ int LaneOfLeadName(const std::string& name) {
     for (const char c : name)
         if (!std::isspace(static_cast<unsigned char>(c)))
             key += char(std::tolower(static_cast<unsigned char>(c)));
+    if (key.rfind("ecg", 0) == 0 && key.size() > 3) // EDF+'s standard texts: "ECG V1"
+        key.erase(0, 3);
     if (key == "mlii")
         key = "ii";
     static const char* const kLanes[kLeads] = {"i",  "ii", "iii", "avr", "avl", "avf",

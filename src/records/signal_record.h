@@ -9,7 +9,7 @@
 #include <string>
 
 // The lane of a lead name (letter case and blanks ignored; "MLII", the modified lead II of
-// Holter records, counts as II), or -1.
+// Holter records, counts as II; EDF+'s "ECG " before the name is passed over), or -1.
 int LaneOfLeadName(const std::string& name);
 
 // The record of the first 4096 points of s at 409.6 Hz, stamped with start. Leads without a lane
