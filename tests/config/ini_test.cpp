@@ -42,7 +42,7 @@ protected:
     QString m_file;
 };
 
-TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesAllEightKeys) {
+TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesAllTwelveKeys) {
     CViewSettings s;
     s.m_attrOrg = "kept";
     EXPECT_TRUE(s.UpdateIni(true));
@@ -68,7 +68,13 @@ TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesAllEightKeys) {
                                           "m_szMailLogin=\n"
                                           "m_szMailPassword=\n"
                                           "m_nMailSMTPPort=25\n"
-                                          "MailUseSSL=0\n"));
+                                          "MailUseSSL=0\n"
+                                          "\n"
+                                          "[PACS]\n"
+                                          "m_szPacsAETitle=ORTHANC\n"
+                                          "m_szPacsHost=\n"
+                                          "m_nPacsPort=104\n"
+                                          "m_szOwnAETitle=VELMORA\n"));
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(m_file).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u); // it holds the password
@@ -109,9 +115,9 @@ TEST_F(SettingsFile, LongTextLoadsCutTo255Characters) {
     // Quotes come off before the cut; a default is cut too and loses trailing blanks.
     QFile f(m_file);
     ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: Mail
+    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: PACS
     f.close();
-    EXPECT_EQ(ini.GetString("quoted", QString(), "Mail"), QString(255, 'y'));
+    EXPECT_EQ(ini.GetString("quoted", QString(), "PACS"), QString(255, 'y'));
     EXPECT_EQ(ini.GetString("missing", QString(300, 'd')), QString(255, 'd'));
     EXPECT_EQ(ini.GetString("missing", "def  "), "def");
 }
