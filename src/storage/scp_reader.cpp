@@ -240,11 +240,18 @@ bool ValidDateTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi,
     return d >= 1 && d <= unsigned(DaysInMonth(int(y), int(mo)));
 }
 
+// Language code 0x13 names the Cyrillic character set: our files mean Windows-1251 by it, as the
+// card holds its texts. Any other code is taken as Latin-1 (ASCII its first half) and re-coded,
+// a character Windows-1251 lacks becoming '?'.
+constexpr uint8_t kCyrillic = 0x13;
+
 struct Acquisition {
     uint64_t device_id = 0;
-    uint8_t language = 0; // tag 14's language support code; 0: 8-bit ASCII
-    Body date;            // tag 25
-    Body time;            // tag 26
+    // Tag 14's language support code; a file without tag 14 says none, and its texts are kept
+    // as the bytes they are (as the card holds them).
+    uint8_t language = kCyrillic;
+    Body date; // tag 25
+    Body time; // tag 26
 };
 
 void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
@@ -289,11 +296,6 @@ void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
         return;
     }
 }
-
-// Language code 0x13 names the Cyrillic character set: our files mean Windows-1251 by it, as the
-// card holds its texts. Any other code is taken as Latin-1 (ASCII its first half) and re-coded,
-// a character Windows-1251 lacks becoming '?'.
-constexpr uint8_t kCyrillic = 0x13;
 
 void Latin1TextsToCp1251(PATIENT_CARD& card) {
     for (const CardField& f : CardFields()) {

@@ -209,6 +209,19 @@ TEST(ScpImport, ValuesOfOtherWritersAreConverted) {
     EXPECT_EQ(r.card.birth_year + r.card.birth_month + r.card.birth_day, 0);
     EXPECT_EQ(r.card.years_of_residence, -1) << "what SaveScp leaves out";
 
+    // Names by the language code of tag 14: Windows-1251 bytes for 0x13 (ours), Latin-1 for
+    // any other code, re-coded for the card ('?' where Windows-1251 has no letter).
+    for (const auto& [language, want] :
+         {std::pair<uint8_t, std::string>{0x13, "\xC8\xA9"}, {0x01, "?\xA9"}, {0x00, "?\xA9"}}) {
+        s = BareSection1();
+        s.tag14 = MakeScpTag14(0, 6, 10);
+        s.tag14.nLanguageSupport = language;
+        s.strLastName = "\xC8\xA9"; // "И©" in Windows-1251, "È©" in Latin-1
+        r = Read(WithSection(good, 1, Section1(s)));
+        ASSERT_TRUE(r.bOk) << r.strError;
+        EXPECT_EQ(std::string(r.card.last_name), want) << int(language);
+    }
+
     // Only serial number texts of our shape give a device number.
     const std::pair<std::string, uint64_t> serials[] = {
         {ScpSerialNumber(DeviceId(0x7FFFFFFFu, 255)), DeviceId(0x7FFFFFFFu, 255)},
