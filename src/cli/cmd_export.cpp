@@ -14,7 +14,7 @@ namespace {
 const char kExportUsage[] =
     "usage: velmora-cli export RECORD --out FILE [--card CARD]\n"
     "\n"
-    "Saves a record file (.dat, .ecg or .scp) as another, with the patient card's texts: the\n"
+    "Saves a record file of any type that opens as another, with the patient card's texts: the\n"
     "card of --card, or else the one the record file holds. The output type follows the\n"
     "extension of FILE:\n"
     "%s"
