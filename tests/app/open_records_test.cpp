@@ -272,6 +272,30 @@ TEST_F(OpenRecords, AWfdbRecordShowsItsMeasurementsAndItsAbsentLeads) {
               QStringLiteral("Автоматические измерения: нет (комплексы QRS не найдены)"));
 }
 
+// Other systems' files open in windows as our own do: titled after the file, the patient's name
+// in the card, the leads the file lacks labelled absent, the record measured.
+TEST_F(OpenRecords, OtherSystemsFilesOpenInWindowsWithTheirPatientAndLeads) {
+    const auto root = wfdb::RealData();
+    if (root.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    const QString dcm =
+        QString::fromStdString((root / "dicom" / "mortara_eli250_waveform_ecg.dcm").string());
+    const QString scp = QString::fromStdString(
+        (root / "scp" / "welchallyn_ECG_20060620_112352_197001138994.SCP").string());
+    ASSERT_EQ(frame.OpenFiles({dcm, scp}), 2);
+    CChildView* dicom = ViewTitled(QStringLiteral("mortara_eli250_waveform_ecg.dcm"));
+    CChildView* welch =
+        ViewTitled(QStringLiteral("welchallyn_ECG_20060620_112352_197001138994.SCP"));
+    ASSERT_NE(dicom, nullptr);
+    ASSERT_NE(welch, nullptr);
+    EXPECT_STREQ(dicom->Session().m_Card.last_name, "Anonymous");
+    EXPECT_STREQ(welch->Session().m_Card.last_name, "Forsberg");
+    ASSERT_NE(dicom->RecordMeasurements(), nullptr);
+    EXPECT_TRUE(dicom->RecordMeasurements()->heartRateBpm);
+    EXPECT_EQ(dicom->Session().m_nAbsentLanes, 0);
+    EXPECT_EQ(welch->Session().m_nAbsentLanes, (1 << 8) | (1 << 10)) << "V3 and V5";
+}
+
 // The report from the window: the options asked first and remembered, then a PDF file, the
 // printer (here a PDF device: the same path a real printer takes) and the preview.
 TEST_F(OpenRecords, TheWindowPrintsPreviewsAndSavesItsReportAsPdf) {
