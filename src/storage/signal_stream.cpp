@@ -12,7 +12,8 @@ namespace {
 constexpr std::string_view kMagic = "velmora-signal 1";
 constexpr size_t kMaxHeader = 64 * 1024;
 
-// One line of text: control characters (a newline in a name) become blanks.
+// One line of text: control characters (a newline in a name) become blanks, on the way out and
+// on the way in alike.
 std::string OneLine(const std::string& text) {
     std::string line = text;
     for (char& c : line)
@@ -84,7 +85,8 @@ std::string WriteSignalStream(const ForeignEcg& ecg) {
     out.resize(at + s.leads.size() * s.Length() * sizeof(float));
     char* p = out.data() + at;
     for (const std::vector<float>& lead : s.leads) {
-        std::memcpy(p, lead.data(), lead.size() * sizeof(float));
+        if (!lead.empty())
+            std::memcpy(p, lead.data(), lead.size() * sizeof(float));
         p += lead.size() * sizeof(float);
     }
     return out;
@@ -130,13 +132,13 @@ bool ReadSignalStream(const uint8_t* data, size_t size, ForeignEcg& ecg, std::st
                 !ParseRecordDate(value.data(), value.size(), read.start))
                 return fail("a start that is no date: " + std::string(value));
         } else if (key == "last_name") {
-            read.lastName = value;
+            read.lastName = OneLine(std::string(value));
         } else if (key == "first_name") {
-            read.firstName = value;
+            read.firstName = OneLine(std::string(value));
         } else if (key == "patronymic") {
-            read.patronymic = value;
+            read.patronymic = OneLine(std::string(value));
         } else if (key == "patient_id") {
-            read.patientId = value;
+            read.patientId = OneLine(std::string(value));
         } else if (key == "birth") {
             if (!ParseBirth(value, read))
                 return fail("a birth date that is no date: " + std::string(value));
@@ -147,9 +149,9 @@ bool ReadSignalStream(const uint8_t* data, size_t size, ForeignEcg& ecg, std::st
         } else if (key == "lead") {
             if (read.signal.names.size() >= kMaxStreamLeads)
                 return fail("more than " + std::to_string(kMaxStreamLeads) + " leads");
-            read.signal.names.emplace_back(value);
+            read.signal.names.push_back(OneLine(std::string(value)));
         } else if (key == "samples") {
-            if (!ParseSize(value, samples) || samples > kMaxStreamSamples)
+            if (!ParseSize(value, samples) || samples == 0 || samples > kMaxStreamSamples)
                 return fail("a sample count of " + std::string(value));
             haveSamples = true;
         } else {

@@ -168,6 +168,17 @@ TEST(ForeignFiles, TheSignalStreamKeepsEverythingAndRefusesWhatIsNotWhole) {
     noDate.replace(noDate.find("start 2006-06-20 11:23:52"), 25, "start");
     EXPECT_FALSE(ReadSignalStream(reinterpret_cast<const uint8_t*>(noDate.data()), noDate.size(),
                                   back, &error));
+    std::string none = bytes.substr(0, bytes.find("data\n") + 5); // no samples at all
+    none.replace(none.find("samples 3"), 9, "samples 0");
+    EXPECT_FALSE(
+        ReadSignalStream(reinterpret_cast<const uint8_t*>(none.data()), none.size(), back, &error));
+    // Control characters in a text come in as blanks, as they go out.
+    std::string control = bytes;
+    control.replace(control.find("Иван\n"), 9, std::string("Ив\x01н\n"));
+    ASSERT_TRUE(ReadSignalStream(reinterpret_cast<const uint8_t*>(control.data()), control.size(),
+                                 back, &error))
+        << error;
+    EXPECT_EQ(back.firstName, "Ив н");
     std::string huge = bytes;
     huge.replace(huge.find("samples 3"), 9, "samples 99999999999");
     EXPECT_FALSE(
