@@ -169,13 +169,17 @@ void DrawGrid(QPainter& p, const CChartView& view, const CChartStyle& style) {
     p.restore();
 }
 
-QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
-                  const QFont& labelFont, int xOffset) {
+void ChooseLeadGroup(CSessionState& s) {
     if (s.m_nLanes == 0 && s.m_nFirstLane == 0) {
         const LeadGroup g = LeadGroupOf(s.m_nLeadSystem);
         s.m_nLanes = g.nLanes;
         s.m_nFirstLane = int16_t(g.nFirstLane);
     }
+}
+
+QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
+                  const QFont& labelFont, int xOffset) {
+    ChooseLeadGroup(s);
     const int lanes = DisplayedLanes(s);
     if (lanes == 0)
         return {};

@@ -28,6 +28,9 @@ void DrawGrid(QPainter& p, const CChartView& view, const CChartStyle& style);
 QRect DrawButtons(QPainter& p, const CChartView& view, CSessionState& s, const CChartStyle& style,
                   const QFont& labelFont, int xOffset = 0);
 
+// The lead group of the session's lead system, when none is chosen (as DrawButtons does first).
+void ChooseLeadGroup(CSessionState& s);
+
 enum class ChartPass {
     LiveOwnsWindow, // a live session shows its own picture: nothing was drawn
     SendingMessage, // a mail send runs: the status text was drawn instead of the chart

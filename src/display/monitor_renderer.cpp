@@ -25,12 +25,21 @@ void DrawTextAt(QPainter& p, int x, int y, const QString& text) {
 } // namespace
 
 QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
-                             CSessionState& s, const CChartStyle& style) {
+                             CSessionState& s, const CChartStyle& style, uint64_t* labelsKey) {
     const CChartFonts fonts = MakeChartFonts(view.m_nHeight, style);
     p.save();
     BeginPass(p);
     const int w = view.m_nWidth, h = view.m_nHeight;
-    QRegion changed(QRect(0, 0, LeftMargin(w), h));
+    ChooseLeadGroup(s);
+    // The labels depend on these alone: while they stay and the margin holds what the last pass
+    // drew there, the margin is neither drawn nor shown again.
+    const uint64_t key = (uint64_t(uint16_t(w)) << 48) ^ (uint64_t(uint16_t(h)) << 32) ^
+                         (uint64_t(uint8_t(s.m_nLeadSystem)) << 24) ^
+                         (uint64_t(uint8_t(s.m_nFirstLane)) << 20) ^
+                         (uint64_t(uint8_t(s.m_nLanes)) << 16) ^ uint64_t(s.m_nAbsentLanes) ^
+                         (uint64_t(fonts.m_hFontLabel.pixelSize() & 0xFF) << 56) ^ (1ull << 63);
+    const bool labelsKept = labelsKey && *labelsKey == key && s.m_bMonitorCleared;
+    QRegion changed = labelsKept ? QRegion() : QRegion(QRect(0, 0, LeftMargin(w), h));
     int minX = w, maxX = -1; // the columns the pens, bars and restart strips touched
     const auto touched = [&](int left, int right) {
         minX = std::min(minX, left);
@@ -48,13 +57,16 @@ QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& 
         p.fillRect(QRect(0, 0, w, h), style.m_hBackBrush);
         s.m_bMonitorCleared = 1;
         touched(0, w);
-    } else {
+    } else if (!labelsKept) {
         // Pens, restart strips and erase bars stay right of x0, so the margin holds nothing but
         // the labels; clearing it keeps their antialiased edges from thickening as they are
-        // drawn over themselves every tick.
+        // drawn over themselves.
         p.fillRect(QRect(0, 0, LeftMargin(w), h), style.m_hBackBrush);
     }
-    DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+    if (!labelsKept)
+        DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+    if (labelsKey)
+        *labelsKey = key;
 
     // A lead system without lanes has nothing to sweep (and no band height to divide by).
     const int lanes = DisplayedLanes(s);

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <cstdint>
 
 class CSessionState;
 
@@ -18,8 +19,12 @@ class CSessionState;
 // Advances the sweep state of the session. Returns the part of the picture the pass changed
 // (the margin with the labels and the columns the pens and bars passed), so that only that needs
 // showing.
+// With labelsKey, the caller keeps what the labels were last drawn from (0: the margin may have
+// been drawn over since): while nothing they show has changed, the margin is left as it is and
+// is not part of the changed region.
 QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
-                             CSessionState& s, const CChartStyle& style);
+                             CSessionState& s, const CChartStyle& style,
+                             uint64_t* labelsKey = nullptr);
 
 // The whole picture becomes the progress bar for m_nReceived of 4096 points: frame, caption, the
 // received part showing the grid and the percentage (also left in m_szInfo).

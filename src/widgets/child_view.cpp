@@ -202,6 +202,7 @@ void CChildView::OnSize(int cx, int cy) {
     }
     UpdateDensities();
     RebuildBuffers(m_chart, cx, cy, m_gridBuffer, m_chartBuffer, m_style);
+    m_nLiveLabelsKey = 0;
     m_chartDamage.Clean(m_gridBuffer); // the chart buffer starts as a copy of the grid
     m_bBuffers = true;
 }
@@ -343,6 +344,8 @@ void CChildView::DrawCurves() {
         QPainter p(&m_chartBuffer);
         pass = ::DrawCurves(p, m_gridBuffer, m_chart, m_session, m_style, &m_chartDamage);
     }
+    if (pass != ChartPass::LiveOwnsWindow)
+        m_nLiveLabelsKey = 0;
     if (pass == ChartPass::LiveOwnsWindow)
         return; // the live strip owns the window
     m_bOverChart = false;
@@ -357,6 +360,7 @@ bool CChildView::DrawOverChart(const std::function<QRegion(QPainter&)>& draw) {
     if (!m_bBuffers)
         return false;
     QRegion changed;
+    m_nLiveLabelsKey = 0; // whatever is drawn may cover the live strip's labels
     {
         QPainter p(&m_chartBuffer);
         m_chartDamage.Forget();
@@ -402,14 +406,16 @@ void CChildView::DrawMonitoringCurves() {
     if (mains)
         FilterLivePoints(*mains);
     // The live strip changes a few columns a tick: only those (and the labels) go to the screen.
-    DrawOverChart([this, &mains](QPainter& p) {
+    uint64_t labels = m_nLiveLabelsKey; // DrawOverChart forgets it: anything else drawn over
+    DrawOverChart([this, &mains, &labels](QPainter& p) {
         const int16_t* drawn = m_chart.m_pDrawSamples;
         m_chart.m_pDrawSamples = mains ? m_liveRing.data() : nullptr;
         const QRegion changed =
-            ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style);
+            ::DrawMonitoringCurves(p, m_gridBuffer, m_chart, m_session, m_style, &labels);
         m_chart.m_pDrawSamples = drawn;
         return changed;
     });
+    m_nLiveLabelsKey = labels;
 }
 
 void CChildView::DrawReceivingProgress() {

@@ -183,6 +183,9 @@ private:
     CChartStyle m_style;
     QImage m_gridBuffer;
     QImage m_chartBuffer;
+    // What the live strip's labels in the chart buffer were drawn from; 0 when something else
+    // may have drawn over them since.
+    uint64_t m_nLiveLabelsKey = 0;
     CChartDamage m_chartDamage; // what the last chart pass drew into m_chartBuffer
     QScrollBar* m_pScroll;
     CSmtpSender* m_pSender;

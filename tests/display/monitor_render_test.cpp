@@ -258,3 +258,51 @@ TEST(StatusText, CentredAloneOnPlainBackground) {
 }
 
 } // namespace
+
+// With the caller keeping what the labels were drawn from, the margin is drawn and shown only
+// when that changes (or when the caller says something drew over it): the picture is the one of
+// drawing the labels every tick.
+TEST(LiveStrip, KeptLabelsAreLeftAloneUntilWhatTheyShowChanges) {
+    ViewBuffers kept(1000, 600, 37.8), every(1000, 600, 37.8);
+    CSessionState a, b;
+    FillLive(a, 300);
+    FillLive(b, 300);
+    uint64_t key = 0;
+    const int margin = LeftMargin(1000);
+    auto tick = [&](int n) {
+        QRegion changed;
+        for (auto [buffers, s, k] :
+             {std::tuple{&kept, &a, &key}, std::tuple{&every, &b, (uint64_t*)nullptr}}) {
+            s->m_nRingPosPrev = s->m_nRingPos;
+            s->m_nNewPoints = n;
+            s->m_nRingPos = (s->m_nRingPos + n) % kPoints;
+            QPainter p(&buffers->chart);
+            const QRegion r =
+                DrawMonitoringCurves(p, buffers->grid, buffers->view, *s, buffers->style, k);
+            if (k)
+                changed = r;
+        }
+        return changed;
+    };
+    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600))) << "the first pass shows them";
+    const QRegion later = tick(17);
+    EXPECT_FALSE(later.intersects(QRect(0, 0, margin - 1, 600)))
+        << "then no longer: " << later.boundingRect().x() << " " << later.boundingRect().width();
+    EXPECT_EQ(kept.chart, every.chart);
+
+    // A lead found missing greys its label: drawn and shown again.
+    a.m_nAbsentLanes = b.m_nAbsentLanes = 1 << 3;
+    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600)));
+    EXPECT_EQ(kept.chart, every.chart);
+
+    // Something drew over the margin: the caller forgets the key, and the labels come back.
+    {
+        QPainter p(&kept.chart);
+        p.fillRect(QRect(0, 0, margin, 600), Qt::red);
+        QPainter q(&every.chart);
+        q.fillRect(QRect(0, 0, margin, 600), Qt::red);
+    }
+    key = 0;
+    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600)));
+    EXPECT_EQ(kept.chart, every.chart);
+}
