@@ -8,15 +8,14 @@
 #include "platform/cp1251.h"
 #include "records/record_files.h"
 #include "records/record_mail.h"
+#include "records/record_pacs.h"
 #include "report/report_file.h"
 #include "report/report_settings.h"
 #include "widgets/balloon_help.h"
 #include "widgets/reading_commands.h"
 
-#include "records/record_pacs.h"
 #include <QApplication>
 #include <QDir>
-
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaObject>
@@ -344,10 +343,9 @@ void CChildView::DrawCurves() {
         QPainter p(&m_chartBuffer);
         pass = ::DrawCurves(p, m_gridBuffer, m_chart, m_session, m_style, &m_chartDamage);
     }
-    if (pass != ChartPass::LiveOwnsWindow)
-        m_nLiveLabelsKey = 0;
     if (pass == ChartPass::LiveOwnsWindow)
-        return; // the live strip owns the window
+        return;           // the live strip owns the window
+    m_nLiveLabelsKey = 0; // the chart pass drew over the live strip's labels
     m_bOverChart = false;
     if (pass == ChartPass::Drawn && RecordShown(m_session)) {
         const QSignalBlocker block(m_pScroll);
