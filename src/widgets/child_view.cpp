@@ -354,10 +354,10 @@ void CChildView::DrawCurves() {
     ShowPicture();
 }
 
-bool CChildView::DrawOverChart(const std::function<QRegion(QPainter&)>& draw) {
+bool CChildView::DrawOverChart(const std::function<std::optional<QRegion>(QPainter&)>& draw) {
     if (!m_bBuffers)
         return false;
-    QRegion changed;
+    std::optional<QRegion> changed;
     m_nLiveLabelsKey = 0; // whatever is drawn may cover the live strip's labels
     {
         QPainter p(&m_chartBuffer);
@@ -365,10 +365,10 @@ bool CChildView::DrawOverChart(const std::function<QRegion(QPainter&)>& draw) {
         changed = draw(p);
     }
     m_bOverChart = true;
-    if (changed.isEmpty())
+    if (!changed)
         ShowPicture();
-    else if (!m_bInPaint)
-        update(changed & ClientRect());
+    else if (!m_bInPaint && !changed->isEmpty())
+        update(*changed & ClientRect());
     return true;
 }
 
@@ -405,7 +405,7 @@ void CChildView::DrawMonitoringCurves() {
         FilterLivePoints(*mains);
     // The live strip changes a few columns a tick: only those (and the labels) go to the screen.
     uint64_t labels = m_nLiveLabelsKey; // DrawOverChart forgets it: anything else drawn over
-    DrawOverChart([this, &mains, &labels](QPainter& p) {
+    DrawOverChart([this, &mains, &labels](QPainter& p) -> std::optional<QRegion> {
         const int16_t* drawn = m_chart.m_pDrawSamples;
         m_chart.m_pDrawSamples = mains ? m_liveRing.data() : nullptr;
         const QRegion changed =
@@ -419,7 +419,7 @@ void CChildView::DrawMonitoringCurves() {
 void CChildView::DrawReceivingProgress() {
     if (DrawOverChart([this](QPainter& p) {
             ::DrawReceivingProgress(p, m_gridBuffer, m_chart, m_session, m_style);
-            return QRegion();
+            return std::optional<QRegion>(); // the whole picture
         }))
         emit StateChanged();
 }
@@ -427,7 +427,7 @@ void CChildView::DrawReceivingProgress() {
 void CChildView::DrawIDS(int stringId) {
     DrawOverChart([this, stringId](QPainter& p) {
         ::DrawIDS(p, m_chart, stringId, m_style);
-        return QRegion();
+        return std::optional<QRegion>();
     });
 }
 
@@ -519,7 +519,7 @@ void CChildView::ReportLinkDown(const char* text) {
             .arg(QString::fromLocal8Bit(text));
     DrawOverChart([this, &detail](QPainter& p) {
         ::DrawIDS(p, m_chart, IDS_CONNECTION_LOST, m_style, detail);
-        return QRegion();
+        return std::optional<QRegion>();
     });
 }
 

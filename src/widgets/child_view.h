@@ -146,9 +146,9 @@ private:
     void FirstRun();
     void UpdateDensities();
     // Draws something other than the chart into the chart buffer and shows what it changed (the
-    // region draw returns; empty: the whole picture). The next chart pass then puts back the
-    // whole grid. False while there are no buffers.
-    bool DrawOverChart(const std::function<QRegion(QPainter&)>& draw);
+    // region draw returns, none when empty; no region at all: the whole picture). The next chart
+    // pass then puts back the whole grid. False while there are no buffers.
+    bool DrawOverChart(const std::function<std::optional<QRegion>(QPainter&)>& draw);
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     void OnTick(int timerId);
