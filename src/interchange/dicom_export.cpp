@@ -2,9 +2,9 @@
 
 #include "analysis/measurements.h"
 #include "platform/atomic_file.h"
-#include "platform/cp1251.h"
 #include "record/ecg_signal.h"
 #include "record/record_date.h"
+#include "storage/card_fields.h"
 #include "storage/scp_export.h"
 
 #include <QCryptographicHash>
@@ -37,15 +37,11 @@ std::string UidOf(const QByteArray& what) {
     return "2.25." + digits;
 }
 
-std::string Utf8(const char* cp1251, size_t size) {
-    return FromCp1251(QByteArray(cp1251, int(strnlen(cp1251, size)))).trimmed().toStdString();
-}
-
 // DICOM's person name: family^given^middle, trailing empty parts left out.
 std::string PersonName(const PATIENT_CARD& card) {
-    std::string parts[3] = {Utf8(card.last_name, sizeof card.last_name),
-                            Utf8(card.first_name, sizeof card.first_name),
-                            Utf8(card.patronymic, sizeof card.patronymic)};
+    std::string parts[3] = {CardTextUtf8(card.last_name, sizeof card.last_name),
+                            CardTextUtf8(card.first_name, sizeof card.first_name),
+                            CardTextUtf8(card.patronymic, sizeof card.patronymic)};
     for (std::string& p : parts)
         for (char& c : p)
             if (c == '^' || c == '=' || c == '\\')
@@ -170,9 +166,7 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     put(DCM_PatientID, record.patient_id != 0xFFFFFFFFu && record.patient_id != 0
                            ? std::to_string(record.patient_id)
                            : std::string());
-    if (card.birth_year != 0 && card.birth_year != 65535 && card.birth_month >= 1 &&
-        card.birth_month <= 12 && card.birth_day >= 1 &&
-        card.birth_day <= DaysInMonth(card.birth_year, card.birth_month))
+    if (CardBirthDateValid(card))
         put(DCM_PatientBirthDate,
             Digits(card.birth_year, 4) + Digits(card.birth_month, 2) + Digits(card.birth_day, 2));
     else

@@ -47,7 +47,7 @@ bool CPacsJob::IsRunning() const {
     return m_pProcess && m_pProcess->state() != QProcess::NotRunning;
 }
 
-bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::string* error) {
+bool CPacsJob::CanStart(const CViewSettings& s, std::string* error) const {
     if (IsRunning()) {
         *error = "a PACS job is already running";
         return false;
@@ -56,6 +56,12 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::strin
         *error = fault.toStdString();
         return false;
     }
+    return true;
+}
+
+bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::string* error) {
+    if (!CanStart(s, error))
+        return false;
     const QString helper = InterchangeHelperPath();
     if (helper.isEmpty()) {
         *error = "the helper velmora-interchange is not installed";
@@ -89,14 +95,8 @@ bool CPacsJob::StartEcho(const CViewSettings& settings, std::string* error) {
 
 bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& record,
                           const PATIENT_CARD& card, std::string* error) {
-    if (IsRunning()) {
-        *error = "a PACS job is already running";
+    if (!CanStart(settings, error)) // before the object is written
         return false;
-    }
-    if (const QString fault = PacsSettingsFault(settings); !fault.isEmpty()) {
-        *error = fault.toStdString();
-        return false;
-    }
     m_pFolder = std::make_unique<CPrivateFolder>("velmora-pacs");
     if (!m_pFolder->IsValid()) {
         *error = m_pFolder->ErrorText();

@@ -41,6 +41,7 @@ signals:
     void Finished(bool bOk, const QString& reason);
 
 private:
+    bool CanStart(const CViewSettings& settings, std::string* error) const;
     bool Start(const CViewSettings& settings, const QStringList& head, std::string* error);
     void OnFinished(int exitCode, QProcess::ExitStatus status);
 

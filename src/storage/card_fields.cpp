@@ -1,5 +1,9 @@
 #include "storage/card_fields.h"
 
+#include "platform/cp1251.h"
+#include "record/record_date.h"
+
+#include <QByteArray>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -137,4 +141,14 @@ std::string JoinFieldNames(const std::vector<std::string>& names) {
     for (const std::string& n : names)
         text += (text.empty() ? "" : ", ") + n;
     return text;
+}
+
+std::string CardTextUtf8(const char* field, size_t size) {
+    return FromCp1251(QByteArray(field, int(strnlen(field, size)))).trimmed().toStdString();
+}
+
+bool CardBirthDateValid(const PATIENT_CARD& c) {
+    return c.birth_year != 0 && c.birth_year != 65535 && c.birth_month >= 1 &&
+           c.birth_month <= 12 && c.birth_day >= 1 &&
+           c.birth_day <= DaysInMonth(c.birth_year, c.birth_month);
 }

@@ -49,6 +49,13 @@ int64_t CardNumberMax(CardFieldKind kind);
 // Copies every field a user fills in from `from`; the reserved spans of `to` stay as they are.
 void CopyCardFields(PATIENT_CARD& to, const PATIENT_CARD& from);
 
+// A text field of the card (Windows-1251, zero-terminated within size) as trimmed UTF-8, for the
+// interchange formats.
+std::string CardTextUtf8(const char* field, size_t size);
+
+// The card gives a real date of birth (not 0 or 65535, a day its month has).
+bool CardBirthDateValid(const PATIENT_CARD& card);
+
 // What the card is needed for: the export package needs the doctor, the surname, height, weight
 // and year of birth; an SCP-ECG file needs the first name and patronymic as well.
 enum class CardUse { Export, Scp };

@@ -1,9 +1,9 @@
 #include "storage/interchange_files.h"
 
 #include "platform/atomic_file.h"
-#include "platform/cp1251.h"
 #include "record/ecg_signal.h"
 #include "record/record_date.h"
+#include "storage/card_fields.h"
 #include "storage/scp_export.h"
 
 #include <QString>
@@ -17,16 +17,6 @@ constexpr int kEdfRecords = kPoints / kEdfSamplesPerRecord; // 16
 constexpr int kEdfAnnotationSamples = 32;                   // 64 bytes: one time-keeping TAL
 constexpr char kMonths[12][4] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                  "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-
-std::string Utf8(const char* cp1251, size_t size) {
-    return FromCp1251(QByteArray(cp1251, int(strnlen(cp1251, size)))).trimmed().toStdString();
-}
-
-bool ValidBirth(const PATIENT_CARD& c) {
-    return c.birth_year != 0 && c.birth_year != 65535 && c.birth_month >= 1 &&
-           c.birth_month <= 12 && c.birth_day >= 1 &&
-           c.birth_day <= DaysInMonth(c.birth_year, c.birth_month);
-}
 
 bool HasPatient(const PATIENT_CARD& c) {
     return c.last_name[0] || c.first_name[0];
@@ -153,11 +143,11 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
     x += "    <id root=\"2.25\" extension=\"" +
          XmlEscaped(ScpSerialNumber(record.device_id) + "-" + std::to_string(record.curve_id)) +
          "\"/>\n";
-    if (HasPatient(card) || ValidBirth(card)) {
+    if (HasPatient(card) || CardBirthDateValid(card)) {
         x += "    <subjectDemographicPerson>\n";
-        std::string name = Utf8(card.last_name, sizeof card.last_name);
-        const std::string given[] = {Utf8(card.first_name, sizeof card.first_name),
-                                     Utf8(card.patronymic, sizeof card.patronymic)};
+        std::string name = CardTextUtf8(card.last_name, sizeof card.last_name);
+        const std::string given[] = {CardTextUtf8(card.first_name, sizeof card.first_name),
+                                     CardTextUtf8(card.patronymic, sizeof card.patronymic)};
         if (!name.empty() || !given[0].empty()) {
             // The name as plain text, family name first (libbiosig reads no name parts: it
             // crashes on a <name> of <family> and <given> elements).
@@ -168,7 +158,7 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
             x += std::string("      <administrativeGenderCode code=\"") +
                  (card.sex == 1 ? "M" : "F") + "\" codeSystem=\"2.16.840.1.113883.5.1\"/>\n";
         }
-        if (ValidBirth(card))
+        if (CardBirthDateValid(card))
             x += Format("      <birthTime value=\"%04u%02u%02u\"/>\n", unsigned(card.birth_year),
                         unsigned(card.birth_month), unsigned(card.birth_day));
         x += "    </subjectDemographicPerson>\n";
@@ -227,15 +217,15 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
     std::string h;
     Field(h, "0", 8);
     // EDF+ patient: code, sex, birth date, name (X where unknown).
-    const std::string birth = ValidBirth(card)
+    const std::string birth = CardBirthDateValid(card)
                                   ? Format("%02u-%s-%04u", unsigned(card.birth_day),
                                            kMonths[card.birth_month - 1], unsigned(card.birth_year))
                                   : "X";
-    const std::string name = HasPatient(card)
-                                 ? EdfName(Utf8(card.last_name, sizeof card.last_name) + " " +
-                                           Utf8(card.first_name, sizeof card.first_name) + " " +
-                                           Utf8(card.patronymic, sizeof card.patronymic))
-                                 : "X";
+    const std::string name =
+        HasPatient(card) ? EdfName(CardTextUtf8(card.last_name, sizeof card.last_name) + " " +
+                                   CardTextUtf8(card.first_name, sizeof card.first_name) + " " +
+                                   CardTextUtf8(card.patronymic, sizeof card.patronymic))
+                         : "X";
     Field(h,
           std::string("X ") + (HasPatient(card) ? (card.sex == 1 ? "M" : "F") : "X") + " " + birth +
               " " + name,

@@ -611,8 +611,9 @@ void CChildView::SaveRecord(const char* extension) {
     ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
     // The package's dialog offers the hospital's formats as well (DICOM, aECG, EDF+); the name
     // chosen decides which is written.
+    const bool offersInterchange = std::strcmp(extension, ".ecg") == 0;
     QString filter = QString::fromUtf8(type.filter);
-    if (std::strcmp(extension, ".ecg") == 0)
+    if (offersInterchange)
         for (const RecordFileType& other : RecordFileTypes())
             if (other.write && other.bCarriesCard)
                 filter += QStringLiteral(";;") + QString::fromUtf8(other.filter);
@@ -621,7 +622,7 @@ void CChildView::SaveRecord(const char* extension) {
     if (path.isEmpty())
         return;
     const RecordFileType* chosen = RecordFileTypeOf(path);
-    if (!chosen || !chosen->write || !chosen->bCarriesCard || std::strcmp(extension, ".ecg") != 0)
+    if (!offersInterchange || !chosen || !chosen->write || !chosen->bCarriesCard)
         chosen = &type;
     DrawIDS(IDS_PROCESSING);
     std::string why;

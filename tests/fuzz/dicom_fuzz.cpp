@@ -4,18 +4,10 @@
 
 #include "interchange/dicom_import.h"
 
+#include "fuzz_check.h"
+
 #include <cmath>
-#include <cstdlib>
 #include <string>
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ForeignEcg ecg;

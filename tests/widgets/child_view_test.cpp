@@ -2,6 +2,7 @@
 // driving the chart's position.
 
 #include "widgets/child_view.h"
+#include "widgets_app.h"
 
 #include "acquisition/com_map.h"
 #include "acquisition/stream_decoder.h"
@@ -23,14 +24,6 @@
 #include <thread>
 
 namespace {
-
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "widgets_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 int CountColour(const QImage& img, QRect area, QRgb colour) {
     int n = 0;

@@ -6,6 +6,7 @@
 #include "dialogs/settings_dialog.h"
 #include "support/orthanc.h"
 #include "widgets/child_view.h"
+#include "widgets_app.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,14 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "widgets_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 // Events until done() or ms have passed; true when done.
 template <typename F> bool RunUntil(F done, int ms) {
