@@ -18,10 +18,12 @@
 #include <QTest>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -159,7 +161,9 @@ template <class Done> bool RunEventsUntil(Done done, int ms) {
     return done();
 }
 
-// A simulated cardiograph on a pseudo-terminal, registered as COM40 for the view to open.
+// A simulated cardiograph on a pseudo-terminal, registered as COM40 for the view to open. The
+// port is a node of the test's own (a link to the terminal), so a terminal number that another
+// test program takes after this device vanished is never opened in its place.
 struct Device {
     explicit Device(double recordAfter, int heartRate = 72, double mainsMv = 0) {
         SimulatorOptions o;
@@ -167,7 +171,8 @@ struct Device {
         o.nHeartRate = heartRate;
         o.dMainsMv = mainsMv;
         pty = std::make_unique<CPtySimulator>(o);
-        ok = pty->Open() && CComMap().Register(40, pty->SlavePath());
+        ok = pty->Open() && symlink(pty->SlavePath().c_str(), node.c_str()) == 0 &&
+             CComMap().Register(40, node);
         if (ok)
             thread = std::thread([this] { pty->Run(stop); });
     }
@@ -177,8 +182,10 @@ struct Device {
         stop = true;
         if (thread.joinable())
             thread.join();
+        unlink(node.c_str());
         pty.reset();
     }
+    const std::string node = std::string(std::getenv("HOME")) + "/velmora-com40"; // private HOME
     std::unique_ptr<CPtySimulator> pty;
     std::atomic<bool> stop{false};
     std::thread thread;
