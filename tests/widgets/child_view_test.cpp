@@ -278,7 +278,7 @@ TEST(ChildView, TheLiveMonitorSaysTheHeartRateEverySecond) {
     ASSERT_TRUE(RunEventsUntil([&] { return rate() != 0; }, 15000))
         << (lines.isEmpty() ? std::string("nothing said") : lines.last().toStdString());
     EXPECT_NEAR(rate(), 90, 5);
-    EXPECT_TRUE(lines.last().endsWith(QStringLiteral("(по монитору)")));
+    EXPECT_TRUE(lines.last().contains(QStringLiteral("(по монитору)")));
     const qsizetype said = lines.size();
     RunEventsFor(2100);
     EXPECT_GE(lines.size() - said, 2) << "once a second";
