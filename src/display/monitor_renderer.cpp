@@ -63,10 +63,15 @@ QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& 
         // drawn over themselves.
         p.fillRect(QRect(0, 0, LeftMargin(w), h), style.m_hBackBrush);
     }
-    if (!labelsKept)
-        DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
-    if (labelsKey)
-        *labelsKey = key;
+    if (!labelsKept) {
+        const QRect area = DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
+        changed += area & QRect(0, 0, w, h);
+        // Labels reaching past the margin stand where the pens and bars go: they are drawn
+        // again every pass, over whatever the sweep left there.
+        const bool inMargin = area.isEmpty() || area.adjusted(2, 2, -2, -2).right() < LeftMargin(w);
+        if (labelsKey)
+            *labelsKey = inMargin ? key : 0;
+    }
 
     // A lead system without lanes has nothing to sweep (and no band height to divide by).
     const int lanes = DisplayedLanes(s);

@@ -155,8 +155,10 @@ void CChildView::SetPixelDensity(double pxPerCmX, double pxPerCmY) {
     m_bFixedDensity = true;
     m_chart.m_dPxPerCmX = pxPerCmX;
     m_chart.m_dPxPerCmY = pxPerCmY;
-    if (m_bSized)
+    if (m_bSized) {
         OnSize(m_chart.m_nWidth, m_chart.m_nHeight);
+        ShowPicture(); // the new buffers, not what the screen kept of the old ones
+    }
 }
 
 QPointF CChildView::ScreenDensities() const {

@@ -262,14 +262,15 @@ TEST(StatusText, CentredAloneOnPlainBackground) {
 // With the caller keeping what the labels were drawn from, the margin is drawn and shown only
 // when that changes (or when the caller says something drew over it): the picture is the one of
 // drawing the labels every tick.
-TEST(LiveStrip, KeptLabelsAreLeftAloneUntilWhatTheyShowChanges) {
-    ViewBuffers kept(1000, 600, 37.8), every(1000, 600, 37.8);
-    CSessionState a, b;
-    FillLive(a, 300);
-    FillLive(b, 300);
-    uint64_t key = 0;
-    const int margin = LeftMargin(1000);
-    auto tick = [&](int n) {
+// Two views fed alike, the first keeping its labels between passes, the second drawing them
+// every pass. tick() feeds both and returns the region the first said it changed (the second's
+// is left in `everyChanged`).
+struct KeptAndEvery {
+    KeptAndEvery(int w, int h) : kept(w, h, 37.8), every(w, h, 37.8) {
+        FillLive(a, 300);
+        FillLive(b, 300);
+    }
+    QRegion tick(int n) {
         QRegion changed;
         for (auto [buffers, s, k] :
              {std::tuple{&kept, &a, &key}, std::tuple{&every, &b, (uint64_t*)nullptr}}) {
@@ -279,30 +280,56 @@ TEST(LiveStrip, KeptLabelsAreLeftAloneUntilWhatTheyShowChanges) {
             QPainter p(&buffers->chart);
             const QRegion r =
                 DrawMonitoringCurves(p, buffers->grid, buffers->view, *s, buffers->style, k);
-            if (k)
-                changed = r;
+            (k ? changed : everyChanged) = r;
         }
         return changed;
-    };
-    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600))) << "the first pass shows them";
-    const QRegion later = tick(17);
+    }
+    ViewBuffers kept, every;
+    QRegion everyChanged;
+    CSessionState a, b;
+    uint64_t key = 0;
+};
+
+TEST(LiveStrip, KeptLabelsAreLeftAloneUntilWhatTheyShowChanges) {
+    KeptAndEvery v(1000, 600);
+    const int margin = LeftMargin(1000);
+    EXPECT_TRUE(v.tick(17).contains(QRect(0, 0, margin, 600))) << "the first pass shows them";
+    const QRegion later = v.tick(17);
     EXPECT_FALSE(later.intersects(QRect(0, 0, margin - 1, 600)))
         << "then no longer: " << later.boundingRect().x() << " " << later.boundingRect().width();
-    EXPECT_EQ(kept.chart, every.chart);
+    EXPECT_EQ(v.kept.chart, v.every.chart);
 
     // A lead found missing greys its label: drawn and shown again.
-    a.m_nAbsentLanes = b.m_nAbsentLanes = 1 << 3;
-    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600)));
-    EXPECT_EQ(kept.chart, every.chart);
+    v.a.m_nAbsentLanes = v.b.m_nAbsentLanes = 1 << 3;
+    EXPECT_TRUE(v.tick(17).contains(QRect(0, 0, margin, 600)));
+    EXPECT_EQ(v.kept.chart, v.every.chart);
 
     // Something drew over the margin: the caller forgets the key, and the labels come back.
-    {
-        QPainter p(&kept.chart);
+    for (QImage* chart : {&v.kept.chart, &v.every.chart}) {
+        QPainter p(chart);
         p.fillRect(QRect(0, 0, margin, 600), Qt::red);
-        QPainter q(&every.chart);
-        q.fillRect(QRect(0, 0, margin, 600), Qt::red);
     }
-    key = 0;
-    EXPECT_TRUE(tick(17).contains(QRect(0, 0, margin, 600)));
-    EXPECT_EQ(kept.chart, every.chart);
+    v.key = 0;
+    EXPECT_TRUE(v.tick(17).contains(QRect(0, 0, margin, 600)));
+    EXPECT_EQ(v.kept.chart, v.every.chart);
+}
+
+TEST(LiveStrip, LabelsWiderThanTheMarginAreShownAndSurviveTheSweep) {
+    // A narrow, tall window: the margin is 10 px, the labels are wider.
+    KeptAndEvery v(280, 700);
+    v.tick(17);
+    for (int t = 0; t < 60; ++t) { // past the end of the strip and round again
+        const QImage keptBefore = v.kept.chart, everyBefore = v.every.chart;
+        QRegion keptChanged = v.tick(37);
+        for (auto [before, after, changed] :
+             {std::tuple{&keptBefore, &v.kept.chart, &keptChanged},
+              std::tuple{&everyBefore, &v.every.chart, &v.everyChanged}})
+            for (int y = 0; y < before->height(); ++y)
+                for (int x = 0; x < before->width(); ++x)
+                    if (before->pixel(x, y) != after->pixel(x, y)) {
+                        ASSERT_TRUE(changed->contains(QPoint(x, y)))
+                            << "tick " << t << ": " << x << "," << y << " changed, not shown";
+                    }
+        ASSERT_EQ(v.kept.chart, v.every.chart) << "tick " << t;
+    }
 }

@@ -11,6 +11,7 @@
 #include "simulator/pty_simulator.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
@@ -370,6 +371,80 @@ TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
     shown = view.grab().toImage();
     EXPECT_GT(green(shown, x), 5) << "a mark over the second beat at x " << x;
     EXPECT_EQ(green(shown, x + 60), 0) << "and none between beats";
+}
+
+// A view that looks at its window's backing store after each of its paints: what the screen
+// gets is what the paints put there and nothing else.
+class ScreenWatchingView : public CChildView {
+public:
+    int paints = 0, partial = 0, wrong = 0;
+    QImage Screen() {
+        QPaintDevice* device = backingStore() ? backingStore()->paintDevice() : nullptr;
+        if (!device || device->devType() != QInternal::Image)
+            return {};
+        const QImage& buffer = ChartBuffer();
+        return static_cast<QImage*>(device)->copy(buffer.rect()).convertToFormat(buffer.format());
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        CChildView::paintEvent(e);
+        ++paints;
+        partial += e->region().boundingRect() != rect();
+        wrong += Screen() != ChartBuffer();
+    }
+};
+
+TEST(ChildView, PaintByPaintTheLiveStripOnScreenIsItsBuffer) {
+    // After every paint, the regions the strip's ticks asked for must have brought the screen to
+    // what the buffer holds, the labels included, across wraps and a resize.
+    EnsureApp();
+    Device device(-1); // live only
+    ASSERT_TRUE(device.ok);
+    ScreenWatchingView view;
+    view.SetPixelDensity(60.0, 60.0); // 0.75 pixels a point: a wrap within a few seconds
+    view.resize(900, 480);
+    view.show();
+    RunEventsFor(100);
+    ASSERT_FALSE(view.Screen().isNull()) << "a backing store image to look at";
+    view.Settings().m_nCom = 40;
+    view.OnEkard();
+    CAcquisitionSession& s = view.Session();
+    int wraps = 0, last = 0;
+    ASSERT_TRUE(RunEventsUntil(
+        [&] {
+            wraps += s.m_nSweepPos[0] < last;
+            last = s.m_nSweepPos[0];
+            return wraps >= 1 && s.m_nSweepPos[0] > 300;
+        },
+        20000));
+    EXPECT_GT(view.partial, 20);
+    EXPECT_EQ(view.wrong, 0) << "of " << view.paints << " paints";
+
+    // A new size brings new buffers: the strip goes on in them, labels and all.
+    view.resize(960, 500);
+    const int before = view.paints;
+    RunEventsFor(1000);
+    EXPECT_GT(view.paints - before, 10);
+    const QImage& buffer = view.ChartBuffer();
+    ASSERT_EQ(buffer.width(), 960);
+    EXPECT_EQ(view.wrong, 0) << "of " << view.paints << " paints";
+    const auto bandsWithText = [&] {
+        int n = 0;
+        for (int k = 0; k < 12; ++k)
+            n += CountColour(
+                     buffer,
+                     QRect(0, k * buffer.height() / 12, LeftMargin(960), buffer.height() / 12),
+                     qRgb(255, 84, 0)) > 5;
+        return n;
+    };
+    EXPECT_EQ(bandsWithText(), 12);
+    // So does another density at the same size (the labels stay as they were).
+    view.SetPixelDensity(50.0, 50.0);
+    RunEventsFor(600);
+    EXPECT_EQ(view.wrong, 0) << "of " << view.paints << " paints";
+    EXPECT_EQ(bandsWithText(), 12);
+    view.OnEkard();
 }
 
 TEST(ChildView, TheLiveStripGoesThroughTheMainsFilterAsItArrives) {
