@@ -185,8 +185,11 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     put(DCM_SeriesInstanceUID, seriesUid);
     put(DCM_SeriesNumber, "1");
     // General equipment
-    put(DCM_Manufacturer, "");
-    put(DCM_DeviceSerialNumber, ScpSerialNumber(record.device_id));
+    // The cardiograph, as the SCP-ECG file of the same record names it.
+    const SCP_TAG14 device = MakeScpTag14(record.device_id, 0, 0);
+    put(DCM_Manufacturer, device.strManufacturer);
+    put(DCM_ManufacturerModelName, device.strModel);
+    put(DCM_DeviceSerialNumber, device.strSerialNumber);
     put(DCM_SoftwareVersions, "velmora");
     // Waveform identification
     put(DCM_InstanceNumber, "1");

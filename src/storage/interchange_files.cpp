@@ -171,6 +171,16 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
     x += "    <code code=\"RHYTHM\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";
     x += "    <effectiveTime><low value=\"" + from + "\"/><high value=\"" + to +
          "\"/></effectiveTime>\n";
+    // The cardiograph, as the SCP-ECG file of the same record names it.
+    const SCP_TAG14 device = MakeScpTag14(record.device_id, 0, 0);
+    x += "    <author><seriesAuthor><manufacturedSeriesDevice>\n";
+    if (!device.strSerialNumber.empty())
+        x += "      <id extension=\"" + XmlEscaped(device.strSerialNumber) + "\"/>\n";
+    x += "      <manufacturerModelName>" + XmlEscaped(device.strModel) +
+         "</manufacturerModelName>\n";
+    x += "    </manufacturedSeriesDevice><manufacturerOrganization><name>" +
+         XmlEscaped(device.strManufacturer) + "</name></manufacturerOrganization>\n";
+    x += "    </seriesAuthor></author>\n";
     x += "    <component><sequenceSet>\n";
     x += "      <component><sequence>\n";
     x += "        <code code=\"TIME_ABSOLUTE\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";

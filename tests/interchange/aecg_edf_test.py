@@ -62,6 +62,10 @@ try:
           "aECG: eleven leads, the empty V3 left out")
     check("<name>Иванов Иван Иванович</name>" in xml and 'increment value="0.00244140625"' in xml,
           "aECG: the Cyrillic name in UTF-8, one sample every 1/409.6 s")
+    device = xml[xml.find("<seriesAuthor>"):xml.find("</seriesAuthor>")]
+    check('<id extension="K.107.00011.5434"/>' in device and "<manufacturerModelName>" in device
+          and "<manufacturerOrganization><name>" in device,
+          "aECG: the cardiograph with the record's serial number (%r)" % device)
     schema_zip = os.path.join(REALDATA, "aecg", "hl7_aecg_schema_2003-12.zip")
     if os.path.exists(schema_zip):
         zipfile.ZipFile(schema_zip).extractall(os.path.join(TMP, "xsd"))

@@ -41,7 +41,9 @@ print(repr(dict(sop=d.SOPClassUID, modality=d.Modality, name=str(d.PatientName),
                 birth=d.PatientBirthDate, sex=d.PatientSex, charset=d.SpecificCharacterSet,
                 rate=float(w.SamplingFrequency), n=n, s=s, bits=int(w.WaveformBitsAllocated),
                 interp=w.WaveformSampleInterpretation, chans=chans, notes=notes,
-                lead1=list(raw[0::n]), lead12=list(raw[n - 1::n]), instance=d.SOPInstanceUID)))
+                lead1=list(raw[0::n]), lead12=list(raw[n - 1::n]), instance=d.SOPInstanceUID,
+                device=(d.Manufacturer, d.get("ManufacturerModelName", ""),
+                        d.get("DeviceSerialNumber", "")))))
 '''
     r = subprocess.run(["/usr/bin/python3", "-c", script, path], capture_output=True, timeout=60)
     if r.returncode != 0:
@@ -78,6 +80,8 @@ try:
         check(d["name"] == "Иванов^Иван^Иванович" and d["charset"] == "ISO_IR 192",
               "the Cyrillic name in UTF-8 (%s)" % d["name"])
         check(d["birth"] == "19500504" and d["sex"] == "M", "birth date and sex")
+        check(all(d["device"]) and d["device"][2] == "K.107.00011.5434",
+              "the cardiograph: maker, model and the record's serial number (%s)" % (d["device"],))
         check((d["n"], d["s"], d["rate"], d["bits"], d["interp"]) == (12, 4096, 409.6, 16, "SS"),
               "12 channels x 4096 samples, 409.6 Hz, 16-bit signed")
         check([c[0] for c in d["chans"]] == LEAD_CODES, "channel sources by SCP-ECG lead code")
