@@ -67,7 +67,7 @@ QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& 
         const QRect area = DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
         changed += area & QRect(0, 0, w, h);
         // Labels reaching past the margin stand where the pens and bars go: they are drawn
-        // again every pass, over whatever the sweep left there.
+        // again every pass, over whatever the sweep left there. (The area has 2 px to spare.)
         const bool inMargin = area.isEmpty() || area.adjusted(2, 2, -2, -2).right() < LeftMargin(w);
         if (labelsKey)
             *labelsKey = inMargin ? key : 0;

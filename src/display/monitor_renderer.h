@@ -21,7 +21,8 @@ class CSessionState;
 // showing.
 // With labelsKey, the caller keeps what the labels were last drawn from (0: the margin may have
 // been drawn over since): while nothing they show has changed, the margin is left as it is and
-// is not part of the changed region.
+// is not part of the changed region. Labels wider than the margin are never kept (the key is
+// left 0): the sweep passes over them.
 QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& view,
                              CSessionState& s, const CChartStyle& style,
                              uint64_t* labelsKey = nullptr);
