@@ -39,7 +39,8 @@ QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& 
                          (uint64_t(uint8_t(s.m_nLanes)) << 16) ^ uint64_t(s.m_nAbsentLanes) ^
                          (uint64_t(fonts.m_hFontLabel.pixelSize() & 0xFF) << 56) ^ (1ull << 63);
     const bool labelsKept = labelsKey && *labelsKey == key && s.m_bMonitorCleared;
-    QRegion changed = labelsKept ? QRegion() : QRegion(QRect(0, 0, LeftMargin(w), h));
+    const QRect margin(0, 0, LeftMargin(w), h);
+    QRegion changed = labelsKept ? QRegion() : QRegion(margin);
     int minX = w, maxX = -1; // the columns the pens, bars and restart strips touched
     const auto touched = [&](int left, int right) {
         minX = std::min(minX, left);
@@ -61,14 +62,14 @@ QRegion DrawMonitoringCurves(QPainter& p, const QImage& grid, const CChartView& 
         // Pens, restart strips and erase bars stay right of x0, so the margin holds nothing but
         // the labels; clearing it keeps their antialiased edges from thickening as they are
         // drawn over themselves.
-        p.fillRect(QRect(0, 0, LeftMargin(w), h), style.m_hBackBrush);
+        p.fillRect(margin, style.m_hBackBrush);
     }
     if (!labelsKept) {
         const QRect area = DrawButtons(p, view, s, style, fonts.m_hFontLabel, 0);
         changed += area & QRect(0, 0, w, h);
         // Labels reaching past the margin stand where the pens and bars go: they are drawn
-        // again every pass, over whatever the sweep left there. (The area has 2 px to spare.)
-        const bool inMargin = area.isEmpty() || area.adjusted(2, 2, -2, -2).right() < LeftMargin(w);
+        // again every pass, over whatever the sweep left there.
+        const bool inMargin = area.isEmpty() || area.right() <= margin.right();
         if (labelsKey)
             *labelsKey = inMargin ? key : 0;
     }

@@ -435,7 +435,7 @@ TEST(ChildView, PaintByPaintTheLiveStripOnScreenIsItsBuffer) {
             n += CountColour(
                      buffer,
                      QRect(0, k * buffer.height() / 12, LeftMargin(960), buffer.height() / 12),
-                     qRgb(255, 84, 0)) > 5;
+                     CChartStyle().m_clrText.rgb()) > 5;
         return n;
     };
     EXPECT_EQ(bandsWithText(), 12);
