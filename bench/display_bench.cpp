@@ -9,7 +9,7 @@
 #include "display/chart_renderer.h"
 #include "display/monitor_renderer.h"
 #include "display/reading_settings.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <QGuiApplication>
 #include <QPolygon>

@@ -5,9 +5,9 @@
 
 #include "interchange/dicom_export.h"
 #include "interchange/dicom_import.h"
-#include "record/record_date.h"
+#include "record_model/record_date.h"
 #include "simulator/cardiograph_simulator.h"
-#include "storage/interchange_files.h"
+#include "storage/aecg_edf_files.h"
 
 #include <QFile>
 #include <QTemporaryDir>

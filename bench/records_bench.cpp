@@ -2,7 +2,7 @@
 // do: the file read whole, parsed, checked and its card filled in. Reported in ms; the median
 // of the repetitions is the figure (the goal is 20 ms per type).
 
-#include "records/record_files.h"
+#include "record_io/record_files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -49,7 +49,7 @@ void BM_OpenRecord(benchmark::State& state, const char* extension) {
         return;
     }
     for (auto _ : state) {
-        CRecordDocument doc;
+        CLoadedRecord doc;
         std::string error;
         if (!OpenRecordFile(path, doc, &error)) {
             state.SkipWithError(error.c_str());

@@ -3,7 +3,7 @@
 #include "acquisition/acquisition_session.h"
 
 #include "acquisition/stream_decoder.h"
-#include "record/record_date.h"
+#include "record_model/record_date.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,7 +6,7 @@
 
 #include "acquisition/byte_port.h"
 #include "acquisition/display_sink.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "acquisition/port_links.h"
 
 #include "platform/error_text.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <cerrno>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "acquisition/stream_decoder.h"
 
 #include "acquisition/acquisition_session.h"
-#include "record/ecg_record.h"
+#include "record_model/ecg_record.h"
 
 #include <algorithm>
 #include <cstring>

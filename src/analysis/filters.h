@@ -5,7 +5,7 @@
 // ends are extended by odd reflection and the sections start in their steady state, so that
 // nothing rings in from the edges. Any sampling rate; a copy is filtered, never the record.
 
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <span>
 #include <vector>

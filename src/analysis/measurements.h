@@ -4,7 +4,7 @@
 // (P onset and end, QRS onset and end, T end) and the intervals, axes and amplitudes they give.
 // A value that cannot be measured is absent, never 0.
 
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <cstddef>
 #include <optional>

@@ -7,7 +7,7 @@
 // the average passes; then noise that splits an RR interval of a regular rhythm and resembles no
 // neighbouring beat goes.
 
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <cstddef>
 #include <vector>

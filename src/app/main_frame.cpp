@@ -2,7 +2,7 @@
 
 #include "app/child_frame.h"
 #include "config/app_profile.h"
-#include "records/record_files.h"
+#include "record_io/record_files.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/balloon_help.h"
 #include "widgets/child_view.h"
@@ -255,7 +255,7 @@ void CMainFrame::OnFileOpen() {
 int CMainFrame::OpenFiles(const QStringList& paths) {
     int opened = 0;
     for (const QString& path : paths) {
-        CRecordDocument doc;
+        CLoadedRecord doc;
         std::string why;
         if (!OpenRecordFile(path, doc, &why)) {
             ShowErrorBalloon(QString::fromStdString(why), mapToGlobal(rect().center()));

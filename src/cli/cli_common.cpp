@@ -23,7 +23,7 @@ void Message(const char* command, const std::string& text) {
     std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
 }
 
-bool OpenRecord(const char* command, const QString& path, CRecordDocument* doc,
+bool OpenRecord(const char* command, const QString& path, CLoadedRecord* doc,
                 const RecordFileType** pType) {
     std::string error;
     if (OpenRecordFile(path, *doc, &error, pType))

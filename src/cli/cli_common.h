@@ -2,7 +2,7 @@
 // What the commands share: their messages on stderr, opening a record file, texts for the terminal,
 // and Ctrl+C / SIGTERM turned into a flag the command's loop looks at.
 
-#include "records/record_files.h"
+#include "record_io/record_files.h"
 
 #include <QString>
 #include <string>
@@ -19,7 +19,7 @@ int ParseRecordCommand(const char* command, const char* usage, const QStringList
 
 // Opens a record file of any type the records layer opens; false after a message naming the
 // file and why.
-bool OpenRecord(const char* command, const QString& path, CRecordDocument* doc,
+bool OpenRecord(const char* command, const QString& path, CLoadedRecord* doc,
                 const RecordFileType** pType = nullptr);
 
 // A text from a file, fit for a terminal: at most `size` bytes up to its zero, and every control

@@ -48,7 +48,7 @@ int RunExport(const QStringList& args) {
         Message("give the record file");
         return 1;
     }
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord(cmd, opts.Positional().first(), &doc))
         return 2;
     CRecordOutput output;

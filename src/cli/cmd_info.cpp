@@ -3,7 +3,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "records/record_device.h"
+#include "record_io/record_device.h"
 #include "storage/card_fields.h"
 
 #include <QJsonDocument>
@@ -68,7 +68,7 @@ int RunInfo(const QStringList& args) {
         Message("info", "give the record file");
         return 1;
     }
-    CRecordDocument doc;
+    CLoadedRecord doc;
     const RecordFileType* type = nullptr;
     if (!OpenRecord("info", opts.Positional().first(), &doc, &type))
         return 2;

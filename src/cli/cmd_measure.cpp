@@ -46,7 +46,7 @@ int RunMeasure(const QStringList& args) {
     COptions opts({}, {"json", "help"});
     if (const int code = ParseRecordCommand("measure", kMeasureUsage, args, opts); code >= 0)
         return code;
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord("measure", opts.Positional().first(), &doc))
         return 2;
     const analysis::Measurements m = analysis::Measure(SignalFromRecord(*doc.pRecord));

@@ -7,7 +7,7 @@
 #include "display/chart_renderer.h"
 #include "display/reading_settings.h"
 #include "platform/atomic_file.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -113,7 +113,7 @@ int RunRender(const QStringList& args) {
 
     const QString in = opts.Positional().first();
     // The window after a record has come in: the record shown, its lead system, zoom 1.
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord("render", in, &doc))
         return 2;
     CSessionState s;

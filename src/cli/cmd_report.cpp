@@ -84,7 +84,7 @@ int RunReport(const QStringList& args) {
     if (opts.Has("config") && !UseSettingsFile(cmd, opts.Value("config")))
         return 2;
 
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord(cmd, opts.Positional().first(), &doc))
         return 2;
     if (opts.Has("card")) {

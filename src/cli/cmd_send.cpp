@@ -8,7 +8,7 @@
 #include "cli/record_output.h"
 #include "config/ini.h"
 #include "config/view_settings.h"
-#include "records/record_mail.h"
+#include "record_io/record_mail.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -151,7 +151,7 @@ int RunSend(const QStringList& args) {
         return 1;
     }
 
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord("send", opts.Positional().first(), &doc))
         return 2;
     // The card of --card, or the file's own, checked as every save checks it.

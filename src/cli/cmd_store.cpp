@@ -6,7 +6,7 @@
 #include "cli/options.h"
 #include "cli/record_output.h"
 #include "config/view_settings.h"
-#include "records/record_pacs.h"
+#include "record_io/record_pacs.h"
 
 #include <cstdio>
 #include <string>
@@ -96,7 +96,7 @@ int RunStore(const QStringList& args) {
         Message("the PACS " + where + " answers");
         return 0;
     }
-    CRecordDocument doc;
+    CLoadedRecord doc;
     if (!OpenRecord("store", opts.Positional().first(), &doc))
         return 2;
     CRecordOutput output;

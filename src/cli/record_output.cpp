@@ -1,7 +1,7 @@
 #include "cli/record_output.h"
 
 #include "cli/cli_common.h"
-#include "records/record_files.h"
+#include "record_io/record_files.h"
 #include "storage/card_file.h"
 
 #include <QFile>

@@ -3,8 +3,8 @@
 // replay, export): --out and --card checked before any work is done, then the save through the
 // records layer, whose table of types decides what each extension means.
 
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 
 #include <QString>
 

@@ -8,7 +8,7 @@
 // character Windows-1251 cannot hold is refused where it is typed, with a hint, rather than
 // stored as '?'. The doctor's name and phone offer the history of earlier entries.
 
-#include "record/patient_card.h"
+#include "record_model/patient_card.h"
 
 #include <QDate>
 #include <QDialog>

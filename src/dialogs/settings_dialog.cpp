@@ -1,7 +1,7 @@
 #include "dialogs/settings_dialog.h"
 
 #include "config/view_settings.h"
-#include "records/record_pacs.h"
+#include "record_io/record_pacs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "display/chart_geometry.h"
 
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 
 #include "display/monitor_renderer.h"
 #include "platform/string_table.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <QFontMetrics>
 #include <QLine>

@@ -1,7 +1,7 @@
 #include "display/reading_settings.h"
 
-#include "record/ecg_signal.h"
-#include "record/session_state.h"
+#include "record_model/ecg_signal.h"
+#include "record_model/session_state.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -5,7 +5,7 @@
 
 #include "analysis/filters.h"
 #include "display/chart_geometry.h"
-#include "record/ecg_record.h"
+#include "record_model/ecg_record.h"
 
 #include <QString>
 #include <optional>

@@ -2,8 +2,8 @@
 
 #include "analysis/measurements.h"
 #include "platform/atomic_file.h"
-#include "record/ecg_signal.h"
-#include "record/record_date.h"
+#include "record_model/ecg_signal.h"
+#include "record_model/record_date.h"
 #include "storage/card_fields.h"
 #include "storage/scp_export.h"
 

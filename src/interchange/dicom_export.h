@@ -8,8 +8,8 @@
 // The UIDs come from the record itself (2.25 and a digest): saving or sending the same record
 // again gives the same study, series and instance, so an archive keeps it once.
 
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 
 #include <string>
 #include <vector>

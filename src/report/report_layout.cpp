@@ -1,6 +1,6 @@
 #include "report/report_layout.h"
 
-#include "record/ecg_record.h"
+#include "record_model/ecg_record.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include "analysis/measurement_table.h"
 #include "display/chart_style.h"
 #include "platform/cp1251.h"
-#include "record/ecg_signal.h"
-#include "record/record_date.h"
-#include "records/record_device.h"
+#include "record_io/record_device.h"
+#include "record_model/ecg_signal.h"
+#include "record_model/record_date.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -5,8 +5,8 @@
 // the automatic measurements, the conclusion box and signature line, and the footer.
 
 #include "analysis/measurements.h"
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 #include "report/report_layout.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "storage/card_fields.h"
 
 #include "platform/cp1251.h"
-#include "record/record_date.h"
+#include "record_model/record_date.h"
 
 #include <QByteArray>
 #include <array>

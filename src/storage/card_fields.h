@@ -2,7 +2,7 @@
 // The patient card's fields by name, and the checks that tell whether a card is complete enough
 // for a save or a send.
 
-#include "record/patient_card.h"
+#include "record_model/patient_card.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/systemtime.h"
-#include "record/record_date.h"
+#include "record_model/record_date.h"
 #include "storage/card_fields.h"
 
 #include <QFile>

@@ -11,7 +11,7 @@
 // are whole decimal numbers; `sex` is 1 or m or м (male), 0 or f or ж (female). Anything else,
 // an unknown key or a key given twice is refused with the line named.
 
-#include "record/patient_card.h"
+#include "record_model/patient_card.h"
 
 #include <QByteArray>
 #include <string>

@@ -3,7 +3,7 @@
 // fixed text describing the record layout), "patient.ini" (the record definition block) and the
 // record block itself as the data file, in that order.
 
-#include "record/ecg_record.h"
+#include "record_model/ecg_record.h"
 #include "storage/record_definition.h"
 
 #include <string>

@@ -3,8 +3,8 @@
 // that fills it (with the record's source and notes texts) from the patient card before every
 // save and send.
 
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 
 #include <cstddef>
 #include <cstdint>

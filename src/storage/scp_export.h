@@ -7,8 +7,8 @@
 // so a failed save leaves no partial file and an existing file as it was.
 
 #include "platform/systemtime.h"
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 #include "storage/scp_file.h"
 
 #include <cstdint>

@@ -3,8 +3,8 @@
 // writes (uncompressed, 16-bit samples) give back their samples, device values and card.
 
 #include "platform/systemtime.h"
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "storage/signal_stream.h"
 
-#include "record/record_date.h"
+#include "record_model/record_date.h"
 
 #include <charconv>
 #include <cmath>

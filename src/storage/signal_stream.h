@@ -18,7 +18,7 @@
 // it is used and the byte count must match exactly.
 
 #include "platform/systemtime.h"
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // whose WFDB reader (2.5.0) crashes on some of PhysioNet's own headers and refuses others.
 
 #include "platform/systemtime.h"
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <cstdint>
 #include <span>

@@ -6,9 +6,9 @@
 #include "dialogs/curves_definition_dlg.h"
 #include "dialogs/settings_dialog.h"
 #include "platform/cp1251.h"
-#include "records/record_files.h"
-#include "records/record_mail.h"
-#include "records/record_pacs.h"
+#include "record_io/record_files.h"
+#include "record_io/record_mail.h"
+#include "record_io/record_pacs.h"
 #include "report/report_file.h"
 #include "report/report_settings.h"
 #include "widgets/balloon_help.h"
@@ -134,7 +134,7 @@ void CChildView::KeepWhenFinished(bool bWasLoaded) {
     QString path;
     std::string why;
     if (!KeepReceivedRecord(*m_session.m_pRecord, RecordFolder(), &path, &why)) {
-        error(QStringLiteral("Запись не сохранена в папку принятых: %1")
+        Error(QStringLiteral("Запись не сохранена в папку принятых: %1")
                   .arg(QString::fromStdString(why)));
         return;
     }
@@ -489,7 +489,7 @@ void CChildView::SetRecordTitle(const char* title) {
 }
 
 void CChildView::ReportPortFailure(const char* text) {
-    error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
+    Error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
 }
 
 void CChildView::SetReading(const ReadingSettings& reading) {
@@ -544,7 +544,7 @@ void CChildView::OnConfig() {
     dlg.CopyOut(m_settings);
     QString why;
     if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
-        error(QStringLiteral("Настройки не сохранены: %1").arg(why));
+        Error(QStringLiteral("Настройки не сохранены: %1").arg(why));
     emit StateChanged();
 }
 
@@ -578,7 +578,7 @@ QString CChildView::RecordFolder() {
 }
 
 bool CChildView::OpenRecord(const QString& path, QString* error) {
-    CRecordDocument doc;
+    CLoadedRecord doc;
     std::string why;
     if (!OpenRecordFile(path, doc, &why)) {
         *error = QString::fromStdString(why);
@@ -588,7 +588,7 @@ bool CChildView::OpenRecord(const QString& path, QString* error) {
     return true;
 }
 
-void CChildView::ShowDocument(const CRecordDocument& doc, const QString& path) {
+void CChildView::ShowDocument(const CLoadedRecord& doc, const QString& path) {
     if (m_session.m_bSessionOn)
         m_session.OnEkard(); // a reception under way in this window ends first
     m_session.ShowRecord(*doc.pRecord, doc.card, doc.absentLanes);
@@ -700,7 +700,7 @@ void CChildView::OnPrint() {
     if (!StartReport(o, &printer) || !m_pPrompts->RunPrintDialog(this, printer))
         return;
     if (!PaintReport(&printer, ReportOfRecord(), o))
-        error(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
+        Error(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
                   .arg(printer.printerName().isEmpty() ? printer.outputFileName()
                                                        : printer.printerName()));
 }
@@ -745,7 +745,7 @@ void CChildView::SendRecord(const char* extension) {
     DrawCurves();
     if (!written) {
         // Sending a file that was not written would send nothing useful.
-        error(QString::fromStdString(why));
+        Error(QString::fromStdString(why));
         return;
     }
     SMailText text;
@@ -754,7 +754,7 @@ void CChildView::SendRecord(const char* extension) {
     if (m_settings.m_bSMTPEnabled) {
         QString failure;
         if (!mail.StartSmtp(*m_pSender, m_settings, text, &failure)) {
-            error(failure);
+            Error(failure);
             return;
         }
         m_session.m_bSending = 1;
@@ -763,7 +763,7 @@ void CChildView::SendRecord(const char* extension) {
     } else {
         const std::unique_ptr<CSendByEmail> handed = mail.HandOff(m_settings, text);
         if (!handed->Succeeded())
-            error(handed->ErrorText());
+            Error(handed->ErrorText());
     }
 }
 
@@ -772,13 +772,13 @@ void CChildView::OnSendCompleted(bool bOk, const QString& why) {
     emit StateChanged();
     DrawCurves();
     if (!bOk)
-        error(why);
+        Error(why);
 }
 
 void CChildView::OnSendPacs() {
     CloseBalloons();
     if (const QString fault = PacsSettingsFault(m_settings); !fault.isEmpty()) {
-        error(
+        Error(
             QStringLiteral("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
         return;
     }
@@ -786,7 +786,7 @@ void CChildView::OnSendPacs() {
     ParseRecordDefinition(m_session.m_Card, record, m_Definition);
     std::string why;
     if (!m_pPacs->StartStore(m_settings, record, m_session.m_Card, &why)) {
-        error(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
+        Error(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
         return;
     }
     m_session.m_bSending = 1;
@@ -799,7 +799,7 @@ void CChildView::OnPacsFinished(bool bOk, const QString& reason) {
     emit StateChanged();
     DrawCurves();
     if (!bOk && reason != QLatin1String("cancelled"))
-        error(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
+        Error(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
 }
 
 void CChildView::OnSendEmail() {
@@ -814,7 +814,7 @@ void CChildView::OnSendEmailDicom() {
     SendRecord(".dcm");
 }
 
-void CChildView::error(const QString& message) {
+void CChildView::Error(const QString& message) {
     // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
     const QPoint anchor =
         m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2)) : QPoint(0, 0);
@@ -827,7 +827,7 @@ void CChildView::OnNewError(const QString& message) {
         this,
         [self, copy = message] {
             if (self)
-                self->error(copy);
+                self->Error(copy);
         },
         Qt::QueuedConnection);
 }

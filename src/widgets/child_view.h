@@ -77,7 +77,7 @@ public:
     // file and what is wrong) and the window as it was.
     bool OpenRecord(const QString& path, QString* error);
     // Shows a record already read from the file at path, as OpenRecord does.
-    void ShowDocument(const struct CRecordDocument& doc, const QString& path);
+    void ShowDocument(const struct CLoadedRecord& doc, const QString& path);
 
     // How this window reads its record: speed, gain, filters (new windows take the user's last
     // choice). They change what is drawn, never the record.
@@ -97,7 +97,7 @@ public:
     }
 
     // Shows message in a balloon at the centre of the view.
-    void error(const QString& message);
+    void Error(const QString& message);
     // Hands an error from any thread to the view: the text is copied and shown on the view's
     // thread.
     void OnNewError(const QString& message);

@@ -5,7 +5,7 @@
 #include "analysis/measurements.h"
 #include "simulator/cardiograph_simulator.h"
 
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 #include "app/main_frame.h"
 #include "config/app_profile.h"
 #include "config/ini.h"
-#include "records/record_files.h"
-#include "records/records_test_support.h"
+#include "record_io/record_files.h"
+#include "record_io/records_test_support.h"
 #include "report/report_settings.h"
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
@@ -421,7 +421,7 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     };
     view->SetPrompts(&prompts);
     frame.Action(ID_EXPORT)->trigger();
-    CRecordDocument saved;
+    CLoadedRecord saved;
     std::string why;
     ASSERT_TRUE(OpenRecordFile(dir.filePath(QStringLiteral("again.ecg")), saved, &why)) << why;
     EXPECT_EQ(std::memcmp(saved.pRecord.get(), received.constData(), sizeof(ECG_RECORD)), 0)

@@ -3,7 +3,7 @@
 
 #include "display/chart_geometry.h"
 #include "platform/string_table.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

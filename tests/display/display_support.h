@@ -5,7 +5,7 @@
 
 #include "display/chart_geometry.h"
 #include "display/chart_renderer.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 
 #include <QGuiApplication>
 #include <QImage>

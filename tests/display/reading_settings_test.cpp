@@ -4,7 +4,7 @@
 
 #include "display/chart_renderer.h"
 #include "display/reading_settings.h"
-#include "record/session_state.h"
+#include "record_model/session_state.h"
 #include "simulator/cardiograph_simulator.h"
 
 #include <QGuiApplication>

@@ -2,8 +2,8 @@
 // A synthetic record and patient card for the SCP-ECG tests and the sample writer.
 
 #include "platform/cp1251.h"
-#include "record/ecg_record.h"
-#include "record/patient_card.h"
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
 #include "storage/scp_export.h"
 
 #include <QString>

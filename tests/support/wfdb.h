@@ -3,7 +3,7 @@
 // 212 and 16, and MIT-format annotation files. Written from the format's documentation on
 // PhysioNet, independently of the product's reader (libbiosig), so that each checks the other.
 
-#include "record/ecg_signal.h"
+#include "record_model/ecg_signal.h"
 
 #include <cstdint>
 #include <cstdlib>

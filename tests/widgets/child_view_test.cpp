@@ -7,7 +7,7 @@
 #include "acquisition/com_map.h"
 #include "acquisition/stream_decoder.h"
 #include "platform/string_table.h"
-#include "records/record_files.h"
+#include "record_io/record_files.h"
 #include "simulator/pty_simulator.h"
 
 #include <QApplication>
@@ -336,7 +336,7 @@ TEST(ChildView, CalipersMeasureTimeFromThePointsAndAmplitudeFromTheGainAtEverySe
 TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
     EnsureApp();
     const CCardiographSimulator sim{SimulatorOptions{}};
-    CRecordDocument doc;
+    CLoadedRecord doc;
     std::memset(doc.pRecord.get(), 0, sizeof(ECG_RECORD));
     for (int p = 0; p < kPoints; ++p)
         for (int lane = 0; lane < kLeads; ++lane)

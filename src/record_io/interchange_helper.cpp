@@ -1,0 +1,118 @@
+#include "record_io/interchange_helper.h"
+
+#include "platform/cp1251.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <cstring>
+
+namespace {
+
+constexpr char kHelperName[] = "velmora-interchange";
+constexpr int kReadTimeoutMs = 30000;
+
+void SetText(char* field, size_t size, const std::string& utf8) {
+    const QByteArray coded = ToCp1251(QString::fromStdString(utf8).simplified());
+    const size_t n = std::min(size - 1, size_t(coded.size()));
+    std::memcpy(field, coded.constData(), n);
+    field[n] = 0;
+}
+
+} // namespace
+
+QString InterchangeHelperPath() {
+    const QString own = qEnvironmentVariable("VELMORA_INTERCHANGE");
+    if (!own.isEmpty())
+        return own;
+    QStringList places;
+    if (QCoreApplication::instance()) {
+        const QDir dir(QCoreApplication::applicationDirPath());
+        places << dir.filePath(QLatin1String(kHelperName))
+               << dir.filePath(QStringLiteral("../libexec/velmora/") + QLatin1String(kHelperName));
+    }
+    places << QStringLiteral(VELMORA_INTERCHANGE_BUILD_PATH);
+    for (const QString& p : places)
+        if (QFileInfo(p).isExecutable())
+            return p;
+    return {};
+}
+
+std::string HelperReason(const QByteArray& standardError) {
+    const QList<QByteArray> lines = standardError.trimmed().split('\n');
+    std::string reason = lines.isEmpty() ? std::string() : lines.last().trimmed().toStdString();
+    // libbiosig prints its own errors before our last line; they say what is wrong with a file.
+    for (const QByteArray& line : lines)
+        if (line.startsWith("ERROR") && line.trimmed().toStdString() != reason) {
+            const int colon = line.indexOf(':');
+            reason += " (libbiosig: " + line.mid(colon + 1).trimmed().toStdString() + ")";
+            break;
+        }
+    return reason.empty() ? "the helper failed without saying why" : reason;
+}
+
+bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int timeoutMs,
+                          QByteArray* out, std::string* error) {
+    const QString helper = InterchangeHelperPath();
+    if (helper.isEmpty()) {
+        *error = std::string("the helper ") + kHelperName + " is not installed";
+        return false;
+    }
+    QProcess p;
+    p.start(helper, args);
+    if (!p.waitForStarted(10000)) {
+        *error = "cannot start " + helper.toStdString() + ": " + p.errorString().toStdString();
+        return false;
+    }
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        *error = "the helper took more than " + std::to_string(timeoutMs / 1000) + " s";
+        return false;
+    }
+    if (p.exitStatus() != QProcess::NormalExit) {
+        *error = "the helper crashed on it (" + HelperReason(p.readAllStandardError()) + ")";
+        return false;
+    }
+    if (p.exitCode() != 0) {
+        *error = HelperReason(p.readAllStandardError());
+        return false;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    return true;
+}
+
+bool ReadForeignFile(const QString& path, double seconds, ForeignEcg& ecg, std::string* error) {
+    QByteArray answer;
+    if (!RunInterchangeHelper(
+            {QStringLiteral("read"), path, QStringLiteral("--seconds"), QString::number(seconds)},
+            {}, kReadTimeoutMs, &answer, error))
+        return false;
+    return ReadSignalStream(reinterpret_cast<const uint8_t*>(answer.constData()),
+                            size_t(answer.size()), ecg, error);
+}
+
+void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card) {
+    std::memset(&card, 0, sizeof card);
+    SetText(card.last_name, sizeof card.last_name, ecg.lastName);
+    SetText(card.first_name, sizeof card.first_name, ecg.firstName);
+    SetText(card.patronymic, sizeof card.patronymic, ecg.patronymic);
+    card.birth_year = ecg.birthYear;
+    card.birth_month = ecg.birthMonth;
+    card.birth_day = ecg.birthDay;
+    card.sex = ecg.sex == 1 ? 1 : 0;
+    card.years_of_residence = -1; // not given
+}
+
+bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                    std::string* error) {
+    QByteArray input(reinterpret_cast<const char*>(&record), sizeof record);
+    input.append(reinterpret_cast<const char*>(&card), sizeof card);
+    return RunInterchangeHelper({QStringLiteral("dicom"), path}, input, kReadTimeoutMs, nullptr,
+                                error);
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The program's side of velmora-interchange, the helper that reads other systems' files and
+// talks to the PACS with libbiosig and DCMTK in a process of its own: where it is, running it
+// with a bounded wait, and what it answers. The record window and velmora-cli both come here.
+
+#include "record_model/ecg_record.h"
+#include "record_model/patient_card.h"
+#include "storage/signal_stream.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+// The helper: $VELMORA_INTERCHANGE, else beside the running program, else in ../libexec/velmora
+// of it, else where the build put it. Empty when none is there.
+QString InterchangeHelperPath();
+
+// Runs the helper with args, input on its standard input, for at most timeoutMs. True when it
+// exited 0, with its standard output in *out; else false with *error: its own reason (the last
+// line it wrote, with any libbiosig error before it), or that it could not start, crashed or
+// took too long (it is then killed).
+bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int timeoutMs,
+                          QByteArray* out, std::string* error);
+
+// The reason a finished helper gave, from its standard error, as RunInterchangeHelper says it.
+std::string HelperReason(const QByteArray& standardError);
+
+// The first seconds of another system's file (SCP-ECG, aECG, EDF, DICOM) as a signal stream.
+bool ReadForeignFile(const QString& path, double seconds, ForeignEcg& ecg, std::string* error);
+
+// The card's texts and numbers from what another system's file says of its patient.
+void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card);
+
+// The record as a DICOM ECG object at path (the helper writes it atomically).
+bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                    std::string* error);

@@ -1,0 +1,381 @@
+#include "record_io/record_files.h"
+
+#include "platform/atomic_file.h"
+#include "record_io/interchange_helper.h"
+#include "record_io/record_device.h"
+#include "record_io/signal_record.h"
+#include "record_model/record_date.h"
+#include "storage/aecg_edf_files.h"
+#include "storage/card_file.h"
+#include "storage/export_import_file.h"
+#include "storage/package_reader.h"
+#include "storage/scp_export.h"
+#include "storage/scp_reader.h"
+#include "storage/wfdb_reader.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool ReadDat(const QString&, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+             std::string* error) {
+    if (bytes.size() != sizeof(ECG_RECORD)) {
+        *error = "a record file is exactly " + std::to_string(sizeof(ECG_RECORD)) +
+                 " bytes, this one is " + std::to_string(bytes.size());
+        return false;
+    }
+    std::memcpy(doc.pRecord.get(), bytes.data(), sizeof(ECG_RECORD));
+    CardFromRecordTexts(*doc.pRecord, doc.card);
+    return true;
+}
+
+bool ReadPackage(const QString&, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error) {
+    RECORD_DEFINITION def{};
+    if (!ReadExportPackage(bytes.data(), bytes.size(), *doc.pRecord, def, error))
+        return false;
+    CardFromRecordTexts(*doc.pRecord, doc.card);
+    return true;
+}
+
+// A start a file gives, else the file's last change.
+SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
+    if (start.wYear != 0)
+        return start;
+    const QDateTime t = QFileInfo(path).lastModified();
+    return SYSTEMTIME{uint16_t(t.date().year()),          uint16_t(t.date().month()),
+                      uint16_t(t.date().dayOfWeek() % 7), uint16_t(t.date().day()),
+                      uint16_t(t.time().hour()),          uint16_t(t.time().minute()),
+                      uint16_t(t.time().second()),        0};
+}
+
+bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+              std::string* error) {
+    WfdbRecord r;
+    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kPoints / kPointsPerSecond + 0.5, r,
+                        error))
+        return false;
+    if (!RecordFromSignal(r.signal, StartOrFileTime(path, r.header.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    if (r.dTotalSeconds > kPoints / kPointsPerSecond + 0.01)
+        doc.dSourceSeconds = r.dTotalSeconds;
+    return true;
+}
+
+constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
+
+// Another system's file through the interchange helper: its first ten seconds as a record, its
+// patient as the card.
+bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+                 std::string* error) {
+    ForeignEcg ecg;
+    if (!ReadForeignFile(path, kRecordSeconds + 0.5, ecg, error) ||
+        !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    CardFromForeign(ecg, doc.card);
+    if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
+        doc.dSourceSeconds = ecg.dTotalSeconds;
+    return true;
+}
+
+// Our own SCP files by our reader; another writer's coding (Huffman, differences, other rates
+// and leads) by libbiosig, with the patient and the time from our reading of Section 1 (which
+// knows the file's language code and does not lose a second).
+bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+             std::string* error) {
+    bool otherCoding = false;
+    if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
+        return true;
+    if (!otherCoding)
+        return false;
+    if (!ReadForeign(path, bytes, doc, error))
+        return false;
+    PATIENT_CARD card;
+    SYSTEMTIME taken;
+    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr)) {
+        doc.card = card;
+        const std::string date = FormatRecordDate(taken);
+        std::memcpy(doc.pRecord->date, date.c_str(), date.size() + 1);
+    }
+    return true;
+}
+
+bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                const RECORD_DEFINITION&, std::string* error) {
+    return WriteDicomFile(path, record, card, error);
+}
+
+bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+               const RECORD_DEFINITION&, std::string* error) {
+    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, error);
+}
+
+bool WriteEdf(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+              const RECORD_DEFINITION&, std::string* error) {
+    return WriteEdfFile(QFile::encodeName(path).toStdString(), record, card, error);
+}
+
+bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
+              const RECORD_DEFINITION&, std::string* error) {
+    return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
+                               error);
+}
+
+bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
+                  const RECORD_DEFINITION& def, std::string* error) {
+    CExportImportFile file;
+    if (file.ExportRecord(def, record, QFile::encodeName(path).toStdString()))
+        return true;
+    *error = file.LastErrorText();
+    return false;
+}
+
+bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+              const RECORD_DEFINITION&, std::string* error) {
+    const ScpSaveResult r =
+        SaveScp(record, card, RecordDeviceValues(record), QFile::encodeName(path).toStdString());
+    if (!r.bOk)
+        *error = r.strError;
+    return r.bOk;
+}
+
+const RecordFileType kTypes[] = {
+    {".dat", "record block", "the 112552-byte record block", "Записи (*.dat)", false,
+     CardUse::Export, ReadDat, WriteDat},
+    {".ecg", "export package", "the export package; needs a card", "Пакеты экспорта (*.ecg)", true,
+     CardUse::Export, ReadPackage, WritePackage},
+    {".scp", "SCP-ECG file", "an SCP-ECG file; needs a card", "Файлы SCP (*.scp)", true,
+     CardUse::Scp, ReadScp, WriteScp},
+    {".hea", "WFDB record", "a PhysioNet WFDB record (its .hea header; opened only)",
+     "Записи WFDB (*.hea)", false, CardUse::Export, ReadWfdb, nullptr},
+    {".dcm", "DICOM ECG", "a DICOM 12-lead ECG waveform object (for the PACS)", "DICOM ЭКГ (*.dcm)",
+     false, CardUse::Export, ReadForeign, WriteDicom, true},
+    {".xml", "HL7 aECG", "an HL7 annotated ECG (aECG) XML file", "HL7 aECG (*.xml)", false,
+     CardUse::Export, ReadForeign, WriteAecg, true},
+    {".edf", "EDF+ file", "an EDF+ file (European Data Format)", "EDF+ (*.edf)", false,
+     CardUse::Export, ReadForeign, WriteEdf, true},
+};
+
+// The whole file, when it is a regular file of a size a record file can have. Opened without
+// blocking, so that a FIFO with no writer is refused instead of waited for.
+bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, std::string* error) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *error = "it is a folder";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = "it is not a regular file (a device, a pipe or a socket)";
+        return false;
+    }
+    if (st.st_size > kMaxRecordFileSize) {
+        *error = "it is " + std::to_string(st.st_size) + " bytes, far more than any record";
+        return false;
+    }
+    bytes.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            break; // shrank while we read: what is there is checked like any other file
+        done += size_t(n);
+    }
+    bytes.resize(done);
+    if (bytes.empty()) {
+        *error = "the file is empty";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::span<const RecordFileType> RecordFileTypes() {
+    return kTypes;
+}
+
+const RecordFileType* RecordFileTypeOf(const QString& path) {
+    for (const RecordFileType& t : kTypes)
+        if (path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
+            return &t;
+    return nullptr;
+}
+
+QString OpenDialogFilter() {
+    QStringList patterns, filters;
+    for (const RecordFileType& t : kTypes) {
+        if (!t.read)
+            continue;
+        patterns << QStringLiteral("*") + QLatin1String(t.extension);
+        filters << QString::fromUtf8(t.filter);
+    }
+    return QStringLiteral("Все записи (%1);;").arg(patterns.join(QLatin1Char(' '))) +
+           filters.join(QStringLiteral(";;")) + QStringLiteral(";;Все файлы (*)");
+}
+
+bool CheckRecordBlock(const ECG_RECORD& record, std::string* error) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    if (info.magic != kRecordInfoMagic) {
+        *error = "it holds no record: the record info block is missing";
+        return false;
+    }
+    if (info.leadSystem < 1 || info.leadSystem > 3) {
+        *error = "its lead system " + std::to_string(info.leadSystem) + " is none of 1, 2 or 3";
+        return false;
+    }
+    if (info.points != uint32_t(kPoints)) {
+        *error = "it says it has " + std::to_string(info.points) + " points, a record has " +
+                 std::to_string(kPoints);
+        return false;
+    }
+    SYSTEMTIME t;
+    if (!ParseRecordDate(record.date, sizeof record.date, t)) {
+        *error = "its date is not a date and time of the form YYYY-MM-DD HH:MM:SS";
+        return false;
+    }
+    return true;
+}
+
+bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
+                    const RecordFileType** pType) {
+    const std::string file = path.toStdString();
+    auto fail = [&](const std::string& why) {
+        *error = "cannot open " + file + ": " + why;
+        return false;
+    };
+    const RecordFileType* type = RecordFileTypeOf(path);
+    if (!type || !type->read) {
+        std::string known;
+        for (const RecordFileType& t : kTypes)
+            if (t.read)
+                known += std::string(known.empty() ? "" : ", ") + t.extension;
+        return fail("not a record file type (the types that open are " + known + ")");
+    }
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!ReadWholeFile(path, bytes, &why))
+        return fail(why);
+    CLoadedRecord read;
+    if (!type->read(path, bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
+        return fail(why);
+    doc = std::move(read);
+    if (pType)
+        *pType = type;
+    return true;
+}
+
+std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card) {
+    if (!type.bNeedsCard)
+        return {};
+    return MissingCardFields(card, type.use);
+}
+
+bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
+                    const PATIENT_CARD* card, std::string* error) {
+    if (!type.write) {
+        *error = std::string("a ") + type.name + " cannot be saved";
+        return false;
+    }
+    if (type.bNeedsCard) {
+        if (!card) {
+            *error = std::string("a ") + type.extension + " file needs the patient card";
+            return false;
+        }
+        const std::vector<std::string> missing = MissingForType(type, *card);
+        if (!missing.empty()) {
+            const std::string names = JoinFieldNames(missing);
+            *error = std::string("the card is incomplete for a ") + type.extension +
+                     " file: missing " + names;
+            return false;
+        }
+    }
+    if (card) {
+        // Nobody is born after their record was taken.
+        SYSTEMTIME taken;
+        const int year = ParseRecordDate(record.date, sizeof record.date, taken)
+                             ? taken.wYear
+                             : GetLocalTime().wYear;
+        std::string why;
+        if (BirthDateFault(*card, year, &why)) {
+            *error = "the card's date of birth cannot be: " + why;
+            return false;
+        }
+    }
+    auto copy = std::make_unique<ECG_RECORD>(record);
+    PATIENT_CARD texts = card ? *card : PATIENT_CARD{};
+    RECORD_DEFINITION def{};
+    if (card)
+        ParseRecordDefinition(texts, *copy, def); // the card's texts go into source and notes
+    return type.write(path, *copy, texts, def, error);
+}
+
+bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,
+                        std::string* error) {
+    const QString folder = QDir(recordFolder).filePath(QStringLiteral("received"));
+    if (!QDir().mkpath(folder)) {
+        *error = "cannot create the folder " + folder.toStdString();
+        return false;
+    }
+    // The date text as a file name: no ':' (other systems refuse it), nothing a file name
+    // cannot hold.
+    QString stem = QString::fromLatin1(record.date, int(strnlen(record.date, sizeof record.date)));
+    for (QChar& c : stem)
+        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c.unicode() < 0x20)
+            c = QLatin1Char('-');
+    stem += QLatin1Char(' ') + RecordNumberText(record);
+    QString target = QDir(folder).filePath(stem + QStringLiteral(".dat"));
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = QDir(folder).filePath(stem + QStringLiteral("-%1.dat").arg(n));
+    if (!WriteFileAtomically(QFile::encodeName(target).toStdString(), &record, sizeof record,
+                             error))
+        return false;
+    *path = target;
+    return true;
+}
+
+bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    if (path.endsWith(QLatin1String(".hea"), Qt::CaseInsensitive)) {
+        WfdbRecord r;
+        if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), 0, r, error)) {
+            *error = "cannot open " + path.toStdString() + ": " + *error;
+            return false;
+        }
+        signal = std::move(r.signal);
+        return true;
+    }
+    CLoadedRecord doc;
+    if (!OpenRecordFile(path, doc, error))
+        return false;
+    signal = SignalFromRecord(*doc.pRecord);
+    return true;
+}

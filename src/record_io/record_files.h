@@ -1,0 +1,92 @@
+#pragma once
+// Every record file the program opens or saves goes through this table: the record block
+// (.dat), the export package (.ecg), the SCP-ECG file (.scp) and PhysioNet's WFDB records
+// (.hea, opened only). The record window and
+// velmora-cli both open, save and convert records here, so the two can never disagree on a
+// file. A new type is one row of the table and its reader and writer.
+
+#include "record_model/ecg_record.h"
+#include "record_model/ecg_signal.h"
+#include "record_model/patient_card.h"
+#include "storage/card_fields.h"
+#include "storage/record_definition.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+// A record with its patient card, as a file gives it back or as a window holds it.
+struct CLoadedRecord {
+    CLoadedRecord() : pRecord(std::make_unique<ECG_RECORD>()) {}
+    std::unique_ptr<ECG_RECORD> pRecord; // never null
+    PATIENT_CARD card{};
+    // A file longer than a record gave its first ten seconds: its whole length, else 0.
+    double dSourceSeconds = 0;
+    // A bit for each lane the file had no lead for (another system's file).
+    uint16_t absentLanes = 0;
+};
+
+struct RecordFileType {
+    const char* extension;   // ".dat", lower case
+    const char* name;        // for messages and velmora-cli info: "record block"
+    const char* description; // for the command-line help
+    const char* filter;      // for the file dialogs: "Записи (*.dat)"
+    bool bNeedsCard;         // a save needs the card complete for `use`
+    CardUse use;
+    // Reads the bytes of the file at path (whose own reader may read files beside it); null
+    // when the type is not opened.
+    bool (*read)(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error);
+    // Writes `record` (which already carries the card's texts) with its card and definition to
+    // path, replacing a file there only when the new one is complete; null when not saved.
+    bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                  const RECORD_DEFINITION& def, std::string* error);
+    // The file carries what a card gives without needing it complete (the interchange formats):
+    // a conversion without a card of its own takes the one the record file holds.
+    bool bCarriesCard = false;
+};
+
+std::span<const RecordFileType> RecordFileTypes();
+
+// The type a path names by its extension (letter case ignored); null when none does.
+const RecordFileType* RecordFileTypeOf(const QString& path);
+
+// The open dialog's filters: every type that opens, then each one, then all files.
+QString OpenDialogFilter();
+
+// The largest file any reader takes: far above any record, far below what would hurt.
+constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;
+
+// Opens a record file: a regular file of a type that opens, read whole and checked. False with
+// *error naming the file and what is wrong; the document is then left as it was.
+bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
+                    const RecordFileType** pType = nullptr);
+
+// Saves the document as `type` at path. With a card (always for the window; with --card for the
+// command-line tool) a copy of the record takes the card's texts first, as every save does;
+// without one the record is written as it stands (types that need a card refuse). False with
+// *error telling why; an existing file at path is then as it was.
+bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
+                    const PATIENT_CARD* card, std::string* error);
+
+// The names of the card fields that keep `card` from being enough for a save as `type`.
+std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card);
+
+// Keeps a finished record at once, so that closing its window or a new reception loses nothing:
+// written atomically as a record file into the folder "received" under recordFolder (made when
+// missing), named by the record's date and time and the device's number
+// ("2026-12-08 23-18-57 K.107.18641.5752.dat"; "-2", "-3", ... added when that name is taken).
+// The path written in *path; false with *error.
+bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,
+                        std::string* error);
+
+// The whole signal of a record file at the file's own rate: all of a WFDB record (every lead,
+// however long), the record's lanes at 409.6 Hz for the other types. False with *error.
+bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error);
+
+// What cannot be a record the program made: no info block, a lead system or point count no
+// cardiograph sends, a date text that is no date. False with *error saying which.
+bool CheckRecordBlock(const ECG_RECORD& record, std::string* error);

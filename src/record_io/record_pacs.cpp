@@ -1,0 +1,143 @@
+#include "record_io/record_pacs.h"
+
+#include "platform/private_folder.h"
+#include "record_io/interchange_helper.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+
+// DICOM AE titles: 1-16 characters of the default repertoire, no backslash, not only blanks.
+bool ValidAeTitle(const QString& title) {
+    if (title.trimmed().isEmpty() || title.size() > 16)
+        return false;
+    for (const QChar c : title)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e || c == QLatin1Char('\\'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString PacsSettingsFault(const CViewSettings& s) {
+    if (s.m_szPacsHost.trimmed().isEmpty())
+        return QStringLiteral("не задан адрес PACS");
+    if (s.m_nPacsPort < 1 || s.m_nPacsPort > 65535)
+        return QStringLiteral("неверный порт PACS: %1").arg(s.m_nPacsPort);
+    if (!ValidAeTitle(s.m_szPacsAETitle))
+        return QStringLiteral("неверный AE-титул PACS: \"%1\"").arg(s.m_szPacsAETitle);
+    if (!ValidAeTitle(s.m_szOwnAETitle))
+        return QStringLiteral("неверный собственный AE-титул: \"%1\"").arg(s.m_szOwnAETitle);
+    return {};
+}
+
+CPacsJob::CPacsJob(QObject* parent) : QObject(parent) {}
+
+CPacsJob::~CPacsJob() {
+    if (m_pProcess && m_pProcess->state() != QProcess::NotRunning) {
+        m_pProcess->disconnect(this);
+        m_pProcess->kill();
+        m_pProcess->waitForFinished(2000);
+    }
+}
+
+bool CPacsJob::IsRunning() const {
+    return m_pProcess && m_pProcess->state() != QProcess::NotRunning;
+}
+
+bool CPacsJob::CanStart(const CViewSettings& s, std::string* error) const {
+    if (IsRunning()) {
+        *error = "a PACS job is already running";
+        return false;
+    }
+    if (const QString fault = PacsSettingsFault(s); !fault.isEmpty()) {
+        *error = fault.toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::string* error) {
+    if (!CanStart(s, error))
+        return false;
+    const QString helper = InterchangeHelperPath();
+    if (helper.isEmpty()) {
+        *error = "the helper velmora-interchange is not installed";
+        return false;
+    }
+    const int timeout = std::clamp(s.m_nPacsTimeout, 1, 3600);
+    QStringList args = head;
+    args << QStringLiteral("--host") << s.m_szPacsHost.trimmed() << QStringLiteral("--port")
+         << QString::number(s.m_nPacsPort) << QStringLiteral("--called") << s.m_szPacsAETitle
+         << QStringLiteral("--calling") << s.m_szOwnAETitle << QStringLiteral("--timeout")
+         << QString::number(timeout);
+    m_bCancelled = m_bDone = m_bOk = false;
+    m_strReason.clear();
+    m_pProcess = std::make_unique<QProcess>();
+    connect(m_pProcess.get(), &QProcess::finished, this, &CPacsJob::OnFinished);
+    connect(m_pProcess.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            OnFinished(-1, QProcess::CrashExit);
+    });
+    m_pProcess->start(helper, args);
+    // The helper bounds every wait by the time-out; this is the last word should it not.
+    QTimer::singleShot((timeout * 3 + 5) * 1000, m_pProcess.get(),
+                       [p = m_pProcess.get()] { p->kill(); });
+    return true;
+}
+
+bool CPacsJob::StartEcho(const CViewSettings& settings, std::string* error) {
+    m_pFolder.reset();
+    return Start(settings, {QStringLiteral("echo")}, error);
+}
+
+bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& record,
+                          const PATIENT_CARD& card, std::string* error) {
+    if (!CanStart(settings, error)) // before the object is written
+        return false;
+    m_pFolder = std::make_unique<CPrivateFolder>("velmora-pacs");
+    if (!m_pFolder->IsValid()) {
+        *error = m_pFolder->ErrorText();
+        return false;
+    }
+    const QString file = QString::fromStdString(m_pFolder->FilePath("ecg.dcm"));
+    if (!WriteDicomFile(file, record, card, error))
+        return false;
+    return Start(settings, {QStringLiteral("store"), file}, error);
+}
+
+void CPacsJob::Cancel() {
+    if (!IsRunning())
+        return;
+    m_bCancelled = true;
+    m_pProcess->kill();
+}
+
+void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
+    if (m_bDone)
+        return;
+    m_bDone = true;
+    m_bOk = !m_bCancelled && status == QProcess::NormalExit && exitCode == 0;
+    if (m_bCancelled)
+        m_strReason = QStringLiteral("cancelled");
+    else if (!m_bOk)
+        m_strReason = status == QProcess::NormalExit
+                          ? QString::fromStdString(HelperReason(m_pProcess->readAllStandardError()))
+                          : QStringLiteral("the helper ended without an answer (%1)")
+                                .arg(m_pProcess->errorString());
+    emit Finished(m_bOk, m_strReason);
+}
+
+bool CPacsJob::Wait(std::string* error) {
+    if (IsRunning()) {
+        QEventLoop loop;
+        connect(this, &CPacsJob::Finished, &loop, &QEventLoop::quit);
+        if (IsRunning())
+            loop.exec();
+    }
+    if (!m_bOk)
+        *error = m_strReason.toStdString();
+    return m_bOk;
+}

@@ -1,0 +1,308 @@
+#include "storage/aecg_edf_files.h"
+
+#include "platform/atomic_file.h"
+#include "record_model/ecg_signal.h"
+#include "record_model/record_date.h"
+#include "storage/card_fields.h"
+#include "storage/scp_export.h"
+
+#include <QString>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kEdfSamplesPerRecord = 256;
+constexpr int kEdfRecords = kPoints / kEdfSamplesPerRecord; // 16
+constexpr int kEdfAnnotationSamples = 32;                   // 64 bytes: one time-keeping TAL
+constexpr char kMonths[12][4] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                 "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+bool HasPatient(const PATIENT_CARD& c) {
+    return c.last_name[0] || c.first_name[0];
+}
+
+SYSTEMTIME Taken(const ECG_RECORD& record) {
+    SYSTEMTIME t;
+    if (!ParseRecordDate(record.date, sizeof record.date, t))
+        t = SYSTEMTIME{2000, 1, 6, 1, 0, 0, 0, 0};
+    return t;
+}
+
+std::string XmlEscaped(const std::string& s) {
+    std::string out;
+    for (const char c : s) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+std::string Format(const char* format, auto... values) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, format, values...);
+    return buf;
+}
+
+std::string Ts(const SYSTEMTIME& t) {
+    return Format("%04u%02u%02u%02u%02u%02u", unsigned(t.wYear), unsigned(t.wMonth),
+                  unsigned(t.wDay), unsigned(t.wHour), unsigned(t.wMinute), unsigned(t.wSecond));
+}
+
+SYSTEMTIME TenSecondsLater(SYSTEMTIME t) {
+    FILETIME ft;
+    if (SystemTimeToFileTime(t, ft))
+        FileTimeToSystemTime(FileTimeFromTicks(FileTimeTicks(ft) + 10 * kTicksPerSecond), t);
+    return t;
+}
+
+// The MDC code of a lane's lead: MDC_ECG_LEAD_I ... MDC_ECG_LEAD_AVR ... MDC_ECG_LEAD_V6.
+std::string MdcLead(const std::string& name) {
+    return "MDC_ECG_LEAD_" + name;
+}
+
+// EDF+'s standard texts write the augmented leads "aVR".
+std::string EdfLead(std::string name) {
+    if (name.size() == 3 && name.rfind("AV", 0) == 0)
+        name[0] = 'a';
+    return name;
+}
+
+// A fixed-width ASCII field of an EDF header, left-aligned, blank-padded, cut to fit.
+void Field(std::string& header, const std::string& text, size_t width) {
+    std::string f = text.substr(0, width);
+    f.resize(width, ' ');
+    header += f;
+}
+
+std::string EdfName(const std::string& utf8) {
+    std::string s = Transliterated(utf8);
+    for (char& c : s)
+        if (c == ' ')
+            c = '_';
+    return s.empty() ? "X" : s;
+}
+
+} // namespace
+
+std::string Transliterated(const std::string& utf8) {
+    static const char* const kLower[] = {
+        "a", "b", "v", "g", "d", "e",  "zh", "z",  "i",  "y",    "k", "l", "m", "n", "o",  "p",
+        "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "",  "y", "",  "e", "yu", "ya"};
+    std::string out;
+    for (const QChar c : QString::fromStdString(utf8)) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u >= 0x410 && u <= 0x44F) {
+            std::string t = kLower[(u - 0x410) % 32];
+            if (u < 0x430 && !t.empty())
+                t[0] = char(t[0] - 'a' + 'A');
+            out += t;
+        } else if (u == 0x401 || u == 0x451) {
+            out += u == 0x401 ? "E" : "e";
+        } else {
+            out += '_';
+        }
+    }
+    return out;
+}
+
+std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
+    const CEcgSignal s = SignalFromRecord(record);
+    const SYSTEMTIME start = Taken(record);
+    const std::string from = Ts(start), to = Ts(TenSecondsLater(start));
+    std::string x;
+    x += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    x += "<AnnotatedECG xmlns=\"urn:hl7-org:v3\" xmlns:voc=\"urn:hl7-org:v3/voc\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" type=\"Observation\">\n";
+    // The id is the record's: device, record number and time.
+    x += Format("  <id root=\"2.25\" extension=\"%llu-%u-%s\"/>\n",
+                static_cast<unsigned long long>(record.device_id), record.curve_id, from.c_str());
+    x +=
+        "  <code code=\"93000\" codeSystem=\"2.16.840.1.113883.6.12\" codeSystemName=\"CPT-4\"/>\n";
+    x += "  <effectiveTime><center value=\"" + from + "\"/></effectiveTime>\n";
+    // The patient, in the subject assignment the schema puts every ECG under.
+    x += "  <componentOf><timepointEvent><componentOf><subjectAssignment><subject><trialSubject>\n";
+    // Ids with an extension: libbiosig reads it whether or not the id has one.
+    // (The record's number stands in for a subject id, which the card does not keep.)
+    x += "    <id root=\"2.25\" extension=\"" +
+         XmlEscaped(ScpSerialNumber(record.device_id) + "-" + std::to_string(record.curve_id)) +
+         "\"/>\n";
+    if (HasPatient(card) || CardBirthDateValid(card)) {
+        x += "    <subjectDemographicPerson>\n";
+        std::string name = CardTextUtf8(card.last_name, sizeof card.last_name);
+        const std::string given[] = {CardTextUtf8(card.first_name, sizeof card.first_name),
+                                     CardTextUtf8(card.patronymic, sizeof card.patronymic)};
+        if (!name.empty() || !given[0].empty()) {
+            // The name as plain text, family name first (libbiosig reads no name parts: it
+            // crashes on a <name> of <family> and <given> elements).
+            for (const std::string& g : given)
+                if (!g.empty())
+                    name += (name.empty() ? "" : " ") + g;
+            x += "      <name>" + XmlEscaped(name) + "</name>\n";
+            x += std::string("      <administrativeGenderCode code=\"") +
+                 (card.sex == 1 ? "M" : "F") + "\" codeSystem=\"2.16.840.1.113883.5.1\"/>\n";
+        }
+        if (CardBirthDateValid(card))
+            x += Format("      <birthTime value=\"%04u%02u%02u\"/>\n", unsigned(card.birth_year),
+                        unsigned(card.birth_month), unsigned(card.birth_day));
+        x += "    </subjectDemographicPerson>\n";
+    }
+    x += "  </trialSubject></subject>\n";
+    x += "  <componentOf><clinicalTrial><id root=\"2.25\" extension=\"velmora\"/></clinicalTrial>"
+         "</componentOf>\n";
+    x += "  </subjectAssignment></componentOf></timepointEvent></componentOf>\n";
+    x += "  <component><series>\n";
+    x += "    <code code=\"RHYTHM\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";
+    x += "    <effectiveTime><low value=\"" + from + "\"/><high value=\"" + to +
+         "\"/></effectiveTime>\n";
+    // The cardiograph, as the SCP-ECG file of the same record names it.
+    const SCP_TAG14 device = MakeScpTag14(record.device_id, 0, 0);
+    x += "    <author><seriesAuthor><manufacturedSeriesDevice>\n";
+    if (!device.strSerialNumber.empty())
+        x += "      <id extension=\"" + XmlEscaped(device.strSerialNumber) + "\"/>\n";
+    x += "      <manufacturerModelName>" + XmlEscaped(device.strModel) +
+         "</manufacturerModelName>\n";
+    x += "    </manufacturedSeriesDevice><manufacturerOrganization><name>" +
+         XmlEscaped(device.strManufacturer) + "</name></manufacturerOrganization>\n";
+    x += "    </seriesAuthor></author>\n";
+    x += "    <component><sequenceSet>\n";
+    x += "      <component><sequence>\n";
+    x += "        <code code=\"TIME_ABSOLUTE\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";
+    x += "        <value xsi:type=\"GLIST_TS\"><head value=\"" + from +
+         "\"/><increment value=\"0.00244140625\" unit=\"s\"/></value>\n";
+    x += "      </sequence></component>\n";
+    for (int lane = 0; lane < kLeads && size_t(lane) < s.leads.size(); ++lane) {
+        if (!s.present[size_t(lane)])
+            continue;
+        x += "      <component><sequence>\n";
+        x += "        <code code=\"" + MdcLead(s.names[size_t(lane)]) +
+             "\" codeSystem=\"2.16.840.1.113883.6.24\"/>\n";
+        x += "        <value xsi:type=\"SLIST_PQ\"><origin value=\"0\" unit=\"uV\"/>"
+             "<scale value=\"2\" unit=\"uV\"/><digits>";
+        for (int p = 0; p < kPoints; ++p) {
+            if (p)
+                x += ' ';
+            x += std::to_string(Sample(record, p, lane));
+        }
+        x += "</digits></value>\n      </sequence></component>\n";
+    }
+    x += "    </sequenceSet></component>\n";
+    x += "  </series></component>\n";
+    x += "</AnnotatedECG>\n";
+    return x;
+}
+
+bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   std::string* error) {
+    const std::string xml = AecgXml(record, card);
+    return WriteFileAtomically(path, xml.data(), xml.size(), error);
+}
+
+std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card) {
+    const CEcgSignal s = SignalFromRecord(record);
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    std::vector<int> lanes;
+    for (size_t lane = 0; lane < s.leads.size() && lane < size_t(kLeads); ++lane)
+        if (s.present[lane])
+            lanes.push_back(int(lane));
+    const size_t channels = lanes.size() + 1; // and the annotations
+    const SYSTEMTIME t = Taken(record);
+
+    std::string h;
+    Field(h, "0", 8);
+    // EDF+ patient: code, sex, birth date, name (X where unknown).
+    const std::string birth = CardBirthDateValid(card)
+                                  ? Format("%02u-%s-%04u", unsigned(card.birth_day),
+                                           kMonths[card.birth_month - 1], unsigned(card.birth_year))
+                                  : "X";
+    const std::string name =
+        HasPatient(card) ? EdfName(CardTextUtf8(card.last_name, sizeof card.last_name) + " " +
+                                   CardTextUtf8(card.first_name, sizeof card.first_name) + " " +
+                                   CardTextUtf8(card.patronymic, sizeof card.patronymic))
+                         : "X";
+    Field(h,
+          std::string("X ") + (HasPatient(card) ? (card.sex == 1 ? "M" : "F") : "X") + " " + birth +
+              " " + name,
+          80);
+    Field(h,
+          Format("Startdate %02u-%s-%04u X X velmora", unsigned(t.wDay),
+                 kMonths[(t.wMonth + 11) % 12], unsigned(t.wYear)),
+          80);
+    Field(h,
+          Format("%02u.%02u.%02u", unsigned(t.wDay), unsigned(t.wMonth), unsigned(t.wYear % 100)),
+          8);
+    Field(h, Format("%02u.%02u.%02u", unsigned(t.wHour), unsigned(t.wMinute), unsigned(t.wSecond)),
+          8);
+    Field(h, std::to_string(256 * (channels + 1)), 8);
+    Field(h, "EDF+C", 44);
+    Field(h, std::to_string(kEdfRecords), 8);
+    Field(h, "0.625", 8);
+    Field(h, std::to_string(channels), 4);
+    auto each = [&](auto text, size_t width) {
+        for (const int lane : lanes)
+            Field(h, text(lane), width);
+    };
+    const std::string filters = std::string(info.filter & 2 ? "LP:35Hz" : "") +
+                                (info.filter & 3 ? " " : "") + (info.filter & 1 ? "N:50Hz" : "");
+    each([&](int lane) { return "ECG " + EdfLead(s.names[size_t(lane)]); }, 16);
+    Field(h, "EDF Annotations", 16);
+    each([](int) { return std::string("AgAgCl electrode"); }, 80);
+    Field(h, "", 80);
+    each([](int) { return std::string("uV"); }, 8);
+    Field(h, "", 8);
+    // -32768..32767 as -65536..65534 µV: exactly 2 µV a unit.
+    each([](int) { return std::string("-65536"); }, 8);
+    Field(h, "-1", 8);
+    each([](int) { return std::string("65534"); }, 8);
+    Field(h, "1", 8);
+    each([](int) { return std::string("-32768"); }, 8);
+    Field(h, "-32768", 8);
+    each([](int) { return std::string("32767"); }, 8);
+    Field(h, "32767", 8);
+    each([&](int) { return filters; }, 80);
+    Field(h, "", 80);
+    each([](int) { return std::to_string(kEdfSamplesPerRecord); }, 8);
+    Field(h, std::to_string(kEdfAnnotationSamples), 8);
+    each([](int) { return std::string(); }, 32);
+    Field(h, "", 32);
+
+    std::vector<uint8_t> out(h.begin(), h.end());
+    out.reserve(out.size() +
+                kEdfRecords * (lanes.size() * kEdfSamplesPerRecord + kEdfAnnotationSamples) * 2);
+    for (int r = 0; r < kEdfRecords; ++r) {
+        for (const int lane : lanes)
+            for (int i = 0; i < kEdfSamplesPerRecord; ++i) {
+                const auto v = uint16_t(Sample(record, r * kEdfSamplesPerRecord + i, lane));
+                out.push_back(uint8_t(v & 0xFF));
+                out.push_back(uint8_t(v >> 8));
+            }
+        // The record's time-keeping TAL: "+onset", 20, 20, 0; zeros after it.
+        std::string tal = Format("+%g", r * 0.625) + "\x14\x14";
+        tal.push_back('\0');
+        tal.resize(kEdfAnnotationSamples * 2, '\0');
+        out.insert(out.end(), tal.begin(), tal.end());
+    }
+    return out;
+}
+
+bool WriteEdfFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                  std::string* error) {
+    const std::vector<uint8_t> bytes = EdfBytes(record, card);
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
+}
