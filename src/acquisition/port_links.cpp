@@ -1,12 +1,11 @@
 #include "acquisition/port_links.h"
 
+#include "platform/bounded_file.h"
 #include "platform/error_text.h"
 #include "record_model/session_state.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 CSerialPortLink::CSerialPortLink(std::string devicePath) : m_strDevice(std::move(devicePath)) {}
 
@@ -93,14 +92,15 @@ bool CReplayLink::Load(const std::string& path, std::string* error) {
             *error = path + ": " + what;
         return false;
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail(ErrorText(errno));
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return fail("read error");
+    // A capture of a whole reception is a few megabytes; far more is no capture.
+    constexpr size_t kMaxCapture = size_t(256) << 20;
+    std::vector<uint8_t> bytes;
     std::string why;
+    uint64_t size = 0;
+    if (!ReadFilePart(path, 0, kMaxCapture, bytes, &why, &size))
+        return fail(why);
+    if (size > kMaxCapture)
+        return fail("it is " + std::to_string(size) + " bytes, more than any capture");
     if (!Parse(bytes, &why))
         return fail(why);
     return true;

@@ -509,4 +509,10 @@ std::optional<double> RecentHeartRate(const CEcgSignal& s) {
     return 60.0 / Median(rr);
 }
 
+Measurements MeasureRecord(const ECG_RECORD& record, std::span<const Filter> filters) {
+    CEcgSignal signal = SignalFromRecord(record);
+    ApplyFilters(signal, filters);
+    return Measure(signal);
+}
+
 } // namespace analysis

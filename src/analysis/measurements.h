@@ -4,10 +4,13 @@
 // (P onset and end, QRS onset and end, T end) and the intervals, axes and amplitudes they give.
 // A value that cannot be measured is absent, never 0.
 
+#include "analysis/filters.h"
+#include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,11 @@ struct Measurements {
 
 // Measures s (any rate, any set of leads; the standard limb leads give the axes).
 Measurements Measure(const CEcgSignal& s);
+
+// A record's measurements as it is read: its lanes through the filters (none: as received).
+// Whatever shows or prints a record's measurements takes them from here, so that the window,
+// its report and velmora-cli never measure one reading two ways.
+Measurements MeasureRecord(const ECG_RECORD& record, std::span<const Filter> filters);
 
 // The heart rate of the last beats of a live stretch (the median of its last four RR
 // intervals); absent with fewer than three beats.

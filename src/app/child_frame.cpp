@@ -1,11 +1,12 @@
 #include "app/child_frame.h"
 
+#include "commands/record_commands.h"
 #include "widgets/child_view.h"
-
 #include "widgets/toolbar_pictures.h"
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -38,7 +39,22 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
         m_strRecordTitle = title;
         setWindowTitle(title);
     });
-    connect(m_wndView, &CChildView::WindowTitleChanged, this, &QWidget::setWindowTitle);
+    // An opened or saved record names the window after its file.
+    CEcgDocument& document = m_wndView->Document();
+    connect(&document, &CEcgDocument::FileChanged, this,
+            [this, &document] { setWindowTitle(document.FileTitle()); });
+    m_pCommands = new CRecordCommands(document, m_wndView->Settings(), m_wndView, this);
+    connect(m_pCommands, &CRecordCommands::Started, m_wndView, &CChildView::CloseBalloons);
+    connect(m_pCommands, &CRecordCommands::Processing, m_wndView, &CChildView::ShowProcessing);
+    connect(m_pCommands, &CRecordCommands::Failed, m_wndView,
+            [this](const QString& message, FailurePlace place) {
+                if (place == FailurePlace::ScreenCentre)
+                    m_wndView->ErrorAtScreenCentre(message);
+                else
+                    m_wndView->Error(message);
+            });
+    connect(m_pCommands, &CRecordCommands::StateChanged, m_wndView, &CChildView::StateChanged);
+    m_wndView->installEventFilter(this);
     // Where the finished record was kept goes into the title beside its time.
     connect(m_wndView, &CChildView::RecordKept, this, [this](const QString& path) {
         m_strRecordTitle += QStringLiteral(" — received/") + QFileInfo(path).fileName();
@@ -56,6 +72,13 @@ CChildFrame::~CChildFrame() = default;
 void CChildFrame::focusInEvent(QFocusEvent* e) {
     QMdiSubWindow::focusInEvent(e);
     OnSetFocus();
+}
+
+bool CChildFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_wndView && e->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && m_pCommands->CancelPacs())
+        return true;
+    return QMdiSubWindow::eventFilter(watched, e);
 }
 
 void CChildFrame::OnSetFocus() {

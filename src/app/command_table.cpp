@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/child_frame.h"
 #include "app/main_frame.h"
+#include "commands/record_commands.h"
 #include "widgets/child_view.h"
 
 #include <QMdiArea>
@@ -17,6 +18,12 @@ using R = EnableRule;
 template <void (CChildView::*Command)()> void OnView(CMainFrame& frame) {
     if (CChildView* view = frame.ActiveView())
         (view->*Command)();
+}
+
+// A command on the active record window's document; nothing without one.
+template <void (CRecordCommands::*Command)()> void OnRecord(CMainFrame& frame) {
+    if (CChildFrame* f = frame.ActiveFrame())
+        (f->Commands()->*Command)();
 }
 
 void OnFileClose(CMainFrame& frame) {
@@ -73,7 +80,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Печать...\tCtrl+P",
          {"Ctrl+P", nullptr},
          0,
-         OnView<&CChildView::OnPrint>,
+         OnRecord<&CRecordCommands::OnPrint>,
          "Напечатать отчет об ЭКГ\nПечать",
          R::Loaded,
          false},
@@ -82,7 +89,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Предварительный про&смотр",
          {nullptr, nullptr},
          0,
-         OnView<&CChildView::OnPrintPreview>,
+         OnRecord<&CRecordCommands::OnPrintPreview>,
          "Показать отчет об ЭКГ так, как он будет напечатан\nПредварительный просмотр",
          R::Loaded,
          false},
@@ -91,7 +98,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Сохранить в P&DF...",
          {nullptr, nullptr},
          0,
-         OnView<&CChildView::OnSavePdf>,
+         OnRecord<&CRecordCommands::OnSavePdf>,
          "Сохранить отчет об ЭКГ в файл PDF\nСохранить в PDF",
          R::Loaded,
          true},
@@ -145,7 +152,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "&Настройки",
          {nullptr, nullptr},
          9,
-         OnView<&CChildView::OnConfig>,
+         OnRecord<&CRecordCommands::OnConfig>,
          "Настроить параметры документа\nНастройка",
          R::NotSending,
          false},
@@ -163,7 +170,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Редактировать описание",
          {nullptr, nullptr},
          4,
-         OnView<&CChildView::OnDefineCurves>,
+         OnRecord<&CRecordCommands::OnDefineCurves>,
          "Допавить или изменить описание к записи\nОписание",
          R::NotSending,
          false},
@@ -172,7 +179,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Сохранить в файл",
          {nullptr, nullptr},
          5,
-         OnView<&CChildView::OnExport>,
+         OnRecord<&CRecordCommands::OnExport>,
          "Сохранить запись на диске\nСохранить",
          R::Loaded,
          false},
@@ -181,7 +188,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Отправить по E-Mail",
          {nullptr, nullptr},
          6,
-         OnView<&CChildView::OnSendEmail>,
+         OnRecord<&CRecordCommands::OnSendEmail>,
          "Отправить запись в электронном письме\nОтправить",
          R::LoadedNotSending,
          true},
@@ -190,7 +197,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Сохранить в SCP файл",
          {nullptr, nullptr},
          7,
-         OnView<&CChildView::OnExportScp>,
+         OnRecord<&CRecordCommands::OnExportScp>,
          "Сохранить файл SCP на диске\nСохранить",
          R::Loaded,
          false},
@@ -199,7 +206,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Отправить SCP по E-Mail",
          {nullptr, nullptr},
          8,
-         OnView<&CChildView::OnSendEmailScp>,
+         OnRecord<&CRecordCommands::OnSendEmailScp>,
          "Отправить файл SCP в электронном письме\nОтправить",
          R::LoadedNotSending,
          false},
@@ -208,7 +215,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Отправить DICOM по E-Mail",
          {nullptr, nullptr},
          0,
-         OnView<&CChildView::OnSendEmailDicom>,
+         OnRecord<&CRecordCommands::OnSendEmailDicom>,
          "Отправить запись как DICOM ЭКГ в электронном письме\nОтправить",
          R::LoadedNotSending,
          false},
@@ -217,7 +224,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Отправить в PACS",
          {nullptr, nullptr},
          0,
-         OnView<&CChildView::OnSendPacs>,
+         OnRecord<&CRecordCommands::OnSendPacs>,
          "Отправить запись в архив больницы (PACS) как DICOM ЭКГ; Esc прерывает\nОтправить в PACS",
          R::LoadedNotSending,
          false},

@@ -197,7 +197,8 @@ CChildFrame* CMainFrame::OnFileNew() {
     auto* frame = new CChildFrame;
     m_pMdi->addSubWindow(frame);
     connect(frame->View(), &CChildView::StateChanged, this, &CMainFrame::UpdateCommandStates);
-    connect(frame->View(), &CChildView::RecordFileUsed, this, &CMainFrame::AddRecentFile);
+    connect(&frame->View()->Document(), &CEcgDocument::FileChanged, this,
+            &CMainFrame::AddRecentFile);
     connect(frame, &QMdiSubWindow::windowTitleChanged, this, &CMainFrame::UpdateCaption);
     // Cascaded inside the area: each new window a step right and down from the last, back to
     // the corner when the next step would leave the area.
@@ -255,13 +256,13 @@ void CMainFrame::OnFileOpen() {
 int CMainFrame::OpenFiles(const QStringList& paths) {
     int opened = 0;
     for (const QString& path : paths) {
-        CLoadedRecord doc;
+        CLoadedRecord loaded;
         std::string why;
-        if (!OpenRecordFile(path, doc, &why)) {
+        if (!OpenRecordFile(path, loaded, &why)) {
             ShowErrorBalloon(QString::fromStdString(why), mapToGlobal(rect().center()));
             continue;
         }
-        OnFileNew()->View()->ShowDocument(doc, path);
+        OnFileNew()->View()->ShowRecordFile(loaded, path);
         ++opened;
     }
     return opened;

@@ -4,6 +4,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/reading_options.h"
 #include "display/chart_renderer.h"
 #include "display/reading_settings.h"
 #include "platform/atomic_file.h"
@@ -87,30 +88,8 @@ int RunRender(const QStringList& args) {
     }
 
     ReadingSettings reading;
-    const QString speed = opts.Value("speed"), gain = opts.Value("gain");
-    if (opts.Has("speed") && speed != QLatin1String("25") && speed != QLatin1String("50")) {
-        Message("--speed is 25 or 50 (mm/s), not " + speed.toStdString());
+    if (!ReadingFromOptions("render", opts, &reading))
         return 1;
-    }
-    if (opts.Has("gain") && gain != QLatin1String("5") && gain != QLatin1String("10") &&
-        gain != QLatin1String("20")) {
-        Message("--gain is 5, 10 or 20 (mm/mV), not " + gain.toStdString());
-        return 1;
-    }
-    if (opts.Has("speed"))
-        reading.speedMmPerS = speed.toDouble();
-    if (opts.Has("gain"))
-        reading.gainMmPerMv = gain.toDouble();
-    for (const QString& name : opts.Values("filter")) {
-        const std::optional<analysis::Filter> f = FilterNamed(name.toStdString());
-        if (!f) {
-            Message("unknown filter " + name.toStdString() +
-                    ": use mains50, mains60, baseline, baseline067, muscle35 or muscle40");
-            return 1;
-        }
-        reading.filters.push_back(*f);
-    }
-
     const QString in = opts.Positional().first();
     // The window after a record has come in: the record shown, its lead system, zoom 1.
     CLoadedRecord doc;

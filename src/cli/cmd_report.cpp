@@ -3,6 +3,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/reading_options.h"
 #include "config/view_settings.h"
 #include "report/report_file.h"
 #include "storage/card_file.h"
@@ -15,8 +16,8 @@ namespace {
 
 const char kReportUsage[] =
     "usage: velmora-cli report RECORD --out OUT.pdf|OUT.png [--layout 12x1|6x2|3x4+1|3x4+3]\n"
-    "                          [--speed 25|50] [--gain 5|10|20] [--paper a4|letter] [--card CARD]\n"
-    "                          [--config INI]\n"
+    "                          [--speed 25|50] [--gain 5|10|20] [--filter F]...\n"
+    "                          [--paper a4|letter] [--card CARD] [--config INI]\n"
     "\n"
     "Writes the record's report: one landscape page, true to scale (1 mm of grid is 1 mm on\n"
     "paper), with the millimetre grid, the leads in the layout, a 1 mV calibration pulse at the\n"
@@ -29,6 +30,9 @@ const char kReportUsage[] =
     "              strips V1, II, V5)\n"
     "  --speed S   25 (default) or 50 mm/s\n"
     "  --gain G    5, 10 (default) or 20 mm/mV\n"
+    "  --filter F  print and measure through a filter, as the window's \"Вид\" reads the record\n"
+    "              (the record stays as it is; the footer names it); several allowed: mains50,\n"
+    "              mains60, baseline, baseline067, muscle35, muscle40\n"
     "  --paper P   a4 (default) or letter\n"
     "  --card CARD the patient card (see README.md) instead of the one the file keeps\n"
     "  --config INI the settings file whose organisation heads the report\n"
@@ -39,7 +43,8 @@ const char kReportUsage[] =
 
 int RunReport(const QStringList& args) {
     const char* cmd = "report";
-    COptions opts({"out", "layout", "speed", "gain", "paper", "card", "config"}, {"help"});
+    COptions opts({"out", "layout", "speed", "gain", "filter", "paper", "card", "config"},
+                  {"help"});
     if (const int code = ParseRecordCommand(cmd, kReportUsage, args, opts); code >= 0)
         return code;
     if (!opts.Has("out")) {
@@ -52,25 +57,17 @@ int RunReport(const QStringList& args) {
         Message(cmd, "unknown layout " + layout + ": use 12x1, 6x2, 3x4+1 or 3x4+3");
         return 1;
     }
-    const QString speed = opts.Value("speed"), gain = opts.Value("gain"),
-                  paper = opts.Value("paper");
-    if (opts.Has("speed") && speed != QLatin1String("25") && speed != QLatin1String("50")) {
-        Message(cmd, "--speed is 25 or 50 (mm/s), not " + speed.toStdString());
+    ReadingSettings reading;
+    if (!ReadingFromOptions(cmd, opts, &reading))
         return 1;
-    }
-    if (opts.Has("gain") && gain != QLatin1String("5") && gain != QLatin1String("10") &&
-        gain != QLatin1String("20")) {
-        Message(cmd, "--gain is 5, 10 or 20 (mm/mV), not " + gain.toStdString());
-        return 1;
-    }
+    if (reading.speedMmPerS > 0)
+        o.speedMmPerS = reading.speedMmPerS;
+    o.gainMmPerMv = reading.gainMmPerMv;
+    const QString paper = opts.Value("paper");
     if (opts.Has("paper") && paper != QLatin1String("a4") && paper != QLatin1String("letter")) {
         Message(cmd, "--paper is a4 or letter, not " + paper.toStdString());
         return 1;
     }
-    if (opts.Has("speed"))
-        o.speedMmPerS = speed.toDouble();
-    if (opts.Has("gain"))
-        o.gainMmPerMv = gain.toDouble();
     if (paper == QLatin1String("letter"))
         o.paper = ReportPaper::Letter;
     const QString out = opts.Value("out");
@@ -96,8 +93,8 @@ int RunReport(const QStringList& args) {
     }
     CViewSettings settings;
     settings.UpdateIni(true);
-    const ReportInput in =
-        ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg);
+    const ReportInput in = ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes,
+                                          settings.m_attrOrg, reading.filters);
     std::string why;
     if (!WriteReport(out, in, o, &why)) {
         Message(cmd, why);

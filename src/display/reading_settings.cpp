@@ -18,6 +18,16 @@ const std::pair<const char*, Filter> kNames[] = {
 
 } // namespace
 
+bool IsReadingSpeed(double mmPerS) {
+    return std::find(std::begin(kReadingSpeeds), std::end(kReadingSpeeds), mmPerS) !=
+           std::end(kReadingSpeeds);
+}
+
+bool IsReadingGain(double mmPerMv) {
+    return std::find(std::begin(kReadingGains), std::end(kReadingGains), mmPerMv) !=
+           std::end(kReadingGains);
+}
+
 std::optional<analysis::Filter> FilterNamed(const std::string& name) {
     for (const auto& [n, f] : kNames)
         if (name == n)

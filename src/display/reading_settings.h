@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+// The speeds and gains a record is read and printed at: "Вид", the report's options and
+// velmora-cli's --speed and --gain all offer these and no others.
+constexpr double kReadingSpeeds[] = {25, 50};   // mm/s
+constexpr double kReadingGains[] = {5, 10, 20}; // mm/mV
+bool IsReadingSpeed(double mmPerS);
+bool IsReadingGain(double mmPerMv);
+
 struct ReadingSettings {
     double speedMmPerS = 0;  // 25 or 50; 0: the record's own speed, as the chart has always had
     double gainMmPerMv = 10; // 5, 10 or 20

@@ -2,7 +2,8 @@
 // It runs libbiosig and DCMTK in a process of its own, so that neither a file they misread nor a
 // stalled network peer can take a record window with it, and so that the program itself starts
 // without loading them. The records layer starts it; it is not meant to be run by hand.
-//   velmora-interchange read FILE [--seconds S]     the signal stream of FILE on stdout
+//   velmora-interchange read FILE [--seconds S] [--reader dicom|biosig]
+//                                                   the signal stream of FILE on stdout
 //   velmora-interchange dicom OUT.dcm               record block + card on stdin -> DICOM file
 //   velmora-interchange echo  PACS-OPTIONS          C-ECHO
 //   velmora-interchange store FILE PACS-OPTIONS     C-STORE of a DICOM file
@@ -13,6 +14,7 @@
 #include "interchange/dicom_export.h"
 #include "interchange/dicom_import.h"
 #include "interchange/pacs_client.h"
+#include "platform/bounded_file.h"
 #include "storage/signal_stream.h"
 
 #include <cctype>
@@ -34,19 +36,10 @@ int Fail(const std::string& why) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] | dicom OUT.dcm | "
+    std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] [--reader "
+                         "dicom|biosig] | dicom OUT.dcm | "
                          "echo PACS-OPTIONS | store FILE PACS-OPTIONS\n");
     return 1;
-}
-
-bool EndsWith(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    if (s.size() < n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i])
-            return false;
-    return true;
 }
 
 bool ReadAll(std::FILE* f, std::vector<uint8_t>& bytes, size_t limit) {
@@ -65,22 +58,24 @@ int Read(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage();
     double seconds = 0;
-    if (args.size() == 3 && args[1] == "--seconds")
-        seconds = std::atof(args[2].c_str());
-    else if (args.size() != 1)
+    bool dicom = false;
+    for (size_t i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--seconds")
+            seconds = std::atof(args[i + 1].c_str());
+        else if (args[i] == "--reader" && (args[i + 1] == "dicom" || args[i + 1] == "biosig"))
+            dicom = args[i + 1] == "dicom";
+        else
+            return Usage();
+    }
+    if (args.size() % 2 == 0)
         return Usage();
     const std::string& path = args[0];
     ForeignEcg ecg;
     std::string error;
-    if (EndsWith(path, ".dcm")) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f)
-            return Fail(std::strerror(errno));
+    if (dicom) {
         std::vector<uint8_t> bytes;
-        const bool ok = ReadAll(f, bytes, size_t(64) << 20);
-        std::fclose(f);
-        if (!ok)
-            return Fail("the file cannot be read whole");
+        if (!ReadWholeFile(path, size_t(64) << 20, bytes, &error))
+            return Fail(error);
         if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error))
             return Fail(error);
     } else if (!ImportWithBiosig(path, seconds, ecg, &error)) {

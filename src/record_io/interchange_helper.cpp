@@ -87,10 +87,17 @@ bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int 
     return true;
 }
 
-bool ReadForeignFile(const QString& path, double seconds, ForeignEcg& ecg, std::string* error) {
+bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, ForeignEcg& ecg,
+                     std::string* error) {
+    if (reader == HelperReader::None) {
+        *error = "no reader of the helper reads it";
+        return false;
+    }
     QByteArray answer;
     if (!RunInterchangeHelper(
-            {QStringLiteral("read"), path, QStringLiteral("--seconds"), QString::number(seconds)},
+            {QStringLiteral("read"), path, QStringLiteral("--seconds"), QString::number(seconds),
+             QStringLiteral("--reader"),
+             reader == HelperReader::Dicom ? QStringLiteral("dicom") : QStringLiteral("biosig")},
             {}, kReadTimeoutMs, &answer, error))
         return false;
     return ReadSignalStream(reinterpret_cast<const uint8_t*>(answer.constData()),

@@ -26,8 +26,12 @@ bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int 
 // The reason a finished helper gave, from its standard error, as RunInterchangeHelper says it.
 std::string HelperReason(const QByteArray& standardError);
 
+// Which of the helper's readers reads a file: DCMTK's for DICOM, libbiosig for the others.
+enum class HelperReader { None, Dicom, Biosig };
+
 // The first seconds of another system's file (SCP-ECG, aECG, EDF, DICOM) as a signal stream.
-bool ReadForeignFile(const QString& path, double seconds, ForeignEcg& ecg, std::string* error);
+bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, ForeignEcg& ecg,
+                     std::string* error);
 
 // The card's texts and numbers from what another system's file says of its patient.
 void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card);

@@ -1,6 +1,7 @@
 #include "record_io/record_files.h"
 
 #include "platform/atomic_file.h"
+#include "platform/bounded_file.h"
 #include "record_io/interchange_helper.h"
 #include "record_io/record_device.h"
 #include "record_io/signal_record.h"
@@ -17,11 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -78,7 +75,9 @@ constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
 bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
                  std::string* error) {
     ForeignEcg ecg;
-    if (!ReadForeignFile(path, kRecordSeconds + 0.5, ecg, error) ||
+    const RecordFileType* type = RecordFileTypeOf(path);
+    const HelperReader reader = type ? type->helper : HelperReader::Biosig;
+    if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error) ||
         !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
                           &doc.absentLanes))
         return false;
@@ -149,74 +148,73 @@ bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&
     return r.bOk;
 }
 
-const RecordFileType kTypes[] = {
-    {".dat", "record block", "the 112552-byte record block", "Записи (*.dat)", false,
-     CardUse::Export, ReadDat, WriteDat},
-    {".ecg", "export package", "the export package; needs a card", "Пакеты экспорта (*.ecg)", true,
-     CardUse::Export, ReadPackage, WritePackage},
-    {".scp", "SCP-ECG file", "an SCP-ECG file; needs a card", "Файлы SCP (*.scp)", true,
-     CardUse::Scp, ReadScp, WriteScp},
-    {".hea", "WFDB record", "a PhysioNet WFDB record (its .hea header; opened only)",
-     "Записи WFDB (*.hea)", false, CardUse::Export, ReadWfdb, nullptr},
-    {".dcm", "DICOM ECG", "a DICOM 12-lead ECG waveform object (for the PACS)", "DICOM ЭКГ (*.dcm)",
-     false, CardUse::Export, ReadForeign, WriteDicom, true},
-    {".xml", "HL7 aECG", "an HL7 annotated ECG (aECG) XML file", "HL7 aECG (*.xml)", false,
-     CardUse::Export, ReadForeign, WriteAecg, true},
-    {".edf", "EDF+ file", "an EDF+ file (European Data Format)", "EDF+ (*.edf)", false,
-     CardUse::Export, ReadForeign, WriteEdf, true},
-};
-
-// The whole file, when it is a regular file of a size a record file can have. Opened without
-// blocking, so that a FIFO with no writer is refused instead of waited for.
-bool ReadWholeFile(const QString& path, std::vector<uint8_t>& bytes, std::string* error) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        *error = std::strerror(errno);
+// The whole signal of a WFDB record, every lead however long, at its own rate.
+bool ReadWfdbSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    WfdbRecord r;
+    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), 0, r, error))
         return false;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        *error = "it is a folder";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        *error = "it is not a regular file (a device, a pipe or a socket)";
-        return false;
-    }
-    if (st.st_size > kMaxRecordFileSize) {
-        *error = "it is " + std::to_string(st.st_size) + " bytes, far more than any record";
-        return false;
-    }
-    bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = std::strerror(errno);
-            return false;
-        }
-        if (n == 0)
-            break; // shrank while we read: what is there is checked like any other file
-        done += size_t(n);
-    }
-    bytes.resize(done);
-    if (bytes.empty()) {
-        *error = "the file is empty";
-        return false;
-    }
+    signal = std::move(r.signal);
     return true;
 }
+
+const RecordFileType kTypes[] = {
+    {.extension = ".dat",
+     .name = "record block",
+     .description = "the 112552-byte record block",
+     .filter = "Записи (*.dat)",
+     .read = ReadDat,
+     .write = WriteDat},
+    {.extension = ".ecg",
+     .name = "export package",
+     .description = "the export package; needs a card",
+     .filter = "Пакеты экспорта (*.ecg)",
+     .bNeedsCard = true,
+     .read = ReadPackage,
+     .write = WritePackage,
+     .bOffersOthers = true},
+    {.extension = ".scp",
+     .name = "SCP-ECG file",
+     .description = "an SCP-ECG file; needs a card",
+     .filter = "Файлы SCP (*.scp)",
+     .bNeedsCard = true,
+     .use = CardUse::Scp,
+     .read = ReadScp,
+     .write = WriteScp,
+     .helper = HelperReader::Biosig},
+    {.extension = ".hea",
+     .name = "WFDB record",
+     .description = "a PhysioNet WFDB record (its .hea header; opened only)",
+     .filter = "Записи WFDB (*.hea)",
+     .read = ReadWfdb,
+     .readSignal = ReadWfdbSignal},
+    {.extension = ".dcm",
+     .name = "DICOM ECG",
+     .description = "a DICOM 12-lead ECG waveform object (for the PACS)",
+     .filter = "DICOM ЭКГ (*.dcm)",
+     .read = ReadForeign,
+     .write = WriteDicom,
+     .bCarriesCard = true,
+     .helper = HelperReader::Dicom,
+     .bOfferedBesideOthers = true},
+    {.extension = ".xml",
+     .name = "HL7 aECG",
+     .description = "an HL7 annotated ECG (aECG) XML file",
+     .filter = "HL7 aECG (*.xml)",
+     .read = ReadForeign,
+     .write = WriteAecg,
+     .bCarriesCard = true,
+     .helper = HelperReader::Biosig,
+     .bOfferedBesideOthers = true},
+    {.extension = ".edf",
+     .name = "EDF+ file",
+     .description = "an EDF+ file (European Data Format)",
+     .filter = "EDF+ (*.edf)",
+     .read = ReadForeign,
+     .write = WriteEdf,
+     .bCarriesCard = true,
+     .helper = HelperReader::Biosig,
+     .bOfferedBesideOthers = true},
+};
 
 } // namespace
 
@@ -283,7 +281,7 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
     }
     std::vector<uint8_t> bytes;
     std::string why;
-    if (!ReadWholeFile(path, bytes, &why))
+    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, bytes, &why))
         return fail(why);
     CLoadedRecord read;
     if (!type->read(path, bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
@@ -364,13 +362,11 @@ bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, Q
 }
 
 bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error) {
-    if (path.endsWith(QLatin1String(".hea"), Qt::CaseInsensitive)) {
-        WfdbRecord r;
-        if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), 0, r, error)) {
+    if (const RecordFileType* type = RecordFileTypeOf(path); type && type->readSignal) {
+        if (!type->readSignal(path, signal, error)) {
             *error = "cannot open " + path.toStdString() + ": " + *error;
             return false;
         }
-        signal = std::move(r.signal);
         return true;
     }
     CLoadedRecord doc;

@@ -1,10 +1,11 @@
 #pragma once
 // Every record file the program opens or saves goes through this table: the record block
-// (.dat), the export package (.ecg), the SCP-ECG file (.scp) and PhysioNet's WFDB records
-// (.hea, opened only). The record window and
+// (.dat), the export package (.ecg), the SCP-ECG file (.scp), PhysioNet's WFDB records (.hea,
+// opened only), DICOM ECG (.dcm), HL7 aECG (.xml) and EDF+ (.edf). The record window and
 // velmora-cli both open, save and convert records here, so the two can never disagree on a
 // file. A new type is one row of the table and its reader and writer.
 
+#include "record_io/interchange_helper.h"
 #include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/patient_card.h"
@@ -29,24 +30,33 @@ struct CLoadedRecord {
     uint16_t absentLanes = 0;
 };
 
+// One row per type; what a type can do is said here, never by testing its extension elsewhere.
 struct RecordFileType {
     const char* extension;   // ".dat", lower case
     const char* name;        // for messages and velmora-cli info: "record block"
     const char* description; // for the command-line help
     const char* filter;      // for the file dialogs: "Записи (*.dat)"
-    bool bNeedsCard;         // a save needs the card complete for `use`
-    CardUse use;
+    bool bNeedsCard = false; // a save needs the card complete for `use`
+    CardUse use = CardUse::Export;
     // Reads the bytes of the file at path (whose own reader may read files beside it); null
     // when the type is not opened.
     bool (*read)(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
-                 std::string* error);
+                 std::string* error) = nullptr;
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                  const RECORD_DEFINITION& def, std::string* error);
+                  const RECORD_DEFINITION& def, std::string* error) = nullptr;
     // The file carries what a card gives without needing it complete (the interchange formats):
     // a conversion without a card of its own takes the one the record file holds.
     bool bCarriesCard = false;
+    HelperReader helper = HelperReader::None;
+    // The whole signal at the file's own rate, however long (a record is only its first ten
+    // seconds); null: the record's lanes are the whole signal.
+    bool (*readSignal)(const QString& path, CEcgSignal& signal, std::string* error) = nullptr;
+    // A save as this type offers the types marked bOfferedBesideOthers in its dialog too (the
+    // package's dialog offers the hospital's formats).
+    bool bOffersOthers = false;
+    bool bOfferedBesideOthers = false;
 };
 
 std::span<const RecordFileType> RecordFileTypes();

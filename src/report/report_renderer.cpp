@@ -2,6 +2,7 @@
 
 #include "analysis/measurement_table.h"
 #include "display/chart_style.h"
+#include "display/reading_settings.h"
 #include "platform/cp1251.h"
 #include "record_io/record_device.h"
 #include "record_model/ecg_signal.h"
@@ -140,7 +141,8 @@ QString MeasurementText(const analysis::Measurements& m) {
 } // namespace
 
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
-                           const QString& organisation, const analysis::Measurements* measured) {
+                           const QString& organisation,
+                           const std::vector<analysis::Filter>& filters) {
     ReportInput in;
     in.record = &record;
     in.card = card;
@@ -154,7 +156,11 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
         if (empty)
             in.absentLanes = uint16_t(in.absentLanes | 1u << lane);
     }
-    in.measurements = measured ? *measured : analysis::Measure(SignalFromRecord(record));
+    in.measurements = analysis::MeasureRecord(record, filters);
+    if (!filters.empty()) {
+        in.drawSamples = FilteredSamples(record, filters);
+        in.filters = FilterText(filters);
+    }
     return in;
 }
 

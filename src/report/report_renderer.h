@@ -25,11 +25,13 @@ struct ReportInput {
     analysis::Measurements measurements;
 };
 
-// The input for a record: its card, its absent lanes (those given, and every lane that holds
-// only zeros), and its measurements: those given, or made here.
+// The report of a record as it is read: its card, its absent lanes (those given, and every lane
+// that holds only zeros), the organisation heading the page, and the filters it is read
+// through: its curves are drawn and measured through them and the footer names them. The
+// window and velmora-cli both print from here, so one record prints the same from both.
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
                            const QString& organisation,
-                           const analysis::Measurements* measured = nullptr);
+                           const std::vector<analysis::Filter>& filters = {});
 
 // Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
 // device's own resolution: 1 mm of grid is 1 mm on paper).

@@ -1,5 +1,7 @@
 #include "report/report_settings.h"
 
+#include "display/reading_settings.h"
+
 namespace {
 
 const QString kGroup = QStringLiteral("Report");
@@ -14,10 +16,10 @@ ReportOptions LoadReportOptions(const CAppProfile& profile) {
         o.layout = layout;
     // Only the values the report offers; anything else in the profile keeps the default.
     const double speed = profile.GetProfileString(kGroup, QStringLiteral("Speed")).toDouble();
-    if (speed == 25 || speed == 50)
+    if (IsReadingSpeed(speed))
         o.speedMmPerS = speed;
     const double gain = profile.GetProfileString(kGroup, QStringLiteral("Gain")).toDouble();
-    if (gain == 5 || gain == 10 || gain == 20)
+    if (IsReadingGain(gain))
         o.gainMmPerMv = gain;
     if (profile.GetProfileString(kGroup, QStringLiteral("Paper")) == QLatin1String("letter"))
         o.paper = ReportPaper::Letter;

@@ -1,15 +1,14 @@
 #include "storage/wfdb_reader.h"
 
+#include "platform/bounded_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -231,30 +230,10 @@ namespace {
 
 bool ReadPart(const std::string& path, long offset, size_t maxBytes, std::vector<uint8_t>& out,
               size_t& fileSize, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return *error = path + ": " + std::strerror(errno), false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return *error = path + ": not a regular file", false;
-    }
-    fileSize = size_t(st.st_size);
-    const size_t available = fileSize > size_t(offset) ? fileSize - size_t(offset) : 0;
-    out.resize(std::min(available, maxBytes));
-    size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, offset + long(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            const int err = got < 0 ? errno : EIO;
-            ::close(fd);
-            return *error = path + ": " + std::strerror(err), false;
-        }
-        done += size_t(got);
-    }
-    ::close(fd);
+    uint64_t size = 0;
+    if (!ReadFilePart(path, uint64_t(offset), maxBytes, out, error, &size))
+        return *error = path + ": " + *error, false;
+    fileSize = size_t(size);
     return true;
 }
 

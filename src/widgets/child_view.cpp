@@ -3,28 +3,16 @@
 #include "acquisition/stream_decoder.h"
 #include "analysis/measurement_table.h"
 #include "config/app_profile.h"
-#include "dialogs/curves_definition_dlg.h"
-#include "dialogs/settings_dialog.h"
-#include "platform/cp1251.h"
 #include "record_io/record_files.h"
-#include "record_io/record_mail.h"
-#include "record_io/record_pacs.h"
-#include "report/report_file.h"
-#include "report/report_settings.h"
 #include "widgets/balloon_help.h"
 #include "widgets/reading_commands.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
 #include <QPointer>
-#include <QPrinter>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QScreen>
@@ -34,17 +22,6 @@
 
 namespace {
 
-// "30 мин", "1 ч 5 мин", "45 с".
-QString DurationText(double seconds) {
-    const long s = std::lround(seconds);
-    if (s < 60)
-        return QStringLiteral("%1 с").arg(s);
-    if (s < 3600)
-        return QStringLiteral("%1 мин").arg(s / 60);
-    return s % 3600 >= 60 ? QStringLiteral("%1 ч %2 мин").arg(s / 3600).arg(s % 3600 / 60)
-                          : QStringLiteral("%1 ч").arg(s / 3600);
-}
-
 const QColor kBeatMarkColour(0, 140, 60);
 constexpr int kLiveRateTicks = 25;    // the live heart rate: every second
 constexpr int kLiveRatePoints = 2048; // from the last five seconds
@@ -53,18 +30,21 @@ constexpr int kLiveRatePoints = 2048; // from the last five seconds
 
 CChildView::CChildView(QWidget* parent)
     : QWidget(parent), m_ticks([this](int id) { OnTick(id); }), m_session(m_link, m_ticks, *this),
-      m_pScroll(new QScrollBar(Qt::Horizontal, this)), m_pSender(new CSmtpSender(this)),
-      m_pPacs(new CPacsJob(this)) {
-    connect(m_pPacs, &CPacsJob::Finished, this, &CChildView::OnPacsFinished);
-    // The completion arrives on this thread: the sending flag is only ever touched here.
-    connect(m_pSender, &CSmtpSender::Completed, this,
-            [this](bool ok, const QString& why, const QString&) { OnSendCompleted(ok, why); });
+      m_document(m_session), m_pScroll(new QScrollBar(Qt::Horizontal, this)) {
+    connect(&m_document, &CEcgDocument::MeasurementsChanged, this,
+            &CChildView::ShowMeasurementLine);
+    // A send starts or ends: "Идет передача данных" or the chart again, and the commands' states.
+    connect(&m_document, &CEcgDocument::SendingChanged, this, [this] {
+        emit StateChanged();
+        DrawCurves();
+    });
     setAttribute(Qt::WA_OpaquePaintEvent); // every paint covers the whole client area
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(160, 120);
     m_settings.UpdateIni(true);
     m_session.m_nCom = m_settings.m_nCom;
     m_reading = LoadReadingSettings(CAppProfile());
+    m_document.SetFilters(m_reading.filters);
     m_pScroll->setRange(0, 0);
     m_pScroll->setSingleStep(40);
     m_pScroll->setPageStep(401);
@@ -80,24 +60,17 @@ void CChildView::OnTick(int timerId) {
     m_session.OnTimer(timerId);
     KeepWhenFinished(std::get<1>(before) != 0);
     if (state() != before) {
-        UpdateMeasurements();
+        m_document.Remeasure();
         emit StateChanged();
     }
     if (m_session.m_bSessionOn && ++m_nLiveTicks % kLiveRateTicks == 0)
         UpdateLiveHeartRate();
 }
 
-void CChildView::UpdateMeasurements() {
-    m_bMeasured = m_session.m_bLoaded && !m_session.m_bSessionOn;
-    if (!m_bMeasured) {
-        m_measurements = {};
-        emit MeasurementLineChanged(QString());
-        return;
-    }
-    CEcgSignal signal = SignalFromRecord(*m_session.m_pRecord);
-    analysis::ApplyFilters(signal, m_reading.filters); // measured as drawn
-    m_measurements = analysis::Measure(signal);
-    emit MeasurementLineChanged(QString::fromStdString(analysis::MeasurementLine(m_measurements)));
+void CChildView::ShowMeasurementLine() {
+    const analysis::Measurements* m = m_document.Measurements();
+    emit MeasurementLineChanged(m ? QString::fromStdString(analysis::MeasurementLine(*m))
+                                  : QString());
 }
 
 void CChildView::UpdateLiveHeartRate() {
@@ -133,7 +106,7 @@ void CChildView::KeepWhenFinished(bool bWasLoaded) {
         return;
     QString path;
     std::string why;
-    if (!KeepReceivedRecord(*m_session.m_pRecord, RecordFolder(), &path, &why)) {
+    if (!KeepReceivedRecord(m_document.Record(), CAppProfile().GetEcgFolder(), &path, &why)) {
         Error(QStringLiteral("Запись не сохранена в папку принятых: %1")
                   .arg(QString::fromStdString(why)));
         return;
@@ -225,7 +198,8 @@ void CChildView::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     for (const QRect& r : e->region())
         p.drawImage(r, m_chartBuffer, r);
-    if (m_reading.beatMarks && m_bMeasured && RecordShown(m_session) && !m_session.m_bLiveView)
+    if (m_reading.beatMarks && m_document.Measurements() && RecordShown(m_session) &&
+        !m_session.m_bLiveView)
         DrawBeatMarks(p);
     if (m_calipers && RecordShown(m_session) && !m_session.m_bLiveView) {
         // Over the picture, never into the chart buffer: the chart stays as its pass drew it.
@@ -256,7 +230,7 @@ void CChildView::DrawBeatMarks(QPainter& p) const {
     const auto xOf = [&](double point) {
         return x0 + (point - m_chart.m_nScrollPos) * m_chart.m_dStepX;
     };
-    const analysis::Measurements& m = m_measurements;
+    const analysis::Measurements& m = *m_document.Measurements();
     const std::optional<double> marks[] = {m.pOnsetS, m.pEndS, m.qrsOnsetS, m.qrsEndS, m.tEndS};
     p.save();
     p.setPen(QPen(kBeatMarkColour, 1));
@@ -309,10 +283,6 @@ void CChildView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void CChildView::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Escape && m_pPacs->IsRunning()) {
-        m_pPacs->Cancel();
-        return;
-    }
     if (e->key() == Qt::Key_Escape && m_calipers) {
         m_calipers.reset();
         update(ClientRect());
@@ -497,8 +467,8 @@ void CChildView::SetReading(const ReadingSettings& reading) {
     m_reading = reading;
     CAppProfile profile;
     StoreReadingSettings(profile, m_reading);
-    if (filtersChanged && m_bMeasured)
-        UpdateMeasurements();
+    if (filtersChanged)
+        m_document.SetFilters(m_reading.filters); // measured as drawn
     // During a reception the live strip or the progress owns the window: the settings take
     // effect on the record once it is in, and the session goes on undisturbed.
     if (!m_session.m_bLiveView)
@@ -529,289 +499,47 @@ void CChildView::OnEkard() {
     CloseBalloons();
     m_session.m_nCom = m_settings.m_nCom;
     m_session.OnEkard();
+    if (m_session.m_bSessionOn)
+        m_document.ReceptionStarted();
     KeepWhenFinished(false); // a stop finishes the record (the start cleared the flag)
     m_nLiveTicks = 0;
-    UpdateMeasurements();
+    m_document.Remeasure();
     emit StateChanged();
-}
-
-void CChildView::OnConfig() {
-    CloseBalloons();
-    CSettingsDialog dlg(this);
-    dlg.CopyIn(m_settings);
-    if (!m_pPrompts->RunSettingsDialog(dlg))
-        return; // nothing changes
-    dlg.CopyOut(m_settings);
-    QString why;
-    if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
-        Error(QStringLiteral("Настройки не сохранены: %1").arg(why));
-    emit StateChanged();
-}
-
-int CChildView::DefineCurves(bool bRequireAll) {
-    return ::DefineCurves(this, m_session.m_Card, bRequireAll);
-}
-
-void CChildView::OnDefineCurves() {
-    CloseBalloons();
-    DefineCurves(false);
-}
-
-bool CChildView::EnsureCardComplete(CardUse use) {
-    while (!IsCardComplete(m_session.m_Card, use))
-        if (DefineCurves(true) != 0)
-            return false;
-    return true;
-}
-
-QString CChildView::ProposedFileName(const char* extension) const {
-    // The record number, then the two further name parts when they hold text.
-    QString name = QString::fromLatin1(m_Definition.szRecordNumber);
-    for (const char* part : {m_Definition.szNamePart2, m_Definition.szNamePart3})
-        if (part[0])
-            name += QLatin1Char(' ') + FromCp1251(QByteArray(part, int(strnlen(part, 20))));
-    return name + QLatin1String(extension);
-}
-
-QString CChildView::RecordFolder() {
-    return CAppProfile().GetEcgFolder();
 }
 
 bool CChildView::OpenRecord(const QString& path, QString* error) {
-    CLoadedRecord doc;
+    CLoadedRecord loaded;
     std::string why;
-    if (!OpenRecordFile(path, doc, &why)) {
+    if (!OpenRecordFile(path, loaded, &why)) {
         *error = QString::fromStdString(why);
         return false;
     }
-    ShowDocument(doc, path);
+    ShowRecordFile(loaded, path);
     return true;
 }
 
-void CChildView::ShowDocument(const CLoadedRecord& doc, const QString& path) {
+void CChildView::ShowRecordFile(const CLoadedRecord& loaded, const QString& path) {
     if (m_session.m_bSessionOn)
         m_session.OnEkard(); // a reception under way in this window ends first
-    m_session.ShowRecord(*doc.pRecord, doc.card, doc.absentLanes);
+    m_document.Take(loaded, path);
     m_chart.m_nScrollPos = 0;
     SetRazv();
     DrawCurves();
-    QString title = QFileInfo(path).fileName();
-    if (doc.dSourceSeconds > 0) // a longer recording: say that this is its beginning
-        title += QStringLiteral(" (первые 10 с из %1)").arg(DurationText(doc.dSourceSeconds));
-    emit WindowTitleChanged(title);
-    emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
-    UpdateMeasurements();
     emit StateChanged();
 }
 
-void CChildView::SaveRecord(const char* extension) {
-    CloseBalloons();
-    const RecordFileType& type = *RecordFileTypeOf(QLatin1String(extension));
-    if (!EnsureCardComplete(type.use))
-        return;
-    // The record's texts and the definition follow the card, as the window shows them.
-    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
-    // The package's dialog offers the hospital's formats as well (DICOM, aECG, EDF+); the name
-    // chosen decides which is written.
-    const bool offersInterchange = std::strcmp(extension, ".ecg") == 0;
-    QString filter = QString::fromUtf8(type.filter);
-    if (offersInterchange)
-        for (const RecordFileType& other : RecordFileTypes())
-            if (other.write && other.bCarriesCard)
-                filter += QStringLiteral(";;") + QString::fromUtf8(other.filter);
-    const QString path = m_pPrompts->ChooseSavePath(
-        this, QDir(RecordFolder()).filePath(ProposedFileName(extension)), filter);
-    if (path.isEmpty())
-        return;
-    const RecordFileType* chosen = RecordFileTypeOf(path);
-    if (!offersInterchange || !chosen || !chosen->write || !chosen->bCarriesCard)
-        chosen = &type;
-    DrawIDS(IDS_PROCESSING);
-    std::string why;
-    const bool ok = SaveRecordFile(path, *chosen, *m_session.m_pRecord, &m_session.m_Card, &why);
-    DrawCurves();
-    if (!ok) {
-        // Nothing was saved: the writer says why at the screen centre, and the window keeps
-        // its title.
-        Keep(ShowErrorAtScreenCentre(QString::fromStdString(why)));
+void CChildView::ShowProcessing(bool bOn) {
+    if (bOn) {
+        DrawIDS(IDS_PROCESSING);
         return;
     }
-    emit WindowTitleChanged(QFileInfo(path).fileName());
-    emit RecordFileUsed(QFileInfo(path).absoluteFilePath());
-}
-
-void CChildView::OnExport() {
-    SaveRecord(".ecg");
-}
-
-void CChildView::OnExportScp() {
-    SaveRecord(".scp");
-}
-
-namespace {
-
-// The report's paper, landscape, with the painter's origin at the paper's corner: the page is
-// laid out in millimetres from there.
-void PreparePrinter(QPrinter& printer, const ReportOptions& o) {
-    printer.setFullPage(true);
-    printer.setPageLayout(
-        QPageLayout(QPageSize(o.paper == ReportPaper::Letter ? QPageSize::Letter : QPageSize::A4),
-                    QPageLayout::Landscape, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-}
-
-bool PaintReport(QPrinter* printer, const ReportInput& in, const ReportOptions& o) {
-    QPainter p;
-    if (!p.begin(printer))
-        return false;
-    DrawReport(p, printer->resolution() / 25.4, in, o);
-    return p.end();
-}
-
-} // namespace
-
-bool CChildView::StartReport(ReportOptions& options, QPrinter* printer) {
-    CloseBalloons();
-    CAppProfile profile;
-    options = LoadReportOptions(profile);
-    if (!m_pPrompts->RunReportOptions(this, options))
-        return false;
-    StoreReportOptions(profile, options);
-    if (printer)
-        PreparePrinter(*printer, options);
-    return true;
-}
-
-ReportInput CChildView::ReportOfRecord() const {
-    // The window's measurements (made through its filters) and its filters go onto paper too,
-    // the filters said in the footer.
-    ReportInput in =
-        ReportInputFor(*m_session.m_pRecord, m_session.m_Card, m_session.m_nAbsentLanes,
-                       m_settings.m_attrOrg, m_bMeasured ? &m_measurements : nullptr);
-    if (!m_reading.filters.empty()) {
-        in.drawSamples = FilteredSamples(*m_session.m_pRecord, m_reading.filters);
-        in.filters = FilterText(m_reading.filters);
-    }
-    return in;
-}
-
-void CChildView::OnPrint() {
-    ReportOptions o;
-    QPrinter printer(QPrinter::HighResolution);
-    if (!StartReport(o, &printer) || !m_pPrompts->RunPrintDialog(this, printer))
-        return;
-    if (!PaintReport(&printer, ReportOfRecord(), o))
-        Error(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
-                  .arg(printer.printerName().isEmpty() ? printer.outputFileName()
-                                                       : printer.printerName()));
-}
-
-void CChildView::OnPrintPreview() {
-    ReportOptions o;
-    QPrinter printer(QPrinter::HighResolution);
-    if (!StartReport(o, &printer))
-        return;
-    const ReportInput in = ReportOfRecord();
-    m_pPrompts->RunPrintPreview(this, printer,
-                                [&](QPrinter* target) { PaintReport(target, in, o); });
-}
-
-void CChildView::OnSavePdf() {
-    ReportOptions o;
-    if (!StartReport(o, nullptr))
-        return;
-    ParseRecordDefinition(m_session.m_Card, *m_session.m_pRecord, m_Definition);
-    const QString path =
-        m_pPrompts->ChooseSavePath(this, QDir(RecordFolder()).filePath(ProposedFileName(".pdf")),
-                                   QStringLiteral("Документы PDF (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    std::string why;
-    if (!WriteReportPdf(path, ReportOfRecord(), o, &why))
-        Keep(ShowErrorAtScreenCentre(QString::fromStdString(why)));
-}
-
-void CChildView::SendRecord(const char* extension) {
-    CloseBalloons();
-    if (!EnsureCardComplete(CardUse::Export))
-        return;
-    ECG_RECORD& record = *m_session.m_pRecord;
-    ParseRecordDefinition(m_session.m_Card, record, m_Definition);
-    DrawIDS(IDS_PROCESSING);
-    CRecordMail mail; // its private folder goes, with the attachment, on every path
-    std::string why;
-    const bool written = mail.Prepare(record, m_session.m_Card, extension, &why);
-    m_session.m_nFirstLane = 0;
+    m_session.m_nFirstLane = 0; // the next pass chooses the lanes of the lead system again
     m_session.m_nLanes = 0;
     DrawCurves();
-    if (!written) {
-        // Sending a file that was not written would send nothing useful.
-        Error(QString::fromStdString(why));
-        return;
-    }
-    SMailText text;
-    if (!m_pPrompts->RunSendDialog(this, text.strTo, text.strSubject, text.strNote))
-        return;
-    if (m_settings.m_bSMTPEnabled) {
-        QString failure;
-        if (!mail.StartSmtp(*m_pSender, m_settings, text, &failure)) {
-            Error(failure);
-            return;
-        }
-        m_session.m_bSending = 1;
-        emit StateChanged();
-        DrawCurves(); // shows "Идет передача данных" until the send completes
-    } else {
-        const std::unique_ptr<CSendByEmail> handed = mail.HandOff(m_settings, text);
-        if (!handed->Succeeded())
-            Error(handed->ErrorText());
-    }
 }
 
-void CChildView::OnSendCompleted(bool bOk, const QString& why) {
-    m_session.m_bSending = 0;
-    emit StateChanged();
-    DrawCurves();
-    if (!bOk)
-        Error(why);
-}
-
-void CChildView::OnSendPacs() {
-    CloseBalloons();
-    if (const QString fault = PacsSettingsFault(m_settings); !fault.isEmpty()) {
-        Error(
-            QStringLiteral("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
-        return;
-    }
-    ECG_RECORD& record = *m_session.m_pRecord;
-    ParseRecordDefinition(m_session.m_Card, record, m_Definition);
-    std::string why;
-    if (!m_pPacs->StartStore(m_settings, record, m_session.m_Card, &why)) {
-        Error(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
-        return;
-    }
-    m_session.m_bSending = 1;
-    emit StateChanged();
-    DrawCurves(); // shows "Идет передача данных" until the archive answers
-}
-
-void CChildView::OnPacsFinished(bool bOk, const QString& reason) {
-    m_session.m_bSending = 0;
-    emit StateChanged();
-    DrawCurves();
-    if (!bOk && reason != QLatin1String("cancelled"))
-        Error(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
-}
-
-void CChildView::OnSendEmail() {
-    SendRecord(".ecg");
-}
-
-void CChildView::OnSendEmailScp() {
-    SendRecord(".scp");
-}
-
-void CChildView::OnSendEmailDicom() {
-    SendRecord(".dcm");
+void CChildView::ErrorAtScreenCentre(const QString& message) {
+    Keep(ShowErrorAtScreenCentre(message));
 }
 
 void CChildView::Error(const QString& message) {

@@ -1,6 +1,9 @@
 #pragma once
-// The record window's view: owns the record and its reception session, the two off-screen
-// buffers (grid and chart), the settings of its own, and carries out the record commands.
+// The record window's view: owns the record's reception session and its document, the two
+// off-screen buffers (grid and chart) and the settings of its own; it draws the record, runs
+// the reception and the reading tools (speed, gain, filters, calipers, beat marks). What is done
+// with the record (save, mail, PACS, print) is the record commands' (commands/), which act on
+// the document and never see the view.
 
 #include "acquisition/acquisition_session.h"
 #include "acquisition/port_links.h"
@@ -12,11 +15,7 @@
 #include "display/chart_style.h"
 #include "display/monitor_renderer.h"
 #include "display/reading_settings.h"
-#include "mail/smtp_sender.h"
-#include "report/report_renderer.h"
-#include "storage/card_fields.h"
-#include "storage/record_definition.h"
-#include "widgets/view_prompts.h"
+#include "document/ecg_document.h"
 
 #include <QImage>
 #include <QList>
@@ -43,41 +42,19 @@ public:
     const QImage& ChartBuffer() const { return m_chartBuffer; }
     QScrollBar* ScrollBar() const { return m_pScroll; }
 
-    // Record commands.
+    // Command 32772: starts or stops a reception.
     void OnEkard();
-    void OnConfig();
-    void OnDefineCurves();
-    void OnExport();
-    void OnSendEmail();
-    void OnExportScp();
-    void OnSendEmailScp();
-    void OnSendEmailDicom();
-    // The record to the hospital's archive (C-STORE of its DICOM object); Esc cancels.
-    void OnSendPacs();
-    // The report: on a printer, in Qt's print preview, into a PDF file. Each asks for the
-    // layout, speed, gain and paper first (the last choice is remembered).
-    void OnPrint();
-    void OnPrintPreview();
-    void OnSavePdf();
-
-    // Opens the patient card; 0 when confirmed, 1 when cancelled.
-    int DefineCurves(bool bRequireAll);
-    // Asks for the card until it is complete for `use`; false when the user cancels.
-    bool EnsureCardComplete(CardUse use);
-    // The name a save proposes: the record number text and the extension.
-    QString ProposedFileName(const char* extension) const;
-    // Where the save dialogs open: the record folder of the per-user profile.
-    static QString RecordFolder();
+    // The window's document: the record and what belongs to it.
+    CEcgDocument& Document() { return m_document; }
+    const CEcgDocument& Document() const { return m_document; }
     CViewSettings& Settings() { return m_settings; }
-    // Where the view's questions go (the program's dialogs unless set); not owned.
-    void SetPrompts(IViewPrompts* prompts) { m_pPrompts = prompts; }
 
     // Opens a record file of any type the records layer opens and shows it as a received
     // record, with its card; the window is named after the file. False with *error (naming the
     // file and what is wrong) and the window as it was.
     bool OpenRecord(const QString& path, QString* error);
     // Shows a record already read from the file at path, as OpenRecord does.
-    void ShowDocument(const struct CLoadedRecord& doc, const QString& path);
+    void ShowRecordFile(const CLoadedRecord& loaded, const QString& path);
 
     // How this window reads its record: speed, gain, filters (new windows take the user's last
     // choice). They change what is drawn, never the record.
@@ -92,12 +69,18 @@ public:
 
     // The automatic measurements of the record shown; null while none is (an empty window, a
     // reception under way).
-    const analysis::Measurements* RecordMeasurements() const {
-        return m_bMeasured ? &m_measurements : nullptr;
-    }
+    const analysis::Measurements* RecordMeasurements() const { return m_document.Measurements(); }
 
     // Shows message in a balloon at the centre of the view.
     void Error(const QString& message);
+    // A command starts: what the balloons said of earlier ones no longer holds, and a balloon
+    // must not stay above the dialog the command may open.
+    void CloseBalloons();
+    // Shows message in a balloon at the centre of the screen (and closes it with the others).
+    void ErrorAtScreenCentre(const QString& message);
+    // A file is being written: "Обработка данных" instead of the chart (on); the chart again
+    // with its lanes chosen anew (off).
+    void ShowProcessing(bool bOn);
     // Hands an error from any thread to the view: the text is copied and shown on the view's
     // thread.
     void OnNewError(const QString& message);
@@ -117,17 +100,11 @@ public:
     void ReportPortFailure(const char* text) override;
     void ReportLinkDown(const char* text) override;
 
-    RECORD_DEFINITION m_Definition{}; // filled before every save and send
-
 signals:
     void RecordTitleChanged(const QString& title);
-    // A save names the window after the file (the record title returns with the focus).
-    void WindowTitleChanged(const QString& title);
     void StateChanged();
     // A finished record was kept in the received folder, at path.
     void RecordKept(const QString& path);
-    // A record file was opened or saved (for the recent files).
-    void RecordFileUsed(const QString& path);
     // What the line under the chart says: the record's measurements, the live heart rate during
     // a reception, or nothing (empty).
     void MeasurementLineChanged(const QString& line);
@@ -152,33 +129,24 @@ private:
     QPointF ScreenDensities() const;
     QRect ClientRect() const;
     void OnTick(int timerId);
-    // A new action starts: what the balloons said of earlier ones no longer holds, and a
-    // balloon must not stay above the dialog the action may open.
-    void CloseBalloons();
     void Keep(class CBalloonHelp* balloon);
     // After a command or a tick: a record that has just been finished is kept at once.
     void KeepWhenFinished(bool bWasLoaded);
-    // Measures the record when one is shown, else clears the measurements; says so in the line.
-    void UpdateMeasurements();
+    // The line under the chart after the document's measurements changed.
+    void ShowMeasurementLine();
     // Every second of a live picture: the heart rate of its last seconds.
     void UpdateLiveHeartRate();
-    void SaveRecord(const char* extension);
     void DrawBeatMarks(QPainter& p) const;
     // The live mains filter in effect, if any.
     std::optional<analysis::Filter> LiveMains() const;
     // Runs the points of this tick through it into m_liveRing.
     void FilterLivePoints(analysis::Filter mains);
-    // A report command starts: the earlier balloons go, the options are asked for (false when
-    // cancelled) and remembered, and the printer, when given, takes the paper.
-    bool StartReport(ReportOptions& options, class QPrinter* printer);
-    ReportInput ReportOfRecord() const;
-    void SendRecord(const char* extension);
-    void OnSendCompleted(bool bOk, const QString& error);
 
     CViewSettings m_settings;
     CSerialPortLink m_link;
     CQtTickSource m_ticks;
     CAcquisitionSession m_session;
+    CEcgDocument m_document;
     CChartView m_chart;
     CChartStyle m_style;
     QImage m_gridBuffer;
@@ -188,10 +156,6 @@ private:
     uint64_t m_nLiveLabelsKey = 0;
     CChartDamage m_chartDamage; // what the last chart pass drew into m_chartBuffer
     QScrollBar* m_pScroll;
-    CSmtpSender* m_pSender;
-    class CPacsJob* m_pPacs;
-    void OnPacsFinished(bool bOk, const QString& reason);
-    IViewPrompts* m_pPrompts = &CDialogPrompts::Instance();
     QList<QPointer<class CBalloonHelp>> m_balloons; // the balloons this view has shown
     bool m_bSized = false;
     bool m_bPainted = false;
@@ -209,7 +173,5 @@ private:
     std::vector<int16_t> m_liveRing;
     std::vector<analysis::CCausalFilter> m_liveFilters;
     analysis::Filter m_liveMains = analysis::Filter::Mains50;
-    analysis::Measurements m_measurements;
-    bool m_bMeasured = false;
     int m_nLiveTicks = 0;
 };

@@ -84,10 +84,10 @@ const ReadingCommand* FindReadingCommand(int id) {
 ReadingSettings LoadReadingSettings(const CAppProfile& profile) {
     ReadingSettings r;
     const double speed = profile.GetProfileString(kGroup, QStringLiteral("Speed")).toDouble();
-    if (speed == 25 || speed == 50)
+    if (IsReadingSpeed(speed))
         r.speedMmPerS = speed;
     const double gain = profile.GetProfileString(kGroup, QStringLiteral("Gain")).toDouble();
-    if (gain == 5 || gain == 10 || gain == 20)
+    if (IsReadingGain(gain))
         r.gainMmPerMv = gain;
     r.beatMarks =
         profile.GetProfileString(kGroup, QStringLiteral("BeatMarks")) == QLatin1String("1");

@@ -4,6 +4,7 @@
 #include "app/child_frame.h"
 #include "app/command_table.h"
 #include "app/main_frame.h"
+#include "commands/record_commands.h"
 #include "config/app_profile.h"
 #include "config/ini.h"
 #include "record_io/record_files.h"
@@ -82,6 +83,12 @@ struct OpenRecords : testing::Test, AppFirst {
         EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
         return path;
     }
+    CRecordCommands* CommandsOf(const CChildView* view) {
+        for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+            if (static_cast<CChildFrame*>(w)->View() == view)
+                return static_cast<CChildFrame*>(w)->Commands();
+        return nullptr;
+    }
     CChildView* ViewTitled(const QString& title) {
         for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
             if (w->windowTitle() == title)
@@ -127,8 +134,8 @@ TEST_F(OpenRecords, EachFileOpensInAWindowOfItsOwnAndABadOneInNone) {
     prompts.savePath = [&](const QString&, const QString&) {
         return dir.filePath(QStringLiteral("saved.ecg"));
     };
-    view->SetPrompts(&prompts);
-    view->OnExport();
+    CommandsOf(view)->SetPrompts(&prompts);
+    CommandsOf(view)->OnExport();
     EXPECT_NE(ViewTitled(QStringLiteral("saved.ecg")), nullptr);
     EXPECT_EQ(CAppProfile().GetRecentFiles(4).first(), dir.filePath(QStringLiteral("saved.ecg")));
     ASSERT_EQ(frame.OpenFiles({Save("e.dat")}), 1);
@@ -150,74 +157,6 @@ TEST_F(OpenRecords, DroppedFilesOpen) {
     for (int i = 0; i < 50 && frame.MdiArea()->subWindowList().isEmpty(); ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_NE(ViewTitled(QStringLiteral("dropped.scp")), nullptr);
-}
-
-// The window's save commands and velmora-cli export write the same files for one record and
-// one card: both go through the records layer.
-TEST_F(OpenRecords, WindowAndCommandLineWriteTheSameFiles) {
-    const QString dat = dir.filePath(QStringLiteral("plain.dat"));
-    std::string error;
-    ASSERT_TRUE(SaveRecordFile(dat, *RecordFileTypeOf(dat), *record, nullptr, &error));
-    const QString cardFile = dir.filePath(QStringLiteral("card.txt"));
-    {
-        QFile f(cardFile);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("doctor_name = Петров П.П.\ndoctor_phone = +7 495 123-45-67\n"
-                "last_name = Иванов-Щукин\nfirst_name = Иван\npatronymic = Иванович\n"
-                "birth_day = 29\nbirth_month = 2\nbirth_year = 1952\nsex = м\nheight = 180\n"
-                "weight = 82\npostal_code = 123456\nregion = Московская обл.\n"
-                "district = Одинцовский р-н\nlocality = Звенигород\nstreet = ул. Ленина\n"
-                "house = д. 5, кв. 7\nyears_of_residence = 12\n");
-    }
-    ASSERT_EQ(frame.OpenFiles({dat}), 1);
-    CChildView* view = ViewTitled(QStringLiteral("plain.dat"));
-    ASSERT_NE(view, nullptr);
-    view->Session().m_Card = card; // what the card dialog would have filled in
-    CFakePrompts prompts;
-    QString target, offered;
-    prompts.savePath = [&](const QString&, const QString& filter) {
-        offered = filter;
-        return target;
-    };
-    view->SetPrompts(&prompts);
-
-    // The package's save dialog offers the hospital's formats too; the name decides.
-    for (const char* ext : {".scp", ".ecg", ".dcm"}) {
-        SCOPED_TRACE(ext);
-        target = dir.filePath(QStringLiteral("window") + QLatin1String(ext));
-        if (std::strcmp(ext, ".scp") == 0)
-            view->OnExportScp();
-        else
-            view->OnExport();
-        const QString cli = dir.filePath(QStringLiteral("cli") + QLatin1String(ext));
-        QProcess p;
-        p.start(QStringLiteral(VELMORA_BUILD_DIR "/src/cli/velmora-cli"),
-                {QStringLiteral("export"), dat, QStringLiteral("--card"), cardFile,
-                 QStringLiteral("--out"), cli});
-        ASSERT_TRUE(p.waitForFinished(60000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        const QByteArray a = Bytes(target), b = Bytes(cli);
-        ASSERT_FALSE(a.isEmpty());
-        if (std::strcmp(ext, ".dcm") == 0) {
-            EXPECT_TRUE(offered.contains(QStringLiteral("DICOM ЭКГ (*.dcm)")))
-                << offered.toStdString();
-        }
-        if (std::strcmp(ext, ".ecg") != 0) {
-            EXPECT_EQ(a, b);
-        } else {
-            // A zip's entries carry the time they were written: compare what they hold.
-            auto ra = std::make_unique<ECG_RECORD>(), rb = std::make_unique<ECG_RECORD>();
-            RECORD_DEFINITION da{}, db{};
-            ASSERT_TRUE(ReadExportPackage(reinterpret_cast<const uint8_t*>(a.constData()),
-                                          size_t(a.size()), *ra, da, &error))
-                << error;
-            ASSERT_TRUE(ReadExportPackage(reinterpret_cast<const uint8_t*>(b.constData()),
-                                          size_t(b.size()), *rb, db, &error))
-                << error;
-            EXPECT_EQ(std::memcmp(ra.get(), rb.get(), sizeof(ECG_RECORD)), 0);
-            EXPECT_EQ(std::memcmp(&da, &db, sizeof da), 0);
-        }
-    }
 }
 
 // A PhysioNet record in the window: the title says it is the beginning of a longer recording,
@@ -296,86 +235,6 @@ TEST_F(OpenRecords, OtherSystemsFilesOpenInWindowsWithTheirPatientAndLeads) {
     EXPECT_EQ(welch->Session().m_nAbsentLanes, (1 << 8) | (1 << 10)) << "V3 and V5";
 }
 
-// The report from the window: the options asked first and remembered, then a PDF file, the
-// printer (here a PDF device: the same path a real printer takes) and the preview.
-TEST_F(OpenRecords, TheWindowPrintsPreviewsAndSavesItsReportAsPdf) {
-    ASSERT_EQ(frame.OpenFiles({Save("r.dat")}), 1);
-    auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
-    frame.MdiArea()->setActiveSubWindow(child);
-    CChildView* view = child->View();
-    CFakePrompts prompts;
-    view->SetPrompts(&prompts);
-    for (const int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_SAVE_PDF})
-        ASSERT_NE(frame.Action(id), nullptr) << id;
-    EXPECT_EQ(frame.Action(ID_FILE_PRINT)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-    frame.UpdateCommandStates();
-    EXPECT_TRUE(frame.Action(ID_FILE_SAVE_PDF)->isEnabled()) << "a record is shown";
-
-    const auto isPdf = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) && f.read(5) == "%PDF-" && f.size() > 20000;
-    };
-    // Cancelled options: nothing happens.
-    QString proposed;
-    prompts.savePath = [&](const QString& p, const QString&) {
-        proposed = p;
-        return dir.filePath(QStringLiteral("report.pdf"));
-    };
-    frame.Action(ID_FILE_SAVE_PDF)->trigger();
-    EXPECT_TRUE(proposed.isEmpty());
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("report.pdf"))));
-
-    ReportOptions seen;
-    prompts.reportOptions = [&](ReportOptions& o) {
-        seen = o;
-        o = {ReportLayout::Leads6x2, 50, 20, ReportPaper::Letter};
-        return true;
-    };
-    frame.Action(ID_FILE_SAVE_PDF)->trigger();
-    EXPECT_TRUE(isPdf(dir.filePath(QStringLiteral("report.pdf"))));
-    EXPECT_TRUE(proposed.endsWith(QStringLiteral(".pdf"))) << proposed.toStdString();
-    EXPECT_EQ(seen.layout, ReportLayout::Leads3x4Rhythm1) << "the defaults first";
-    const ReportOptions kept = LoadReportOptions(CAppProfile());
-    EXPECT_EQ(kept.layout, ReportLayout::Leads6x2) << "the choice is remembered";
-    EXPECT_EQ(kept.speedMmPerS, 50);
-    EXPECT_EQ(kept.gainMmPerMv, 20);
-    EXPECT_EQ(kept.paper, ReportPaper::Letter);
-
-    // The printer, with a PDF device behind it.
-    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
-    QSizeF paper;
-    prompts.printDialog = [&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed);
-        paper = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
-        return true;
-    };
-    frame.Action(ID_FILE_PRINT)->trigger();
-    EXPECT_EQ(seen.layout, ReportLayout::Leads6x2) << "the last choice comes back";
-    EXPECT_TRUE(isPdf(printed));
-    EXPECT_NEAR(paper.width(), 279.4, 0.5) << "Letter, landscape";
-    EXPECT_NEAR(paper.height(), 215.9, 0.5);
-
-    // The preview draws the same page onto its printer.
-    const QString previewed = dir.filePath(QStringLiteral("preview.pdf"));
-    prompts.printPreview = [&](QPrinter& printer, const std::function<void(QPrinter*)>& paint) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(previewed);
-        paint(&printer);
-    };
-    frame.Action(ID_FILE_PRINT_PREVIEW)->trigger();
-    EXPECT_TRUE(isPdf(previewed));
-
-    // A PDF that cannot be written: a balloon says why, and nothing is left.
-    const int balloons = Balloons();
-    prompts.savePath = [&](const QString&, const QString&) {
-        return dir.filePath(QStringLiteral("missing/report.pdf"));
-    };
-    frame.Action(ID_FILE_SAVE_PDF)->trigger();
-    EXPECT_EQ(Balloons(), balloons + 1);
-    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("missing"))).exists());
-}
-
 // "Вид" reads a record at another speed and gain and through filters, window by window; the
 // record, and what a save writes, stay as received; new windows start with the last choice.
 TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
@@ -419,7 +278,7 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     prompts.savePath = [&](const QString&, const QString&) {
         return dir.filePath(QStringLiteral("again.ecg"));
     };
-    view->SetPrompts(&prompts);
+    CommandsOf(view)->SetPrompts(&prompts);
     frame.Action(ID_EXPORT)->trigger();
     CLoadedRecord saved;
     std::string why;

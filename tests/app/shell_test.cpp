@@ -3,6 +3,7 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/velmora_app.h"
+#include "commands/record_commands.h"
 #include "config/app_profile.h"
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
@@ -25,9 +26,13 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <arpa/inet.h>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -194,7 +199,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     QTemporaryDir dir;
     QString proposed;
     CFakePrompts prompts;
-    view->SetPrompts(&prompts);
+    f->Commands()->SetPrompts(&prompts);
     prompts.savePath = [&](const QString& path, const QString&) {
         proposed = QFileInfo(path).fileName();
         return dir.filePath(proposed);
@@ -240,9 +245,8 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
 
 TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
     Shell s;
-    CChildView* view = s.frame.OnFileNew()->View();
     CFakePrompts prompts;
-    view->SetPrompts(&prompts);
+    s.frame.OnFileNew()->Commands()->SetPrompts(&prompts);
     prompts.settingsDialog = [](CSettingsDialog& dlg) {
         dlg.show();
         dlg.m_page1.OrgEdit()->setPlainText(QStringLiteral("Clinic"));
@@ -317,7 +321,7 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     settings.m_szMailPassword = QStringLiteral("secret");
     settings.m_attrOrg = QStringLiteral("Поликлиника №1");
     CFakePrompts prompts;
-    view->SetPrompts(&prompts);
+    f->Commands()->SetPrompts(&prompts);
     prompts.sendDialog = [](QString& to, QString& subject, QString& note) {
         to = QStringLiteral("doctor@example.org");
         subject = QStringLiteral("Карточка пациента");
@@ -347,6 +351,39 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     s.frame.Action(ID_SEND_EMAIL_SCP)->trigger();
     ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
+}
+
+// Esc in a record window stops its send to a PACS that has stalled (the frame takes the key
+// before the view, whose Esc clears the calipers).
+TEST(Shell, EscStopsTheWindowsStalledSendToThePacs) {
+    Shell s;
+    CChildFrame* f = s.frame.OnFileNew();
+    CChildView* view = f->View();
+    view->OnEkard();
+    view->OnEkard();
+    std::strcpy(view->Document().Card().last_name, "Ivanov");
+    const int stall = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(stall, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(stall, 4), 0);
+    socklen_t n = sizeof a;
+    ::getsockname(stall, reinterpret_cast<sockaddr*>(&a), &n);
+    CViewSettings& settings = view->Settings();
+    settings.m_szPacsHost = QStringLiteral("127.0.0.1");
+    settings.m_nPacsPort = ntohs(a.sin_port);
+    settings.m_nPacsTimeout = 30;
+    s.frame.Action(ID_SEND_PACS)->trigger();
+    ASSERT_TRUE(view->Sending());
+    s.frame.UpdateCommandStates();
+    EXPECT_FALSE(s.Enabled(ID_SEND_PACS)) << "one send at a time";
+    QElapsedTimer t;
+    t.start();
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return !view->Sending(); }, 3000));
+    EXPECT_LT(t.elapsed(), 3000);
+    ::close(stall);
 }
 
 TEST(Shell, NewWindowsCascadeInsideTheAreaAndStandardTextsAreRussian) {

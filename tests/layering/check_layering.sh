@@ -5,9 +5,9 @@
 set -u
 src=${1:?source folder}
 status=0
-for core in platform record analysis simulator acquisition config storage mail interchange records; do
+for core in platform record_model analysis simulator acquisition config storage mail interchange record_io document; do
   [ -d "$src/$core" ] || continue
-  hits=$(grep -rn -E '#\s*include\s*[<"](QtGui|QtWidgets|QtPrintSupport|(display|widgets|dialogs|app|cli)/)' \
+  hits=$(grep -rn -E '#\s*include\s*[<"](QtGui|QtWidgets|QtPrintSupport|(display|report|dialogs|commands|widgets|app|cli)/)' \
          "$src/$core" --include='*.h' --include='*.cpp' || true)
   if [ -n "$hits" ]; then
     echo "core folder '$core' reaches the display side:"; echo "$hits"; status=1
@@ -23,12 +23,12 @@ check() { # folder, forbidden folders...
     fi
   done
 }
-check platform record simulator acquisition config storage mail records
-check record simulator acquisition config storage mail records
-check acquisition simulator config storage mail records
-check config record simulator acquisition storage mail records
-check mail record simulator acquisition config storage records
-check storage simulator acquisition config mail records
+check platform record_model simulator acquisition config storage mail record_io document
+check record_model simulator acquisition config storage mail record_io document
+check acquisition simulator config storage mail record_io document
+check config record_model simulator acquisition storage mail record_io document
+check mail record_model simulator acquisition config storage record_io document
+check storage simulator acquisition config mail record_io document
 # The simulator is the device's end of the line: it may use platform and nothing else of ours,
 # so that neither the decoder's nor the record's view of the stream leaks into it.
 only() { # folder, allowed folders...
@@ -44,12 +44,17 @@ only() { # folder, allowed folders...
 }
 only simulator platform
 # The analysis measures signals: it knows the record and nothing that stores, sends or shows it.
-only analysis platform record
+only analysis platform record_model
 # The interchange helper's code (libbiosig, DCMTK) stands on the stores below it; the records
 # layer reaches it only by starting its process, never by including it.
-only interchange platform record analysis storage
+only interchange platform record_model analysis storage
 # The records layer is what the front-ends call; it stands on the stores below it only.
-only records platform record analysis storage mail config
-# The dialogs sit below the record view that opens them.
-check dialogs widgets app
+only record_io platform record_model analysis storage mail config
+# The window's document stands on the records layer; the view and the commands stand on it.
+only document platform record_model analysis storage record_io
+# The dialogs sit below the commands that open them, the commands below the view's frame: the
+# commands never see the view, and the view never sees the commands.
+check dialogs commands widgets app
+check commands widgets app
+check widgets commands app
 exit $status

@@ -1,12 +1,12 @@
 #pragma once
-// The record view's questions answered by the test: each answer is a function the test sets;
+// The record commands' questions answered by the test: each answer is a function the test sets;
 // an unset one answers "cancel".
 
-#include "widgets/view_prompts.h"
+#include "commands/record_prompts.h"
 
 #include <functional>
 
-class CFakePrompts : public IViewPrompts {
+class CFakePrompts : public IRecordPrompts {
 public:
     std::function<QString(const QString& proposed, const QString& filter)> savePath;
     std::function<bool(QString& to, QString& subject, QString& note)> sendDialog;

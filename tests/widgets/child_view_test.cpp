@@ -350,7 +350,7 @@ TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
     view.resize(1600, 600);
     view.show();
     RunEventsFor(50);
-    view.ShowDocument(doc, QStringLiteral("sim.dat"));
+    view.ShowRecordFile(doc, QStringLiteral("sim.dat"));
     ASSERT_NE(view.RecordMeasurements(), nullptr);
     const std::vector<size_t>& beats = view.RecordMeasurements()->beats;
     ASSERT_GE(beats.size(), 5u);

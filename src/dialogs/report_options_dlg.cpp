@@ -1,6 +1,7 @@
-#include "widgets/report_options_dlg.h"
+#include "dialogs/report_options_dlg.h"
 
 #include "dialogs/dialog_buttons.h"
+#include "display/reading_settings.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -28,11 +29,18 @@ CReportOptionsDlg::CReportOptionsDlg(QWidget* parent, const ReportOptions& o) : 
                        {int(ReportLayout::Leads12x1), int(ReportLayout::Leads6x2),
                         int(ReportLayout::Leads3x4Rhythm1), int(ReportLayout::Leads3x4Rhythm3)},
                        int(o.layout));
-    m_pSpeed = Choice(this, {QStringLiteral("25 мм/с"), QStringLiteral("50 мм/с")}, {25.0, 50.0},
-                      o.speedMmPerS);
-    m_pGain = Choice(
-        this, {QStringLiteral("5 мм/мВ"), QStringLiteral("10 мм/мВ"), QStringLiteral("20 мм/мВ")},
-        {5.0, 10.0, 20.0}, o.gainMmPerMv);
+    QStringList speedTexts, gainTexts;
+    QVariantList speeds, gains;
+    for (const double v : kReadingSpeeds) {
+        speedTexts << QStringLiteral("%1 мм/с").arg(v);
+        speeds << v;
+    }
+    for (const double v : kReadingGains) {
+        gainTexts << QStringLiteral("%1 мм/мВ").arg(v);
+        gains << v;
+    }
+    m_pSpeed = Choice(this, speedTexts, speeds, o.speedMmPerS);
+    m_pGain = Choice(this, gainTexts, gains, o.gainMmPerMv);
     m_pPaper = Choice(this, {QStringLiteral("A4"), QStringLiteral("Letter")},
                       {int(ReportPaper::A4), int(ReportPaper::Letter)}, int(o.paper));
     auto* form = new QFormLayout(this);

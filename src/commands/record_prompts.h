@@ -1,6 +1,6 @@
 #pragma once
-// What the record view asks the user, behind one interface: the program answers with its real
-// dialogs (CDialogPrompts), a test with its own answers. The view never knows which.
+// What the record commands ask the user, behind one interface: the program answers with its
+// real dialogs (CDialogPrompts), a test with its own answers. The commands never know which.
 
 #include "report/report_layout.h"
 
@@ -11,9 +11,9 @@ class CSettingsDialog;
 class QPrinter;
 class QWidget;
 
-class IViewPrompts {
+class IRecordPrompts {
 public:
-    virtual ~IViewPrompts() = default;
+    virtual ~IRecordPrompts() = default;
     // The path to save to, starting from `proposed` (a full path); empty when cancelled.
     virtual QString ChooseSavePath(QWidget* parent, const QString& proposed,
                                    const QString& filter) = 0;
@@ -31,7 +31,7 @@ public:
 };
 
 // The program's own dialogs.
-class CDialogPrompts : public IViewPrompts {
+class CDialogPrompts : public IRecordPrompts {
 public:
     QString ChooseSavePath(QWidget* parent, const QString& proposed,
                            const QString& filter) override;
@@ -42,6 +42,6 @@ public:
     void RunPrintPreview(QWidget* parent, QPrinter& printer,
                          const std::function<void(QPrinter*)>& paint) override;
 
-    // The one instance the views use unless given another.
+    // The one instance the commands use unless given another.
     static CDialogPrompts& Instance();
 };

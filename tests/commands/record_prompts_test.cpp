@@ -1,7 +1,8 @@
-// The program's own answers to the view's questions: the save dialog asks before it replaces a
-// file (the proposed name is the same for every record of one cardiograph).
+// The program's own answers to the record commands' questions: the save dialog asks before it
+// replaces a file (the proposed name is the same for every record of one cardiograph).
 
-#include "widgets/view_prompts.h"
+#include "commands/record_prompts.h"
+#include "commands_app.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,14 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QApplication* App() {
-    static int argc = 1;
-    static char name[] = "view_prompts_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
 
 // Runs `act` on the first visible top-level widget of type T once it shows.
 template <typename T> void WhenShown(std::function<void(T*)> act) {
@@ -39,7 +32,7 @@ template <typename T> void WhenShown(std::function<void(T*)> act) {
 }
 
 TEST(DialogPrompts, SaveDialogAsksBeforeReplacingAFile) {
-    App();
+    EnsureApp();
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("K.107.18641.5752.ecg"));
     QFile(existing).open(QIODevice::WriteOnly);

@@ -1,9 +1,8 @@
-#include "widgets/view_prompts.h"
+#include "commands/record_prompts.h"
 
+#include "dialogs/report_options_dlg.h"
 #include "dialogs/send_email_dlg.h"
 #include "dialogs/settings_dialog.h"
-
-#include "widgets/report_options_dlg.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

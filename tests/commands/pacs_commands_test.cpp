@@ -1,18 +1,19 @@
-// The record window and the settings dialog against a real PACS (Orthanc on loopback): the
+// The record commands and the settings dialog against a real PACS (Orthanc on loopback): the
 // settings page checks the link with the values it shows, "Отправить в PACS" stores the record
-// while the window stays responsive, a refused association stores nothing, and Esc stops a send
-// to a PACS that has stalled.
+// in the background, a refused association stores nothing, and a send to a PACS that has
+// stalled stops at once when cancelled.
 
+#include "commands/record_commands.h"
+#include "commands_app.h"
 #include "dialogs/settings_dialog.h"
 #include "support/orthanc.h"
-#include "widgets/child_view.h"
-#include "widgets_app.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -27,8 +28,7 @@ template <typename F> bool RunUntil(F done, int ms) {
     return done();
 }
 
-void LoadRecord(CChildView& view) {
-    CSessionState& s = view.Session();
+void LoadRecord(CSessionState& s) {
     for (int p = 0; p < kPoints; ++p)
         for (int lane = 0; lane < kLeads; ++lane)
             Sample(s.m_pCurves, p, lane) = int16_t((p * (lane + 1)) % 400 - 200);
@@ -82,30 +82,34 @@ TEST(Pacs, TheSettingsPageChecksTheLinkWithTheValuesItShows) {
     EXPECT_EQ(out.m_nPacsPort, pacs.DicomPort());
 }
 
-TEST(Pacs, TheWindowStoresItsRecordAndEscStopsAStalledSend) {
+TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) {
     EnsureApp();
     if (testing_pacs::COrthanc::Program().isEmpty())
         GTEST_SKIP() << "Orthanc is not installed: skipped";
     testing_pacs::COrthanc pacs;
     ASSERT_TRUE(pacs.Start());
-    CChildView view;
-    view.resize(800, 500);
-    view.show();
-    LoadRecord(view);
-    CViewSettings& s = view.Settings();
+    CSessionState state;
+    LoadRecord(state);
+    CEcgDocument document(state);
+    CViewSettings s;
+    CRecordCommands commands(document, s, nullptr);
+    QSignalSpy failed(&commands, &CRecordCommands::Failed);
     s.m_szPacsHost = QStringLiteral("127.0.0.1");
     s.m_nPacsPort = pacs.DicomPort();
     s.m_nPacsTimeout = 30;
 
-    view.OnSendPacs();
-    EXPECT_TRUE(view.Sending()) << "the send runs beside the window";
-    ASSERT_TRUE(RunUntil([&] { return !view.Sending(); }, 20000));
+    commands.OnSendPacs();
+    EXPECT_TRUE(document.Sending()) << "the send runs beside the window";
+    ASSERT_TRUE(RunUntil([&] { return !document.Sending(); }, 20000));
     EXPECT_EQ(pacs.StoredFiles(), 1);
 
     s.m_szPacsAETitle = QStringLiteral("NOTORTHANC");
-    view.OnSendPacs();
-    ASSERT_TRUE(RunUntil([&] { return !view.Sending(); }, 20000));
+    commands.OnSendPacs();
+    ASSERT_TRUE(RunUntil([&] { return !document.Sending(); }, 20000));
     EXPECT_EQ(pacs.StoredFiles(), 1) << "a rejected association stores nothing";
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0][0].toString().startsWith(QStringLiteral("Не удалось отправить в PACS: ")))
+        << failed[0][0].toString().toStdString();
 
     // A peer that takes the connection and never answers; 30 s of time-out, and Esc at once.
     const int stall = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -118,19 +122,23 @@ TEST(Pacs, TheWindowStoresItsRecordAndEscStopsAStalledSend) {
     ::getsockname(stall, reinterpret_cast<sockaddr*>(&a), &n);
     s.m_szPacsAETitle = QStringLiteral("ORTHANC");
     s.m_nPacsPort = ntohs(a.sin_port);
-    view.OnSendPacs();
-    ASSERT_TRUE(view.Sending());
+    commands.OnSendPacs();
+    ASSERT_TRUE(document.Sending());
     QTest::qWait(300);
-    EXPECT_TRUE(view.Sending()) << "the stalled PACS keeps the send waiting";
+    EXPECT_TRUE(document.Sending()) << "the stalled PACS keeps the send waiting";
     QElapsedTimer t;
     t.start();
-    QTest::keyClick(&view, Qt::Key_Escape);
-    EXPECT_TRUE(RunUntil([&] { return !view.Sending(); }, 3000));
+    EXPECT_TRUE(commands.CancelPacs());
+    EXPECT_TRUE(RunUntil([&] { return !document.Sending(); }, 3000));
     EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(failed.size(), 1) << "a cancel is no failure to report";
+    EXPECT_FALSE(commands.CancelPacs()) << "nothing left to cancel";
     ::close(stall);
 
     // Settings that cannot reach a PACS: nothing starts.
     s.m_szPacsHost.clear();
-    view.OnSendPacs();
-    EXPECT_FALSE(view.Sending());
+    commands.OnSendPacs();
+    EXPECT_FALSE(document.Sending());
+    ASSERT_EQ(failed.size(), 2);
+    EXPECT_TRUE(failed[1][0].toString().startsWith(QStringLiteral("Отправка в PACS невозможна")));
 }

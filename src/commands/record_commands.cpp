@@ -1,0 +1,261 @@
+#include "commands/record_commands.h"
+
+#include "config/app_profile.h"
+#include "dialogs/curves_definition_dlg.h"
+#include "dialogs/settings_dialog.h"
+#include "mail/smtp_sender.h"
+#include "record_io/record_files.h"
+#include "record_io/record_mail.h"
+#include "record_io/record_pacs.h"
+#include "report/report_file.h"
+#include "report/report_renderer.h"
+#include "report/report_settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+
+namespace {
+
+// The report's paper, landscape, with the painter's origin at the paper's corner: the page is
+// laid out in millimetres from there.
+void PreparePrinter(QPrinter& printer, const ReportOptions& o) {
+    printer.setFullPage(true);
+    printer.setPageLayout(
+        QPageLayout(QPageSize(o.paper == ReportPaper::Letter ? QPageSize::Letter : QPageSize::A4),
+                    QPageLayout::Landscape, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+}
+
+bool PaintReport(QPrinter* printer, const ReportInput& in, const ReportOptions& o) {
+    QPainter p;
+    if (!p.begin(printer))
+        return false;
+    DrawReport(p, printer->resolution() / 25.4, in, o);
+    return p.end();
+}
+
+} // namespace
+
+CRecordCommands::CRecordCommands(CEcgDocument& document, CViewSettings& settings,
+                                 QWidget* dialogParent, QObject* parent)
+    : QObject(parent), m_document(document), m_settings(settings), m_pDialogParent(dialogParent),
+      m_pPrompts(&CDialogPrompts::Instance()), m_pSender(new CSmtpSender(this)),
+      m_pPacs(new CPacsJob(this)) {
+    // The completions arrive on this thread: the sending flag is only ever touched here.
+    connect(m_pSender, &CSmtpSender::Completed, this,
+            [this](bool ok, const QString& why, const QString&) {
+                m_document.SetSending(false);
+                if (!ok)
+                    Fail(why);
+            });
+    connect(m_pPacs, &CPacsJob::Finished, this, [this](bool ok, const QString& reason) {
+        m_document.SetSending(false);
+        if (!ok && reason != QLatin1String("cancelled"))
+            Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
+    });
+}
+
+CRecordCommands::~CRecordCommands() = default;
+
+void CRecordCommands::Fail(const QString& message, FailurePlace place) {
+    emit Failed(message, place);
+}
+
+QString CRecordCommands::RecordFolder() {
+    return CAppProfile().GetEcgFolder();
+}
+
+void CRecordCommands::OnConfig() {
+    emit Started();
+    CSettingsDialog dlg(m_pDialogParent);
+    dlg.CopyIn(m_settings);
+    if (!m_pPrompts->RunSettingsDialog(dlg))
+        return; // nothing changes
+    dlg.CopyOut(m_settings);
+    QString why;
+    if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
+        Fail(QStringLiteral("Настройки не сохранены: %1").arg(why));
+    emit StateChanged();
+}
+
+int CRecordCommands::DefineCurves(bool bRequireAll) {
+    return ::DefineCurves(m_pDialogParent, m_document.Card(), bRequireAll);
+}
+
+void CRecordCommands::OnDefineCurves() {
+    emit Started();
+    DefineCurves(false);
+}
+
+bool CRecordCommands::EnsureCardComplete(CardUse use) {
+    while (!IsCardComplete(m_document.Card(), use))
+        if (DefineCurves(true) != 0)
+            return false;
+    return true;
+}
+
+void CRecordCommands::SaveRecord(const char* extension) {
+    emit Started();
+    const RecordFileType& type = *RecordFileTypeOf(QLatin1String(extension));
+    if (!EnsureCardComplete(type.use))
+        return;
+    // The record's texts and the definition follow the card, as the window shows them.
+    m_document.ApplyCard();
+    // A type's dialog may offer others as well (the package's: DICOM, aECG, EDF+); the name
+    // chosen decides which is written.
+    QString filter = QString::fromUtf8(type.filter);
+    if (type.bOffersOthers)
+        for (const RecordFileType& other : RecordFileTypes())
+            if (other.bOfferedBesideOthers)
+                filter += QStringLiteral(";;") + QString::fromUtf8(other.filter);
+    const QString path = m_pPrompts->ChooseSavePath(
+        m_pDialogParent, QDir(RecordFolder()).filePath(m_document.ProposedFileName(extension)),
+        filter);
+    if (path.isEmpty())
+        return;
+    const RecordFileType* chosen = RecordFileTypeOf(path);
+    if (!type.bOffersOthers || !chosen || !chosen->bOfferedBesideOthers)
+        chosen = &type;
+    emit Processing(true);
+    std::string why;
+    const bool ok = SaveRecordFile(path, *chosen, m_document.Record(), &m_document.Card(), &why);
+    emit Processing(false);
+    if (!ok) {
+        // Nothing was saved: the writer says why, and the window keeps its title.
+        Fail(QString::fromStdString(why), FailurePlace::ScreenCentre);
+        return;
+    }
+    m_document.SavedAs(path);
+}
+
+void CRecordCommands::OnExport() {
+    SaveRecord(".ecg");
+}
+
+void CRecordCommands::OnExportScp() {
+    SaveRecord(".scp");
+}
+
+bool CRecordCommands::StartReport(ReportOptions& options, QPrinter* printer) {
+    emit Started();
+    CAppProfile profile;
+    options = LoadReportOptions(profile);
+    if (!m_pPrompts->RunReportOptions(m_pDialogParent, options))
+        return false;
+    StoreReportOptions(profile, options);
+    if (printer)
+        PreparePrinter(*printer, options);
+    return true;
+}
+
+ReportInput CRecordCommands::ReportOfRecord() const {
+    // Read through the window's filters: drawn and measured through them, named in the footer.
+    return ReportInputFor(m_document.Record(), m_document.Card(), m_document.AbsentLanes(),
+                          m_settings.m_attrOrg, m_document.Filters());
+}
+
+void CRecordCommands::OnPrint() {
+    ReportOptions o;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!StartReport(o, &printer) || !m_pPrompts->RunPrintDialog(m_pDialogParent, printer))
+        return;
+    if (!PaintReport(&printer, ReportOfRecord(), o))
+        Fail(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
+                 .arg(printer.printerName().isEmpty() ? printer.outputFileName()
+                                                      : printer.printerName()));
+}
+
+void CRecordCommands::OnPrintPreview() {
+    ReportOptions o;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!StartReport(o, &printer))
+        return;
+    const ReportInput in = ReportOfRecord();
+    m_pPrompts->RunPrintPreview(m_pDialogParent, printer,
+                                [&](QPrinter* target) { PaintReport(target, in, o); });
+}
+
+void CRecordCommands::OnSavePdf() {
+    ReportOptions o;
+    if (!StartReport(o, nullptr))
+        return;
+    m_document.ApplyCard();
+    const QString path = m_pPrompts->ChooseSavePath(
+        m_pDialogParent, QDir(RecordFolder()).filePath(m_document.ProposedFileName(".pdf")),
+        QStringLiteral("Документы PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    std::string why;
+    if (!WriteReportPdf(path, ReportOfRecord(), o, &why))
+        Fail(QString::fromStdString(why), FailurePlace::ScreenCentre);
+}
+
+void CRecordCommands::SendRecord(const char* extension) {
+    emit Started();
+    if (!EnsureCardComplete(CardUse::Export))
+        return;
+    m_document.ApplyCard();
+    emit Processing(true);
+    CRecordMail mail; // its private folder goes, with the attachment, on every path
+    std::string why;
+    const bool written = mail.Prepare(m_document.Record(), m_document.Card(), extension, &why);
+    emit Processing(false);
+    if (!written) {
+        // Sending a file that was not written would send nothing useful.
+        Fail(QString::fromStdString(why));
+        return;
+    }
+    SMailText text;
+    if (!m_pPrompts->RunSendDialog(m_pDialogParent, text.strTo, text.strSubject, text.strNote))
+        return;
+    if (m_settings.m_bSMTPEnabled) {
+        QString failure;
+        if (!mail.StartSmtp(*m_pSender, m_settings, text, &failure)) {
+            Fail(failure);
+            return;
+        }
+        m_document.SetSending(true); // "Идет передача данных" until the send completes
+    } else {
+        const std::unique_ptr<CSendByEmail> handed = mail.HandOff(m_settings, text);
+        if (!handed->Succeeded())
+            Fail(handed->ErrorText());
+    }
+}
+
+void CRecordCommands::OnSendEmail() {
+    SendRecord(".ecg");
+}
+
+void CRecordCommands::OnSendEmailScp() {
+    SendRecord(".scp");
+}
+
+void CRecordCommands::OnSendEmailDicom() {
+    SendRecord(".dcm");
+}
+
+void CRecordCommands::OnSendPacs() {
+    emit Started();
+    if (const QString fault = PacsSettingsFault(m_settings); !fault.isEmpty()) {
+        Fail(
+            QStringLiteral("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
+        return;
+    }
+    m_document.ApplyCard();
+    std::string why;
+    if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why)) {
+        Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
+        return;
+    }
+    m_document.SetSending(true); // "Идет передача данных" until the archive answers
+}
+
+bool CRecordCommands::CancelPacs() {
+    if (!m_pPacs->IsRunning())
+        return false;
+    m_pPacs->Cancel();
+    return true;
+}
