@@ -192,3 +192,73 @@ void CAcquisitionSession::SetDateText(const char* text) {
     std::strncpy(date, text, sizeof m_pRecord->date - 1); // 19 characters and a zero
     m_display.SetRecordTitle(date);
 }
+
+int CAcquisitionSession::ZnaCurve(const uint8_t* payload, int lane) const {
+    return ::ZnaCurve(payload, lane, m_nLeadSystem);
+}
+
+int CAcquisitionSession::EventComKard() {
+    m_bPolling = 1;
+    std::memset(m_pRxBuf.get(), 0, kRxBufSize);
+    m_nNewPoints = 0;
+    m_nRxCount = 0;
+
+    if (m_hCom == -1) {
+        TryReopen(); // the link was lost and the port is not back yet
+        return 0;
+    }
+    if (!m_bConnected)
+        m_link.Write(reinterpret_cast<const uint8_t*>(kWakeUp), kWakeUpLength); // retried next tick
+
+    // A failing status query or read is a port that has gone (a hung-up pseudo-terminal, a
+    // pulled adapter): waiting for it to speak again would wait for ever.
+    const int queued = m_link.Queued();
+    if (queued < 0) {
+        LinkLost(true);
+        return 0;
+    }
+    if (queued == 0) {
+        if (++m_nIdleTicks > kIdleTicksLimit)
+            LinkLost(false);
+        return 0;
+    }
+    m_nIdleTicks = 0;
+    // One read of what is queued, at most 2048 bytes; the rest waits for the next tick.
+    const int got = m_link.Read(m_pRxBuf.get(), std::min(queued, kMaxChunk));
+    if (got < 0) {
+        LinkLost(true);
+        return 0;
+    }
+    m_nRxCount = got;
+
+    if (!m_bConnected) {
+        if (cmp_driver_buffer(m_pRxBuf.get(), m_nRxCount, "CONNECTION"))
+            m_bConnected = 1;
+    } else if (cmp_driver_buffer(m_pRxBuf.get(), m_nRxCount, "DISCONNECT")) {
+        m_bConnected = 0;
+    }
+
+    // The first ticks with input after a reset only look for the text events.
+    if (++m_nWarmupTicks < kWarmupTicks)
+        return 0;
+    m_nWarmupTicks = kWarmupTicks + 1;
+
+    if (DecodeChunk(*this, m_display) == ChunkEnd::Display)
+        UpdateDisplay();
+    return 0;
+}
+
+void CAcquisitionSession::UpdateDisplay() {
+    if (!m_bConnected) {
+        m_display.DrawIDS(IDS_CONNECTION_LOST);
+        return;
+    }
+    if (m_nReceived > 0 && m_nReceived < kPoints)
+        m_display.DrawReceivingProgress();
+    if (m_nRingPos != 0 && m_nReceived == 0)
+        m_display.DrawMonitoringCurves();
+}
+
+int CAcquisitionSession::TranslateCountOfReg(uint8_t reg, uint8_t value) {
+    return ::TranslateCountOfReg(*this, m_display, reg, value);
+}

@@ -35,7 +35,6 @@ constexpr int kTimerPeriodMs = 40;
 constexpr int kIdleTicksLimit = 100; // more than this many empty ticks: the link is lost
 constexpr int kReopenTicks = 25;     // after a link loss, a port that will not open: every second
 constexpr int kWarmupTicks = 10;     // ticks with input below this count are dropped
-constexpr int kScrollRangeZoom1 = 2013;
 
 class CAcquisitionSession : public CSessionState {
 public:
@@ -72,10 +71,6 @@ protected:
     void FinishRecord();
 
 private:
-    enum class ChunkEnd { Display, Quiet };
-    ChunkEnd DecodeChunk();
-    void StorePoint(const uint8_t* payload, int16_t index);
-    void RecordComplete();
     void UpdateDisplay();
     // The line was silent too long (bPortFailed false) or the port itself failed: a read or a
     // status query returned an error, as when the device node goes with a pulled adapter.

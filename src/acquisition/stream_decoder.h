@@ -1,14 +1,19 @@
 #pragma once
 // The cardiograph's stream format: 22-byte frames (18-byte payload, checksum, 3-byte marker
-// 0x7E 0x81|0x82 0x36|0x37) and the text events "CONNECTION" and "DISCONNECT". These helpers are
-// pure; the per-tick decoder that uses them is CAcquisitionSession::EventComKard.
+// 0x7E 0x81|0x82 0x36|0x37) and the text events "CONNECTION" and "DISCONNECT", and the decoding of
+// one tick's chunk into the session state. The reception's tick (CAcquisitionSession::
+// EventComKard) reads the port and hands the chunk here; the decoder knows no port.
 
 #include <cstdint>
+
+class CSessionState;
+class IDisplaySink;
 
 constexpr uint8_t kMarker0 = 0x7E;
 constexpr int kPayloadSize = 18;
 constexpr char kWakeUp[] = "BTConnect\n\r"; // 11 bytes, sent while the link is down
 constexpr int kWakeUpLength = 11;
+constexpr int kScrollRangeZoom1 = 2013; // the chart's scroll range of a record at zoom 1
 
 // Resource identifiers of the status texts the decoder and the session show.
 constexpr int IDS_PROCESSING = 139;      // "Обработка данных"
@@ -42,3 +47,15 @@ inline int16_t PointIndex(const uint8_t* payload) {
 
 // The four sensitivity levels register 2 selects among (the table holds more).
 extern const int sensetivityLevels[8];
+
+// What a decoded chunk asks of the display: the new points drawn, or nothing (no frame yet, or
+// the record has just been completed).
+enum class ChunkEnd { Display, Quiet };
+
+// Decodes the chunk the tick read (s.m_pRxBuf, s.m_nRxCount) with the bytes carried from the
+// last one: record points go to their index, live points into the ring, registers into the
+// device values; a frame split between chunks is completed from the carry.
+ChunkEnd DecodeChunk(CSessionState& s, IDisplaySink& display);
+
+// Applies one register pair from the device to the session state.
+int TranslateCountOfReg(CSessionState& s, IDisplaySink& display, uint8_t reg, uint8_t value);
