@@ -3,23 +3,20 @@
 // end on the thread the sender lives on (the GUI thread for a record window), through the queued
 // signal Completed.
 //
-// The view's use (the send command, after the dialog):
+// The record commands' use (the send command, after the dialog):
 //
 //     m_pSender = new CSmtpSender(this);   // once, on the GUI thread
 //     connect(m_pSender, &CSmtpSender::Completed, this,
 //             [this](bool bOk, const QString& strError, const QString&) {
-//                 m_bSending = false;      // on the GUI thread: no lock needed
-//                 update();
+//                 m_document.SetSending(false); // on the GUI thread: no lock needed
 //                 if (!bOk)
-//                     error(strError);     // the balloon
+//                     emit Failed(strError, FailurePlace::Window); // the balloon
 //             });
 //     QString why;
-//     if (m_pSender->Send(settings, {recipient, subject, note, path}, &why)) {
-//         m_bSending = true;               // Completed follows, exactly once
-//         update();
-//     } else {
-//         error(why);                      // nothing was started
-//     }
+//     if (m_pSender->Send(settings, {recipient, subject, note, path}, &why))
+//         m_document.SetSending(true);      // Completed follows, exactly once
+//     else
+//         emit Failed(why, FailurePlace::Window); // nothing was started
 //     // the attachment may be deleted now: Send has read it
 //
 // Port and SSL: with bUseSsl on port 465 the session uses implicit TLS (smtps); on any other port
