@@ -8,6 +8,7 @@
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
 #include "support/fake_prompts.h"
+#include "support/stalled_peer.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/child_view.h"
 
@@ -26,13 +27,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <arpa/inet.h>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -362,17 +359,11 @@ TEST(Shell, EscStopsTheWindowsStalledSendToThePacs) {
     view->OnEkard();
     view->OnEkard();
     std::strcpy(view->Document().Card().last_name, "Ivanov");
-    const int stall = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(stall, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(stall, 4), 0);
-    socklen_t n = sizeof a;
-    ::getsockname(stall, reinterpret_cast<sockaddr*>(&a), &n);
+    CStalledPeer stall;
+    ASSERT_GT(stall.Port(), 0);
     CViewSettings& settings = view->Settings();
     settings.m_szPacsHost = QStringLiteral("127.0.0.1");
-    settings.m_nPacsPort = ntohs(a.sin_port);
+    settings.m_nPacsPort = stall.Port();
     settings.m_nPacsTimeout = 30;
     s.frame.Action(ID_SEND_PACS)->trigger();
     ASSERT_TRUE(view->Sending());
@@ -383,7 +374,6 @@ TEST(Shell, EscStopsTheWindowsStalledSendToThePacs) {
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_TRUE(WaitUntil([&] { return !view->Sending(); }, 3000));
     EXPECT_LT(t.elapsed(), 3000);
-    ::close(stall);
 }
 
 TEST(Shell, NewWindowsCascadeInsideTheAreaAndStandardTextsAreRussian) {

@@ -4,9 +4,10 @@
 // stalled stops at once when cancelled.
 
 #include "commands/record_commands.h"
-#include "commands_app.h"
 #include "dialogs/settings_dialog.h"
+#include "support/gui_app.h"
 #include "support/orthanc.h"
+#include "support/stalled_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -112,16 +113,10 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
         << failed[0][0].toString().toStdString();
 
     // A peer that takes the connection and never answers; 30 s of time-out, and Esc at once.
-    const int stall = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(stall, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(stall, 4), 0);
-    socklen_t n = sizeof a;
-    ::getsockname(stall, reinterpret_cast<sockaddr*>(&a), &n);
+    CStalledPeer stall;
+    ASSERT_GT(stall.Port(), 0);
     s.m_szPacsAETitle = QStringLiteral("ORTHANC");
-    s.m_nPacsPort = ntohs(a.sin_port);
+    s.m_nPacsPort = stall.Port();
     commands.OnSendPacs();
     ASSERT_TRUE(document.Sending());
     QTest::qWait(300);
@@ -133,7 +128,6 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(failed.size(), 1) << "a cancel is no failure to report";
     EXPECT_FALSE(commands.CancelPacs()) << "nothing left to cancel";
-    ::close(stall);
 
     // Settings that cannot reach a PACS: nothing starts.
     s.m_szPacsHost.clear();

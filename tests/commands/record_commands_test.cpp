@@ -4,12 +4,12 @@
 // remembered.
 
 #include "commands/record_commands.h"
-#include "commands_app.h"
 #include "config/app_profile.h"
 #include "record_io/records_test_support.h"
 #include "report/report_settings.h"
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
+#include "support/gui_app.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // replaces a file (the proposed name is the same for every record of one cardiograph).
 
 #include "commands/record_prompts.h"
-#include "commands_app.h"
+#include "support/gui_app.h"
 
 #include <QAbstractButton>
 #include <QApplication>

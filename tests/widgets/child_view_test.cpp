@@ -1,8 +1,8 @@
 // The record view: buffers built on resize, the first picture of a fresh view, and the scroll bar
 // driving the chart's position.
 
+#include "support/gui_app.h"
 #include "widgets/child_view.h"
-#include "widgets_app.h"
 
 #include "acquisition/com_map.h"
 #include "acquisition/stream_decoder.h"

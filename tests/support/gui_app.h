@@ -1,11 +1,11 @@
 #pragma once
-// The one QApplication the widget tests share, made on first use.
+// The one QApplication a test program of widgets, dialogs or commands shares, made on first use.
 
 #include <QApplication>
 
 inline void EnsureApp() {
     static int argc = 1;
-    static char name[] = "widgets_tests";
+    static char name[] = "velmora_tests";
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance())
         new QApplication(argc, argv);
