@@ -2,11 +2,18 @@
 // It runs libbiosig and DCMTK in a process of its own, so that neither a file they misread nor a
 // stalled network peer can take a record window with it, and so that the program itself starts
 // without loading them. The records layer starts it; it is not meant to be run by hand.
-//   velmora-interchange read FILE [--seconds S]     the signal stream of FILE on stdout
-//   velmora-interchange dicom OUT.dcm               record block + card on stdin -> DICOM file
-//   velmora-interchange echo  PACS-OPTIONS          C-ECHO
-//   velmora-interchange store FILE PACS-OPTIONS     C-STORE of a DICOM file
+//   velmora-interchange read FILE [--seconds S]      the signal stream of FILE on stdout
+//   velmora-interchange dicom OUT.dcm                record block + card on stdin -> DICOM file
+//   velmora-interchange echo  PACS-OPTIONS           C-ECHO
+//   velmora-interchange store FILE.dcm PACS-OPTIONS  C-STORE of a DICOM ECG file as it stands
+//                                                    (its own UIDs); a file the program would
+//                                                    not open as an ECG is refused before any
+//                                                    association
+//   velmora-interchange store-record PACS-OPTIONS    record block + card on stdin -> the DICOM
+//                                                    object built in memory and C-STOREd (what
+//                                                    `dicom` would write, with no file)
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
+// The stores print the stored SOP instance UID on stdout.
 // Exit codes: 0 done, 1 bad usage, 2 failure (the reason on stderr, one line).
 
 #include "interchange/biosig_import.h"
@@ -15,15 +22,21 @@
 #include "interchange/pacs_client.h"
 #include "storage/signal_stream.h"
 
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -35,7 +48,8 @@ int Fail(const std::string& why) {
 
 int Usage() {
     std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] | dicom OUT.dcm | "
-                         "echo PACS-OPTIONS | store FILE PACS-OPTIONS\n");
+                         "echo PACS-OPTIONS | store FILE.dcm PACS-OPTIONS | "
+                         "store-record PACS-OPTIONS\n");
     return 1;
 }
 
@@ -61,6 +75,30 @@ bool ReadAll(std::FILE* f, std::vector<uint8_t>& bytes, size_t limit) {
     }
 }
 
+constexpr size_t kMaxDicomFile = size_t(64) << 20;
+
+// A regular file read whole. Opened without blocking, so that a FIFO with no writer is refused
+// instead of waited for.
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    std::FILE* f = nullptr;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(f = ::fdopen(fd, "rb"))) {
+        *error = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+        ::close(fd);
+        return false;
+    }
+    const bool ok = ReadAll(f, bytes, kMaxDicomFile);
+    std::fclose(f);
+    if (!ok)
+        *error = "the file cannot be read whole (or is over 64 MiB)";
+    return ok;
+}
+
 int Read(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage();
@@ -73,14 +111,9 @@ int Read(const std::vector<std::string>& args) {
     ForeignEcg ecg;
     std::string error;
     if (EndsWith(path, ".dcm")) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f)
-            return Fail(std::strerror(errno));
         std::vector<uint8_t> bytes;
-        const bool ok = ReadAll(f, bytes, size_t(64) << 20);
-        std::fclose(f);
-        if (!ok)
-            return Fail("the file cannot be read whole");
+        if (!ReadFileBytes(path, bytes, &error))
+            return Fail(error);
         if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error))
             return Fail(error);
     } else if (!ImportWithBiosig(path, seconds, ecg, &error)) {
@@ -93,21 +126,35 @@ int Read(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Dicom(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return Usage();
+// The record block and its card, whole, from stdin.
+bool ReadRecordAndCard(ECG_RECORD& record, PATIENT_CARD& card) {
     std::vector<uint8_t> in;
     if (!ReadAll(stdin, in, sizeof(ECG_RECORD) + sizeof(PATIENT_CARD)) ||
         in.size() != sizeof(ECG_RECORD) + sizeof(PATIENT_CARD))
-        return Fail("the record and card to write did not arrive whole");
+        return false;
+    std::memcpy(&record, in.data(), sizeof(ECG_RECORD));
+    std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
+    return true;
+}
+
+constexpr char kNotWhole[] = "the record and card did not arrive whole";
+
+int Dicom(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage();
     auto record = std::make_unique<ECG_RECORD>();
     PATIENT_CARD card;
-    std::memcpy(record.get(), in.data(), sizeof(ECG_RECORD));
-    std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
+    if (!ReadRecordAndCard(*record, card))
+        return Fail(kNotWhole);
     std::string error;
     if (!WriteDicomEcg(args[0], *record, card, &error))
         return Fail(error);
     return 0;
+}
+
+int Stored(const std::string& instanceUid) {
+    std::printf("%s\n", instanceUid.c_str());
+    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the answer");
 }
 
 bool ParsePacs(const std::vector<std::string>& args, size_t from, PacsPeer& peer) {
@@ -149,10 +196,27 @@ int main(int argc, char** argv) {
             return Usage();
         return EchoPacs(peer, &error) ? 0 : Fail(error);
     }
+    std::string instanceUid;
     if (command == "store") {
         if (args.empty() || !ParsePacs(args, 1, peer))
             return Usage();
-        return StoreToPacs(peer, args[0], &error) ? 0 : Fail(error);
+        std::vector<uint8_t> bytes;
+        DcmFileFormat object;
+        if (!ReadFileBytes(args[0], bytes, &error) || !LoadStorableDicom(bytes, object, &error))
+            return Fail("cannot store " + args[0] + ": " + error);
+        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
+    }
+    if (command == "store-record") {
+        if (!ParsePacs(args, 0, peer))
+            return Usage();
+        auto record = std::make_unique<ECG_RECORD>();
+        PATIENT_CARD card;
+        if (!ReadRecordAndCard(*record, card))
+            return Fail(kNotWhole);
+        DcmFileFormat object;
+        if (!BuildDicomEcg(*record, card, object, &error))
+            return Fail(error);
+        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
     }
     return Usage();
 }
