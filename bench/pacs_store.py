@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""The C-STORE figure: `velmora-cli store` of a twelve-lead record to an Orthanc on loopback, the
-whole process (open the record, write the DICOM object through the interchange helper, associate,
-store, release), the median of 21 runs in ms (goal: at most 200 ms); and the helper's C-STORE of
-an object already written, alone.
-    bench/pacs_store.py build/src/cli/velmora-cli"""
+"""The C-STORE figures, side by side on one Orthanc on loopback: the median wall time of
+`velmora-cli store X.dcm` (the file as it stands) and of `velmora-cli store REC.dat --card CARD`
+(the DICOM object built and stored in one helper run) against DCMTK's `storescu` sending the same
+X.dcm. Goals: the .dcm at most 1.3 x storescu, the record at most 1.5 x. The runs take turns
+(one of each, RUNS times), so that a busy machine or the archive's growth weighs on all alike.
+Under them, where velmora's time goes: the helper's C-STORE of the file alone and velmora-cli's
+own start (`store --help`).
+    bench/pacs_store.py build/src/cli/velmora-cli [RUNS]"""
 import os
 import shutil
 import statistics
@@ -18,20 +21,32 @@ from orthanc_server import Orthanc  # noqa: E402
 from record_block import card_text, record  # noqa: E402
 
 CLI = sys.argv[1]
+RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 31
 HELPER = os.path.join(os.path.dirname(CLI), os.pardir, "interchange", "velmora-interchange")
+STORESCU = shutil.which("storescu")
 TMP = tempfile.mkdtemp(prefix="velmora-pacs-bench-")
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"), TMPDIR=TMP)
 
 
-def median_ms(command):
-    times = []
-    for _ in range(21):
-        t = time.perf_counter()
-        subprocess.run(command, check=True, env=ENV, capture_output=True)
-        times.append((time.perf_counter() - t) * 1000)
-    return statistics.median(times)
+def timed(command):
+    t = time.perf_counter()
+    subprocess.run(command, check=True, env=ENV, capture_output=True)
+    return (time.perf_counter() - t) * 1000
 
 
+def medians(commands):
+    """The median ms of each command, the commands run in turn RUNS times (after one warm-up)."""
+    times = {name: [] for name in commands}
+    for name, command in commands.items():
+        timed(command)
+    for _ in range(RUNS):
+        for name, command in commands.items():
+            times[name].append(timed(command))
+    return {name: statistics.median(t) for name, t in times.items()}
+
+
+if not STORESCU:
+    sys.exit("storescu is not installed (Debian package dcmtk; scripts/install-deps)")
 try:
     dat, card, dcm = (os.path.join(TMP, n) for n in ("rec.dat", "card.txt", "rec.dcm"))
     open(dat, "wb").write(record())
@@ -39,12 +54,24 @@ try:
     subprocess.run([CLI, "export", dat, "--card", card, "--out", dcm], check=True, env=ENV,
                    capture_output=True)
     with Orthanc(TMP) as pacs:
-        where = "127.0.0.1:%d" % pacs.dicom_port
-        whole = median_ms([CLI, "store", dat, "--card", card, "--pacs", where])
-        alone = median_ms([HELPER, "store", dcm, "--host", "127.0.0.1", "--port",
-                           str(pacs.dicom_port), "--called", "ORTHANC", "--calling", "VELMORA",
-                           "--timeout", "10"])
-    print("velmora-cli store (whole process): %.1f ms median of 21 (goal <= 200)" % whole)
-    print("helper C-STORE of a written object: %.1f ms median of 21" % alone)
+        port = str(pacs.dicom_port)
+        where = "127.0.0.1:" + port
+        m = medians({
+            "storescu": [STORESCU, "-aet", "VELMORA", "-aec", "ORTHANC", "127.0.0.1", port, dcm],
+            "dcm": [CLI, "store", dcm, "--pacs", where],
+            "record": [CLI, "store", dat, "--card", card, "--pacs", where],
+            "helper": [HELPER, "store", dcm, "--host", "127.0.0.1", "--port", port, "--called",
+                       "ORTHANC", "--calling", "VELMORA", "--timeout", "10"],
+            "start": [CLI, "store", "--help"],
+        })
+    base = m["storescu"]
+    print("medians of %d runs each, one Orthanc on loopback" % RUNS)
+    print("storescu X.dcm                           %6.1f ms" % base)
+    print("velmora-cli store X.dcm                  %6.1f ms  %.2f x storescu (goal <= 1.3)" %
+          (m["dcm"], m["dcm"] / base))
+    print("velmora-cli store REC.dat --card CARD    %6.1f ms  %.2f x storescu (goal <= 1.5)" %
+          (m["record"], m["record"] / base))
+    print("  the helper's C-STORE of X.dcm alone    %6.1f ms" % m["helper"])
+    print("  velmora-cli's own start (store --help) %6.1f ms" % m["start"])
 finally:
     shutil.rmtree(TMP, ignore_errors=True)

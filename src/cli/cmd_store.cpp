@@ -1,5 +1,5 @@
 // velmora-cli store: a record sent to the hospital's archive (a PACS) as the record window's
-// "Отправить в PACS" sends it: as a DICOM ECG object, by C-STORE.
+// "Отправить в PACS" sends it: as a DICOM ECG object, by C-STORE. A DICOM file goes as it stands.
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
@@ -18,11 +18,14 @@ const char kStoreUsage[] =
     "                         [--our-aet TITLE] [--config INI]\n"
     "       velmora-cli store --echo [--pacs HOST:PORT] [--aet TITLE] [--config INI]\n"
     "\n"
-    "Sends a record file of any type that opens to the PACS as a DICOM 12-lead ECG object\n"
-    "(C-STORE), with the patient card of --card or else the one the file holds. The PACS is\n"
-    "the one of the settings file's section [PACS] (m_szPacsHost, m_nPacsPort, m_szPacsAETitle,\n"
-    "m_szOwnAETitle, m_nPacsTimeout); the options override it. --echo only checks the link\n"
-    "(C-ECHO).\n"
+    "Sends a record file to the PACS (C-STORE). A DICOM file (.dcm) is sent as it stands, with\n"
+    "its own UIDs, once the helper has found it a DICOM ECG object it can read (nothing is sent\n"
+    "otherwise). Any other type that opens is sent as a DICOM 12-lead ECG object, with the\n"
+    "patient card of --card or else the one the file holds. A .dcm file with --card is written\n"
+    "anew from its record with that card, as any other type (a new object: new UIDs). The PACS\n"
+    "is the one of the settings file's section [PACS] (m_szPacsHost, m_nPacsPort,\n"
+    "m_szPacsAETitle, m_szOwnAETitle, m_nPacsTimeout); the options override it. --echo only\n"
+    "checks the link (C-ECHO).\n"
     "\n"
     "  --card CARD      the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
     "  --pacs HOST:PORT the PACS's host and DICOM port\n"
@@ -96,18 +99,29 @@ int RunStore(const QStringList& args) {
         Message("the PACS " + where + " answers");
         return 0;
     }
-    CLoadedRecord doc;
-    if (!OpenRecord("store", opts.Positional().first(), &doc))
-        return 2;
-    CRecordOutput output;
-    if (const int code = PrepareRecordOutput("store", QStringLiteral("record.dcm"),
-                                             opts.Value("card"), &output, &doc.card))
-        return code;
-    if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why) || !job.Wait(&why)) {
-        Message(why);
-        return 2;
+    const QString path = opts.Positional().first();
+    std::string what;
+    if (!opts.Has("card") && RecordFileTypeOf(path) == RecordFileTypeOf(QStringLiteral(".dcm"))) {
+        if (!job.StartStoreFile(settings, path, &why) || !job.Wait(&why)) {
+            Message(why);
+            return 2;
+        }
+        what = path.toStdString();
+    } else {
+        CLoadedRecord doc;
+        if (!OpenRecord("store", path, &doc))
+            return 2;
+        CRecordOutput output;
+        if (const int code = PrepareRecordOutput("store", QStringLiteral("record.dcm"),
+                                                 opts.Value("card"), &output, &doc.card))
+            return code;
+        if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why) || !job.Wait(&why)) {
+            Message(why);
+            return 2;
+        }
+        what = "record " + PrintableText(doc.pRecord->date, sizeof doc.pRecord->date);
     }
-    Message("record " + PrintableText(doc.pRecord->date, sizeof doc.pRecord->date) +
-            " stored in the PACS " + where);
+    Message(what + " stored in the PACS " + where + " as instance " +
+            job.StoredInstance().toStdString());
     return 0;
 }

@@ -1,19 +1,32 @@
 // velmora-cli: the command-line side of velmora. Reception, replay, export and the cardiograph
 // simulator without a display.
+//
+// Built twice: velmora-cli runs every command but render, report and send, whose libraries
+// (Qt's GUI module, libcurl, GIO) would slow the start of all the others; it hands those three to
+// velmora-cli-full beside it (built with VELMORA_CLI_FULL), which runs them all.
 
 #include "cli/commands.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <unistd.h>
+
+#ifdef VELMORA_CLI_FULL
+#include <QGuiApplication>
+#define VELMORA_FULL_ONLY(run) run
+#else
+#define VELMORA_FULL_ONLY(run) nullptr
+#endif
 
 namespace {
 
 struct Command {
     const char* name;
-    int (*run)(const QStringList&);
+    int (*run)(const QStringList&); // null: run by velmora-cli-full
     const char* usage;
 };
 
@@ -27,11 +40,14 @@ const Command kCommands[] = {
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
-    {"report", RunReport,
+    {"report", VELMORA_FULL_ONLY(RunReport),
      "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G]   the printed report"},
-    {"render", RunRender, "render RECORD --out chart.png   draw a record's chart into an image"},
-    {"send", RunSend, "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
-    {"store", RunStore, "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
+    {"render", VELMORA_FULL_ONLY(RunRender),
+     "render RECORD --out chart.png   draw a record's chart into an image"},
+    {"send", VELMORA_FULL_ONLY(RunSend),
+     "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
+    {"store", RunStore,
+     "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };
@@ -43,17 +59,40 @@ void PrintUsage(FILE* out) {
     std::fprintf(out, "\n'velmora-cli <command> --help' describes a command's options.\n");
 }
 
+#ifndef VELMORA_CLI_FULL
+// Becomes velmora-cli-full with the same arguments (so exit code, signals and standard streams
+// are the command's own); returns only when that fails.
+int RunInFull(const char* command, char** argv) {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string full = n > 0 ? std::string(self, size_t(n)) : std::string();
+    full = full.substr(0, full.rfind('/') + 1) + "velmora-cli-full";
+    ::execv(full.c_str(), argv);
+    std::fprintf(stderr, "velmora-cli %s: cannot start %s: %s\n", command, full.c_str(),
+                 std::strerror(errno));
+    return 2;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // Drawing images needs the GUI module's painting and fonts, never a display.
+#ifndef VELMORA_CLI_FULL
+    if (argc > 1)
+        for (const Command& c : kCommands)
+            if (!c.run && std::strcmp(argv[1], c.name) == 0)
+                return RunInFull(c.name, argv);
+#endif
     std::unique_ptr<QCoreApplication> app;
+#ifdef VELMORA_CLI_FULL
+    // Drawing images needs the GUI module's painting and fonts, never a display.
     if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
     }
+#endif
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QStringList args = QCoreApplication::arguments();

@@ -302,9 +302,8 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
 
 } // namespace
 
-bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card, DcmFileFormat& file,
                    std::string* error) {
-    DcmFileFormat file;
     OFCondition c = Fill(*file.getDataset(), record, card);
     if (c.good())
         c = file.validateMetaInfo(EXS_LittleEndianExplicit);
@@ -313,11 +312,19 @@ bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vect
         return false;
     }
     file.removeInvalidGroups();
+    return true;
+}
+
+bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+                   std::string* error) {
+    DcmFileFormat file;
+    if (!BuildDicomEcg(record, card, file, error))
+        return false;
     const Uint32 length = file.calcElementLength(EXS_LittleEndianExplicit, EET_ExplicitLength);
     out.assign(size_t(length) + 4096, 0);
     DcmOutputBufferStream stream(out.data(), offile_off_t(out.size()));
     file.transferInit();
-    c = file.write(stream, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr);
+    const OFCondition c = file.write(stream, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr);
     file.transferEnd();
     if (c.bad()) {
         *error = std::string("cannot encode the DICOM object: ") + c.text();

@@ -17,6 +17,12 @@
 constexpr char kTwelveLeadEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.1";
 constexpr char kGeneralEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.2";
 
+class DcmFileFormat;
+
+// The object in memory, its meta header filled in: for a C-STORE that needs no file.
+bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card, DcmFileFormat& file,
+                   std::string* error);
+
 // The object as the bytes of a DICOM file (preamble, meta header, explicit VR little endian).
 bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
                    std::string* error);

@@ -3,11 +3,18 @@
 // stalled network peer can take a record window with it, and so that the program itself starts
 // without loading them. The records layer starts it; it is not meant to be run by hand.
 //   velmora-interchange read FILE [--seconds S] [--reader dicom|biosig]
-//                                                   the signal stream of FILE on stdout
-//   velmora-interchange dicom OUT.dcm               record block + card on stdin -> DICOM file
-//   velmora-interchange echo  PACS-OPTIONS          C-ECHO
-//   velmora-interchange store FILE PACS-OPTIONS     C-STORE of a DICOM file
+//                                                    the signal stream of FILE on stdout
+//   velmora-interchange dicom OUT.dcm                record block + card on stdin -> DICOM file
+//   velmora-interchange echo  PACS-OPTIONS           C-ECHO
+//   velmora-interchange store FILE.dcm PACS-OPTIONS  C-STORE of a DICOM ECG file as it stands
+//                                                    (its own UIDs); a file the program would
+//                                                    not open as an ECG is refused before any
+//                                                    association
+//   velmora-interchange store-record PACS-OPTIONS    record block + card on stdin -> the DICOM
+//                                                    object built in memory and C-STOREd (what
+//                                                    `dicom` would write, with no file)
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
+// The stores print the stored SOP instance UID on stdout.
 // Exit codes: 0 done, 1 bad usage, 2 failure (the reason on stderr, one line).
 
 #include "interchange/biosig_import.h"
@@ -16,6 +23,9 @@
 #include "interchange/pacs_client.h"
 #include "platform/bounded_file.h"
 #include "storage/signal_stream.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
 
 #include <cctype>
 #include <cerrno>
@@ -37,8 +47,9 @@ int Fail(const std::string& why) {
 
 int Usage() {
     std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] [--reader "
-                         "dicom|biosig] | dicom OUT.dcm | "
-                         "echo PACS-OPTIONS | store FILE PACS-OPTIONS\n");
+                         "dicom|biosig] | dicom OUT.dcm | echo PACS-OPTIONS | "
+                         "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS
+");
     return 1;
 }
 
@@ -52,6 +63,11 @@ bool ReadAll(std::FILE* f, std::vector<uint8_t>& bytes, size_t limit) {
         if (n < sizeof buf)
             return !std::ferror(f);
     }
+}
+
+// A DICOM file read whole: far above any ECG object, far below what would hurt.
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string* error) {
+    return ReadWholeFile(path, size_t(64) << 20, bytes, error);
 }
 
 int Read(const std::vector<std::string>& args) {
@@ -74,7 +90,7 @@ int Read(const std::vector<std::string>& args) {
     std::string error;
     if (dicom) {
         std::vector<uint8_t> bytes;
-        if (!ReadWholeFile(path, size_t(64) << 20, bytes, &error))
+        if (!ReadFileBytes(path, bytes, &error))
             return Fail(error);
         if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error))
             return Fail(error);
@@ -88,21 +104,35 @@ int Read(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Dicom(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return Usage();
+// The record block and its card, whole, from stdin.
+bool ReadRecordAndCard(ECG_RECORD& record, PATIENT_CARD& card) {
     std::vector<uint8_t> in;
     if (!ReadAll(stdin, in, sizeof(ECG_RECORD) + sizeof(PATIENT_CARD)) ||
         in.size() != sizeof(ECG_RECORD) + sizeof(PATIENT_CARD))
-        return Fail("the record and card to write did not arrive whole");
+        return false;
+    std::memcpy(&record, in.data(), sizeof(ECG_RECORD));
+    std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
+    return true;
+}
+
+constexpr char kNotWhole[] = "the record and card did not arrive whole";
+
+int Dicom(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return Usage();
     auto record = std::make_unique<ECG_RECORD>();
     PATIENT_CARD card;
-    std::memcpy(record.get(), in.data(), sizeof(ECG_RECORD));
-    std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
+    if (!ReadRecordAndCard(*record, card))
+        return Fail(kNotWhole);
     std::string error;
     if (!WriteDicomEcg(args[0], *record, card, &error))
         return Fail(error);
     return 0;
+}
+
+int Stored(const std::string& instanceUid) {
+    std::printf("%s\n", instanceUid.c_str());
+    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the answer");
 }
 
 bool ParsePacs(const std::vector<std::string>& args, size_t from, PacsPeer& peer) {
@@ -144,10 +174,27 @@ int main(int argc, char** argv) {
             return Usage();
         return EchoPacs(peer, &error) ? 0 : Fail(error);
     }
+    std::string instanceUid;
     if (command == "store") {
         if (args.empty() || !ParsePacs(args, 1, peer))
             return Usage();
-        return StoreToPacs(peer, args[0], &error) ? 0 : Fail(error);
+        std::vector<uint8_t> bytes;
+        DcmFileFormat object;
+        if (!ReadFileBytes(args[0], bytes, &error) || !LoadStorableDicom(bytes, object, &error))
+            return Fail("cannot store " + args[0] + ": " + error);
+        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
+    }
+    if (command == "store-record") {
+        if (!ParsePacs(args, 0, peer))
+            return Usage();
+        auto record = std::make_unique<ECG_RECORD>();
+        PATIENT_CARD card;
+        if (!ReadRecordAndCard(*record, card))
+            return Fail(kNotWhole);
+        DcmFileFormat object;
+        if (!BuildDicomEcg(*record, card, object, &error))
+            return Fail(error);
+        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
     }
     return Usage();
 }

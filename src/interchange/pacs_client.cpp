@@ -1,15 +1,18 @@
 #include "interchange/pacs_client.h"
 
-#include "interchange/dicom_export.h"
+#include "interchange/dicom_import.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -60,14 +63,49 @@ bool EchoPacs(const PacsPeer& peer, std::string* error) {
     return true;
 }
 
-bool StoreToPacs(const PacsPeer& peer, const std::string& path, std::string* error) {
-    DcmFileFormat file;
-    OFCondition c = file.loadFile(path.c_str());
-    OFString sopClass;
-    if (c.good())
-        c = file.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass);
+bool LoadStorableDicom(const std::vector<uint8_t>& bytes, DcmFileFormat& object,
+                       std::string* error) {
+    // What the window would open; a file it could not show is no record to archive either.
+    ForeignEcg ecg;
+    if (!ImportDicom(bytes.data(), bytes.size(), 0, ecg, error)) {
+        // A data set without the file's preamble is still read; say so when there is neither.
+        static const char kMarker[] = "DICM";
+        if (bytes.size() < 132 || std::memcmp(bytes.data() + 128, kMarker, 4) != 0)
+            *error = "no DICOM file (no DICM marker after the preamble), " + *error;
+        return false;
+    }
+    DcmInputBufferStream in;
+    in.setBuffer(bytes.data(), offile_off_t(bytes.size()));
+    in.setEos();
+    object.transferInit();
+    const OFCondition c = object.read(in, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
+    object.transferEnd();
     if (c.bad()) {
-        *error = "cannot read the DICOM file " + path + ": " + c.text();
+        *error = std::string("not a DICOM object DCMTK can read: ") + c.text();
+        return false;
+    }
+    OFString sopClass, sopInstance;
+    DcmDataset* set = object.getDataset();
+    if (set->findAndGetOFString(DCM_SOPClassUID, sopClass).bad() || sopClass.empty()) {
+        *error = "the DICOM object names no SOP class";
+        return false;
+    }
+    if (set->findAndGetOFString(DCM_SOPInstanceUID, sopInstance).bad() || sopInstance.empty()) {
+        *error = "the DICOM object has no SOP instance UID";
+        return false;
+    }
+    return true;
+}
+
+// The dataset goes out in the transfer syntax the PACS accepts (DCMTK re-encodes it if the file
+// had another; a waveform is never compressed, so its samples arrive as they were).
+bool StoreToPacs(const PacsPeer& peer, DcmFileFormat& object, std::string* instanceUid,
+                 std::string* error) {
+    DcmDataset* set = object.getDataset();
+    OFString sopClass, sopInstance;
+    if (set->findAndGetOFString(DCM_SOPClassUID, sopClass).bad() ||
+        set->findAndGetOFString(DCM_SOPInstanceUID, sopInstance).bad()) {
+        *error = "the DICOM object has no SOP class or instance";
         return false;
     }
     DcmSCU scu;
@@ -81,7 +119,7 @@ bool StoreToPacs(const PacsPeer& peer, const std::string& path, std::string* err
         return false;
     }
     Uint16 status = 0;
-    c = scu.sendSTORERequest(id, "", file.getDataset(), status);
+    const OFCondition c = scu.sendSTORERequest(id, "", set, status);
     if (c.bad()) {
         scu.abortAssociation();
         *error = "the PACS " + Where(peer) + " did not confirm the store: " + c.text();
@@ -95,5 +133,6 @@ bool StoreToPacs(const PacsPeer& peer, const std::string& path, std::string* err
         *error = "the PACS " + Where(peer) + " refused the object (status 0x" + hex + ")";
         return false;
     }
+    *instanceUid = sopInstance.c_str();
     return true;
 }

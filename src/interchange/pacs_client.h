@@ -1,9 +1,14 @@
 #pragma once
 // The hospital archive over DICOM (DCMTK's SCU): a C-ECHO to check the link and a C-STORE of a
-// DICOM file. Every wait is bounded by the peer's time-out: connecting, the association and each
-// message; a PACS that stalls is an error, never a hang.
+// DICOM object, one built in memory or one read from a file as it stands. Every wait is bounded
+// by the peer's time-out: connecting, the association and each message; a PACS that stalls is an
+// error, never a hang.
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+class DcmFileFormat;
 
 struct PacsPeer {
     std::string host;
@@ -15,5 +20,13 @@ struct PacsPeer {
 
 bool EchoPacs(const PacsPeer& peer, std::string* error);
 
-// Stores the DICOM file at path; false with *error when the PACS did not confirm it.
-bool StoreToPacs(const PacsPeer& peer, const std::string& path, std::string* error);
+// Stores the object under its own SOP class and instance (*instanceUid); false with *error when
+// the PACS did not confirm it.
+bool StoreToPacs(const PacsPeer& peer, DcmFileFormat& object, std::string* instanceUid,
+                 std::string* error);
+
+// The bytes of a file as an object to store as it stands: one the program's own reader takes as
+// an ECG, with a SOP class and instance. False with *error saying what it is not; checked before
+// any association, so a wrong file never reaches the PACS.
+bool LoadStorableDicom(const std::vector<uint8_t>& bytes, DcmFileFormat& object,
+                       std::string* error);

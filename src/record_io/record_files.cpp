@@ -298,12 +298,8 @@ std::vector<std::string> MissingForType(const RecordFileType& type, const PATIEN
     return MissingCardFields(card, type.use);
 }
 
-bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
-                    const PATIENT_CARD* card, std::string* error) {
-    if (!type.write) {
-        *error = std::string("a ") + type.name + " cannot be saved";
-        return false;
-    }
+bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
+                          const PATIENT_CARD* card, CPreparedRecord& prepared, std::string* error) {
     if (type.bNeedsCard) {
         if (!card) {
             *error = std::string("a ") + type.extension + " file needs the patient card";
@@ -329,12 +325,23 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
             return false;
         }
     }
-    auto copy = std::make_unique<ECG_RECORD>(record);
-    PATIENT_CARD texts = card ? *card : PATIENT_CARD{};
-    RECORD_DEFINITION def{};
-    if (card)
-        ParseRecordDefinition(texts, *copy, def); // the card's texts go into source and notes
-    return type.write(path, *copy, texts, def, error);
+    *prepared.m_pRecord = record;
+    prepared.m_Card = card ? *card : PATIENT_CARD{};
+    prepared.m_Def = RECORD_DEFINITION{};
+    if (card) // the card's texts go into source and notes
+        ParseRecordDefinition(prepared.m_Card, *prepared.m_pRecord, prepared.m_Def);
+    return true;
+}
+
+bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
+                    const PATIENT_CARD* card, std::string* error) {
+    if (!type.write) {
+        *error = std::string("a ") + type.name + " cannot be saved";
+        return false;
+    }
+    CPreparedRecord prepared;
+    return PrepareRecordForType(type, record, card, prepared, error) &&
+           type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, error);
 }
 
 bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,

@@ -75,10 +75,25 @@ constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;
 bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
                     const RecordFileType** pType = nullptr);
 
-// Saves the document as `type` at path. With a card (always for the window; with --card for the
-// command-line tool) a copy of the record takes the card's texts first, as every save does;
-// without one the record is written as it stands (types that need a card refuse). False with
-// *error telling why; an existing file at path is then as it was.
+// A record as a type is written: a copy of it carrying the card's texts, the card as they were
+// taken from it, and the record's definition.
+struct CPreparedRecord {
+    CPreparedRecord() : m_pRecord(std::make_unique<ECG_RECORD>()) {}
+    std::unique_ptr<ECG_RECORD> m_pRecord; // never null
+    PATIENT_CARD m_Card{};
+    RECORD_DEFINITION m_Def{};
+};
+
+// What comes before every write of a record as `type`, a save to a file or a store in the PACS
+// alike, so that the two can never differ: the card complete when the type needs it, a date of
+// birth that can be, then the card's texts put into a copy of the record (ParseRecordDefinition).
+// Without a card the record is copied as it stands (types that need a card refuse). False with
+// *error telling why.
+bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
+                          const PATIENT_CARD* card, CPreparedRecord& prepared, std::string* error);
+
+// Saves the document as `type` at path, prepared as PrepareRecordForType says. False with *error
+// telling why; an existing file at path is then as it was.
 bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
                     const PATIENT_CARD* card, std::string* error);
 

@@ -1,7 +1,7 @@
 #include "record_io/record_pacs.h"
 
-#include "platform/private_folder.h"
 #include "record_io/interchange_helper.h"
+#include "record_io/record_files.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -59,7 +59,8 @@ bool CPacsJob::CanStart(const CViewSettings& s, std::string* error) const {
     return true;
 }
 
-bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::string* error) {
+bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, const QByteArray& input,
+                     std::string* error) {
     if (!CanStart(s, error))
         return false;
     const QString helper = InterchangeHelperPath();
@@ -75,6 +76,7 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::strin
          << QString::number(timeout);
     m_bCancelled = m_bDone = m_bOk = false;
     m_strReason.clear();
+    m_strInstance.clear();
     m_pProcess = std::make_unique<QProcess>();
     connect(m_pProcess.get(), &QProcess::finished, this, &CPacsJob::OnFinished);
     connect(m_pProcess.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
@@ -82,6 +84,13 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::strin
             OnFinished(-1, QProcess::CrashExit);
     });
     m_pProcess->start(helper, args);
+    if (m_pProcess->state() != QProcess::NotRunning) {
+        // Buffered here and handed to the pipe by the event loop as the helper reads it (a record
+        // is more than a pipe holds); the channel closes once all of it is written.
+        if (!input.isEmpty())
+            m_pProcess->write(input);
+        m_pProcess->closeWriteChannel();
+    }
     // The helper bounds every wait by the time-out; this is the last word should it not.
     QTimer::singleShot((timeout * 3 + 5) * 1000, m_pProcess.get(),
                        [p = m_pProcess.get()] { p->kill(); });
@@ -89,23 +98,25 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, std::strin
 }
 
 bool CPacsJob::StartEcho(const CViewSettings& settings, std::string* error) {
-    m_pFolder.reset();
-    return Start(settings, {QStringLiteral("echo")}, error);
+    return Start(settings, {QStringLiteral("echo")}, {}, error);
 }
 
 bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& record,
                           const PATIENT_CARD& card, std::string* error) {
-    if (!CanStart(settings, error)) // before the object is written
+    if (!CanStart(settings, error)) // before the record is prepared
         return false;
-    m_pFolder = std::make_unique<CPrivateFolder>("velmora-pacs");
-    if (!m_pFolder->IsValid()) {
-        *error = m_pFolder->ErrorText();
+    CPreparedRecord prepared;
+    if (!PrepareRecordForType(*RecordFileTypeOf(QStringLiteral(".dcm")), record, &card, prepared,
+                              error))
         return false;
-    }
-    const QString file = QString::fromStdString(m_pFolder->FilePath("ecg.dcm"));
-    if (!WriteDicomFile(file, record, card, error))
-        return false;
-    return Start(settings, {QStringLiteral("store"), file}, error);
+    QByteArray input(reinterpret_cast<const char*>(prepared.m_pRecord.get()), sizeof(ECG_RECORD));
+    input.append(reinterpret_cast<const char*>(&prepared.m_Card), sizeof prepared.m_Card);
+    return Start(settings, {QStringLiteral("store-record")}, input, error);
+}
+
+bool CPacsJob::StartStoreFile(const CViewSettings& settings, const QString& path,
+                              std::string* error) {
+    return Start(settings, {QStringLiteral("store"), path}, {}, error);
 }
 
 void CPacsJob::Cancel() {
@@ -120,7 +131,9 @@ void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
         return;
     m_bDone = true;
     m_bOk = !m_bCancelled && status == QProcess::NormalExit && exitCode == 0;
-    if (m_bCancelled)
+    if (m_bOk)
+        m_strInstance = QString::fromLatin1(m_pProcess->readAllStandardOutput().trimmed());
+    else if (m_bCancelled)
         m_strReason = QStringLiteral("cancelled");
     else if (!m_bOk)
         m_strReason = status == QProcess::NormalExit

@@ -1,18 +1,19 @@
 #pragma once
-// Sending a record to the hospital's archive (a PACS, over DICOM) and checking the link: the
-// record written as a DICOM ECG object into a private folder, then handed to the interchange
-// helper's C-STORE (or C-ECHO), which runs in its own process: the window stays responsive, a
-// cancel ends it at once, and a PACS that stalls runs into the settings' time-out.
+// Sending a record to the hospital's archive (a PACS, over DICOM) and checking the link, through
+// the interchange helper's C-STORE (or C-ECHO) in a process of its own: the window stays
+// responsive, a cancel ends it at once, and a PACS that stalls runs into the settings' time-out.
+// Nothing here waits on the caller's thread: the record reaches the helper through its standard
+// input as the pipe takes it, and the helper builds the DICOM object in memory and stores it in
+// the same run.
 
 #include "config/view_settings.h"
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QProcess>
 #include <QString>
-
-class CPrivateFolder;
 #include <memory>
 #include <string>
 
@@ -27,9 +28,15 @@ public:
 
     // Starts a C-ECHO; false with *error when it cannot start (Finished is then not emitted).
     bool StartEcho(const CViewSettings& settings, std::string* error);
-    // Writes the record with its card as DICOM and starts its C-STORE.
+    // Starts the C-STORE of the record with its card as a DICOM ECG object, prepared as a save to
+    // .dcm prepares it (the card's date of birth checked, its texts put into a copy of the
+    // record): one helper run builds the object and stores it. False with *error when the card or
+    // the settings keep it from starting.
     bool StartStore(const CViewSettings& settings, const ECG_RECORD& record,
                     const PATIENT_CARD& card, std::string* error);
+    // Starts the C-STORE of a DICOM ECG file as it stands, its own UIDs and all. The helper
+    // refuses, before any association, a file that is no DICOM ECG object it can read.
+    bool StartStoreFile(const CViewSettings& settings, const QString& path, std::string* error);
     bool IsRunning() const;
     // Ends a running job; Finished comes with "cancelled".
     void Cancel();
@@ -37,18 +44,22 @@ public:
     // The same, waiting for the end: for velmora-cli.
     bool Wait(std::string* error);
 
+    // The SOP instance UID the PACS took, once a store has succeeded (else empty).
+    const QString& StoredInstance() const { return m_strInstance; }
+
 signals:
     void Finished(bool bOk, const QString& reason);
 
 private:
     bool CanStart(const CViewSettings& settings, std::string* error) const;
-    bool Start(const CViewSettings& settings, const QStringList& head, std::string* error);
+    bool Start(const CViewSettings& settings, const QStringList& head, const QByteArray& input,
+               std::string* error);
     void OnFinished(int exitCode, QProcess::ExitStatus status);
 
     std::unique_ptr<QProcess> m_pProcess;
-    std::unique_ptr<CPrivateFolder> m_pFolder;
     bool m_bCancelled = false;
     bool m_bDone = false;
     bool m_bOk = false;
     QString m_strReason;
+    QString m_strInstance;
 };

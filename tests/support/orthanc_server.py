@@ -1,6 +1,6 @@
 """A real PACS for the script tests and benchmarks: Orthanc (Debian's package) on loopback, with
 a private configuration and storage folder inside `folder`, its DICOM and HTTP ports free ones.
-    with Orthanc(folder) as pacs: pacs.dicom_port, pacs.rest("/instances")"""
+    with Orthanc(folder) as pacs: pacs.dicom_port, pacs.rest("/instances"), pacs.raw(".../file")"""
 import json
 import os
 import shutil
@@ -53,7 +53,10 @@ class Orthanc:
         except subprocess.TimeoutExpired:
             self.process.kill()
 
-    def rest(self, path):
+    def raw(self, path):
         with urllib.request.urlopen("http://127.0.0.1:%d%s" % (self.http_port, path),
                                     timeout=10) as r:
-            return json.loads(r.read().decode())
+            return r.read()
+
+    def rest(self, path):
+        return json.loads(self.raw(path).decode())

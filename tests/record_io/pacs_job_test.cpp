@@ -1,0 +1,106 @@
+// The PACS job as the window uses it: it refuses what a save to .dcm refuses, in the same words;
+// no step waits on the caller's thread, even for a helper that never reads the record; the
+// helper's reasons reach the caller. (What arrives in a real PACS: tests/interchange/pacs_test.py.)
+
+#include "record_io/record_files.h"
+#include "record_io/record_pacs.h"
+#include "record_io/records_test_support.h"
+#include "support/orthanc.h" // FreePort
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+void EnsureCoreApp() {
+    static int argc = 1;
+    static char name[] = "pacs_job_test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+CViewSettings PacsAt(int port, int timeout = 10) {
+    CViewSettings s;
+    s.m_szPacsHost = QStringLiteral("127.0.0.1");
+    s.m_nPacsPort = port;
+    s.m_nPacsTimeout = timeout;
+    return s;
+}
+
+// The helper replaced for one test by what VELMORA_INTERCHANGE names.
+struct CHelperOverride {
+    explicit CHelperOverride(const QString& path) {
+        setenv("VELMORA_INTERCHANGE", QFile::encodeName(path).constData(), 1);
+    }
+    ~CHelperOverride() { unsetenv("VELMORA_INTERCHANGE"); }
+};
+
+} // namespace
+
+TEST(PacsJob, RefusesAsASaveDoesNeverWaitsAndPassesOnTheHelpersReason) {
+    EnsureCoreApp();
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    // Nobody listens there; a refusal that names the file was made before connecting.
+    const CViewSettings nowhere = PacsAt(testing_pacs::FreePort());
+
+    // A card a save refuses is refused alike, before anything starts.
+    PATIENT_CARD unborn = card;
+    unborn.birth_year = 2030; // the record is of 2026
+    std::string saveError, storeError;
+    const QString dcm = dir.filePath(QStringLiteral("x.dcm"));
+    EXPECT_FALSE(SaveRecordFile(dcm, *RecordFileTypeOf(dcm), *record, &unborn, &saveError));
+    CPacsJob job;
+    EXPECT_FALSE(job.StartStore(nowhere, *record, unborn, &storeError));
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_FALSE(storeError.empty());
+    EXPECT_EQ(storeError, saveError);
+
+    QString finished;
+    int finishedCount = 0;
+    QObject::connect(&job, &CPacsJob::Finished, [&](bool, const QString& reason) {
+        finished = reason;
+        ++finishedCount;
+    });
+    std::string error;
+    const QString noise = dir.filePath(QStringLiteral("noise.dcm"));
+    {
+        QFile f(noise);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4000, 'x'));
+    }
+    ASSERT_TRUE(job.StartStoreFile(nowhere, noise, &error)) << error;
+    EXPECT_FALSE(job.Wait(&error));
+    EXPECT_NE(error.find("no DICOM file"), std::string::npos) << error;
+    EXPECT_NE(error.find(noise.toStdString()), std::string::npos) << error;
+    EXPECT_EQ(finished.toStdString(), error);
+
+    // A helper that never reads its input: the record (more than a pipe holds) must not be
+    // written by waiting, or StartStore would hang until the helper ends.
+    const QString stuck = dir.filePath(QStringLiteral("never-reads"));
+    {
+        QFile f(stuck);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nexec sleep 600\n");
+    }
+    QFile::setPermissions(stuck, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    CHelperOverride helper(stuck);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(job.StartStore(PacsAt(testing_pacs::FreePort(), 600), *record, card, &error))
+        << error;
+    EXPECT_LT(t.elapsed(), 2000) << "StartStore waited for the helper";
+    EXPECT_TRUE(job.IsRunning());
+    job.Cancel();
+    EXPECT_FALSE(job.Wait(&error));
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_EQ(finished, QStringLiteral("cancelled"));
+    EXPECT_EQ(finishedCount, 2);
+    EXPECT_LT(t.elapsed(), 5000);
+}
