@@ -48,8 +48,7 @@ int Fail(const std::string& why) {
 int Usage() {
     std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] [--reader "
                          "dicom|biosig] | dicom OUT.dcm | echo PACS-OPTIONS | "
-                         "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS
-");
+                         "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS\n");
     return 1;
 }
 
