@@ -5,6 +5,7 @@
 
 #include "analysis/measurements.h"
 #include "analysis/qrs_detector.h"
+#include "record_model/lead_vocabulary.h"
 #include "simulator/cardiograph_simulator.h"
 #include "storage/wfdb_reader.h"
 
@@ -22,7 +23,7 @@ CEcgSignal SimulatedRecord() {
     s.leads.assign(kLeads, std::vector<float>(kPoints));
     s.present.assign(kLeads, true);
     for (int lane = 0; lane < kLeads; ++lane) {
-        s.names.emplace_back(leads_names[lane]);
+        s.names.emplace_back(LeadOfLane(lane)->m_szLabel);
         for (int p = 0; p < kPoints; ++p)
             s.leads[size_t(lane)][size_t(p)] =
                 float(sim.StoredRecord()[size_t(p)][size_t(lane)] * kMicrovoltsPerUnit);

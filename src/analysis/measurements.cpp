@@ -3,9 +3,9 @@
 #include "analysis/filters.h"
 #include "analysis/qrs_detector.h"
 #include "analysis/statistics.h"
+#include "record_model/lead_vocabulary.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -17,12 +17,6 @@ namespace {
 constexpr double kBeforeS = 0.45; // the median beat's window around the QRS fiducial
 constexpr double kAfterS = 0.65;
 constexpr double kDominantCorrelation = 0.9;
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 class CMedianBeat {
 public:
@@ -382,10 +376,10 @@ private:
     std::vector<double> m_base;
 };
 
-// Index of the lead named name (letter case ignored), or -1.
-int LeadIndex(const CEcgSignal& s, const char* name) {
+// Index of the present lead whose name is that of the standard lead in `lane`, or -1.
+int LeadIndex(const CEcgSignal& s, StandardLane lane) {
     for (size_t l = 0; l < s.names.size(); ++l)
-        if (Lower(s.names[l]) == Lower(name) && (l >= s.present.size() || s.present[l]))
+        if (LaneOfLeadName(s.names[l]) == lane && (l >= s.present.size() || s.present[l]))
             return int(l);
     return -1;
 }
@@ -394,7 +388,7 @@ int LeadIndex(const CEcgSignal& s, const char* name) {
 // (or I and II): the mean electrical vector's angle in degrees, -180 ... 180.
 std::optional<double> Axis(const CEcgSignal& s, const std::vector<std::vector<float>>& beat,
                            const CDelineator& d, size_t from, size_t to) {
-    const int i1 = LeadIndex(s, "I");
+    const int i1 = LeadIndex(s, kLaneI);
     if (i1 < 0 || to <= from)
         return std::nullopt;
     const auto area = [&](int l) {
@@ -405,9 +399,9 @@ std::optional<double> Axis(const CEcgSignal& s, const std::vector<std::vector<fl
     };
     const double lead1 = area(i1);
     double avf;
-    if (const int f = LeadIndex(s, "aVF"); f >= 0)
+    if (const int f = LeadIndex(s, kLaneAvf); f >= 0)
         avf = area(f);
-    else if (const int i2 = LeadIndex(s, "II"); i2 >= 0)
+    else if (const int i2 = LeadIndex(s, kLaneII); i2 >= 0)
         avf = area(i2) - lead1 / 2.0; // aVF = (II + III) / 2 = II - I / 2
     else
         return std::nullopt;
@@ -475,7 +469,8 @@ Measurements Measure(const CEcgSignal& raw) {
             }
             m.amplitudes.push_back(a);
         }
-        const int v1 = LeadIndex(s, "V1"), v5 = LeadIndex(s, "V5"), v6 = LeadIndex(s, "V6");
+        const int v1 = LeadIndex(s, kLaneV1), v5 = LeadIndex(s, kLaneV5),
+                  v6 = LeadIndex(s, kLaneV6);
         if (v1 >= 0 && (v5 >= 0 || v6 >= 0)) {
             const double r5 = v5 >= 0 ? *m.amplitudes[size_t(v5)].rMv : 0;
             const double r6 = v6 >= 0 ? *m.amplitudes[size_t(v6)].rMv : 0;

@@ -1,5 +1,6 @@
 #include "display/chart_geometry.h"
 
+#include "record_model/lead_vocabulary.h"
 #include "record_model/session_state.h"
 
 #include <algorithm>
@@ -49,24 +50,18 @@ int SetMyScrollRange(double zoom) {
 }
 
 LeadGroup LeadGroupOf(int leadSystem) {
-    switch (leadSystem) {
-    case 1:
-        return {12, 0, 0};
-    case 2:
-        return {3, 0, 12};
-    case 3:
-        return {4, 0, 15};
-    default:
+    if (leadSystem < 1 || leadSystem > 3)
         return {};
-    }
+    return {int(LeadSystemLeads(uint32_t(leadSystem)).size()), 0};
 }
 
 const char* LeadLabel(int leadSystem, int firstLane, int k) {
     const LeadGroup g = LeadGroupOf(leadSystem);
     if (g.nLanes == 0 || firstLane < 0 || k < 0)
         return nullptr;
-    const int entry = firstLane + g.nLabelBase + k;
-    return entry < kLeadNames ? leads_names[entry] : nullptr;
+    const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
+    const size_t lane = size_t(firstLane) + size_t(k);
+    return lane < leads.size() ? leads[lane].m_szLabel : nullptr;
 }
 
 int DisplayedLanes(const CSessionState& s) {

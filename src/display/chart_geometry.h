@@ -66,14 +66,13 @@ int SetRazv(CChartView& view, CSessionState& s);
 // The scroll range's maximum for a zoom: 2013 at zoom 1.
 int SetMyScrollRange(double zoom);
 
-// Lead groups: lanes drawn and the base of their label entries per lead system.
+// Lead groups: the lanes drawn per lead system (its leads in LeadSystemLeads).
 struct LeadGroup {
     int nLanes = 0;
     int nFirstLane = 0;
-    int nLabelBase = 0;
 };
 LeadGroup LeadGroupOf(int leadSystem); // no lanes for a system other than 1, 2 or 3
-// Label of displayed lane k; nullptr when it falls outside the label table.
+// Label of displayed lane k ("aVR", Nehb's "D"); nullptr past the lead system's leads.
 const char* LeadLabel(int leadSystem, int firstLane, int k);
 // The lanes a pass may draw: m_nLanes limited to the lanes a point holds from m_nFirstLane.
 int DisplayedLanes(const CSessionState& s);

@@ -1,6 +1,7 @@
 #include "interchange/biosig_import.h"
 
 #include "interchange/foreign_texts.h"
+#include "record_model/lead_vocabulary.h"
 
 #include <biosig.h>
 
@@ -49,8 +50,11 @@ SYSTEMTIME FromTm(const std::tm& t) {
     return s;
 }
 
-// libbiosig's lead names for codes it knows, written as ours ("V3R" stays, "aVR" is "aVR").
+// A lead's name: ours when libbiosig gives it a lead code (SCP-ECG numbering) the vocabulary
+// knows, else libbiosig's label without its trailing blanks ("ECG V1" of an EDF+ file).
 std::string LeadName(const CHANNEL_TYPE& c) {
+    if (const CLeadEntry* lead = LeadOfScpCode(c.LeadIdCode))
+        return lead->m_szLabel;
     std::string label(c.Label, strnlen(c.Label, sizeof c.Label));
     while (!label.empty() && label.back() == ' ')
         label.pop_back();

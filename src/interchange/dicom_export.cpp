@@ -3,6 +3,7 @@
 #include "analysis/measurements.h"
 #include "platform/atomic_file.h"
 #include "record_model/ecg_signal.h"
+#include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
 #include "storage/card_fields.h"
 #include "storage/scp_export.h"
@@ -58,48 +59,6 @@ std::string Digits(unsigned v, int width) {
     return buf;
 }
 
-struct Channel {
-    uint16_t code;
-    const char* meaning;
-};
-
-Channel ChannelOf(uint16_t code) {
-    switch (code) {
-    case 1:
-        return {1, "Lead I"};
-    case 2:
-        return {2, "Lead II"};
-    case 61:
-        return {61, "Lead III"};
-    case 62:
-        return {62, "Lead aVR"};
-    case 63:
-        return {63, "Lead aVL"};
-    case 64:
-        return {64, "Lead aVF"};
-    case 3:
-        return {3, "Lead V1"};
-    case 4:
-        return {4, "Lead V2"};
-    case 5:
-        return {5, "Lead V3"};
-    case 6:
-        return {6, "Lead V4"};
-    case 7:
-        return {7, "Lead V5"};
-    case 8:
-        return {8, "Lead V6"};
-    case 70:
-        return {70, "Nehb Dorsal"};
-    case 71:
-        return {71, "Nehb Anterior"};
-    case 72:
-        return {72, "Nehb Inferior"};
-    default:
-        return {code, "Lead"};
-    }
-}
-
 OFCondition PutCode(DcmItem* item, const char* value, const char* scheme, const char* version,
                     const char* meaning) {
     OFCondition c = item->putAndInsertString(DCM_CodeValue, value);
@@ -130,8 +89,8 @@ struct Annotation {
 OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card) {
     const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
     const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
-    const std::span<const uint16_t> codes = ScpLeadCodes(leadSystem);
-    const int channels = ScpChannels(leadSystem);
+    const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
+    const int channels = int(leads.size());
     SYSTEMTIME taken;
     if (!ParseRecordDate(record.date, sizeof record.date, taken))
         taken = SYSTEMTIME{};
@@ -221,10 +180,10 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         DcmItem* source = nullptr;
         if (c.good())
             c = def->findOrCreateSequenceItem(DCM_ChannelSourceSequence, source);
-        const Channel ch = ChannelOf(codes[size_t(k)]);
-        const std::string code = "5.6.3-9-" + std::to_string(ch.code);
+        const CDicomCode& code = leads[size_t(k)].m_dicom;
         if (c.good())
-            c = PutCode(source, code.c_str(), "SCPECG", "1.3", ch.meaning);
+            c = PutCode(source, code.m_szValue, code.m_szScheme, code.m_szSchemeVersion,
+                        code.m_szMeaning);
         if (c.good())
             c = def->putAndInsertString(DCM_ChannelSensitivity, "2");
         DcmItem* unit = nullptr;

@@ -1,6 +1,7 @@
 #include "interchange/dicom_import.h"
 
 #include "interchange/foreign_texts.h"
+#include "record_model/lead_vocabulary.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -15,21 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct LeadCode {
-    unsigned code;
-    const char* name;
-};
-
-// The lead codes of SCP-ECG (EN 1064), which the DICOM SCPECG scheme ("5.6.3-9-N") and the MDC
-// ECG leads ("2:N") number alike for these.
-constexpr LeadCode kLeadCodes[] = {
-    {1, "I"},    {2, "II"},   {3, "V1"},   {4, "V2"},   {5, "V3"},    {6, "V4"},
-    {7, "V5"},   {8, "V6"},   {9, "V7"},   {10, "V2R"}, {11, "V3R"},  {12, "V4R"},
-    {13, "V5R"}, {14, "V6R"}, {15, "V7R"}, {16, "X"},   {17, "Y"},    {18, "Z"},
-    {61, "III"}, {62, "aVR"}, {63, "aVL"}, {64, "aVF"}, {65, "-aVR"}, {66, "V8"},
-    {67, "V9"},  {68, "V8R"}, {69, "V9R"}, {70, "D"},   {71, "A"},    {72, "J"},
-};
 
 std::string Text(DcmItem* item, const DcmTagKey& tag) {
     OFString value;
@@ -123,13 +109,6 @@ bool ParseDateTime(const std::string& dt, SYSTEMTIME& t) {
 
 } // namespace
 
-std::string LeadNameOfCode(unsigned code) {
-    for (const LeadCode& l : kLeadCodes)
-        if (l.code == code)
-            return l.name;
-    return {};
-}
-
 bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg& ecg,
                  std::string* error) {
     DcmInputBufferStream in;
@@ -216,8 +195,11 @@ bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg
         DcmItem* source = nullptr;
         std::string name;
         if (def->findAndGetSequenceItem(DCM_ChannelSourceSequence, source).good()) {
-            name = LeadNameOfCode(TrailingCode(Text(source, DCM_CodeValue)));
-            if (name.empty())
+            // The SCPECG scheme ("5.6.3-9-N") and MDC's ECG leads ("2:N") both number the
+            // leads by their SCP-ECG codes.
+            if (const CLeadEntry* lead = LeadOfScpCode(TrailingCode(Text(source, DCM_CodeValue))))
+                name = lead->m_szLabel;
+            else
                 name = NameOfMeaning(TextAsUtf8(Text(source, DCM_CodeMeaning)));
         }
         const double scale = Number(def, DCM_ChannelSensitivity, 1.0) *

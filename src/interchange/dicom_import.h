@@ -1,8 +1,8 @@
 #pragma once
 // DICOM 12-lead (and general) ECG waveform objects read with DCMTK: the longest multiplex group
-// (the rhythm, not a median beat), each channel by its source code, in µV, with the patient's
-// name (re-coded to UTF-8 from the object's character set), birth date, sex and the acquisition
-// time.
+// (the rhythm, not a median beat), each channel named by its source code (LeadOfScpCode) or else
+// its code meaning, in µV, with the patient's name (re-coded to UTF-8 from the object's character
+// set), birth date, sex and the acquisition time.
 
 #include "storage/signal_stream.h"
 
@@ -13,7 +13,3 @@
 // The first maxSeconds (all when 0) of the object in `data`. False with *error.
 bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg& ecg,
                  std::string* error);
-
-// The lead name of an SCP-ECG / MDC lead code (1 "I", 61 "III", 62 "aVR", 11 "V3R"...), empty
-// for a code without a name here.
-std::string LeadNameOfCode(unsigned code);

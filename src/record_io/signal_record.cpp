@@ -5,26 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstring>
-
-int LaneOfLeadName(const std::string& name) {
-    std::string key;
-    for (const char c : name)
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            key += char(std::tolower(static_cast<unsigned char>(c)));
-    if (key.rfind("ecg", 0) == 0 && key.size() > 3) // EDF+'s standard texts: "ECG V1"
-        key.erase(0, 3);
-    if (key == "mlii")
-        key = "ii";
-    static const char* const kLanes[kLeads] = {"i",  "ii", "iii", "avr", "avl", "avf",
-                                               "v1", "v2", "v3",  "v4",  "v5",  "v6"};
-    for (int lane = 0; lane < kLeads; ++lane)
-        if (key == kLanes[lane])
-            return lane;
-    return -1;
-}
 
 bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& out,
                       std::string* error, uint16_t* absentLanes) {
@@ -62,9 +44,9 @@ bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& 
             lane.resize(kPoints, 0.f); // a record shorter than ten seconds ends in zeros
 
     // The limb leads from two of I, II and III (Einthoven: II = I + III).
-    auto& I = lanes[0];
-    auto& II = lanes[1];
-    auto& III = lanes[2];
+    auto& I = lanes[kLaneI];
+    auto& II = lanes[kLaneII];
+    auto& III = lanes[kLaneIII];
     const auto derive = [](std::vector<float>& target, auto f) {
         if (!target.empty())
             return;
@@ -79,9 +61,9 @@ bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& 
     if (!II.empty() && !III.empty())
         derive(I, [&](int i) { return II[size_t(i)] - III[size_t(i)]; });
     if (!I.empty() && !II.empty()) {
-        derive(lanes[3], [&](int i) { return -(I[size_t(i)] + II[size_t(i)]) / 2; });
-        derive(lanes[4], [&](int i) { return I[size_t(i)] - II[size_t(i)] / 2; });
-        derive(lanes[5], [&](int i) { return II[size_t(i)] - I[size_t(i)] / 2; });
+        derive(lanes[kLaneAvr], [&](int i) { return -(I[size_t(i)] + II[size_t(i)]) / 2; });
+        derive(lanes[kLaneAvl], [&](int i) { return I[size_t(i)] - II[size_t(i)] / 2; });
+        derive(lanes[kLaneAvf], [&](int i) { return II[size_t(i)] - I[size_t(i)] / 2; });
     }
 
     std::memset(&out, 0, sizeof out);

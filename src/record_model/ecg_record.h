@@ -68,10 +68,6 @@ static_assert(offsetof(ECG_RECORD, dwSize) == 112544);
 static_assert(offsetof(ECG_RECORD, nSM) == 112548);
 static_assert(offsetof(ECG_RECORD, curves_buf) + kSamplesSize == 98332); // record info block
 
-// Lane labels, 4-byte entries: the twelve standard leads, then the names other lead systems use.
-constexpr int kLeadNames = 19;
-extern const char leads_names[kLeadNames][4];
-
 // Value of lane `lane` at point `point` of the sample area.
 inline int16_t& Sample(int16_t* samples, int point, int lane) {
     return samples[point * kLeads + lane];

@@ -6,6 +6,7 @@
 #include "platform/cp1251.h"
 #include "record_io/record_device.h"
 #include "record_model/ecg_signal.h"
+#include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
 
 #include <QFont>
@@ -16,8 +17,6 @@
 
 namespace {
 
-constexpr const char* kLeadNames[kLeads] = {"I",  "II", "III", "aVR", "aVL", "aVF",
-                                            "V1", "V2", "V3",  "V4",  "V5",  "V6"};
 constexpr const char* kFontFamily = "Liberation Sans";
 constexpr const char* kProgram = "velmora 1.2";
 
@@ -97,7 +96,7 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
         }
         p.setPen(absent ? style.m_clrAbsent : style.m_clrText);
         paper.Line(s.xMm + 1, s.yMm - page.rowHeightMm * 0.45, 20,
-                   QString::fromLatin1(kLeadNames[s.lane]), 3.0, true);
+                   QString::fromLatin1(LeadOfLane(s.lane)->m_szLabel), 3.0, true);
         if (absent) {
             paper.Line(s.xMm + 10, s.yMm - 1.5, s.widthMm - 10,
                        QStringLiteral("отведение отсутствует в записи"), 2.5);

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "record_model/ecg_signal.h"
+#include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
 #include "storage/card_fields.h"
 #include "storage/scp_export.h"
@@ -70,18 +71,6 @@ SYSTEMTIME TenSecondsLater(SYSTEMTIME t) {
     return t;
 }
 
-// The MDC code of a lane's lead: MDC_ECG_LEAD_I ... MDC_ECG_LEAD_AVR ... MDC_ECG_LEAD_V6.
-std::string MdcLead(const std::string& name) {
-    return "MDC_ECG_LEAD_" + name;
-}
-
-// EDF+'s standard texts write the augmented leads "aVR".
-std::string EdfLead(std::string name) {
-    if (name.size() == 3 && name.rfind("AV", 0) == 0)
-        name[0] = 'a';
-    return name;
-}
-
 // A fixed-width ASCII field of an EDF header, left-aligned, blank-padded, cut to fit.
 void Field(std::string& header, const std::string& text, size_t width) {
     std::string f = text.substr(0, width);
@@ -124,6 +113,8 @@ std::string Transliterated(const std::string& utf8) {
 
 std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
     const CEcgSignal s = SignalFromRecord(record);
+    const std::span<const CLeadEntry> leads =
+        LeadSystemLeads(ReadRecordInfo(record.curves_buf).leadSystem);
     const SYSTEMTIME start = Taken(record);
     const std::string from = Ts(start), to = Ts(TenSecondsLater(start));
     std::string x;
@@ -191,7 +182,7 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
         if (!s.present[size_t(lane)])
             continue;
         x += "      <component><sequence>\n";
-        x += "        <code code=\"" + MdcLead(s.names[size_t(lane)]) +
+        x += std::string("        <code code=\"") + leads[size_t(lane)].m_szMdc +
              "\" codeSystem=\"2.16.840.1.113883.6.24\"/>\n";
         x += "        <value xsi:type=\"SLIST_PQ\"><origin value=\"0\" unit=\"uV\"/>"
              "<scale value=\"2\" unit=\"uV\"/><digits>";
@@ -217,6 +208,7 @@ bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATI
 std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card) {
     const CEcgSignal s = SignalFromRecord(record);
     const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    const std::span<const CLeadEntry> leads = LeadSystemLeads(info.leadSystem);
     std::vector<int> lanes;
     for (size_t lane = 0; lane < s.leads.size() && lane < size_t(kLeads); ++lane)
         if (s.present[lane])
@@ -260,7 +252,7 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
     };
     const std::string filters = std::string(info.filter & 2 ? "LP:35Hz" : "") +
                                 (info.filter & 3 ? " " : "") + (info.filter & 1 ? "N:50Hz" : "");
-    each([&](int lane) { return "ECG " + EdfLead(s.names[size_t(lane)]); }, 16);
+    each([&](int lane) { return std::string(leads[size_t(lane)].m_szEdf); }, 16);
     Field(h, "EDF Annotations", 16);
     each([](int) { return std::string("AgAgCl electrode"); }, 80);
     Field(h, "", 80);

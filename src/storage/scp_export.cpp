@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/private_folder.h"
+#include "record_model/lead_vocabulary.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,9 +36,6 @@
 
 namespace {
 
-constexpr uint16_t kTwelveLeadCodes[] = {1, 2, 61, 62, 63, 64, 3, 4, 5, 6, 7, 8};
-constexpr uint16_t kNebCodes[] = {70, 71, 72};        // D, A, J
-constexpr uint16_t kSlopakCodes[] = {75, 76, 77, 78}; // A1-A4
 constexpr double kScpSampleRate = 400.0;
 constexpr double kMicrovoltsPerCount = 2.0;
 constexpr uint16_t kMicrovoltCode = 4275; // libbiosig's physical dimension code of the µV
@@ -101,8 +99,8 @@ bool BirthDateKnown(const PATIENT_CARD& card) {
 std::string EncodeWithLibrary(const ECG_RECORD& record, const PATIENT_CARD& card,
                               const ScpDeviceValues& device, const SCP_TAG14& tag14,
                               const char* path) {
-    const int channels = ScpChannels(device.m_nLeadSystem);
-    const std::span<const uint16_t> codes = ScpLeadCodes(device.m_nLeadSystem);
+    const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(device.m_nLeadSystem));
+    const int channels = int(leads.size());
     const unsigned samples = ScpSamplesPerChannel(unsigned(channels));
 
     HeaderPtr hdr(constructHDR(unsigned(channels), 0));
@@ -141,7 +139,7 @@ std::string EncodeWithLibrary(const ECG_RECORD& record, const PATIENT_CARD& card
     for (int k = 0; k < channels; ++k) {
         CHANNEL_TYPE& ch = hdr->CHANNEL[k];
         ch.OnOff = 1;
-        ch.LeadIdCode = codes[size_t(k)];
+        ch.LeadIdCode = leads[size_t(k)].m_nScpCode;
         ch.PhysDimCode = kMicrovoltCode;
         ch.Cal = kMicrovoltsPerCount;
         ch.Off = 0.0;
@@ -223,18 +221,7 @@ private:
 } // namespace
 
 int ScpChannels(int nLeadSystem) {
-    return int(ScpLeadCodes(nLeadSystem).size());
-}
-
-std::span<const uint16_t> ScpLeadCodes(int nLeadSystem) {
-    switch (nLeadSystem) {
-    case 2:
-        return kNebCodes;
-    case 3:
-        return kSlopakCodes;
-    default:
-        return kTwelveLeadCodes;
-    }
+    return int(LeadSystemLeads(uint32_t(nLeadSystem)).size());
 }
 
 unsigned ScpSamplesPerChannel(unsigned channels) {

@@ -12,7 +12,6 @@
 #include "storage/scp_file.h"
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 struct HDR_STRUCT; // libbiosig's HDRTYPE
@@ -38,9 +37,8 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const ScpDeviceValues& device, const std::string& path,
                       const SYSTEMTIME* pNow = nullptr);
 
-// Channel rules. Channel k is lane k of the record's points.
-int ScpChannels(int nLeadSystem);                        // 3, 4 or 12
-std::span<const uint16_t> ScpLeadCodes(int nLeadSystem); // SCP lead identification codes
+// Channel rules. Channel k is lane k of the record's points, coded as LeadSystemLeads gives it.
+int ScpChannels(int nLeadSystem); // 3, 4 or 12
 // Samples per channel: the SCP block formula ((204 - channels) * 512 / 2) / channels, but never
 // more than the record's 4096 points (the formula gives 17152 and 12800 for 3 and 4 channels,
 // which would read past the record).

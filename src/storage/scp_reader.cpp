@@ -1,6 +1,7 @@
 #include "storage/scp_reader.h"
 
 #include "platform/cp1251.h"
+#include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
 #include "storage/card_fields.h"
 
@@ -57,10 +58,12 @@ struct Leads {
 };
 
 int LeadSystemOf(std::span<const uint16_t> codes) {
-    for (int system = 1; system <= 3; ++system) {
-        const std::span<const uint16_t> known = ScpLeadCodes(system);
-        if (std::equal(codes.begin(), codes.end(), known.begin(), known.end()))
-            return system;
+    for (uint32_t system = 1; system <= 3; ++system) {
+        const std::span<const CLeadEntry> known = LeadSystemLeads(system);
+        if (std::equal(
+                codes.begin(), codes.end(), known.begin(), known.end(),
+                [](uint16_t code, const CLeadEntry& lead) { return code == lead.m_nScpCode; }))
+            return int(system);
     }
     return 0;
 }

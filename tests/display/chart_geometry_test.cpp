@@ -63,12 +63,16 @@ TEST(ChartGeometry, LeadGroupsLabelsAndLanesStayInsideTheirTables) {
     for (int other : {0, 4, -1, 255})
         EXPECT_EQ(LeadGroupOf(other).nLanes, 0) << other;
     EXPECT_STREQ(LeadLabel(1, 0, 0), "I");
+    EXPECT_STREQ(LeadLabel(1, 0, 3), "aVR") << "as the printed report writes it";
+    EXPECT_STREQ(LeadLabel(1, 2, 3), "aVF");
     EXPECT_STREQ(LeadLabel(1, 0, 11), "V6");
     EXPECT_STREQ(LeadLabel(2, 0, 0), "D");
     EXPECT_STREQ(LeadLabel(2, 0, 2), "I");
     EXPECT_STREQ(LeadLabel(3, 0, 3), "S4");
     // Lanes chosen for one system and labels asked for another never read past the table.
     EXPECT_EQ(LeadLabel(3, 0, 4), nullptr);
+    EXPECT_EQ(LeadLabel(2, 0, 3), nullptr) << "a Nehb chart never shows Slopak's labels";
+    EXPECT_EQ(LeadLabel(1, 0, 12), nullptr);
     EXPECT_EQ(LeadLabel(1, 0, 19), nullptr);
     EXPECT_EQ(LeadLabel(7, 0, 0), nullptr);
     EXPECT_EQ(LeadLabel(1, -1, 0), nullptr);

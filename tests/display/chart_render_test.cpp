@@ -117,7 +117,7 @@ TEST(ChartRender, FreshViewShowsGridAndTwelveLabelsOnly) {
     ASSERT_EQ(b.Chart(s), ChartPass::Drawn);
     EXPECT_EQ(s.m_nLanes, 12) << "the first pass chooses the lead group";
     const QImage want = ExpectedLabels(
-        b.grid, {"I", "II", "III", "AVR", "AVL", "AVF", "V1", "V2", "V3", "V4", "V5", "V6"});
+        b.grid, {"I", "II", "III", "aVR", "aVL", "aVF", "V1", "V2", "V3", "V4", "V5", "V6"});
     EXPECT_TRUE(SameIn(b.chart, want, b.chart.rect()))
         << "26-pixel labels centred in their bands; no curves, time label or mark";
 }
