@@ -56,21 +56,21 @@ constexpr CLeadEntry kVocabulary[] = {
 // The cardiograph's other lead systems fill the first lanes of a record with leads of their own,
 // labelled as the cardiograph labels them. They stay out of the vocabulary: they are no standard
 // leads and have no lane among the twelve, and the cardiograph's names clash with standard ones
-// (its "I" is Nehb's inferior lead J, not Einthoven's I; "S1"-"S4" are written as the auxiliary
-// leads A1-A4), so a name lookup must never find them. Their aECG codes and EDF+ labels are made
-// from those names, as our files have always carried them; so is the bare "Lead" that our DICOM
-// objects give Slopak's channels.
+// (its "I" is Nehb's inferior lead J, not Einthoven's I; "S1"-"S4" are the auxiliary unipolar
+// leads A1-A4), so a name lookup must never find them. Our files name them by what they are: a
+// reader that took Nehb's J for Einthoven's I would show a doctor the wrong lead. Our DICOM
+// objects give Slopak's channels a bare "Lead" as they always have (their codes say which).
 // clang-format off
 constexpr CLeadEntry kNehbLeads[] = {
     {-1, "D", 70, "MDC_ECG_LEAD_D", ScpEcg("5.6.3-9-70", "Nehb Dorsal"),   "ECG D", {}},
     {-1, "A", 71, "MDC_ECG_LEAD_A", ScpEcg("5.6.3-9-71", "Nehb Anterior"), "ECG A", {}},
-    {-1, "I", 72, "MDC_ECG_LEAD_I", ScpEcg("5.6.3-9-72", "Nehb Inferior"), "ECG I", {}},
+    {-1, "I", 72, "MDC_ECG_LEAD_J", ScpEcg("5.6.3-9-72", "Nehb Inferior"), "ECG J", {}},
 };
 constexpr CLeadEntry kSlopakLeads[] = {
-    {-1, "S1", 75, "MDC_ECG_LEAD_S1", ScpEcg("5.6.3-9-75", "Lead"), "ECG S1", {}},
-    {-1, "S2", 76, "MDC_ECG_LEAD_S2", ScpEcg("5.6.3-9-76", "Lead"), "ECG S2", {}},
-    {-1, "S3", 77, "MDC_ECG_LEAD_S3", ScpEcg("5.6.3-9-77", "Lead"), "ECG S3", {}},
-    {-1, "S4", 78, "MDC_ECG_LEAD_S4", ScpEcg("5.6.3-9-78", "Lead"), "ECG S4", {}},
+    {-1, "S1", 75, "MDC_ECG_LEAD_A1", ScpEcg("5.6.3-9-75", "Lead"), "ECG S1", {}},
+    {-1, "S2", 76, "MDC_ECG_LEAD_A2", ScpEcg("5.6.3-9-76", "Lead"), "ECG S2", {}},
+    {-1, "S3", 77, "MDC_ECG_LEAD_A3", ScpEcg("5.6.3-9-77", "Lead"), "ECG S3", {}},
+    {-1, "S4", 78, "MDC_ECG_LEAD_A4", ScpEcg("5.6.3-9-78", "Lead"), "ECG S4", {}},
 };
 // clang-format on
 

@@ -103,6 +103,29 @@ try:
     second = 256 * (ns + 1) + record_bytes
     tal = edf[second + 2 * 11 * 256:second + record_bytes]
     check(tal.startswith(b"+0.625\x14\x14\x00"), "EDF+: each record keeps its time (%r)" % tal[:12])
+
+    # The cardiograph's other lead systems: their files name each lead by what it is. Nehb's
+    # third lead (the cardiograph labels it "I") is J, never Einthoven's I; Slopak's are the
+    # auxiliary unipolar leads A1-A4 of the MDC codes.
+    for system, mdc, edf_labels in ((2, ["D", "A", "J"], ["ECG D", "ECG A", "ECG J"]),
+                                    (3, ["A1", "A2", "A3", "A4"],
+                                     ["ECG S1", "ECG S2", "ECG S3", "ECG S4"])):
+        other = bytearray(record())
+        struct.pack_into("<I", other, 28 + 98304 + 4, system)
+        src = os.path.join(TMP, "system%d.dat" % system)
+        open(src, "wb").write(other)
+        for ext in ("xml", "edf"):
+            out = os.path.join(TMP, "system%d.%s" % (system, ext))
+            code, err = run("export", src, "--card", card, "--out", out)
+            check(code == 0, "lead system %d to .%s: %s" % (system, ext, err.strip()))
+        xml = open(os.path.join(TMP, "system%d.xml" % system), encoding="utf-8").read()
+        codes = [c.split('"')[0] for c in xml.split('code="MDC_ECG_LEAD_')[1:]]
+        check(codes == mdc, "lead system %d: aECG leads %s" % (system, codes))
+        raw = open(os.path.join(TMP, "system%d.edf" % system), "rb").read()
+        ns = int(raw[252:256])
+        head = raw[:256 * (ns + 1)].decode("ascii")
+        labels = [head[256 + 16 * k:256 + 16 * (k + 1)].strip() for k in range(ns)]
+        check(labels[:-1] == edf_labels, "lead system %d: EDF+ labels %s" % (system, labels))
 finally:
     shutil.rmtree(TMP, ignore_errors=True)
 sys.exit(exit_status())
