@@ -41,7 +41,8 @@ const Command kCommands[] = {
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
     {"report", VELMORA_FULL_ONLY(RunReport),
-     "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G]   the printed report"},
+     "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G] [--filter F]   the "
+     "printed report"},
     {"render", VELMORA_FULL_ONLY(RunRender),
      "render RECORD --out chart.png   draw a record's chart into an image"},
     {"send", VELMORA_FULL_ONLY(RunSend),
