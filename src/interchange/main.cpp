@@ -2,7 +2,7 @@
 // It runs libbiosig and DCMTK in a process of its own, so that neither a file they misread nor a
 // stalled network peer can take a record window with it, and so that the program itself starts
 // without loading them. The records layer starts it; it is not meant to be run by hand.
-//   velmora-interchange read FILE [--seconds S] [--reader dicom|biosig]
+//   velmora-interchange read FILE --reader dicom|biosig [--seconds S]
 //                                                    the signal stream of FILE on stdout
 //   velmora-interchange dicom OUT.dcm                record block + card on stdin -> DICOM file
 //   velmora-interchange echo  PACS-OPTIONS           C-ECHO
@@ -46,8 +46,8 @@ int Fail(const std::string& why) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: velmora-interchange read FILE [--seconds S] [--reader "
-                         "dicom|biosig] | dicom OUT.dcm | echo PACS-OPTIONS | "
+    std::fprintf(stderr, "usage: velmora-interchange read FILE --reader dicom|biosig "
+                         "[--seconds S] | dicom OUT.dcm | echo PACS-OPTIONS | "
                          "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS\n");
     return 1;
 }
@@ -73,17 +73,19 @@ int Read(const std::vector<std::string>& args) {
     if (args.empty())
         return Usage();
     double seconds = 0;
-    bool dicom = false;
+    std::string reader;
     for (size_t i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--seconds")
             seconds = std::atof(args[i + 1].c_str());
         else if (args[i] == "--reader" && (args[i + 1] == "dicom" || args[i + 1] == "biosig"))
-            dicom = args[i + 1] == "dicom";
+            reader = args[i + 1];
         else
             return Usage();
     }
-    if (args.size() % 2 == 0)
+    // The caller says which reader: libbiosig given a DICOM object dies on it.
+    if (args.size() % 2 == 0 || reader.empty())
         return Usage();
+    const bool dicom = reader == "dicom";
     const std::string& path = args[0];
     ForeignEcg ecg;
     std::string error;
