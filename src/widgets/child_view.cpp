@@ -78,16 +78,22 @@ void CChildView::UpdateLiveHeartRate() {
         emit MeasurementLineChanged(QString());
         return;
     }
-    const std::optional<double> rate =
-        analysis::RecentHeartRate(LiveSignal(m_session, kLiveRatePoints));
     const std::optional<analysis::Filter> mains = LiveMains();
-    const QString filter = mains ? QStringLiteral("   сетевой фильтр %1 Гц")
+    const QString filter = mains ? QStringLiteral("сетевой фильтр %1 Гц")
                                        .arg(*mains == analysis::Filter::Mains50 ? 50 : 60)
                                  : QString();
+    // Until the strip holds the stretch the rate is taken from, nothing can be said of its
+    // complexes: "not found" there would contradict the complexes the strip already shows.
+    const CEcgSignal live = LiveSignal(m_session, kLiveRatePoints);
+    if (live.leads.empty()) {
+        emit MeasurementLineChanged(filter);
+        return;
+    }
+    const std::optional<double> rate = analysis::RecentHeartRate(live);
     emit MeasurementLineChanged(
         (rate ? QStringLiteral("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
               : QStringLiteral("ЧСС: комплексы QRS не найдены (по монитору)")) +
-        filter);
+        (filter.isEmpty() ? QString() : QStringLiteral("   ") + filter));
 }
 
 void CChildView::Keep(CBalloonHelp* balloon) {
