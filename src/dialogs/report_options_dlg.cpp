@@ -4,6 +4,7 @@
 #include "display/reading_settings.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 
@@ -32,11 +33,11 @@ CReportOptionsDlg::CReportOptionsDlg(QWidget* parent, const ReportOptions& o) : 
     QStringList speedTexts, gainTexts;
     QVariantList speeds, gains;
     for (const double v : kReadingSpeeds) {
-        speedTexts << QStringLiteral("%1 мм/с").arg(v);
+        speedTexts << QCoreApplication::translate("CReportOptionsDlg", "%1 мм/с").arg(v);
         speeds << v;
     }
     for (const double v : kReadingGains) {
-        gainTexts << QStringLiteral("%1 мм/мВ").arg(v);
+        gainTexts << QCoreApplication::translate("CReportOptionsDlg", "%1 мм/мВ").arg(v);
         gains << v;
     }
     m_pSpeed = Choice(this, speedTexts, speeds, o.speedMmPerS);

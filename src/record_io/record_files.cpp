@@ -43,6 +43,8 @@ bool ReadPackage(const QString&, const std::vector<uint8_t>& bytes, CLoadedRecor
     return true;
 }
 
+constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
+
 // A start a file gives, else the file's last change.
 SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
     if (start.wYear != 0)
@@ -57,18 +59,15 @@ SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
 bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
               std::string* error) {
     WfdbRecord r;
-    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kPoints / kPointsPerSecond + 0.5, r,
-                        error))
+    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kRecordSeconds + 0.5, r, error))
         return false;
     if (!RecordFromSignal(r.signal, StartOrFileTime(path, r.header.start), *doc.pRecord, error,
                           &doc.absentLanes))
         return false;
-    if (r.dTotalSeconds > kPoints / kPointsPerSecond + 0.01)
+    if (r.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = r.dTotalSeconds;
     return true;
 }
-
-constexpr double kRecordSeconds = kPoints / kPointsPerSecond;
 
 // Another system's file through the interchange helper: its first ten seconds as a record, its
 // patient as the card.
