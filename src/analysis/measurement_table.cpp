@@ -34,11 +34,11 @@ std::string ValueText(const MeasurementRow& row, bool russian) {
     return std::string(text) + (unit == "°" ? "" : " ") + unit;
 }
 
-std::vector<std::string> RussianSummary(const Measurements& m, bool keepAbsent) {
+std::vector<std::string> RussianSummary(const Measurements& m) {
     std::vector<std::string> parts;
     for (const MeasurementRow& r : MeasurementRows(m)) {
         const std::string key = r.key;
-        if ((!r.value && !keepAbsent) || key == "rr_min_ms" || key == "rr_max_ms")
+        if (!r.value || key == "rr_min_ms" || key == "rr_max_ms")
             continue;
         parts.push_back(std::string(r.russian) + " " + ValueText(r, true));
     }
@@ -47,7 +47,7 @@ std::vector<std::string> RussianSummary(const Measurements& m, bool keepAbsent) 
 
 std::string MeasurementLine(const Measurements& m) {
     std::string line;
-    for (const std::string& part : RussianSummary(m, false))
+    for (const std::string& part : RussianSummary(m))
         line += (line.empty() ? "" : "   ") + part;
     if (line.empty())
         return "Автоматические измерения: нет (комплексы QRS не найдены)";

@@ -26,9 +26,9 @@ std::vector<MeasurementRow> MeasurementRows(const Measurements& m);
 // A value as the program prints it: rounded to the row's decimals, with its unit.
 std::string ValueText(const MeasurementRow& row, bool russian);
 
-// The summary values in Russian, "ЧСС 72 уд/мин" each (RR without its minimum and maximum);
-// the absent ones as "нет" when keepAbsent, else left out.
-std::vector<std::string> RussianSummary(const Measurements& m, bool keepAbsent);
+// The measured values in Russian, "ЧСС 72 уд/мин" each (RR without its minimum and maximum); a
+// value not measured is left out.
+std::vector<std::string> RussianSummary(const Measurements& m);
 
 // The line the record window shows under its chart: every value that was measured, and the
 // warning that they are automatic measurements for a doctor to confirm.

@@ -81,8 +81,8 @@ void CRecordCommands::OnConfig() {
     emit StateChanged();
 }
 
-int CRecordCommands::DefineCurves(bool bRequireAll) {
-    return ::DefineCurves(m_pDialogParent, m_document.Card(), bRequireAll);
+int CRecordCommands::DefineCurves(bool bRequireAll, CardUse use) {
+    return ::DefineCurves(m_pDialogParent, m_document.Card(), bRequireAll, use);
 }
 
 void CRecordCommands::OnDefineCurves() {
@@ -92,7 +92,7 @@ void CRecordCommands::OnDefineCurves() {
 
 bool CRecordCommands::EnsureCardComplete(CardUse use) {
     while (!IsCardComplete(m_document.Card(), use))
-        if (DefineCurves(true) != 0)
+        if (DefineCurves(true, use) != 0)
             return false;
     return true;
 }

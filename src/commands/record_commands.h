@@ -53,7 +53,7 @@ public:
     bool CancelPacs();
 
     // Opens the patient card; 0 when confirmed, 1 when cancelled.
-    int DefineCurves(bool bRequireAll);
+    int DefineCurves(bool bRequireAll, CardUse use = CardUse::Export);
     // Asks for the card until it is complete for `use`; false when the user cancels.
     bool EnsureCardComplete(CardUse use);
     // Where the save dialogs open: the record folder of the per-user profile.

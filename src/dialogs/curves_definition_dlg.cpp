@@ -4,6 +4,7 @@
 #include "platform/cp1251.h"
 #include "storage/card_fields.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -164,7 +165,7 @@ QString ShortDateFormat() {
 } // namespace
 
 CCurvesDefinitionDlg::CCurvesDefinitionDlg(const PATIENT_CARD& card, QWidget* pParent)
-    : QDialog(pParent), m_dtBirth(QDate::currentDate()), m_Card(card) {
+    : QDialog(pParent), m_Card(card) {
     setWindowTitle(QStringLiteral("Информация о записи"));
     BuildControls();
 }
@@ -269,8 +270,13 @@ void CCurvesDefinitionDlg::BuildControls() {
     m_dtpBirth->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_BIRTH_DATE)));
     m_dtpBirth->setCalendarPopup(true);
     m_dtpBirth->setDisplayFormat(ShortDateFormat());
-    m_dtpBirth->setDateRange(kFirstDate, kLastDate);
-    m_dtpBirth->setDate(m_dtBirth);
+    // The day before the first date stands for "not chosen": a date of birth is never guessed.
+    m_dtpBirth->setDateRange(kFirstDate.addDays(-1), kLastDate);
+    m_dtpBirth->setSpecialValueText(tr("не указана"));
+    m_dtpBirth->setDate(m_dtpBirth->minimumDate());
+    // Until a date is chosen the calendar opens on this year rather than on the stand-in day.
+    m_dtpBirth->calendarWidget()->setCurrentPage(QDate::currentDate().year(),
+                                                 QDate::currentDate().month());
     pPatientGrid->addWidget(label(IDC_BIRTH_DATE, m_dtpBirth), 3, 2);
     pPatientGrid->addWidget(m_dtpBirth, 3, 3);
 
@@ -341,8 +347,8 @@ void CCurvesDefinitionDlg::showEvent(QShowEvent* pEvent) {
 }
 
 void CCurvesDefinitionDlg::OnInitDialog() {
-    // The card's date of birth when it is a date the picker can show; otherwise the picker keeps
-    // today and the value is marked invalid until the picker is read.
+    // The card's date of birth when it is a date the picker can show; otherwise the picker says
+    // none is chosen.
     const QDate birth(m_Card.birth_year, m_Card.birth_month, m_Card.birth_day);
     if (birth.isValid() && birth >= kFirstDate && birth <= kLastDate) {
         m_dtBirth = birth;
@@ -366,9 +372,10 @@ void CCurvesDefinitionDlg::OnInitDialog() {
     if (!strPhone.isEmpty())
         m_cbDoctorPhone->setEditText(strPhone);
 
-    if (m_Card.sex != 0)
+    // A sex nobody chose stays unchosen: neither button is checked.
+    if (m_Card.sex == 1)
         m_btnMale->setChecked(true);
-    else
+    else if (m_Card.sex == 0)
         m_btnFemale->setChecked(true);
 
     for (const EditField& edit : kEditFields) {
@@ -378,6 +385,14 @@ void CCurvesDefinitionDlg::OnInitDialog() {
                                                     : QString::number(CardNumber(m_Card, f)));
     }
     HideHint();
+    if (m_bRequireAll)
+        ShowMissing(m_Card);
+}
+
+void CCurvesDefinitionDlg::RequireAll(CardUse use) {
+    m_bRequireAll = true;
+    m_use = use;
+    m_strCaption = QString::fromUtf8(kCaptionRequireAll);
 }
 
 void CCurvesDefinitionDlg::accept() {
@@ -426,47 +441,89 @@ bool CCurvesDefinitionDlg::OnOK() {
             return false;
         }
     }
-    HideHint();
 
-    m_dtBirth = m_dtpBirth->date();
-
-    m_strDoctorName = m_cbDoctorName->currentText();
-    if (!m_strDoctorName.trimmed().isEmpty())
-        m_cbDoctorName->AddString(m_strDoctorName);
-    m_cbDoctorName->SaveHistory(true);
-    SetCardText(m_Card.doctor_name, sizeof m_Card.doctor_name, m_strDoctorName);
-
-    m_strDoctorPhone = m_cbDoctorPhone->currentText();
-    if (!m_strDoctorPhone.trimmed().isEmpty())
-        m_cbDoctorPhone->AddString(m_strDoctorPhone);
-    m_cbDoctorPhone->SaveHistory(true);
-    SetCardText(m_Card.doctor_phone, sizeof m_Card.doctor_phone, m_strDoctorPhone);
-
-    m_Card.sex = m_btnMale->isChecked() ? 1 : 0;
-
+    PATIENT_CARD card = m_Card;
+    const QString strDoctorName = m_cbDoctorName->currentText();
+    const QString strDoctorPhone = m_cbDoctorPhone->currentText();
+    SetCardText(card.doctor_name, sizeof card.doctor_name, strDoctorName);
+    SetCardText(card.doctor_phone, sizeof card.doctor_phone, strDoctorPhone);
+    card.sex = m_btnMale->isChecked() ? 1 : m_btnFemale->isChecked() ? 0 : kSexNotGiven;
     for (size_t i = 0; i < std::size(kEditFields); ++i) {
         const CardField& f = FieldOf(kEditFields[i]);
         if (f.kind == CardFieldKind::Text)
-            SetCardText(CardFieldText(m_Card, f), f.size,
+            SetCardText(CardFieldText(card, f), f.size,
                         static_cast<QLineEdit*>(GetDlgItem(kEditFields[i].nID))->text());
         else
-            SetCardNumber(m_Card, f, numbers[i]);
+            SetCardNumber(card, f, numbers[i]);
     }
+    const QDate birth = BirthDateChosen() ? m_dtpBirth->date() : QDate();
+    if (birth.isValid() && birth.year() > 0 && birth.year() < 65535) {
+        card.birth_year = uint16_t(birth.year());
+        card.birth_month = uint16_t(birth.month());
+        card.birth_day = uint16_t(birth.day());
+    } else if (CardBirthDateValid(card)) {
+        card.birth_year = card.birth_month = card.birth_day = 0; // not chosen
+    }
+    if (m_bRequireAll && !ShowMissing(card))
+        return false;
+    HideHint();
 
-    if (m_dtBirth.isValid() && m_dtBirth.year() > 0 && m_dtBirth.year() < 65535) {
-        m_Card.birth_year = uint16_t(m_dtBirth.year());
-        m_Card.birth_month = uint16_t(m_dtBirth.month());
-        m_Card.birth_day = uint16_t(m_dtBirth.day());
-    } else {
-        m_Card.birth_year = m_Card.birth_month = m_Card.birth_day = 65535;
-    }
+    m_dtBirth = birth;
+    m_strDoctorName = strDoctorName;
+    if (!m_strDoctorName.trimmed().isEmpty())
+        m_cbDoctorName->AddString(m_strDoctorName);
+    m_cbDoctorName->SaveHistory(true);
+    m_strDoctorPhone = strDoctorPhone;
+    if (!m_strDoctorPhone.trimmed().isEmpty())
+        m_cbDoctorPhone->AddString(m_strDoctorPhone);
+    m_cbDoctorPhone->SaveHistory(true);
+    m_Card = card;
     return true;
 }
 
-int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll) {
+bool CCurvesDefinitionDlg::BirthDateChosen() const {
+    return m_dtpBirth->date() != m_dtpBirth->minimumDate();
+}
+
+bool CCurvesDefinitionDlg::ShowMissing(const PATIENT_CARD& card) {
+    // The card's fields that a save needs, with the control that fills each one.
+    struct NeededField {
+        const char* name;
+        int nID;
+        const char* szLabel;
+    };
+    static constexpr NeededField kNeeded[] = {
+        {"doctor_name", IDC_DOCTOR_NAME, QT_TR_NOOP("Ф.И.О. врача")},
+        {"doctor_phone", IDC_DOCTOR_PHONE, QT_TR_NOOP("Телефон врача")},
+        {"last_name", IDC_LAST_NAME, QT_TR_NOOP("Фамилия")},
+        {"first_name", IDC_FIRST_NAME, QT_TR_NOOP("Имя")},
+        {"patronymic", IDC_PATRONYMIC, QT_TR_NOOP("Отчество")},
+        {"height", IDC_HEIGHT, QT_TR_NOOP("Рост")},
+        {"weight", IDC_WEIGHT, QT_TR_NOOP("Вес")},
+        {"birth_year", IDC_BIRTH_DATE, QT_TR_NOOP("Дата рождения")},
+        {"sex", IDC_MALE, QT_TR_NOOP("Пол")},
+    };
+    QStringList labels;
+    QWidget* pFirst = nullptr;
+    for (const std::string& name : MissingCardFields(card, m_use))
+        for (const NeededField& needed : kNeeded)
+            if (name == needed.name) {
+                labels << QStringLiteral("«%1»").arg(tr(needed.szLabel));
+                if (!pFirst)
+                    pFirst = GetDlgItem(needed.nID);
+            }
+    if (labels.isEmpty())
+        return true;
+    ShowHint(
+        pFirst,
+        tr("Для сохранения и отправки не заполнено: %1.").arg(labels.join(QStringLiteral(", "))));
+    return false;
+}
+
+int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll, CardUse use) {
     CCurvesDefinitionDlg dlg(card, pParent);
     if (bRequireAll)
-        dlg.m_strCaption = QString::fromUtf8(kCaptionRequireAll);
+        dlg.RequireAll(use);
     if (dlg.exec() != QDialog::Accepted)
         return 1;
 

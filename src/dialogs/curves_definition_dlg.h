@@ -9,6 +9,7 @@
 // stored as '?'. The doctor's name and phone offer the history of earlier entries.
 
 #include "record_model/patient_card.h"
+#include "storage/card_fields.h"
 
 #include <QDate>
 #include <QDialog>
@@ -70,6 +71,10 @@ public:
     // The control with the given identifier, or nullptr.
     QWidget* GetDlgItem(int nID) const;
 
+    // The dialog asks for every field `use` needs: the caption says so, the hint line names the
+    // fields still empty, and it is not confirmed until they are filled. Call before showing.
+    void RequireAll(CardUse use);
+
     // Confirms the dialog when every field can be stored; otherwise it stays open, the offending
     // field has the focus and the hint line says why.
     void accept() override;
@@ -91,9 +96,15 @@ private:
     void ShowHint(QWidget* pField, const QString& strText);
     void HideHint();
     QString LabelOf(int nID) const;
+    bool BirthDateChosen() const;
+    // Names the fields card still lacks for the required use in the hint line and focuses the
+    // first; false when there are any.
+    bool ShowMissing(const PATIENT_CARD& card);
 
     PATIENT_CARD m_Card;
     bool m_bInitialised = false;
+    bool m_bRequireAll = false;
+    CardUse m_use = CardUse::Export;
 
     CHistoryCombo* m_cbDoctorName = nullptr;
     CHistoryCombo* m_cbDoctorPhone = nullptr;
@@ -110,6 +121,7 @@ extern const char* const kCaptionRequireAll;
 
 // Runs the card dialog modally on card: on confirmation the dialog's names, doctor's fields,
 // address, years of residence, height, weight, date of birth and sex are copied into card and the
-// result is 0; on cancellation card is unchanged and the result is 1. With bRequireAll the caption
-// asks for every field.
-int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll);
+// result is 0; on cancellation card is unchanged and the result is 1. With bRequireAll the dialog
+// asks for every field `use` needs and names the missing ones.
+int DefineCurves(QWidget* pParent, PATIENT_CARD& card, bool bRequireAll,
+                 CardUse use = CardUse::Export);

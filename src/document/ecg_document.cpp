@@ -80,11 +80,34 @@ const RECORD_DEFINITION& CEcgDocument::ApplyCard() {
 }
 
 QString CEcgDocument::ProposedFileName(const char* extension) const {
-    const RECORD_DEFINITION& d = m_definition;
-    QString name = QString::fromLatin1(d.szRecordNumber,
-                                       int(strnlen(d.szRecordNumber, sizeof d.szRecordNumber)));
-    for (const char* part : {d.szNamePart2, d.szNamePart3})
-        if (part[0])
-            name += QLatin1Char(' ') + FromCp1251(QByteArray(part, int(strnlen(part, 20))));
+    // The patient and the moment of recording, so that every record of one cardiograph does not
+    // propose the same name; the record number only when the record has no date.
+    const PATIENT_CARD& c = m_state.m_Card;
+    const ECG_RECORD& r = Record();
+    auto text = [](const char* field, size_t size) {
+        return FromCp1251(QByteArray(field, int(strnlen(field, size)))).trimmed();
+    };
+    QString name = text(c.last_name, sizeof c.last_name);
+    if (name.isEmpty()) {
+        name = tr("ЭКГ");
+    } else {
+        for (const QString& given :
+             {text(c.first_name, sizeof c.first_name), text(c.patronymic, sizeof c.patronymic)})
+            if (!given.isEmpty())
+                name += (name.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(" ")) +
+                        given.left(1) + QLatin1Char('.');
+    }
+    const QString date = QString::fromLatin1(r.date, int(strnlen(r.date, sizeof r.date))).trimmed();
+    if (!date.isEmpty()) {
+        name += QLatin1Char(' ') + date;
+    } else if (r.device_id != 0) {
+        char number[20];
+        FormatRecordNumber(r.device_id, number);
+        name += QLatin1Char(' ') + QString::fromLatin1(number);
+    }
+    // Nothing a file system or a file dialog reads as a folder, a pattern or a control.
+    for (QChar& ch : name)
+        if (ch.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(ch))
+            ch = ch == QLatin1Char(':') ? QLatin1Char('-') : QLatin1Char('_');
     return name + QLatin1String(extension);
 }

@@ -64,8 +64,8 @@ public:
     // Every save and send first fills the record definition from the card and puts the card's
     // texts into the record (source and notes), as the window shows them.
     const RECORD_DEFINITION& ApplyCard();
-    // The name a save proposes: the record number text, then the definition's two further name
-    // parts when they hold text, and the extension.
+    // The name a save proposes: the patient's surname and initials ("ЭКГ" without a card), the
+    // record's date and time (its number when it has no date), and the extension.
     QString ProposedFileName(const char* extension) const;
 
 signals:

@@ -13,7 +13,7 @@ struct PATIENT_CARD {
     uint16_t birth_day;
     uint16_t birth_month;
     uint16_t birth_year; // 0 = not given, 65535 = no valid date in the dialog
-    uint8_t sex;         // 1 male, 0 female
+    uint8_t sex;         // 1 male, 0 female, kSexNotGiven until someone chooses
     uint16_t height;
     uint16_t weight;
     uint8_t reserved1[6];
@@ -29,6 +29,10 @@ struct PATIENT_CARD {
     char doctor_phone[30];
     uint8_t reserved3[115];
 };
+
+// A new card's sex: neither, so that a hurried save cannot make every patient a woman. Files keep
+// 0 and 1; a card is not complete for a save until one of them is chosen.
+constexpr uint8_t kSexNotGiven = 2;
 
 static_assert(sizeof(PATIENT_CARD) == 1104);
 static_assert(offsetof(PATIENT_CARD, last_name) == 20);

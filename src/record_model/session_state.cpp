@@ -25,6 +25,7 @@ void CSessionState::ResetValues() {
     m_bMonitorCleared = 0;
     m_stDevice = SYSTEMTIME{};
     std::memset(&m_Card, 0, sizeof m_Card);
+    m_Card.sex = kSexNotGiven;
     m_nWarmupTicks = 0;
     m_nSerial = 0;
     m_nCurveNo = 0;

@@ -130,10 +130,14 @@ QString Age(const PATIENT_CARD& c, const ECG_RECORD* record) {
     return age >= 0 ? QStringLiteral(" (%1 лет)").arg(age) : QString();
 }
 
+// The values the screen shows, and only those: a value not measured is left out rather than
+// printed as "нет", which would read as a finding.
 QString MeasurementText(const analysis::Measurements& m) {
     QStringList parts;
-    for (const std::string& part : analysis::RussianSummary(m, true))
+    for (const std::string& part : analysis::RussianSummary(m))
         parts << QString::fromStdString(part);
+    if (parts.isEmpty())
+        return QString::fromStdString(analysis::MeasurementLine(m));
     return parts.join(QStringLiteral("; "));
 }
 
@@ -181,8 +185,9 @@ QStringList ReportHeaderLines(const ReportInput& in) {
                    .arg(c.birth_year) +
                Age(c, in.record);
     lines << QStringLiteral("Пол: %1   Дата рождения: %2")
-                 .arg(filled ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен."))
-                             : QString(),
+                 .arg(filled && c.sex <= 1
+                          ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен."))
+                          : QString(),
                       born);
     lines << QStringLiteral("Рост: %1   Вес: %2")
                  .arg(c.height ? QStringLiteral("%1 см").arg(c.height) : QString(),
@@ -191,11 +196,14 @@ QStringList ReportHeaderLines(const ReportInput& in) {
     if (in.record) {
         lines << QStringLiteral("Дата и время записи: %1")
                      .arg(QString::fromLatin1(in.record->date, int(strnlen(in.record->date, 19))));
-        // Another system's file names no cardiograph of ours.
-        lines << (in.record->device_id ? QStringLiteral("Запись № %1, прибор %2")
-                                             .arg(in.record->curve_id)
-                                             .arg(RecordNumberText(*in.record))
-                                       : QStringLiteral("Запись № %1").arg(in.record->curve_id));
+        // Another system's file names no cardiograph of ours, and usually no record number:
+        // a number it does not have is not printed as 0.
+        if (in.record->device_id)
+            lines << QStringLiteral("Запись № %1, прибор %2")
+                         .arg(in.record->curve_id)
+                         .arg(RecordNumberText(*in.record));
+        else if (in.record->curve_id)
+            lines << QStringLiteral("Запись № %1").arg(in.record->curve_id);
     }
     return lines;
 }

@@ -133,6 +133,8 @@ std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use
     number("height", card.height);
     number("weight", card.weight);
     number("birth_year", card.birth_year);
+    if (card.sex > 1)
+        missing.emplace_back("sex");
     return missing;
 }
 

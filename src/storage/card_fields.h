@@ -61,8 +61,8 @@ bool CardBirthDateValid(const PATIENT_CARD& card);
 enum class CardUse { Export, Scp };
 
 // Names of the fields that keep the card from being complete for `use`, in the card's order of
-// checking (empty texts and zero numbers). A year of birth of 65535 (no valid date) counts as
-// given.
+// checking (empty texts, zero numbers, a sex not chosen). A year of birth of 65535 (no valid date)
+// counts as given.
 std::vector<std::string> MissingCardFields(const PATIENT_CARD& card, CardUse use);
 
 // The names as one text: "doctor_phone, last_name".

@@ -40,6 +40,7 @@ void ParseRecordDefinition(PATIENT_CARD& card, ECG_RECORD& record, RECORD_DEFINI
     static const std::string kCm = Cp("см");
     static const std::string kMale = Cp("м");
     static const std::string kFemale = Cp("ж");
+    static const std::string kNoSex = "-";
 
     std::memset(&def, 0, sizeof def);
     std::snprintf(def.szDate, sizeof def.szDate, "%4.4s-01-01", record.date);
@@ -59,15 +60,19 @@ void ParseRecordDefinition(PATIENT_CARD& card, ECG_RECORD& record, RECORD_DEFINI
         std::snprintf(record.source, sizeof record.source, "%s", kNoData.c_str());
     }
 
+    // A value that is neither sex is no sex: it is never read as female.
     if (card.sex > 1)
-        card.sex = 0;
+        card.sex = kSexNotGiven;
 
     std::memset(record.notes, 0, sizeof record.notes);
     if (card.last_name[0] != 0) {
         std::snprintf(record.notes, sizeof record.notes, "%.*s, %i%s,%s,%i%s,%i%s",
                       Len(card.last_name), card.last_name, int(card.birth_year), kBorn.c_str(),
-                      (card.sex == 1 ? kMale : kFemale).c_str(), int(card.weight), kKg.c_str(),
-                      int(card.height), kCm.c_str());
+                      (card.sex == 1   ? kMale
+                       : card.sex == 0 ? kFemale
+                                       : kNoSex)
+                          .c_str(),
+                      int(card.weight), kKg.c_str(), int(card.height), kCm.c_str());
     } else {
         std::snprintf(record.notes, sizeof record.notes, "%s", kNoPatient.c_str());
     }

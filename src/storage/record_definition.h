@@ -64,7 +64,7 @@ static_assert(offsetof(PATIENT_CARD, reserved3) == 989);
 void FormatRecordNumber(uint64_t deviceId, char (&out)[20]);
 
 // Fills `def` from the record (its number and date) and writes the card's texts into the
-// record's `source` and `notes`, in Windows-1251. A `sex` above 1 is set to 0 in the card.
+// record's `source` and `notes`, in Windows-1251. A `sex` above 1 becomes kSexNotGiven.
 // The definition and the two text fields are cleared whole first, so nothing of an earlier
 // text survives behind the new one.
 void ParseRecordDefinition(PATIENT_CARD& card, ECG_RECORD& record, RECORD_DEFINITION& def);

@@ -73,6 +73,9 @@ struct Commands : testing::Test {
     CFakePrompts prompts;
 };
 
+// The patient and the moment of recording: two records of one cardiograph never share it.
+const QString kProposedName = QStringLiteral("Иванов-Щукин И.И. 2026-12-08 23-18-57");
+
 TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     QSignalSpy started(&commands, &CRecordCommands::Started);
     QSignalSpy processing(&commands, &CRecordCommands::Processing);
@@ -88,7 +91,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     // The package's dialog offers the hospital's formats too; the name chosen decides.
     target = dir.filePath(QStringLiteral("chosen.dcm"));
     commands.OnExport();
-    EXPECT_EQ(QFileInfo(proposed).fileName(), QStringLiteral("K.107.18641.5752.ecg"));
+    EXPECT_EQ(QFileInfo(proposed).fileName(), kProposedName + QStringLiteral(".ecg"));
     EXPECT_EQ(QFileInfo(proposed).absolutePath().toStdString(),
               QDir(CRecordCommands::RecordFolder()).absolutePath().toStdString());
     for (const char* type :
@@ -106,7 +109,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     target = dir.filePath(QStringLiteral("record.scp"));
     commands.OnExportScp();
     EXPECT_FALSE(offered.contains(QStringLiteral("DICOM")));
-    EXPECT_EQ(QFileInfo(proposed).fileName(), QStringLiteral("K.107.18641.5752.scp"));
+    EXPECT_EQ(QFileInfo(proposed).fileName(), kProposedName + QStringLiteral(".scp"));
     EXPECT_GT(QFileInfo(target).size(), 4096 * 12);
 
     // A place that cannot take the file: said at the screen's centre; the document keeps its
@@ -207,7 +210,7 @@ TEST_F(Commands, TheReportIsPrintedPreviewedAndSavedAsPdfWithTheOptionsAskedFirs
     };
     commands.OnSavePdf();
     EXPECT_TRUE(isPdf(dir.filePath(QStringLiteral("report.pdf"))));
-    EXPECT_EQ(QFileInfo(proposed).fileName(), QStringLiteral("K.107.18641.5752.pdf"));
+    EXPECT_EQ(QFileInfo(proposed).fileName(), kProposedName + QStringLiteral(".pdf"));
     EXPECT_EQ(seen.layout, ReportLayout::Leads3x4Rhythm1) << "the defaults first";
     const ReportOptions kept = LoadReportOptions(CAppProfile());
     EXPECT_EQ(kept.layout, ReportLayout::Leads6x2) << "the choice is remembered";

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,6 +47,28 @@ TEST(EcgDocument, TheFileNamesTheWindowAndALongerRecordingSaysItIsItsBeginning) 
     EXPECT_EQ(doc.FileTitle(), QStringLiteral("saved.ecg")) << "the saved file holds all there is";
     doc.ReceptionStarted();
     EXPECT_TRUE(doc.FilePath().isEmpty()) << "a new reception is in no file";
+}
+
+TEST(EcgDocument, ASaveProposesThePatientAndTheMomentNotTheCardiographsNumber) {
+    App();
+    CSessionState state;
+    CEcgDocument doc(state);
+    CLoadedRecord a = Loaded();
+    doc.Take(a, QStringLiteral("/data/a.ecg"));
+    const QString first = doc.ProposedFileName(".ecg");
+    EXPECT_EQ(first, QStringLiteral("Иванов-Щукин И.И. 2026-12-08 23-18-57.ecg"));
+    CLoadedRecord b = Loaded();
+    std::memcpy(b.pRecord->date, "2026-12-09 08:01:02", 20);
+    doc.Take(b, QStringLiteral("/data/b.ecg"));
+    EXPECT_NE(doc.ProposedFileName(".ecg"), first) << "the next record of the same cardiograph";
+
+    // No card: no name is made up; nothing in a name becomes a folder or a pattern.
+    CLoadedRecord c = Loaded();
+    c.card = PATIENT_CARD{};
+    doc.Take(c, QStringLiteral("/data/c.ecg"));
+    EXPECT_EQ(doc.ProposedFileName(".scp"), QStringLiteral("ЭКГ 2026-12-08 23-18-57.scp"));
+    std::strcpy(doc.Card().last_name, "A/B*\\x\ny");
+    EXPECT_EQ(doc.ProposedFileName(".pdf"), QStringLiteral("A_B__x_y 2026-12-08 23-18-57.pdf"));
 }
 
 TEST(EcgDocument, ItMeasuresOnlyAFinishedRecordAndThroughItsFilters) {

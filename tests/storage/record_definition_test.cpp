@@ -81,10 +81,11 @@ TEST(RecordDefinition, CardTextsBecomeSourceAndNotesInWindows1251) {
               "\xC8\xE2\xE0\xED\xEE\xE2, 1950\xE3.\xF0.,\xEC,80\xEA\xE3,180\xF1\xEC");
     EXPECT_TRUE(sourceTail && notesTail) << "no byte of the earlier text is left behind";
 
-    f.card.sex = 7; // not a value the card allows: taken as female, and mended in the card
+    f.card.sex = 7; // not a value the card allows: no sex, never taken as female
     ParseRecordDefinition(f.card, *f.rec, f.def);
-    EXPECT_EQ(f.card.sex, 0);
-    EXPECT_NE(Text(f.rec->notes).find(",\xE6,"), std::string::npos) << Text(f.rec->notes);
+    EXPECT_EQ(f.card.sex, kSexNotGiven);
+    EXPECT_NE(Text(f.rec->notes).find(",-,"), std::string::npos) << Text(f.rec->notes);
+    EXPECT_EQ(MissingCardFields(f.card, CardUse::Export), std::vector<std::string>{"sex"});
 
     f.card = PATIENT_CARD{};
     ParseRecordDefinition(f.card, *f.rec, f.def);
