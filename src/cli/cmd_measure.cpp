@@ -99,6 +99,6 @@ int RunBeats(const QStringList& args) {
         return 2;
     }
     std::fprintf(stderr, "velmora-cli beats: %zu beats in %.1f s at %g Hz written to %s\n",
-                 beats.size(), signal.Seconds(), signal.dRate, out.c_str());
+                 beats.size(), signal.Seconds(), signal.dRate, PrintableName(out).c_str());
     return 0;
 }
