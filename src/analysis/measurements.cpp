@@ -17,30 +17,31 @@ namespace {
 constexpr double kBeforeS = 0.45; // the median beat's window around the QRS fiducial
 constexpr double kAfterS = 0.65;
 constexpr double kDominantCorrelation = 0.9;
+constexpr double kRegularDeviation = 0.1; // the RR's median deviation of a regular rhythm
+constexpr double kPremature = 0.8;        // an RR under 80 % of the usual: a premature beat
 
 class CMedianBeat {
 public:
     CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats)
         : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)),
           m_shift(size_t(0.012 * s.dRate)) {
-        for (const size_t b : beats)
-            if (b >= m_before + m_shift && b + m_after + m_shift < s.Length())
-                m_usable.push_back(b);
+        for (size_t k = 0; k < beats.size(); ++k)
+            if (beats[k] >= m_before + m_shift && beats[k] + m_after + m_shift < s.Length()) {
+                m_usable.push_back(beats[k]);
+                m_usableIndex.push_back(k);
+            }
     }
+
+    struct Beat {
+        size_t at;    // where the beat matches the median QRS best
+        size_t index; // which of the detected beats it is
+    };
 
     // The beats of the dominant type: those whose QRS over all leads correlates with the
     // median QRS, twice refined; each then moved by up to 12 ms to where it matches the median
     // QRS best, so that the median beat does not depend on where the detector put each beat.
-    std::vector<size_t> Dominant() const {
-        const size_t half = size_t(0.06 * m_s.dRate);
-        const auto shapeAt = [&](size_t b) {
-            std::vector<double> v;
-            for (size_t l = 0; l < m_s.leads.size(); ++l)
-                if (Present(l))
-                    for (size_t i = b - half; i <= b + half; ++i)
-                        v.push_back(m_s.leads[l][i] - m_s.leads[l][b - half]);
-            return v;
-        };
+    std::vector<Beat> Dominant() {
+        const auto shapeAt = [&](size_t b) { return ShapeAt(b); };
         std::vector<std::vector<double>> shapes;
         for (const size_t b : m_usable)
             shapes.push_back(shapeAt(b));
@@ -66,19 +67,10 @@ public:
                 break;
             members = next;
         }
-        std::vector<size_t> out;
-        const long shift = long(m_shift);
-        for (const size_t m : members) {
-            const size_t b = m_usable[m];
-            size_t best = b;
-            double top = -2;
-            for (long d = -shift; d <= shift; ++d) {
-                const double r = Correlation(shapeAt(size_t(long(b) + d)), tmpl);
-                if (r > top)
-                    top = r, best = size_t(long(b) + d);
-            }
-            out.push_back(best);
-        }
+        m_template = tmpl;
+        std::vector<Beat> out;
+        for (const size_t m : members)
+            out.push_back({BestMatch(m_usable[m]).first, m_usableIndex[m]});
         return out;
     }
 
@@ -101,11 +93,40 @@ public:
 
     bool Present(size_t l) const { return l >= m_s.present.size() || m_s.present[l]; }
     size_t Before() const { return m_before; }
+    size_t Half() const { return size_t(0.06 * m_s.dRate); }
+
+    // The QRS over all leads, 60 ms either side of b.
+    std::vector<double> ShapeAt(size_t b) const {
+        const size_t half = Half();
+        std::vector<double> v;
+        for (size_t l = 0; l < m_s.leads.size(); ++l)
+            if (Present(l))
+                for (size_t i = b - half; i <= b + half; ++i)
+                    v.push_back(m_s.leads[l][i] - m_s.leads[l][b - half]);
+        return v;
+    }
+
+    // Where within the shift around b the QRS matches the template best, and how well.
+    std::pair<size_t, double> BestMatch(size_t b) const {
+        const long shift = long(m_shift);
+        size_t best = b;
+        double top = -2;
+        for (long d = -shift; d <= shift; ++d) {
+            const double r = Correlation(ShapeAt(size_t(long(b) + d)), m_template);
+            if (r > top)
+                top = r, best = size_t(long(b) + d);
+        }
+        return {best, top};
+    }
+    // How far a beat may have moved from where the detector put it.
+    size_t Shift() const { return m_shift; }
 
 private:
     const CEcgSignal& m_s;
     size_t m_before, m_after, m_shift;
     std::vector<size_t> m_usable;
+    std::vector<size_t> m_usableIndex;
+    std::vector<double> m_template; // the dominant QRS, once Dominant has run
 };
 
 // The wave boundaries on the median beats, as indices into them.
@@ -116,9 +137,12 @@ struct Boundaries {
 
 class CDelineator {
 public:
+    // nextS: the shortest time from a beat the median beat stands on to the detected QRS of the
+    // beat after it, less the uncertainty of where each was aligned: no T wave of theirs can
+    // end later than the next QRS's onset.
     CDelineator(const std::vector<std::vector<float>>& beat, size_t centre, double rate,
-                std::optional<double> rrS)
-        : m_beat(beat), m_c(centre), m_rate(rate), m_rr(rrS.value_or(1.0)) {
+                std::optional<double> rrS, std::optional<double> nextS)
+        : m_beat(beat), m_c(centre), m_rate(rate), m_rr(rrS.value_or(1.0)), m_next(nextS) {
         for (size_t l = 0; l < beat.size(); ++l)
             if (!beat[l].empty())
                 m_leads.push_back(l);
@@ -311,7 +335,14 @@ private:
     void T(Boundaries& b) {
         const size_t qrsEnd = *b.qrsEnd;
         const size_t from = std::min(m_n - 1, qrsEnd + S(0.06));
-        const size_t limit = std::min(m_n - 1, m_c + S(std::min(0.62, 0.75 * m_rr)));
+        size_t limit = std::min(m_n - 1, m_c + S(std::min(0.62, 0.75 * m_rr)));
+        // The next beat's QRS starts one RR after this one's: the T wave, and the trapezium's far
+        // corner, lie before it.
+        bool cut = false; // the next beat ends the window
+        if (m_next && *b.qrsOn + S(*m_next) < limit) {
+            limit = *b.qrsOn + S(*m_next);
+            cut = true;
+        }
         if (limit <= from + S(0.1))
             return;
         std::vector<double> ends;
@@ -354,6 +385,9 @@ private:
                 const double offset =
                     curve < 0 ? std::clamp(0.5 * (a0 - a2) / curve, -0.5, 0.5) : 0;
                 ends.push_back(double(best) + offset);
+            } else if (best == xr && xr == limit && cut) {
+                // Still falling where the next beat begins: the T wave ends there at the latest.
+                ends.push_back(double(xr));
             }
         }
         if (ends.size() < std::min<size_t>(2, m_leads.size()))
@@ -371,6 +405,7 @@ private:
     const std::vector<std::vector<float>>& m_beat;
     size_t m_c;
     double m_rate, m_rr;
+    std::optional<double> m_next;
     std::vector<size_t> m_leads;
     size_t m_n = 0;
     std::vector<double> m_base;
@@ -411,6 +446,77 @@ std::optional<double> Axis(const CEcgSignal& s, const std::vector<std::vector<fl
     return std::atan2(avf * 2.0 / std::sqrt(3.0), lead1) * 180.0 / std::numbers::pi;
 }
 
+// The beats a median beat for the QT stands on, and what the QT needs to know of them.
+struct QtBeats {
+    std::vector<size_t> beats; // where each is aligned
+    // The shortest RR after one of them (in an irregular rhythm, of the record), in samples.
+    std::optional<size_t> shortestNext;
+    std::optional<double> precedingRr; // the mean RR before them, in samples
+};
+
+// A T wave needs room before the next beat: the T end of a beat whose next QRS comes early is
+// hidden under that QRS or hurried onto it (and the median beat would carry that QRS into the T
+// wave), while the QT itself follows the cycles before the beat, not the one after it. So the
+// QT is measured on the dominant beats whose following RR leaves room:
+// - in a regular rhythm (the RR's median deviation within 10 % of their median), every beat but
+//   those followed by a premature one (an RR under 80 % of the median, as premature beats are
+//   told): the most beats for the least noise;
+// - in an irregular rhythm (atrial fibrillation, frequent ectopy), the beats whose following RR
+//   is at least the median of the dominant beats' following RR: the longer half, which leaves
+//   the most room and still half of the beats for the median beat.
+// The last beat has no following beat in the record: the median beat's window ends before the
+// signal does, so no QRS falls into its T wave there, and it counts as having room.
+//
+// In an irregular rhythm the RR varies a lot from beat to beat and the QT little (it follows
+// the mean of the preceding cycles), and every beat that reached the ventricles came after the
+// T wave before it had ended (an impulse that finds them still refractory is not conducted):
+// the record's shortest RR bounds the QT as well.
+QtBeats RoomForT(const std::vector<size_t>& detected,
+                 const std::vector<CMedianBeat::Beat>& dominant) {
+    QtBeats out;
+    if (dominant.empty())
+        return out;
+    const auto following = [&](size_t k) {
+        return k + 1 < detected.size() ? std::optional<size_t>(detected[k + 1] - detected[k])
+                                       : std::nullopt;
+    };
+    std::vector<double> rr, next;
+    for (size_t k = 1; k < detected.size(); ++k)
+        rr.push_back(double(detected[k] - detected[k - 1]));
+    for (const CMedianBeat::Beat& b : dominant)
+        if (const std::optional<size_t> after = following(b.index))
+            next.push_back(double(*after));
+    const double median = Median(rr);
+    std::vector<double> deviation;
+    for (const double r : rr)
+        deviation.push_back(std::abs(r - median));
+    const bool regular = rr.empty() || Median(deviation) <= kRegularDeviation * median;
+    const double least = regular ? kPremature * Median(next) : Median(next);
+    const auto bound = [&](size_t rrSamples) {
+        out.shortestNext = std::min(out.shortestNext.value_or(rrSamples), rrSamples);
+    };
+    double before = 0;
+    int nBefore = 0;
+    for (const CMedianBeat::Beat& b : dominant) {
+        const std::optional<size_t> after = following(b.index);
+        if (after && double(*after) < least)
+            continue;
+        out.beats.push_back(b.at);
+        if (after)
+            bound(*after);
+        if (b.index > 0) {
+            before += double(detected[b.index] - detected[b.index - 1]);
+            ++nBefore;
+        }
+    }
+    if (nBefore > 0)
+        out.precedingRr = before / nBefore;
+    if (!regular)
+        for (size_t k = 1; k < detected.size(); ++k)
+            bound(detected[k] - detected[k - 1]);
+    return out;
+}
+
 } // namespace
 
 Measurements Measure(const CEcgSignal& raw) {
@@ -435,16 +541,20 @@ Measurements Measure(const CEcgSignal& raw) {
     }
 
     CMedianBeat median(s, m.beats);
-    const std::vector<size_t> dominant = median.Dominant();
-    m.nDominantBeats = int(dominant.size());
-    if (dominant.empty())
+    const QtBeats chosen = RoomForT(m.beats, median.Dominant());
+    m.nDominantBeats = int(chosen.beats.size());
+    if (chosen.beats.empty())
         return m;
-    m.medianBeat = median.Of(dominant);
+    m.medianBeat = median.Of(chosen.beats);
     m.medianStartS = -double(median.Before()) / rate;
     const std::vector<std::vector<float>>& beat = m.medianBeat;
     const size_t c = median.Before();
+    // Each beat may sit up to Shift() off where the detector put it, the one after it as well.
+    std::optional<double> nextS;
+    if (chosen.shortestNext)
+        nextS = (double(*chosen.shortestNext) - 2.0 * double(median.Shift())) / rate;
     CDelineator d(beat, c, rate,
-                  m.rrMeanMs ? std::optional<double>(*m.rrMeanMs / 1000.0) : std::nullopt);
+                  m.rrMeanMs ? std::optional<double>(*m.rrMeanMs / 1000.0) : std::nullopt, nextS);
     const Boundaries b = d.Run();
     const auto at = [&](auto i) -> std::optional<double> {
         if (!i)
@@ -485,8 +595,13 @@ Measurements Measure(const CEcgSignal& raw) {
     if (b.tEnd && b.qrsOn && b.qrsEnd) {
         m.qtMs = ms(*b.tEnd - double(*b.qrsOn));
         m.axisTDeg = Axis(s, beat, d, *b.qrsEnd, size_t(*b.tEnd));
-        if (m.rrMeanMs) {
-            const double rrS = *m.rrMeanMs / 1000.0;
+        // The QT follows the cycles before it: QTc by the RR that preceded the beats it was
+        // measured on, not the record's mean (in atrial fibrillation the two differ).
+        const std::optional<double> rrMs =
+            chosen.precedingRr ? std::optional(ms(*chosen.precedingRr)) : m.rrMeanMs;
+        if (rrMs) {
+            const double rrS = *rrMs / 1000.0;
+            m.qtcRrMs = rrMs;
             m.qtcBazettMs = *m.qtMs / std::sqrt(rrS);
             m.qtcFridericiaMs = *m.qtMs / std::cbrt(rrS);
         }

@@ -24,10 +24,12 @@ struct LeadAmplitudes {
 
 struct Measurements {
     std::vector<size_t> beats; // every detected QRS, as sample indices of the signal
-    int nDominantBeats = 0;    // the beats the median beat was made of
+    int nDominantBeats = 0;    // the beats the median beat was made of (dominant, with room
+                               // for their T wave before the next beat)
 
     std::optional<double> rrMeanMs, rrMinMs, rrMaxMs, heartRateBpm;
     std::optional<double> pMs, prMs, qrsMs, qtMs, qtcBazettMs, qtcFridericiaMs;
+    std::optional<double> qtcRrMs; // the RR both QTc correct by: the mean before the QT's beats
     std::optional<double> axisPDeg, axisQrsDeg, axisTDeg;
     std::optional<double> sokolowLyonMv;
     std::vector<LeadAmplitudes> amplitudes;

@@ -258,4 +258,55 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
     return DropNoise(beats, bands, integral, rate);
 }
 
+size_t DetectionWindowFrames(size_t leads, size_t windowBytes) {
+    return windowBytes / (12 * leads + 64);
+}
+
+bool DetectQrsInWindows(size_t frames, size_t leads, double rate, const SignalPieceReader& read,
+                        const std::function<bool(size_t)>& onBeat, std::string* error,
+                        size_t windowBytes) {
+    const size_t window = DetectionWindowFrames(leads, windowBytes);
+    CEcgSignal piece;
+    if (frames <= window) {
+        if (!read(0, frames, piece, error))
+            return false;
+        for (const size_t b : DetectQrs(piece))
+            if (!onBeat(b))
+                return false;
+        return true;
+    }
+    const size_t overlap = size_t(kDetectionOverlapS * rate + 0.5);
+    if (!(rate > 0) || window < 4 * overlap) {
+        *error = std::to_string(leads) + " signals at " + std::to_string(long(rate)) +
+                 " Hz: " + std::to_string(long(4 * kDetectionOverlapS)) +
+                 " s of them, the least the detector works on at once, need more than " +
+                 std::to_string(windowBytes >> 20) + " MB";
+        return false;
+    }
+    // A beat the two windows around a seam both see may fall a sample either side of it in
+    // each: a window keeps from one refractory period before its middle part on, and no beat
+    // within one refractory period of the last one kept.
+    const size_t refractory = size_t(0.200 * rate + 0.5);
+    const size_t core = window - 2 * overlap;
+    bool any = false;
+    size_t last = 0;
+    for (size_t start = 0; start < frames; start += core) {
+        const size_t from = start > overlap ? start - overlap : 0;
+        const size_t to = std::min(frames, start + core + overlap);
+        const size_t end = start + core >= frames ? frames : start + core;
+        if (!read(from, to - from, piece, error))
+            return false;
+        for (const size_t at : DetectQrs(piece)) {
+            const size_t b = from + at;
+            if (b >= end || b + refractory < start || (any && b <= last + refractory))
+                continue;
+            if (!onBeat(b))
+                return false;
+            any = true;
+            last = b;
+        }
+    }
+    return true;
+}
+
 } // namespace analysis

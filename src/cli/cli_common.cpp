@@ -3,6 +3,7 @@
 #include "cli/options.h"
 #include "config/ini.h"
 #include "platform/cp1251.h"
+#include "platform/printable_text.h"
 
 #include <QByteArray>
 #include <csignal>
@@ -20,7 +21,8 @@ extern "C" void OnInterrupt(int) {
 } // namespace
 
 void Message(const char* command, const std::string& text) {
-    std::fprintf(stderr, "velmora-cli %s: %s\n", command, text.c_str());
+    // Messages carry file names, paths and texts from files: shown escaped, never raw.
+    std::fprintf(stderr, "velmora-cli %s: %s\n", command, PrintableName(text).c_str());
 }
 
 bool OpenRecord(const char* command, const QString& path, CLoadedRecord* doc,
@@ -33,17 +35,14 @@ bool OpenRecord(const char* command, const QString& path, CLoadedRecord* doc,
 }
 
 std::string PrintableText(const char* text, size_t size) {
-    QString shown = FromCp1251(QByteArray(text, qsizetype(strnlen(text, size))));
-    for (QChar& c : shown)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('?');
-    return shown.toStdString();
+    return PrintableName(FromCp1251(QByteArray(text, qsizetype(strnlen(text, size)))))
+        .toStdString();
 }
 
 bool UseSettingsFile(const char* command, const QString& path) {
     QString why;
     if (!CheckSettingsFile(path, &why)) {
-        Message(command, why.toLocal8Bit().toStdString());
+        Message(command, why.toStdString());
         return false;
     }
     SetIniFileOverride(path);

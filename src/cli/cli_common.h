@@ -2,12 +2,14 @@
 // What the commands share: their messages on stderr, opening a record file, texts for the terminal,
 // and Ctrl+C / SIGTERM turned into a flag the command's loop looks at.
 
+#include "platform/printable_text.h"
 #include "record_io/record_files.h"
 
 #include <QString>
 #include <string>
 
-// "velmora-cli COMMAND: TEXT" on stderr.
+// "velmora-cli COMMAND: TEXT" on stderr, TEXT through PrintableName (it names files and quotes
+// what they hold).
 void Message(const char* command, const std::string& text);
 
 class COptions;
@@ -22,9 +24,9 @@ int ParseRecordCommand(const char* command, const char* usage, const QStringList
 bool OpenRecord(const char* command, const QString& path, CLoadedRecord* doc,
                 const RecordFileType** pType = nullptr);
 
-// A text from a file, fit for a terminal: at most `size` bytes up to its zero, and every control
-// character (an escape sequence could clear the screen or retitle the window) shown as '?'.
-// Windows-1251 bytes become UTF-8 text.
+// A text from a file, fit for a terminal: at most `size` bytes up to its zero, Windows-1251 bytes
+// as UTF-8 text, every control character and bidirectional mark as a visible escape
+// (PrintableName).
 std::string PrintableText(const char* text, size_t size);
 
 // Makes the file of --config the settings file; false after "cannot read the settings file X:

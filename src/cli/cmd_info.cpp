@@ -89,7 +89,8 @@ int RunInfo(const QStringList& args) {
         std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
         return 0;
     }
-    std::printf("file:          %s\n", opts.Positional().first().toLocal8Bit().constData());
+    std::printf("file:          %s\n",
+                PrintableName(opts.Positional().first()).toUtf8().constData());
     std::printf("type:          %s (%s)\n", type->name, type->extension);
     std::printf("date:          %s\n", PrintableText(r.date, sizeof r.date).c_str());
     std::printf("device:        %s, record %u\n", RecordNumberText(r).toLatin1().constData(),
@@ -100,7 +101,8 @@ int RunInfo(const QStringList& args) {
     for (const CardField& f : CardFields()) {
         const QJsonValue v = card.value(QLatin1String(f.name));
         const QString text = v.isString() ? v.toString() : QString::number(v.toInteger());
-        std::printf("%-22s %s\n", (std::string(f.name) + ":").c_str(), text.toUtf8().constData());
+        std::printf("%-22s %s\n", (std::string(f.name) + ":").c_str(),
+                    PrintableName(text).toUtf8().constData());
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "platform/atomic_file.h"
+#include "record_io/signal_record.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -36,7 +37,9 @@ const char kBeatsUsage[] =
     "\n"
     "Detects the QRS complexes over the whole file at its own sampling rate (all of a WFDB\n"
     "record, however long) and writes one line per beat: the sample index, then the time in\n"
-    "seconds.\n"
+    "seconds. The signal is read a window at a time (a Holter record of days takes no more\n"
+    "memory than one of minutes); a signal longer than 31 days (no ECG recorder holds more)\n"
+    "is refused before it is read.\n"
     "\n"
     "exit codes: 0 written, 1 bad usage, 2 a file that cannot be read or written\n";
 
@@ -80,25 +83,37 @@ int RunBeats(const QStringList& args) {
         Message("beats", "give --out BEATS.txt");
         return 1;
     }
-    CEcgSignal signal;
-    std::string error;
-    if (!OpenRecordSignal(opts.Positional().first(), signal, &error)) {
-        Message("beats", error);
+    // The beats go to the file as they are found: neither the signal nor the list of a long
+    // recording is ever in memory whole.
+    const std::string out = QFile::encodeName(opts.Value("out")).toStdString();
+    CAtomicFile file(out);
+    if (!file.Open()) {
+        Message("beats", file.ErrorText());
         return 2;
     }
-    const std::vector<size_t> beats = analysis::DetectQrs(signal);
-    std::string text;
-    char line[64];
-    for (const size_t b : beats) {
-        std::snprintf(line, sizeof line, "%zu %.3f\n", b, double(b) / signal.dRate);
+    std::string text, error;
+    FileBeatScan scan;
+    bool bWritten = true;
+    const auto flush = [&] {
+        bWritten = bWritten && file.Write(text.data(), text.size());
+        text.clear();
+        return bWritten;
+    };
+    const auto onBeat = [&](size_t b) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%zu %.3f\n", b, double(b) / scan.dRate);
         text += line;
+        return text.size() < (1 << 16) || flush();
+    };
+    if (!DetectFileBeats(opts.Positional().first(), onBeat, scan, &error)) {
+        Message("beats", bWritten ? error : file.ErrorText());
+        return 2;
     }
-    const std::string out = QFile::encodeName(opts.Value("out")).toStdString();
-    if (!WriteFileAtomically(out, text.data(), text.size(), &error)) {
-        Message("beats", error);
+    if (!flush() || !file.Commit()) {
+        Message("beats", file.ErrorText());
         return 2;
     }
     std::fprintf(stderr, "velmora-cli beats: %zu beats in %.1f s at %g Hz written to %s\n",
-                 beats.size(), signal.Seconds(), signal.dRate, out.c_str());
+                 scan.nBeats, scan.dSeconds, scan.dRate, PrintableName(out).c_str());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "acquisition/enum_com_port.h"
 #include "cli/commands.h"
+#include "platform/printable_text.h"
 
 #include <cstdio>
 
@@ -17,7 +18,8 @@ int RunPorts(const QStringList& args) {
     std::vector<SSerInfo> ports;
     CEnumComPort::EnumSerialPorts(ports, false);
     for (const SSerInfo& p : ports)
-        std::printf("%s %s %s%s\n", p.m_szPortName.c_str(), p.m_szDevicePath.c_str(),
-                    p.m_szFriendlyName.c_str(), p.m_bUsbDevice ? " [USB]" : "");
+        std::printf("%s %s %s%s\n", PrintableName(p.m_szPortName).c_str(),
+                    PrintableName(p.m_szDevicePath).c_str(),
+                    PrintableName(p.m_szFriendlyName).c_str(), p.m_bUsbDevice ? " [USB]" : "");
     return 0;
 }

@@ -76,7 +76,7 @@ public:
         std::fprintf(stderr,
                      "velmora-cli receive: the link was lost and the port does not open "
                      "again (%s); trying it every second\n",
-                     text);
+                     PrintableName(std::string(text)).c_str());
     }
     void Finish() {
         if (m_bTty && m_bShown)
@@ -193,8 +193,9 @@ int RunReceive(const QStringList& args) {
         return 2;
     }
     std::fprintf(stderr, "velmora-cli receive: listening on %s\n",
-                 opts.Has("device") ? opts.Value("device").toLocal8Bit().constData()
-                                    : ("COM" + std::to_string(nCom)).c_str());
+                 PrintableName(opts.Has("device") ? opts.Value("device").toStdString()
+                                                  : "COM" + std::to_string(nCom))
+                     .c_str());
 
     int code = -1;
     // A reception that ends short of a complete record: what arrived is written, as Ctrl+C

@@ -126,6 +126,6 @@ int RunRender(const QStringList& args) {
         return 2;
     }
     std::fprintf(stderr, "velmora-cli render: %dx%d chart of %s written to %s\n", width, height,
-                 in.toLocal8Bit().constData(), out.toLocal8Bit().constData());
+                 PrintableName(in).toUtf8().constData(), PrintableName(out).toUtf8().constData());
     return 0;
 }

@@ -101,7 +101,8 @@ int RunReport(const QStringList& args) {
         return 2;
     }
     std::fprintf(stderr, "velmora-cli report: %s report of %s written to %s\n",
-                 ReportLayoutName(o.layout), opts.Positional().first().toLocal8Bit().constData(),
-                 out.toLocal8Bit().constData());
+                 ReportLayoutName(o.layout),
+                 PrintableName(opts.Positional().first()).toUtf8().constData(),
+                 PrintableName(out).toUtf8().constData());
     return 0;
 }

@@ -53,7 +53,7 @@ void Message(const std::string& text) {
 }
 
 void Message(const QString& text) {
-    Message(text.toLocal8Bit().toStdString());
+    Message(text.toStdString());
 }
 
 void Message(const char* text) {
@@ -79,7 +79,7 @@ int SendOverSmtp(const CRecordMail& mail, const CViewSettings& settings, const S
             std::fputc('\n', stderr);
             lastPercent = -1;
         }
-        std::fprintf(stderr, "server: %s\n", line.toLocal8Bit().constData());
+        std::fprintf(stderr, "server: %s\n", PrintableName(line).toUtf8().constData());
     });
     QEventLoop loop;
     int code = 2;

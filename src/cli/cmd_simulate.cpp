@@ -4,6 +4,7 @@
 #include "acquisition/com_map.h"
 #include "cli/commands.h"
 #include "platform/error_text.h"
+#include "platform/printable_text.h"
 #include "platform/systemtime.h"
 #include "simulator/pty_simulator.h"
 
@@ -72,12 +73,12 @@ void InstallHandler(int sig, void (*handler)(int)) {
 }
 
 int Fail(const QString& message) {
-    std::fprintf(stderr, "velmora-cli simulate: %s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "velmora-cli simulate: %s\n", PrintableName(message).toUtf8().constData());
     return 1;
 }
 
 void Print(const std::string& note) {
-    std::fprintf(stderr, "velmora-cli simulate: %s\n", note.c_str());
+    std::fprintf(stderr, "velmora-cli simulate: %s\n", PrintableName(note).c_str());
     std::fflush(stderr);
 }
 
@@ -199,7 +200,7 @@ int RunSimulate(const QStringList& args) {
         nCom = map.Assign(path);
         if (nCom <= 0) {
             std::fprintf(stderr, "velmora-cli simulate: cannot register %s in the COM map\n",
-                         path.c_str());
+                         PrintableName(path).c_str());
             return 2;
         }
     }
@@ -209,7 +210,7 @@ int RunSimulate(const QStringList& args) {
     InstallHandler(SIGTERM, OnStopSignal);
     InstallHandler(SIGUSR1, OnRecordSignal);
 
-    std::printf("COM%d %s\n", nCom, path.c_str());
+    std::printf("COM%d %s\n", nCom, PrintableName(path).c_str());
     std::fflush(stdout);
     Print(QStringLiteral("%1 bpm, lead system %2, %3; %4")
               .arg(opt.nHeartRate)

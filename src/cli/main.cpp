@@ -6,6 +6,7 @@
 // velmora-cli-full beside it (built with VELMORA_CLI_FULL), which runs them all.
 
 #include "cli/commands.h"
+#include "platform/printable_text.h"
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -69,8 +70,8 @@ int RunInFull(const char* command, char** argv) {
     std::string full = n > 0 ? std::string(self, size_t(n)) : std::string();
     full = full.substr(0, full.rfind('/') + 1) + "velmora-cli-full";
     ::execv(full.c_str(), argv);
-    std::fprintf(stderr, "velmora-cli %s: cannot start %s: %s\n", command, full.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "velmora-cli %s: cannot start %s: %s\n", command,
+                 PrintableName(full).c_str(), std::strerror(errno));
     return 2;
 }
 #endif
@@ -108,7 +109,8 @@ int main(int argc, char** argv) {
         if (name == QLatin1String(c.name))
             return c.run(args);
     }
-    std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n", name.toLocal8Bit().constData());
+    std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n",
+                 PrintableName(name).toUtf8().constData());
     PrintUsage(stderr);
     return 1;
 }

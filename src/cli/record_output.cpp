@@ -90,6 +90,6 @@ bool SaveRecordOutput(const char* command, const CRecordOutput& output, const EC
     }
     std::fprintf(stderr, "velmora-cli %s: record %s written to %s\n", command,
                  PrintableText(record.date, sizeof record.date).c_str(),
-                 output.m_strPath.toLocal8Bit().constData());
+                 PrintableName(output.m_strPath).toUtf8().constData());
     return true;
 }

@@ -1,11 +1,17 @@
 #include "record_io/signal_record.h"
 
 #include "analysis/filters.h"
+#include "analysis/qrs_detector.h"
+#include "record_io/record_files.h"
 #include "record_model/record_date.h"
+#include "storage/wfdb_reader.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& out,
@@ -87,5 +93,63 @@ bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& 
     out.patient_id = 0xFFFFFFFFu;
     const std::string date = FormatRecordDate(start);
     std::strncpy(out.date, date.c_str(), sizeof out.date - 1);
+    return true;
+}
+
+bool DetectFileBeats(const QString& path, const std::function<bool(size_t)>& onBeat,
+                     FileBeatScan& scan, std::string* error) {
+    const std::string name = QFile::encodeName(path).toStdString();
+    analysis::SignalPieceReader read;
+    size_t frames = 0, leads = 0;
+    CWfdbSignalReader wfdb;
+    CEcgSignal whole;
+    // A type whose signal outlasts a record (a WFDB record) is read where it lies, a window at a
+    // time; the others are their record, ten seconds.
+    if (const RecordFileType* type = RecordFileTypeOf(path); type && type->readSignal) {
+        if (!wfdb.Open(name, error)) {
+            *error = "cannot open " + name + ": " + *error;
+            return false;
+        }
+        scan.dRate = wfdb.Header().rate;
+        frames = size_t(wfdb.Frames());
+        leads = wfdb.Header().channels.size();
+        read = [&wfdb](size_t first, size_t count, CEcgSignal& out, std::string* why) {
+            return wfdb.Read(long(first), long(count), out, why);
+        };
+    } else {
+        if (!OpenRecordSignal(path, whole, error))
+            return false;
+        scan.dRate = whole.dRate;
+        frames = whole.Length();
+        leads = whole.leads.size();
+        read = [&whole](size_t first, size_t count, CEcgSignal& out, std::string*) {
+            out = whole;
+            for (std::vector<float>& lead : out.leads)
+                lead = std::vector<float>(lead.begin() + long(first),
+                                          lead.begin() + long(first + count));
+            return true;
+        };
+    }
+    scan.dSeconds = double(frames) / scan.dRate;
+    scan.nBeats = 0;
+    const double days = scan.dSeconds / 86400.0;
+    if (days > kMaxRecordingDays) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "a signal of %.1f days; no ECG recorder holds more than %.0f (event "
+                      "monitors record for up to 30 days)",
+                      days, kMaxRecordingDays);
+        *error = "cannot detect the beats of " + name + ": " + text;
+        return false;
+    }
+    const auto counted = [&](size_t b) {
+        ++scan.nBeats;
+        return onBeat(b);
+    };
+    std::string why;
+    if (!analysis::DetectQrsInWindows(frames, leads, scan.dRate, read, counted, &why)) {
+        *error = "cannot detect the beats of " + name + ": " + why;
+        return false;
+    }
     return true;
 }

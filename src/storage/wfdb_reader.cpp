@@ -237,68 +237,115 @@ bool ReadPart(const std::string& path, long offset, size_t maxBytes, std::vector
     return true;
 }
 
+double BytesPerFrame(std::span<const WfdbChannel> group) {
+    return (group[0].format == 212 ? 1.5 : 2.0) * double(group.size());
+}
+
+// The runs of channels that share a signal file: [a, b) of the header's channels.
+std::vector<std::pair<size_t, size_t>> FileGroups(const WfdbHeader& h) {
+    std::vector<std::pair<size_t, size_t>> out;
+    for (size_t a = 0; a < h.channels.size();) {
+        size_t b = a + 1;
+        while (b < h.channels.size() && h.channels[b].file == h.channels[a].file)
+            ++b;
+        out.emplace_back(a, b);
+        a = b;
+    }
+    return out;
+}
+
 } // namespace
 
-bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord& out,
-                    std::string* error) {
+bool CWfdbSignalReader::Open(const std::string& headerPath, std::string* error) {
     std::vector<uint8_t> text;
     size_t size = 0;
     if (!ReadPart(headerPath, 0, 1 << 20, text, size, error))
         return false;
     if (size > (1 << 20))
         return *error = "a header of " + std::to_string(size) + " bytes is no WFDB header", false;
-    WfdbRecord r;
-    if (!ParseWfdbHeader(std::string(text.begin(), text.end()), r.header, error))
+    WfdbHeader h;
+    if (!ParseWfdbHeader(std::string(text.begin(), text.end()), h, error))
         return false;
-    const WfdbHeader& h = r.header;
     const size_t slash = headerPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : headerPath.substr(0, slash + 1);
-
-    long wanted = maxSeconds > 0 ? long(std::ceil(maxSeconds * h.rate)) : -1;
-    r.signal.dRate = h.rate;
-    r.signal.leads.resize(h.channels.size());
-    long frames = -1; // the frames every file gave
-    for (size_t a = 0; a < h.channels.size();) {
-        size_t b = a + 1;
-        while (b < h.channels.size() && h.channels[b].file == h.channels[a].file)
-            ++b;
+    m_strFolder = slash == std::string::npos ? "" : headerPath.substr(0, slash + 1);
+    long frames = -1;
+    double total = 0;
+    for (const auto& [a, b] : FileGroups(h)) {
         const std::span<const WfdbChannel> group(h.channels.data() + a, b - a);
-        const double bytesPerFrame = (group[0].format == 212 ? 1.5 : 2.0) * double(b - a);
-        long limit = h.samples > 0 ? h.samples : -1;
-        if (wanted >= 0)
-            limit = limit >= 0 ? std::min(limit, wanted) : wanted;
-        const size_t maxBytes =
-            limit >= 0 ? size_t(std::ceil(double(limit) * bytesPerFrame)) + 3 : size_t(-1);
-        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> none;
         size_t fileSize = 0;
-        if (!ReadPart(folder + group[0].file, group[0].byteOffset, maxBytes, bytes, fileSize,
-                      error))
+        if (!ReadPart(m_strFolder + group[0].file, group[0].byteOffset, 0, none, fileSize, error))
             return false;
         const double available =
             double(fileSize > size_t(group[0].byteOffset) ? fileSize - size_t(group[0].byteOffset)
                                                           : 0) /
-            bytesPerFrame;
+            BytesPerFrame(group);
         const long inFile =
             h.samples > 0 ? std::min<long>(h.samples, long(available)) : long(available);
-        if (double(inFile) * double(h.channels.size()) > kMaxValues && wanted < 0)
-            return *error = "the record is too large to read whole (" + std::to_string(inFile) +
-                            " samples per signal)",
-                   false;
-        std::vector<std::vector<float>> leads(b - a);
-        const long got = DecodeWfdbFrames(bytes, group, limit >= 0 ? limit : inFile, leads);
-        for (size_t c = a; c < b; ++c)
-            r.signal.leads[c] = std::move(leads[c - a]);
-        frames = frames < 0 ? got : std::min(frames, got);
-        r.dTotalSeconds = std::max(r.dTotalSeconds, double(inFile) / h.rate);
-        a = b;
+        frames = frames < 0 ? inFile : std::min(frames, inFile);
+        total = std::max(total, double(inFile) / h.rate);
     }
     if (frames <= 0)
         return *error = "the signal files hold no samples", false;
-    for (std::vector<float>& lead : r.signal.leads)
-        lead.resize(size_t(frames)); // every signal as long as the shortest file gave
+    m_header = std::move(h);
+    m_nFrames = frames;
+    m_dTotalSeconds = total;
+    return true;
+}
+
+bool CWfdbSignalReader::Read(long first, long count, CEcgSignal& out, std::string* error) const {
+    const WfdbHeader& h = m_header;
+    count = std::max(0L, std::min(count, m_nFrames - first));
+    out = CEcgSignal{};
+    out.dRate = h.rate;
+    out.leads.resize(h.channels.size());
+    for (const auto& [a, b] : FileGroups(h)) {
+        const std::span<const WfdbChannel> group(h.channels.data() + a, b - a);
+        // Format 212 packs two samples in three bytes: an odd channel count puts every other
+        // frame mid-byte, so reading starts at the even frame before `first`.
+        const long from = group[0].format == 212 ? first & ~1L : first;
+        const long frames = count + (first - from);
+        const double perFrame = BytesPerFrame(group);
+        const size_t maxBytes = size_t(std::ceil(double(frames) * perFrame)) + 3;
+        std::vector<uint8_t> bytes;
+        size_t fileSize = 0;
+        if (!ReadPart(m_strFolder + group[0].file,
+                      group[0].byteOffset + long(double(from) * perFrame), maxBytes, bytes,
+                      fileSize, error))
+            return false;
+        std::vector<std::vector<float>> leads(b - a);
+        if (DecodeWfdbFrames(bytes, group, frames, leads) != frames)
+            return *error = m_strFolder + group[0].file + ": the file became shorter", false;
+        for (size_t c = a; c < b; ++c) {
+            std::vector<float>& lead = leads[c - a];
+            lead.erase(lead.begin(), lead.begin() + (first - from));
+            out.leads[c] = std::move(lead);
+        }
+    }
     for (const WfdbChannel& s : h.channels)
-        r.signal.names.push_back(s.description);
-    r.signal.present.assign(h.channels.size(), true);
+        out.names.push_back(s.description);
+    out.present.assign(h.channels.size(), true);
+    return true;
+}
+
+bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord& out,
+                    std::string* error) {
+    CWfdbSignalReader reader;
+    if (!reader.Open(headerPath, error))
+        return false;
+    const WfdbHeader& h = reader.Header();
+    long count = reader.Frames();
+    if (maxSeconds > 0)
+        count = std::min(count, long(std::ceil(maxSeconds * h.rate)));
+    else if (double(count) * double(h.channels.size()) > kMaxValues)
+        return *error = "the record is too large to read whole (" + std::to_string(count) +
+                        " samples per signal)",
+               false;
+    WfdbRecord r;
+    if (!reader.Read(0, count, r.signal, error))
+        return false;
+    r.header = h;
+    r.dTotalSeconds = reader.TotalSeconds();
     out = std::move(r);
     return true;
 }

@@ -46,7 +46,34 @@ struct WfdbRecord {
     double dTotalSeconds = 0; // the whole record, also when less was read
 };
 
+// A WFDB record's signal read piece by piece, where its files lie: a long recording (a Holter
+// record of days) never has to be in memory whole. Open reads the header and the signal files'
+// sizes only.
+class CWfdbSignalReader {
+public:
+    // False with *error: an unreadable or malformed header, a missing signal file, no samples.
+    bool Open(const std::string& headerPath, std::string* error);
+
+    const WfdbHeader& Header() const { return m_header; }
+    // Frames every signal has: the header's count, cut to what the shortest file holds.
+    long Frames() const { return m_nFrames; }
+    // The longest file's length, in seconds (a record whose files differ in length).
+    double TotalSeconds() const { return m_dTotalSeconds; }
+
+    // Frames [first, first + count) of every signal (count cut at Frames()) into out, in µV, with
+    // the rate, the names and every lead present. False with *error when a file cannot be read
+    // or holds fewer bytes than it did at Open.
+    bool Read(long first, long count, CEcgSignal& out, std::string* error) const;
+
+private:
+    std::string m_strFolder; // the header's folder, with its '/'
+    WfdbHeader m_header;
+    long m_nFrames = 0;
+    double m_dTotalSeconds = 0;
+};
+
 // Reads the record whose header is at headerPath: at most maxSeconds of it (0: all). False with
-// *error saying why (a missing signal file, a format other than 212 and 16, a record too large).
+// *error saying why (a missing signal file, a format other than 212 and 16, a record too large
+// to read whole: refused before its samples are read).
 bool ReadWfdbRecord(const std::string& headerPath, double maxSeconds, WfdbRecord& out,
                     std::string* error);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
@@ -208,6 +209,81 @@ TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
     std::printf("outside the band (mean / SD, ms): P %.1f/%.1f  PR %.1f/%.1f (CSE 10/10)  QRS "
                 "%.1f/%.1f (CSE 10/10)  QT %.1f/%.1f (CSE 25/30)\n",
                 p.Mean(), p.Sd(), pr.Mean(), pr.Sd(), qrs.Mean(), qrs.Sd(), qt.Mean(), qt.Sd());
+}
+
+// The shortest RR interval the cardiologists' QRS complexes give (in lead II), in ms; 0 with
+// fewer than two.
+double ShortestRrMs(const std::filesystem::path& base, double rate) {
+    const LeadWaves ii = ReadLead(base.string() + ".ii");
+    double shortest = 0;
+    for (size_t k = 1; k < ii.qrs.size(); ++k) {
+        const double rr = double(ii.qrs[k].peak - ii.qrs[k - 1].peak) * 1000.0 / rate;
+        shortest = shortest == 0 ? rr : std::min(shortest, rr);
+    }
+    return shortest;
+}
+
+// Over every LUDB record at hand: a QT ends before the next beat's QRS, so none is longer than
+// the shortest RR of its record; the atrial fibrillation of record 109 (RR from 317 ms) measures
+// near the cardiologists' band; and the QT's distance from the bands over all records is
+// printed for comparison between versions.
+TEST(IntervalValidation, LudbQtNeverReachesPastTheNextBeat) {
+    const auto root = wfdb::RealData();
+    if (root.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    const auto folder = root / "wfdb" / "ludb";
+    std::vector<std::filesystem::path> bases;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".hea")
+            bases.push_back(e.path().parent_path() / e.path().stem());
+    std::sort(bases.begin(), bases.end());
+    ASSERT_GE(bases.size(), 50u) << folder;
+    Stats qt;
+    int measured = 0;
+    bool saw109 = false;
+    for (const auto& base : bases) {
+        const std::string name = base.filename().string();
+        CEcgSignal sig;
+        ASSERT_TRUE(wfdb::ReadRecord(base, sig)) << base;
+        const analysis::Measurements m = analysis::Measure(sig);
+        const double shortest = ShortestRrMs(base, sig.dRate);
+        const Band band = ReferenceOf(base, sig.dRate).qt;
+        if (!m.qtMs)
+            continue;
+        ++measured;
+        if (shortest > 0) {
+            EXPECT_LT(*m.qtMs, shortest) << "LUDB " << name << ": QT past the next beat";
+        }
+        if (band.any) {
+            qt.Add(*m.qtMs < band.lo   ? *m.qtMs - band.lo
+                   : *m.qtMs > band.hi ? *m.qtMs - band.hi
+                                       : 0.0);
+            if (*m.qtMs < band.lo - 60 || *m.qtMs > band.hi + 60)
+                std::printf("  LUDB %s: QT %.0f ms, reference %.0f ... %.0f, shortest RR %.0f\n",
+                            name.c_str(), *m.qtMs, band.lo, band.hi, shortest);
+        }
+        if (name == "109") {
+            saw109 = true;
+            ASSERT_TRUE(band.any);
+            std::printf("  LUDB 109: QT %.0f ms, QTc %.0f (Bazett) %.0f (Fridericia) by RR %.0f "
+                        "(record mean %.0f), reference %.0f ... %.0f, shortest RR %.0f\n",
+                        *m.qtMs, m.qtcBazettMs.value_or(0), m.qtcFridericiaMs.value_or(0),
+                        m.qtcRrMs.value_or(0), m.rrMeanMs.value_or(0), band.lo, band.hi, shortest);
+            EXPECT_GE(*m.qtMs, band.lo - 30);
+            EXPECT_LE(*m.qtMs, band.hi + 30);
+            // QTc by the RR before the beats measured (the longer following half), which lies
+            // within the record's RR, both corrections by the same one.
+            ASSERT_TRUE(m.qtcRrMs && m.qtcBazettMs && m.qtcFridericiaMs);
+            EXPECT_GE(*m.qtcRrMs, *m.rrMinMs);
+            EXPECT_LE(*m.qtcRrMs, *m.rrMaxMs);
+            EXPECT_NEAR(*m.qtcBazettMs, *m.qtMs / std::sqrt(*m.qtcRrMs / 1000), 0.01);
+            EXPECT_NEAR(*m.qtcFridericiaMs, *m.qtMs / std::cbrt(*m.qtcRrMs / 1000), 0.01);
+        }
+    }
+    std::printf("QT over %zu LUDB records (%d measured): outside the band mean %.1f / SD %.1f ms\n",
+                bases.size(), measured, qt.Mean(), qt.Sd());
+    EXPECT_TRUE(saw109 || !std::filesystem::exists(folder / "109.hea"))
+        << "record 109 measures no QT";
 }
 
 } // namespace

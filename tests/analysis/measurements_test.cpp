@@ -76,7 +76,10 @@ TEST(Measurements, SimulatedBeatsRateAndAxesAreWhereTheSimulatorPutThem) {
         EXPECT_NEAR(*m.pMs, 1000 * 2 * edge * 0.022 * stretch, 30);
         EXPECT_NEAR(*m.qrsMs, 1000 * (qrsOn + qrsEnd), 25);
         EXPECT_NEAR(*m.qtMs, 1000 * ((0.300 + edge * 0.055) * stretch + qrsOn), 50);
-        const double rrS = *m.rrMeanMs / 1000;
+        // Both corrections by the RR before the measured beats: in a regular rhythm, the mean.
+        ASSERT_TRUE(m.qtcRrMs);
+        EXPECT_NEAR(*m.qtcRrMs, *m.rrMeanMs, 0.02 * *m.rrMeanMs);
+        const double rrS = *m.qtcRrMs / 1000;
         EXPECT_NEAR(*m.qtcBazettMs, *m.qtMs / std::sqrt(rrS), 0.01);
         EXPECT_NEAR(*m.qtcFridericiaMs, *m.qtMs / std::cbrt(rrS), 0.01);
         ASSERT_TRUE(m.sokolowLyonMv);
