@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -56,6 +57,36 @@ SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
                       uint16_t(t.time().second()),        0};
 }
 
+// Cut to at most n bytes of UTF-8, never inside a character.
+void CopyUtf8(char* to, size_t size, const std::string& text) {
+    size_t n = std::min(size - 1, text.size());
+    while (n > 0 && n < text.size() && (uint8_t(text[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(to, text.data(), n);
+    to[n] = 0;
+}
+
+// Whose the recording is: one of our cardiograph's (our own interchange file read back) gets its
+// device and record number again; another system's is marked so, with the device its file names,
+// so that no file we write of it names our cardiograph.
+void TakeRecordDetails(const CFileDetails& details, ECG_RECORD& record) {
+    if (details.m_bOurs) {
+        record.device_id = details.m_nDeviceId;
+        record.curve_id = details.m_nCurveId;
+        RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+        info.serial = uint32_t(details.m_nDeviceId);
+        info.serialHi = uint32_t(details.m_nDeviceId >> 32);
+        info.curveNo = details.m_nCurveId;
+        WriteRecordInfo(record.curves_buf, info);
+        return;
+    }
+    RECORD_SOURCE source;
+    CopyUtf8(source.manufacturer, sizeof source.manufacturer, details.m_strManufacturer);
+    CopyUtf8(source.model, sizeof source.model, details.m_strModel);
+    CopyUtf8(source.serial, sizeof source.serial, details.m_strSerial);
+    WriteRecordSource(record.curves_buf, source);
+}
+
 bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
               std::string* error) {
     WfdbRecord r;
@@ -66,6 +97,7 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& d
         return false;
     if (r.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = r.dTotalSeconds;
+    TakeRecordDetails(CFileDetails{}, *doc.pRecord); // a header names no device
     return true;
 }
 
@@ -74,13 +106,15 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& d
 bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
                  std::string* error) {
     ForeignEcg ecg;
+    CFileDetails details;
     const RecordFileType* type = RecordFileTypeOf(path);
     const HelperReader reader = type ? type->helper : HelperReader::Biosig;
-    if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error) ||
+    if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error, &details) ||
         !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
                           &doc.absentLanes))
         return false;
-    CardFromForeign(ecg, doc.card);
+    CardFromForeign(ecg, doc.card, &details);
+    TakeRecordDetails(details, *doc.pRecord);
     if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = ecg.dTotalSeconds;
     return true;

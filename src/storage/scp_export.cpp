@@ -1,11 +1,13 @@
 #include "storage/scp_export.h"
 
 #include "platform/atomic_file.h"
+#include "platform/cp1251.h"
 #include "platform/private_folder.h"
 #include "record_model/lead_vocabulary.h"
 
 #include <QDir>
 #include <QFile>
+#include <QString>
 #include <biosig.h>
 
 #include <algorithm>
@@ -259,6 +261,42 @@ SCP_TAG14 MakeScpTag14(uint64_t device_id, uint8_t nProgVersion, uint8_t nProgRe
     return t;
 }
 
+CRecordEquipment RecordEquipment(const ECG_RECORD& record) {
+    CRecordEquipment e;
+    RECORD_SOURCE source;
+    if (ReadRecordSource(record.curves_buf, source)) {
+        e.m_bOurs = false;
+        e.m_strManufacturer = source.manufacturer;
+        e.m_strModel = source.model;
+        e.m_strSerial = source.serial;
+        return e;
+    }
+    const SCP_TAG14 t = MakeScpTag14(record.device_id, 0, 0);
+    e.m_strManufacturer = t.strManufacturer;
+    e.m_strModel = t.strModel;
+    e.m_strSerial = t.strSerialNumber;
+    return e;
+}
+
+bool IsOurDevice(const std::string& manufacturer, const std::string& model) {
+    return manufacturer == kManufacturer && model == kModelCode;
+}
+
+SCP_TAG14 RecordScpTag14(const ECG_RECORD& record, uint8_t nProgVersion, uint8_t nProgRevision) {
+    const CRecordEquipment e = RecordEquipment(record);
+    if (e.m_bOurs)
+        return MakeScpTag14(record.device_id, nProgVersion, nProgRevision);
+    auto cp = [](const std::string& utf8) {
+        return ToCp1251(QString::fromStdString(utf8)).toStdString();
+    };
+    SCP_TAG14 t;
+    t.strModel = cp(e.m_strModel).substr(0, 5);
+    t.strSerialNumber = cp(e.m_strSerial);
+    t.strManufacturer = cp(e.m_strManufacturer);
+    t.strScpSoftware = kScpSoftware; // the file is still ours
+    return t;
+}
+
 SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& device,
                              uint64_t device_id, const SYSTEMTIME& now) {
     SCP_SECTION1 s;
@@ -331,6 +369,7 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const SYSTEMTIME* pNow) {
     const SYSTEMTIME now = pNow ? *pNow : GetLocalTime();
     SCP_SECTION1 section1 = MakeScpSection1(card, device, record.device_id, now);
+    section1.tag14 = RecordScpTag14(record, device.m_nProgVersion, device.m_nProgRevision);
 
     CEncoderOutput encoded;
     std::string why;

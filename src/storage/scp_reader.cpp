@@ -199,6 +199,8 @@ uint16_t WeightKg(uint16_t value, uint8_t unit) {
     }
 }
 
+} // namespace
+
 // Tag 14's serial number back into the device number it was made from (ScpSerialNumber); 0 for
 // any other text, so that a foreign serial never turns into a wrong device of ours.
 uint64_t DeviceIdFromSerial(std::string_view text) {
@@ -222,6 +224,8 @@ uint64_t DeviceIdFromSerial(std::string_view text) {
     // Leading zeros and the like: only the text we write for this number is ours.
     return ScpSerialNumber(id) == text ? id : 0;
 }
+
+namespace {
 
 // Tag 14: 36 fixed bytes, then zero-terminated texts: analysing program, serial number, ... The
 // program's zero is looked for rather than its length byte, which cannot exceed 255.

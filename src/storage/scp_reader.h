@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Fills `record` and `card` (both cleared first) from the bytes of an SCP-ECG file. False with
 // *error saying what is wrong (for the user, English, no file name) when the bytes are not an
@@ -23,3 +24,7 @@ bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT
 // acquisition time into `taken`. False with *error when the file or its Section 1 is broken.
 bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
                     std::string* error);
+
+// The device number of our serial number text ("K.107.18641.5752"); 0 when the text is not one we
+// write.
+uint64_t DeviceIdFromSerial(std::string_view text);
