@@ -8,6 +8,7 @@
 #include "storage/scp_export.h"
 #include "storage/scp_file.h"
 
+#include <QString>
 #include <algorithm>
 #include <cstring>
 #include <span>
@@ -257,9 +258,54 @@ struct Acquisition {
     // Tag 14's language support code; a file without tag 14 says none, and its texts are kept
     // as the bytes they are (as the card holds them).
     uint8_t language = kCyrillic;
+    // Tag 14's device texts as the file's bytes: model, serial number, manufacturer.
+    std::string model, serial, manufacturer;
     Body date; // tag 25
     Body time; // tag 26
 };
+
+// Tag 14's model (bytes 8-13) and, among the zero-terminated texts after byte 36, the serial
+// number (second) and the manufacturer (fifth).
+void ReadTag14Texts(Body value, Acquisition& acq) {
+    auto text = [&](size_t from, size_t end) {
+        std::string t;
+        for (size_t i = from; i < std::min(end, value.size()) && value[i] != 0; ++i)
+            t += char(value[i]);
+        return t;
+    };
+    acq.model = text(8, 14);
+    std::vector<std::string> texts;
+    for (size_t at = 36; at < value.size() && texts.size() < 5;) {
+        texts.push_back(text(at, value.size()));
+        at += texts.back().size() + 1;
+    }
+    acq.serial = texts.size() > 1 ? texts[1] : std::string();
+    acq.manufacturer = texts.size() > 4 ? texts[4] : std::string();
+}
+
+// Another writer's device (not our cardiograph's tag 14) stays with the record as its source.
+void KeepForeignDevice(const Acquisition& acq, ECG_RECORD& record) {
+    auto utf8 = [&](const std::string& bytes) {
+        const QByteArray b = QByteArray::fromStdString(bytes);
+        return (acq.language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b))
+            .trimmed()
+            .toStdString();
+    };
+    const std::string manufacturer = utf8(acq.manufacturer), model = utf8(acq.model);
+    if (IsOurDevice(manufacturer, model))
+        return;
+    RECORD_SOURCE source;
+    auto copy = [](char* to, size_t size, const std::string& t) {
+        size_t n = std::min(size - 1, t.size());
+        while (n > 0 && n < t.size() && (uint8_t(t[n]) & 0xC0) == 0x80)
+            --n;
+        std::memcpy(to, t.data(), n);
+    };
+    copy(source.manufacturer, sizeof source.manufacturer, manufacturer);
+    copy(source.model, sizeof source.model, model);
+    copy(source.serial, sizeof source.serial, utf8(acq.serial));
+    WriteRecordSource(record.curves_buf, source);
+}
 
 void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
     char* const address[kScpAddressTags] = {card.postal_code, card.region, card.district,
@@ -334,6 +380,7 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
             acq.device_id = DeviceIdOfTag14(value);
             if (value.size() > 16)
                 acq.language = value[16];
+            ReadTag14Texts(value, acq);
         } else if (tag == 25)
             acq.date = value;
         else if (tag == 26)
@@ -443,6 +490,7 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
     info.serial = uint32_t(acq.device_id);
     info.serialHi = uint32_t(acq.device_id >> 32) & 0xFF;
     WriteRecordInfo(record.curves_buf, info);
+    KeepForeignDevice(acq, record);
     return {};
 }
 

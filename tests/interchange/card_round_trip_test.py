@@ -91,7 +91,7 @@ try:
                              "str(d.PatientWeight), str(d.ReferringPhysicianName))))",
                              path("rt.dcm"))
     check(code == 0 and eval(out) == ("1.8", "80", FULL["doctor_name"]),  # noqa: S307
-          "DICOM: Patient's Size 1.8 m, Weight 80 kg, Referring Physician (%s%s)" % (out, err))
+          "DICOM: Patient's Size 1.8 m, Weight 80 kg, Referring Physician (%s%s)" % (out.strip(), err))
 
     # Another system's record: its own device in every file we write of it, through a record
     # block too; a source that names no device gives none.
@@ -122,6 +122,12 @@ try:
                   b"K.107.00011.5434" not in data,
                   "%s saved as .%s names its own device, not ours" % (
                       os.path.basename(source), ext))
+    # Our own SCP reader knows another writer's tag 14 too: the device survives a trip through
+    # an .scp file.
+    code, _, err = run("export", path("f-foreign-dcm.scp"), "--out", path("via-scp.dcm"))
+    data = open(path("via-scp.dcm"), "rb").read() if code == 0 else b""
+    check(b"ACME Medical" in data and b"SN-4711" in data and b"QELT" not in data,
+          "a foreign record through our .scp keeps its device: %s" % err.strip())
     for ext in ("dcm", "xml", "edf"):
         out = path("nameless." + ext)
         code, _, err = run("export", nameless, "--card", path("full.txt"), "--out", out)
