@@ -108,15 +108,34 @@ void AecgDetails(const std::string& text, CFileDetails& d) {
         if (t == QXmlStreamReader::DTD)
             return; // refused before libbiosig saw it; never read here
         if (t == QXmlStreamReader::EndElement) {
-            path.removeLast();
+            if (!path.isEmpty())
+                path.removeLast();
             continue;
         }
         if (t != QXmlStreamReader::StartElement)
             continue;
         const QString parent = path.value(path.size() - 1);
         const QString element = xml.name().toString();
-        path << element;
         const QString extension = xml.attributes().value(QStringLiteral("extension")).toString();
+        // An element's text, read to its end (whose end tag the loop then does not see).
+        auto content = [&] {
+            return xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        };
+        if (element == QLatin1String("manufacturerModelName")) {
+            d.m_strModel = content().toStdString();
+            continue;
+        }
+        if (element == QLatin1String("name") &&
+            parent == QLatin1String("manufacturerOrganization")) {
+            d.m_strManufacturer = content().toStdString();
+            continue;
+        }
+        if (element == QLatin1String("name") &&
+            parent == QLatin1String("subjectDemographicPerson")) {
+            name = content();
+            continue;
+        }
+        path << element;
         if (element == QLatin1String("id") && path.size() == 2)
             recordId = extension;
         else if (element == QLatin1String("id") && parent == QLatin1String("clinicalTrial"))
@@ -124,19 +143,11 @@ void AecgDetails(const std::string& text, CFileDetails& d) {
         else if (element == QLatin1String("id") &&
                  parent == QLatin1String("manufacturedSeriesDevice"))
             d.m_strSerial = extension.trimmed().toStdString();
-        else if (element == QLatin1String("manufacturerModelName"))
-            d.m_strModel = xml.readElementText().trimmed().toStdString(), path.removeLast();
-        else if (element == QLatin1String("name") &&
-                 parent == QLatin1String("manufacturerOrganization"))
-            d.m_strManufacturer = xml.readElementText().trimmed().toStdString(), path.removeLast();
-        else if (element == QLatin1String("name") &&
-                 parent == QLatin1String("subjectDemographicPerson"))
-            name = xml.readElementText(QXmlStreamReader::IncludeChildElements), path.removeLast();
     }
     if (!ourTrial)
         return;
     if (!name.isEmpty())
-        SplitOurAecgName(name.trimmed(), d);
+        SplitOurAecgName(name, d);
     if (IsOurDevice(d.m_strManufacturer, d.m_strModel)) {
         // The document's id: "<device number>-<record number>-<start>".
         const QStringList parts = recordId.split(QLatin1Char('-'));

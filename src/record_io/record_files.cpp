@@ -57,15 +57,6 @@ SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
                       uint16_t(t.time().second()),        0};
 }
 
-// Cut to at most n bytes of UTF-8, never inside a character.
-void CopyUtf8(char* to, size_t size, const std::string& text) {
-    size_t n = std::min(size - 1, text.size());
-    while (n > 0 && n < text.size() && (uint8_t(text[n]) & 0xC0) == 0x80)
-        --n;
-    std::memcpy(to, text.data(), n);
-    to[n] = 0;
-}
-
 // Whose the recording is: one of our cardiograph's (our own interchange file read back) gets its
 // device and record number again; another system's is marked so, with the device its file names,
 // so that no file we write of it names our cardiograph.
@@ -80,11 +71,10 @@ void TakeRecordDetails(const CFileDetails& details, ECG_RECORD& record) {
         WriteRecordInfo(record.curves_buf, info);
         return;
     }
-    RECORD_SOURCE source;
-    CopyUtf8(source.manufacturer, sizeof source.manufacturer, details.m_strManufacturer);
-    CopyUtf8(source.model, sizeof source.model, details.m_strModel);
-    CopyUtf8(source.serial, sizeof source.serial, details.m_strSerial);
-    WriteRecordSource(record.curves_buf, source);
+    SetRecordEquipment(record, CRecordEquipment{.m_bOurs = false,
+                                                .m_strManufacturer = details.m_strManufacturer,
+                                                .m_strModel = details.m_strModel,
+                                                .m_strSerial = details.m_strSerial});
 }
 
 bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
@@ -134,8 +124,11 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
         return false;
     PATIENT_CARD card;
     SYSTEMTIME taken;
-    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr)) {
+    CRecordEquipment device;
+    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr, &device)) {
         doc.card = card;
+        if (!device.m_bOurs) // tag 14 as the file has it, not as libbiosig bends it
+            SetRecordEquipment(*doc.pRecord, device);
         const std::string date = FormatRecordDate(taken);
         std::memcpy(doc.pRecord->date, date.c_str(), date.size() + 1);
     }

@@ -278,6 +278,27 @@ CRecordEquipment RecordEquipment(const ECG_RECORD& record) {
     return e;
 }
 
+void SetRecordEquipment(ECG_RECORD& record, const CRecordEquipment& device) {
+    if (device.m_bOurs)
+        return;
+    // Other writers leave padding and stray bytes in these fields.
+    auto copy = [](char* to, size_t size, const std::string& utf8) {
+        QString text = QString::fromStdString(utf8);
+        text.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+        const QByteArray t = text.trimmed().toUtf8();
+        qsizetype n = std::min<qsizetype>(qsizetype(size) - 1, t.size());
+        while (n > 0 && n < t.size() && (uint8_t(t[n]) & 0xC0) == 0x80)
+            --n; // never inside a character
+        std::memset(to, 0, size);
+        std::memcpy(to, t.constData(), size_t(n));
+    };
+    RECORD_SOURCE source;
+    copy(source.manufacturer, sizeof source.manufacturer, device.m_strManufacturer);
+    copy(source.model, sizeof source.model, device.m_strModel);
+    copy(source.serial, sizeof source.serial, device.m_strSerial);
+    WriteRecordSource(record.curves_buf, source);
+}
+
 bool IsOurDevice(const std::string& manufacturer, const std::string& model) {
     return manufacturer == kManufacturer && model == kModelCode;
 }

@@ -59,6 +59,9 @@ struct CRecordEquipment {
     std::string m_strSerial;
 };
 CRecordEquipment RecordEquipment(const ECG_RECORD& record);
+// Marks the record as another system's, recorded by `device` (texts trimmed, control characters
+// dropped, cut to the record's fields); nothing for our own device.
+void SetRecordEquipment(ECG_RECORD& record, const CRecordEquipment& device);
 // The manufacturer and model texts our files name our cardiograph by.
 bool IsOurDevice(const std::string& manufacturer, const std::string& model);
 

@@ -283,28 +283,18 @@ void ReadTag14Texts(Body value, Acquisition& acq) {
     acq.manufacturer = texts.size() > 4 ? texts[4] : std::string();
 }
 
-// Another writer's device (not our cardiograph's tag 14) stays with the record as its source.
-void KeepForeignDevice(const Acquisition& acq, ECG_RECORD& record) {
+// Tag 14's device in UTF-8, by the file's language code.
+CRecordEquipment EquipmentOf(const Acquisition& acq) {
     auto utf8 = [&](const std::string& bytes) {
         const QByteArray b = QByteArray::fromStdString(bytes);
-        return (acq.language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b))
-            .trimmed()
-            .toStdString();
+        return (acq.language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b)).toStdString();
     };
-    const std::string manufacturer = utf8(acq.manufacturer), model = utf8(acq.model);
-    if (IsOurDevice(manufacturer, model))
-        return;
-    RECORD_SOURCE source;
-    auto copy = [](char* to, size_t size, const std::string& t) {
-        size_t n = std::min(size - 1, t.size());
-        while (n > 0 && n < t.size() && (uint8_t(t[n]) & 0xC0) == 0x80)
-            --n;
-        std::memcpy(to, t.data(), n);
-    };
-    copy(source.manufacturer, sizeof source.manufacturer, manufacturer);
-    copy(source.model, sizeof source.model, model);
-    copy(source.serial, sizeof source.serial, utf8(acq.serial));
-    WriteRecordSource(record.curves_buf, source);
+    CRecordEquipment e;
+    e.m_strManufacturer = utf8(acq.manufacturer);
+    e.m_strModel = utf8(acq.model);
+    e.m_strSerial = utf8(acq.serial);
+    e.m_bOurs = IsOurDevice(e.m_strManufacturer, e.m_strModel);
+    return e;
 }
 
 void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
@@ -490,7 +480,8 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
     info.serial = uint32_t(acq.device_id);
     info.serialHi = uint32_t(acq.device_id >> 32) & 0xFF;
     WriteRecordInfo(record.curves_buf, info);
-    KeepForeignDevice(acq, record);
+    // Another writer's device stays with the record as its source.
+    SetRecordEquipment(record, EquipmentOf(acq));
     return {};
 }
 
@@ -515,7 +506,7 @@ bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT
 }
 
 bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
-                    std::string* error) {
+                    std::string* error, CRecordEquipment* device) {
     std::memset(&card, 0, sizeof card);
     taken = SYSTEMTIME{};
     const std::vector<uint8_t> file(data, data + std::min(size, kLargestFile));
@@ -535,5 +526,7 @@ bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEM
         return false;
     }
     taken = TakenAt(acq);
+    if (device)
+        *device = EquipmentOf(acq);
     return true;
 }

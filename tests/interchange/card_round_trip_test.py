@@ -19,6 +19,9 @@ from record_block import CARD, card_text, record  # noqa: E402
 
 CLI = sys.argv[1]
 TMP = tempfile.mkdtemp(prefix="velmora-roundtrip-")
+REALDATA = os.environ.get("VELMORA_REALDATA") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, os.pardir, "shared",
+    "realdata")
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"), TMPDIR=TMP,
            LC_ALL="C.UTF-8")
 
@@ -139,6 +142,21 @@ try:
                            path("nameless.dcm"))
     check(code == 0 and eval(out) == ("", False),  # noqa: S307
           "DICOM: Manufacturer empty, no model (%s)" % out.strip())
+
+    # A real SCP file of another maker: its tag 14 as the file has it, in every type.
+    welch = os.path.join(REALDATA, "scp", "welchallyn_ECG_20060620_112352_197001138994.SCP")
+    if os.path.exists(welch):
+        for ext in ("dcm", "xml", "edf"):
+            out = path("welch." + ext)
+            code, _, err = run("export", welch, "--card", path("full.txt"), "--out", out)
+            data = open(out, "rb").read() if code == 0 else b""
+            check(b"QELT" not in data and b"MDW14" in data and
+                  (b"Welch Allyn Cardio Control" in data or
+                   b"Welch_Allyn_Cardio_Control" in data),
+                  "a Welch Allyn SCP file as .%s names the Welch Allyn device: %s" %
+                  (ext, err.strip()))
+    else:
+        print("skip the real SCP file: no ../shared/realdata or VELMORA_REALDATA")
 
     # The readers' refusals say what is wrong.
     xml = open(path("rt.xml"), encoding="utf-8").read()
