@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -66,7 +65,7 @@ void TakeRecordDetails(const CFileDetails& details, ECG_RECORD& record) {
         record.curve_id = details.m_nCurveId;
         RECORD_INFO info = ReadRecordInfo(record.curves_buf);
         info.serial = uint32_t(details.m_nDeviceId);
-        info.serialHi = uint32_t(details.m_nDeviceId >> 32);
+        info.serialHi = uint32_t(details.m_nDeviceId >> 32) & 0xFF;
         info.curveNo = details.m_nCurveId;
         WriteRecordInfo(record.curves_buf, info);
         return;
