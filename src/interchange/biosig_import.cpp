@@ -76,11 +76,14 @@ bool EndsWith(const std::string& path, const char* ext) {
     return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
 }
 
+// The first `limit` bytes of a file (less when it is shorter; empty when it cannot be read).
 std::string FileText(const std::string& path, size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text(limit, '\0');
-    in.read(text.data(), std::streamsize(limit));
-    text.resize(size_t(in.gcount()));
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : 0;
+    std::string text(size_t(std::clamp<std::streamoff>(size, 0, std::streamoff(limit))), '\0');
+    in.seekg(0);
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(std::max<std::streamsize>(in.gcount(), 0)));
     return text;
 }
 
