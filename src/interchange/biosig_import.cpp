@@ -319,8 +319,9 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
         return false;
     }
     if (!(h->SampleRate > 0) || !std::isfinite(h->SampleRate)) {
-        *error = "the file's sampling rate is zero or invalid (" + std::to_string(h->SampleRate) +
-                 " Hz)";
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%g", h->SampleRate);
+        *error = std::string("the file's sampling rate is zero or invalid (") + rate + " Hz)";
         return false;
     }
     if (h->NS == 0 || h->NRec <= 0 || h->SPR == 0) {

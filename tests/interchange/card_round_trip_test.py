@@ -166,6 +166,12 @@ try:
     code, _, err = run("info", doctype)
     check(code == 2 and "declares a DOCTYPE" in err and "refused for safety" in err,
           "a DOCTYPE is refused, and said so: %s" % err.strip())
+    edf = bytearray(open(path("rt.edf"), "rb").read())
+    edf[244:252] = b"0       "  # records of no duration: no sampling rate
+    open(path("rate0.edf"), "wb").write(edf)
+    code, _, err = run("info", path("rate0.edf"))
+    check(code == 2 and "sampling rate is zero or invalid" in err,
+          "an EDF+ file without a sampling rate says so: %s" % err.strip())
     for bad, (attr, value), why in (
             ("rate0", ("SamplingFrequency", "0"), "sampling rate is zero or invalid"),
             ("channels", ("NumberOfWaveformChannels", 70), "channel count 70 is not from 1 to 64"),
