@@ -34,7 +34,11 @@ const char kStoreUsage[] =
     "  --config INI     the settings file to use\n"
     "  --echo           check the link only\n"
     "\n"
-    "exit codes: 0 stored (or answered), 1 bad usage, 2 file, settings or PACS failure\n";
+    "A record whose card has no surname is not sent (exit code 1): the PACS files what it keeps\n"
+    "by the patient.\n"
+    "\n"
+    "exit codes: 0 stored (or answered), 1 bad usage or a card without the patient's surname,\n"
+    "            2 file, settings or PACS failure\n";
 
 void Message(const std::string& text) {
     ::Message("store", text);
@@ -115,6 +119,10 @@ int RunStore(const QStringList& args) {
         if (const int code = PrepareRecordOutput("store", QStringLiteral("record.dcm"),
                                                  opts.Value("card"), &output, &doc.card))
             return code;
+        if (const std::string fault = PacsCardFault(output.m_Card); !fault.empty()) {
+            Message(fault);
+            return 1;
+        }
         if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why) || !job.Wait(&why)) {
             Message(why);
             return 2;

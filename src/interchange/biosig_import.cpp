@@ -2,6 +2,9 @@
 
 #include "interchange/foreign_texts.h"
 #include "record_model/lead_vocabulary.h"
+#include "storage/aecg_edf_files.h"
+#include "storage/scp_export.h"
+#include "storage/scp_reader.h"
 
 #include <biosig.h>
 
@@ -17,6 +20,10 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+
+// After <cmath>: biosig.h defines isfinite as a macro, which <cmath> takes back.
+#include <QString>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -61,8 +68,163 @@ std::string LeadName(const CHANNEL_TYPE& c) {
     return label;
 }
 
-bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
-                    std::string* error);
+bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg, std::string* error,
+                    CFileDetails* details);
+
+bool EndsWith(const std::string& path, const char* ext) {
+    const size_t n = std::strlen(ext);
+    return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
+}
+
+// The first `limit` bytes of a file (less when it is shorter; empty when it cannot be read).
+std::string FileText(const std::string& path, size_t limit) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : 0;
+    std::string text(size_t(std::clamp<std::streamoff>(size, 0, std::streamoff(limit))), '\0');
+    in.seekg(0);
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(std::max<std::streamsize>(in.gcount(), 0)));
+    return text;
+}
+
+// Our aECG writes the name as one text (libbiosig crashes on name parts), the parts separated
+// by blanks and blanks within a part written as no-break spaces; read back only from our files.
+void SplitOurAecgName(const QString& name, CFileDetails& d) {
+    const QStringList parts = name.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const char* fields[] = {"last_name", "first_name", "patronymic"};
+    for (int i = 0; i < 3; ++i) {
+        QString part = i < 2 ? parts.value(i) : parts.mid(2).join(QLatin1Char(' '));
+        part.replace(QChar(0xA0), QLatin1Char(' '));
+        d.m_Card.emplace_back(fields[i], part.toStdString());
+    }
+}
+
+// What an aECG says beside the patient libbiosig reads: the recording device, and in our own
+// files the record's number and the name's parts.
+void AecgDetails(const std::string& text, CFileDetails& d) {
+    QXmlStreamReader xml(QByteArray::fromStdString(text));
+    QStringList path;
+    QString name, recordId;
+    bool ourTrial = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType t = xml.readNext();
+        if (t == QXmlStreamReader::DTD)
+            return; // refused before libbiosig saw it; never read here
+        if (t == QXmlStreamReader::EndElement) {
+            if (!path.isEmpty())
+                path.removeLast();
+            continue;
+        }
+        if (t != QXmlStreamReader::StartElement)
+            continue;
+        const QString parent = path.value(path.size() - 1);
+        const QString element = xml.name().toString();
+        const QString extension = xml.attributes().value(QStringLiteral("extension")).toString();
+        // An element's text, read to its end (whose end tag the loop then does not see).
+        auto content = [&] {
+            return xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        };
+        if (element == QLatin1String("manufacturerModelName")) {
+            d.m_strModel = content().toStdString();
+            continue;
+        }
+        if (element == QLatin1String("name") &&
+            parent == QLatin1String("manufacturerOrganization")) {
+            d.m_strManufacturer = content().toStdString();
+            continue;
+        }
+        if (element == QLatin1String("name") &&
+            parent == QLatin1String("subjectDemographicPerson")) {
+            name = content();
+            continue;
+        }
+        path << element;
+        if (element == QLatin1String("id") && path.size() == 2)
+            recordId = extension;
+        else if (element == QLatin1String("id") && parent == QLatin1String("clinicalTrial"))
+            ourTrial = extension == QLatin1String("velmora");
+        else if (element == QLatin1String("id") &&
+                 parent == QLatin1String("manufacturedSeriesDevice"))
+            d.m_strSerial = extension.trimmed().toStdString();
+    }
+    if (!ourTrial)
+        return;
+    if (!name.isEmpty())
+        SplitOurAecgName(name, d);
+    if (IsOurDevice(d.m_strManufacturer, d.m_strModel)) {
+        // The document's id: "<device number>-<record number>-<start>".
+        const QStringList parts = recordId.split(QLatin1Char('-'));
+        d.m_bOurs = true;
+        d.m_nDeviceId = parts.value(0).toULongLong();
+        d.m_nCurveId = parts.value(1).toUInt();
+    }
+}
+
+// An EDF+ header's subfields: the patient field "code sex birthdate name ...", the recording
+// field "Startdate date admincode technician equipment ...". Our files name the doctor as the
+// technician, the record's number as the admin code and the cardiograph as the equipment
+// ("QELT_OR_K.107.00011.5434"); another system's equipment is taken as it is ("_" as blanks).
+void EdfDetails(const std::string& header, CFileDetails& d) {
+    if (header.size() < 168 || header.compare(88, 10, "Startdate ") != 0)
+        return;
+    std::vector<std::string> words;
+    for (size_t at = 88; at < 168;) {
+        while (at < 168 && header[at] == ' ')
+            ++at;
+        const size_t from = at;
+        while (at < 168 && header[at] != ' ')
+            ++at;
+        if (at > from)
+            words.push_back(header.substr(from, at - from));
+    }
+    auto field = [&](size_t i) {
+        std::string w = i < words.size() && words[i] != "X" ? words[i] : std::string();
+        std::replace(w.begin(), w.end(), '_', ' ');
+        return w;
+    };
+    // The patient's name, EDF+'s "Surname_Given_Middle": the parts back at the underscores.
+    std::vector<std::string> patient;
+    for (size_t at = 8; at < 88;) {
+        while (at < 88 && header[at] == ' ')
+            ++at;
+        const size_t from = at;
+        while (at < 88 && header[at] != ' ')
+            ++at;
+        if (at > from)
+            patient.push_back(header.substr(from, at - from));
+    }
+    if (patient.size() > 3 && patient[3] != "X") {
+        const std::string& name = patient[3];
+        const size_t first = name.find('_');
+        const size_t second = first == std::string::npos ? first : name.find('_', first + 1);
+        auto part = [&](size_t from, size_t to) {
+            if (from == std::string::npos || from >= name.size())
+                return std::string();
+            std::string p = name.substr(from, to == std::string::npos ? to : to - from);
+            std::replace(p.begin(), p.end(), '_', ' ');
+            return p;
+        };
+        d.m_Card.emplace_back("last_name", part(0, first));
+        d.m_Card.emplace_back("first_name",
+                              part(first == std::string::npos ? first : first + 1, second));
+        d.m_Card.emplace_back("patronymic", part(second == std::string::npos ? second : second + 1,
+                                                 std::string::npos));
+    }
+    const std::string equipment = words.size() > 4 ? words[4] : std::string();
+    d.SetCard("doctor_name", field(3));
+    const std::string ours = OurEdfEquipment("");
+    if (equipment.size() > ours.size() && equipment.rfind(ours, 0) == 0) {
+        const SCP_TAG14 tag = MakeScpTag14(0, 0, 0);
+        d.m_bOurs = true;
+        d.m_strManufacturer = tag.strManufacturer;
+        d.m_strModel = tag.strModel;
+        d.m_strSerial = equipment.substr(ours.size());
+        d.m_nDeviceId = DeviceIdFromSerial(d.m_strSerial);
+        d.m_nCurveId = uint32_t(std::strtoul(field(2).c_str(), nullptr, 10));
+    } else if (!field(4).empty() && d.m_strManufacturer.empty() && d.m_strModel.empty()) {
+        d.m_strModel = field(4); // one code: the model is the nearest of the three
+    }
+}
 
 // A private copy of an .xml file that lacks the XML declaration, with one; empty when the file
 // needs none (or is no .xml file, or cannot be read: libbiosig then says why).
@@ -95,22 +257,53 @@ std::string WithXmlDeclaration(const std::string& path) {
 
 } // namespace
 
+std::string XmlRefusal(const std::string& text) {
+    // A document type may name outside files or define entities that expand without end: an ECG
+    // needs none, so none is parsed.
+    QXmlStreamReader xml(QByteArray::fromStdString(text));
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType t = xml.readNext();
+        if (t == QXmlStreamReader::DTD)
+            return "the file declares a DOCTYPE, which is refused for safety (a document type can "
+                   "pull in other files or expand entities without end)";
+        if (t == QXmlStreamReader::StartElement || t == QXmlStreamReader::Invalid)
+            break;
+    }
+    return {};
+}
+
 bool ImportWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
-                      std::string* error) {
+                      std::string* error, CFileDetails* details) {
+    std::string text;
+    if (EndsWith(path, ".xml")) {
+        text = FileText(path, size_t(64) << 20);
+        if (std::string why = XmlRefusal(text); !why.empty()) {
+            *error = std::move(why);
+            return false;
+        }
+    }
     // libbiosig knows an aECG only by a leading XML declaration, which XML does not require (the
     // FDA's own minimal example starts with a comment): such a file is read from a copy with one.
+    bool ok;
     if (const std::string copy = WithXmlDeclaration(path); !copy.empty()) {
-        const bool ok = ReadWithBiosig(copy, maxSeconds, ecg, error);
+        ok = ReadWithBiosig(copy, maxSeconds, ecg, error, details);
         std::remove(copy.c_str());
-        return ok;
+    } else {
+        ok = ReadWithBiosig(path, maxSeconds, ecg, error, details);
     }
-    return ReadWithBiosig(path, maxSeconds, ecg, error);
+    if (!ok || !details)
+        return ok;
+    if (!text.empty())
+        AecgDetails(text, *details);
+    else if (EndsWith(path, ".edf"))
+        EdfDetails(FileText(path, 256), *details);
+    return true;
 }
 
 namespace {
 
-bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
-                    std::string* error) {
+bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg, std::string* error,
+                    CFileDetails* details) {
     std::unique_ptr<HDRTYPE, HeaderCloser> h(constructHDR(0, 0));
     h->FLAG.UCAL = 0;               // calibrated values
     h->FLAG.ROW_BASED_CHANNELS = 0; // each channel one column
@@ -125,7 +318,13 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
         *error = "the file's format is not one libbiosig knows";
         return false;
     }
-    if (!(h->SampleRate > 0) || h->NS == 0 || h->NRec <= 0 || h->SPR == 0) {
+    if (!(h->SampleRate > 0) || !std::isfinite(h->SampleRate)) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%g", h->SampleRate);
+        *error = std::string("the file's sampling rate is zero or invalid (") + rate + " Hz)";
+        return false;
+    }
+    if (h->NS == 0 || h->NRec <= 0 || h->SPR == 0) {
         *error = "the file holds no samples";
         return false;
     }
@@ -179,6 +378,13 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
         out.birthDay = uint16_t(b.tm_mday);
     }
     out.sex = h->Patient.Sex == 1 ? 1 : h->Patient.Sex == 2 ? 0 : -1;
+    if (details) {
+        auto text = [](const char* v) { return v ? TextAsUtf8(v) : std::string(); };
+        *details = CFileDetails{};
+        details->m_strManufacturer = text(h->ID.Manufacturer.Name);
+        details->m_strModel = text(h->ID.Manufacturer.Model);
+        details->m_strSerial = text(h->ID.Manufacturer.SerialNumber);
+    }
     ecg = std::move(out);
     return true;
 }

@@ -38,15 +38,20 @@ std::string UidOf(const QByteArray& what) {
     return "2.25." + digits;
 }
 
+// A text as one part of a person name (or a value of its own): no component, group or value
+// separators in it.
+std::string PersonPart(std::string p) {
+    for (char& c : p)
+        if (c == '^' || c == '=' || c == '\\')
+            c = ' ';
+    return p;
+}
+
 // DICOM's person name: family^given^middle, trailing empty parts left out.
 std::string PersonName(const PATIENT_CARD& card) {
-    std::string parts[3] = {CardTextUtf8(card.last_name, sizeof card.last_name),
-                            CardTextUtf8(card.first_name, sizeof card.first_name),
-                            CardTextUtf8(card.patronymic, sizeof card.patronymic)};
-    for (std::string& p : parts)
-        for (char& c : p)
-            if (c == '^' || c == '=' || c == '\\')
-                c = ' ';
+    std::string parts[3] = {PersonPart(CardTextUtf8(card.last_name, sizeof card.last_name)),
+                            PersonPart(CardTextUtf8(card.first_name, sizeof card.first_name)),
+                            PersonPart(CardTextUtf8(card.patronymic, sizeof card.patronymic))};
     std::string name = parts[0] + "^" + parts[1] + "^" + parts[2];
     while (!name.empty() && name.back() == '^')
         name.pop_back();
@@ -122,9 +127,15 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     put(DCM_SOPInstanceUID, instanceUid);
     // Patient
     put(DCM_PatientName, PersonName(card));
-    put(DCM_PatientID, record.patient_id != 0xFFFFFFFFu && record.patient_id != 0
-                           ? std::to_string(record.patient_id)
-                           : std::string());
+    // An archive files objects by the Patient ID: the card's own identifier, else one derived
+    // from the patient's names and birth date and marked as ours, never empty for a named card.
+    const std::string ownId = CardPatientId(card);
+    const std::string patientId = ownId.empty() ? DerivedPatientId(card) : ownId;
+    put(DCM_PatientID, patientId);
+    if (ownId.empty() && !patientId.empty()) {
+        put(DCM_IssuerOfPatientID, kDerivedIdIssuer);
+        put(DCM_TypeOfPatientID, "TEXT");
+    }
     if (CardBirthDateValid(card))
         put(DCM_PatientBirthDate,
             Digits(card.birth_year, 4) + Digits(card.birth_month, 2) + Digits(card.birth_day, 2));
@@ -132,11 +143,20 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         put(DCM_PatientBirthDate, "");
     const bool hasName = card.last_name[0] || card.first_name[0];
     put(DCM_PatientSex, hasName ? (card.sex == 1 ? "M" : "F") : "");
+    if (card.height != 0) // centimetres as metres
+        put(DCM_PatientSize, Decimal(card.height / 100.0));
+    if (card.weight != 0)
+        put(DCM_PatientWeight, std::to_string(card.weight));
     // General study
     put(DCM_StudyInstanceUID, studyUid);
     put(DCM_StudyDate, date);
     put(DCM_StudyTime, time);
-    put(DCM_ReferringPhysicianName, "");
+    // The card's doctor is the one who sent the patient for the ECG and reads it.
+    put(DCM_ReferringPhysicianName,
+        PersonPart(CardTextUtf8(card.doctor_name, sizeof card.doctor_name)));
+    if (const std::string phone = CardTextUtf8(card.doctor_phone, sizeof card.doctor_phone);
+        !phone.empty())
+        put(DCM_ReferringPhysicianTelephoneNumbers, PersonPart(phone));
     put(DCM_StudyID, std::to_string(record.curve_id));
     put(DCM_AccessionNumber, "");
     // General series
@@ -144,11 +164,14 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     put(DCM_SeriesInstanceUID, seriesUid);
     put(DCM_SeriesNumber, "1");
     // General equipment
-    // The cardiograph, as the SCP-ECG file of the same record names it.
-    const SCP_TAG14 device = MakeScpTag14(record.device_id, 0, 0);
-    put(DCM_Manufacturer, device.strManufacturer);
-    put(DCM_ManufacturerModelName, device.strModel);
-    put(DCM_DeviceSerialNumber, device.strSerialNumber);
+    // The device that recorded it: our cardiograph, as the SCP-ECG file of the same record names
+    // it, or another system's as its file did (nothing when it said nothing).
+    const CRecordEquipment device = RecordEquipment(record);
+    put(DCM_Manufacturer, device.m_strManufacturer);
+    if (!device.m_strModel.empty())
+        put(DCM_ManufacturerModelName, device.m_strModel);
+    if (!device.m_strSerial.empty())
+        put(DCM_DeviceSerialNumber, device.m_strSerial);
     put(DCM_SoftwareVersions, "velmora");
     // Waveform identification
     put(DCM_InstanceNumber, "1");

@@ -17,6 +17,9 @@
 constexpr char kTwelveLeadEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.1";
 constexpr char kGeneralEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.2";
 
+// Issuer of Patient ID of an identifier derived from the card (DerivedPatientId).
+constexpr char kDerivedIdIssuer[] = "VELMORA-DERIVED";
+
 class DcmFileFormat;
 
 // The object in memory, its meta header filled in: for a C-STORE that needs no file.

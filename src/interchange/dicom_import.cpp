@@ -2,6 +2,8 @@
 
 #include "interchange/foreign_texts.h"
 #include "record_model/lead_vocabulary.h"
+#include "storage/scp_export.h"
+#include "storage/scp_reader.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -107,10 +109,54 @@ bool ParseDateTime(const std::string& dt, SYSTEMTIME& t) {
     return true;
 }
 
+// A person name's parts as one text ("Петров^П.П." as "Петров П.П.").
+std::string PersonText(const std::string& pn) {
+    std::string text = pn.substr(0, pn.find('='));
+    std::replace(text.begin(), text.end(), '^', ' ');
+    std::string out;
+    for (const char c : text)
+        if (c != ' ' || (!out.empty() && out.back() != ' '))
+            out += c;
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
+// A decimal string as a whole number of `factor` units (metres as centimetres), empty when it is
+// none or out of the card's range.
+std::string Scaled(const std::string& ds, double factor) {
+    char* end = nullptr;
+    const double v = std::strtod(ds.c_str(), &end);
+    if (ds.empty() || end == ds.c_str() || !std::isfinite(v) || v <= 0 || v * factor > 65535)
+        return {};
+    return std::to_string(long(std::lround(v * factor)));
+}
+
+CFileDetails DetailsOf(DcmDataset* set, bool utf8) {
+    auto text = [&](const DcmTagKey& tag) {
+        const std::string t = Text(set, tag);
+        return utf8 ? t : TextAsUtf8(t);
+    };
+    CFileDetails d;
+    d.m_strManufacturer = text(DCM_Manufacturer);
+    d.m_strModel = text(DCM_ManufacturerModelName);
+    d.m_strSerial = text(DCM_DeviceSerialNumber);
+    if (IsOurDevice(d.m_strManufacturer, d.m_strModel)) {
+        d.m_bOurs = true;
+        d.m_nDeviceId = DeviceIdFromSerial(d.m_strSerial);
+        d.m_nCurveId = uint32_t(std::strtoul(Text(set, DCM_StudyID).c_str(), nullptr, 10));
+    }
+    d.SetCard("doctor_name", PersonText(text(DCM_ReferringPhysicianName)));
+    d.SetCard("doctor_phone", text(DCM_ReferringPhysicianTelephoneNumbers));
+    d.SetCard("height", Scaled(Text(set, DCM_PatientSize), 100));
+    d.SetCard("weight", Scaled(Text(set, DCM_PatientWeight), 1));
+    return d;
+}
+
 } // namespace
 
 bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg& ecg,
-                 std::string* error) {
+                 std::string* error, CFileDetails* details) {
     DcmInputBufferStream in;
     in.setBuffer(data, offile_off_t(size));
     in.setEos();
@@ -129,18 +175,29 @@ bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg
     // The longest multiplex group: the rhythm, not the median beat an object may carry too.
     DcmItem* group = nullptr;
     double longest = -1;
+    bool rateless = false; // a group whose sampling rate is none
+    std::string badRate;
     for (unsigned long k = 0;; ++k) {
         DcmItem* g = nullptr;
         if (set->findAndGetSequenceItem(DCM_WaveformSequence, g, long(k)).bad() || !g)
             break;
         Uint32 samples = 0;
         const double rate = Number(g, DCM_SamplingFrequency, 0);
+        if (!(rate > 0) && !rateless) {
+            rateless = true;
+            badRate = Text(g, DCM_SamplingFrequency);
+        }
         if (g->findAndGetUint32(DCM_NumberOfWaveformSamples, samples).bad() || !(rate > 0))
             continue;
         if (double(samples) / rate > longest) {
             longest = double(samples) / rate;
             group = g;
         }
+    }
+    if (!group && rateless) {
+        *error = "the waveform's sampling rate is zero or invalid (" +
+                 (badRate.empty() ? std::string("none given") : "\"" + badRate + "\"") + ")";
+        return false;
     }
     if (!group) {
         *error = "the DICOM object holds no waveform";
@@ -153,9 +210,19 @@ bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg
     group->findAndGetUint32(DCM_NumberOfWaveformSamples, samples);
     group->findAndGetUint16(DCM_WaveformBitsAllocated, bits);
     const std::string interpretation = Text(group, DCM_WaveformSampleInterpretation);
-    if (channels == 0 || samples == 0 || channels > kMaxStreamLeads ||
-        samples > kMaxStreamSamples || !(rate >= 1 && rate <= 100000)) {
-        *error = "the waveform's channel count, sample count or rate cannot be";
+    if (channels == 0 || channels > kMaxStreamLeads) {
+        *error = "the waveform's channel count " + std::to_string(channels) + " is not from 1 to " +
+                 std::to_string(kMaxStreamLeads);
+        return false;
+    }
+    if (samples == 0 || samples > kMaxStreamSamples) {
+        *error = "the waveform's sample count " + std::to_string(samples) + " is not from 1 to " +
+                 std::to_string(kMaxStreamSamples);
+        return false;
+    }
+    if (!(rate >= 1 && rate <= 100000)) {
+        *error = "the waveform's sampling rate " + Text(group, DCM_SamplingFrequency) +
+                 " Hz is not from 1 to 100000 Hz";
         return false;
     }
     const bool is16 = bits == 16 && (interpretation == "SS" || interpretation == "US");
@@ -232,6 +299,8 @@ bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg
     ParseDate(Text(set, DCM_PatientBirthDate), out.birthYear, out.birthMonth, out.birthDay);
     const std::string sex = Text(set, DCM_PatientSex);
     out.sex = sex == "M" ? 1 : sex == "F" ? 0 : -1;
+    if (details)
+        *details = DetailsOf(set, utf8);
     ecg = std::move(out);
     return true;
 }

@@ -4,12 +4,15 @@
 // its code meaning, in µV, with the patient's name (re-coded to UTF-8 from the object's character
 // set), birth date, sex and the acquisition time.
 
+#include "storage/file_details.h"
 #include "storage/signal_stream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// The first maxSeconds (all when 0) of the object in `data`. False with *error.
+// The first maxSeconds (all when 0) of the object in `data`; *details (when given) the card
+// fields the stream has no line for (the referring physician as the doctor, the patient's size
+// and weight) and the equipment. False with *error.
 bool ImportDicom(const uint8_t* data, size_t size, double maxSeconds, ForeignEcg& ecg,
-                 std::string* error);
+                 std::string* error, CFileDetails* details = nullptr);

@@ -3,7 +3,8 @@
 // stalled network peer can take a record window with it, and so that the program itself starts
 // without loading them. The records layer starts it; it is not meant to be run by hand.
 //   velmora-interchange read FILE --reader dicom|biosig [--seconds S]
-//                                                    the signal stream of FILE on stdout
+//                                                    the file's details (storage/file_details)
+//                                                    and its signal stream on stdout
 //   velmora-interchange dicom OUT.dcm                record block + card on stdin -> DICOM file
 //   velmora-interchange echo  PACS-OPTIONS           C-ECHO
 //   velmora-interchange store FILE.dcm PACS-OPTIONS  C-STORE of a DICOM ECG file as it stands
@@ -88,17 +89,18 @@ int Read(const std::vector<std::string>& args) {
     const bool dicom = reader == "dicom";
     const std::string& path = args[0];
     ForeignEcg ecg;
+    CFileDetails details;
     std::string error;
     if (dicom) {
         std::vector<uint8_t> bytes;
         if (!ReadFileBytes(path, bytes, &error))
             return Fail(error);
-        if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error))
+        if (!ImportDicom(bytes.data(), bytes.size(), seconds, ecg, &error, &details))
             return Fail(error);
-    } else if (!ImportWithBiosig(path, seconds, ecg, &error)) {
+    } else if (!ImportWithBiosig(path, seconds, ecg, &error, &details)) {
         return Fail(error);
     }
-    const std::string stream = WriteSignalStream(ecg);
+    const std::string stream = WriteFileDetails(details) + WriteSignalStream(ecg);
     if (std::fwrite(stream.data(), 1, stream.size(), stdout) != stream.size() ||
         std::fflush(stdout) != 0)
         return Fail("cannot write the answer");

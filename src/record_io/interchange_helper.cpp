@@ -88,7 +88,7 @@ bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int 
 }
 
 bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, ForeignEcg& ecg,
-                     std::string* error) {
+                     std::string* error, CFileDetails* details) {
     if (reader == HelperReader::None) {
         *error = "no reader of the helper reads it";
         return false;
@@ -100,11 +100,18 @@ bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, F
              reader == HelperReader::Dicom ? QStringLiteral("dicom") : QStringLiteral("biosig")},
             {}, kReadTimeoutMs, &answer, error))
         return false;
-    return ReadSignalStream(reinterpret_cast<const uint8_t*>(answer.constData()),
-                            size_t(answer.size()), ecg, error);
+    const auto* data = reinterpret_cast<const uint8_t*>(answer.constData());
+    CFileDetails read;
+    size_t used = 0;
+    if (!ReadFileDetails(data, size_t(answer.size()), read, &used, error) ||
+        !ReadSignalStream(data + used, size_t(answer.size()) - used, ecg, error))
+        return false;
+    if (details)
+        *details = std::move(read);
+    return true;
 }
 
-void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card) {
+void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card, const CFileDetails* details) {
     std::memset(&card, 0, sizeof card);
     SetText(card.last_name, sizeof card.last_name, ecg.lastName);
     SetText(card.first_name, sizeof card.first_name, ecg.firstName);
@@ -113,7 +120,8 @@ void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card) {
     card.birth_month = ecg.birthMonth;
     card.birth_day = ecg.birthDay;
     card.sex = ecg.sex == 1 ? 1 : 0;
-    card.years_of_residence = -1; // not given
+    if (details)
+        ApplyCardDetails(*details, card);
 }
 
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,

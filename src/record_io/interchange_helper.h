@@ -5,6 +5,7 @@
 
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "storage/file_details.h"
 #include "storage/signal_stream.h"
 
 #include <QByteArray>
@@ -29,12 +30,15 @@ std::string HelperReason(const QByteArray& standardError);
 // Which of the helper's readers reads a file: DCMTK's for DICOM, libbiosig for the others.
 enum class HelperReader { None, Dicom, Biosig };
 
-// The first seconds of another system's file (SCP-ECG, aECG, EDF, DICOM) as a signal stream.
+// The first seconds of another system's file (SCP-ECG, aECG, EDF, DICOM) as a signal stream,
+// with what the file says beside it (*details, when given).
 bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, ForeignEcg& ecg,
-                     std::string* error);
+                     std::string* error, CFileDetails* details = nullptr);
 
-// The card's texts and numbers from what another system's file says of its patient.
-void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card);
+// The card's texts and numbers from what a file read by the helper says of its patient: the
+// signal stream's, then the details' (fields a file does not give stay empty, as in a new card).
+void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card,
+                     const CFileDetails* details = nullptr);
 
 // The record as a DICOM ECG object at path (the helper writes it atomically).
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,

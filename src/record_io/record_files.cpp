@@ -56,6 +56,26 @@ SYSTEMTIME StartOrFileTime(const QString& path, const SYSTEMTIME& start) {
                       uint16_t(t.time().second()),        0};
 }
 
+// Whose the recording is: one of our cardiograph's (our own interchange file read back) gets its
+// device and record number again; another system's is marked so, with the device its file names,
+// so that no file we write of it names our cardiograph.
+void TakeRecordDetails(const CFileDetails& details, ECG_RECORD& record) {
+    if (details.m_bOurs) {
+        record.device_id = details.m_nDeviceId;
+        record.curve_id = details.m_nCurveId;
+        RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+        info.serial = uint32_t(details.m_nDeviceId);
+        info.serialHi = uint32_t(details.m_nDeviceId >> 32) & 0xFF;
+        info.curveNo = details.m_nCurveId;
+        WriteRecordInfo(record.curves_buf, info);
+        return;
+    }
+    SetRecordEquipment(record, CRecordEquipment{.m_bOurs = false,
+                                                .m_strManufacturer = details.m_strManufacturer,
+                                                .m_strModel = details.m_strModel,
+                                                .m_strSerial = details.m_strSerial});
+}
+
 bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
               std::string* error) {
     WfdbRecord r;
@@ -66,6 +86,7 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& d
         return false;
     if (r.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = r.dTotalSeconds;
+    TakeRecordDetails(CFileDetails{}, *doc.pRecord); // a header names no device
     return true;
 }
 
@@ -74,13 +95,15 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& d
 bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
                  std::string* error) {
     ForeignEcg ecg;
+    CFileDetails details;
     const RecordFileType* type = RecordFileTypeOf(path);
     const HelperReader reader = type ? type->helper : HelperReader::Biosig;
-    if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error) ||
+    if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error, &details) ||
         !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
                           &doc.absentLanes))
         return false;
-    CardFromForeign(ecg, doc.card);
+    CardFromForeign(ecg, doc.card, &details);
+    TakeRecordDetails(details, *doc.pRecord);
     if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = ecg.dTotalSeconds;
     return true;
@@ -100,8 +123,11 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
         return false;
     PATIENT_CARD card;
     SYSTEMTIME taken;
-    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr)) {
+    CRecordEquipment device;
+    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr, &device)) {
         doc.card = card;
+        if (!device.m_bOurs) // tag 14 as the file has it, not as libbiosig bends it
+            SetRecordEquipment(*doc.pRecord, device);
         const std::string date = FormatRecordDate(taken);
         std::memcpy(doc.pRecord->date, date.c_str(), date.size() + 1);
     }

@@ -2,6 +2,7 @@
 
 #include "record_io/interchange_helper.h"
 #include "record_io/record_files.h"
+#include "storage/card_fields.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -30,6 +31,12 @@ QString PacsSettingsFault(const CViewSettings& s) {
         return QStringLiteral("неверный AE-титул PACS: \"%1\"").arg(s.m_szPacsAETitle);
     if (!ValidAeTitle(s.m_szOwnAETitle))
         return QStringLiteral("неверный собственный AE-титул: \"%1\"").arg(s.m_szOwnAETitle);
+    return {};
+}
+
+std::string PacsCardFault(const PATIENT_CARD& card) {
+    if (CardTextUtf8(card.last_name, sizeof card.last_name).empty())
+        return "В карточке нет фамилии пациента: запись без имени в PACS не отправляется";
     return {};
 }
 
@@ -105,6 +112,10 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
                           const PATIENT_CARD& card, std::string* error) {
     if (!CanStart(settings, error)) // before the record is prepared
         return false;
+    if (std::string fault = PacsCardFault(card); !fault.empty()) {
+        *error = std::move(fault);
+        return false;
+    }
     CPreparedRecord prepared;
     if (!PrepareRecordForType(*RecordFileTypeOf(QStringLiteral(".dcm")), record, &card, prepared,
                               error))

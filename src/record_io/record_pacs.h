@@ -20,6 +20,10 @@
 // What is wrong with the settings for reaching the PACS ("" when nothing is).
 QString PacsSettingsFault(const CViewSettings& settings);
 
+// What keeps a card from going to the PACS ("" when nothing does): an archive files what it
+// keeps by the patient, so a record without the patient's surname is never sent.
+std::string PacsCardFault(const PATIENT_CARD& card);
+
 class CPacsJob : public QObject {
     Q_OBJECT
 public:
@@ -30,8 +34,8 @@ public:
     bool StartEcho(const CViewSettings& settings, std::string* error);
     // Starts the C-STORE of the record with its card as a DICOM ECG object, prepared as a save to
     // .dcm prepares it (the card's date of birth checked, its texts put into a copy of the
-    // record): one helper run builds the object and stores it. False with *error when the card or
-    // the settings keep it from starting.
+    // record): one helper run builds the object and stores it. False with *error when the card
+    // (PacsCardFault, a date of birth that cannot be) or the settings keep it from starting.
     bool StartStore(const CViewSettings& settings, const ECG_RECORD& record,
                     const PATIENT_CARD& card, std::string* error);
     // Starts the C-STORE of a DICOM ECG file as it stands, its own UIDs and all. The helper

@@ -99,6 +99,29 @@ static_assert(sizeof(RECORD_INFO) == 18 * 4);
 void WriteRecordInfo(int16_t* curves, const RECORD_INFO& info);
 RECORD_INFO ReadRecordInfo(const int16_t* curves);
 
+// Another system's recording, kept in the info block after its defined words: the device that
+// recorded it as its file named it (texts UTF-8, zero-terminated, any of them empty). The record
+// carries it into every file it is saved as, so that none names our cardiograph for it; a record
+// without it is one of our cardiograph's.
+constexpr uint32_t kRecordSourceMagic = 0x52534D56u; // "VMSR"
+constexpr int kRecordSourceOffset = 128;             // bytes into the info block
+struct RECORD_SOURCE {
+    uint32_t magic = kRecordSourceMagic;
+    char manufacturer[64] = {};
+    char model[64] = {};
+    char serial[64] = {};
+};
+static_assert(kRecordSourceOffset + sizeof(RECORD_SOURCE) <= size_t(kRecordInfoSize));
+
+// Marks the record as another system's, recorded by the device `source` names.
+void WriteRecordSource(int16_t* curves, const RECORD_SOURCE& source);
+// The other system's device when the record is another system's (true), else false: ours.
+bool ReadRecordSource(const int16_t* curves, RECORD_SOURCE& source);
+inline bool IsOurRecord(const ECG_RECORD& record) {
+    RECORD_SOURCE source;
+    return !ReadRecordSource(record.curves_buf, source);
+}
+
 // device_id from the serial value and its prefix byte.
 inline uint64_t DeviceId(uint32_t serial, uint8_t serialHi) {
     return (uint64_t(serialHi) << 32) | serial;

@@ -88,6 +88,11 @@ std::string EdfName(const std::string& utf8) {
 
 } // namespace
 
+std::string OurEdfEquipment(const std::string& serial) {
+    const SCP_TAG14 ours = MakeScpTag14(0, 0, 0);
+    return ours.strManufacturer + "_" + ours.strModel + "_" + serial;
+}
+
 std::string Transliterated(const std::string& utf8) {
     static const char* const kLower[] = {
         "a", "b", "v", "g", "d", "e",  "zh", "z",  "i",  "y",    "k", "l", "m", "n", "o",  "p",
@@ -136,12 +141,18 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
          "\"/>\n";
     if (HasPatient(card) || CardBirthDateValid(card)) {
         x += "    <subjectDemographicPerson>\n";
-        std::string name = CardTextUtf8(card.last_name, sizeof card.last_name);
-        const std::string given[] = {CardTextUtf8(card.first_name, sizeof card.first_name),
-                                     CardTextUtf8(card.patronymic, sizeof card.patronymic)};
+        // The name as plain text, family name first (libbiosig reads no name parts: it crashes
+        // on a <name> of <family> and <given> elements). Blanks within a part are no-break
+        // spaces, so that our reader splits the parts back where they were.
+        auto part = [](const char* field, size_t size) {
+            return QString::fromStdString(CardTextUtf8(field, size))
+                .replace(QLatin1Char(' '), QChar(0xA0))
+                .toStdString();
+        };
+        std::string name = part(card.last_name, sizeof card.last_name);
+        const std::string given[] = {part(card.first_name, sizeof card.first_name),
+                                     part(card.patronymic, sizeof card.patronymic)};
         if (!name.empty() || !given[0].empty()) {
-            // The name as plain text, family name first (libbiosig reads no name parts: it
-            // crashes on a <name> of <family> and <given> elements).
             for (const std::string& g : given)
                 if (!g.empty())
                     name += (name.empty() ? "" : " ") + g;
@@ -162,16 +173,23 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
     x += "    <code code=\"RHYTHM\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";
     x += "    <effectiveTime><low value=\"" + from + "\"/><high value=\"" + to +
          "\"/></effectiveTime>\n";
-    // The cardiograph, as the SCP-ECG file of the same record names it.
-    const SCP_TAG14 device = MakeScpTag14(record.device_id, 0, 0);
-    x += "    <author><seriesAuthor><manufacturedSeriesDevice>\n";
-    if (!device.strSerialNumber.empty())
-        x += "      <id extension=\"" + XmlEscaped(device.strSerialNumber) + "\"/>\n";
-    x += "      <manufacturerModelName>" + XmlEscaped(device.strModel) +
-         "</manufacturerModelName>\n";
-    x += "    </manufacturedSeriesDevice><manufacturerOrganization><name>" +
-         XmlEscaped(device.strManufacturer) + "</name></manufacturerOrganization>\n";
-    x += "    </seriesAuthor></author>\n";
+    // The device that recorded it: our cardiograph, as the SCP-ECG file of the same record names
+    // it, or another system's as its file did (no author when it named none).
+    const CRecordEquipment device = RecordEquipment(record);
+    if (device.m_bOurs || !device.m_strModel.empty() || !device.m_strManufacturer.empty() ||
+        !device.m_strSerial.empty()) {
+        x += "    <author><seriesAuthor><manufacturedSeriesDevice>\n";
+        if (!device.m_strSerial.empty())
+            x += "      <id extension=\"" + XmlEscaped(device.m_strSerial) + "\"/>\n";
+        if (!device.m_strModel.empty())
+            x += "      <manufacturerModelName>" + XmlEscaped(device.m_strModel) +
+                 "</manufacturerModelName>\n";
+        x += "    </manufacturedSeriesDevice>";
+        if (!device.m_strManufacturer.empty())
+            x += "<manufacturerOrganization><name>" + XmlEscaped(device.m_strManufacturer) +
+                 "</name></manufacturerOrganization>";
+        x += "\n    </seriesAuthor></author>\n";
+    }
     x += "    <component><sequenceSet>\n";
     x += "      <component><sequence>\n";
     x += "        <code code=\"TIME_ABSOLUTE\" codeSystem=\"2.16.840.1.113883.5.4\"/>\n";
@@ -232,9 +250,19 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
           std::string("X ") + (HasPatient(card) ? (card.sex == 1 ? "M" : "F") : "X") + " " + birth +
               " " + name,
           80);
+    // EDF+ recording: start date, admin code (the record's number), technician (the card's
+    // doctor), equipment (the device that recorded it), "X" for each one unknown.
+    const CRecordEquipment device = RecordEquipment(record);
+    const std::string doctor = CardTextUtf8(card.doctor_name, sizeof card.doctor_name);
+    std::string equipment = device.m_bOurs ? OurEdfEquipment(device.m_strSerial)
+                                           : device.m_strManufacturer + " " + device.m_strModel +
+                                                 " " + device.m_strSerial;
+    equipment = QString::fromStdString(equipment).simplified().toStdString();
     Field(h,
-          Format("Startdate %02u-%s-%04u X X velmora", unsigned(t.wDay),
-                 kMonths[(t.wMonth + 11) % 12], unsigned(t.wYear)),
+          Format("Startdate %02u-%s-%04u %s %s %s", unsigned(t.wDay), kMonths[(t.wMonth + 11) % 12],
+                 unsigned(t.wYear), device.m_bOurs ? std::to_string(record.curve_id).c_str() : "X",
+                 doctor.empty() ? "X" : EdfName(doctor).c_str(),
+                 equipment.empty() ? "X" : EdfName(equipment).c_str()),
           80);
     Field(h,
           Format("%02u.%02u.%02u", unsigned(t.wDay), unsigned(t.wMonth), unsigned(t.wYear % 100)),

@@ -23,6 +23,10 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
 bool WriteEdfFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                   std::string* error);
 
+// The EDF+ equipment code of our cardiograph with that serial number: manufacturer, model and
+// serial joined by '_' ("QELT_OR_K.107.00011.5434"); with "" the prefix our codes start with.
+std::string OurEdfEquipment(const std::string& serial);
+
 // Russian text (UTF-8) in Latin letters for ASCII-only headers ("Иванов" -> "Ivanov"); other
 // characters outside ASCII become '_'.
 std::string Transliterated(const std::string& utf8);

@@ -4,6 +4,8 @@
 #include "record_model/record_date.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QString>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -153,4 +155,29 @@ bool CardBirthDateValid(const PATIENT_CARD& c) {
     return c.birth_year != 0 && c.birth_year != 65535 && c.birth_month >= 1 &&
            c.birth_month <= 12 && c.birth_day >= 1 &&
            c.birth_day <= DaysInMonth(c.birth_year, c.birth_month);
+}
+
+std::string CardPatientId(const PATIENT_CARD&) {
+    // The card keeps no identifier of its own yet; when it does, it is returned here and wins
+    // over the derived one.
+    return {};
+}
+
+std::string DerivedPatientId(const PATIENT_CARD& c) {
+    auto part = [](const char* field, size_t size) {
+        QString t = FromCp1251(QByteArray(field, int(strnlen(field, size)))).simplified();
+        return t.toCaseFolded().replace(QChar(0x451), QChar(0x435)); // ё as е
+    };
+    const QString surname = part(c.last_name, sizeof c.last_name);
+    if (surname.isEmpty())
+        return {};
+    const QString birth = CardBirthDateValid(c) ? QStringLiteral("%1-%2-%3")
+                                                      .arg(c.birth_year, 4, 10, QChar('0'))
+                                                      .arg(c.birth_month, 2, 10, QChar('0'))
+                                                      .arg(c.birth_day, 2, 10, QChar('0'))
+                                                : QString();
+    const QString key = surname + QChar('\n') + part(c.first_name, sizeof c.first_name) +
+                        QChar('\n') + part(c.patronymic, sizeof c.patronymic) + QChar('\n') + birth;
+    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
+    return "VM-" + digest.left(8).toHex().toUpper().toStdString();
 }

@@ -53,6 +53,14 @@ void CopyCardFields(PATIENT_CARD& to, const PATIENT_CARD& from);
 // interchange formats.
 std::string CardTextUtf8(const char* field, size_t size);
 
+// The patient identifier the card keeps; empty while the card has no field for one.
+std::string CardPatientId(const PATIENT_CARD& card);
+
+// An identifier for a card without one of its own, the same for every record of the same
+// patient: "VM-" and 16 hex digits of a digest of the surname, first name, patronymic and date
+// of birth, each case-folded, with ё as е and blanks trimmed. Empty when the card has no surname.
+std::string DerivedPatientId(const PATIENT_CARD& card);
+
 // The card gives a real date of birth (not 0 or 65535, a day its month has).
 bool CardBirthDateValid(const PATIENT_CARD& card);
 

@@ -1,11 +1,13 @@
 #include "storage/scp_export.h"
 
 #include "platform/atomic_file.h"
+#include "platform/cp1251.h"
 #include "platform/private_folder.h"
 #include "record_model/lead_vocabulary.h"
 
 #include <QDir>
 #include <QFile>
+#include <QString>
 #include <biosig.h>
 
 #include <algorithm>
@@ -259,6 +261,63 @@ SCP_TAG14 MakeScpTag14(uint64_t device_id, uint8_t nProgVersion, uint8_t nProgRe
     return t;
 }
 
+CRecordEquipment RecordEquipment(const ECG_RECORD& record) {
+    CRecordEquipment e;
+    RECORD_SOURCE source;
+    if (ReadRecordSource(record.curves_buf, source)) {
+        e.m_bOurs = false;
+        e.m_strManufacturer = source.manufacturer;
+        e.m_strModel = source.model;
+        e.m_strSerial = source.serial;
+        return e;
+    }
+    const SCP_TAG14 t = MakeScpTag14(record.device_id, 0, 0);
+    e.m_strManufacturer = t.strManufacturer;
+    e.m_strModel = t.strModel;
+    e.m_strSerial = t.strSerialNumber;
+    return e;
+}
+
+void SetRecordEquipment(ECG_RECORD& record, const CRecordEquipment& device) {
+    if (device.m_bOurs)
+        return;
+    // Other writers leave padding and stray bytes in these fields.
+    auto copy = [](char* to, size_t size, const std::string& utf8) {
+        QString text = QString::fromStdString(utf8);
+        text.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+        const QByteArray t = text.trimmed().toUtf8();
+        qsizetype n = std::min<qsizetype>(qsizetype(size) - 1, t.size());
+        while (n > 0 && n < t.size() && (uint8_t(t[n]) & 0xC0) == 0x80)
+            --n; // never inside a character
+        std::memset(to, 0, size);
+        std::memcpy(to, t.constData(), size_t(n));
+    };
+    RECORD_SOURCE source;
+    copy(source.manufacturer, sizeof source.manufacturer, device.m_strManufacturer);
+    copy(source.model, sizeof source.model, device.m_strModel);
+    copy(source.serial, sizeof source.serial, device.m_strSerial);
+    WriteRecordSource(record.curves_buf, source);
+}
+
+bool IsOurDevice(const std::string& manufacturer, const std::string& model) {
+    return manufacturer == kManufacturer && model == kModelCode;
+}
+
+SCP_TAG14 RecordScpTag14(const ECG_RECORD& record, uint8_t nProgVersion, uint8_t nProgRevision) {
+    const CRecordEquipment e = RecordEquipment(record);
+    if (e.m_bOurs)
+        return MakeScpTag14(record.device_id, nProgVersion, nProgRevision);
+    auto cp = [](const std::string& utf8) {
+        return ToCp1251(QString::fromStdString(utf8)).toStdString();
+    };
+    SCP_TAG14 t;
+    t.strModel = cp(e.m_strModel).substr(0, 5);
+    t.strSerialNumber = cp(e.m_strSerial);
+    t.strManufacturer = cp(e.m_strManufacturer);
+    t.strScpSoftware = kScpSoftware; // the file is still ours
+    return t;
+}
+
 SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& device,
                              uint64_t device_id, const SYSTEMTIME& now) {
     SCP_SECTION1 s;
@@ -331,6 +390,7 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const SYSTEMTIME* pNow) {
     const SYSTEMTIME now = pNow ? *pNow : GetLocalTime();
     SCP_SECTION1 section1 = MakeScpSection1(card, device, record.device_id, now);
+    section1.tag14 = RecordScpTag14(record, device.m_nProgVersion, device.m_nProgRevision);
 
     CEncoderOutput encoded;
     std::string why;

@@ -49,6 +49,26 @@ std::string ScpSerialNumber(uint64_t device_id); // "K.10%i.%05i.%04i", empty fo
 std::string ScpSystemSoftware(uint8_t nProgVersion, uint8_t nProgRevision); // "V %02u R %02u"
 SCP_TAG14 MakeScpTag14(uint64_t device_id, uint8_t nProgVersion, uint8_t nProgRevision);
 
+// The device that recorded a record, as every file we write names it: our cardiograph for our
+// own records, another system's device as its file named it (UTF-8; texts it did not give are
+// empty, and a record from a file that named none has none).
+struct CRecordEquipment {
+    bool m_bOurs = true;
+    std::string m_strManufacturer;
+    std::string m_strModel;
+    std::string m_strSerial;
+};
+CRecordEquipment RecordEquipment(const ECG_RECORD& record);
+// Marks the record as another system's, recorded by `device` (texts trimmed, control characters
+// dropped, cut to the record's fields); nothing for our own device.
+void SetRecordEquipment(ECG_RECORD& record, const CRecordEquipment& device);
+// The manufacturer and model texts our files name our cardiograph by.
+bool IsOurDevice(const std::string& manufacturer, const std::string& model);
+
+// Tag 14 for the record's device: MakeScpTag14 for ours, the source's texts (Windows-1251, as
+// the language code says) with no analysing program of ours for another system's.
+SCP_TAG14 RecordScpTag14(const ECG_RECORD& record, uint8_t nProgVersion, uint8_t nProgRevision);
+
 // Section 1 as the file carries it: the card's names, birth date, age, body values and address,
 // the device of tag 14 and the acquisition time. Sex 1 is male, any other value female (as in the
 // record's notes). Age and birth date are left out for a year of 0 or 65535. The filter tags are

@@ -8,6 +8,7 @@
 #include "storage/scp_export.h"
 #include "storage/scp_file.h"
 
+#include <QString>
 #include <algorithm>
 #include <cstring>
 #include <span>
@@ -199,6 +200,8 @@ uint16_t WeightKg(uint16_t value, uint8_t unit) {
     }
 }
 
+} // namespace
+
 // Tag 14's serial number back into the device number it was made from (ScpSerialNumber); 0 for
 // any other text, so that a foreign serial never turns into a wrong device of ours.
 uint64_t DeviceIdFromSerial(std::string_view text) {
@@ -222,6 +225,8 @@ uint64_t DeviceIdFromSerial(std::string_view text) {
     // Leading zeros and the like: only the text we write for this number is ours.
     return ScpSerialNumber(id) == text ? id : 0;
 }
+
+namespace {
 
 // Tag 14: 36 fixed bytes, then zero-terminated texts: analysing program, serial number, ... The
 // program's zero is looked for rather than its length byte, which cannot exceed 255.
@@ -253,9 +258,44 @@ struct Acquisition {
     // Tag 14's language support code; a file without tag 14 says none, and its texts are kept
     // as the bytes they are (as the card holds them).
     uint8_t language = kCyrillic;
+    // Tag 14's device texts as the file's bytes: model, serial number, manufacturer.
+    std::string model, serial, manufacturer;
     Body date; // tag 25
     Body time; // tag 26
 };
+
+// Tag 14's model (bytes 8-13) and, among the zero-terminated texts after byte 36, the serial
+// number (second) and the manufacturer (fifth).
+void ReadTag14Texts(Body value, Acquisition& acq) {
+    auto text = [&](size_t from, size_t end) {
+        std::string t;
+        for (size_t i = from; i < std::min(end, value.size()) && value[i] != 0; ++i)
+            t += char(value[i]);
+        return t;
+    };
+    acq.model = text(8, 14);
+    std::vector<std::string> texts;
+    for (size_t at = 36; at < value.size() && texts.size() < 5;) {
+        texts.push_back(text(at, value.size()));
+        at += texts.back().size() + 1;
+    }
+    acq.serial = texts.size() > 1 ? texts[1] : std::string();
+    acq.manufacturer = texts.size() > 4 ? texts[4] : std::string();
+}
+
+// Tag 14's device in UTF-8, by the file's language code.
+CRecordEquipment EquipmentOf(const Acquisition& acq) {
+    auto utf8 = [&](const std::string& bytes) {
+        const QByteArray b = QByteArray::fromStdString(bytes);
+        return (acq.language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b)).toStdString();
+    };
+    CRecordEquipment e;
+    e.m_strManufacturer = utf8(acq.manufacturer);
+    e.m_strModel = utf8(acq.model);
+    e.m_strSerial = utf8(acq.serial);
+    e.m_bOurs = IsOurDevice(e.m_strManufacturer, e.m_strModel);
+    return e;
+}
 
 void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
     char* const address[kScpAddressTags] = {card.postal_code, card.region, card.district,
@@ -330,6 +370,7 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
             acq.device_id = DeviceIdOfTag14(value);
             if (value.size() > 16)
                 acq.language = value[16];
+            ReadTag14Texts(value, acq);
         } else if (tag == 25)
             acq.date = value;
         else if (tag == 26)
@@ -439,6 +480,8 @@ std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_C
     info.serial = uint32_t(acq.device_id);
     info.serialHi = uint32_t(acq.device_id >> 32) & 0xFF;
     WriteRecordInfo(record.curves_buf, info);
+    // Another writer's device stays with the record as its source.
+    SetRecordEquipment(record, EquipmentOf(acq));
     return {};
 }
 
@@ -463,7 +506,7 @@ bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT
 }
 
 bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
-                    std::string* error) {
+                    std::string* error, CRecordEquipment* device) {
     std::memset(&card, 0, sizeof card);
     taken = SYSTEMTIME{};
     const std::vector<uint8_t> file(data, data + std::min(size, kLargestFile));
@@ -483,5 +526,7 @@ bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEM
         return false;
     }
     taken = TakenAt(acq);
+    if (device)
+        *device = EquipmentOf(acq);
     return true;
 }

@@ -5,10 +5,12 @@
 #include "platform/systemtime.h"
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "storage/scp_export.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Fills `record` and `card` (both cleared first) from the bytes of an SCP-ECG file. False with
 // *error saying what is wrong (for the user, English, no file name) when the bytes are not an
@@ -20,6 +22,11 @@ bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT
 
 // Only Section 1 of any SCP-ECG file: the patient into `card` (names by the file's language
 // code: Windows-1251 for the Cyrillic code 0x13, as our files mean it, else Latin-1) and the
-// acquisition time into `taken`. False with *error when the file or its Section 1 is broken.
+// acquisition time into `taken`, and tag 14's device into *device (when given). False with
+// *error when the file or its Section 1 is broken.
 bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
-                    std::string* error);
+                    std::string* error, CRecordEquipment* device = nullptr);
+
+// The device number of our serial number text ("K.107.18641.5752"); 0 when the text is not one we
+// write.
+uint64_t DeviceIdFromSerial(std::string_view text);

@@ -114,6 +114,32 @@ def main(pacs):
     run("store", dat, "--card", card, "--config", ini)
     check(len(stored(pacs)) == 1, "sent twice, kept once")
 
+    # The archive files by the Patient ID: derived from the card (and marked so), one patient
+    # for the same card's records, another for another card's.
+    later = os.path.join(TMP, "later.dat")
+    open(later, "wb").write(record(date=b"2026-12-09 08:10:00"))
+    for c in (card, other_card):
+        code, err, _, _ = run("store", later, "--card", c, "--config", ini)
+        check(code == 0, "another record stored: %s" % err)
+    studies = {}
+    for p in pacs.rest("/patients"):
+        patient = pacs.rest("/patients/%s" % p)
+        studies[patient["MainDicomTags"].get("PatientID", "")] = (
+            patient["MainDicomTags"].get("PatientName"), len(patient["Studies"]))
+    check(sorted(studies.values()) == [("Иванов^Иван^Иванович", 2), ("Сидоров^Пётр", 1)] and
+          all(i.startswith("VM-") for i in studies),
+          "two patients: the same card's two records under one (%s)" % studies)
+    tags = pacs.rest("/instances/%s/simplified-tags" % stored(pacs)[own_uid])
+    check(tags.get("IssuerOfPatientID") == "VELMORA-DERIVED" and
+          tags.get("TypeOfPatientID") == "TEXT", "the derived ID is marked as such (%s, %s)" %
+          (tags.get("IssuerOfPatientID"), tags.get("TypeOfPatientID")))
+    nameless = os.path.join(TMP, "nameless.txt")
+    open(nameless, "w", encoding="utf-8").write("first_name = Пётр\nbirth_year = 1950\n")
+    before = len(stored(pacs))
+    code, err, _, runs = run("store", later, "--card", nameless, "--config", ini)
+    check(code == 1 and "В карточке нет фамилии пациента" in err and runs == [] and
+          len(stored(pacs)) == before, "a card without a surname is not sent: %s" % err)
+
     # A DICOM file as it stands: ours under another UID, so that a rewrite would show.
     mine = os.path.join(TMP, "mine.dcm")
     d = pydicom.dcmread(exported)

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -103,4 +104,39 @@ TEST(PacsJob, RefusesAsASaveDoesNeverWaitsAndPassesOnTheHelpersReason) {
     EXPECT_EQ(finished, QStringLiteral("cancelled"));
     EXPECT_EQ(finishedCount, 2);
     EXPECT_LT(t.elapsed(), 5000);
+}
+
+TEST(PacsJob, RefusesACardWithoutTheSurnameBeforeAnythingStarts) {
+    EnsureCoreApp();
+    const auto record = MakeRecord();
+    PATIENT_CARD card = MakeCard();
+    std::memset(card.last_name, 0, sizeof card.last_name);
+    std::memcpy(card.last_name, "   ", 3); // blanks are no name
+    // A helper that would record its start: it must never run.
+    QTemporaryDir dir;
+    const QString marker = dir.filePath(QStringLiteral("started"));
+    const QString helperPath = dir.filePath(QStringLiteral("helper"));
+    {
+        QFile f(helperPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(("#!/bin/sh\ntouch '" + marker.toStdString() + "'\n").c_str());
+    }
+    QFile::setPermissions(helperPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    CHelperOverride helper(helperPath);
+    CPacsJob job;
+    std::string error;
+    EXPECT_FALSE(job.StartStore(PacsAt(testing_pacs::FreePort()), *record, card, &error));
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_EQ(error, "В карточке нет фамилии пациента: запись без имени в PACS не отправляется");
+    EXPECT_EQ(PacsCardFault(card), error);
+    EXPECT_FALSE(QFile::exists(marker));
+    // The same record with a surname goes (as far as the helper).
+    EXPECT_EQ(PacsCardFault(MakeCard()), "");
+    // A save to .dcm takes a card without a name: only the archive needs one.
+    std::string saveError;
+    const QString dcmPath = dir.filePath(QStringLiteral("x.dcm"));
+    CPreparedRecord prepared;
+    EXPECT_TRUE(
+        PrepareRecordForType(*RecordFileTypeOf(dcmPath), *record, &card, prepared, &saveError))
+        << saveError;
 }
