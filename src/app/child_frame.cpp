@@ -1,6 +1,7 @@
 #include "app/child_frame.h"
 
 #include "commands/record_commands.h"
+#include "platform/printable_text.h"
 #include "widgets/child_view.h"
 #include "widgets/toolbar_pictures.h"
 
@@ -42,7 +43,7 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     // An opened or saved record names the window after its file.
     CEcgDocument& document = m_wndView->Document();
     connect(&document, &CEcgDocument::FileChanged, this,
-            [this, &document] { setWindowTitle(document.FileTitle()); });
+            [this, &document] { setWindowTitle(PrintableName(document.FileTitle())); });
     m_pCommands = new CRecordCommands(document, m_wndView->Settings(), m_wndView, this);
     connect(m_pCommands, &CRecordCommands::Started, m_wndView, &CChildView::CloseBalloons);
     connect(m_pCommands, &CRecordCommands::Processing, m_wndView, &CChildView::ShowProcessing);
@@ -53,6 +54,7 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
                 else
                     m_wndView->Error(message);
             });
+    connect(m_pCommands, &CRecordCommands::Informed, m_wndView, &CChildView::Inform);
     connect(m_pCommands, &CRecordCommands::StateChanged, m_wndView, &CChildView::StateChanged);
     m_wndView->installEventFilter(this);
     // Where the finished record was kept goes into the title beside its time.
@@ -82,8 +84,11 @@ bool CChildFrame::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void CChildFrame::OnSetFocus() {
-    if (!m_strRecordTitle.isEmpty())
-        setWindowTitle(m_strRecordTitle);
+    // The file the record was opened from or saved as names it; else the reception's title.
+    const QString file = m_wndView->Document().FileTitle();
+    const QString title = file.isEmpty() ? m_strRecordTitle : PrintableName(file);
+    if (!title.isEmpty())
+        setWindowTitle(title);
     m_wndView->setFocus();
 }
 

@@ -2,6 +2,8 @@
 
 #include "app/child_frame.h"
 #include "config/app_profile.h"
+#include "platform/printable_text.h"
+#include "record_io/background_task.h"
 #include "record_io/record_files.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/balloon_help.h"
@@ -20,11 +22,15 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 
 namespace {
+
+// An open that ends sooner shows no progress at all.
+constexpr int kOpenProgressDelayMs = 400;
 
 // The status-bar idle text.
 const char* const kReady = "Ready";
@@ -43,6 +49,20 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdi(new QMdiAr
         UpdateCommandStates();
         UpdateCaption();
     });
+    m_pOpenTask = new CBackgroundTask(this);
+    connect(m_pOpenTask, &CBackgroundTask::Finished, this, &CMainFrame::OnOpened);
+    // Not modal: the other windows go on (a live strip keeps running) while a file opens.
+    m_pOpenProgress = new QProgressDialog(this);
+    m_pOpenProgress->setObjectName(QStringLiteral("OpenProgress"));
+    m_pOpenProgress->setWindowTitle(tr("Открытие записи"));
+    m_pOpenProgress->setCancelButtonText(tr("Отмена"));
+    m_pOpenProgress->setRange(0, 0); // how far a helper has read is not known: a busy bar
+    m_pOpenProgress->setAutoReset(false);
+    m_pOpenProgress->setAutoClose(false);
+    m_pOpenProgress->setWindowModality(Qt::NonModal);
+    m_pOpenProgress->reset(); // it would show itself after its minimum duration otherwise
+    m_pOpenProgress->hide();
+    connect(m_pOpenProgress, &QProgressDialog::canceled, m_pOpenTask, &CBackgroundTask::Cancel);
 }
 
 CMainFrame::~CMainFrame() {
@@ -253,19 +273,62 @@ void CMainFrame::OnFileOpen() {
     OpenFiles(paths);
 }
 
-int CMainFrame::OpenFiles(const QStringList& paths) {
-    int opened = 0;
-    for (const QString& path : paths) {
-        CLoadedRecord loaded;
-        std::string why;
-        if (!OpenRecordFile(path, loaded, &why)) {
-            ShowErrorBalloon(QString::fromStdString(why), mapToGlobal(rect().center()));
-            continue;
-        }
-        OnFileNew()->View()->ShowRecordFile(loaded, path);
-        ++opened;
+void CMainFrame::OpenFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    // What an earlier opening said no longer holds once the user opens something else.
+    if (m_pOpenBalloon)
+        m_pOpenBalloon->CloseBalloon();
+    const bool idle = !IsOpening();
+    m_openQueue += paths;
+    if (idle) {
+        m_nOpened = 0;
+        m_openFailures.clear();
+        OpenNext();
     }
-    return opened;
+}
+
+bool CMainFrame::IsOpening() const {
+    return !m_strOpening.isEmpty();
+}
+
+void CMainFrame::OpenNext() {
+    if (m_openQueue.isEmpty()) {
+        m_strOpening.clear();
+        m_pOpenProgress->hide();
+        if (!m_openFailures.isEmpty())
+            m_pOpenBalloon = ShowErrorBalloon(m_openFailures.join(QLatin1Char('\n')),
+                                              mapToGlobal(rect().center()), this);
+        emit OpeningFinished(m_nOpened);
+        return;
+    }
+    m_strOpening = m_openQueue.takeFirst();
+    m_pOpened = std::make_shared<CLoadedRecord>();
+    // The thread gets its own copies: the path and the record it fills.
+    m_pOpenTask->Start([path = m_strOpening, loaded = m_pOpened](std::string* why) {
+        return OpenRecordFile(path, *loaded, why);
+    });
+    m_pOpenProgress->setLabelText(
+        tr("Открытие файла «%1»…").arg(PrintableName(QFileInfo(m_strOpening).fileName())));
+    // A quick open shows nothing; a slow one shows what it opens and offers to stop.
+    QTimer::singleShot(kOpenProgressDelayMs, this, [this, path = m_strOpening] {
+        if (m_strOpening == path && !m_pOpenProgress->isVisible())
+            m_pOpenProgress->show();
+    });
+}
+
+void CMainFrame::OnOpened(bool ok, const QString& reason) {
+    const QString path = m_strOpening;
+    std::shared_ptr<CLoadedRecord> loaded = std::exchange(m_pOpened, nullptr);
+    if (ok) {
+        OnFileNew()->View()->ShowRecordFile(*loaded, path);
+        ++m_nOpened;
+    } else if (reason == QLatin1String("cancelled")) {
+        m_openQueue.clear(); // "Отмена" stops the files still waiting as well
+    } else {
+        m_openFailures << reason;
+    }
+    OpenNext();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {

@@ -6,8 +6,15 @@
 
 #include <QMainWindow>
 #include <QMap>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
 
 class CAdvToolBar;
+class CBackgroundTask;
+class CBalloonHelp;
+class QProgressDialog;
+struct CLoadedRecord;
 class CChildFrame;
 class CChildView;
 class QAction;
@@ -34,11 +41,18 @@ public:
     CChildFrame* OnFileNew();
     // Asks for record files in the record folder and opens each (command 57601).
     void OnFileOpen();
-    // Opens each file in a record window of its own; a file that does not open is named in a
-    // balloon and gets no window. The number of files opened.
-    int OpenFiles(const QStringList& paths);
+    // Opens each file in a record window of its own, one after the other on a thread of their
+    // own (a file read through the helper may take long): the window's thread never waits. An
+    // open that takes long shows its progress with "Отмена". The files that do not open are named
+    // in one balloon and get no window.
+    void OpenFiles(const QStringList& paths);
+    bool IsOpening() const;
     // Recomputes every command's enabled state from the active window.
     void UpdateCommandStates();
+
+signals:
+    // The files asked for have all been tried: how many opened.
+    void OpeningFinished(int opened);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -52,6 +66,8 @@ private:
     void BuildStatusBar();
     void RebuildWindowMenu();
     void UpdateCaption();
+    void OpenNext();
+    void OnOpened(bool ok, const QString& reason);
 
     QMdiArea* m_pMdi;
     CAdvToolBar* m_wndToolBar = nullptr;
@@ -61,4 +77,14 @@ private:
     QList<QAction*> m_recentActions; // the recent files in "Файл", kRecentFiles entries
     QAction* m_pRecentSeparator = nullptr;
     QLabel* m_pIndicators[3] = {};
+
+    // The files waiting to open, the one opening and what it gives, what failed so far.
+    QStringList m_openQueue;
+    QString m_strOpening;
+    std::shared_ptr<CLoadedRecord> m_pOpened;
+    CBackgroundTask* m_pOpenTask = nullptr;
+    QProgressDialog* m_pOpenProgress = nullptr;
+    QStringList m_openFailures;
+    int m_nOpened = 0;
+    QPointer<CBalloonHelp> m_pOpenBalloon; // what the last opening said of its failures
 };

@@ -43,7 +43,12 @@ CRecordCommands::CRecordCommands(CEcgDocument& document, CViewSettings& settings
                                  QWidget* dialogParent, QObject* parent)
     : QObject(parent), m_document(document), m_settings(settings), m_pDialogParent(dialogParent),
       m_pPrompts(&CDialogPrompts::Instance()), m_pSender(new CSmtpSender(this)),
-      m_pPacs(new CPacsJob(this)) {
+      m_pPacs(new CPacsJob(this)), m_pTask(new CBackgroundTask(this)) {
+    connect(m_pTask, &CBackgroundTask::Finished, this, [this](bool ok, const QString& why) {
+        emit Processing(false);
+        if (auto then = std::exchange(m_then, nullptr))
+            then(ok, why);
+    });
     // The completions arrive on this thread: the sending flag is only ever touched here.
     connect(m_pSender, &CSmtpSender::Completed, this,
             [this](bool ok, const QString& why, const QString&) {
@@ -51,9 +56,16 @@ CRecordCommands::CRecordCommands(CEcgDocument& document, CViewSettings& settings
                 if (!ok)
                     Fail(why);
             });
+    // Every end of a send is said: a send that went and one the user stopped are news too.
     connect(m_pPacs, &CPacsJob::Finished, this, [this](bool ok, const QString& reason) {
         m_document.SetSending(false);
-        if (!ok && reason != QLatin1String("cancelled"))
+        if (ok)
+            emit Informed(tr("Запись отправлена в PACS %1 (%2:%3).")
+                              .arg(m_strPacsTitle, m_strPacsHost)
+                              .arg(m_nPacsPort));
+        else if (reason == QLatin1String("cancelled"))
+            emit Informed(tr("Отправка в PACS отменена: архив записи не получил."));
+        else
             Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
     });
 }
@@ -119,16 +131,34 @@ void CRecordCommands::SaveRecord(const char* extension) {
     const RecordFileType* chosen = RecordFileTypeOf(path);
     if (!type.bOffersOthers || !chosen || !chosen->bOfferedBesideOthers)
         chosen = &type;
-    emit Processing(true);
-    std::string why;
-    const bool ok = SaveRecordFile(path, *chosen, m_document.Record(), &m_document.Card(), &why);
-    emit Processing(false);
-    if (!ok) {
-        // Nothing was saved: the writer says why, and the window keeps its title.
-        Fail(QString::fromStdString(why), FailurePlace::ScreenCentre);
-        return;
+    // Written off the window's thread (a DICOM object is the helper's work), from copies: the
+    // window may start a new reception meanwhile.
+    auto record = std::make_shared<const ECG_RECORD>(m_document.Record());
+    const PATIENT_CARD card = m_document.Card();
+    RunInBackground(
+        [path, chosen, record, card](std::string* why) {
+            return SaveRecordFile(path, *chosen, *record, &card, why);
+        },
+        [this, path](bool ok, const QString& why) {
+            if (!ok) {
+                // Nothing was saved: the writer says why, and the window keeps its title.
+                Fail(why, FailurePlace::ScreenCentre);
+                return;
+            }
+            m_document.SavedAs(path);
+        });
+}
+
+bool CRecordCommands::RunInBackground(CBackgroundTask::Work work,
+                                      std::function<void(bool, const QString&)> then) {
+    if (m_pTask->IsRunning()) {
+        Fail(tr("Запись ещё сохраняется: дождитесь конца."));
+        return false;
     }
-    m_document.SavedAs(path);
+    emit Processing(true);
+    m_then = std::move(then);
+    m_pTask->Start(std::move(work));
+    return true;
 }
 
 void CRecordCommands::OnExport() {
@@ -198,16 +228,26 @@ void CRecordCommands::SendRecord(const char* extension) {
     if (!EnsureCardComplete(CardUse::Export))
         return;
     m_document.ApplyCard();
-    emit Processing(true);
-    CRecordMail mail; // its private folder goes, with the attachment, on every path
-    std::string why;
-    const bool written = mail.Prepare(m_document.Record(), m_document.Card(), extension, &why);
-    emit Processing(false);
-    if (!written) {
-        // Sending a file that was not written would send nothing useful.
-        Fail(QString::fromStdString(why));
-        return;
-    }
+    // Its private folder goes, with the attachment, on every path.
+    auto mail = std::make_shared<CRecordMail>();
+    auto record = std::make_shared<const ECG_RECORD>(m_document.Record());
+    const PATIENT_CARD card = m_document.Card();
+    const std::string type = extension;
+    RunInBackground(
+        [mail, record, card, type](std::string* why) {
+            return mail->Prepare(*record, card, type.c_str(), why);
+        },
+        [this, mail](bool written, const QString& why) {
+            if (!written) {
+                // Sending a file that was not written would send nothing useful.
+                Fail(why);
+                return;
+            }
+            SendPrepared(*mail);
+        });
+}
+
+void CRecordCommands::SendPrepared(CRecordMail& mail) {
     SMailText text;
     if (!m_pPrompts->RunSendDialog(m_pDialogParent, text.strTo, text.strSubject, text.strNote))
         return;
@@ -250,6 +290,9 @@ void CRecordCommands::OnSendPacs() {
         Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
         return;
     }
+    m_strPacsTitle = m_settings.m_szPacsAETitle;
+    m_strPacsHost = m_settings.m_szPacsHost;
+    m_nPacsPort = m_settings.m_nPacsPort;
     m_document.SetSending(true); // "Идет передача данных" until the archive answers
 }
 

@@ -8,12 +8,15 @@
 #include "commands/record_prompts.h"
 #include "config/view_settings.h"
 #include "document/ecg_document.h"
+#include "record_io/background_task.h"
 #include "storage/card_fields.h"
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class CPacsJob;
+class CRecordMail;
 class CSmtpSender;
 class QPrinter;
 struct ReportInput;
@@ -49,6 +52,9 @@ public:
     void OnPrintPreview();
     void OnSavePdf();
 
+    // A file is being written or prepared for sending.
+    bool Busy() const { return m_pTask->IsRunning(); }
+
     // Stops a send to the PACS under way (Esc); false when none runs.
     bool CancelPacs();
 
@@ -65,12 +71,20 @@ signals:
     // A file is being written (on): the window says "Обработка данных"; off: the chart returns.
     void Processing(bool bOn);
     void Failed(const QString& message, FailurePlace place);
+    // Something the user should know that is no failure (a send to the PACS ended or stopped).
+    void Informed(const QString& message);
     // What the commands' states depend on may have changed (the settings).
     void StateChanged();
 
 private:
     void SaveRecord(const char* extension);
     void SendRecord(const char* extension);
+    void SendPrepared(CRecordMail& mail);
+    // Slow work (a file written, perhaps by the helper) off the window's thread, "Обработка
+    // данных" meanwhile; `then` gets its outcome on this thread. One at a time: false, and said,
+    // while another runs.
+    bool RunInBackground(CBackgroundTask::Work work,
+                         std::function<void(bool ok, const QString& why)> then);
     // A report command starts: the options are asked for (false when cancelled) and
     // remembered, and the printer, when given, takes the paper.
     bool StartReport(ReportOptions& options, QPrinter* printer);
@@ -78,9 +92,14 @@ private:
     void Fail(const QString& message, FailurePlace place = FailurePlace::Window);
 
     CEcgDocument& m_document;
+    // The archive of the send under way, as it was when the send began.
+    QString m_strPacsTitle, m_strPacsHost;
+    int m_nPacsPort = 0;
     CViewSettings& m_settings;
     QWidget* m_pDialogParent;
     IRecordPrompts* m_pPrompts;
     CSmtpSender* m_pSender;
     CPacsJob* m_pPacs;
+    CBackgroundTask* m_pTask;
+    std::function<void(bool, const QString&)> m_then;
 };

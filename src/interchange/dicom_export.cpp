@@ -142,7 +142,7 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     else
         put(DCM_PatientBirthDate, "");
     const bool hasName = card.last_name[0] || card.first_name[0];
-    put(DCM_PatientSex, hasName ? (card.sex == 1 ? "M" : "F") : "");
+    put(DCM_PatientSex, hasName && card.sex <= 1 ? (card.sex == 1 ? "M" : "F") : "");
     if (card.height != 0) // centimetres as metres
         put(DCM_PatientSize, Decimal(card.height / 100.0));
     if (card.weight != 0)

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <cstring>
@@ -20,7 +21,25 @@ void SetText(char* field, size_t size, const std::string& utf8) {
     field[n] = 0;
 }
 
+// The cancel flag of the innermost scope on this thread, if any.
+thread_local const std::atomic<bool>* t_pCancel = nullptr;
+
+// How often a waiting run looks at its cancel flag.
+constexpr int kCancelPollMs = 50;
+
 } // namespace
+
+CHelperCancelScope::CHelperCancelScope(const std::atomic<bool>& cancel) : m_pPrevious(t_pCancel) {
+    t_pCancel = &cancel;
+}
+
+CHelperCancelScope::~CHelperCancelScope() {
+    t_pCancel = m_pPrevious;
+}
+
+bool CHelperCancelScope::Cancelled() {
+    return t_pCancel && t_pCancel->load();
+}
 
 QString InterchangeHelperPath() {
     const QString own = qEnvironmentVariable("VELMORA_INTERCHANGE");
@@ -68,10 +87,17 @@ bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int 
     if (!input.isEmpty())
         p.write(input);
     p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
+    // Waited for in short slices, so that a cancel from another thread stops it at once.
+    QElapsedTimer waited;
+    waited.start();
+    while (p.state() != QProcess::NotRunning && !p.waitForFinished(kCancelPollMs)) {
+        const bool cancelled = CHelperCancelScope::Cancelled();
+        if (!cancelled && waited.elapsed() < timeoutMs)
+            continue;
         p.kill();
         p.waitForFinished(2000);
-        *error = "the helper took more than " + std::to_string(timeoutMs / 1000) + " s";
+        *error = cancelled ? std::string("cancelled")
+                           : "the helper took more than " + std::to_string(timeoutMs / 1000) + " s";
         return false;
     }
     if (p.exitStatus() != QProcess::NormalExit) {
@@ -119,7 +145,7 @@ void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card, const CFileDetai
     card.birth_year = ecg.birthYear;
     card.birth_month = ecg.birthMonth;
     card.birth_day = ecg.birthDay;
-    card.sex = ecg.sex == 1 ? 1 : 0;
+    card.sex = ecg.sex == 1 ? 1 : ecg.sex == 0 ? 0 : kSexNotGiven; // a file that says none
     if (details)
         ApplyCardDetails(*details, card);
 }

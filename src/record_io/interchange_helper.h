@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <string>
 
 // The helper: $VELMORA_INTERCHANGE, else beside the running program, else in ../libexec/velmora
@@ -23,6 +24,22 @@ QString InterchangeHelperPath();
 // took too long (it is then killed).
 bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int timeoutMs,
                           QByteArray* out, std::string* error);
+
+// While a scope lives on a thread, the helper runs of that thread end soon after `cancel` is set
+// (from any thread), their process killed, with the reason "cancelled". Scopes nest.
+class CHelperCancelScope {
+public:
+    explicit CHelperCancelScope(const std::atomic<bool>& cancel);
+    ~CHelperCancelScope();
+    CHelperCancelScope(const CHelperCancelScope&) = delete;
+    CHelperCancelScope& operator=(const CHelperCancelScope&) = delete;
+
+    // Whether the innermost scope of this thread has been cancelled.
+    static bool Cancelled();
+
+private:
+    const std::atomic<bool>* m_pPrevious;
+};
 
 // The reason a finished helper gave, from its standard error, as RunInterchangeHelper says it.
 std::string HelperReason(const QByteArray& standardError);

@@ -158,7 +158,10 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
                     name += (name.empty() ? "" : " ") + g;
             x += "      <name>" + XmlEscaped(name) + "</name>\n";
             x += std::string("      <administrativeGenderCode code=\"") +
-                 (card.sex == 1 ? "M" : "F") + "\" codeSystem=\"2.16.840.1.113883.5.1\"/>\n";
+                 (card.sex == 1   ? "M"
+                  : card.sex == 0 ? "F"
+                                  : "UN") +
+                 "\" codeSystem=\"2.16.840.1.113883.5.1\"/>\n";
         }
         if (CardBirthDateValid(card))
             x += Format("      <birthTime value=\"%04u%02u%02u\"/>\n", unsigned(card.birth_year),
@@ -247,8 +250,9 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
                                    CardTextUtf8(card.patronymic, sizeof card.patronymic))
                          : "X";
     Field(h,
-          std::string("X ") + (HasPatient(card) ? (card.sex == 1 ? "M" : "F") : "X") + " " + birth +
-              " " + name,
+          std::string("X ") +
+              (HasPatient(card) && card.sex <= 1 ? (card.sex == 1 ? "M" : "F") : "X") + " " +
+              birth + " " + name,
           80);
     // EDF+ recording: start date, admin code (the record's number), technician (the card's
     // doctor), equipment (the device that recorded it), "X" for each one unknown.

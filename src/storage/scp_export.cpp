@@ -38,6 +38,11 @@
 
 namespace {
 
+// SCP-ECG sex: 1 male, 2 female, 0 not known.
+uint8_t ScpSex(const PATIENT_CARD& card) {
+    return card.sex == 1 ? 1 : card.sex == 0 ? 2 : 0;
+}
+
 constexpr double kScpSampleRate = 400.0;
 constexpr double kMicrovoltsPerCount = 2.0;
 constexpr uint16_t kMicrovoltCode = 4275; // libbiosig's physical dimension code of the µV
@@ -130,7 +135,7 @@ std::string EncodeWithLibrary(const ECG_RECORD& record, const PATIENT_CARD& card
     std::snprintf(hdr->Patient.Name, sizeof hdr->Patient.Name, "%s", name.c_str());
     hdr->Patient.Height = uint8_t(card.height); // 8-bit fields; Section 1 carries the full values
     hdr->Patient.Weight = uint8_t(card.weight);
-    hdr->Patient.Sex = card.sex == 1 ? 1 : 2;
+    hdr->Patient.Sex = ScpSex(card);
 
     const SYSTEMTIME& st = device.m_stDevice;
     hdr->T0 = LibraryTime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
@@ -332,7 +337,7 @@ SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& de
     }
     s.nHeight = card.height;
     s.nWeight = card.weight;
-    s.nSex = card.sex == 1 ? 1 : 2;
+    s.nSex = ScpSex(card);
     s.tag14 = MakeScpTag14(device_id, device.m_nProgVersion, device.m_nProgRevision);
     s.stAcquisition = device.m_stDevice;
     s.address = {CardText(card.postal_code), CardText(card.region), CardText(card.district),

@@ -327,7 +327,7 @@ void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
         return;
     case 8:
         if (!v.empty())
-            card.sex = v[0] == 1 ? 1 : 0;
+            card.sex = v[0] == 1 ? 1 : v[0] == 2 ? 0 : kSexNotGiven; // 0 and 9: not known
         return;
     case 206:
         if (v.size() >= 4)

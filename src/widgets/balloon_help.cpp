@@ -40,7 +40,8 @@ bool BalloonFades() {
            QApplication::isEffectEnabled(Qt::UI_FadeMenu);
 }
 
-CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QPoint anchor) {
+CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QPoint anchor,
+                                   QWidget* subject, Kind kind) {
     QWidget* owner = QApplication::activePopupWidget();
     if (!owner) {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -51,7 +52,7 @@ CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QP
     }
     if (!owner)
         return nullptr; // nobody to own it: not shown
-    auto* balloon = new CBalloonHelp(owner, title, text, anchor);
+    auto* balloon = new CBalloonHelp(owner, title, text, anchor, subject, kind);
     if (QApplication::activeModalWidget()) {
         // Raised behind a modal dialog (a send completing in another window): it is shown
         // when the dialog has gone.
@@ -59,29 +60,46 @@ CBalloonHelp* CBalloonHelp::Create(const QString& title, const QString& text, QP
         balloon->winId(); // a native window, so that it hears of the dialog's end
         return balloon;
     }
+    balloon->ShowNow();
+    return balloon;
+}
+
+void CBalloonHelp::ShowNow() {
+    m_shown.start();
     if (BalloonFades()) {
-        balloon->setWindowOpacity(0.0);
-        balloon->show();
-        auto* fade = new QPropertyAnimation(balloon, "windowOpacity", balloon);
+        setWindowOpacity(0.0);
+        show();
+        auto* fade = new QPropertyAnimation(this, "windowOpacity", this);
         fade->setDuration(kFadeMs);
         fade->setStartValue(0.0);
         fade->setEndValue(1.0);
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     } else {
-        balloon->show();
+        show();
     }
-    return balloon;
 }
 
-CBalloonHelp::CBalloonHelp(QWidget* owner, const QString& title, const QString& text, QPoint anchor)
+bool CBalloonHelp::SubjectGone() const {
+    return m_bHasSubject && (!m_pSubject || !m_pSubject->isVisible());
+}
+
+CBalloonHelp::CBalloonHelp(QWidget* owner, const QString& title, const QString& text, QPoint anchor,
+                           QWidget* subject, Kind kind)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
-      m_strTitle(title), m_strText(text), m_anchor(anchor) {
+      m_strTitle(title), m_strText(text), m_anchor(anchor), m_pSubject(subject),
+      m_bHasSubject(subject != nullptr), m_kind(kind) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("BalloonHelp"));
+    // The subject's end is the balloon's; the user's next act anywhere else ends it too.
+    if (subject) {
+        connect(subject, &QObject::destroyed, this, &CBalloonHelp::CloseBalloon);
+        subject->installEventFilter(this);
+    }
+    qApp->installEventFilter(this);
 
     const QFontMetrics title_m(TitleFont()), text_m(TextFont());
     const QRect textRect = text_m.boundingRect(QRect(0, 0, 400, 2000), Qt::TextWordWrap, m_strText);
@@ -126,9 +144,30 @@ bool CBalloonHelp::event(QEvent* e) {
         hide();
     } else if (e->type() == QEvent::WindowUnblocked && m_bWaitsForModal && !m_bClosing) {
         m_bWaitsForModal = false;
-        show();
+        if (SubjectGone())
+            CloseBalloon(); // never back over whatever stands there now
+        else
+            ShowNow();
     }
     return QWidget::event(e);
+}
+
+bool CBalloonHelp::eventFilter(QObject* watched, QEvent* e) {
+    if (m_bClosing)
+        return false;
+    if (watched == m_pSubject && (e->type() == QEvent::Hide || e->type() == QEvent::Close)) {
+        CloseBalloon();
+        return false;
+    }
+    const bool input = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress;
+    if (!input || !isVisible() || m_bWaitsForModal || !m_shown.isValid() ||
+        m_shown.elapsed() < kInputGraceMs)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && (widget == this || isAncestorOf(widget)))
+        return false; // its own close button
+    CloseBalloon();
+    return false;
 }
 
 void CBalloonHelp::paintEvent(QPaintEvent*) {
@@ -158,7 +197,8 @@ void CBalloonHelp::paintEvent(QPaintEvent*) {
 
     const QRect b = BodyRect();
     const int icon = IconSize();
-    const QIcon err = QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
+    const QIcon err = QApplication::style()->standardIcon(
+        m_kind == Kind::Error ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation);
     err.paint(&p, QRect(b.left() + nTIP_MARGIN, b.top() + nTIP_MARGIN, icon, icon));
     p.setPen(pal.color(QPalette::ToolTipText));
     p.setFont(TitleFont());
@@ -216,12 +256,19 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor) {
-    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), anchor);
+CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor, QWidget* subject) {
+    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), anchor,
+                                subject);
 }
 
-CBalloonHelp* ShowErrorAtScreenCentre(const QString& message) {
+CBalloonHelp* ShowInformationBalloon(const QString& message, QPoint anchor, QWidget* subject) {
+    return CBalloonHelp::Create(QApplication::translate("CBalloonHelp", "Сообщение"),
+                                message + QLatin1Char('\n'), anchor, subject,
+                                CBalloonHelp::Kind::Information);
+}
+
+CBalloonHelp* ShowErrorAtScreenCentre(const QString& message, QWidget* subject) {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return ShowErrorBalloon(message,
-                            screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0));
+    return ShowErrorBalloon(
+        message, screen ? screen->geometry().center() + QPoint(1, 1) : QPoint(0, 0), subject);
 }

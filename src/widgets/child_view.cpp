@@ -97,6 +97,8 @@ void CChildView::UpdateLiveHeartRate() {
 }
 
 void CChildView::Keep(CBalloonHelp* balloon) {
+    // One balloon per window: the newest news replaces what it said before.
+    CloseBalloons();
     if (balloon)
         m_balloons.append(balloon);
 }
@@ -545,14 +547,21 @@ void CChildView::ShowProcessing(bool bOn) {
 }
 
 void CChildView::ErrorAtScreenCentre(const QString& message) {
-    Keep(ShowErrorAtScreenCentre(message));
+    Keep(ShowErrorAtScreenCentre(message, this));
+}
+
+QPoint CChildView::BalloonAnchor() const {
+    // The centre of the view; a view without a size yet anchors at (0, 0).
+    return m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2))
+                    : QPoint(0, 0);
 }
 
 void CChildView::Error(const QString& message) {
-    // Anchored at the centre of the view; a view without a size yet anchors at (0, 0).
-    const QPoint anchor =
-        m_bSized ? mapToGlobal(QPoint(m_chart.m_nWidth / 2, m_chart.m_nHeight / 2)) : QPoint(0, 0);
-    Keep(ShowErrorBalloon(message, anchor));
+    Keep(ShowErrorBalloon(message, BalloonAnchor(), this));
+}
+
+void CChildView::Inform(const QString& message) {
+    Keep(ShowInformationBalloon(message, BalloonAnchor(), this));
 }
 
 void CChildView::OnNewError(const QString& message) {

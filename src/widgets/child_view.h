@@ -71,8 +71,11 @@ public:
     // reception under way).
     const analysis::Measurements* RecordMeasurements() const { return m_document.Measurements(); }
 
-    // Shows message in a balloon at the centre of the view.
+    // Shows message in a balloon at the centre of the view, in place of any it showed before; the
+    // balloon goes with the view.
     void Error(const QString& message);
+    // The same for news that is no error (the information icon).
+    void Inform(const QString& message);
     // A command starts: what the balloons said of earlier ones no longer holds, and a balloon
     // must not stay above the dialog the command may open.
     void CloseBalloons();
@@ -130,6 +133,7 @@ private:
     QRect ClientRect() const;
     void OnTick(int timerId);
     void Keep(class CBalloonHelp* balloon);
+    QPoint BalloonAnchor() const;
     // After a command or a tick: a record that has just been finished is kept at once.
     void KeepWhenFinished(bool bWasLoaded);
     // The line under the chart after the document's measurements changed.

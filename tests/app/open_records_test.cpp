@@ -12,6 +12,7 @@
 #include "report/report_settings.h"
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
+#include "support/run_until.h"
 #include "support/wfdb.h"
 #include "widgets/child_view.h"
 
@@ -27,6 +28,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cstring>
@@ -83,6 +85,13 @@ struct OpenRecords : testing::Test, AppFirst {
         EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
         return path;
     }
+    // Opens the files as the window does (off its thread) and waits for the last: how many opened.
+    int Open(const QStringList& paths) {
+        QSignalSpy done(&frame, &CMainFrame::OpeningFinished);
+        frame.OpenFiles(paths);
+        EXPECT_TRUE(done.wait(30000)) << "the files never finished opening";
+        return done.isEmpty() ? -1 : done.last()[0].toInt();
+    }
     CRecordCommands* CommandsOf(const CChildView* view) {
         for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
             if (static_cast<CChildFrame*>(w)->View() == view)
@@ -106,7 +115,7 @@ TEST_F(OpenRecords, EachFileOpensInAWindowOfItsOwnAndABadOneInNone) {
     const QString bad = dir.filePath(QStringLiteral("bad.scp"));
     QFile(bad).open(QIODevice::WriteOnly);
     const int balloons = Balloons();
-    EXPECT_EQ(frame.OpenFiles(files + QStringList{bad}), 3);
+    EXPECT_EQ(Open(files + QStringList{bad}), 3);
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 3) << "no window for the bad file";
     EXPECT_EQ(Balloons(), balloons + 1) << "a balloon names it";
 
@@ -136,9 +145,10 @@ TEST_F(OpenRecords, EachFileOpensInAWindowOfItsOwnAndABadOneInNone) {
     };
     CommandsOf(view)->SetPrompts(&prompts);
     CommandsOf(view)->OnExport();
+    ASSERT_TRUE(RunUntil([&] { return !CommandsOf(view)->Busy(); }));
     EXPECT_NE(ViewTitled(QStringLiteral("saved.ecg")), nullptr);
     EXPECT_EQ(CAppProfile().GetRecentFiles(4).first(), dir.filePath(QStringLiteral("saved.ecg")));
-    ASSERT_EQ(frame.OpenFiles({Save("e.dat")}), 1);
+    ASSERT_EQ(Open({Save("e.dat")}), 1);
     const QStringList kept = CAppProfile().GetRecentFiles(9);
     EXPECT_EQ(kept.size(), 4) << "four at most";
     EXPECT_EQ(QFileInfo(kept.first()).fileName(), QStringLiteral("e.dat"));
@@ -154,8 +164,8 @@ TEST_F(OpenRecords, DroppedFilesOpen) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&frame, &drop);
-    for (int i = 0; i < 50 && frame.MdiArea()->subWindowList().isEmpty(); ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QSignalSpy done(&frame, &CMainFrame::OpeningFinished);
+    EXPECT_TRUE(done.wait(30000));
     EXPECT_NE(ViewTitled(QStringLiteral("dropped.scp")), nullptr);
 }
 
@@ -167,7 +177,7 @@ TEST_F(OpenRecords, AWfdbRecordShowsItsMeasurementsAndItsAbsentLeads) {
     if (root.empty())
         GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
     const QString path = QString::fromStdString((root / "wfdb" / "mitdb" / "100.hea").string());
-    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    ASSERT_EQ(Open({path}), 1);
     auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
     EXPECT_EQ(child->windowTitle(), QStringLiteral("100.hea (первые 10 с из 30 мин)"));
     CChildView* view = child->View();
@@ -221,7 +231,7 @@ TEST_F(OpenRecords, OtherSystemsFilesOpenInWindowsWithTheirPatientAndLeads) {
         QString::fromStdString((root / "dicom" / "mortara_eli250_waveform_ecg.dcm").string());
     const QString scp = QString::fromStdString(
         (root / "scp" / "welchallyn_ECG_20060620_112352_197001138994.SCP").string());
-    ASSERT_EQ(frame.OpenFiles({dcm, scp}), 2);
+    ASSERT_EQ(Open({dcm, scp}), 2);
     CChildView* dicom = ViewTitled(QStringLiteral("mortara_eli250_waveform_ecg.dcm"));
     CChildView* welch =
         ViewTitled(QStringLiteral("welchallyn_ECG_20060620_112352_197001138994.SCP"));
@@ -239,7 +249,7 @@ TEST_F(OpenRecords, OtherSystemsFilesOpenInWindowsWithTheirPatientAndLeads) {
 // record, and what a save writes, stay as received; new windows start with the last choice.
 TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     const QString path = Save("read.dat");
-    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    ASSERT_EQ(Open({path}), 1);
     auto* child = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
     frame.MdiArea()->setActiveSubWindow(child);
     CChildView* view = child->View();
@@ -280,6 +290,7 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     };
     CommandsOf(view)->SetPrompts(&prompts);
     frame.Action(ID_EXPORT)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !CommandsOf(view)->Busy(); }));
     CLoadedRecord saved;
     std::string why;
     ASSERT_TRUE(OpenRecordFile(dir.filePath(QStringLiteral("again.ecg")), saved, &why)) << why;
@@ -300,7 +311,7 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
         QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Фильтры: 50 Гц")));
 
     // The choice is remembered: the next window starts with it; a filter chosen again goes off.
-    ASSERT_EQ(frame.OpenFiles({path}), 1);
+    ASSERT_EQ(Open({path}), 1);
     auto* second = static_cast<CChildFrame*>(frame.MdiArea()->subWindowList().last());
     frame.MdiArea()->setActiveSubWindow(second);
     EXPECT_EQ(second->View()->Reading().gainMmPerMv, 20);

@@ -8,6 +8,7 @@
 #include "config/ini.h"
 #include "dialogs/settings_dialog.h"
 #include "support/fake_prompts.h"
+#include "support/run_until.h"
 #include "support/stalled_peer.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/child_view.h"
@@ -204,6 +205,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
         return dir.filePath(proposed);
     };
     s.frame.Action(ID_EXPORT)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     // The patient and the moment the record was taken.
     EXPECT_TRUE(
         QRegularExpression(
@@ -217,6 +219,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     EXPECT_EQ(f->windowTitle(), proposed) << "a save names the window after the file";
 
     s.frame.Action(ID_EXPORT_SCP)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     EXPECT_TRUE(proposed.endsWith(QStringLiteral(".scp"))) << proposed.toStdString();
     const QString scpTitle = proposed;
     EXPECT_GT(QFileInfo(dir.filePath(proposed)).size(), 4096 * 12);
@@ -231,6 +234,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     };
     const int balloons = s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size();
     s.frame.Action(ID_EXPORT)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     EXPECT_EQ(f->windowTitle(), scpTitle);
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
 
@@ -245,6 +249,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     EXPECT_GE(shown, 1);
     prompts.savePath = nullptr;
     s.frame.Action(ID_EXPORT)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
     EXPECT_EQ(visibleBalloons(), shown - 1) << "what it said of the last save no longer holds";
 }
@@ -284,13 +289,6 @@ TEST(Shell, SettingsCommandStoresAllSettingsOnlyWhenConfirmed) {
 }
 
 // Polls the event loop until cond holds or the deadline passes.
-bool WaitUntil(const std::function<bool()>& cond, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return cond();
-}
 
 TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     Shell s;
@@ -313,7 +311,7 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
                   QStringLiteral("--user"), QStringLiteral("clinic@example.org"),
                   QStringLiteral("--password"), QStringLiteral("secret")});
     QByteArray out;
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(RunUntil([&] {
         out += server.readAllStandardOutput();
         return out.contains("ready ");
     }));
@@ -336,13 +334,14 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
         return true;
     };
     s.frame.Action(ID_SEND_EMAIL)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     EXPECT_EQ(view->Session().m_bSending, 1);
     s.frame.UpdateCommandStates();
     EXPECT_FALSE(s.Enabled(ID_EKARD)) << "no reception while sending";
     EXPECT_FALSE(s.Enabled(ID_SEND_EMAIL_SCP));
     EXPECT_TRUE(s.Enabled(ID_EXPORT));
-    ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(RunUntil([&] { return view->Session().m_bSending == 0; }));
+    ASSERT_TRUE(RunUntil([&] {
         out += server.readAllStandardOutput();
         return out.contains("message ");
     }));
@@ -356,7 +355,8 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     server.waitForFinished();
     const int balloons = s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size();
     s.frame.Action(ID_SEND_EMAIL_SCP)->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return view->Session().m_bSending == 0; }));
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
+    ASSERT_TRUE(RunUntil([&] { return view->Session().m_bSending == 0; }));
     EXPECT_EQ(s.frame.findChildren<QWidget*>(QStringLiteral("BalloonHelp")).size(), balloons + 1);
 }
 
@@ -382,7 +382,7 @@ TEST(Shell, EscStopsTheWindowsStalledSendToThePacs) {
     QElapsedTimer t;
     t.start();
     QTest::keyClick(view, Qt::Key_Escape);
-    EXPECT_TRUE(WaitUntil([&] { return !view->Sending(); }, 3000));
+    EXPECT_TRUE(RunUntil([&] { return !view->Sending(); }, 3000));
     EXPECT_LT(t.elapsed(), 3000);
 }
 

@@ -7,6 +7,7 @@
 #include "dialogs/settings_dialog.h"
 #include "support/gui_app.h"
 #include "support/orthanc.h"
+#include "support/run_until.h"
 #include "support/stalled_peer.h"
 
 #include <QApplication>
@@ -19,15 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Events until done() or ms have passed; true when done.
-template <typename F> bool RunUntil(F done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QTest::qWait(10);
-    return done();
-}
 
 void LoadRecord(CSessionState& s) {
     for (int p = 0; p < kPoints; ++p)
@@ -95,6 +87,7 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     CViewSettings s;
     CRecordCommands commands(document, s, nullptr);
     QSignalSpy failed(&commands, &CRecordCommands::Failed);
+    QSignalSpy informed(&commands, &CRecordCommands::Informed);
     s.m_szPacsHost = QStringLiteral("127.0.0.1");
     s.m_nPacsPort = pacs.DicomPort();
     s.m_nPacsTimeout = 30;
@@ -103,6 +96,10 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     EXPECT_TRUE(document.Sending()) << "the send runs beside the window";
     ASSERT_TRUE(RunUntil([&] { return !document.Sending(); }, 20000));
     EXPECT_EQ(pacs.StoredFiles(), 1);
+    ASSERT_EQ(informed.size(), 1) << "a send that went is said";
+    EXPECT_EQ(
+        informed[0][0].toString(),
+        QStringLiteral("Запись отправлена в PACS ORTHANC (127.0.0.1:%1).").arg(pacs.DicomPort()));
 
     s.m_szPacsAETitle = QStringLiteral("NOTORTHANC");
     commands.OnSendPacs();
@@ -127,6 +124,8 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     EXPECT_TRUE(RunUntil([&] { return !document.Sending(); }, 3000));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(failed.size(), 1) << "a cancel is no failure to report";
+    ASSERT_EQ(informed.size(), 2) << "but it is said";
+    EXPECT_TRUE(informed[1][0].toString().startsWith(QStringLiteral("Отправка в PACS отменена")));
     EXPECT_FALSE(commands.CancelPacs()) << "nothing left to cancel";
 
     // Settings that cannot reach a PACS: nothing starts.

@@ -10,6 +10,7 @@
 #include "storage/package_reader.h"
 #include "support/fake_prompts.h"
 #include "support/gui_app.h"
+#include "support/run_until.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,6 +92,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     // The package's dialog offers the hospital's formats too; the name chosen decides.
     target = dir.filePath(QStringLiteral("chosen.dcm"));
     commands.OnExport();
+    ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
     EXPECT_EQ(QFileInfo(proposed).fileName(), kProposedName + QStringLiteral(".ecg"));
     EXPECT_EQ(QFileInfo(proposed).absolutePath().toStdString(),
               QDir(CRecordCommands::RecordFolder()).absolutePath().toStdString());
@@ -108,6 +110,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     // The SCP dialog offers SCP only: whatever the name, an SCP-ECG file is written.
     target = dir.filePath(QStringLiteral("record.scp"));
     commands.OnExportScp();
+    ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
     EXPECT_FALSE(offered.contains(QStringLiteral("DICOM")));
     EXPECT_EQ(QFileInfo(proposed).fileName(), kProposedName + QStringLiteral(".scp"));
     EXPECT_GT(QFileInfo(target).size(), 4096 * 12);
@@ -119,6 +122,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     plain.close();
     target = dir.filePath(QStringLiteral("plain/x.ecg"));
     commands.OnExport();
+    ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
     ASSERT_EQ(failed.size(), 1);
     EXPECT_EQ(failed[0][1].value<FailurePlace>(), FailurePlace::ScreenCentre);
     EXPECT_FALSE(failed[0][0].toString().isEmpty());
@@ -128,6 +132,7 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     const QStringList before = QDir(dir.path()).entryList(QDir::Files);
     target.clear();
     commands.OnExport();
+    ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
     EXPECT_EQ(failed.size(), 1);
     EXPECT_EQ(started.size(), 4);
@@ -158,6 +163,7 @@ TEST_F(Commands, TheWindowAndTheCommandLineWriteTheSameFiles) {
             commands.OnExportScp();
         else
             commands.OnExport();
+        ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
         const QString cli = dir.filePath(QStringLiteral("cli") + QLatin1String(ext));
         int code = 0;
         const QByteArray err = RunCli({QStringLiteral("export"), dat, QStringLiteral("--card"),

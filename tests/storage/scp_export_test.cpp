@@ -213,7 +213,7 @@ TEST(ScpExport, OptionalTagsFollowTheCard) {
     card.years_of_residence = -1;
     card.weight = 0;
     card.birth_year = 65535; // the dialog held no valid date
-    card.sex = 2;            // not normalised by the caller
+    card.sex = kSexNotGiven; // nobody chose
     card.first_name[0] = 0;
     tags = Section1Tags(ReadBytes(
         Save(dir, "b.scp", *rec, card, MakeDevice(1), MakeTime(2012, 12, 31, 23, 59, 59))));
@@ -221,7 +221,7 @@ TEST(ScpExport, OptionalTagsFollowTheCard) {
     EXPECT_EQ(tags.count(7), 0u) << "weight 0 is left out";
     EXPECT_EQ(tags.count(4), 0u);
     EXPECT_EQ(tags.count(5), 0u);
-    EXPECT_EQ(tags[8], Bytes{2});
+    EXPECT_EQ(tags[8], Bytes{0}) << "a sex nobody chose is \"not known\", never female";
     EXPECT_EQ(tags.count(1), 0u) << "an empty first name is left out";
     EXPECT_EQ(tags[0], Cp1251Z("Смирнова"));
     EXPECT_EQ(tags[3], Cp1251Z("Юрьевна")) << "the patronymic stays the second last name";
