@@ -308,6 +308,7 @@ void CMainFrame::OpenNext() {
     m_pOpenTask->Start([path = m_strOpening, loaded = m_pOpened](std::string* why) {
         return OpenRecordFile(path, *loaded, why);
     });
+    m_pOpenProgress->reset(); // an earlier "Отмена" no longer holds
     m_pOpenProgress->setLabelText(
         tr("Открытие файла «%1»…").arg(PrintableName(QFileInfo(m_strOpening).fileName())));
     // A quick open shows nothing; a slow one shows what it opens and offers to stop.

@@ -19,17 +19,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPageLayout>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -324,6 +329,69 @@ TEST_F(OpenRecords, ReadingSettingsChangeThePictureNeverTheRecord) {
     action("Сетевой фильтр 50 Гц")->trigger();
     ASSERT_EQ(second->View()->Reading().filters.size(), 1u) << "one mains filter at a time";
     EXPECT_EQ(second->View()->Reading().filters[0], analysis::Filter::Mains50);
+}
+
+// A file the helper never finishes (a crafted EDF) keeps neither this window's thread nor the
+// others' waiting: the window runs on, shows what it opens, and "Отмена" stops it at once. The
+// files that failed are named in one balloon, which goes when the user opens something else.
+TEST_F(OpenRecords, ASlowOpenLeavesTheWindowFreeShowsItsProgressAndIsCancelled) {
+    const QString helper = dir.filePath(QStringLiteral("stuck-helper"));
+    {
+        QFile script(helper);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 60\n");
+    }
+    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("VELMORA_INTERCHANGE", QFile::encodeName(helper));
+    const QString bad = dir.filePath(QStringLiteral("bad.scp"));
+    QFile(bad).open(QIODevice::WriteOnly);
+    const QString crafted = dir.filePath(QStringLiteral("crafted.edf"));
+    {
+        QFile edf(crafted);
+        ASSERT_TRUE(edf.open(QIODevice::WriteOnly));
+        edf.write(QByteArray(256, ' '));
+    }
+    QSignalSpy done(&frame, &CMainFrame::OpeningFinished);
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(20);
+    QElapsedTimer t;
+    t.start();
+    frame.OpenFiles({bad, crafted, Save("later.dat")});
+    EXPECT_LT(t.elapsed(), 500) << "the window's thread does not wait for the files";
+    EXPECT_TRUE(frame.IsOpening());
+    auto* progress = frame.findChild<QProgressDialog*>(QStringLiteral("OpenProgress"));
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(RunUntil([&] { return progress->isVisible(); }, 5000))
+        << "a slow open shows its progress";
+    EXPECT_TRUE(progress->labelText().contains(QStringLiteral("crafted.edf")))
+        << progress->labelText().toStdString();
+    EXPECT_FALSE(progress->isModal()) << "the other windows go on";
+    EXPECT_GT(ticks, 10) << "the window's events ran meanwhile";
+
+    t.restart();
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_LT(t.elapsed(), 3000) << "cancelled at once, the helper killed";
+    qunsetenv("VELMORA_INTERCHANGE");
+    EXPECT_EQ(done.last()[0].toInt(), 0) << "the files waiting behind it are not opened either";
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(frame.IsOpening());
+    EXPECT_TRUE(frame.MdiArea()->subWindowList().isEmpty());
+
+    QList<QPointer<QWidget>> said;
+    for (QWidget* w : QApplication::allWidgets())
+        if (w->objectName() == QStringLiteral("BalloonHelp") && w->isVisible())
+            said << w;
+    ASSERT_EQ(said.size(), 1) << "the failed file is named once; a cancel is no failure";
+
+    ASSERT_EQ(Open({Save("next.dat")}), 1);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(said[0].isNull() || !said[0]->isVisible())
+        << "what the last opening said does not float over the next record";
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -178,6 +179,43 @@ TEST(Balloon, StepsAsideForAModalDialogAndComesBackAfterIt) {
     EXPECT_TRUE(during.isNull());
     EXPECT_TRUE(before->isVisible());
     before->CloseBalloon();
+}
+
+// A balloon speaks of its window and its moment: it goes with the window, with the user's next
+// act anywhere (not with input already under way when it appeared), and a window's newest news
+// replaces what it said before.
+TEST(Balloon, BelongsToItsWindowAndItsMoment) {
+    App();
+    QMainWindow owner;
+    owner.show();
+    auto* subject = new QWidget(&owner);
+    subject->show();
+    QPointer<CBalloonHelp> a = ShowErrorBalloon(QStringLiteral("a"), {40, 40}, subject);
+    ASSERT_TRUE(a && a->isVisible());
+    delete subject;
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(a.isNull()) << "gone with its window";
+
+    auto* hidden = new QWidget(&owner);
+    hidden->show();
+    QPointer<CBalloonHelp> h = ShowInformationBalloon(QStringLiteral("h"), {40, 40}, hidden);
+    ASSERT_TRUE(h);
+    hidden->hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(h.isNull() || !h->isVisible()) << "gone when its window is hidden";
+    delete hidden;
+
+    QPointer<CBalloonHelp> b = ShowErrorBalloon(QStringLiteral("b"), {60, 60});
+    ASSERT_TRUE(b && b->isVisible());
+    QTest::keyClick(&owner, Qt::Key_A);
+    EXPECT_TRUE(b && b->isVisible()) << "a key already being typed does not sweep it away";
+    QTest::qWait(CBalloonHelp::kInputGraceMs + 50);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(2, b->height() / 2));
+    EXPECT_TRUE(b && b->isVisible()) << "a click on the balloon itself is no act elsewhere";
+    QTest::mouseClick(&owner, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(b.isNull() || !b->isVisible()) << "the user's next act ends it";
 }
 
 } // namespace
