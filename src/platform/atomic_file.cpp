@@ -4,10 +4,46 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+
+namespace {
+
+constexpr char kTempMark[] = ".velmora-";
+
+// ".NAME.velmora-XXXXXX": a new file of ours.
+bool IsOurTempName(const char* name) {
+    const size_t n = std::strlen(name);
+    const size_t mark = std::strlen(kTempMark);
+    return name[0] == '.' && n > mark + 6 + 1 &&
+           std::strncmp(name + n - 6 - mark, kTempMark, mark) == 0;
+}
+
+// Removes the new files that writes killed in mid-way left in folder: ours by name and owner,
+// and old enough that no write still under way can own them.
+void RemoveStaleTemps(const std::string& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    const time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsOurTempName(entry->d_name))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            now - st.st_mtime > kStaleTempSeconds)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
 
 CAtomicFile::CAtomicFile(std::string path, mode_t mode)
     : m_strPath(std::move(path)), m_mode(mode) {}
@@ -41,7 +77,8 @@ bool CAtomicFile::Open() {
     const std::string folder =
         slash == std::string::npos ? std::string() : m_strPath.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_strPath : m_strPath.substr(slash + 1);
-    std::string tmpl = folder + "." + name + ".XXXXXX";
+    RemoveStaleTemps(folder);
+    std::string tmpl = folder + "." + name + kTempMark + "XXXXXX";
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0)
         return Fail(errno, "cannot create");

@@ -3,6 +3,10 @@
 // (same folder, so the rename cannot cross file systems), reach the disk, and only then take the
 // target's name. A failure at any step leaves the old file as it was and no partial file; the
 // error text keeps the errno of the call that failed ("No space left on device").
+//
+// What this program writes is patient data: a new file is readable by its user only. A process
+// killed in mid-write leaves its new file behind (".NAME.velmora-XXXXXX"); the next write into
+// that folder removes such files of ours that are older than any write can take.
 
 #include <cstddef>
 #include <string>
@@ -12,7 +16,7 @@ class CAtomicFile {
 public:
     // mode is a new file's permission bits (before the umask, as open() takes them); a file
     // that is replaced keeps its own mode and, where allowed (root), its owner.
-    explicit CAtomicFile(std::string path, mode_t mode = 0666);
+    explicit CAtomicFile(std::string path, mode_t mode = 0600);
     // Discards the new file unless Commit succeeded.
     ~CAtomicFile();
     CAtomicFile(const CAtomicFile&) = delete;
@@ -48,4 +52,7 @@ private:
 
 // The whole of data as the file at path, atomically; false with *error naming the file and why.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error,
-                         mode_t mode = 0666);
+                         mode_t mode = 0600);
+
+// A new file left this long beside its target belongs to a write that died.
+constexpr int kStaleTempSeconds = 3600;

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
@@ -224,6 +226,40 @@ TEST(RecordFiles, WhatIsNoRecordFileIsRefusedNamingTheFileAndTheFault) {
         EXPECT_FALSE(OpenRecordFile(path, doc, &error));
         EXPECT_NE(error.find(why), std::string::npos) << error;
     }
+}
+
+// Every type's file is the user's alone, and what a killed save left beside its target goes at
+// the next save into that folder, but only what is ours and old: another save may be under way.
+TEST(RecordFiles, SavesArePrivateAndClearWhatAKilledSaveLeft) {
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    auto touch = [&](const char* name, int secondsAgo) {
+        const QString path = dir.filePath(QLatin1String(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+        f.close();
+        const time_t t = time(nullptr) - secondsAgo;
+        struct timespec times[2] = {{t, 0}, {t, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    };
+    touch(".old.ecg.velmora-Ab12Cd", 2 * 3600); // a save killed two hours ago
+    touch(".new.ecg.velmora-Ef34Gh", 5);        // one that may still be running
+    touch(".other.txt.Ij56Kl", 2 * 3600);       // not our naming
+    for (const char* name : {"r.dat", "r.ecg", "r.scp", "r.xml", "r.edf"}) {
+        const QString path = dir.filePath(QLatin1String(name));
+        std::string error;
+        ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error))
+            << name << ": " << error;
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name << " is patient data";
+    }
+    const QStringList left = QDir(dir.path()).entryList(QDir::Hidden | QDir::Files);
+    EXPECT_FALSE(left.contains(QStringLiteral(".old.ecg.velmora-Ab12Cd")));
+    EXPECT_TRUE(left.contains(QStringLiteral(".new.ecg.velmora-Ef34Gh")));
+    EXPECT_TRUE(left.contains(QStringLiteral(".other.txt.Ij56Kl")));
 }
 
 TEST(RecordMail, AttachmentIsWrittenPrivatelyAndGoesWithTheObject) {
