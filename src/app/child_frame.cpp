@@ -5,6 +5,7 @@
 #include "widgets/child_view.h"
 #include "widgets/toolbar_pictures.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -90,6 +91,22 @@ void CChildFrame::OnSetFocus() {
     if (!title.isEmpty())
         setWindowTitle(title);
     m_wndView->setFocus();
+}
+
+void CChildFrame::OnEkard() {
+    // Starting a reception replaces the record shown: not without asking when it is in no file.
+    if (!m_wndView->Session().m_bSessionOn &&
+        !m_pCommands->ConfirmDiscard(tr("Начать новый приём")))
+        return;
+    m_wndView->OnEkard();
+}
+
+void CChildFrame::closeEvent(QCloseEvent* e) {
+    if (!m_pCommands->ConfirmDiscard(tr("Закрыть окно"))) {
+        e->ignore();
+        return;
+    }
+    QMdiSubWindow::closeEvent(e);
 }
 
 void CChildFrame::OnFileClose() {

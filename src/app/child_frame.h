@@ -20,6 +20,8 @@ public:
     // The line under the chart: the record's measurements or the live heart rate.
     QLabel* MeasurementLine() const { return m_pMeasurements; }
     void OnFileClose();
+    // Starts or stops the reception; a start asks first when the record shown is in no file.
+    void OnEkard();
 
     QString m_strRecordTitle; // the window's title once a record has been taken
 
@@ -27,6 +29,8 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     // Esc stops a send to the PACS before the view sees the key.
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // A window whose record or card is in no file closes only when the user says so.
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void OnSetFocus();

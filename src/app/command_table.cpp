@@ -14,10 +14,10 @@ namespace {
 
 using R = EnableRule;
 
-// A command of the active record window's view; nothing without one.
-template <void (CChildView::*Command)()> void OnView(CMainFrame& frame) {
-    if (CChildView* view = frame.ActiveView())
-        (view->*Command)();
+// Reception in the active record window (which asks first when that would lose its record).
+void OnEkard(CMainFrame& frame) {
+    if (CChildFrame* f = frame.ActiveFrame())
+        f->OnEkard();
 }
 
 // A command on the active record window's document; nothing without one.
@@ -161,7 +161,7 @@ const std::vector<CommandInfo>& CommandTable() {
          "Прием данных от кардиографа",
          {"Ctrl+Return", "Ctrl+Enter"},
          3,
-         OnView<&CChildView::OnEkard>,
+         OnEkard,
          "Начать или закончить прием данных от кардиографа\nПередача данных от кардиографа",
          R::NotSending,
          false},

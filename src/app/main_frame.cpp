@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -265,6 +266,15 @@ void CMainFrame::Execute(const CommandInfo& c) {
     if (c.handler)
         c.handler(*this);
     UpdateCommandStates();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    m_pMdi->closeAllSubWindows();
+    if (!m_pMdi->subWindowList().isEmpty()) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
 }
 
 void CMainFrame::OnFileOpen() {

@@ -57,6 +57,8 @@ signals:
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    // Quitting closes every record window first; one whose user keeps it open keeps the program.
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void Execute(const CommandInfo& c);

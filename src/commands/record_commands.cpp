@@ -17,6 +17,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <cstring>
 
 namespace {
 
@@ -94,7 +95,29 @@ void CRecordCommands::OnConfig() {
 }
 
 int CRecordCommands::DefineCurves(bool bRequireAll, CardUse use) {
-    return ::DefineCurves(m_pDialogParent, m_document.Card(), bRequireAll, use);
+    const PATIENT_CARD before = m_document.Card();
+    const int result = ::DefineCurves(m_pDialogParent, m_document.Card(), bRequireAll, use);
+    if (result == 0 && std::memcmp(&before, &m_document.Card(), sizeof before) != 0)
+        m_document.CardEdited(); // typed into the window only, until a save
+    return result;
+}
+
+bool CRecordCommands::ConfirmDiscard(const QString& action) {
+    QString what;
+    switch (m_document.WhatIsUnkept()) {
+    case CEcgDocument::Unkept::Nothing:
+        return true;
+    case CEcgDocument::Unkept::Record:
+        what = tr("Принятая запись не сохранена: её не удалось записать в папку принятых.");
+        break;
+    case CEcgDocument::Unkept::Card:
+        what = tr("Карточка пациента изменена и не сохранена ни в одном файле.");
+        break;
+    }
+    return m_pPrompts->ConfirmDiscard(
+        m_pDialogParent,
+        tr("%1\n%2 и потерять её? Чтобы сохранить, выберите «Нет» и сохраните запись.")
+            .arg(what, action));
 }
 
 void CRecordCommands::OnDefineCurves() {

@@ -60,6 +60,9 @@ public:
 
     // Opens the patient card; 0 when confirmed, 1 when cancelled.
     int DefineCurves(bool bRequireAll, CardUse use = CardUse::Export);
+    // Whether `action` ("Закрыть окно") may go ahead: yes when the record and its card are in a
+    // file; otherwise the user is asked.
+    bool ConfirmDiscard(const QString& action);
     // Asks for the card until it is complete for `use`; false when the user cancels.
     bool EnsureCardComplete(CardUse use);
     // Where the save dialogs open: the record folder of the per-user profile.

@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -62,6 +63,12 @@ void CDialogPrompts::RunPrintPreview(QWidget* parent, QPrinter& printer,
     QPrintPreviewDialog dlg(&printer, parent);
     QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, paint);
     dlg.exec();
+}
+
+bool CDialogPrompts::ConfirmDiscard(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, QStringLiteral("velmora"), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 CDialogPrompts& CDialogPrompts::Instance() {

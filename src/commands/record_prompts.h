@@ -28,6 +28,8 @@ public:
     // The print preview of what paint draws onto a printer.
     virtual void RunPrintPreview(QWidget* parent, QPrinter& printer,
                                  const std::function<void(QPrinter*)>& paint) = 0;
+    // Whether to go ahead and lose what `question` names; false to stay.
+    virtual bool ConfirmDiscard(QWidget* parent, const QString& question) = 0;
 };
 
 // The program's own dialogs.
@@ -41,6 +43,7 @@ public:
     bool RunPrintDialog(QWidget* parent, QPrinter& printer) override;
     void RunPrintPreview(QWidget* parent, QPrinter& printer,
                          const std::function<void(QPrinter*)>& paint) override;
+    bool ConfirmDiscard(QWidget* parent, const QString& question) override;
 
     // The one instance the commands use unless given another.
     static CDialogPrompts& Instance();

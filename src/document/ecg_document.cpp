@@ -42,6 +42,7 @@ QString CEcgDocument::FileTitle() const {
 
 void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
     m_state.ShowRecord(*loaded.pRecord, loaded.card, loaded.absentLanes);
+    m_unkept = Unkept::Nothing;
     m_strFilePath = QFileInfo(path).absoluteFilePath();
     m_dSourceSeconds = loaded.dSourceSeconds;
     Remeasure();
@@ -51,10 +52,12 @@ void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
 void CEcgDocument::SavedAs(const QString& path) {
     m_strFilePath = QFileInfo(path).absoluteFilePath();
     m_dSourceSeconds = 0; // the file holds what the window holds
+    m_unkept = Unkept::Nothing;
     emit FileChanged(m_strFilePath);
 }
 
 void CEcgDocument::ReceptionStarted() {
+    m_unkept = Unkept::Nothing; // the record it replaces was let go
     m_strFilePath.clear();
     m_dSourceSeconds = 0;
 }

@@ -64,6 +64,17 @@ public:
     // Every save and send first fills the record definition from the card and puts the card's
     // texts into the record (source and notes), as the window shows them.
     const RECORD_DEFINITION& ApplyCard();
+    // What of the window's record is in no file: nothing, the received record itself (it could
+    // not be kept in the folder of received records), or the card typed since it was opened,
+    // kept or saved.
+    enum class Unkept { Nothing, Record, Card };
+    Unkept WhatIsUnkept() const { return m_unkept; }
+    void RecordNotKept() { m_unkept = Unkept::Record; }
+    void CardEdited() {
+        if (m_unkept == Unkept::Nothing && Finished())
+            m_unkept = Unkept::Card;
+    }
+
     // The name a save proposes: the patient's surname and initials ("ЭКГ" without a card), the
     // record's date and time (its number when it has no date), and the extension.
     QString ProposedFileName(const char* extension) const;
@@ -82,4 +93,5 @@ private:
     std::vector<analysis::Filter> m_filters;
     analysis::Measurements m_measurements;
     bool m_bMeasured = false;
+    Unkept m_unkept = Unkept::Nothing;
 };

@@ -117,6 +117,7 @@ void CChildView::KeepWhenFinished(bool bWasLoaded) {
     if (!KeepReceivedRecord(m_document.Record(), CAppProfile().GetEcgFolder(), &path, &why)) {
         Error(QStringLiteral("Запись не сохранена в папку принятых: %1")
                   .arg(QString::fromStdString(why)));
+        m_document.RecordNotKept(); // closing the window or a new reception asks first
         return;
     }
     emit RecordKept(path);

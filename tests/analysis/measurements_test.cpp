@@ -124,6 +124,13 @@ TEST(Measurements, WhatCannotBeMeasuredIsAbsentNeverZero) {
     }
     EXPECT_EQ(analysis::MeasurementLine(none),
               "Автоматические измерения: нет (комплексы QRS не найдены)");
+    // The summary the screen and the report share names what was measured and nothing else: a
+    // P axis not measured beside a measured P is left out, not printed as "ось P нет".
+    analysis::Measurements some;
+    some.pMs = 100;
+    some.qrsMs = 90;
+    EXPECT_EQ(analysis::RussianSummary(some),
+              (std::vector<std::string>{"P 100 мс", "QRS 90 мс"}));
 
     // The simulated record without its chest leads: no Sokolow-Lyon, the rest still measured.
     SimulatorOptions o;

@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -399,6 +400,73 @@ TEST(Shell, NewWindowsCascadeInsideTheAreaAndStandardTextsAreRussian) {
     EXPECT_TRUE(CvelmoraApp::LoadQtTranslation(*QApplication::instance()));
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), QStringLiteral("&Сохранить"));
+}
+
+// A received record that could not be kept, or a card typed into no file, is not thrown away
+// without a question: closing the window, a new reception and quitting all ask first.
+TEST(Shell, ARecordInNoFileIsNeverLetGoWithoutAQuestion) {
+    Shell s;
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly)); // no folder can be made inside a file
+    plain.close();
+    CAppProfile profile;
+    const QString folderBefore = profile.GetEcgFolder();
+    profile.WriteProfileString(QString(), QStringLiteral("EcgFolder"),
+                               dir.filePath(QStringLiteral("plain/ecg/")));
+    CChildFrame* f = s.frame.OnFileNew();
+    CFakePrompts prompts;
+    QStringList asked;
+    bool answer = false;
+    prompts.confirmDiscard = [&](const QString& question) {
+        asked << question;
+        return answer;
+    };
+    f->Commands()->SetPrompts(&prompts);
+    s.frame.Action(ID_EKARD)->trigger();
+    s.frame.Action(ID_EKARD)->trigger(); // stopped: a finished record that has nowhere to go
+    profile.WriteProfileString(QString(), QStringLiteral("EcgFolder"), folderBefore);
+    ASSERT_EQ(f->View()->Session().m_bLoaded, 1);
+    EXPECT_TRUE(asked.isEmpty()) << "stopping asks nothing";
+
+    QPointer<CChildFrame> window(f);
+    f->close();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("папку принятых"))) << asked[0].toStdString();
+    EXPECT_TRUE(window && window->isVisible()) << "\"no\" keeps the window";
+    s.frame.Action(ID_EKARD)->trigger();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(f->View()->Session().m_bSessionOn, 0) << "\"no\" keeps the record";
+    s.frame.close();
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_TRUE(s.frame.isVisible()) << "quitting asks too";
+
+    // Saved, it is in a file: nothing is asked any more.
+    PATIENT_CARD& card = f->View()->Session().m_Card;
+    std::strcpy(card.doctor_name, "Petrov");
+    std::strcpy(card.doctor_phone, "1");
+    std::strcpy(card.last_name, "Ivanov");
+    card.height = 180;
+    card.weight = 80;
+    card.birth_year = 1950;
+    card.sex = 1;
+    s.frame.Action(ID_EXPORT)->trigger(); // the save dialog is cancelled: still in no file
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
+    prompts.savePath = [&](const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("kept.ecg"));
+    };
+    s.frame.Action(ID_EXPORT)->trigger();
+    ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("kept.ecg"))));
+    const qsizetype before = asked.size();
+    // A card typed afterwards is in no file again.
+    f->View()->Document().CardEdited();
+    answer = true;
+    f->close();
+    ASSERT_EQ(asked.size(), before + 1);
+    EXPECT_TRUE(asked.last().contains(QStringLiteral("Карточка"))) << asked.last().toStdString();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull() || !window->isVisible()) << "\"yes\" closes it";
 }
 
 } // namespace

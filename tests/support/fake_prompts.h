@@ -14,6 +14,7 @@ public:
     std::function<bool(ReportOptions&)> reportOptions;
     std::function<bool(QPrinter&)> printDialog;
     std::function<void(QPrinter&, const std::function<void(QPrinter*)>&)> printPreview;
+    std::function<bool(const QString& question)> confirmDiscard;
 
     QString ChooseSavePath(QWidget*, const QString& proposed, const QString& filter) override {
         return savePath ? savePath(proposed, filter) : QString();
@@ -29,6 +30,9 @@ public:
     }
     bool RunPrintDialog(QWidget*, QPrinter& printer) override {
         return printDialog && printDialog(printer);
+    }
+    bool ConfirmDiscard(QWidget*, const QString& question) override {
+        return confirmDiscard && confirmDiscard(question);
     }
     void RunPrintPreview(QWidget*, QPrinter& printer,
                          const std::function<void(QPrinter*)>& paint) override {
