@@ -58,6 +58,19 @@ struct AppFirst {
     AppFirst() { App(); }
 };
 
+// A card complete enough for every save and send.
+void FillCard(PATIENT_CARD& card) {
+    std::strcpy(card.doctor_name, "Petrov");
+    std::strcpy(card.doctor_phone, "123");
+    std::strcpy(card.last_name, "Ivanov");
+    std::strcpy(card.first_name, "Ivan");
+    std::strcpy(card.patronymic, "Ivanovich");
+    card.height = 180;
+    card.weight = 80;
+    card.birth_year = 1950;
+    card.sex = 1;
+}
+
 struct Shell : AppFirst {
     Shell() {
         EXPECT_TRUE(frame.OnCreate());
@@ -186,16 +199,7 @@ TEST(Shell, SaveCommandsWriteTheFileOrReportAndKeepTheTitle) {
     view->OnEkard(); // no port: stopping gives a finished, all-zero record
     view->OnEkard();
     ASSERT_EQ(view->Session().m_bLoaded, 1);
-    PATIENT_CARD& card = view->Session().m_Card;
-    std::strcpy(card.doctor_name, "Petrov");
-    std::strcpy(card.doctor_phone, "123");
-    std::strcpy(card.last_name, "Ivanov");
-    std::strcpy(card.first_name, "Ivan");
-    std::strcpy(card.patronymic, "Ivanovich");
-    card.height = 180;
-    card.weight = 80;
-    card.birth_year = 1950;
-    card.sex = 1;
+    FillCard(view->Session().m_Card);
 
     QTemporaryDir dir;
     QString proposed;
@@ -297,14 +301,7 @@ TEST(Shell, SendingOverSmtpDisablesTheCommandsAndTheMessageArrives) {
     CChildView* view = f->View();
     view->OnEkard();
     view->OnEkard();
-    PATIENT_CARD& card = view->Session().m_Card;
-    std::strcpy(card.doctor_name, "Petrov");
-    std::strcpy(card.doctor_phone, "123");
-    std::strcpy(card.last_name, "Ivanov");
-    card.height = 180;
-    card.weight = 80;
-    card.birth_year = 1950;
-    card.sex = 1;
+    FillCard(view->Session().m_Card);
 
     QProcess server;
     server.start(QStringLiteral("/usr/bin/python3"),
@@ -442,14 +439,7 @@ TEST(Shell, ARecordInNoFileIsNeverLetGoWithoutAQuestion) {
     EXPECT_TRUE(s.frame.isVisible()) << "quitting asks too";
 
     // Saved, it is in a file: nothing is asked any more.
-    PATIENT_CARD& card = f->View()->Session().m_Card;
-    std::strcpy(card.doctor_name, "Petrov");
-    std::strcpy(card.doctor_phone, "1");
-    std::strcpy(card.last_name, "Ivanov");
-    card.height = 180;
-    card.weight = 80;
-    card.birth_year = 1950;
-    card.sex = 1;
+    FillCard(f->View()->Session().m_Card);
     s.frame.Action(ID_EXPORT)->trigger(); // the save dialog is cancelled: still in no file
     ASSERT_TRUE(RunUntil([&] { return !f->Commands()->Busy(); }));
     prompts.savePath = [&](const QString&, const QString&) {
