@@ -4,6 +4,7 @@
 #include "platform/string_table.h"
 #include "record_model/session_state.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLine>
 #include <QPoint>
@@ -16,6 +17,10 @@ namespace {
 // A grid family closer than this many pixels is no grid (every pixel a line) and only comes from a
 // nonsensical density; it is left out rather than looped over.
 constexpr double kMinGridSpacing = 0.05;
+
+QString AbsentLeadText() {
+    return QCoreApplication::translate("CChartRenderer", "отведение отсутствует в записи");
+}
 
 void BeginPass(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -259,6 +264,22 @@ ChartPass DrawCurves(QPainter& p, const QImage& grid, CChartView& view, CSession
         p.setPen(style.m_hCurvePen);
         for (int k = 0; k < lanes; ++k) {
             const int yk = LaneBaseline(k, lanes, view.m_nHeight);
+            const int lane = s.m_nFirstLane + k;
+            if (lane < 16 && (s.m_nAbsentLanes >> lane & 1)) {
+                // A lead the record lacks is said, not drawn: a flat line would pass for a real
+                // isoelectric signal.
+                p.save();
+                p.setFont(fonts.m_hFontSmall);
+                p.setPen(style.m_clrAbsent);
+                const QString text = AbsentLeadText();
+                const QFontMetrics fm = p.fontMetrics();
+                const int at = yk - fm.height() / 2;
+                DrawTextAt(p, x0 + 8, at, text);
+                if (drawn)
+                    drawn->Mark(TextArea(fm, x0 + 8, at, text));
+                p.restore();
+                continue;
+            }
             pts.clear();
             for (size_t j = 0; j < xs.size(); ++j) {
                 const long long e =

@@ -318,6 +318,29 @@ TEST(ChartRender, APassOverAnEarlierOnePutsBackWhatThatOneDrewAndLooksFresh) {
     EXPECT_EQ(passes, 16);
 }
 
+// A lead the record lacks (another system's file without it) is said in its band, never drawn as
+// a flat line that would read as an isoelectric signal; the leads it has are drawn as ever.
+TEST(ChartRender, AnAbsentLeadIsSaidNotDrawnAsAFlatLine) {
+    ViewBuffers b(800, 480, 40.0);
+    CSessionState s;
+    s.m_bLoaded = 1;
+    ShowRecord(s, [](int, int) { return 0; }); // every lane flat at its baseline
+    s.m_nAbsentLanes = 1 << 1;                 // lane II is missing from the file
+    ASSERT_EQ(b.Chart(s), ChartPass::Drawn);
+    const int lanes = DisplayedLanes(s);
+    ASSERT_GT(lanes, 2);
+    const int x0 = LeftMargin(800);
+    auto band = [&](int k) {
+        const int y = LaneBaseline(k, lanes, 480);
+        return QRect(x0 + 200, y - 1, 800 - x0 - 210, 3); // right of where the text ends
+    };
+    EXPECT_GT(CountColour(b.chart, band(0), kCurve), 300) << "lead I's flat line is its signal";
+    EXPECT_EQ(CountColour(b.chart, band(1), kCurve), 0) << "no line for the absent lead II";
+    const int y = LaneBaseline(1, lanes, 480);
+    EXPECT_GT(CountColour(b.chart, QRect(x0, y - 20, 200, 40), qRgb(170, 170, 170)), 20)
+        << "the absent lead is said in its band";
+}
+
 TEST(ChartRender, TimeLabelShowsTheLeftEdgeWhenTheRecordHasATimeBase) {
     ViewBuffers b(1000, 600, 40.0);
     CSessionState s;
