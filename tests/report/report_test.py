@@ -194,6 +194,23 @@ def main():
     check(code == 0 and head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (3508, 2480),
           "a PNG of the page at 300 dpi: 3508 x 2480")
 
+    # Another system's record (a WFDB record: no cardiograph of ours, no record number) prints no
+    # "Запись № 0", and no value the screen leaves out is printed as "нет".
+    import math
+    rate, n = 500, 5000
+    with open(path("foreign.dat"), "wb") as f:
+        for i in range(n):
+            beat = 800 if i % 400 < 10 else 0
+            f.write(struct.pack("<hh", beat, int(300 * math.sin(i / 40.0))))
+    open(path("foreign.hea"), "w").write(
+        "foreign 2 %d %d\nforeign.dat 16 1000 16 0 0 0 0 I\nforeign.dat 16 1000 16 0 0 0 0 II\n"
+        % (rate, n))
+    code, _, err = run(CLI, "report", path("foreign.hea"), "--out", path("foreign.pdf"))
+    code2, text, _ = run("pdftotext", path("foreign.pdf"), "-")
+    check(code == 0 and "Запись №" not in text, "a foreign record prints no record number: " + err)
+    check(text.replace("Фильтры: нет", "").count(" нет") == 0,
+          "nothing unmeasured is printed as \"нет\": " + text[:600])
+
     # An empty card prints empty fields, not a refusal.
     blank = path("blank.pdf")
     code, _, err = run(CLI, "report", rec, "--out", blank)
