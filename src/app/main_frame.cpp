@@ -52,18 +52,27 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdi(new QMdiAr
     });
     m_pOpenTask = new CBackgroundTask(this);
     connect(m_pOpenTask, &CBackgroundTask::Finished, this, &CMainFrame::OnOpened);
-    // Not modal: the other windows go on (a live strip keeps running) while a file opens.
-    m_pOpenProgress = new QProgressDialog(this);
-    m_pOpenProgress->setObjectName(QStringLiteral("OpenProgress"));
-    m_pOpenProgress->setWindowTitle(tr("Открытие записи"));
-    m_pOpenProgress->setCancelButtonText(tr("Отмена"));
-    m_pOpenProgress->setRange(0, 0); // how far a helper has read is not known: a busy bar
-    m_pOpenProgress->setAutoReset(false);
-    m_pOpenProgress->setAutoClose(false);
-    m_pOpenProgress->setWindowModality(Qt::NonModal);
-    m_pOpenProgress->reset(); // it would show itself after its minimum duration otherwise
-    m_pOpenProgress->hide();
-    connect(m_pOpenProgress, &QProgressDialog::canceled, m_pOpenTask, &CBackgroundTask::Cancel);
+}
+
+void CMainFrame::ShowOpenProgress() {
+    // Made when first needed: the program's start does not pay for it.
+    if (!m_pOpenProgress) {
+        // Not modal: the other windows go on (a live strip keeps running) while a file opens.
+        m_pOpenProgress = new QProgressDialog(this);
+        m_pOpenProgress->setObjectName(QStringLiteral("OpenProgress"));
+        m_pOpenProgress->setWindowTitle(tr("Открытие записи"));
+        m_pOpenProgress->setCancelButtonText(tr("Отмена"));
+        m_pOpenProgress->setRange(0, 0); // how far a helper has read is not known: a busy bar
+        m_pOpenProgress->setAutoReset(false);
+        m_pOpenProgress->setAutoClose(false);
+        m_pOpenProgress->setWindowModality(Qt::NonModal);
+        m_pOpenProgress->reset(); // it would show itself after its minimum duration otherwise
+        connect(m_pOpenProgress, &QProgressDialog::canceled, m_pOpenTask, &CBackgroundTask::Cancel);
+    }
+    m_pOpenProgress->reset(); // an earlier "Отмена" no longer holds
+    m_pOpenProgress->setLabelText(
+        tr("Открытие файла «%1»…").arg(PrintableName(QFileInfo(m_strOpening).fileName())));
+    m_pOpenProgress->show();
 }
 
 CMainFrame::~CMainFrame() {
@@ -305,7 +314,8 @@ bool CMainFrame::IsOpening() const {
 void CMainFrame::OpenNext() {
     if (m_openQueue.isEmpty()) {
         m_strOpening.clear();
-        m_pOpenProgress->hide();
+        if (m_pOpenProgress)
+            m_pOpenProgress->hide();
         if (!m_openFailures.isEmpty())
             m_pOpenBalloon = ShowErrorBalloon(m_openFailures.join(QLatin1Char('\n')),
                                               mapToGlobal(rect().center()), this);
@@ -318,13 +328,12 @@ void CMainFrame::OpenNext() {
     m_pOpenTask->Start([path = m_strOpening, loaded = m_pOpened](std::string* why) {
         return OpenRecordFile(path, *loaded, why);
     });
-    m_pOpenProgress->reset(); // an earlier "Отмена" no longer holds
-    m_pOpenProgress->setLabelText(
-        tr("Открытие файла «%1»…").arg(PrintableName(QFileInfo(m_strOpening).fileName())));
+    if (m_pOpenProgress && m_pOpenProgress->isVisible())
+        ShowOpenProgress(); // the next of several slow files
     // A quick open shows nothing; a slow one shows what it opens and offers to stop.
     QTimer::singleShot(kOpenProgressDelayMs, this, [this, path = m_strOpening] {
-        if (m_strOpening == path && !m_pOpenProgress->isVisible())
-            m_pOpenProgress->show();
+        if (m_strOpening == path && !(m_pOpenProgress && m_pOpenProgress->isVisible()))
+            ShowOpenProgress();
     });
 }
 

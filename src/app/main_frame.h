@@ -69,6 +69,7 @@ private:
     void RebuildWindowMenu();
     void UpdateCaption();
     void OpenNext();
+    void ShowOpenProgress();
     void OnOpened(bool ok, const QString& reason);
 
     QMdiArea* m_pMdi;

@@ -361,9 +361,13 @@ TEST_F(OpenRecords, ASlowOpenLeavesTheWindowFreeShowsItsProgressAndIsCancelled) 
     frame.OpenFiles({bad, crafted, Save("later.dat")});
     EXPECT_LT(t.elapsed(), 500) << "the window's thread does not wait for the files";
     EXPECT_TRUE(frame.IsOpening());
-    auto* progress = frame.findChild<QProgressDialog*>(QStringLiteral("OpenProgress"));
-    ASSERT_NE(progress, nullptr);
-    EXPECT_TRUE(RunUntil([&] { return progress->isVisible(); }, 5000))
+    QProgressDialog* progress = nullptr;
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            progress = frame.findChild<QProgressDialog*>(QStringLiteral("OpenProgress"));
+            return progress && progress->isVisible();
+        },
+        5000))
         << "a slow open shows its progress";
     EXPECT_TRUE(progress->labelText().contains(QStringLiteral("crafted.edf")))
         << progress->labelText().toStdString();
