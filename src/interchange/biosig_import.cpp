@@ -160,6 +160,21 @@ void AecgDetails(const std::string& text, CFileDetails& d) {
     }
 }
 
+// The blank-separated words of header[from, to).
+std::vector<std::string> HeaderWords(const std::string& header, size_t from, size_t to) {
+    std::vector<std::string> words;
+    for (size_t at = from; at < to;) {
+        while (at < to && header[at] == ' ')
+            ++at;
+        const size_t start = at;
+        while (at < to && header[at] != ' ')
+            ++at;
+        if (at > start)
+            words.push_back(header.substr(start, at - start));
+    }
+    return words;
+}
+
 // An EDF+ header's subfields: the patient field "code sex birthdate name ...", the recording
 // field "Startdate date admincode technician equipment ...". Our files name the doctor as the
 // technician, the record's number as the admin code and the cardiograph as the equipment
@@ -167,32 +182,14 @@ void AecgDetails(const std::string& text, CFileDetails& d) {
 void EdfDetails(const std::string& header, CFileDetails& d) {
     if (header.size() < 168 || header.compare(88, 10, "Startdate ") != 0)
         return;
-    std::vector<std::string> words;
-    for (size_t at = 88; at < 168;) {
-        while (at < 168 && header[at] == ' ')
-            ++at;
-        const size_t from = at;
-        while (at < 168 && header[at] != ' ')
-            ++at;
-        if (at > from)
-            words.push_back(header.substr(from, at - from));
-    }
+    const std::vector<std::string> words = HeaderWords(header, 88, 168);
     auto field = [&](size_t i) {
         std::string w = i < words.size() && words[i] != "X" ? words[i] : std::string();
         std::replace(w.begin(), w.end(), '_', ' ');
         return w;
     };
     // The patient's name, EDF+'s "Surname_Given_Middle": the parts back at the underscores.
-    std::vector<std::string> patient;
-    for (size_t at = 8; at < 88;) {
-        while (at < 88 && header[at] == ' ')
-            ++at;
-        const size_t from = at;
-        while (at < 88 && header[at] != ' ')
-            ++at;
-        if (at > from)
-            patient.push_back(header.substr(from, at - from));
-    }
+    const std::vector<std::string> patient = HeaderWords(header, 8, 88);
     if (patient.size() > 3 && patient[3] != "X") {
         const std::string& name = patient[3];
         const size_t first = name.find('_');
