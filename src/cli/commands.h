@@ -16,3 +16,4 @@ int RunMeasure(const QStringList& args);
 int RunBeats(const QStringList& args);
 int RunReport(const QStringList& args);
 int RunStore(const QStringList& args);
+int RunArchive(const QStringList& args);

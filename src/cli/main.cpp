@@ -50,6 +50,8 @@ const Command kCommands[] = {
      "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
     {"store", RunStore,
      "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
+    {"archive", RunArchive,
+     "archive import PATH... | find [--name TEXT] [--json] | check   the archive of records"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

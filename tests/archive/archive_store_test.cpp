@@ -1,0 +1,201 @@
+// The archive on SQLite: records belong to their patient however the names are written, the same
+// file twice is one record, searches take what is typed literally, and a database that is no
+// archive of ours is refused and left as it was.
+
+#include "archive/archive_store.h"
+#include "platform/cp1251.h"
+#include "record_io/records_test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+QCoreApplication* App() {
+    static int argc = 1;
+    static char name[] = "archive_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = new QCoreApplication(argc, argv);
+    return app;
+}
+
+void SetName(PATIENT_CARD& card, const char* last, const char* first, const char* middle) {
+    for (const auto& [field, text] :
+         {std::pair{card.last_name, last}, std::pair{card.first_name, first},
+          std::pair{card.patronymic, middle}}) {
+        const QByteArray bytes = ToCp1251(QString::fromUtf8(text));
+        std::memset(field, 0, 30);
+        std::memcpy(field, bytes.constData(), size_t(bytes.size()));
+    }
+}
+
+CFindCriteria Named(const QString& name) {
+    CFindCriteria c;
+    c.name = name;
+    return c;
+}
+
+CFindCriteria Between(QDate from, QDate to = QDate()) {
+    CFindCriteria c;
+    c.from = from;
+    c.to = to;
+    return c;
+}
+
+struct ArchiveTest : testing::Test {
+    ArchiveTest() { App(); }
+    // A record file of that type with that card, saved in the test's folder.
+    QString Save(const char* name, const PATIENT_CARD& card, int variant = 0) {
+        auto record = MakeRecord();
+        Sample(record->curves_buf, 7, 0) = int16_t(variant); // another recording
+        const QString path = dir.filePath(QLatin1String(name));
+        std::string error;
+        EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+        return path;
+    }
+    CArchiveLocation Location() const {
+        CArchiveLocation l;
+        l.file = dir.filePath(QStringLiteral("archive.sqlite"));
+        return l;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(ArchiveTest, RecordsFindTheirPatientAndTheSameFileIsOneRecord) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    PATIENT_CARD a = MakeCard();
+    SetName(a, "Ёлкин", "Пётр", "Иванович");
+    PATIENT_CARD b = a; // the same patient, written otherwise
+    SetName(b, "ЕЛКИН", "пётр", "  иванович ");
+    PATIENT_CARD other = a;
+    other.birth_day = 28; // another patient of the same name
+    PATIENT_CARD none{};
+    const QStringList files = {Save("a.scp", a, 1), Save("b.scp", b, 2), Save("c.scp", other, 3),
+                               Save("d.dat", none, 4)};
+    std::vector<qint64> ids;
+    for (const QString& f : files) {
+        CArchive::Added added{};
+        qint64 id = 0;
+        ASSERT_TRUE(archive.ImportFile(f, &added, &id, &why)) << why.toStdString();
+        EXPECT_EQ(added, CArchive::Added::Imported) << f.toStdString();
+        ids.push_back(id);
+    }
+    CArchive::Added again{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(files[0], &again, &id, &why));
+    EXPECT_EQ(again, CArchive::Added::AlreadyThere) << "the same file adds nothing";
+    EXPECT_EQ(id, ids[0]);
+
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(Named(QStringLiteral("елк")), found, &why)) << why.toStdString();
+    ASSERT_EQ(found.size(), 3u) << "ё = е, any case";
+    EXPECT_EQ(found[0].patientId, found[1].patientId) << "one patient however written";
+    EXPECT_NE(found[0].patientId, found[2].patientId) << "another date of birth, another patient";
+    EXPECT_EQ(found[0].type, QStringLiteral(".scp"));
+    EXPECT_EQ(found[0].source, QStringLiteral("a.scp"));
+    EXPECT_EQ(found[0].recordedAt, QStringLiteral("2026-12-08 23:18:57"));
+    EXPECT_TRUE(found[0].heartRateBpm.has_value()) << "measured on the way in";
+
+    CArchiveCounts counts;
+    ASSERT_TRUE(archive.Check(counts, &why)) << why.toStdString();
+    EXPECT_EQ(counts.records, 4);
+    EXPECT_EQ(counts.patients, 2);
+    EXPECT_EQ(counts.withoutPatient, 1) << "a record without a card waits without a patient";
+
+    // What is typed is searched for as it is: no wildcard, no quote ends the statement.
+    for (const char* typed : {"%", "_", "\\", "' OR 1=1 --", "Ёлкин%"}) {
+        ASSERT_TRUE(archive.Find(Named(QString::fromUtf8(typed)), found, &why))
+            << typed << ": " << why.toStdString();
+        EXPECT_TRUE(found.empty()) << typed;
+    }
+    ASSERT_TRUE(archive.Find(Between(QDate(2026, 12, 8), QDate(2026, 12, 8)), found, &why));
+    EXPECT_EQ(found.size(), 4u);
+    ASSERT_TRUE(archive.Find(Between(QDate(2026, 12, 9)), found, &why));
+    EXPECT_TRUE(found.empty());
+
+    // A second program opening the same archive sees the same records.
+    CArchive second;
+    ASSERT_TRUE(second.Open(Location(), &why)) << why.toStdString();
+    ASSERT_TRUE(second.Check(counts, &why));
+    EXPECT_EQ(counts.records, 4);
+}
+
+TEST_F(ArchiveTest, WhatIsNoArchiveOfOursIsRefusedAndLeftAsItWas) {
+    QString why;
+    auto bytesOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // Not a database at all.
+    const QString garbage = dir.filePath(QStringLiteral("garbage.sqlite"));
+    {
+        QFile f(garbage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(8192, 'x'));
+    }
+    CArchive a;
+    CArchiveLocation where;
+    where.file = garbage;
+    EXPECT_FALSE(a.Open(where, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("no sound SQLite database"))) << why.toStdString();
+    EXPECT_EQ(bytesOf(garbage), QByteArray(8192, 'x'));
+
+    // Another program's database, and an archive of a newer velmora.
+    const QString foreign = dir.filePath(QStringLiteral("foreign.sqlite"));
+    const QString newer = dir.filePath(QStringLiteral("newer.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
+        for (const auto& [path, sql] :
+             {std::pair{foreign, "CREATE TABLE invoices (n INTEGER)"},
+              std::pair{newer, "CREATE TABLE velmora_archive (schema_version INTEGER)"}}) {
+            db.setDatabaseName(path);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql)));
+            if (path == newer) {
+                ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO velmora_archive VALUES (99)")));
+            }
+            q.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    const QByteArray foreignBefore = bytesOf(foreign), newerBefore = bytesOf(newer);
+    CArchive b, c;
+    where.file = foreign;
+    EXPECT_FALSE(b.Open(where, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("another program"))) << why.toStdString();
+    where.file = newer;
+    EXPECT_FALSE(c.Open(where, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("newer velmora"))) << why.toStdString();
+    EXPECT_EQ(bytesOf(foreign), foreignBefore);
+    EXPECT_EQ(bytesOf(newer), newerBefore);
+
+    // A new archive is its user's alone.
+    CArchive d;
+    ASSERT_TRUE(d.Open(Location(), &why)) << why.toStdString();
+    EXPECT_EQ(QFile::permissions(Location().file) & (QFile::ReadGroup | QFile::ReadOther),
+              QFile::Permissions());
+
+    CArchiveLocation pg;
+    EXPECT_TRUE(CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg@db.clinic:5433/velmora"),
+                                          pg, &why));
+    EXPECT_EQ(pg.host, QStringLiteral("db.clinic"));
+    EXPECT_EQ(pg.port, 5433);
+    EXPECT_EQ(pg.user, QStringLiteral("ecg"));
+    EXPECT_EQ(pg.database, QStringLiteral("velmora"));
+    EXPECT_FALSE(
+        CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg:secret@db/velmora"), pg, &why))
+        << "a password is never taken from a command line";
+    EXPECT_FALSE(CArchiveLocation::FromUrl(QStringLiteral("mysql://db/x"), pg, &why));
+}
+
+} // namespace
