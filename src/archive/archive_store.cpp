@@ -413,7 +413,7 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
         return true;
     }
 
-    QVariant patient(QMetaType(QMetaType::LongLong)); // none until the card names one
+    QVariant patient{QMetaType(QMetaType::LongLong)}; // none until the card names one
     const PATIENT_CARD& c = loaded.card;
     const QString last = CardText(c.last_name, sizeof c.last_name);
     if (!last.isEmpty()) {
