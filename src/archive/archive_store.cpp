@@ -2,9 +2,9 @@
 
 #include "analysis/measurements.h"
 #include "platform/bounded_file.h"
-#include "platform/cp1251.h"
 #include "record_io/record_device.h"
 #include "storage/card_fields.h"
+#include "storage/scp_export.h"
 
 #include <QAtomicInteger>
 #include <QCryptographicHash>
@@ -381,20 +381,12 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     const QString contentHash = QString::fromLatin1(hash.result().toHex());
 
     const analysis::Measurements measured = analysis::MeasureRecord(r, {});
-    QString device;
-    RECORD_SOURCE source;
-    if (ReadRecordSource(r.curves_buf, source))
-        device = QStringLiteral("%1 %2 %3")
-                     .arg(QString::fromUtf8(
-                              source.manufacturer,
-                              int(strnlen(source.manufacturer, sizeof source.manufacturer))),
-                          QString::fromUtf8(source.model,
-                                            int(strnlen(source.model, sizeof source.model))),
-                          QString::fromUtf8(source.serial,
-                                            int(strnlen(source.serial, sizeof source.serial))))
-                     .simplified();
-    else
-        device = RecordNumberText(r);
+    const CRecordEquipment equipment = RecordEquipment(r);
+    const QString device = equipment.m_bOurs ? RecordNumberText(r)
+                                             : QString::fromStdString(equipment.m_strManufacturer +
+                                                                      " " + equipment.m_strModel +
+                                                                      " " + equipment.m_strSerial)
+                                                   .simplified();
 
     QSqlDatabase db = m->Db();
     if (!db.transaction()) {

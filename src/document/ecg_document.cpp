@@ -1,6 +1,6 @@
 #include "document/ecg_document.h"
 
-#include "platform/cp1251.h"
+#include "storage/card_fields.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -88,7 +88,7 @@ QString CEcgDocument::ProposedFileName(const char* extension) const {
     const PATIENT_CARD& c = m_state.m_Card;
     const ECG_RECORD& r = Record();
     auto text = [](const char* field, size_t size) {
-        return FromCp1251(QByteArray(field, int(strnlen(field, size)))).trimmed();
+        return QString::fromStdString(CardTextUtf8(field, size));
     };
     QString name = text(c.last_name, sizeof c.last_name);
     if (name.isEmpty()) {
