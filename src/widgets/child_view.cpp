@@ -516,17 +516,6 @@ void CChildView::OnEkard() {
     emit StateChanged();
 }
 
-bool CChildView::OpenRecord(const QString& path, QString* error) {
-    CLoadedRecord loaded;
-    std::string why;
-    if (!OpenRecordFile(path, loaded, &why)) {
-        *error = QString::fromStdString(why);
-        return false;
-    }
-    ShowRecordFile(loaded, path);
-    return true;
-}
-
 void CChildView::ShowRecordFile(const CLoadedRecord& loaded, const QString& path) {
     if (m_session.m_bSessionOn)
         m_session.OnEkard(); // a reception under way in this window ends first

@@ -49,11 +49,8 @@ public:
     const CEcgDocument& Document() const { return m_document; }
     CViewSettings& Settings() { return m_settings; }
 
-    // Opens a record file of any type the records layer opens and shows it as a received
-    // record, with its card; the window is named after the file. False with *error (naming the
-    // file and what is wrong) and the window as it was.
-    bool OpenRecord(const QString& path, QString* error);
-    // Shows a record already read from the file at path, as OpenRecord does.
+    // Shows a record read from the file at path (off the window's thread, by the main window) as
+    // a received record, with its card; the window is named after the file.
     void ShowRecordFile(const CLoadedRecord& loaded, const QString& path);
 
     // How this window reads its record: speed, gain, filters (new windows take the user's last
