@@ -170,6 +170,17 @@ struct CArchive::Impl {
         *error = q.lastError().text();
         return false;
     }
+    // A write transaction. SQLite's own BEGIN only reads until the first write, and a reader that
+    // then wants to write while another process wrote meanwhile fails at once, past the busy
+    // timeout; BEGIN IMMEDIATE takes the write lock first, waiting its turn.
+    bool Begin(QString* error) {
+        if (kind == CArchiveLocation::Kind::Sqlite)
+            return Exec(QStringLiteral("BEGIN IMMEDIATE"), error);
+        if (Db().transaction())
+            return true;
+        *error = Db().lastError().text();
+        return false;
+    }
     bool Rollback(QString* error, const QString& why) {
         Db().rollback();
         *error = why;
@@ -210,10 +221,8 @@ bool CArchive::Impl::Migrate(QString* error) {
     }
     if (version == kSchemaVersion)
         return true;
-    if (!Db().transaction()) {
-        *error = Db().lastError().text();
+    if (!Begin(error))
         return false;
-    }
     // Within the transaction again: another process may have made it meanwhile.
     version = Version(error, &known);
     if (version < 0)
@@ -389,10 +398,8 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                                                    .simplified();
 
     QSqlDatabase db = m->Db();
-    if (!db.transaction()) {
-        *error = db.lastError().text();
+    if (!m->Begin(error))
         return false;
-    }
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT id FROM records WHERE content_hash = ?"));
     q.addBindValue(contentHash);
