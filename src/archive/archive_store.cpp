@@ -154,6 +154,7 @@ struct CArchive::Impl {
     QString connection;
     CArchiveLocation::Kind kind = CArchiveLocation::Kind::Sqlite;
     bool open = false;
+    QString readOnly; // why the archive can only be read, or empty
 
     QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
 
@@ -221,6 +222,12 @@ bool CArchive::Impl::Migrate(QString* error) {
     }
     if (version == kSchemaVersion)
         return true;
+    if (!readOnly.isEmpty()) {
+        *error = QStringLiteral("the archive is of an older velmora and cannot be brought up to "
+                                "date: %1")
+                     .arg(readOnly);
+        return false;
+    }
     if (!Begin(error))
         return false;
     // Within the transaction again: another process may have made it meanwhile.
@@ -283,14 +290,36 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
             *error = QStringLiteral("no archive file named: %1").arg(where.file);
             return false;
         }
-        QDir().mkpath(QFileInfo(where.file).absolutePath());
+        const QString folder = QFileInfo(where.file).absolutePath();
+        QDir().mkpath(folder);
         // Patient data: a new archive is its user's alone (SQLite would make it 0644).
         const int fd = ::open(QFile::encodeName(where.file).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0)
             ::close(fd);
-        db.setDatabaseName(where.file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+        // An archive we may not write (the file, or its folder where SQLite keeps its write-ahead
+        // log) is opened to be read only, so that it can still be searched and checked, and an
+        // import is refused with that reason rather than with a half-done write's.
+        const bool fileWritable = ::access(QFile::encodeName(where.file).constData(), W_OK) == 0;
+        const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
+        if (!fileWritable || !folderWritable) {
+            m->readOnly = QStringLiteral("%1 is not writable")
+                              .arg(fileWritable ? QStringLiteral("its folder %1").arg(folder)
+                                                : QStringLiteral("the file %1").arg(where.file));
+            QUrl url = QUrl::fromLocalFile(QFileInfo(where.file).absoluteFilePath());
+            // Without the log beside it and no right to make one, SQLite reads the file only as
+            // one that nobody changes meanwhile: nobody can, without writing that folder.
+            const bool logBeside = QFileInfo::exists(where.file + QStringLiteral("-wal")) ||
+                                   QFileInfo::exists(where.file + QStringLiteral("-shm"));
+            url.setQuery(!folderWritable && !logBeside ? QStringLiteral("mode=ro&immutable=1")
+                                                       : QStringLiteral("mode=ro"));
+            db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+        } else {
+            db.setDatabaseName(where.file);
+        }
+        db.setConnectOptions(options);
     } else {
         db.setHostName(where.host);
         db.setPort(where.port);
@@ -332,7 +361,8 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         }
         QString why;
         if (!m->Exec(QStringLiteral("PRAGMA foreign_keys = ON"), &why) ||
-            !m->Exec(QStringLiteral("PRAGMA journal_mode = WAL"), &why)) {
+            (m->readOnly.isEmpty() &&
+             !m->Exec(QStringLiteral("PRAGMA journal_mode = WAL"), &why))) {
             *error = why;
             return false;
         }
@@ -374,6 +404,10 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                          qint64* id, QString* error) {
     if (!m->open) {
         *error = QStringLiteral("the archive is not open");
+        return false;
+    }
+    if (!m->readOnly.isEmpty()) {
+        *error = QStringLiteral("the archive is read-only (%1); nothing is added").arg(m->readOnly);
         return false;
     }
     const ECG_RECORD& r = *loaded.pRecord;
