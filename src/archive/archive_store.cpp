@@ -499,8 +499,9 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     ins.addBindValue(QString::fromLatin1(r.date, int(strnlen(r.date, sizeof r.date))));
     ins.addBindValue(device);
     ins.addBindValue(qint64(r.curve_id));
-    ins.addBindValue(type);
-    ins.addBindValue(sourceName);
+    // A received record has no source file: an empty name, never a null the column refuses.
+    ins.addBindValue(type.isNull() ? QStringLiteral("") : type);
+    ins.addBindValue(sourceName.isNull() ? QStringLiteral("") : sourceName);
     ins.addBindValue(contentHash);
     ins.addBindValue(record);
     ins.addBindValue(original.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
