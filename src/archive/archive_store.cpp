@@ -534,6 +534,10 @@ bool CArchive::Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>&
         *error = QStringLiteral("the archive is not open");
         return false;
     }
+    // A card's texts end at their first zero: no surname holds one. SQLite's LIKE would stop the
+    // pattern there and find what begins with the part before it; PostgreSQL refuses the text.
+    if (ArchiveFold(criteria.name).contains(QChar(0)) || criteria.identifier.contains(QChar(0)))
+        return true;
     QString sql = QStringLiteral(
         "SELECT r.id, r.patient_id, r.card, r.recorded_at, r.type, r.device, r.record_number, "
         "r.source_name, r.heart_rate_bpm, r.qrs_ms, r.qtc_bazett_ms FROM records r "
