@@ -5,6 +5,7 @@
 #include "archive/archive_store.h"
 #include "platform/cp1251.h"
 #include "record_io/records_test_support.h"
+#include "storage/card_fields.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -196,6 +198,48 @@ TEST_F(ArchiveTest, WhatIsNoArchiveOfOursIsRefusedAndLeftAsItWas) {
         CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg:secret@db/velmora"), pg, &why))
         << "a password is never taken from a command line";
     EXPECT_FALSE(CArchiveLocation::FromUrl(QStringLiteral("mysql://db/x"), pg, &why));
+}
+
+TEST_F(ArchiveTest, SurnamesWithLikeSyntaxAreFoundLiterallyAndReceivedRecordsNeedNoFile) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    // Received records: no source file, no type; each its own recording.
+    const char* const surnames[] = {"100%", "10_0", "1000", "a\\b", "O'Brien", "a_b", "axb"};
+    uint32_t n = 0;
+    for (const char* surname : surnames) {
+        CLoadedRecord loaded;
+        loaded.pRecord = MakeRecord();
+        loaded.pRecord->curve_id = ++n;
+        SetName(loaded.card, surname, "", "");
+        CArchive::Added added{};
+        qint64 id = 0;
+        ASSERT_TRUE(
+            archive.AddRecord(loaded, QString(), QByteArray(), QString(), &added, &id, &why))
+            << surname << ": " << why.toStdString();
+    }
+    const std::pair<QString, std::vector<const char*>> searches[] = {
+        {QStringLiteral("100%"), {"100%"}},
+        {QStringLiteral("10_"), {"10_0"}}, // `_` is no wildcard for one character
+        {QStringLiteral("a\\"), {"a\\b"}},
+        {QStringLiteral("o'b"), {"O'Brien"}},
+        {QStringLiteral("a_"), {"a_b"}},
+        {QStringLiteral("A"), {"a\\b", "a_b", "axb"}},
+        // A zero ends no card's surname early: the text after it counts.
+        {QStringLiteral("a") + QChar(0) + QStringLiteral("x"), {}},
+    };
+    for (const auto& [typed, expected] : searches) {
+        std::vector<CArchivedRecord> found;
+        ASSERT_TRUE(archive.Find(Named(typed), found, &why)) << why.toStdString();
+        std::vector<std::string> names;
+        for (const CArchivedRecord& r : found)
+            names.push_back(CardTextUtf8(r.card.last_name, sizeof r.card.last_name));
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, std::vector<std::string>(expected.begin(), expected.end()))
+            << typed.toStdString();
+        for (const CArchivedRecord& r : found)
+            EXPECT_TRUE(r.source.isEmpty() && r.type.isEmpty()) << "a received record";
+    }
 }
 
 } // namespace
