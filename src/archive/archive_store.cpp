@@ -33,7 +33,9 @@ QString NewConnectionName() {
 
 // The schema, one step per version; a step runs once, in the transaction that records it. Types
 // are written for both databases: INTEGER PRIMARY KEY takes its number from SQLite's row id and
-// from a sequence in PostgreSQL (the step text is adapted there).
+// from a sequence in PostgreSQL (the step text is adapted there). A record's blocks come last in
+// its row: SQLite reads a column behind a blob only by walking the blob's overflow pages, and a
+// search lists every other column.
 struct SchemaStep {
     int version;
     const char* statements[8];
@@ -48,8 +50,8 @@ constexpr SchemaStep kSteps[] = {
       "CREATE TABLE records (id INTEGER PRIMARY KEY, patient_id INTEGER REFERENCES patients (id), "
       "recorded_at TEXT NOT NULL, device TEXT NOT NULL, record_number INTEGER NOT NULL, "
       "type TEXT NOT NULL, source_name TEXT NOT NULL, content_hash TEXT NOT NULL UNIQUE, "
-      "record BLOB NOT NULL, original BLOB, card BLOB NOT NULL, heart_rate_bpm REAL, "
-      "qrs_ms REAL, qtc_bazett_ms REAL, imported_at TEXT NOT NULL)",
+      "card BLOB NOT NULL, heart_rate_bpm REAL, qrs_ms REAL, qtc_bazett_ms REAL, "
+      "imported_at TEXT NOT NULL, record BLOB NOT NULL, original BLOB)",
       "CREATE INDEX records_patient ON records (patient_id)",
       "CREATE INDEX records_date ON records (recorded_at)", nullptr}},
 };
