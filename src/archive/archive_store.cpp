@@ -403,7 +403,7 @@ bool CArchive::ImportFile(const QString& path, Added* added, qint64* id, QString
 
 bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                          const QByteArray& original, const QString& sourceName, Added* added,
-                         qint64* id, QString* error) {
+                         qint64* id, QString* error, const CRecordMeasures* measured) {
     if (!m->open) {
         *error = QStringLiteral("the archive is not open");
         return false;
@@ -425,7 +425,13 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     }
     const QString contentHash = QString::fromLatin1(hash.result().toHex());
 
-    const analysis::Measurements measured = analysis::MeasureRecord(r, {});
+    CRecordMeasures values;
+    if (measured) {
+        values = *measured;
+    } else {
+        const analysis::Measurements made = analysis::MeasureRecord(r, {});
+        values = {made.heartRateBpm, made.qrsMs, made.qtcBazettMs};
+    }
     const CRecordEquipment equipment = RecordEquipment(r);
     const QString device = equipment.m_bOurs ? RecordNumberText(r)
                                              : QString::fromStdString(equipment.m_strManufacturer +
@@ -509,9 +515,9 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     ins.addBindValue(original.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
                                         : QVariant(original));
     ins.addBindValue(card);
-    ins.addBindValue(Value(measured.heartRateBpm));
-    ins.addBindValue(Value(measured.qrsMs));
-    ins.addBindValue(Value(measured.qtcBazettMs));
+    ins.addBindValue(Value(values.heartRateBpm));
+    ins.addBindValue(Value(values.qrsMs));
+    ins.addBindValue(Value(values.qtcBazettMs));
     ins.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
     if (!m->Exec(ins, error))
         return m->Rollback(error, *error);

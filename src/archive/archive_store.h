@@ -47,6 +47,11 @@ struct CArchivedRecord {
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
 };
 
+// A record's measurements as the archive keeps them beside it.
+struct CRecordMeasures {
+    std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
+};
+
 struct CFindCriteria {
     QString name;       // the beginning of the surname, any case, ё = е
     QString identifier; // the patient identifier, exactly
@@ -77,9 +82,12 @@ public:
     // new. False with *error when the file does not open or the archive refuses the write (then
     // nothing of it is in the archive).
     bool ImportFile(const QString& path, Added* added, qint64* id, QString* error);
-    // A record the program holds (received, or opened from `original`'s file).
+    // A record the program holds (received, or opened from `original`'s file). It is measured
+    // unless `measured` gives what measuring it gave already (a generator of many records from
+    // a few signals).
     bool AddRecord(const CLoadedRecord& loaded, const QString& type, const QByteArray& original,
-                   const QString& sourceName, Added* added, qint64* id, QString* error);
+                   const QString& sourceName, Added* added, qint64* id, QString* error,
+                   const CRecordMeasures* measured = nullptr);
 
     bool Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>& out, QString* error);
     // The database's own integrity check and the counts.
