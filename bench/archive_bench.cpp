@@ -1,0 +1,232 @@
+// The archive's figures on SQLite, over archives of 1,000, 10,000 and 100,000 records (200, 2,000
+// and 20,000 patients, five records each, random Russian names and birth dates, recordings spread
+// over twelve years): a search by a three-letter surname prefix (goal <= 50 ms at 100k), reading
+// one record back (goal <= 20 ms), importing .ecg and .scp files with their measurement (goal >=
+// 100 records per second) and the database's size per record (goal <= 120 KB). Find and import
+// times must not grow in step with the archive.
+//
+// The archives are made once and kept in $VELMORA_BENCH_DATA (default /tmp/velmora-bench): the
+// 100k archive takes minutes. Their records are a few simulated recordings, measured once each.
+
+#include "analysis/measurements.h"
+#include "archive/archive_store.h"
+#include "platform/cp1251.h"
+#include "simulator/cardiograph_simulator.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimeZone>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+
+namespace {
+
+const char* const kSurnames[] = {
+    "Иванов",      "Смирнов",   "Кузнецов",   "Попов",    "Васильев", "Петров",    "Соколов",
+    "Михайлов",    "Новиков",   "Фёдоров",    "Морозов",  "Волков",   "Алексеев",  "Лебедев",
+    "Семёнов",     "Егоров",    "Павлов",     "Козлов",   "Степанов", "Николаев",  "Орлов",
+    "Андреев",     "Макаров",   "Никитин",    "Захаров",  "Зайцев",   "Соловьёв",  "Борисов",
+    "Яковлев",     "Григорьев", "Романов",    "Воробьёв", "Сергеев",  "Кузьмин",   "Фролов",
+    "Александров", "Дмитриев",  "Королёв",    "Гусев",    "Киселёв",  "Ильин",     "Максимов",
+    "Поляков",     "Сорокин",   "Виноградов", "Ковалёв",  "Белов",    "Медведев",  "Антонов",
+    "Тарасов",     "Жуков",     "Баранов",    "Филиппов", "Комаров",  "Давыдов",   "Беляев",
+    "Герасимов",   "Богданов",  "Осипов",     "Сидоров",  "Матвеев",  "Титов",     "Марков",
+    "Миронов",     "Крылов",    "Куликов",    "Карпов",   "Власов",   "Мельников", "Денисов"};
+const char* const kMaleNames[] = {"Александр", "Сергей",  "Владимир", "Андрей", "Алексей",
+                                  "Дмитрий",   "Николай", "Иван",     "Михаил", "Юрий"};
+const char* const kFemaleNames[] = {"Елена",    "Ольга", "Наталья", "Татьяна", "Ирина",
+                                    "Светлана", "Анна",  "Людмила", "Галина",  "Мария"};
+const char* const kFathers[] = {"Александров", "Сергеев",  "Владимиров", "Андреев",  "Алексеев",
+                                "Дмитриев",    "Николаев", "Иванов",     "Михайлов", "Юрьев"};
+// Prefixes as typed at the desk, each the beginning of a few of the surnames above.
+const char* const kPrefixes[] = {"Ива", "Пет", "Сми", "Куз", "Вол", "Сер", "Мор", "Ком"};
+
+QString DataFolder() {
+    const QString env = qEnvironmentVariable("VELMORA_BENCH_DATA");
+    return env.isEmpty() ? QStringLiteral("/tmp/velmora-bench") : env;
+}
+
+template <size_t N> void Put(char (&field)[N], const QString& text) {
+    std::memset(field, 0, N);
+    const QByteArray bytes = ToCp1251(text);
+    std::memcpy(field, bytes.constData(), std::min(N - 1, size_t(bytes.size())));
+}
+
+// A few recordings of the simulated cardiograph, each with what measuring it gives.
+struct CSignals {
+    std::vector<std::unique_ptr<ECG_RECORD>> records;
+    std::vector<CRecordMeasures> measures;
+
+    CSignals() {
+        for (const int rate : {58, 72, 95, 120}) {
+            SimulatorOptions o;
+            o.nHeartRate = rate;
+            o.nSeed = uint64_t(rate);
+            const CCardiographSimulator sim{o};
+            auto rec = std::make_unique<ECG_RECORD>();
+            for (int p = 0; p < kPoints; ++p)
+                for (int lane = 0; lane < kLeads; ++lane)
+                    Sample(rec->curves_buf, p, lane) = sim.StoredRecord()[size_t(p)][size_t(lane)];
+            RECORD_INFO info;
+            info.leadSystem = 1;
+            info.heartRate = uint32_t(rate);
+            WriteRecordInfo(rec->curves_buf, info);
+            rec->device_id = DeviceId(1234567, 7);
+            const analysis::Measurements m = analysis::MeasureRecord(*rec, {});
+            measures.push_back({m.heartRateBpm, m.qrsMs, m.qtcBazettMs});
+            records.push_back(std::move(rec));
+        }
+    }
+};
+
+const CSignals& Signals() {
+    static const CSignals s;
+    return s;
+}
+
+// A random patient's card.
+PATIENT_CARD RandomCard(std::mt19937& rng) {
+    PATIENT_CARD c{};
+    const bool male = rng() % 2 == 0;
+    const auto pick = [&rng](const auto& list) {
+        return QString::fromUtf8(list[rng() % (sizeof list / sizeof list[0])]);
+    };
+    Put(c.last_name, pick(kSurnames) + (male ? QString() : QStringLiteral("а")));
+    Put(c.first_name, male ? pick(kMaleNames) : pick(kFemaleNames));
+    Put(c.patronymic, pick(kFathers) + (male ? QStringLiteral("ич") : QStringLiteral("на")));
+    c.birth_year = uint16_t(1930 + rng() % 76);
+    c.birth_month = uint16_t(1 + rng() % 12);
+    c.birth_day = uint16_t(1 + rng() % 28);
+    c.sex = male ? 1 : 0;
+    c.height = uint16_t(150 + rng() % 45);
+    c.weight = uint16_t(45 + rng() % 60);
+    Put(c.doctor_name, QStringLiteral("Петров П.П."));
+    return c;
+}
+
+// A recording's moment somewhere in the twelve years up to 2026.
+void RandomDate(std::mt19937& rng, ECG_RECORD& r) {
+    const QDateTime at = QDateTime(QDate(2015, 1, 1), QTime(0, 0), QTimeZone::utc())
+                             .addSecs(qint64(rng() % (12u * 365 * 86400)));
+    const QByteArray text = at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    std::memset(r.date, 0, sizeof r.date);
+    std::memcpy(r.date, text.constData(), size_t(text.size()));
+}
+
+struct CBenchArchive {
+    QString file;
+    CArchive archive;
+    double bytesPerRecord = 0;
+    double secondsToMake = 0; // 0: made by an earlier run
+};
+
+// The archive of `records` records, made when missing; null with a message when it fails.
+CBenchArchive* ArchiveOf(int records, std::string* error) {
+    static std::map<int, std::unique_ptr<CBenchArchive>> made;
+    auto& slot = made[records];
+    if (slot)
+        return slot.get();
+    auto a = std::make_unique<CBenchArchive>();
+    QDir().mkpath(DataFolder());
+    a->file = QDir(DataFolder()).filePath(QStringLiteral("archive-%1.sqlite").arg(records));
+    const QString done = a->file + QStringLiteral(".done");
+    CArchiveLocation where;
+    where.file = a->file;
+    QString why;
+    if (!QFileInfo::exists(done)) {
+        for (const char* tail : {"", "-wal", "-shm"})
+            QFile::remove(a->file + QLatin1String(tail));
+        QElapsedTimer timer;
+        timer.start();
+        CArchive writer;
+        if (!writer.Open(where, &why)) {
+            *error = why.toStdString();
+            return nullptr;
+        }
+        std::mt19937 rng{uint32_t(records)};
+        const int patients = std::max(1, records / 5);
+        std::vector<PATIENT_CARD> cards;
+        for (int p = 0; p < patients; ++p)
+            cards.push_back(RandomCard(rng));
+        const CSignals& s = Signals();
+        CLoadedRecord loaded;
+        for (int i = 0; i < records; ++i) {
+            const size_t k = size_t(i) % s.records.size();
+            *loaded.pRecord = *s.records[k];
+            loaded.pRecord->curve_id = uint32_t(i + 1);
+            RandomDate(rng, *loaded.pRecord);
+            loaded.card = cards[size_t(rng() % uint32_t(patients))];
+            CArchive::Added added{};
+            qint64 id = 0;
+            if (!writer.AddRecord(loaded, QStringLiteral(".dat"), QByteArray(), QString(), &added,
+                                  &id, &why, &s.measures[k])) {
+                *error = why.toStdString();
+                return nullptr;
+            }
+        }
+        a->secondsToMake = double(timer.elapsed()) / 1000;
+        QFile(done).open(QIODevice::WriteOnly);
+    }
+    if (!a->archive.Open(where, &why)) {
+        *error = why.toStdString();
+        return nullptr;
+    }
+    a->bytesPerRecord =
+        double(QFileInfo(a->file).size() + QFileInfo(a->file + QStringLiteral("-wal")).size()) /
+        records;
+    slot = std::move(a);
+    return slot.get();
+}
+
+void BM_FindBySurnamePrefix(benchmark::State& state) {
+    std::string error;
+    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
+    if (!a) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    size_t n = 0, found = 0;
+    for (auto _ : state) {
+        CFindCriteria c;
+        c.name = QString::fromUtf8(kPrefixes[n++ % std::size(kPrefixes)]);
+        std::vector<CArchivedRecord> out;
+        QString why;
+        if (!a->archive.Find(c, out, &why)) {
+            state.SkipWithError(why.toStdString().c_str());
+            return;
+        }
+        found += out.size();
+    }
+    state.counters["found"] = double(found) / double(n);
+    state.counters["KB_per_record"] = a->bytesPerRecord / 1024;
+    state.counters["make_s"] = a->secondsToMake;
+}
+BENCHMARK(BM_FindBySurnamePrefix)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::printf("sizeof(ECG_RECORD) = %zu bytes, sizeof(PATIENT_CARD) = %zu bytes\n",
+                sizeof(ECG_RECORD), sizeof(PATIENT_CARD));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
