@@ -527,6 +527,10 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     if (!m->Exec(got, error) || !got.next())
         return m->Rollback(error, QStringLiteral("the new record cannot be found"));
     *id = got.value(0).toLongLong();
+    // A statement still reading holds the connection's read transaction past the commit, and
+    // SQLite then skips the checkpoint the commit would run: the log grew by every record of
+    // an import until the archive was closed.
+    got.finish();
     if (!db.commit()) {
         const QString why = db.lastError().text();
         return m->Rollback(error, why);
