@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -240,6 +241,32 @@ TEST_F(ArchiveTest, SurnamesWithLikeSyntaxAreFoundLiterallyAndReceivedRecordsNee
         for (const CArchivedRecord& r : found)
             EXPECT_TRUE(r.source.isEmpty() && r.type.isEmpty()) << "a received record";
     }
+}
+
+TEST_F(ArchiveTest, ALongImportKeepsTheWriteAheadLogShort) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    CLoadedRecord loaded;
+    loaded.pRecord = MakeRecord();
+    loaded.card = MakeCard();
+    const CRecordMeasures measured{72.0, 90.0, 400.0};
+    // 80 records of 110 KB: 8.8 MB, over twice SQLite's checkpoint mark of 1000 pages.
+    for (uint32_t n = 1; n <= 80; ++n) {
+        loaded.pRecord->curve_id = n;
+        CArchive::Added added{};
+        qint64 id = 0;
+        ASSERT_TRUE(archive.AddRecord(loaded, QString(), QByteArray(), QString(), &added, &id, &why,
+                                      &measured))
+            << why.toStdString();
+    }
+    const qint64 log = QFileInfo(Location().file + QStringLiteral("-wal")).size();
+    EXPECT_LT(log, 5 * 1024 * 1024) << "the log is checkpointed as the import goes";
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(CFindCriteria{}, found, &why)) << why.toStdString();
+    ASSERT_EQ(found.size(), 80u);
+    EXPECT_EQ(found[0].heartRateBpm, 72.0) << "the measurements given are kept";
+    EXPECT_EQ(found[0].qtcBazettMs, 400.0);
 }
 
 } // namespace
