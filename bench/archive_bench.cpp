@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -112,6 +113,7 @@ PATIENT_CARD RandomCard(std::mt19937& rng) {
     c.height = uint16_t(150 + rng() % 45);
     c.weight = uint16_t(45 + rng() % 60);
     Put(c.doctor_name, QStringLiteral("Петров П.П."));
+    Put(c.doctor_phone, QStringLiteral("+7 495 123-45-67"));
     return c;
 }
 
@@ -122,6 +124,18 @@ void RandomDate(std::mt19937& rng, ECG_RECORD& r) {
     const QByteArray text = at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
     std::memset(r.date, 0, sizeof r.date);
     std::memcpy(r.date, text.constData(), size_t(text.size()));
+}
+
+// A connection of the benchmark's own to an archive's file, for what CArchive does not do yet.
+QSqlDatabase Side(const QString& file) {
+    const QString name = QStringLiteral("bench-") + file;
+    if (QSqlDatabase::contains(name))
+        return QSqlDatabase::database(name);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    db.open();
+    return db;
 }
 
 struct CBenchArchive {
@@ -182,9 +196,14 @@ CBenchArchive* ArchiveOf(int records, std::string* error) {
         *error = why.toStdString();
         return nullptr;
     }
-    a->bytesPerRecord =
-        double(QFileInfo(a->file).size() + QFileInfo(a->file + QStringLiteral("-wal")).size()) /
-        records;
+    // The pages in use: the import figure adds records and takes them out again, leaving free
+    // pages the file keeps.
+    QSqlQuery q(Side(a->file));
+    const auto number = [&q](const char* pragma) {
+        return q.exec(QString::fromLatin1(pragma)) && q.next() ? q.value(0).toLongLong() : 0;
+    };
+    const qint64 used = number("PRAGMA page_count") - number("PRAGMA freelist_count");
+    a->bytesPerRecord = double(used * number("PRAGMA page_size")) / records;
     slot = std::move(a);
     return slot.get();
 }
@@ -217,6 +236,117 @@ BENCHMARK(BM_FindBySurnamePrefix)
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3);
+
+// One record read back by its number: its record block and card, as opening it from the archive
+// reads them (CArchive has no reader yet; this is the database's share of one).
+void BM_ReadRecord(benchmark::State& state) {
+    std::string error;
+    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
+    if (!a) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    QSqlQuery q(Side(a->file));
+    q.prepare(QStringLiteral("SELECT record, card FROM records WHERE id = ?"));
+    std::mt19937 rng{7};
+    CLoadedRecord loaded;
+    for (auto _ : state) {
+        q.addBindValue(qint64(1 + rng() % uint32_t(state.range(0))));
+        if (!q.exec() || !q.next()) {
+            state.SkipWithError("the record cannot be read");
+            return;
+        }
+        const QByteArray record = q.value(0).toByteArray(), card = q.value(1).toByteArray();
+        if (record.size() != qsizetype(sizeof(ECG_RECORD)) ||
+            card.size() != qsizetype(sizeof(PATIENT_CARD))) {
+            state.SkipWithError("a record of another size");
+            return;
+        }
+        std::memcpy(loaded.pRecord.get(), record.constData(), sizeof(ECG_RECORD));
+        std::memcpy(&loaded.card, card.constData(), sizeof(PATIENT_CARD));
+        q.finish();
+    }
+    benchmark::DoNotOptimize(loaded.pRecord->curves_buf[0]);
+}
+BENCHMARK(BM_ReadRecord)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3);
+
+// Record files to import, .ecg and .scp by turns, each another patient and recording.
+const QStringList& ImportFiles(std::string* error) {
+    static QTemporaryDir dir;
+    static QStringList files;
+    if (!files.isEmpty())
+        return files;
+    std::mt19937 rng{99};
+    const CSignals& s = Signals();
+    for (int i = 0; i < 300; ++i) {
+        const QString path =
+            dir.filePath(QStringLiteral("import-%1%2").arg(i).arg(i % 2 ? ".scp" : ".ecg"));
+        const auto rec = std::make_unique<ECG_RECORD>(*s.records[size_t(i) % s.records.size()]);
+        ECG_RECORD& r = *rec;
+        r.curve_id = uint32_t(i + 1);
+        RandomDate(rng, r);
+        const PATIENT_CARD card = RandomCard(rng);
+        if (!SaveRecordFile(path, *RecordFileTypeOf(path), r, &card, error))
+            return files;
+        files << path;
+    }
+    return files;
+}
+
+// Importing record files (opened, measured, kept), one per iteration into the archive of that
+// size; what was imported is taken out again afterwards so the archive stays as it was made.
+void BM_ImportFile(benchmark::State& state) {
+    std::string error;
+    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
+    const QStringList& files = ImportFiles(&error);
+    if (!a || files.size() < 300) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    QSqlDatabase side = Side(a->file);
+    const auto takeOut = [&side] {
+        QSqlQuery q(side);
+        q.exec(QStringLiteral("DELETE FROM records WHERE source_name LIKE 'import-%'"));
+        q.exec(QStringLiteral("DELETE FROM patients WHERE id NOT IN (SELECT patient_id FROM "
+                              "records WHERE patient_id IS NOT NULL)"));
+    };
+    takeOut();
+    int n = 0;
+    for (auto _ : state) {
+        CArchive::Added added{};
+        qint64 id = 0;
+        QString why;
+        if (!a->archive.ImportFile(files[n++ % files.size()], &added, &id, &why) ||
+            added != CArchive::Added::Imported) {
+            state.SkipWithError(why.isEmpty() ? "a file was there already"
+                                              : why.toStdString().c_str());
+            return;
+        }
+    }
+    QSqlQuery q(side);
+    q.exec(QStringLiteral("SELECT AVG(LENGTH(record) + COALESCE(LENGTH(original), 0) + "
+                          "LENGTH(card)), AVG(COALESCE(LENGTH(original), 0)) FROM records WHERE "
+                          "source_name LIKE 'import-%.scp'"));
+    if (q.next()) {
+        state.counters["scp_blobs_KB"] = q.value(0).toDouble() / 1024;
+        state.counters["scp_original_KB"] = q.value(1).toDouble() / 1024;
+    }
+    q.finish();
+    takeOut();
+    state.SetItemsProcessed(n);
+}
+BENCHMARK(BM_ImportFile)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200)
     ->Repetitions(3);
 
 } // namespace
