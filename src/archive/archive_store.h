@@ -37,29 +37,49 @@ struct CArchiveLocation {
 // One record as a search lists it.
 struct CArchivedRecord {
     qint64 id = 0;
-    qint64 patientId = 0; // 0: no patient yet
-    PATIENT_CARD card{};  // the card the record came with
+    qint64 patientId = 0; // 0: no patient yet ("без карточки")
+    PATIENT_CARD card{};  // the record's card as the archive keeps it now
     QString recordedAt;   // "YYYY-MM-DD hh:mm:ss" as the record has it
     QString type;         // the record type's extension: ".scp"
     QString device;       // the device's number text, or the source's maker and model
     quint32 recordNumber = 0;
-    QString source; // the file it was imported from (its name), or empty
+    QString source;    // the file it was imported from (its name), or empty
+    QString deletedAt; // when it went to the recycle list (UTC, ISO), or empty
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
+};
+
+// One patient as the patient list shows it.
+struct CArchivedPatient {
+    qint64 id = 0;
+    PATIENT_CARD card{}; // the card of the patient's newest record
+    qint64 records = 0;
+    QString lastRecordedAt;
+};
+
+// A card a record had before it was changed.
+struct CCardVersion {
+    PATIENT_CARD card{};
+    QString replacedAt; // UTC, ISO
 };
 
 struct CFindCriteria {
     QString name;       // the beginning of the surname, any case, ё = е
     QString identifier; // the patient identifier, exactly
+    QString text;       // the beginning of the surname or of the identifier (the search field)
     QDate from, to;     // the recording dates, inclusive; invalid: open
+    std::optional<qint64> patientId; // one patient's records; 0: those without a patient
+    bool recycled = false;           // the recycle list instead of the archive
 };
 
 struct CArchiveCounts {
-    qint64 patients = 0, records = 0, withoutPatient = 0;
+    qint64 patients = 0, records = 0, withoutPatient = 0, recycled = 0;
 };
 
 class CArchive {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
+    // How long a deleted record stays in the recycle list before it is erased.
+    static constexpr int kRecycleDays = 30;
 
     CArchive();
     ~CArchive();
@@ -68,20 +88,45 @@ public:
 
     // Opens (an SQLite file is created when missing) and brings the schema to kSchemaVersion;
     // false with *error when it is no archive of ours, damaged, newer than this program, or out
-    // of reach.
+    // of reach. Records deleted more than kRecycleDays ago are erased then.
     bool Open(const CArchiveLocation& where, QString* error);
     bool IsOpen() const;
+    CArchiveLocation::Kind Kind() const;
 
     enum class Added { Imported, AlreadyThere };
     // A record file into the archive, as the record layer opens it; *added says whether it was
     // new. False with *error when the file does not open or the archive refuses the write (then
     // nothing of it is in the archive).
     bool ImportFile(const QString& path, Added* added, qint64* id, QString* error);
-    // A record the program holds (received, or opened from `original`'s file).
+    // A record the program holds (received, or opened from `original`'s file). A record already
+    // there takes the card given when it differs, the earlier card kept in its history; one in
+    // the recycle list comes back from it.
     bool AddRecord(const CLoadedRecord& loaded, const QString& type, const QByteArray& original,
                    const QString& sourceName, Added* added, qint64* id, QString* error);
 
     bool Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>& out, QString* error);
+    // The patients with a record that matches (deleted records left out), by surname.
+    bool FindPatients(const CFindCriteria& criteria, std::vector<CArchivedPatient>& out,
+                      QString* error);
+    // A record as the record layer would open it, with its card as the archive keeps it now;
+    // *type is its type's extension. A record in the recycle list opens too.
+    bool Load(qint64 id, CLoadedRecord& out, QString* type, QString* error);
+    // The file as it came, for another system's record; empty for ours.
+    bool Original(qint64 id, QByteArray& out, QString* error);
+
+    // A new card for a record: the earlier one goes into the record's history, and the record
+    // moves to the patient the new card names (a record without a card finds its patient).
+    bool UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error);
+    // The record's earlier cards, oldest first.
+    bool CardHistory(qint64 id, std::vector<CCardVersion>& out, QString* error);
+
+    // Into the recycle list and back; erased for good after kRecycleDays.
+    bool Delete(qint64 id, QString* error);
+    bool Restore(qint64 id, QString* error);
+
+    // A consistent copy of an SQLite archive in use, written whole or not at all.
+    bool Backup(const QString& path, QString* error);
+
     // The database's own integrity check and the counts.
     bool Check(CArchiveCounts& counts, QString* error);
 
