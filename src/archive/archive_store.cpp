@@ -1,6 +1,7 @@
 #include "archive/archive_store.h"
 
 #include "analysis/measurements.h"
+#include "platform/atomic_file.h"
 #include "platform/bounded_file.h"
 #include "record_io/record_device.h"
 #include "storage/card_fields.h"
@@ -161,6 +162,34 @@ CArchiveLocation CArchiveLocation::DefaultFile() {
     l.file = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
                  .filePath(QStringLiteral("velmora/archive.sqlite"));
     return l;
+}
+
+bool CArchiveLocation::FromSettings(const CViewSettings& s, CArchiveLocation& out, QString* error) {
+    const QString kind = s.m_szArchiveKind.trimmed().toLower();
+    if (kind.isEmpty() || kind == QLatin1String("sqlite")) {
+        out = DefaultFile();
+        if (!s.m_szArchiveFile.trimmed().isEmpty())
+            out.file = s.m_szArchiveFile.trimmed();
+        return true;
+    }
+    if (kind != QLatin1String("postgresql")) {
+        *error = QStringLiteral("the settings name an archive of a kind unknown: %1 (sqlite or "
+                                "postgresql)")
+                     .arg(s.m_szArchiveKind);
+        return false;
+    }
+    out = CArchiveLocation{};
+    out.kind = Kind::Postgresql;
+    out.host = s.m_szArchiveHost.trimmed();
+    out.port = s.m_nArchivePort;
+    out.database = s.m_szArchiveDatabase.trimmed();
+    out.user = s.m_szArchiveUser.trimmed();
+    out.password = s.m_szArchivePassword;
+    if (out.host.isEmpty() || out.database.isEmpty()) {
+        *error = QStringLiteral("the settings name a shared archive without its host or database");
+        return false;
+    }
+    return true;
 }
 
 struct CArchive::Impl {
@@ -826,6 +855,36 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
             return false;
         }
         *value = q.value(0).toLongLong();
+    }
+    return true;
+}
+
+bool CArchive::Export(qint64 id, const QString& path, QString* error) {
+    CLoadedRecord loaded;
+    QString type;
+    if (!Load(id, loaded, &type, error))
+        return false;
+    const RecordFileType* target = RecordFileTypeOf(path);
+    if (!target) {
+        *error = QStringLiteral("no record type has the extension of %1").arg(path);
+        return false;
+    }
+    QByteArray original;
+    if (type == QLatin1String(target->extension) && !Original(id, original, error))
+        return false;
+    if (!original.isEmpty()) {
+        std::string why;
+        if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), original.constData(),
+                                 size_t(original.size()), &why)) {
+            *error = QString::fromStdString(why);
+            return false;
+        }
+        return true;
+    }
+    std::string why;
+    if (!SaveRecordFile(path, *target, *loaded.pRecord, &loaded.card, &why)) {
+        *error = QString::fromStdString(why);
+        return false;
     }
     return true;
 }

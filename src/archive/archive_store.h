@@ -11,6 +11,7 @@
 // lossless record block, and the file as it came when it was another system's, with a content
 // hash that makes importing the same file twice add nothing.
 
+#include "config/view_settings.h"
 #include "record_io/record_files.h"
 
 #include <QByteArray>
@@ -32,6 +33,8 @@ struct CArchiveLocation {
     static bool FromUrl(const QString& url, CArchiveLocation& out, QString* error);
     // The user's own archive: ~/.local/share/velmora/archive.sqlite.
     static CArchiveLocation DefaultFile();
+    // The archive the settings name ([Archive]); false with *error for a kind it does not know.
+    static bool FromSettings(const CViewSettings& settings, CArchiveLocation& out, QString* error);
 };
 
 // One record as a search lists it.
@@ -126,6 +129,9 @@ public:
 
     // A consistent copy of an SQLite archive in use, written whole or not at all.
     bool Backup(const QString& path, QString* error);
+    // A record saved as the type path names, through the record layer; another system's file
+    // asked for in its own type is written as it came.
+    bool Export(qint64 id, const QString& path, QString* error);
 
     // The database's own integrity check and the counts.
     bool Check(CArchiveCounts& counts, QString* error);
