@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -132,6 +133,23 @@ QString ArchiveFold(const QString& text) {
     QString s = text.simplified().toCaseFolded();
     s.replace(QChar(0x0451), QChar(0x0435)); // ё -> е
     return s;
+}
+
+QStringList ArchiveFilesOf(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+            continue;
+        }
+        QStringList under;
+        QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            under << it.next();
+        under.sort();
+        files << under;
+    }
+    return files;
 }
 
 bool CArchiveLocation::FromUrl(const QString& url, CArchiveLocation& out, QString* error) {

@@ -143,3 +143,7 @@ private:
 
 // The text a name is compared by: case-folded, ё as е, blanks simplified.
 QString ArchiveFold(const QString& text);
+
+// The files an import takes from paths: each file, and every file under each folder (searched
+// through), in order.
+QStringList ArchiveFilesOf(const QStringList& paths);

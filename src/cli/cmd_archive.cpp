@@ -7,7 +7,6 @@
 #include "platform/printable_text.h"
 #include "storage/card_fields.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -64,18 +63,6 @@ bool OpenArchive(const COptions& opts, CArchive& archive, QString* error) {
     return archive.Open(where, error);
 }
 
-// The record files a path names: the file, or every file under a folder.
-QStringList FilesOf(const QString& path) {
-    if (!QFileInfo(path).isDir())
-        return {path};
-    QStringList files;
-    QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
-}
-
 QString Text(const char* field, size_t size) {
     return QString::fromStdString(CardTextUtf8(field, size));
 }
@@ -105,24 +92,23 @@ QJsonObject Json(const CArchivedRecord& r) {
 
 int RunImport(const COptions& opts, CArchive& archive) {
     int imported = 0, there = 0, refused = 0;
-    for (const QString& path : opts.Positional().mid(1))
-        for (const QString& file : FilesOf(path)) {
-            CArchive::Added added{};
-            qint64 id = 0;
-            QString why;
-            const std::string name = PrintableName(file.toStdString());
-            if (!archive.ImportFile(file, &added, &id, &why)) {
-                ++refused;
-                std::printf("refused  %s: %s\n", name.c_str(),
-                            PrintableName(why.toStdString()).c_str());
-            } else if (added == CArchive::Added::Imported) {
-                ++imported;
-                std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
-            } else {
-                ++there;
-                std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
-            }
+    for (const QString& file : ArchiveFilesOf(opts.Positional().mid(1))) {
+        CArchive::Added added{};
+        qint64 id = 0;
+        QString why;
+        const std::string name = PrintableName(file.toStdString());
+        if (!archive.ImportFile(file, &added, &id, &why)) {
+            ++refused;
+            std::printf("refused  %s: %s\n", name.c_str(),
+                        PrintableName(why.toStdString()).c_str());
+        } else if (added == CArchive::Added::Imported) {
+            ++imported;
+            std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
+        } else {
+            ++there;
+            std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
         }
+    }
     std::fprintf(stderr, "velmora-cli archive: %d imported, %d already there, %d refused\n",
                  imported, there, refused);
     return refused == 0 ? 0 : 2;
