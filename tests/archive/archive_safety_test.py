@@ -153,7 +153,8 @@ def concurrent_imports(folder, clean):
             n, err.decode("utf-8", "replace")[-500:] + out.decode("utf-8", "replace")[-500:]))
     check(found(archive) == clean, "every record once, as a clean import makes them")
     summary, err = counts(archive)
-    check(summary == "ok: %d patients, %d records (0 without a card)" % (len(SURNAMES), len(files)),
+    check(summary.startswith("ok: %d patients, %d records (0 without a card)"
+                             % (len(SURNAMES), len(files))),
           "every patient once: %s %s" % (summary, err))
 
 
@@ -228,11 +229,14 @@ def damaged_files(folder):
     data = open(good, "rb").read()
     page = struct.unpack(">H", data[16:18])[0]
     rnd = random.Random(20261209)
+    # Opening reads the header and the schema; pages further in are found damaged by the check
+    # and by the first statement that meets them.
+    unsound = ("no sound SQLite database",)
     cases = {
-        "truncated": (data[:len(data) // 2], "no sound SQLite database"),
+        "truncated": (data[:len(data) // 2], unsound + ("malformed", "damaged")),
         "random pages": (data[:3 * page] + rnd.randbytes(4 * page) + data[7 * page:],
-                         "no sound SQLite database"),
-        "a text file": ("Фамилия;Имя\nИванов;Иван\n".encode() * 200, "no sound SQLite database"),
+                         unsound + ("malformed", "damaged")),
+        "a text file": ("Фамилия;Имя\nИванов;Иван\n".encode() * 200, unsound),
     }
     other = path("other.sqlite")
     db = sqlite3.connect(other)
@@ -240,7 +244,7 @@ def damaged_files(folder):
     db.execute("INSERT INTO patients (name) VALUES ('Иванов')")
     db.commit()
     db.close()
-    cases["another program's database"] = (open(other, "rb").read(), "another program")
+    cases["another program's database"] = (open(other, "rb").read(), ("another program",))
     record = os.path.join(folder, "r0100.dat")
     for what, (content, reason) in cases.items():
         place = path("damaged-" + what.replace(" ", "-").replace("'", ""))
@@ -249,7 +253,8 @@ def damaged_files(folder):
         open(target, "wb").write(content)
         for verb in (("check",), ("find", "--name", "Ив"), ("import", record)):
             code, out, err = run("archive", *verb, "--archive", target)
-            check(code == 2 and reason in err, "%s: %s is refused with its reason: %s"
+            check(code == 2 and any(r in out + err for r in reason),
+                  "%s: %s is refused with its reason: %s"
                   % (what, verb[0], (out + err)[:300]))
         check(open(target, "rb").read() == content and os.listdir(place) == ["archive.sqlite"],
               "%s: its bytes are unchanged and nothing is left beside it" % what)
