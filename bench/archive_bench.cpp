@@ -238,38 +238,26 @@ BENCHMARK(BM_FindBySurnamePrefix)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3);
 
-// One record read back by its number: its record block and card, as opening it from the archive
-// reads them (CArchive has no reader yet; this is the database's share of one).
-void BM_ReadRecord(benchmark::State& state) {
+// One record opened from the archive by its number, as the window opens it.
+void BM_LoadRecord(benchmark::State& state) {
     std::string error;
     CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
     if (!a) {
         state.SkipWithError(error.c_str());
         return;
     }
-    QSqlQuery q(Side(a->file));
-    q.prepare(QStringLiteral("SELECT record, card FROM records WHERE id = ?"));
     std::mt19937 rng{7};
     CLoadedRecord loaded;
     for (auto _ : state) {
-        q.addBindValue(qint64(1 + rng() % uint32_t(state.range(0))));
-        if (!q.exec() || !q.next()) {
-            state.SkipWithError("the record cannot be read");
+        QString type, why;
+        if (!a->archive.Load(qint64(1 + rng() % uint32_t(state.range(0))), loaded, &type, &why)) {
+            state.SkipWithError(why.toStdString().c_str());
             return;
         }
-        const QByteArray record = q.value(0).toByteArray(), card = q.value(1).toByteArray();
-        if (record.size() != qsizetype(sizeof(ECG_RECORD)) ||
-            card.size() != qsizetype(sizeof(PATIENT_CARD))) {
-            state.SkipWithError("a record of another size");
-            return;
-        }
-        std::memcpy(loaded.pRecord.get(), record.constData(), sizeof(ECG_RECORD));
-        std::memcpy(&loaded.card, card.constData(), sizeof(PATIENT_CARD));
-        q.finish();
+        benchmark::DoNotOptimize(loaded.pRecord->curves_buf[0]);
     }
-    benchmark::DoNotOptimize(loaded.pRecord->curves_buf[0]);
 }
-BENCHMARK(BM_ReadRecord)
+BENCHMARK(BM_LoadRecord)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(100000)
