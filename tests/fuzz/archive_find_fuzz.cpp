@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -73,11 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c.identifier = QString::fromUtf8(sep + 1, qsizetype(restSize - nameSize - 1));
     if (what & 8)
         c.from = QDate(2026, 12, 8);
+    if (what & 16)
+        std::swap(c.name, c.text); // the search field: surnames or identifiers (none here)
 
     std::vector<CArchivedRecord> found;
     QString error;
     Check(f->archive.Find(c, found, &error));
-    const QString folded = ArchiveFold(c.name);
+    const QString folded = ArchiveFold(c.name.isEmpty() ? c.text : c.name);
     for (const CArchivedRecord& r : found) {
         const QString surname =
             QString::fromStdString(CardTextUtf8(r.card.last_name, sizeof r.card.last_name));
