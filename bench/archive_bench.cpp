@@ -145,10 +145,15 @@ struct CBenchArchive {
     double secondsToMake = 0; // 0: made by an earlier run
 };
 
+// The archives opened, by size; emptied before the application goes, with their connections.
+std::map<int, std::unique_ptr<CBenchArchive>>& Opened() {
+    static std::map<int, std::unique_ptr<CBenchArchive>> opened;
+    return opened;
+}
+
 // The archive of `records` records, made when missing; null with a message when it fails.
 CBenchArchive* ArchiveOf(int records, std::string* error) {
-    static std::map<int, std::unique_ptr<CBenchArchive>> made;
-    auto& slot = made[records];
+    auto& slot = Opened()[records];
     if (slot)
         return slot.get();
     auto a = std::make_unique<CBenchArchive>();
@@ -347,5 +352,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    Opened().clear();
+    for (const QString& name : QSqlDatabase::connectionNames())
+        QSqlDatabase::removeDatabase(name);
     return 0;
 }
