@@ -236,6 +236,33 @@ void BM_FindBySurnamePrefix(benchmark::State& state) {
     state.counters["KB_per_record"] = a->bytesPerRecord / 1024;
     state.counters["make_s"] = a->secondsToMake;
 }
+// What a search costs before any record: a prefix no surname has. The patients' names are read
+// from their index, one entry a patient.
+void BM_FindNoSurname(benchmark::State& state) {
+    std::string error;
+    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
+    if (!a) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    CFindCriteria c;
+    c.name = QStringLiteral("Ыщ");
+    for (auto _ : state) {
+        std::vector<CArchivedRecord> out;
+        QString why;
+        if (!a->archive.Find(c, out, &why) || !out.empty()) {
+            state.SkipWithError("the search failed or found a record");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_FindNoSurname)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3);
+
 BENCHMARK(BM_FindBySurnamePrefix)
     ->Arg(1000)
     ->Arg(10000)
