@@ -57,8 +57,10 @@ constexpr SchemaStep kSteps[] = {
 QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
     QString s = QString::fromLatin1(sql);
     if (kind == CArchiveLocation::Kind::Postgresql) {
+        // PostgreSQL's INTEGER is 32 bits with a sign, SQLite's 64: a device's record number
+        // (32 bits without one) would not fit.
         s.replace(QStringLiteral("INTEGER PRIMARY KEY"), QStringLiteral("BIGSERIAL PRIMARY KEY"));
-        s.replace(QStringLiteral("INTEGER REFERENCES"), QStringLiteral("BIGINT REFERENCES"));
+        s.replace(QStringLiteral(" INTEGER"), QStringLiteral(" BIGINT"));
         s.replace(QStringLiteral(" BLOB"), QStringLiteral(" BYTEA"));
         s.replace(QStringLiteral(" REAL"), QStringLiteral(" DOUBLE PRECISION"));
     }
