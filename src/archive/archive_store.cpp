@@ -25,6 +25,8 @@ namespace {
 
 // How long a write waits for another process's write to the same SQLite file.
 constexpr int kBusyTimeoutMs = 10000;
+// The PostgreSQL advisory lock a schema migration holds ("velmora" in ASCII).
+constexpr qint64 kMigrationLock = 0x76656c6d6f7261;
 
 QString NewConnectionName() {
     static QAtomicInteger<int> next(0);
@@ -172,6 +174,21 @@ struct CArchive::Impl {
         *error = q.lastError().text();
         return false;
     }
+    // A transaction that will write, holding the archive's write lock from its start: SQLite's
+    // plain BEGIN fails at once, without waiting, when another writer commits after our first
+    // read; two PostgreSQL migrations at once would both create the tables.
+    bool BeginWrite(bool migration, QString* error) {
+        if (kind == CArchiveLocation::Kind::Sqlite)
+            return Exec(QStringLiteral("BEGIN IMMEDIATE"), error);
+        if (!Db().transaction()) {
+            *error = Db().lastError().text();
+            return false;
+        }
+        if (migration &&
+            !Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock), error))
+            return Rollback(error, *error);
+        return true;
+    }
     bool Rollback(QString* error, const QString& why) {
         Db().rollback();
         *error = why;
@@ -212,10 +229,8 @@ bool CArchive::Impl::Migrate(QString* error) {
     }
     if (version == kSchemaVersion)
         return true;
-    if (!Db().transaction()) {
-        *error = Db().lastError().text();
+    if (!BeginWrite(true, error))
         return false;
-    }
     // Within the transaction again: another process may have made it meanwhile.
     version = Version(error, &known);
     if (version < 0)
@@ -391,10 +406,8 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                                                    .simplified();
 
     QSqlDatabase db = m->Db();
-    if (!db.transaction()) {
-        *error = db.lastError().text();
+    if (!m->BeginWrite(false, error))
         return false;
-    }
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT id FROM records WHERE content_hash = ?"));
     q.addBindValue(contentHash);
