@@ -443,7 +443,8 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
             QSqlQuery add(db);
             add.prepare(QStringLiteral(
                 "INSERT INTO patients (match_key, identifier, last_name, first_name, patronymic, "
-                "name_fold, birth_date, card) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                "name_fold, birth_date, card) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                "ON CONFLICT (match_key) DO NOTHING"));
             add.addBindValue(key);
             add.addBindValue(identifier.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
                                                   : QVariant(identifier));
@@ -454,6 +455,8 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
             add.addBindValue(born.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
                                             : QVariant(born));
             add.addBindValue(card);
+            // Another workstation may be adding the same patient this moment: then the
+            // insert waits for it and adds nothing, and theirs is found below.
             if (!m->Exec(add, error))
                 return m->Rollback(error, *error);
             find.prepare(QStringLiteral("SELECT id FROM patients WHERE match_key = ?"));
@@ -468,7 +471,8 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     ins.prepare(QStringLiteral(
         "INSERT INTO records (patient_id, recorded_at, device, record_number, type, source_name, "
         "content_hash, record, original, card, heart_rate_bpm, qrs_ms, qtc_bazett_ms, "
-        "imported_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "imported_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT (content_hash) DO NOTHING"));
     ins.addBindValue(patient);
     ins.addBindValue(QString::fromLatin1(r.date, int(strnlen(r.date, sizeof r.date))));
     ins.addBindValue(device);
@@ -486,12 +490,19 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
     ins.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
     if (!m->Exec(ins, error))
         return m->Rollback(error, *error);
+    // Nothing inserted: another workstation imported the same record since our look above.
+    const bool theirs = ins.numRowsAffected() == 0;
     QSqlQuery got(db);
     got.prepare(QStringLiteral("SELECT id FROM records WHERE content_hash = ?"));
     got.addBindValue(contentHash);
     if (!m->Exec(got, error) || !got.next())
         return m->Rollback(error, QStringLiteral("the new record cannot be found"));
     *id = got.value(0).toLongLong();
+    if (theirs) {
+        db.rollback();
+        *added = Added::AlreadyThere;
+        return true;
+    }
     if (!db.commit()) {
         const QString why = db.lastError().text();
         return m->Rollback(error, why);
