@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QVariant>
 #include <cstring>
 #include <fcntl.h>
@@ -112,6 +113,12 @@ QString NewerArchive(int version) {
         .arg(CArchive::kSchemaVersion);
 }
 
+QString SslModeRefused(const QString& mode) {
+    return QStringLiteral("sslmode %1 is none of disable, allow, prefer, require, verify-ca, "
+                          "verify-full")
+        .arg(mode);
+}
+
 QVariant Value(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
@@ -138,13 +145,34 @@ bool CArchiveLocation::FromUrl(const QString& url, CArchiveLocation& out, QStrin
                                 "line (use the settings or PGPASSWORD)");
         return false;
     }
+    const QUrlQuery query(u);
+    QString sslmode;
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key != QLatin1String("sslmode")) {
+            *error = QStringLiteral("the database address takes only sslmode, not %1").arg(key);
+            return false;
+        }
+        if (!IsSslMode(value)) {
+            *error = SslModeRefused(value);
+            return false;
+        }
+        sslmode = value;
+    }
     out = CArchiveLocation{};
     out.kind = Kind::Postgresql;
     out.host = u.host();
     out.port = u.port(5432);
     out.user = u.userName();
     out.database = u.path().mid(1);
+    out.sslmode = sslmode;
     return true;
+}
+
+bool CArchiveLocation::IsSslMode(const QString& mode) {
+    static const QStringList modes = {QStringLiteral("disable"),   QStringLiteral("allow"),
+                                      QStringLiteral("prefer"),    QStringLiteral("require"),
+                                      QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    return modes.contains(mode);
 }
 
 CArchiveLocation CArchiveLocation::DefaultFile() {
@@ -306,6 +334,14 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         db.setUserName(where.user);
         if (!where.password.isEmpty())
             db.setPassword(where.password);
+        if (!where.sslmode.isEmpty()) {
+            // The mode goes into libpq's connection string as it is: only its own words pass.
+            if (!CArchiveLocation::IsSslMode(where.sslmode)) {
+                *error = SslModeRefused(where.sslmode);
+                return false;
+            }
+            db.setConnectOptions(QStringLiteral("sslmode=") + where.sslmode);
+        }
     }
     if (!db.open()) {
         *error = QStringLiteral("the archive cannot be opened: %1").arg(db.lastError().text());

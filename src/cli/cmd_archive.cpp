@@ -29,7 +29,10 @@ const char kArchiveUsage[] =
     "\n"
     "  --archive FILE   an SQLite archive (default ~/.local/share/velmora/archive.sqlite)\n"
     "  --db URL         a PostgreSQL archive, postgresql://USER@HOST:PORT/DB (the password from\n"
-    "                   PGPASSWORD or ~/.pgpass, never on the command line)\n"
+    "                   PGPASSWORD or ~/.pgpass, never on the command line); ?sslmode=MODE\n"
+    "                   after it asks for TLS: disable, allow, prefer, require, verify-ca,\n"
+    "                   verify-full (the server's certificate checked against\n"
+    "                   ~/.postgresql/root.crt or PGSSLROOTCERT)\n"
     "\n"
     "exit codes: 0 done, 1 bad usage, 2 a file or the archive failed\n";
 

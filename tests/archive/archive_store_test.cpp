@@ -408,6 +408,31 @@ TEST(ArchiveLocation, AnAddressNamesServerUserAndDatabaseButNeverAPassword) {
         CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg:secret@db/velmora"), pg, &why))
         << "a password is never taken from a command line";
     EXPECT_FALSE(CArchiveLocation::FromUrl(QStringLiteral("mysql://db/x"), pg, &why));
+    EXPECT_TRUE(pg.sslmode.isEmpty()) << "libpq's own default unless asked";
+
+    for (const char* mode : {"disable", "allow", "prefer", "require", "verify-ca", "verify-full"}) {
+        ASSERT_TRUE(CArchiveLocation::FromUrl(
+            QStringLiteral("postgresql://ecg@db/velmora?sslmode=") + QLatin1String(mode), pg, &why))
+            << mode << ": " << why.toStdString();
+        EXPECT_EQ(pg.sslmode, QLatin1String(mode));
+    }
+    // Anything else is refused, saying what was wrong, rather than connecting without TLS or
+    // passing words of its own to the connection.
+    for (const char* url : {"postgresql://ecg@db/velmora?sslmode=Require",
+                            "postgresql://ecg@db/velmora?sslmode=require%20host%3Devil",
+                            "postgresql://ecg@db/velmora?sslmode=",
+                            "postgresql://ecg@db/velmora?sslmode=require&sslrootcert=x"}) {
+        EXPECT_FALSE(CArchiveLocation::FromUrl(QLatin1String(url), pg, &why)) << url;
+        EXPECT_TRUE(why.contains(QStringLiteral("ssl"))) << url << ": " << why.toStdString();
+    }
+    CArchiveLocation typed;
+    typed.kind = CArchiveLocation::Kind::Postgresql;
+    typed.host = QStringLiteral("127.0.0.1");
+    typed.database = QStringLiteral("velmora");
+    typed.sslmode = QStringLiteral("require host=elsewhere");
+    CArchive archive;
+    EXPECT_FALSE(archive.Open(typed, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("none of disable"))) << why.toStdString();
 }
 
 } // namespace
