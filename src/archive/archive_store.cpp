@@ -344,7 +344,12 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         }
     }
     if (!db.open()) {
-        *error = QStringLiteral("the archive cannot be opened: %1").arg(db.lastError().text());
+        // libpq's reason runs over lines ("...failed: Connection refused\n\tIs the server
+        // running...") and Qt adds its own: the reason alone, on one line.
+        const QSqlError fault = db.lastError();
+        const QString reason = fault.databaseText().simplified();
+        *error = QStringLiteral("the archive cannot be opened: %1")
+                     .arg(reason.isEmpty() ? fault.text().simplified() : reason);
         return false;
     }
     if (sqlite) {
