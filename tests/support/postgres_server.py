@@ -78,8 +78,8 @@ class PostgresServer:
             return ["runuser", "-u", "postgres", "--"] + argv
         return argv
 
-    def _run(self, argv, check=True, **kw):
-        r = subprocess.run(self._as_owner(argv), capture_output=True, timeout=120,
+    def _run(self, argv, check=True, timeout=120, **kw):
+        r = subprocess.run(self._as_owner(argv), capture_output=True, timeout=timeout,
                            cwd=self.folder, **kw)
         if check and r.returncode != 0:
             raise RuntimeError("%s failed: %s%s" % (" ".join(argv), r.stdout.decode(errors="replace"),
@@ -184,12 +184,14 @@ class PostgresServer:
     def env(self, base=None):
         return dict(base if base is not None else os.environ, PGPASSWORD=self.password)
 
-    def psql(self, sql, database=None, stdin=None):
-        """Runs SQL as the superuser; returns its output, unaligned, one row a line."""
+    def psql(self, sql, database=None, script=None, timeout=120):
+        """Runs SQL (or, with sql None, a script given as text: COPY ... FROM STDIN takes its
+        rows from it) as the superuser; returns its output, unaligned, one row a line."""
+        command = ["-c", sql] if sql is not None else ["-f", "-"]
         r = self._run([os.path.join(self.bin, "psql"), "-X", "-q", "-A", "-t", "-v",
                        "ON_ERROR_STOP=1", "-h", self.folder, "-p", str(self.port), "-U",
-                       "postgres", "-d", database or self.database, "-c", sql],
-                      input=stdin)
+                       "postgres", "-d", database or self.database] + command,
+                      input=script.encode() if script is not None else None, timeout=timeout)
         return r.stdout.decode()
 
     def create_database(self, name):
