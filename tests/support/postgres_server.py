@@ -22,11 +22,12 @@ import glob
 import os
 import pwd
 import shutil
+import signal
 import socket
 import subprocess
 import sys
 import tempfile
-import time
+import threading
 
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE for the tests that use this server
 
@@ -93,6 +94,11 @@ class PostgresServer:
     # -- life --------------------------------------------------------------------------------
 
     def __enter__(self):
+        # CTest ends a test that runs too long with SIGTERM: leave through __exit__ then, so
+        # that no server outlives its test.
+        if (threading.current_thread() is threading.main_thread()
+                and signal.getsignal(signal.SIGTERM) == signal.SIG_DFL):
+            signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
         try:
             self._start()
         except BaseException:
