@@ -1,15 +1,18 @@
 #include "archive/archive_store.h"
 
 #include "analysis/measurements.h"
+#include "platform/atomic_file.h"
 #include "platform/bounded_file.h"
 #include "record_io/record_device.h"
 #include "storage/card_fields.h"
 #include "storage/scp_export.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -39,7 +42,7 @@ QString NewConnectionName() {
 // from a sequence in PostgreSQL (the step text is adapted there).
 struct SchemaStep {
     int version;
-    const char* statements[8];
+    const char* statements[10];
 };
 
 constexpr SchemaStep kSteps[] = {
@@ -55,6 +58,16 @@ constexpr SchemaStep kSteps[] = {
       "qrs_ms REAL, qtc_bazett_ms REAL, imported_at TEXT NOT NULL)",
       "CREATE INDEX records_patient ON records (patient_id)",
       "CREATE INDEX records_date ON records (recorded_at)", nullptr}},
+    {2,
+     {"ALTER TABLE records ADD COLUMN deleted_at TEXT",
+      "ALTER TABLE records ADD COLUMN absent_lanes INTEGER NOT NULL DEFAULT 0",
+      "ALTER TABLE records ADD COLUMN source_seconds REAL NOT NULL DEFAULT 0",
+      // Identifiers were never filled before this step: the folded copy starts empty.
+      "ALTER TABLE patients ADD COLUMN identifier_fold TEXT",
+      "CREATE INDEX patients_identifier ON patients (identifier_fold)",
+      "CREATE TABLE card_history (id INTEGER PRIMARY KEY, record_id INTEGER NOT NULL "
+      "REFERENCES records (id) ON DELETE CASCADE, card BLOB NOT NULL, replaced_at TEXT NOT NULL)",
+      "CREATE INDEX card_history_record ON card_history (record_id)", nullptr}},
 };
 
 QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
@@ -135,6 +148,23 @@ QString ArchiveFold(const QString& text) {
     return s;
 }
 
+QStringList ArchiveFilesOf(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+            continue;
+        }
+        QStringList under;
+        QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            under << it.next();
+        under.sort();
+        files << under;
+    }
+    return files;
+}
+
 bool CArchiveLocation::FromUrl(const QString& url, CArchiveLocation& out, QString* error) {
     const QUrl u(url, QUrl::StrictMode);
     if (!u.isValid() ||
@@ -186,12 +216,41 @@ CArchiveLocation CArchiveLocation::DefaultFile() {
     return l;
 }
 
+bool CArchiveLocation::FromSettings(const CViewSettings& s, CArchiveLocation& out, QString* error) {
+    const QString kind = s.m_szArchiveKind.trimmed().toLower();
+    if (kind.isEmpty() || kind == QLatin1String("sqlite")) {
+        out = DefaultFile();
+        if (!s.m_szArchiveFile.trimmed().isEmpty())
+            out.file = s.m_szArchiveFile.trimmed();
+        return true;
+    }
+    if (kind != QLatin1String("postgresql")) {
+        *error = QStringLiteral("the settings name an archive of a kind unknown: %1 (sqlite or "
+                                "postgresql)")
+                     .arg(s.m_szArchiveKind);
+        return false;
+    }
+    out = CArchiveLocation{};
+    out.kind = Kind::Postgresql;
+    out.host = s.m_szArchiveHost.trimmed();
+    out.port = s.m_nArchivePort;
+    out.database = s.m_szArchiveDatabase.trimmed();
+    out.user = s.m_szArchiveUser.trimmed();
+    out.password = s.m_szArchivePassword;
+    if (out.host.isEmpty() || out.database.isEmpty()) {
+        *error = QStringLiteral("the settings name a shared archive without its host or database");
+        return false;
+    }
+    return true;
+}
+
 struct CArchive::Impl {
     QString connection;
     CArchiveLocation::Kind kind = CArchiveLocation::Kind::Sqlite;
     bool open = false;
 
     QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
+    bool Sqlite() const { return kind == CArchiveLocation::Kind::Sqlite; }
 
     bool Exec(QSqlQuery& q, QString* error) {
         if (q.exec())
@@ -206,25 +265,39 @@ struct CArchive::Impl {
         *error = q.lastError().text();
         return false;
     }
-    // A transaction that will write, holding the archive's write lock from its start: SQLite's
-    // plain BEGIN fails at once, without waiting, when another writer commits after our first
-    // read; two PostgreSQL migrations at once would both create the tables.
-    bool BeginWrite(bool migration, QString* error) {
-        if (kind == CArchiveLocation::Kind::Sqlite)
-            return Exec(QStringLiteral("BEGIN IMMEDIATE"), error);
-        if (!Db().transaction()) {
-            *error = Db().lastError().text();
+    // A query with its values bound in order, run.
+    bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            *error = q.lastError().text();
             return false;
         }
-        if (migration &&
-            !Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock), error))
-            return Rollback(error, *error);
-        return true;
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        return Exec(q, error);
+    }
+    // A write transaction. SQLite's takes the write lock at once, so that two processes never
+    // both read and then both wait for each other to write.
+    bool Begin(QString* error) {
+        return Exec(Sqlite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), error);
+    }
+    bool Commit(QString* error) {
+        if (Exec(QStringLiteral("COMMIT"), error))
+            return true;
+        const QString why = *error;
+        return Rollback(error, why);
     }
     bool Rollback(QString* error, const QString& why) {
-        Db().rollback();
+        QString ignored;
+        Exec(QStringLiteral("ROLLBACK"), &ignored);
         *error = why;
         return false;
+    }
+    bool NotOpen(QString* error) const {
+        if (open)
+            return false;
+        *error = QStringLiteral("the archive is not open");
+        return true;
     }
     int Version(QString* error, bool* known) {
         *known = false;
@@ -248,6 +321,9 @@ struct CArchive::Impl {
         return 0;
     }
     bool Migrate(QString* error);
+    bool PatientFor(const PATIENT_CARD& card, QVariant& patient, QString* error);
+    void EraseOldRecycled();
+    bool SetDeleted(qint64 id, const QVariant& when, QString* error);
 };
 
 bool CArchive::Impl::Migrate(QString* error) {
@@ -261,8 +337,13 @@ bool CArchive::Impl::Migrate(QString* error) {
     }
     if (version == kSchemaVersion)
         return true;
-    if (!BeginWrite(true, error))
+    if (!Begin(error))
         return false;
+    // Two PostgreSQL programs opening a new archive at once would both create the tables; the
+    // second waits here for the first, then finds them made.
+    if (!Sqlite() &&
+        !Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock), error))
+        return Rollback(error, *error);
     // Within the transaction again: another process may have made it meanwhile.
     version = Version(error, &known);
     if (version < 0)
@@ -280,16 +361,72 @@ bool CArchive::Impl::Migrate(QString* error) {
             if (!Exec(Adapted(*sql, kind), error))
                 return Rollback(error, *error);
         QSqlQuery q(Db());
-        q.prepare(QStringLiteral("UPDATE velmora_archive SET schema_version = ?"));
-        q.addBindValue(step.version);
-        if (!Exec(q, error))
+        if (!Run(q, QStringLiteral("UPDATE velmora_archive SET schema_version = ?"), {step.version},
+                 error))
             return Rollback(error, *error);
     }
-    if (!Db().commit()) {
-        const QString why = Db().lastError().text();
-        return Rollback(error, why);
+    return Commit(error);
+}
+
+// The patient a card names, made when new; null for a card without a surname. Inside the
+// caller's transaction; two writers making the same patient at once end with one.
+bool CArchive::Impl::PatientFor(const PATIENT_CARD& c, QVariant& patient, QString* error) {
+    patient = QVariant(QMetaType(QMetaType::LongLong));
+    const QString last = CardText(c.last_name, sizeof c.last_name);
+    if (last.isEmpty())
+        return true;
+    const QString first = CardText(c.first_name, sizeof c.first_name);
+    const QString middle = CardText(c.patronymic, sizeof c.patronymic);
+    const QString born = BirthDate(c);
+    const QString identifier = QString::fromStdString(CardPatientId(c));
+    const QString key = !identifier.isEmpty() ? QStringLiteral("id:") + identifier
+                                              : QStringLiteral("name:%1|%2|%3|%4")
+                                                    .arg(ArchiveFold(last), ArchiveFold(first),
+                                                         ArchiveFold(middle), born);
+    auto orNull = [](const QString& v) {
+        return v.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(v);
+    };
+    QSqlQuery add(Db());
+    if (!Run(add,
+             QStringLiteral("INSERT INTO patients (match_key, identifier, identifier_fold, "
+                            "last_name, first_name, patronymic, name_fold, birth_date, card) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (match_key) DO "
+                            "NOTHING"),
+             {key, orNull(identifier), orNull(ArchiveFold(identifier)), last, first, middle,
+              ArchiveFold(last), orNull(born), CardBytes(c)},
+             error))
+        return false;
+    QSqlQuery find(Db());
+    if (!Run(find, QStringLiteral("SELECT id FROM patients WHERE match_key = ?"), {key}, error))
+        return false;
+    if (!find.next()) {
+        *error = QStringLiteral("the patient cannot be found after it was added");
+        return false;
     }
-    return true;
+    patient = find.value(0);
+    // The patient shows the newest card given for them (each record keeps its own).
+    QSqlQuery newest(Db());
+    return Run(newest, QStringLiteral("UPDATE patients SET card = ? WHERE id = ?"),
+               {CardBytes(c), patient}, error);
+}
+
+void CArchive::Impl::EraseOldRecycled() {
+    // Best effort: an archive opened only to be read (a read-only file) keeps them until a
+    // writer opens it.
+    const QString cutoff =
+        QDateTime::currentDateTimeUtc().addDays(-kRecycleDays).toString(Qt::ISODate);
+    QSqlQuery q(Db());
+    QString ignored;
+    if (!Run(q, QStringLiteral("SELECT COUNT(*) FROM records WHERE deleted_at < ?"), {cutoff},
+             &ignored) ||
+        !q.next() || q.value(0).toLongLong() == 0)
+        return;
+    QSqlQuery erase(Db());
+    if (Begin(&ignored) &&
+        Run(erase, QStringLiteral("DELETE FROM records WHERE deleted_at < ?"), {cutoff}, &ignored))
+        Commit(&ignored);
+    else
+        Rollback(&ignored, ignored);
 }
 
 CArchive::CArchive() : m(std::make_unique<Impl>()) {
@@ -307,9 +444,33 @@ bool CArchive::IsOpen() const {
     return m->open;
 }
 
+CArchiveLocation::Kind CArchive::Kind() const {
+    return m->kind;
+}
+
+namespace {
+
+// An existing file that is not an SQLite database at all: refused before SQLite opens it.
+bool NotSqliteFile(const QString& path, QString* error) {
+    QFile f(path);
+    if (!f.exists() || f.size() == 0)
+        return false;
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("the archive cannot be read: %1").arg(f.errorString());
+        return true;
+    }
+    if (f.read(16) == QByteArray("SQLite format 3", 16))
+        return false;
+    *error = QStringLiteral(
+        "the file is no sound SQLite database (its header is not SQLite's); it is left as it is");
+    return true;
+}
+
+} // namespace
+
 bool CArchive::Open(const CArchiveLocation& where, QString* error) {
     m->kind = where.kind;
-    const bool sqlite = where.kind == CArchiveLocation::Kind::Sqlite;
+    const bool sqlite = m->Sqlite();
     const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         *error = QStringLiteral("Qt's %1 database driver is not installed (Debian: %2)")
@@ -323,6 +484,8 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
             *error = QStringLiteral("no archive file named: %1").arg(where.file);
             return false;
         }
+        if (NotSqliteFile(where.file, error))
+            return false;
         QDir().mkpath(QFileInfo(where.file).absolutePath());
         // Patient data: a new archive is its user's alone (SQLite would make it 0644).
         const int fd = ::open(QFile::encodeName(where.file).constData(),
@@ -357,15 +520,14 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         return false;
     }
     if (sqlite) {
-        // A file that is no SQLite database (or a damaged one) fails here, before anything is
-        // written to it.
+        // A damaged header or schema fails here, before anything is written. The whole file is
+        // checked by Check only: reading every page of a large archive at each start would cost
+        // seconds, and SQLite reports a damaged page when it meets one, never mending it.
         QString fault;
         {
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+            if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) || !q.next())
                 fault = q.lastError().text();
-            else if (q.value(0).toString() != QLatin1String("ok"))
-                fault = q.value(0).toString();
         }
         if (!fault.isEmpty()) {
             *error = QStringLiteral("the file is no sound SQLite database (%1); it is left as it "
@@ -386,7 +548,8 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         QString why;
         if (!m->Exec(QStringLiteral("PRAGMA foreign_keys = ON"), &why) ||
             !m->Exec(QStringLiteral("PRAGMA journal_mode = WAL"), &why)) {
-            *error = why;
+            *error = QStringLiteral("the archive cannot be used: %1").arg(why);
+            db.close();
             return false;
         }
     }
@@ -395,6 +558,7 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         return false;
     }
     m->open = true;
+    m->EraseOldRecycled();
     return true;
 }
 
@@ -425,22 +589,32 @@ bool CArchive::ImportFile(const QString& path, Added* added, qint64* id, QString
 bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                          const QByteArray& original, const QString& sourceName, Added* added,
                          qint64* id, QString* error) {
-    if (!m->open) {
-        *error = QStringLiteral("the archive is not open");
+    if (m->NotOpen(error))
         return false;
-    }
     const ECG_RECORD& r = *loaded.pRecord;
     const QByteArray record(reinterpret_cast<const char*>(&r), sizeof r);
-    const QByteArray card = CardBytes(loaded.card);
-    // The same file, or the same record with the same card, is one entry.
+    // The same file is one entry, and so is our own record however often it is saved: its
+    // block without the card's texts (a save writes them into the source and notes) names it.
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!original.isEmpty()) {
         hash.addData(original);
     } else {
-        hash.addData(record);
-        hash.addData(card);
+        auto bare = std::make_unique<ECG_RECORD>(r);
+        std::memset(bare->source, 0, sizeof bare->source);
+        std::memset(bare->notes, 0, sizeof bare->notes);
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(bare.get()), sizeof r));
     }
     const QString contentHash = QString::fromLatin1(hash.result().toHex());
+
+    QSqlQuery known(m->Db());
+    if (!m->Run(known, QStringLiteral("SELECT id FROM records WHERE content_hash = ?"),
+                {contentHash}, error))
+        return false;
+    if (known.next()) {
+        *id = known.value(0).toLongLong();
+        *added = Added::AlreadyThere;
+        return true;
+    }
 
     const analysis::Measurements measured = analysis::MeasureRecord(r, {});
     const CRecordEquipment equipment = RecordEquipment(r);
@@ -449,148 +623,93 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
                                                                       " " + equipment.m_strModel +
                                                                       " " + equipment.m_strSerial)
                                                    .simplified();
-
-    QSqlDatabase db = m->Db();
-    if (!m->BeginWrite(false, error))
+    if (!m->Begin(error))
         return false;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT id FROM records WHERE content_hash = ?"));
-    q.addBindValue(contentHash);
-    if (!m->Exec(q, error))
+    QVariant patient;
+    if (!m->PatientFor(loaded.card, patient, error))
         return m->Rollback(error, *error);
-    if (q.next()) {
-        *id = q.value(0).toLongLong();
-        *added = Added::AlreadyThere;
-        db.rollback();
-        return true;
-    }
-
-    QVariant patient{QMetaType(QMetaType::LongLong)}; // none until the card names one
-    const PATIENT_CARD& c = loaded.card;
-    const QString last = CardText(c.last_name, sizeof c.last_name);
-    if (!last.isEmpty()) {
-        const QString first = CardText(c.first_name, sizeof c.first_name);
-        const QString middle = CardText(c.patronymic, sizeof c.patronymic);
-        const QString born = BirthDate(c);
-        const QString identifier = QString::fromStdString(CardPatientId(c));
-        const QString key = !identifier.isEmpty() ? QStringLiteral("id:") + identifier
-                                                  : QStringLiteral("name:%1|%2|%3|%4")
-                                                        .arg(ArchiveFold(last), ArchiveFold(first),
-                                                             ArchiveFold(middle), born);
-        QSqlQuery find(db);
-        find.prepare(QStringLiteral("SELECT id FROM patients WHERE match_key = ?"));
-        find.addBindValue(key);
-        if (!m->Exec(find, error))
-            return m->Rollback(error, *error);
-        if (find.next()) {
-            patient = find.value(0);
-        } else {
-            QSqlQuery add(db);
-            add.prepare(QStringLiteral(
-                "INSERT INTO patients (match_key, identifier, last_name, first_name, patronymic, "
-                "name_fold, birth_date, card) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
-                "ON CONFLICT (match_key) DO NOTHING"));
-            add.addBindValue(key);
-            add.addBindValue(identifier.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
-                                                  : QVariant(identifier));
-            add.addBindValue(last);
-            add.addBindValue(first);
-            add.addBindValue(middle);
-            add.addBindValue(ArchiveFold(last));
-            add.addBindValue(born.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
-                                            : QVariant(born));
-            add.addBindValue(card);
-            // Another workstation may be adding the same patient this moment: then the
-            // insert waits for it and adds nothing, and theirs is found below.
-            if (!m->Exec(add, error))
-                return m->Rollback(error, *error);
-            find.prepare(QStringLiteral("SELECT id FROM patients WHERE match_key = ?"));
-            find.addBindValue(key);
-            if (!m->Exec(find, error) || !find.next())
-                return m->Rollback(error, QStringLiteral("the new patient cannot be found"));
-            patient = find.value(0);
-        }
-    }
-
-    QSqlQuery ins(db);
-    ins.prepare(QStringLiteral(
-        "INSERT INTO records (patient_id, recorded_at, device, record_number, type, source_name, "
-        "content_hash, record, original, card, heart_rate_bpm, qrs_ms, qtc_bazett_ms, "
-        "imported_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-        "ON CONFLICT (content_hash) DO NOTHING"));
-    ins.addBindValue(patient);
-    ins.addBindValue(QString::fromLatin1(r.date, int(strnlen(r.date, sizeof r.date))));
-    ins.addBindValue(device);
-    ins.addBindValue(qint64(r.curve_id));
-    ins.addBindValue(type);
-    ins.addBindValue(sourceName);
-    ins.addBindValue(contentHash);
-    ins.addBindValue(record);
-    ins.addBindValue(original.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
-                                        : QVariant(original));
-    ins.addBindValue(card);
-    ins.addBindValue(Value(measured.heartRateBpm));
-    ins.addBindValue(Value(measured.qrsMs));
-    ins.addBindValue(Value(measured.qtcBazettMs));
-    ins.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    if (!m->Exec(ins, error))
+    QSqlQuery ins(m->Db());
+    if (!m->Run(
+            ins,
+            QStringLiteral(
+                "INSERT INTO records (patient_id, recorded_at, device, record_number, type, "
+                "source_name, content_hash, record, original, card, heart_rate_bpm, qrs_ms, "
+                "qtc_bazett_ms, imported_at, absent_lanes, source_seconds) VALUES (?, ?, ?, "
+                "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (content_hash) DO NOTHING"),
+            {patient, QString::fromLatin1(r.date, int(strnlen(r.date, sizeof r.date))), device,
+             qint64(r.curve_id), type, sourceName, contentHash, record,
+             original.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(original),
+             CardBytes(loaded.card), Value(measured.heartRateBpm), Value(measured.qrsMs),
+             Value(measured.qtcBazettMs), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+             int(loaded.absentLanes), loaded.dSourceSeconds},
+            error))
         return m->Rollback(error, *error);
-    // Nothing inserted: another workstation imported the same record since our look above.
-    const bool theirs = ins.numRowsAffected() == 0;
-    QSqlQuery got(db);
-    got.prepare(QStringLiteral("SELECT id FROM records WHERE content_hash = ?"));
-    got.addBindValue(contentHash);
-    if (!m->Exec(got, error) || !got.next())
-        return m->Rollback(error, QStringLiteral("the new record cannot be found"));
+    // No row: another writer added the same record meanwhile.
+    const bool inserted = ins.numRowsAffected() > 0;
+    QSqlQuery got(m->Db());
+    if (!m->Run(got, QStringLiteral("SELECT id FROM records WHERE content_hash = ?"), {contentHash},
+                error) ||
+        !got.next())
+        return m->Rollback(error, *error);
     *id = got.value(0).toLongLong();
-    if (theirs) {
-        db.rollback();
-        *added = Added::AlreadyThere;
-        return true;
-    }
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        return m->Rollback(error, why);
-    }
-    *added = Added::Imported;
+    if (!m->Commit(error))
+        return false;
+    *added = inserted ? Added::Imported : Added::AlreadyThere;
     return true;
 }
+
+namespace {
+
+// The conditions of a search, its values in the order of their places.
+QString Conditions(const CFindCriteria& c, QVariantList& values) {
+    QString sql = c.recycled ? QStringLiteral(" WHERE r.deleted_at IS NOT NULL")
+                             : QStringLiteral(" WHERE r.deleted_at IS NULL");
+    if (!c.name.isEmpty()) {
+        sql += QStringLiteral(" AND p.name_fold LIKE ? ESCAPE '\\'");
+        values << LikePrefix(ArchiveFold(c.name));
+    }
+    if (!c.identifier.isEmpty()) {
+        sql += QStringLiteral(" AND p.identifier = ?");
+        values << c.identifier;
+    }
+    if (!c.text.trimmed().isEmpty()) {
+        sql += QStringLiteral(
+            " AND (p.name_fold LIKE ? ESCAPE '\\' OR p.identifier_fold LIKE ? ESCAPE '\\')");
+        values << LikePrefix(ArchiveFold(c.text)) << LikePrefix(ArchiveFold(c.text));
+    }
+    if (c.from.isValid()) {
+        sql += QStringLiteral(" AND r.recorded_at >= ?");
+        values << c.from.toString(Qt::ISODate);
+    }
+    if (c.to.isValid()) {
+        sql += QStringLiteral(" AND r.recorded_at < ?");
+        values << c.to.addDays(1).toString(Qt::ISODate);
+    }
+    if (c.patientId && *c.patientId == 0) {
+        sql += QStringLiteral(" AND r.patient_id IS NULL");
+    } else if (c.patientId) {
+        sql += QStringLiteral(" AND r.patient_id = ?");
+        values << *c.patientId;
+    }
+    return sql;
+}
+
+} // namespace
 
 bool CArchive::Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>& out,
                     QString* error) {
     out.clear();
-    if (!m->open) {
-        *error = QStringLiteral("the archive is not open");
+    if (m->NotOpen(error))
         return false;
-    }
-    QString sql = QStringLiteral(
-        "SELECT r.id, r.patient_id, r.card, r.recorded_at, r.type, r.device, r.record_number, "
-        "r.source_name, r.heart_rate_bpm, r.qrs_ms, r.qtc_bazett_ms FROM records r "
-        "LEFT JOIN patients p ON p.id = r.patient_id WHERE 1 = 1");
     QVariantList values;
-    if (!criteria.name.isEmpty()) {
-        sql += QStringLiteral(" AND p.name_fold LIKE ? ESCAPE '\\'");
-        values << LikePrefix(ArchiveFold(criteria.name));
-    }
-    if (!criteria.identifier.isEmpty()) {
-        sql += QStringLiteral(" AND p.identifier = ?");
-        values << criteria.identifier;
-    }
-    if (criteria.from.isValid()) {
-        sql += QStringLiteral(" AND r.recorded_at >= ?");
-        values << criteria.from.toString(Qt::ISODate);
-    }
-    if (criteria.to.isValid()) {
-        sql += QStringLiteral(" AND r.recorded_at < ?");
-        values << criteria.to.addDays(1).toString(Qt::ISODate);
-    }
-    sql += QStringLiteral(" ORDER BY r.recorded_at, r.id");
+    const QString sql =
+        QStringLiteral("SELECT r.id, r.patient_id, r.card, r.recorded_at, r.type, r.device, "
+                       "r.record_number, r.source_name, r.heart_rate_bpm, r.qrs_ms, "
+                       "r.qtc_bazett_ms, r.deleted_at FROM records r LEFT JOIN patients p ON "
+                       "p.id = r.patient_id") +
+        Conditions(criteria, values) + QStringLiteral(" ORDER BY r.recorded_at, r.id");
     QSqlQuery q(m->Db());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!m->Exec(q, error))
+    if (!m->Run(q, sql, values, error))
         return false;
     while (q.next()) {
         CArchivedRecord a;
@@ -605,17 +724,185 @@ bool CArchive::Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>&
         a.heartRateBpm = Real(q.value(8));
         a.qrsMs = Real(q.value(9));
         a.qtcBazettMs = Real(q.value(10));
+        a.deletedAt = q.value(11).toString();
         out.push_back(a);
     }
     return true;
 }
 
-bool CArchive::Check(CArchiveCounts& counts, QString* error) {
-    if (!m->open) {
-        *error = QStringLiteral("the archive is not open");
+bool CArchive::FindPatients(const CFindCriteria& criteria, std::vector<CArchivedPatient>& out,
+                            QString* error) {
+    out.clear();
+    if (m->NotOpen(error))
+        return false;
+    QVariantList values;
+    const QString sql = QStringLiteral("SELECT p.id, p.card, COUNT(r.id), MAX(r.recorded_at) "
+                                       "FROM patients p JOIN records r ON r.patient_id = p.id") +
+                        Conditions(criteria, values) +
+                        QStringLiteral(" GROUP BY p.id ORDER BY p.name_fold, p.id");
+    QSqlQuery q(m->Db());
+    if (!m->Run(q, sql, values, error))
+        return false;
+    while (q.next()) {
+        CArchivedPatient p;
+        p.id = q.value(0).toLongLong();
+        p.card = CardOf(q.value(1).toByteArray());
+        p.records = q.value(2).toLongLong();
+        p.lastRecordedAt = q.value(3).toString();
+        out.push_back(p);
+    }
+    return true;
+}
+
+bool CArchive::Load(qint64 id, CLoadedRecord& out, QString* type, QString* error) {
+    if (m->NotOpen(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q,
+                QStringLiteral("SELECT record, card, type, absent_lanes, source_seconds FROM "
+                               "records WHERE id = ?"),
+                {id}, error))
+        return false;
+    if (!q.next()) {
+        *error = QStringLiteral("the archive has no record %1").arg(id);
         return false;
     }
-    if (m->kind == CArchiveLocation::Kind::Sqlite) {
+    const QByteArray record = q.value(0).toByteArray();
+    std::string why;
+    if (record.size() != qsizetype(sizeof(ECG_RECORD))) {
+        *error = QStringLiteral("record %1 in the archive is damaged (%2 bytes)")
+                     .arg(id)
+                     .arg(record.size());
+        return false;
+    }
+    std::memcpy(out.pRecord.get(), record.constData(), sizeof(ECG_RECORD));
+    if (!CheckRecordBlock(*out.pRecord, &why)) {
+        *error = QStringLiteral("record %1 in the archive is damaged: %2")
+                     .arg(id)
+                     .arg(QString::fromStdString(why));
+        return false;
+    }
+    out.card = CardOf(q.value(1).toByteArray());
+    *type = q.value(2).toString();
+    out.absentLanes = uint16_t(q.value(3).toInt());
+    out.dSourceSeconds = q.value(4).toDouble();
+    return true;
+}
+
+bool CArchive::Original(qint64 id, QByteArray& out, QString* error) {
+    out.clear();
+    if (m->NotOpen(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q, QStringLiteral("SELECT original FROM records WHERE id = ?"), {id}, error))
+        return false;
+    if (!q.next()) {
+        *error = QStringLiteral("the archive has no record %1").arg(id);
+        return false;
+    }
+    out = q.value(0).toByteArray();
+    return true;
+}
+
+bool CArchive::UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error) {
+    if (m->NotOpen(error) || !m->Begin(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q, QStringLiteral("SELECT card FROM records WHERE id = ?"), {id}, error))
+        return m->Rollback(error, *error);
+    if (!q.next())
+        return m->Rollback(error, QStringLiteral("the archive has no record %1").arg(id));
+    const QByteArray before = q.value(0).toByteArray();
+    const QByteArray after = CardBytes(card);
+    if (before == after)
+        return m->Commit(error);
+    QVariant patient;
+    QSqlQuery keep(m->Db()), change(m->Db());
+    if (!m->Run(keep,
+                QStringLiteral("INSERT INTO card_history (record_id, card, replaced_at) VALUES "
+                               "(?, ?, ?)"),
+                {id, before, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, error) ||
+        !m->PatientFor(card, patient, error) ||
+        !m->Run(change, QStringLiteral("UPDATE records SET card = ?, patient_id = ? WHERE id = ?"),
+                {after, patient, id}, error))
+        return m->Rollback(error, *error);
+    return m->Commit(error);
+}
+
+bool CArchive::CardHistory(qint64 id, std::vector<CCardVersion>& out, QString* error) {
+    out.clear();
+    if (m->NotOpen(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q,
+                QStringLiteral("SELECT card, replaced_at FROM card_history WHERE record_id = ? "
+                               "ORDER BY id"),
+                {id}, error))
+        return false;
+    while (q.next())
+        out.push_back({CardOf(q.value(0).toByteArray()), q.value(1).toString()});
+    return true;
+}
+
+bool CArchive::Impl::SetDeleted(qint64 id, const QVariant& when, QString* error) {
+    if (NotOpen(error) || !Begin(error))
+        return false;
+    QSqlQuery q(Db());
+    if (!Run(q, QStringLiteral("UPDATE records SET deleted_at = ? WHERE id = ?"), {when, id},
+             error))
+        return Rollback(error, *error);
+    if (q.numRowsAffected() != 1)
+        return Rollback(error, QStringLiteral("the archive has no record %1").arg(id));
+    return Commit(error);
+}
+
+bool CArchive::Delete(qint64 id, QString* error) {
+    return m->SetDeleted(id, QDateTime::currentDateTimeUtc().toString(Qt::ISODate), error);
+}
+
+bool CArchive::Restore(qint64 id, QString* error) {
+    return m->SetDeleted(id, QVariant(QMetaType(QMetaType::QString)), error);
+}
+
+bool CArchive::Backup(const QString& path, QString* error) {
+    if (m->NotOpen(error))
+        return false;
+    if (!m->Sqlite()) {
+        *error = QStringLiteral("a shared archive is backed up on its server, with pg_dump");
+        return false;
+    }
+    const QFileInfo target(path);
+    if (target.isDir() || !target.absoluteDir().exists()) {
+        *error = QStringLiteral("no folder to write the copy into: %1").arg(path);
+        return false;
+    }
+    // SQLite writes the copy from one read transaction, so writers may go on meanwhile; it
+    // goes to a name of its own first and takes the target's name only when whole.
+    const QString part =
+        target.absoluteDir().filePath(QStringLiteral(".%1.velmora-%2")
+                                          .arg(target.fileName())
+                                          .arg(QCoreApplication::applicationPid()));
+    QFile::remove(part);
+    QSqlQuery q(m->Db());
+    if (!m->Run(q, QStringLiteral("VACUUM INTO ?"), {part}, error)) {
+        QFile::remove(part);
+        return false;
+    }
+    QFile copy(part);
+    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        *error =
+            QStringLiteral("the copy cannot be named %1: %2").arg(path, qt_error_string(errno));
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
+
+bool CArchive::Check(CArchiveCounts& counts, QString* error) {
+    if (m->NotOpen(error))
+        return false;
+    if (m->Sqlite()) {
         QSqlQuery q(m->Db());
         if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next() ||
             q.value(0).toString() != QLatin1String("ok")) {
@@ -627,8 +914,10 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
     }
     const std::pair<const char*, qint64*> sums[] = {
         {"SELECT COUNT(*) FROM patients", &counts.patients},
-        {"SELECT COUNT(*) FROM records", &counts.records},
-        {"SELECT COUNT(*) FROM records WHERE patient_id IS NULL", &counts.withoutPatient}};
+        {"SELECT COUNT(*) FROM records WHERE deleted_at IS NULL", &counts.records},
+        {"SELECT COUNT(*) FROM records WHERE patient_id IS NULL AND deleted_at IS NULL",
+         &counts.withoutPatient},
+        {"SELECT COUNT(*) FROM records WHERE deleted_at IS NOT NULL", &counts.recycled}};
     for (const auto& [sql, value] : sums) {
         QSqlQuery q(m->Db());
         if (!q.exec(QString::fromLatin1(sql)) || !q.next()) {
@@ -636,6 +925,36 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
             return false;
         }
         *value = q.value(0).toLongLong();
+    }
+    return true;
+}
+
+bool CArchive::Export(qint64 id, const QString& path, QString* error) {
+    CLoadedRecord loaded;
+    QString type;
+    if (!Load(id, loaded, &type, error))
+        return false;
+    const RecordFileType* target = RecordFileTypeOf(path);
+    if (!target) {
+        *error = QStringLiteral("no record type has the extension of %1").arg(path);
+        return false;
+    }
+    QByteArray original;
+    if (type == QLatin1String(target->extension) && !Original(id, original, error))
+        return false;
+    if (!original.isEmpty()) {
+        std::string why;
+        if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), original.constData(),
+                                 size_t(original.size()), &why)) {
+            *error = QString::fromStdString(why);
+            return false;
+        }
+        return true;
+    }
+    std::string why;
+    if (!SaveRecordFile(path, *target, *loaded.pRecord, &loaded.card, &why)) {
+        *error = QString::fromStdString(why);
+        return false;
     }
     return true;
 }

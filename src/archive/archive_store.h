@@ -11,6 +11,7 @@
 // lossless record block, and the file as it came when it was another system's, with a content
 // hash that makes importing the same file twice add nothing.
 
+#include "config/view_settings.h"
 #include "record_io/record_files.h"
 
 #include <QByteArray>
@@ -37,34 +38,56 @@ struct CArchiveLocation {
     static bool IsSslMode(const QString& mode);
     // The user's own archive: ~/.local/share/velmora/archive.sqlite.
     static CArchiveLocation DefaultFile();
+    // The archive the settings name ([Archive]); false with *error for a kind it does not know.
+    static bool FromSettings(const CViewSettings& settings, CArchiveLocation& out, QString* error);
 };
 
 // One record as a search lists it.
 struct CArchivedRecord {
     qint64 id = 0;
-    qint64 patientId = 0; // 0: no patient yet
-    PATIENT_CARD card{};  // the card the record came with
+    qint64 patientId = 0; // 0: no patient yet ("без карточки")
+    PATIENT_CARD card{};  // the record's card as the archive keeps it now
     QString recordedAt;   // "YYYY-MM-DD hh:mm:ss" as the record has it
     QString type;         // the record type's extension: ".scp"
     QString device;       // the device's number text, or the source's maker and model
     quint32 recordNumber = 0;
-    QString source; // the file it was imported from (its name), or empty
+    QString source;    // the file it was imported from (its name), or empty
+    QString deletedAt; // when it went to the recycle list (UTC, ISO), or empty
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
+};
+
+// One patient as the patient list shows it.
+struct CArchivedPatient {
+    qint64 id = 0;
+    PATIENT_CARD card{}; // the card of the patient's newest record
+    qint64 records = 0;
+    QString lastRecordedAt;
+};
+
+// A card a record had before it was changed.
+struct CCardVersion {
+    PATIENT_CARD card{};
+    QString replacedAt; // UTC, ISO
 };
 
 struct CFindCriteria {
     QString name;       // the beginning of the surname, any case, ё = е
     QString identifier; // the patient identifier, exactly
+    QString text;       // the beginning of the surname or of the identifier (the search field)
     QDate from, to;     // the recording dates, inclusive; invalid: open
+    std::optional<qint64> patientId; // one patient's records; 0: those without a patient
+    bool recycled = false;           // the recycle list instead of the archive
 };
 
 struct CArchiveCounts {
-    qint64 patients = 0, records = 0, withoutPatient = 0;
+    qint64 patients = 0, records = 0, withoutPatient = 0, recycled = 0;
 };
 
 class CArchive {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
+    // How long a deleted record stays in the recycle list before it is erased.
+    static constexpr int kRecycleDays = 30;
 
     CArchive();
     ~CArchive();
@@ -73,20 +96,48 @@ public:
 
     // Opens (an SQLite file is created when missing) and brings the schema to kSchemaVersion;
     // false with *error when it is no archive of ours, damaged, newer than this program, or out
-    // of reach.
+    // of reach. Records deleted more than kRecycleDays ago are erased then.
     bool Open(const CArchiveLocation& where, QString* error);
     bool IsOpen() const;
+    CArchiveLocation::Kind Kind() const;
 
     enum class Added { Imported, AlreadyThere };
     // A record file into the archive, as the record layer opens it; *added says whether it was
     // new. False with *error when the file does not open or the archive refuses the write (then
     // nothing of it is in the archive).
     bool ImportFile(const QString& path, Added* added, qint64* id, QString* error);
-    // A record the program holds (received, or opened from `original`'s file).
+    // A record the program holds (received, or opened from `original`'s file). A record already
+    // there takes the card given when it differs, the earlier card kept in its history; one in
+    // the recycle list comes back from it.
     bool AddRecord(const CLoadedRecord& loaded, const QString& type, const QByteArray& original,
                    const QString& sourceName, Added* added, qint64* id, QString* error);
 
     bool Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>& out, QString* error);
+    // The patients with a record that matches (deleted records left out), by surname.
+    bool FindPatients(const CFindCriteria& criteria, std::vector<CArchivedPatient>& out,
+                      QString* error);
+    // A record as the record layer would open it, with its card as the archive keeps it now;
+    // *type is its type's extension. A record in the recycle list opens too.
+    bool Load(qint64 id, CLoadedRecord& out, QString* type, QString* error);
+    // The file as it came, for another system's record; empty for ours.
+    bool Original(qint64 id, QByteArray& out, QString* error);
+
+    // A new card for a record: the earlier one goes into the record's history, and the record
+    // moves to the patient the new card names (a record without a card finds its patient).
+    bool UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error);
+    // The record's earlier cards, oldest first.
+    bool CardHistory(qint64 id, std::vector<CCardVersion>& out, QString* error);
+
+    // Into the recycle list and back; erased for good after kRecycleDays.
+    bool Delete(qint64 id, QString* error);
+    bool Restore(qint64 id, QString* error);
+
+    // A consistent copy of an SQLite archive in use, written whole or not at all.
+    bool Backup(const QString& path, QString* error);
+    // A record saved as the type path names, through the record layer; another system's file
+    // asked for in its own type is written as it came.
+    bool Export(qint64 id, const QString& path, QString* error);
+
     // The database's own integrity check and the counts.
     bool Check(CArchiveCounts& counts, QString* error);
 
@@ -97,3 +148,7 @@ private:
 
 // The text a name is compared by: case-folded, ё as е, blanks simplified.
 QString ArchiveFold(const QString& text);
+
+// The files an import takes from paths: each file, and every file under each folder (searched
+// through), in order.
+QStringList ArchiveFilesOf(const QStringList& paths);

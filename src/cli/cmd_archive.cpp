@@ -7,7 +7,6 @@
 #include "platform/printable_text.h"
 #include "storage/card_fields.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,20 +18,28 @@ const char kArchiveUsage[] =
     "usage: velmora-cli archive import PATH... [--archive FILE | --db URL]\n"
     "       velmora-cli archive find [--name TEXT] [--id ID] [--from DATE] [--to DATE] [--json]\n"
     "                                [--archive FILE | --db URL]\n"
+    "       velmora-cli archive export ID --out FILE [--archive FILE | --db URL]\n"
+    "       velmora-cli archive backup --out FILE [--archive FILE]\n"
     "       velmora-cli archive check [--archive FILE | --db URL]\n"
     "\n"
     "The archive of every record and patient. import takes record files and folders (searched\n"
     "through) and says for each whether it was imported, was there already, or was refused and\n"
     "why. find lists the records whose patient's surname begins with TEXT (any case, ё = е),\n"
     "whose patient identifier is ID, recorded from DATE to DATE (YYYY-MM-DD) inclusive; --json\n"
-    "prints one JSON object per line. check runs the database's integrity check and counts.\n"
+    "prints one JSON object per line. export saves record ID (find's id) as the type FILE's\n"
+    "extension names (another system's file in its own type: the file as it came). backup\n"
+    "writes a consistent copy of an SQLite archive, also while it is in use. check runs the\n"
+    "database's integrity check and counts.\n"
     "\n"
-    "  --archive FILE   an SQLite archive (default ~/.local/share/velmora/archive.sqlite)\n"
+    "  --archive FILE   an SQLite archive\n"
     "  --db URL         a PostgreSQL archive, postgresql://USER@HOST:PORT/DB (the password from\n"
     "                   PGPASSWORD or ~/.pgpass, never on the command line); ?sslmode=MODE\n"
     "                   after it asks for TLS: disable, allow, prefer, require, verify-ca,\n"
     "                   verify-full (the server's certificate checked against\n"
     "                   ~/.postgresql/root.crt or PGSSLROOTCERT)\n"
+    "  --config INI     the settings file to use\n"
+    "  without --archive and --db: the archive of the settings ([Archive]), by default\n"
+    "                   ~/.local/share/velmora/archive.sqlite\n"
     "\n"
     "exit codes: 0 done, 1 bad usage, 2 a file or the archive failed\n";
 
@@ -43,8 +50,13 @@ int Usage(const std::string& why) {
 }
 
 bool OpenArchive(const COptions& opts, CArchive& archive, QString* error) {
-    CArchiveLocation where = CArchiveLocation::DefaultFile();
-    if (opts.Has("db")) {
+    CArchiveLocation where;
+    if (!opts.Has("db") && !opts.Has("archive")) {
+        CViewSettings settings;
+        settings.UpdateIni(true);
+        if (!CArchiveLocation::FromSettings(settings, where, error))
+            return false;
+    } else if (opts.Has("db")) {
         if (!CArchiveLocation::FromUrl(opts.Value("db"), where, error))
             return false;
         where.password = qEnvironmentVariable("PGPASSWORD");
@@ -52,18 +64,6 @@ bool OpenArchive(const COptions& opts, CArchive& archive, QString* error) {
         where.file = opts.Value("archive");
     }
     return archive.Open(where, error);
-}
-
-// The record files a path names: the file, or every file under a folder.
-QStringList FilesOf(const QString& path) {
-    if (!QFileInfo(path).isDir())
-        return {path};
-    QStringList files;
-    QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
 }
 
 QString Text(const char* field, size_t size) {
@@ -95,24 +95,23 @@ QJsonObject Json(const CArchivedRecord& r) {
 
 int RunImport(const COptions& opts, CArchive& archive) {
     int imported = 0, there = 0, refused = 0;
-    for (const QString& path : opts.Positional().mid(1))
-        for (const QString& file : FilesOf(path)) {
-            CArchive::Added added{};
-            qint64 id = 0;
-            QString why;
-            const std::string name = PrintableName(file.toStdString());
-            if (!archive.ImportFile(file, &added, &id, &why)) {
-                ++refused;
-                std::printf("refused  %s: %s\n", name.c_str(),
-                            PrintableName(why.toStdString()).c_str());
-            } else if (added == CArchive::Added::Imported) {
-                ++imported;
-                std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
-            } else {
-                ++there;
-                std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
-            }
+    for (const QString& file : ArchiveFilesOf(opts.Positional().mid(1))) {
+        CArchive::Added added{};
+        qint64 id = 0;
+        QString why;
+        const std::string name = PrintableName(file.toStdString());
+        if (!archive.ImportFile(file, &added, &id, &why)) {
+            ++refused;
+            std::printf("refused  %s: %s\n", name.c_str(),
+                        PrintableName(why.toStdString()).c_str());
+        } else if (added == CArchive::Added::Imported) {
+            ++imported;
+            std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
+        } else {
+            ++there;
+            std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
         }
+    }
     std::fprintf(stderr, "velmora-cli archive: %d imported, %d already there, %d refused\n",
                  imported, there, refused);
     return refused == 0 ? 0 : 2;
@@ -161,16 +160,42 @@ int RunCheck(CArchive& archive) {
         Message("archive", why.toStdString());
         return 2;
     }
-    std::printf("ok: %lld patients, %lld records (%lld without a card)\n",
+    std::printf("ok: %lld patients, %lld records (%lld without a card), %lld in the recycle list\n",
                 static_cast<long long>(counts.patients), static_cast<long long>(counts.records),
-                static_cast<long long>(counts.withoutPatient));
+                static_cast<long long>(counts.withoutPatient),
+                static_cast<long long>(counts.recycled));
+    return 0;
+}
+
+int RunExport(const COptions& opts, CArchive& archive) {
+    bool ok = false;
+    const qint64 id = opts.Positional().at(1).toLongLong(&ok);
+    if (!ok || id <= 0)
+        return Usage("export takes a record's id, as find prints it");
+    QString why;
+    if (!archive.Export(id, opts.Value("out"), &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return 2;
+    }
+    Message("archive", "record " + std::to_string(id) + " written to " +
+                           PrintableName(opts.Value("out").toStdString()));
+    return 0;
+}
+
+int RunBackup(const COptions& opts, CArchive& archive) {
+    QString why;
+    if (!archive.Backup(opts.Value("out"), &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return 2;
+    }
+    Message("archive", "copy written to " + PrintableName(opts.Value("out").toStdString()));
     return 0;
 }
 
 } // namespace
 
 int RunArchive(const QStringList& args) {
-    COptions opts({"archive", "db", "name", "id", "from", "to"}, {"json", "help"});
+    COptions opts({"archive", "db", "name", "id", "from", "to", "out", "config"}, {"json", "help"});
     QString error;
     if (!opts.Parse(args, &error))
         return Usage(error.toStdString());
@@ -180,15 +205,25 @@ int RunArchive(const QStringList& args) {
     }
     const QStringList pos = opts.Positional();
     const QString verb = pos.isEmpty() ? QString() : pos.first();
-    if (verb != QLatin1String("import") && verb != QLatin1String("find") &&
-        verb != QLatin1String("check"))
-        return Usage("give import, find or check");
+    const QStringList verbs = {QStringLiteral("import"), QStringLiteral("find"),
+                               QStringLiteral("export"), QStringLiteral("backup"),
+                               QStringLiteral("check")};
+    if (!verbs.contains(verb))
+        return Usage("give import, find, export, backup or check");
     if (verb == QLatin1String("import") && pos.size() < 2)
         return Usage("give the files or folders to import");
-    if (verb != QLatin1String("import") && pos.size() > 1)
+    if (verb == QLatin1String("export") && pos.size() != 2)
+        return Usage("export takes one record's id");
+    if (verb != QLatin1String("import") && verb != QLatin1String("export") && pos.size() > 1)
         return Usage(verb.toStdString() + " takes no file");
+    const bool writes = verb == QLatin1String("export") || verb == QLatin1String("backup");
+    if (writes != opts.Has("out"))
+        return Usage(writes ? verb.toStdString() + " needs --out FILE"
+                            : verb.toStdString() + " takes no --out");
     if (opts.Has("archive") && opts.Has("db"))
         return Usage("give --archive or --db, not both");
+    if (opts.Has("config") && !UseSettingsFile("archive", opts.Value("config")))
+        return 2;
     CArchive archive;
     if (!OpenArchive(opts, archive, &error)) {
         Message("archive", PrintableName(error.toStdString()));
@@ -198,5 +233,9 @@ int RunArchive(const QStringList& args) {
         return RunImport(opts, archive);
     if (verb == QLatin1String("find"))
         return RunFind(opts, archive);
+    if (verb == QLatin1String("export"))
+        return RunExport(opts, archive);
+    if (verb == QLatin1String("backup"))
+        return RunBackup(opts, archive);
     return RunCheck(archive);
 }

@@ -51,7 +51,8 @@ const Command kCommands[] = {
     {"store", RunStore,
      "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
     {"archive", RunArchive,
-     "archive import PATH... | find [--name TEXT] [--json] | check   the archive of records"},
+     "archive import PATH... | find [--name TEXT] [--json] | export ID --out FILE | backup --out "
+     "FILE | check   the archive of records"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

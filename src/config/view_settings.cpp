@@ -43,5 +43,17 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     if (bLoad)
         note(ini.SerGet(true, m_nPacsTimeout, QStringLiteral("m_nPacsTimeout"), QString(),
                         m_nPacsTimeout));
+    ini.SetSection(QStringLiteral("Archive"));
+    flag(m_bArchiveEnabled, "m_bArchiveEnabled");
+    for (const auto& [text, key] : {std::pair{&m_szArchiveKind, "m_szArchiveKind"},
+                                    {&m_szArchiveFile, "m_szArchiveFile"},
+                                    {&m_szArchiveHost, "m_szArchiveHost"},
+                                    {&m_szArchiveDatabase, "m_szArchiveDatabase"},
+                                    {&m_szArchiveUser, "m_szArchiveUser"},
+                                    {&m_szArchivePassword, "m_szArchivePassword"},
+                                    {&m_szArchiveSslMode, "m_szArchiveSslMode"}})
+        note(ini.SerGet(bLoad, *text, QLatin1String(key), QString(), *text));
+    note(ini.SerGet(bLoad, m_nArchivePort, QStringLiteral("m_nArchivePort"), QString(),
+                    m_nArchivePort));
     return ok;
 }

@@ -25,6 +25,18 @@ struct CViewSettings {
     // Seconds any wait for the archive may take (connecting, association, each message). Read,
     // never written, like the CA bundle.
     int m_nPacsTimeout = 30;
+    // The archive of every record (section [Archive]): whether each record received, opened or
+    // saved goes into it, and where it is: an SQLite file (empty: the user's own) or a shared
+    // PostgreSQL database, its password kept here as the mail one is.
+    bool m_bArchiveEnabled = true;
+    QString m_szArchiveKind = QStringLiteral("sqlite"); // or "postgresql"
+    QString m_szArchiveFile;
+    QString m_szArchiveHost;
+    int m_nArchivePort = 5432;
+    QString m_szArchiveDatabase;
+    QString m_szArchiveUser;
+    QString m_szArchivePassword;
+    QString m_szArchiveSslMode; // libpq's sslmode; empty: libpq's default
 
     // bLoad true loads every key of the settings file into the members (a missing key keeps
     // the member's value); false stores every member, changed or not. Storing returns false

@@ -52,6 +52,7 @@ constexpr ControlLabel kLabels[] = {
     {CCurvesDefinitionDlg::IDC_LAST_NAME, "Фамилия"},
     {CCurvesDefinitionDlg::IDC_FIRST_NAME, "Имя"},
     {CCurvesDefinitionDlg::IDC_PATRONYMIC, "Отчество"},
+    {CCurvesDefinitionDlg::IDC_PATIENT_ID, "Номер карты"},
     {CCurvesDefinitionDlg::IDC_MALE, "муж."},
     {CCurvesDefinitionDlg::IDC_FEMALE, "жен."},
     {CCurvesDefinitionDlg::IDC_WEIGHT, "Вес"},
@@ -78,6 +79,7 @@ constexpr EditField kEditFields[] = {
     {CCurvesDefinitionDlg::IDC_LAST_NAME, "last_name"},
     {CCurvesDefinitionDlg::IDC_FIRST_NAME, "first_name"},
     {CCurvesDefinitionDlg::IDC_PATRONYMIC, "patronymic"},
+    {CCurvesDefinitionDlg::IDC_PATIENT_ID, "patient_id"},
     {CCurvesDefinitionDlg::IDC_POSTAL_CODE, "postal_code"},
     {CCurvesDefinitionDlg::IDC_REGION, "region"},
     {CCurvesDefinitionDlg::IDC_DISTRICT, "district"},
@@ -248,6 +250,10 @@ void CCurvesDefinitionDlg::BuildControls() {
         pPatientGrid->addWidget(label(nameIDs[i], pEdit), i, 0);
         pPatientGrid->addWidget(pEdit, i, 1);
     }
+    // The hospital's medical record number; optional, it ties the record to its patient.
+    QLineEdit* pPatientId = AddTextEdit(IDC_PATIENT_ID, kPatientIdBytes);
+    pPatientGrid->addWidget(label(IDC_PATIENT_ID, pPatientId), 3, 0);
+    pPatientGrid->addWidget(pPatientId, 3, 1);
 
     m_btnMale = new QRadioButton(LabelOf(IDC_MALE), this);
     m_btnMale->setObjectName(QStringLiteral("IDC_%1").arg(int(IDC_MALE)));
@@ -408,6 +414,7 @@ bool CCurvesDefinitionDlg::OnOK() {
                                                      {IDC_LAST_NAME, nullptr},
                                                      {IDC_FIRST_NAME, nullptr},
                                                      {IDC_PATRONYMIC, nullptr},
+                                                     {IDC_PATIENT_ID, nullptr},
                                                      {IDC_POSTAL_CODE, nullptr},
                                                      {IDC_REGION, nullptr},
                                                      {IDC_DISTRICT, nullptr},

@@ -45,12 +45,14 @@ public:
         IDC_REGION = 1030,
         IDC_DISTRICT = 1031,
         IDC_BIRTH_DATE = 1032,
+        IDC_PATIENT_ID = 1033,
         IDC_HINT = 1100, // the line that explains a refused input
     };
 
     // Byte lengths of the card's texts without their terminating zero.
     static constexpr int kNameBytes = 29;
     static constexpr int kAddressBytes = 128;
+    static constexpr int kPatientIdBytes = 31;
 
     // The dialog works on a copy of card; the view's card changes only through GetCard() after
     // a confirmation.

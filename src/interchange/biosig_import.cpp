@@ -367,6 +367,8 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
     SplitPatientName(h->Patient.Name, out);
     out.patientId =
         TextAsUtf8(std::string(h->Patient.Id, strnlen(h->Patient.Id, sizeof h->Patient.Id)));
+    if (out.patientId == "X") // EDF+'s word for a code not known
+        out.patientId.clear();
     std::tm b{};
     if (h->Patient.Birthday != 0 && GdfTimeAsTm(h->Patient.Birthday, b) &&
         b.tm_year + 1900 > 1850) {

@@ -1,6 +1,7 @@
 #include "record_io/interchange_helper.h"
 
 #include "platform/cp1251.h"
+#include "storage/card_fields.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,8 +147,14 @@ void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card, const CFileDetai
     card.birth_month = ecg.birthMonth;
     card.birth_day = ecg.birthDay;
     card.sex = ecg.sex == 1 ? 1 : ecg.sex == 0 ? 0 : kSexNotGiven; // a file that says none
+    // A file's patient identifier is the hospital's number, unless it is the one we derive from
+    // the names for a card without one: that stays derived, so the card matches its patient by
+    // name as before.
+    SetText(card.patient_id, sizeof card.patient_id, ecg.patientId);
     if (details)
         ApplyCardDetails(*details, card);
+    if (DerivedPatientId(card) == CardPatientId(card))
+        std::memset(card.patient_id, 0, sizeof card.patient_id);
 }
 
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,

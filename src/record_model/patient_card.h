@@ -27,7 +27,10 @@ struct PATIENT_CARD {
     uint8_t reserved2[21];
     char doctor_name[30];
     char doctor_phone[30];
-    uint8_t reserved3[115];
+    // The hospital's medical record number ("Номер карты"): taken from the span that older
+    // files leave zero, so their cards read with none.
+    char patient_id[32];
+    uint8_t reserved3[83];
 };
 
 // A new card's sex: neither, so that a hurried save cannot make every patient a woman. Files keep
@@ -43,3 +46,4 @@ static_assert(offsetof(PATIENT_CARD, postal_code) == 128);
 static_assert(offsetof(PATIENT_CARD, years_of_residence) == 904);
 static_assert(offsetof(PATIENT_CARD, doctor_name) == 929);
 static_assert(offsetof(PATIENT_CARD, doctor_phone) == 959);
+static_assert(offsetof(PATIENT_CARD, patient_id) == 989);

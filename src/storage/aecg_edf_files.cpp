@@ -134,11 +134,15 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
     x += "  <effectiveTime><center value=\"" + from + "\"/></effectiveTime>\n";
     // The patient, in the subject assignment the schema puts every ECG under.
     x += "  <componentOf><timepointEvent><componentOf><subjectAssignment><subject><trialSubject>\n";
-    // Ids with an extension: libbiosig reads it whether or not the id has one.
-    // (The record's number stands in for a subject id, which the card does not keep.)
-    x += "    <id root=\"2.25\" extension=\"" +
-         XmlEscaped(ScpSerialNumber(record.device_id) + "-" + std::to_string(record.curve_id)) +
-         "\"/>\n";
+    // Ids with an extension: libbiosig reads it whether or not the id has one. The subject is
+    // the card's medical record number, else the id derived from the names (read back as no
+    // number of the card's); only a record without a patient keeps its own number there.
+    std::string subject = CardPatientId(card);
+    if (subject.empty())
+        subject = DerivedPatientId(card);
+    if (subject.empty())
+        subject = ScpSerialNumber(record.device_id) + "-" + std::to_string(record.curve_id);
+    x += "    <id root=\"2.25\" extension=\"" + XmlEscaped(subject) + "\"/>\n";
     if (HasPatient(card) || CardBirthDateValid(card)) {
         x += "    <subjectDemographicPerson>\n";
         // The name as plain text, family name first (libbiosig reads no name parts: it crashes
@@ -239,7 +243,7 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
 
     std::string h;
     Field(h, "0", 8);
-    // EDF+ patient: code, sex, birth date, name (X where unknown).
+    // EDF+ patient: code (the medical record number), sex, birth date, name (X where unknown).
     const std::string birth = CardBirthDateValid(card)
                                   ? Format("%02u-%s-%04u", unsigned(card.birth_day),
                                            kMonths[card.birth_month - 1], unsigned(card.birth_year))
@@ -250,7 +254,7 @@ std::vector<uint8_t> EdfBytes(const ECG_RECORD& record, const PATIENT_CARD& card
                                    CardTextUtf8(card.patronymic, sizeof card.patronymic))
                          : "X";
     Field(h,
-          std::string("X ") +
+          (CardPatientId(card).empty() ? std::string("X") : EdfName(CardPatientId(card))) + " " +
               (HasPatient(card) && card.sex <= 1 ? (card.sex == 1 ? "M" : "F") : "X") + " " +
               birth + " " + name,
           80);

@@ -17,7 +17,7 @@ namespace {
 #name, offsetof(PATIENT_CARD, name), sizeof(PATIENT_CARD::name), CardFieldKind::kind       \
     }
 
-const std::array<CardField, 18> kFields = {
+const std::array<CardField, 19> kFields = {
     VELMORA_CARD_FIELD(last_name, Text),
     VELMORA_CARD_FIELD(first_name, Text),
     VELMORA_CARD_FIELD(patronymic, Text),
@@ -36,6 +36,7 @@ const std::array<CardField, 18> kFields = {
     VELMORA_CARD_FIELD(years_of_residence, Int32),
     VELMORA_CARD_FIELD(doctor_name, Text),
     VELMORA_CARD_FIELD(doctor_phone, Text),
+    VELMORA_CARD_FIELD(patient_id, Text),
 };
 
 #undef VELMORA_CARD_FIELD
@@ -157,10 +158,8 @@ bool CardBirthDateValid(const PATIENT_CARD& c) {
            c.birth_day <= DaysInMonth(c.birth_year, c.birth_month);
 }
 
-std::string CardPatientId(const PATIENT_CARD&) {
-    // The card keeps no identifier of its own yet; when it does, it is returned here and wins
-    // over the derived one.
-    return {};
+std::string CardPatientId(const PATIENT_CARD& card) {
+    return CardTextUtf8(card.patient_id, sizeof card.patient_id);
 }
 
 std::string DerivedPatientId(const PATIENT_CARD& c) {

@@ -53,7 +53,7 @@ void CopyCardFields(PATIENT_CARD& to, const PATIENT_CARD& from);
 // interchange formats.
 std::string CardTextUtf8(const char* field, size_t size);
 
-// The patient identifier the card keeps; empty while the card has no field for one.
+// The patient identifier the card keeps (its medical record number), trimmed; empty when none.
 std::string CardPatientId(const PATIENT_CARD& card);
 
 // An identifier for a card without one of its own, the same for every record of the same

@@ -55,7 +55,7 @@ static_assert(offsetof(PATIENT_CARD, locality) == 515);
 static_assert(offsetof(PATIENT_CARD, street) == 644);
 static_assert(offsetof(PATIENT_CARD, house) == 773);
 static_assert(offsetof(PATIENT_CARD, reserved2) == 908);
-static_assert(offsetof(PATIENT_CARD, reserved3) == 989);
+static_assert(offsetof(PATIENT_CARD, reserved3) == 1021);
 
 // The record number text of a device number: "%s%02i.%05i.%04i" with the model prefix ("K.1",
 // or "K.2" when bit 31 of the lower half is set), the upper half, bits 14-30 and bits 0-13 of

@@ -328,6 +328,7 @@ SCP_SECTION1 MakeScpSection1(const PATIENT_CARD& card, const ScpDeviceValues& de
     SCP_SECTION1 s;
     s.strLastName = CardText(card.last_name);
     s.strFirstName = CardText(card.first_name);
+    s.strPatientId = CardText(card.patient_id);
     s.strSecondLastName = CardText(card.patronymic);
     if (BirthDateKnown(card)) {
         if (card.birth_year <= now.wYear)

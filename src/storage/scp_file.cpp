@@ -151,7 +151,7 @@ std::vector<uint8_t> EncodeScpSection1Tags(const SCP_SECTION1& s1) {
     std::vector<uint8_t> out;
     PutOptionalText(out, 0, s1.strLastName);
     PutOptionalText(out, 1, s1.strFirstName);
-    PutText(out, 2, std::string()); // patient ID: none, but the tag is required
+    PutText(out, 2, s1.strPatientId); // required, even when empty
     PutOptionalText(out, 3, s1.strSecondLastName);
     if (s1.nAgeYears) {
         std::vector<uint8_t> v;

@@ -63,10 +63,12 @@ struct ScpDate {
 constexpr int kScpAddressTags = 6; // tags 200-205
 
 // What Section 1 carries. Texts are byte strings (Windows-1251); an empty optional text is left
-// out. Tag 2 (patient ID) is always an empty text, tag 24 (stat code) always present.
+// out. Tag 2 (patient ID) is always written, empty when the card has none; tag 24 (stat code)
+// is always present.
 struct SCP_SECTION1 {
     std::string strLastName;            // tag 0
     std::string strFirstName;           // tag 1
+    std::string strPatientId;           // tag 2
     std::string strSecondLastName;      // tag 3
     std::optional<uint16_t> nAgeYears;  // tag 4
     std::optional<ScpDate> dateOfBirth; // tag 5

@@ -308,6 +308,8 @@ void ReadCardTag(uint8_t tag, Body v, PATIENT_CARD& card) {
         return CopyText(card.last_name, sizeof card.last_name, v);
     case 1:
         return CopyText(card.first_name, sizeof card.first_name, v);
+    case 2:
+        return CopyText(card.patient_id, sizeof card.patient_id, v);
     case 3:
         return CopyText(card.patronymic, sizeof card.patronymic, v);
     case 5:

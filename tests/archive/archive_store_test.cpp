@@ -436,3 +436,152 @@ TEST(ArchiveLocation, AnAddressNamesServerUserAndDatabaseButNeverAPassword) {
 }
 
 } // namespace
+
+TEST_F(ArchiveTest, ACardChangedKeepsItsHistoryAndMovesTheRecordToItsPatient) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    PATIENT_CARD none{};
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(Save("n.dat", none, 1), &added, &id, &why));
+    CArchiveCounts counts;
+    ASSERT_TRUE(archive.Check(counts, &why));
+    EXPECT_EQ(counts.withoutPatient, 1);
+
+    // The card filled: the record leaves "без карточки" for its patient, found by identifier.
+    PATIENT_CARD filled = MakeCard();
+    SetName(filled, "Сидорова", "Анна", "Петровна");
+    std::strcpy(filled.patient_id, "MRN-7");
+    ASSERT_TRUE(archive.UpdateCard(id, filled, &why)) << why.toStdString();
+    CFindCriteria byText;
+    byText.text = QStringLiteral("mrn");
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(byText, found, &why)) << why.toStdString();
+    ASSERT_EQ(found.size(), 1u) << "the search field takes the identifier's beginning too";
+    EXPECT_NE(found[0].patientId, 0);
+    ASSERT_TRUE(archive.Check(counts, &why));
+    EXPECT_EQ(counts.withoutPatient, 0);
+
+    // Changed again: the history keeps both earlier cards, oldest first, and the same card
+    // given twice is no change.
+    PATIENT_CARD heavier = filled;
+    heavier.weight = 99;
+    ASSERT_TRUE(archive.UpdateCard(id, heavier, &why));
+    ASSERT_TRUE(archive.UpdateCard(id, heavier, &why));
+    std::vector<CCardVersion> history;
+    ASSERT_TRUE(archive.CardHistory(id, history, &why));
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].card.last_name[0], 0);
+    EXPECT_EQ(history[1].card.weight, filled.weight);
+
+    // The record opens back with the card it has now.
+    CLoadedRecord loaded;
+    QString type;
+    ASSERT_TRUE(archive.Load(id, loaded, &type, &why)) << why.toStdString();
+    EXPECT_EQ(loaded.card.weight, 99);
+    EXPECT_EQ(type, QStringLiteral(".dat"));
+    EXPECT_EQ(std::memcmp(loaded.card.patient_id, "MRN-7", 6), 0);
+    EXPECT_FALSE(archive.UpdateCard(id + 100, heavier, &why));
+    EXPECT_FALSE(archive.Load(id + 100, loaded, &type, &why));
+
+    // Saving our record again with the new card is the same record, not a second one.
+    ASSERT_TRUE(archive.ImportFile(Save("n2.dat", heavier, 1), &added, &id, &why));
+    EXPECT_EQ(added, CArchive::Added::AlreadyThere);
+}
+
+TEST_F(ArchiveFileTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    PATIENT_CARD card = MakeCard();
+    SetName(card, "Орлов", "Олег", "Олегович");
+    std::vector<qint64> ids;
+    for (int i = 0; i < 3; ++i) {
+        CArchive::Added added{};
+        qint64 id = 0;
+        ASSERT_TRUE(
+            archive.ImportFile(Save(i ? "o.scp" : "p.scp", card, 10 + i), &added, &id, &why));
+        ids.push_back(id);
+    }
+    ASSERT_TRUE(archive.Delete(ids[0], &why)) << why.toStdString();
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(Named(QStringLiteral("орл")), found, &why));
+    EXPECT_EQ(found.size(), 2u) << "a deleted record is out of the searches";
+    CFindCriteria bin;
+    bin.recycled = true;
+    ASSERT_TRUE(archive.Find(bin, found, &why));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_FALSE(found[0].deletedAt.isEmpty());
+    std::vector<CArchivedPatient> patients;
+    ASSERT_TRUE(archive.FindPatients(Named(QStringLiteral("ОРЛОВ")), patients, &why));
+    ASSERT_EQ(patients.size(), 1u);
+    EXPECT_EQ(patients[0].records, 2);
+    EXPECT_FALSE(archive.Delete(ids[2] + 50, &why)) << "no such record";
+
+    // The backup while the archive is open: a whole archive of its own.
+    const QString copy = dir.filePath(QStringLiteral("copy.sqlite"));
+    ASSERT_TRUE(archive.Backup(copy, &why)) << why.toStdString();
+    EXPECT_EQ(QFile::permissions(copy) & (QFile::ReadGroup | QFile::ReadOther), 0);
+    ASSERT_TRUE(archive.Restore(ids[0], &why));
+    {
+        CArchive backup;
+        CArchiveLocation there;
+        there.file = copy;
+        ASSERT_TRUE(backup.Open(there, &why)) << why.toStdString();
+        CArchiveCounts counts;
+        ASSERT_TRUE(backup.Check(counts, &why)) << why.toStdString();
+        EXPECT_EQ(counts.records, 2);
+        EXPECT_EQ(counts.recycled, 1);
+    }
+    EXPECT_FALSE(archive.Backup(dir.filePath(QStringLiteral("no/such/folder/x.sqlite")), &why));
+
+    // Thirty days on, the recycle list is erased when the archive is next opened.
+    ASSERT_TRUE(archive.Delete(ids[1], &why));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("o"));
+        db.setDatabaseName(Location().file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE records SET deleted_at = '2000-01-01T00:00:00Z' "
+                                          "WHERE deleted_at IS NOT NULL")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("o"));
+    CArchive later;
+    ASSERT_TRUE(later.Open(Location(), &why)) << why.toStdString();
+    CArchiveCounts counts;
+    ASSERT_TRUE(later.Check(counts, &why));
+    EXPECT_EQ(counts.records, 2);
+    EXPECT_EQ(counts.recycled, 0);
+}
+
+TEST_F(ArchiveFileTest, AnArchiveOfTheFirstSchemaIsBroughtUpToDate) {
+    const QString path = Location().file;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE velmora_archive (schema_version INTEGER NOT NULL)",
+              "INSERT INTO velmora_archive VALUES (1)",
+              "CREATE TABLE patients (id INTEGER PRIMARY KEY, match_key TEXT NOT NULL UNIQUE, "
+              "identifier TEXT, last_name TEXT NOT NULL, first_name TEXT NOT NULL, patronymic "
+              "TEXT NOT NULL, name_fold TEXT NOT NULL, birth_date TEXT, card BLOB NOT NULL)",
+              "CREATE TABLE records (id INTEGER PRIMARY KEY, patient_id INTEGER REFERENCES "
+              "patients (id), recorded_at TEXT NOT NULL, device TEXT NOT NULL, record_number "
+              "INTEGER NOT NULL, type TEXT NOT NULL, source_name TEXT NOT NULL, content_hash "
+              "TEXT NOT NULL UNIQUE, record BLOB NOT NULL, original BLOB, card BLOB NOT NULL, "
+              "heart_rate_bpm REAL, qrs_ms REAL, qtc_bazett_ms REAL, imported_at TEXT NOT NULL)"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v"));
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    PATIENT_CARD card = MakeCard();
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(Save("m.scp", card), &added, &id, &why)) << why.toStdString();
+    ASSERT_TRUE(archive.Delete(id, &why)) << why.toStdString();
+}

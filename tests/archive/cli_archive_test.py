@@ -72,6 +72,30 @@ def main():
     code, out, err = run("archive", "check")
     check(code == 0 and "1 patients, 2 records (1 without a card)" in out, "check: " + out + err)
 
+    # A record out again, as another type, and a copy of the archive taken while it is open.
+    if rows:
+        out_file = os.path.join(TMP, "out.dcm")
+        code, _, err = run("archive", "export", str(rows[0]["id"]), "--out", out_file)
+        code2, out, _ = run("info", out_file, "--json")
+        check(code == 0 and code2 == 0 and json.loads(out)["card"]["last_name"] == "Ёлкина",
+              "export ID --out FILE.dcm writes the record with its card: " + err)
+    code, _, err = run("archive", "export", "999", "--out", os.path.join(TMP, "none.scp"))
+    check(code == 2 and "no record 999" in err and not os.path.exists(os.path.join(TMP, "none.scp")),
+          "an id the archive lacks: " + err)
+    copy = os.path.join(TMP, "copy.sqlite")
+    code, _, err = run("archive", "backup", "--out", copy)
+    check(code == 0, "backup: " + err)
+    code, out, err = run("archive", "check", "--archive", copy)
+    check(code == 0 and "1 patients, 2 records" in out, "the copy is a whole archive: " + out + err)
+    # The settings name another archive: the commands use it without --archive.
+    ini = os.path.join(TMP, "velmora.ini")
+    open(ini, "w", newline="").write("[Archive]\r\nm_szArchiveFile=%s\r\n" % copy)
+    code, out, err = run("archive", "find", "--config", ini, "--json")
+    check(code == 0 and len(out.splitlines()) == 2, "the settings' archive: " + out + err)
+    open(ini, "w", newline="").write("[Archive]\r\nm_szArchiveKind=oracle\r\n")
+    code, out, err = run("archive", "check", "--config", ini)
+    check(code == 2 and "oracle" in err, "an archive kind the settings cannot mean: " + err)
+
     bad = os.path.join(TMP, "bad.sqlite")
     open(bad, "wb").write(b"x" * 4096)
     code, out, err = run("archive", "check", "--archive", bad)

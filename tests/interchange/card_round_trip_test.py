@@ -26,20 +26,21 @@ ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"), TM
            LC_ALL="C.UTF-8")
 
 # Every field filled; a first name with a blank in it, so that the parts must be told apart.
-FULL = dict(CARD, first_name="Жан Поль", district="Одинцовский р-н", street="ул. Ленина")
+FULL = dict(CARD, first_name="Жан Поль", district="Одинцовский р-н", street="ул. Ленина",
+            patient_id="МК-0042/7")
 # For EDF+, whose header is ASCII: the same in Latin letters, which come back as written.
 LATIN = dict(FULL, last_name="Smith", first_name="John", patronymic="Adams",
-             doctor_name="Brown B.")
+             doctor_name="Brown B.", patient_id="MK-0042/7")
 NAMES = ["last_name", "first_name", "patronymic", "birth_day", "birth_month", "birth_year", "sex"]
 ADDRESS = ["postal_code", "region", "district", "locality", "street", "house",
            "years_of_residence"]
 # What each type carries of the card (the rest comes back empty).
 CARRIES = {
     "dat": ["doctor_name", "doctor_phone", "last_name", "birth_year", "sex", "height", "weight"],
-    "scp": NAMES + ["height", "weight"] + ADDRESS,
-    "dcm": NAMES + ["height", "weight", "doctor_name", "doctor_phone"],
-    "xml": NAMES,
-    "edf": NAMES + ["doctor_name"],
+    "scp": NAMES + ["height", "weight", "patient_id"] + ADDRESS,
+    "dcm": NAMES + ["height", "weight", "doctor_name", "doctor_phone", "patient_id"],
+    "xml": NAMES + ["patient_id"],
+    "edf": NAMES + ["doctor_name", "patient_id"],
 }
 CARRIES["ecg"] = CARRIES["dat"]
 
@@ -88,6 +89,17 @@ try:
               back.get("record_number") == (0 if ext == "scp" else 5),
               ".%s: the device's number and the record number (%s, %s)" %
               (ext, back.get("device"), back.get("record_number")))
+
+    # A card without a medical record number: the identifier DICOM and aECG derive from the
+    # names is no number of the card's, and comes back as none.
+    open(path("plain.txt"), "w", encoding="utf-8").write(card_text(CARD))
+    for ext in ("dcm", "xml"):
+        out = path("plain." + ext)
+        code, _, err = run("export", dat, "--card", path("plain.txt"), "--out", out)
+        kept = info(out).get("card", {})
+        check(code == 0 and kept.get("last_name") == CARD["last_name"] and
+              kept.get("patient_id") == "",
+              ".%s without a card number reads back without one (%r)" % (ext, kept.get("patient_id")))
 
     # DICOM: height in metres, weight in kg, the doctor as the referring physician.
     code, out, err = pydicom("d = pydicom.dcmread(sys.argv[1])\nprint(repr((str(d.PatientSize), "

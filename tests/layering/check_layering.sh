@@ -51,7 +51,7 @@ only interchange platform record_model analysis storage
 # The records layer is what the front-ends call; it stands on the stores below it only.
 only record_io platform record_model analysis storage mail config
 # The archive keeps what the records layer opens; the front-ends use it, never the other way.
-only archive platform record_model analysis storage record_io
+only archive platform record_model analysis storage record_io config
 # The window's document stands on the records layer; the view and the commands stand on it.
 only document platform record_model analysis storage record_io
 # The dialogs sit below the commands that open them, the commands below the view's frame: the

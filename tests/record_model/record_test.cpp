@@ -42,7 +42,8 @@ TEST(SessionState, FreshStateAndResetValues) {
     EXPECT_EQ(s.m_nProgRevision, 10);
 
     std::strcpy(s.m_Card.last_name, "x");
-    s.m_Card.reserved3[114] = 1;
+    s.m_Card.reserved3[82] = 1;
+    s.m_Card.patient_id[0] = '7';
     s.m_bSending = 1;
     s.m_nSerial = 5;
     s.m_nCurveNo = 6;
@@ -59,7 +60,8 @@ TEST(SessionState, FreshStateAndResetValues) {
     s.m_nHeartRate = 80;
     s.ResetValues();
     EXPECT_EQ(s.m_Card.last_name[0], 0);
-    EXPECT_EQ(s.m_Card.reserved3[114], 0);
+    EXPECT_EQ(s.m_Card.reserved3[82], 0);
+    EXPECT_EQ(s.m_Card.patient_id[0], 0);
     EXPECT_EQ(s.m_bSending, 0);
     EXPECT_EQ(s.m_nSerial, 0u);
     EXPECT_EQ(s.m_nCurveNo, 0u);

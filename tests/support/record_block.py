@@ -24,7 +24,7 @@ CARD = {"doctor_name": "Петров П.П.", "doctor_phone": "+7 495 123-45-67"
         "first_name": "Иван", "patronymic": "Иванович", "birth_day": 4, "birth_month": 5,
         "birth_year": 1950, "sex": 1, "height": 180, "weight": 80, "postal_code": "123456",
         "region": "Московская обл.", "district": "", "locality": "Звенигород", "street": "",
-        "house": "5", "years_of_residence": 12}
+        "house": "5", "years_of_residence": 12, "patient_id": ""}
 
 
 def card_text(card=CARD):
