@@ -43,6 +43,7 @@ const char* const kData = "Данные";
 const char* const kView = "&Вид";
 const char* const kWindows = "&Окна";
 const char* const kHelp = "&Помощь";
+const char* const kArchive = "&Архив";
 
 } // namespace
 
@@ -151,7 +152,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kEdit,
          "&Настройки",
          {nullptr, nullptr},
-         9,
+         10,
          OnRecord<&CRecordCommands::OnConfig>,
          "Настроить параметры документа\nНастройка",
          R::NotSending,
@@ -160,7 +161,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Прием данных от кардиографа",
          {"Ctrl+Return", "Ctrl+Enter"},
-         3,
+         4,
          OnEkard,
          "Начать или закончить прием данных от кардиографа\nПередача данных от кардиографа",
          R::NotSending,
@@ -169,7 +170,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Редактировать описание",
          {nullptr, nullptr},
-         4,
+         5,
          OnRecord<&CRecordCommands::OnDefineCurves>,
          "Допавить или изменить описание к записи\nОписание",
          R::NotSending,
@@ -178,7 +179,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Сохранить в файл",
          {nullptr, nullptr},
-         5,
+         6,
          OnRecord<&CRecordCommands::OnExport>,
          "Сохранить запись на диске\nСохранить",
          R::Loaded,
@@ -187,7 +188,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Отправить по E-Mail",
          {nullptr, nullptr},
-         6,
+         7,
          OnRecord<&CRecordCommands::OnSendEmail>,
          "Отправить запись в электронном письме\nОтправить",
          R::LoadedNotSending,
@@ -196,7 +197,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Сохранить в SCP файл",
          {nullptr, nullptr},
-         7,
+         8,
          OnRecord<&CRecordCommands::OnExportScp>,
          "Сохранить файл SCP на диске\nСохранить",
          R::Loaded,
@@ -205,7 +206,7 @@ const std::vector<CommandInfo>& CommandTable() {
          kData,
          "Отправить SCP по E-Mail",
          {nullptr, nullptr},
-         8,
+         9,
          OnRecord<&CRecordCommands::OnSendEmailScp>,
          "Отправить файл SCP в электронном письме\nОтправить",
          R::LoadedNotSending,
@@ -273,11 +274,29 @@ const std::vector<CommandInfo>& CommandTable() {
          "Выстроить Значки внизу окна\nВыстроить значки",
          R::NeedsWindow,
          false},
+        {ID_ARCHIVE,
+         kArchive,
+         "&Пациенты...\tCtrl+Shift+A",
+         {"Ctrl+Shift+A", nullptr},
+         3,
+         [](CMainFrame& f) { f.OnArchive(); },
+         "Архив: все записи всех пациентов, поиск по фамилии и номеру карты\nАрхив",
+         R::Always,
+         false},
+        {ID_ARCHIVE_IMPORT,
+         kArchive,
+         "&Импорт папки...",
+         {nullptr, nullptr},
+         0,
+         [](CMainFrame& f) { f.OnArchiveImport(); },
+         "Добавить в архив все записи из папки и её подпапок\nИмпорт папки",
+         R::Always,
+         false},
         {ID_APP_ABOUT,
          kHelp,
          "&О программе...",
          {nullptr, nullptr},
-         10,
+         11,
          [](CMainFrame& f) { CAboutDlg(&f).exec(); },
          "Информация о программе. Версия. Копирайты\nО программе...",
          R::Always,
@@ -312,13 +331,15 @@ const CommandInfo* FindCommand(int id) {
 }
 
 const std::vector<const char*>& MenuPopups() {
-    static const std::vector<const char*> popups = {kFile, kEdit, kData, kView, kWindows, kHelp};
+    static const std::vector<const char*> popups = {kFile,    kEdit,    kData, kView,
+                                                    kArchive, kWindows, kHelp};
     return popups;
 }
 
 const std::vector<int>& ToolbarLayout() {
     static const std::vector<int> layout = {ID_FILE_NEW,
                                             ID_FILE_OPEN,
+                                            ID_ARCHIVE,
                                             0,
                                             ID_EKARD,
                                             ID_DEFINE_CURVES,

@@ -73,3 +73,5 @@ constexpr int ID_WINDOW_CASCADE = 57650;
 constexpr int ID_WINDOW_TILE_HORZ = 57651;
 constexpr int ID_WINDOW_ARRANGE = 57649;
 constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_ARCHIVE = 32793;
+constexpr int ID_ARCHIVE_IMPORT = 32794;

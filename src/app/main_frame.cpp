@@ -1,10 +1,14 @@
 #include "app/main_frame.h"
 
 #include "app/child_frame.h"
+#include "archive/archive_keeper.h"
 #include "config/app_profile.h"
+#include "config/view_settings.h"
+#include "dialogs/archive_dlg.h"
 #include "platform/printable_text.h"
 #include "record_io/background_task.h"
 #include "record_io/record_files.h"
+#include "storage/card_fields.h"
 #include "widgets/adv_toolbar.h"
 #include "widgets/balloon_help.h"
 #include "widgets/child_view.h"
@@ -230,6 +234,7 @@ CChildFrame* CMainFrame::OnFileNew() {
     connect(&frame->View()->Document(), &CEcgDocument::FileChanged, this,
             &CMainFrame::AddRecentFile);
     connect(frame, &QMdiSubWindow::windowTitleChanged, this, &CMainFrame::UpdateCaption);
+    KeepInArchive(frame);
     // Cascaded inside the area: each new window a step right and down from the last, back to
     // the corner when the next step would leave the area.
     const QSize area = m_pMdi->viewport()->size();
@@ -352,6 +357,8 @@ void CMainFrame::OnOpened(bool ok, const QString& reason) {
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
+    if (path.isEmpty())
+        return; // a record opened from the archive is no file
     CAppProfile().AddRecentFile(path, kRecentFiles);
     RebuildRecentFiles();
 }
@@ -390,4 +397,148 @@ void CMainFrame::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
     // After the drop has ended: a balloon or a window opened inside the drag would fight it.
     QTimer::singleShot(0, this, [this, paths] { OpenFiles(paths); });
+}
+
+namespace {
+
+// The archive the settings name, or why they name none; null location when archiving is off.
+bool ArchiveOfSettings(CArchiveLocation& where, bool* enabled, QString* error) {
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    *enabled = settings.m_bArchiveEnabled;
+    return CArchiveLocation::FromSettings(settings, where, error);
+}
+
+QString Describe(const CArchiveLocation& l) {
+    return l.kind == CArchiveLocation::Kind::Sqlite
+               ? l.file
+               : QStringLiteral("%1@%2:%3/%4").arg(l.user, l.host).arg(l.port).arg(l.database);
+}
+
+} // namespace
+
+CArchiveKeeper* CMainFrame::Keeper() {
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    if (!ArchiveOfSettings(where, &enabled, &why)) {
+        statusBar()->showMessage(tr("Архив: %1").arg(why));
+        return nullptr;
+    }
+    if (!enabled)
+        return nullptr;
+    // The settings may have named another archive since the last record.
+    const QString place = Describe(where) + QLatin1Char('\n') + where.password;
+    if (m_pKeeper && place != m_strKeeperWhere) {
+        delete m_pKeeper;
+        m_pKeeper = nullptr;
+    }
+    if (!m_pKeeper) {
+        m_pKeeper = new CArchiveKeeper(where, this);
+        m_strKeeperWhere = place;
+        connect(m_pKeeper, &CArchiveKeeper::Done, this, &CMainFrame::OnArchived);
+    }
+    return m_pKeeper;
+}
+
+void CMainFrame::KeepInArchive(CChildFrame* frame) {
+    CEcgDocument& document = frame->View()->Document();
+    // Opened: the file's card as it came; saved or received: the window's card is the newer.
+    connect(&document, &CEcgDocument::Opened, this,
+            [this, frame](const QString& path) { ArchiveFile(frame, path, false); });
+    connect(&document, &CEcgDocument::Saved, this, [this, frame, &document](const QString& path) {
+        if (document.ArchiveId())
+            ArchiveCard(frame);
+        else
+            ArchiveFile(frame, path, true);
+    });
+    connect(frame->View(), &CChildView::RecordKept, this,
+            [this, frame](const QString& path) { ArchiveFile(frame, path, true); });
+    connect(&document, &CEcgDocument::CardChanged, this, [this, frame, &document] {
+        for (PendingArchive& p : m_archiving)
+            if (p.frame == frame)
+                p.cardChangedSince = true; // sent again when its record's id is known
+        if (document.ArchiveId())
+            ArchiveCard(frame);
+    });
+}
+
+void CMainFrame::ArchiveFile(CChildFrame* frame, const QString& path, bool withCard) {
+    CArchiveKeeper* keeper = Keeper();
+    if (!keeper || path.isEmpty())
+        return;
+    const PATIENT_CARD card = withCard ? frame->View()->Document().Card() : PATIENT_CARD{};
+    m_archiving.insert(keeper->Import(path, card), {frame, false});
+}
+
+void CMainFrame::ArchiveCard(CChildFrame* frame) {
+    CEcgDocument& document = frame->View()->Document();
+    if (CArchiveKeeper* keeper = Keeper())
+        m_archiving.insert(keeper->UpdateCard(document.ArchiveId(), document.Card()),
+                           {frame, false});
+}
+
+void CMainFrame::OnArchived(quint64 ticket, qint64 id, const QString& error) {
+    const PendingArchive pending = m_archiving.take(ticket);
+    CChildFrame* frame = pending.frame;
+    if (frame && error.isEmpty()) {
+        CEcgDocument& document = frame->View()->Document();
+        document.SetArchiveId(id);
+        if (pending.cardChangedSince)
+            ArchiveCard(frame);
+    } else if (frame) {
+        frame->View()->Error(tr("Запись не добавлена в архив: %1").arg(error));
+    }
+    if (m_pArchiveDlg && m_pArchiveDlg->isVisible() && error.isEmpty())
+        m_pArchiveDlg->Refresh();
+    emit Archived(error.isEmpty() ? id : 0, error);
+}
+
+void CMainFrame::OnArchive() {
+    if (!m_pArchiveDlg) {
+        CArchiveLocation where;
+        bool enabled = false;
+        QString why;
+        if (!ArchiveOfSettings(where, &enabled, &why)) {
+            ShowErrorBalloon(tr("Архив не открыт: %1").arg(why), mapToGlobal(rect().center()),
+                             this);
+            return;
+        }
+        m_pArchiveDlg = new CArchiveDlg(where, this);
+        connect(m_pArchiveDlg, &CArchiveDlg::OpenRecord, this, &CMainFrame::OpenArchived);
+    } else {
+        m_pArchiveDlg->Refresh();
+    }
+    m_pArchiveDlg->show();
+    m_pArchiveDlg->raise();
+    m_pArchiveDlg->activateWindow();
+}
+
+void CMainFrame::OnArchiveImport() {
+    OnArchive();
+    if (m_pArchiveDlg)
+        m_pArchiveDlg->ImportFolder();
+}
+
+bool CMainFrame::OpenArchived(qint64 id) {
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    CArchive archive;
+    CLoadedRecord loaded;
+    QString type;
+    if (!ArchiveOfSettings(where, &enabled, &why) || !archive.Open(where, &why) ||
+        !archive.Load(id, loaded, &type, &why)) {
+        ShowErrorBalloon(tr("Запись из архива не открыта: %1").arg(why),
+                         mapToGlobal(rect().center()), this);
+        return false;
+    }
+    const QString name =
+        QString::fromStdString(CardTextUtf8(loaded.card.last_name, sizeof loaded.card.last_name));
+    const QString date = QString::fromLatin1(
+        loaded.pRecord->date, int(strnlen(loaded.pRecord->date, sizeof loaded.pRecord->date)));
+    const QString title =
+        tr("Архив: %1 %2").arg(name.isEmpty() ? tr("без карточки") : name, date).simplified();
+    OnFileNew()->View()->ShowArchivedRecord(loaded, id, title);
+    return true;
 }

@@ -3,6 +3,7 @@
 // holding the record windows. Commands for a record reach the active window's view.
 
 #include "app/command_table.h"
+#include "dialogs/archive_dlg.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -11,6 +12,9 @@
 #include <memory>
 
 class CAdvToolBar;
+class CArchiveDlg;
+class CArchiveKeeper;
+class CEcgDocument;
 class CBackgroundTask;
 class CBalloonHelp;
 class QProgressDialog;
@@ -47,12 +51,21 @@ public:
     // in one balloon and get no window.
     void OpenFiles(const QStringList& paths);
     bool IsOpening() const;
+    // "Архив": the patient list, made at the first use (command ID_ARCHIVE).
+    void OnArchive();
+    // "Импорт папки...": asks for a folder and imports it in the patient list.
+    void OnArchiveImport();
+    CArchiveDlg* ArchiveDialog() const { return m_pArchiveDlg; }
+    // Opens a record of the archive in a record window of its own.
+    bool OpenArchived(qint64 id);
     // Recomputes every command's enabled state from the active window.
     void UpdateCommandStates();
 
 signals:
     // The files asked for have all been tried: how many opened.
     void OpeningFinished(int opened);
+    // A record window's record went into the archive (id) or did not (error).
+    void Archived(qint64 id, const QString& error);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -71,6 +84,13 @@ private:
     void OpenNext();
     void ShowOpenProgress();
     void OnOpened(bool ok, const QString& reason);
+    // Every record a window receives, opens or saves goes into the archive the settings name,
+    // unless they turn that off; a card changed there follows.
+    void KeepInArchive(CChildFrame* frame);
+    CArchiveKeeper* Keeper();
+    void ArchiveFile(CChildFrame* frame, const QString& path, bool withCard);
+    void ArchiveCard(CChildFrame* frame);
+    void OnArchived(quint64 ticket, qint64 id, const QString& error);
 
     QMdiArea* m_pMdi;
     CAdvToolBar* m_wndToolBar = nullptr;
@@ -90,4 +110,13 @@ private:
     QStringList m_openFailures;
     int m_nOpened = 0;
     QPointer<CBalloonHelp> m_pOpenBalloon; // what the last opening said of its failures
+
+    QPointer<CArchiveDlg> m_pArchiveDlg;
+    CArchiveKeeper* m_pKeeper = nullptr;
+    QString m_strKeeperWhere; // the archive the keeper writes to, as the settings named it
+    struct PendingArchive {
+        QPointer<CChildFrame> frame;
+        bool cardChangedSince = false;
+    };
+    QMap<quint64, PendingArchive> m_archiving;
 };

@@ -33,7 +33,7 @@ void CEcgDocument::SetSending(bool bSending) {
 
 QString CEcgDocument::FileTitle() const {
     if (m_strFilePath.isEmpty())
-        return {};
+        return m_strArchiveTitle;
     QString title = QFileInfo(m_strFilePath).fileName();
     if (m_dSourceSeconds > 0)
         title += QStringLiteral(" (первые 10 с из %1)").arg(DurationText(m_dSourceSeconds));
@@ -45,6 +45,20 @@ void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
     m_unkept = Unkept::Nothing;
     m_strFilePath = QFileInfo(path).absoluteFilePath();
     m_dSourceSeconds = loaded.dSourceSeconds;
+    m_nArchiveId = 0;
+    m_strArchiveTitle.clear();
+    Remeasure();
+    emit FileChanged(m_strFilePath);
+    emit Opened(m_strFilePath);
+}
+
+void CEcgDocument::TakeArchived(const CLoadedRecord& loaded, qint64 id, const QString& title) {
+    m_state.ShowRecord(*loaded.pRecord, loaded.card, loaded.absentLanes);
+    m_unkept = Unkept::Nothing;
+    m_strFilePath.clear();
+    m_dSourceSeconds = loaded.dSourceSeconds;
+    m_nArchiveId = id;
+    m_strArchiveTitle = title;
     Remeasure();
     emit FileChanged(m_strFilePath);
 }
@@ -53,13 +67,17 @@ void CEcgDocument::SavedAs(const QString& path) {
     m_strFilePath = QFileInfo(path).absoluteFilePath();
     m_dSourceSeconds = 0; // the file holds what the window holds
     m_unkept = Unkept::Nothing;
+    m_strArchiveTitle.clear();
     emit FileChanged(m_strFilePath);
+    emit Saved(m_strFilePath);
 }
 
 void CEcgDocument::ReceptionStarted() {
     m_unkept = Unkept::Nothing; // the record it replaces was let go
     m_strFilePath.clear();
     m_dSourceSeconds = 0;
+    m_nArchiveId = 0; // a new recording
+    m_strArchiveTitle.clear();
 }
 
 void CEcgDocument::SetFilters(const std::vector<analysis::Filter>& filters) {

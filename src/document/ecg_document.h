@@ -73,7 +73,14 @@ public:
     void CardEdited() {
         if (m_unkept == Unkept::Nothing && Finished())
             m_unkept = Unkept::Card;
+        emit CardChanged();
     }
+
+    // The record's id in the archive; 0 while it is in none (or not yet).
+    qint64 ArchiveId() const { return m_nArchiveId; }
+    void SetArchiveId(qint64 id) { m_nArchiveId = id; }
+    // Takes a record opened from the archive: no file holds it, title names it there.
+    void TakeArchived(const CLoadedRecord& loaded, qint64 id, const QString& title);
 
     // The name a save proposes: the patient's surname and initials ("ЭКГ" without a card), the
     // record's date and time (its number when it has no date), and the extension.
@@ -84,6 +91,11 @@ signals:
     void MeasurementsChanged();
     // The window's file changed (opened or saved as): path is absolute.
     void FileChanged(const QString& path);
+    // A file was opened into the window, or the window's record saved as one.
+    void Opened(const QString& path);
+    void Saved(const QString& path);
+    // The card was changed in the window.
+    void CardChanged();
 
 private:
     CSessionState& m_state;
@@ -94,4 +106,6 @@ private:
     analysis::Measurements m_measurements;
     bool m_bMeasured = false;
     Unkept m_unkept = Unkept::Nothing;
+    qint64 m_nArchiveId = 0;
+    QString m_strArchiveTitle;
 };

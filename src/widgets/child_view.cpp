@@ -520,6 +520,17 @@ void CChildView::ShowRecordFile(const CLoadedRecord& loaded, const QString& path
     if (m_session.m_bSessionOn)
         m_session.OnEkard(); // a reception under way in this window ends first
     m_document.Take(loaded, path);
+    ShowTakenRecord();
+}
+
+void CChildView::ShowArchivedRecord(const CLoadedRecord& loaded, qint64 id, const QString& title) {
+    if (m_session.m_bSessionOn)
+        m_session.OnEkard();
+    m_document.TakeArchived(loaded, id, title);
+    ShowTakenRecord();
+}
+
+void CChildView::ShowTakenRecord() {
     m_chart.m_nScrollPos = 0;
     SetRazv();
     DrawCurves();

@@ -52,6 +52,8 @@ public:
     // Shows a record read from the file at path (off the window's thread, by the main window) as
     // a received record, with its card; the window is named after the file.
     void ShowRecordFile(const CLoadedRecord& loaded, const QString& path);
+    // Shows a record opened from the archive, as ShowRecordFile does a file's.
+    void ShowArchivedRecord(const CLoadedRecord& loaded, qint64 id, const QString& title);
 
     // How this window reads its record: speed, gain, filters (new windows take the user's last
     // choice). They change what is drawn, never the record.
@@ -118,6 +120,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    void ShowTakenRecord(); // the chart from its start, for a record just taken
     void OnSize(int cx, int cy);
     void OnHScroll(int action);
     void FirstRun();

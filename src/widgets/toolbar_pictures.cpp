@@ -155,13 +155,26 @@ QImage MakeToolbarStrip() {
         front.closeSubpath();
         p.drawPath(front);
     });
-    cell(2, [&] { // reception: the live trace over a cardiograph screen
+    cell(2, [&] { // the archive: a cabinet of drawers, a record on the top one
+        p.setPen(QPen(kInk, 1.5));
+        p.setBrush(QColor(150, 110, 70));
+        p.drawRect(QRectF(4, 4, 24, 25));
+        p.setBrush(QColor(205, 165, 110));
+        for (double y : {6.0, 17.5}) {
+            p.drawRect(QRectF(7, y, 18, 9));
+            p.drawLine(QPointF(13, y + 4.5), QPointF(19, y + 4.5));
+        }
+        p.setBrush(kPaper);
+        p.drawRect(QRectF(9, 1, 14, 6));
+        Trace(p, 5, kRed, 1.0);
+    });
+    cell(3, [&] { // reception: the live trace over a cardiograph screen
         p.setPen(QPen(kInk, 1.5));
         p.setBrush(QColor(20, 40, 30));
         p.drawRoundedRect(QRectF(1.5, 5, 29, 22), 3, 3);
         Trace(p, 19, QColor(90, 240, 120));
     });
-    cell(3, [&] { // description: a card with a pencil
+    cell(4, [&] { // description: a card with a pencil
         Page(p);
         p.setPen(QPen(kInk, 1.2));
         for (int y = 13; y <= 25; y += 4)
@@ -171,21 +184,21 @@ QImage MakeToolbarStrip() {
         p.setPen(QPen(kInk, 1.5));
         p.drawLine(QPointF(13, 30), QPointF(15, 27));
     });
-    cell(4, [&] { Floppy(p, kBlue); });
-    cell(5, [&] {
+    cell(5, [&] { Floppy(p, kBlue); });
+    cell(6, [&] {
         Envelope(p);
         Trace(p, 30, kRed, 1.5);
     });
-    cell(6, [&] {
+    cell(7, [&] {
         Floppy(p, kGreen);
         Badge(p, "SCP");
     });
-    cell(7, [&] {
+    cell(8, [&] {
         Envelope(p);
         Badge(p, "SCP");
     });
-    cell(8, [&] { Gear(p); });
-    cell(9, [&] { Help(p); });
+    cell(9, [&] { Gear(p); });
+    cell(10, [&] { Help(p); });
     p.end();
 
     QImage strip(art.size(), QImage::Format_RGB32);

@@ -87,8 +87,8 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     QStringList popups;
     for (QAction* a : s.frame.menuBar()->actions())
         popups << a->text();
-    EXPECT_EQ(popups,
-              (QStringList{"&Файл", "&Редактирование", "Данные", "&Вид", "&Окна", "&Помощь"}));
+    EXPECT_EQ(popups, (QStringList{"&Файл", "&Редактирование", "Данные", "&Вид", "&Архив", "&Окна",
+                                   "&Помощь"}));
     const QList<QAction*> data = s.frame.menuBar()->actions()[2]->menu()->actions();
     QStringList texts;
     for (QAction* a : data)
@@ -106,11 +106,12 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     QList<int> bar;
     for (QAction* a : s.frame.ToolBar()->actions())
         bar << (a->isSeparator() ? 0 : s.frame.Action(ID_FILE_NEW) == a ? ID_FILE_NEW : -1);
-    EXPECT_EQ(bar.size(), 13);
+    EXPECT_EQ(bar.size(), 14);
     EXPECT_EQ(s.frame.ToolBar()->actions()[1], s.frame.Action(ID_FILE_OPEN)) << "beside Новый";
-    EXPECT_EQ(s.frame.ToolBar()->actions()[3], s.frame.Action(ID_EKARD));
-    EXPECT_EQ(s.frame.ToolBar()->actions()[12], s.frame.Action(ID_APP_ABOUT));
-    EXPECT_TRUE(s.frame.ToolBar()->actions()[2]->isSeparator());
+    EXPECT_EQ(s.frame.ToolBar()->actions()[2], s.frame.Action(ID_ARCHIVE)) << "beside Открыть";
+    EXPECT_EQ(s.frame.ToolBar()->actions()[4], s.frame.Action(ID_EKARD));
+    EXPECT_EQ(s.frame.ToolBar()->actions()[13], s.frame.Action(ID_APP_ABOUT));
+    EXPECT_TRUE(s.frame.ToolBar()->actions()[3]->isSeparator());
     EXPECT_EQ(s.frame.Action(ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 }
 

@@ -90,6 +90,7 @@ TEST_F(CardDialog, OpeningAfterConfirmingShowsTheSameValues) {
     Type(Edit(dlg, Dlg::IDC_LAST_NAME), QStringLiteral("Иванов"));
     Edit(dlg, Dlg::IDC_FIRST_NAME)->setText(QStringLiteral("Иван"));
     Edit(dlg, Dlg::IDC_PATRONYMIC)->setText(QStringLiteral("Ёжиков"));
+    Edit(dlg, Dlg::IDC_PATIENT_ID)->setText(QStringLiteral("  МК-0042/7 "));
     qobject_cast<QRadioButton*>(dlg.GetDlgItem(Dlg::IDC_MALE))->setChecked(true);
     Edit(dlg, Dlg::IDC_WEIGHT)->setText(QStringLiteral("80kg"));
     Edit(dlg, Dlg::IDC_HEIGHT)->setText(QStringLiteral("  +180"));
@@ -108,6 +109,7 @@ TEST_F(CardDialog, OpeningAfterConfirmingShowsTheSameValues) {
     EXPECT_EQ(CARD_TEXT(card, last_name), ToCp1251(QStringLiteral("Иванов")));
     EXPECT_EQ(CARD_TEXT(card, patronymic), QByteArray("\xA8\xE6\xE8\xEA\xEE\xE2")); // Ёжиков
     EXPECT_EQ(CARD_TEXT(card, house), ToCp1251(QStringLiteral("адрес 1028")));
+    EXPECT_EQ(CARD_TEXT(card, patient_id), ToCp1251(QStringLiteral("МК-0042/7")));
     EXPECT_EQ(card.sex, 1);
     EXPECT_EQ(card.weight, 80);
     EXPECT_EQ(card.height, 180);
@@ -135,6 +137,7 @@ TEST_F(CardDialog, OpeningAfterConfirmingShowsTheSameValues) {
     EXPECT_EQ(Edit(again, Dlg::IDC_LAST_NAME)->text(), QStringLiteral("Иванов"));
     EXPECT_EQ(Edit(again, Dlg::IDC_FIRST_NAME)->text(), QStringLiteral("Иван"));
     EXPECT_EQ(Edit(again, Dlg::IDC_PATRONYMIC)->text(), QStringLiteral("Ёжиков"));
+    EXPECT_EQ(Edit(again, Dlg::IDC_PATIENT_ID)->text(), QStringLiteral("МК-0042/7"));
     EXPECT_TRUE(qobject_cast<QRadioButton*>(again.GetDlgItem(Dlg::IDC_MALE))->isChecked());
     EXPECT_EQ(Edit(again, Dlg::IDC_WEIGHT)->text(), QStringLiteral("80"));
     EXPECT_EQ(Edit(again, Dlg::IDC_HEIGHT)->text(), QStringLiteral("180"));

@@ -47,12 +47,13 @@ TEST(ToolbarColours, DisabledPicturesAreTheShadowLightenedByBrightness) {
     EXPECT_EQ(disabled.pixel(2, 0), qRgb(187, 187, 187));
 }
 
-TEST(ToolbarColours, ToolbarShowsTenPicturesOn39PixelButtons) {
+TEST(ToolbarColours, ToolbarShowsElevenPicturesOn39PixelButtons) {
     App();
     const QImage strip = MakeToolbarStrip();
-    ASSERT_EQ(strip.size(), QSize(10 * 32, 32));
+    ASSERT_EQ(strip.size(), QSize(kToolbarPictures * 32, 32));
+    ASSERT_EQ(kToolbarPictures, 11);
     // Every picture has content, and no two pictures are the same.
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kToolbarPictures; ++i) {
         const QImage cell = strip.copy(i * 32, 0, 32, 32);
         int ink = 0;
         for (int y = 0; y < 32; ++y)
