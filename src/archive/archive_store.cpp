@@ -237,8 +237,14 @@ bool CArchiveLocation::FromSettings(const CViewSettings& s, CArchiveLocation& ou
     out.database = s.m_szArchiveDatabase.trimmed();
     out.user = s.m_szArchiveUser.trimmed();
     out.password = s.m_szArchivePassword;
+    out.sslmode = s.m_szArchiveSslMode.trimmed();
     if (out.host.isEmpty() || out.database.isEmpty()) {
         *error = QStringLiteral("the settings name a shared archive without its host or database");
+        return false;
+    }
+    if (!out.sslmode.isEmpty() && !IsSslMode(out.sslmode)) {
+        *error = QStringLiteral("the settings' [Archive] m_szArchiveSslMode: ") +
+                 SslModeRefused(out.sslmode);
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 // program so under tests/support/postgres_server.py): each case then has a database of its own.
 
 #include "archive/archive_store.h"
+#include "config/view_settings.h"
 #include "platform/cp1251.h"
 #include "record_io/records_test_support.h"
 #include "support/wfdb.h"
@@ -425,6 +426,18 @@ TEST(ArchiveLocation, AnAddressNamesServerUserAndDatabaseButNeverAPassword) {
         EXPECT_FALSE(CArchiveLocation::FromUrl(QLatin1String(url), pg, &why)) << url;
         EXPECT_TRUE(why.contains(QStringLiteral("ssl"))) << url << ": " << why.toStdString();
     }
+    // The settings' mode goes the same way.
+    CViewSettings settings;
+    settings.m_szArchiveKind = QStringLiteral("postgresql");
+    settings.m_szArchiveHost = QStringLiteral("db.clinic");
+    settings.m_szArchiveDatabase = QStringLiteral("velmora");
+    settings.m_szArchiveSslMode = QStringLiteral(" verify-full ");
+    ASSERT_TRUE(CArchiveLocation::FromSettings(settings, pg, &why)) << why.toStdString();
+    EXPECT_EQ(pg.sslmode, QStringLiteral("verify-full"));
+    settings.m_szArchiveSslMode = QStringLiteral("yes");
+    EXPECT_FALSE(CArchiveLocation::FromSettings(settings, pg, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("m_szArchiveSslMode"))) << why.toStdString();
+
     CArchiveLocation typed;
     typed.kind = CArchiveLocation::Kind::Postgresql;
     typed.host = QStringLiteral("127.0.0.1");
