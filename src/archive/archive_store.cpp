@@ -19,6 +19,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QVariant>
 #include <cstring>
 #include <fcntl.h>
@@ -28,6 +29,8 @@ namespace {
 
 // How long a write waits for another process's write to the same SQLite file.
 constexpr int kBusyTimeoutMs = 10000;
+// The PostgreSQL advisory lock a schema migration holds ("velmora" in ASCII).
+constexpr qint64 kMigrationLock = 0x76656c6d6f7261;
 
 QString NewConnectionName() {
     static QAtomicInteger<int> next(0);
@@ -70,12 +73,16 @@ constexpr SchemaStep kSteps[] = {
 QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
     QString s = QString::fromLatin1(sql);
     if (kind == CArchiveLocation::Kind::Postgresql) {
+        // PostgreSQL's INTEGER is 32 bits with a sign, SQLite's 64: a device's record number
+        // (32 bits without one) would not fit.
         s.replace(QStringLiteral("INTEGER PRIMARY KEY"), QStringLiteral("BIGSERIAL PRIMARY KEY"));
-        s.replace(QStringLiteral("INTEGER REFERENCES"), QStringLiteral("BIGINT REFERENCES"));
-        s.replace(QStringLiteral("INTEGER NOT NULL REFERENCES"),
-                  QStringLiteral("BIGINT NOT NULL REFERENCES"));
+        s.replace(QStringLiteral(" INTEGER"), QStringLiteral(" BIGINT"));
         s.replace(QStringLiteral(" BLOB"), QStringLiteral(" BYTEA"));
         s.replace(QStringLiteral(" REAL"), QStringLiteral(" DOUBLE PRECISION"));
+        // A server sorts text by its language's rules, and an index in that order cannot serve
+        // LIKE 'prefix%': the surname search read every patient. This one compares bytes.
+        s.replace(QStringLiteral("ON patients (name_fold)"),
+                  QStringLiteral("ON patients (name_fold text_pattern_ops)"));
     }
     return s;
 }
@@ -123,6 +130,12 @@ QString NewerArchive(int version) {
         .arg(CArchive::kSchemaVersion);
 }
 
+QString SslModeRefused(const QString& mode) {
+    return QStringLiteral("sslmode %1 is none of disable, allow, prefer, require, verify-ca, "
+                          "verify-full")
+        .arg(mode);
+}
+
 QVariant Value(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
@@ -166,13 +179,34 @@ bool CArchiveLocation::FromUrl(const QString& url, CArchiveLocation& out, QStrin
                                 "line (use the settings or PGPASSWORD)");
         return false;
     }
+    const QUrlQuery query(u);
+    QString sslmode;
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key != QLatin1String("sslmode")) {
+            *error = QStringLiteral("the database address takes only sslmode, not %1").arg(key);
+            return false;
+        }
+        if (!IsSslMode(value)) {
+            *error = SslModeRefused(value);
+            return false;
+        }
+        sslmode = value;
+    }
     out = CArchiveLocation{};
     out.kind = Kind::Postgresql;
     out.host = u.host();
     out.port = u.port(5432);
     out.user = u.userName();
     out.database = u.path().mid(1);
+    out.sslmode = sslmode;
     return true;
+}
+
+bool CArchiveLocation::IsSslMode(const QString& mode) {
+    static const QStringList modes = {QStringLiteral("disable"),   QStringLiteral("allow"),
+                                      QStringLiteral("prefer"),    QStringLiteral("require"),
+                                      QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    return modes.contains(mode);
 }
 
 CArchiveLocation CArchiveLocation::DefaultFile() {
@@ -203,8 +237,14 @@ bool CArchiveLocation::FromSettings(const CViewSettings& s, CArchiveLocation& ou
     out.database = s.m_szArchiveDatabase.trimmed();
     out.user = s.m_szArchiveUser.trimmed();
     out.password = s.m_szArchivePassword;
+    out.sslmode = s.m_szArchiveSslMode.trimmed();
     if (out.host.isEmpty() || out.database.isEmpty()) {
         *error = QStringLiteral("the settings name a shared archive without its host or database");
+        return false;
+    }
+    if (!out.sslmode.isEmpty() && !IsSslMode(out.sslmode)) {
+        *error = QStringLiteral("the settings' [Archive] m_szArchiveSslMode: ") +
+                 SslModeRefused(out.sslmode);
         return false;
     }
     return true;
@@ -312,6 +352,11 @@ bool CArchive::Impl::Migrate(QString* error) {
     }
     if (!Begin(error))
         return false;
+    // Two PostgreSQL programs opening a new archive at once would both create the tables; the
+    // second waits here for the first, then finds them made.
+    if (!Sqlite() &&
+        !Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock), error))
+        return Rollback(error, *error);
     // Within the transaction again: another process may have made it meanwhile.
     version = Version(error, &known);
     if (version < 0)
@@ -491,9 +536,22 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
         db.setUserName(where.user);
         if (!where.password.isEmpty())
             db.setPassword(where.password);
+        if (!where.sslmode.isEmpty()) {
+            // The mode goes into libpq's connection string as it is: only its own words pass.
+            if (!CArchiveLocation::IsSslMode(where.sslmode)) {
+                *error = SslModeRefused(where.sslmode);
+                return false;
+            }
+            db.setConnectOptions(QStringLiteral("sslmode=") + where.sslmode);
+        }
     }
     if (!db.open()) {
-        *error = QStringLiteral("the archive cannot be opened: %1").arg(db.lastError().text());
+        // libpq's reason runs over lines ("...failed: Connection refused\n\tIs the server
+        // running...") and Qt adds its own: the reason alone, on one line.
+        const QSqlError fault = db.lastError();
+        const QString reason = fault.databaseText().simplified();
+        *error = QStringLiteral("the archive cannot be opened: %1")
+                     .arg(reason.isEmpty() ? fault.text().simplified() : reason);
         return false;
     }
     if (sqlite) {

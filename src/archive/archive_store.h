@@ -28,9 +28,14 @@ struct CArchiveLocation {
     QString file; // SQLite
     QString host, database, user, password;
     int port = 5432;
+    // TLS to the server, libpq's sslmode: disable, allow, prefer, require, verify-ca or
+    // verify-full; empty: libpq's own default (prefer, or PGSSLMODE).
+    QString sslmode;
 
-    // postgresql://USER@HOST:PORT/DB (no password: it never goes on a command line).
+    // postgresql://USER@HOST:PORT/DB[?sslmode=MODE] (no password: it never goes on a command
+    // line).
     static bool FromUrl(const QString& url, CArchiveLocation& out, QString* error);
+    static bool IsSslMode(const QString& mode);
     // The user's own archive: ~/.local/share/velmora/archive.sqlite.
     static CArchiveLocation DefaultFile();
     // The archive the settings name ([Archive]); false with *error for a kind it does not know.

@@ -1,22 +1,32 @@
-// The archive on SQLite: records belong to their patient however the names are written, the same
-// file twice is one record, searches take what is typed literally, and a database that is no
-// archive of ours is refused and left as it was.
+// The archive's store: records belong to their patient however the names are written, the same
+// file twice is one record, searches take what is typed literally, what goes in comes back whole,
+// two workstations importing at once make each patient and record once, and a database that is
+// no archive of ours is refused and left as it was.
+//
+// The ArchiveTest cases run on an SQLite file, and once more on PostgreSQL when VELMORA_TEST_PG
+// names a server (postgresql://USER@HOST:PORT/DB, the password in PGPASSWORD; CTest runs the
+// program so under tests/support/postgres_server.py): each case then has a database of its own.
 
 #include "archive/archive_store.h"
+#include "config/view_settings.h"
 #include "platform/cp1251.h"
 #include "record_io/records_test_support.h"
 #include "storage/card_fields.h"
+#include "support/wfdb.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <barrier>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -28,11 +38,11 @@ QCoreApplication* App() {
     return app;
 }
 
-void SetName(PATIENT_CARD& card, const char* last, const char* first, const char* middle) {
+void SetName(PATIENT_CARD& card, const QString& last, const QString& first, const QString& middle) {
     for (const auto& [field, text] :
          {std::pair{card.last_name, last}, std::pair{card.first_name, first},
           std::pair{card.patronymic, middle}}) {
-        const QByteArray bytes = ToCp1251(QString::fromUtf8(text));
+        const QByteArray bytes = ToCp1251(text);
         std::memset(field, 0, 30);
         std::memcpy(field, bytes.constData(), size_t(bytes.size()));
     }
@@ -51,23 +61,108 @@ CFindCriteria Between(QDate from, QDate to = QDate()) {
     return c;
 }
 
+QByteArray BytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A connection of our own to the archive's database, beside the store's, to look at or prepare
+// what the store reads.
+class CRawDb {
+public:
+    explicit CRawDb(const CArchiveLocation& where) {
+        static int next = 0;
+        m_strName = QStringLiteral("raw-%1").arg(next++);
+        const bool sqlite = where.kind == CArchiveLocation::Kind::Sqlite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), m_strName);
+        if (sqlite) {
+            db.setDatabaseName(where.file);
+        } else {
+            db.setHostName(where.host);
+            db.setPort(where.port);
+            db.setDatabaseName(where.database);
+            db.setUserName(where.user);
+            db.setPassword(where.password);
+        }
+        m_bOpen = db.open();
+        m_strError = db.lastError().text();
+    }
+    ~CRawDb() {
+        QSqlDatabase::database(m_strName, false).close();
+        QSqlDatabase::removeDatabase(m_strName);
+    }
+    bool IsOpen() const { return m_bOpen; }
+    const QString& Error() const { return m_strError; }
+    // The statement's first column, one value a row; false with the database's reason.
+    bool Query(const QString& sql, const QVariantList& values, QVariantList* rows = nullptr) {
+        QSqlQuery q(QSqlDatabase::database(m_strName, false));
+        // Without values the statement runs as it is: PostgreSQL prepares no CREATE DATABASE.
+        bool done = false;
+        if (values.isEmpty()) {
+            done = q.exec(sql);
+        } else {
+            q.prepare(sql);
+            for (const QVariant& v : values)
+                q.addBindValue(v);
+            done = q.exec();
+        }
+        if (!done) {
+            m_strError = q.lastError().text();
+            return false;
+        }
+        while (rows && q.next())
+            rows->append(q.value(0));
+        return true;
+    }
+    QStringList Tables() const { return QSqlDatabase::database(m_strName, false).tables(); }
+
+private:
+    QString m_strName, m_strError;
+    bool m_bOpen = false;
+};
+
 struct ArchiveTest : testing::Test {
     ArchiveTest() { App(); }
+
+    void SetUp() override {
+        const QString server = qEnvironmentVariable("VELMORA_TEST_PG");
+        if (server.isEmpty())
+            return;
+        QString why;
+        ASSERT_TRUE(CArchiveLocation::FromUrl(server, m_pg, &why)) << why.toStdString();
+        m_pg.password = qEnvironmentVariable("PGPASSWORD");
+        // A database of its own for each case, made through the server's given one.
+        static int next = 0;
+        const QString name =
+            QStringLiteral("case_%1_%2").arg(QCoreApplication::applicationPid()).arg(next++);
+        CRawDb admin(m_pg);
+        ASSERT_TRUE(admin.IsOpen()) << admin.Error().toStdString();
+        ASSERT_TRUE(admin.Query(QStringLiteral("CREATE DATABASE %1").arg(name), {}))
+            << admin.Error().toStdString();
+        m_pg.database = name;
+        m_bPostgres = true;
+    }
+
     // A record file of that type with that card, saved in the test's folder.
-    QString Save(const char* name, const PATIENT_CARD& card, int variant = 0) {
+    QString Save(const QString& name, const PATIENT_CARD& card, int variant = 0) {
         auto record = MakeRecord();
         Sample(record->curves_buf, 7, 0) = int16_t(variant); // another recording
-        const QString path = dir.filePath(QLatin1String(name));
+        const QString path = dir.filePath(name);
         std::string error;
         EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
         return path;
     }
     CArchiveLocation Location() const {
+        if (m_bPostgres)
+            return m_pg;
         CArchiveLocation l;
         l.file = dir.filePath(QStringLiteral("archive.sqlite"));
         return l;
     }
     QTemporaryDir dir;
+    CArchiveLocation m_pg;
+    bool m_bPostgres = false;
 };
 
 TEST_F(ArchiveTest, RecordsFindTheirPatientAndTheSameFileIsOneRecord) {
@@ -75,14 +170,15 @@ TEST_F(ArchiveTest, RecordsFindTheirPatientAndTheSameFileIsOneRecord) {
     QString why;
     ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
     PATIENT_CARD a = MakeCard();
-    SetName(a, "Ёлкин", "Пётр", "Иванович");
+    SetName(a, QStringLiteral("Ёлкин"), QStringLiteral("Пётр"), QStringLiteral("Иванович"));
     PATIENT_CARD b = a; // the same patient, written otherwise
-    SetName(b, "ЕЛКИН", "пётр", "  иванович ");
+    SetName(b, QStringLiteral("ЕЛКИН"), QStringLiteral("пётр"), QStringLiteral("  иванович "));
     PATIENT_CARD other = a;
     other.birth_day = 28; // another patient of the same name
     PATIENT_CARD none{};
-    const QStringList files = {Save("a.scp", a, 1), Save("b.scp", b, 2), Save("c.scp", other, 3),
-                               Save("d.dat", none, 4)};
+    const QStringList files = {
+        Save(QStringLiteral("a.scp"), a, 1), Save(QStringLiteral("b.scp"), b, 2),
+        Save(QStringLiteral("c.scp"), other, 3), Save(QStringLiteral("d.dat"), none, 4)};
     std::vector<qint64> ids;
     for (const QString& f : files) {
         CArchive::Added added{};
@@ -114,7 +210,7 @@ TEST_F(ArchiveTest, RecordsFindTheirPatientAndTheSameFileIsOneRecord) {
     EXPECT_EQ(counts.withoutPatient, 1) << "a record without a card waits without a patient";
 
     // What is typed is searched for as it is: no wildcard, no quote ends the statement.
-    for (const char* typed : {"%", "_", "\\", "' OR 1=1 --", "Ёлкин%"}) {
+    for (const char* typed : {"%", "_", "\\", "' OR 1=1 --", "Ёлкин%", "ел_ин", "ел%"}) {
         ASSERT_TRUE(archive.Find(Named(QString::fromUtf8(typed)), found, &why))
             << typed << ": " << why.toStdString();
         EXPECT_TRUE(found.empty()) << typed;
@@ -131,13 +227,145 @@ TEST_F(ArchiveTest, RecordsFindTheirPatientAndTheSameFileIsOneRecord) {
     EXPECT_EQ(counts.records, 4);
 }
 
-TEST_F(ArchiveTest, WhatIsNoArchiveOfOursIsRefusedAndLeftAsItWas) {
+TEST_F(ArchiveTest, WhatGoesInComesBackWhole) {
+    CArchive archive;
     QString why;
-    auto bytesOf = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    // A flat record has nothing to measure: its values are absent, not zero. The device's record
+    // number takes all 32 bits.
+    CLoadedRecord flat;
+    std::memcpy(flat.pRecord->date, "2026-12-01 08:00:00", 20);
+    flat.pRecord->curve_id = 0xFFFFFFF0u;
+    flat.card = MakeCard();
+    // Bytes of every value, the quote and the backslash among them, in the file as it came.
+    QByteArray original;
+    for (int i = 0; i < 1024; ++i)
+        original.append(char(i * 7));
+    original.append("'\\x00\\'");
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.AddRecord(flat, QStringLiteral(".scp"), original,
+                                  QStringLiteral("ф'айл.scp"), &added, &id, &why))
+        << why.toStdString();
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(Named(QStringLiteral("иванов-щ")), found, &why)) << why.toStdString();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].id, id);
+    EXPECT_EQ(found[0].recordNumber, 0xFFFFFFF0u);
+    EXPECT_FALSE(found[0].heartRateBpm.has_value());
+    EXPECT_FALSE(found[0].qrsMs.has_value());
+    EXPECT_EQ(found[0].source, QStringLiteral("ф'айл.scp"));
+    EXPECT_EQ(std::memcmp(&found[0].card, &flat.card, sizeof flat.card), 0) << "the whole card";
+
+    CRawDb raw(Location());
+    ASSERT_TRUE(raw.IsOpen()) << raw.Error().toStdString();
+    QVariantList rows;
+    ASSERT_TRUE(raw.Query(QStringLiteral("SELECT original FROM records WHERE id = ?"), {id}, &rows))
+        << raw.Error().toStdString();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toByteArray(), original);
+    rows.clear();
+    ASSERT_TRUE(raw.Query(QStringLiteral("SELECT record FROM records WHERE id = ?"), {id}, &rows));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toByteArray(),
+              QByteArray(reinterpret_cast<const char*>(flat.pRecord.get()), sizeof(ECG_RECORD)));
+
+    // Another maker's file keeps its bytes as they came.
+    const std::filesystem::path data = wfdb::RealData();
+    if (data.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): the foreign file "
+                        "skipped";
+    const QString scp = QString::fromStdString((data / "scp/ecgconversion_Example.scp").string());
+    ASSERT_TRUE(archive.ImportFile(scp, &added, &id, &why)) << why.toStdString();
+    rows.clear();
+    ASSERT_TRUE(
+        raw.Query(QStringLiteral("SELECT original FROM records WHERE id = ?"), {id}, &rows));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toByteArray(), BytesOf(scp));
+}
+
+TEST_F(ArchiveTest, TwoWorkstationsAtOnceMakeEachPatientAndRecordOnce) {
+    // Both import the same files in the same order from the same moment on, the first opening
+    // of the empty database among them: every write meets the other's.
+    constexpr int kPatients = 6;
+    QStringList files;
+    for (int p = 0; p < kPatients; ++p) {
+        PATIENT_CARD card = MakeCard();
+        SetName(card, QStringLiteral("Одновременный%1").arg(p), QStringLiteral("Пётр"),
+                QStringLiteral("Ильич"));
+        files << Save(QStringLiteral("p%1a.scp").arg(p), card, 2 * p + 1)
+              << Save(QStringLiteral("p%1b.scp").arg(p), card, 2 * p + 2);
+    }
+    const CArchiveLocation where = Location();
+    std::barrier together(2);
+    QStringList failures[2];
+    std::vector<qint64> ids[2];
+    auto workstation = [&](int n) {
+        CArchive archive;
+        QString why;
+        together.arrive_and_wait();
+        const bool open = archive.Open(where, &why);
+        if (!open)
+            failures[n] << QStringLiteral("open: ") + why;
+        for (const QString& f : files) {
+            together.arrive_and_wait();
+            CArchive::Added added{};
+            qint64 id = 0;
+            if (open && !archive.ImportFile(f, &added, &id, &why))
+                failures[n] << QFileInfo(f).fileName() + QStringLiteral(": ") + why;
+            ids[n].push_back(id);
+        }
     };
-    // Not a database at all.
+    std::thread first(workstation, 0), second(workstation, 1);
+    first.join();
+    second.join();
+    for (const QStringList& f : failures)
+        EXPECT_TRUE(f.isEmpty()) << f.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(ids[0], ids[1]) << "both were told the same record";
+
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    CArchiveCounts counts;
+    ASSERT_TRUE(archive.Check(counts, &why)) << why.toStdString();
+    EXPECT_EQ(counts.patients, kPatients);
+    EXPECT_EQ(counts.records, 2 * kPatients);
+    std::vector<CArchivedRecord> found;
+    ASSERT_TRUE(archive.Find(Named(QStringLiteral("одновременный3")), found, &why));
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].patientId, found[1].patientId);
+}
+
+TEST_F(ArchiveTest, ADatabaseOfAnotherProgramOrANewerVelmoraIsRefusedAndLeftAsItWas) {
+    QString why;
+    {
+        CRawDb raw(Location());
+        ASSERT_TRUE(raw.IsOpen()) << raw.Error().toStdString();
+        ASSERT_TRUE(raw.Query(QStringLiteral("CREATE TABLE invoices (n INTEGER)"), {}));
+        CArchive archive;
+        EXPECT_FALSE(archive.Open(Location(), &why));
+        EXPECT_TRUE(why.contains(QStringLiteral("another program"))) << why.toStdString();
+        EXPECT_EQ(raw.Tables(), QStringList{QStringLiteral("invoices")}) << "nothing made";
+        ASSERT_TRUE(raw.Query(QStringLiteral("DROP TABLE invoices"), {}));
+        ASSERT_TRUE(raw.Query(QStringLiteral("CREATE TABLE velmora_archive (schema_version "
+                                             "INTEGER)"),
+                              {}));
+        ASSERT_TRUE(raw.Query(QStringLiteral("INSERT INTO velmora_archive VALUES (99)"), {}));
+    }
+    CArchive newer;
+    EXPECT_FALSE(newer.Open(Location(), &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("newer velmora"))) << why.toStdString();
+    CRawDb raw(Location());
+    EXPECT_EQ(raw.Tables(), QStringList{QStringLiteral("velmora_archive")}) << "nothing made";
+}
+
+// What is particular to an SQLite file.
+struct ArchiveFileTest : ArchiveTest {
+    void SetUp() override {}
+};
+
+TEST_F(ArchiveFileTest, WhatIsNoSqliteDatabaseIsRefusedAndANewArchiveIsItsUsersAlone) {
+    QString why;
     const QString garbage = dir.filePath(QStringLiteral("garbage.sqlite"));
     {
         QFile f(garbage);
@@ -149,48 +377,32 @@ TEST_F(ArchiveTest, WhatIsNoArchiveOfOursIsRefusedAndLeftAsItWas) {
     where.file = garbage;
     EXPECT_FALSE(a.Open(where, &why));
     EXPECT_TRUE(why.contains(QStringLiteral("no sound SQLite database"))) << why.toStdString();
-    EXPECT_EQ(bytesOf(garbage), QByteArray(8192, 'x'));
+    EXPECT_EQ(BytesOf(garbage), QByteArray(8192, 'x'));
 
-    // Another program's database, and an archive of a newer velmora.
+    // Another program's file is refused before the journal mode rewrites its header.
     const QString foreign = dir.filePath(QStringLiteral("foreign.sqlite"));
-    const QString newer = dir.filePath(QStringLiteral("newer.sqlite"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
-        for (const auto& [path, sql] :
-             {std::pair{foreign, "CREATE TABLE invoices (n INTEGER)"},
-              std::pair{newer, "CREATE TABLE velmora_archive (schema_version INTEGER)"}}) {
-            db.setDatabaseName(path);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            ASSERT_TRUE(q.exec(QString::fromLatin1(sql)));
-            if (path == newer) {
-                ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO velmora_archive VALUES (99)")));
-            }
-            q.finish();
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("t"));
-    const QByteArray foreignBefore = bytesOf(foreign), newerBefore = bytesOf(newer);
-    CArchive b, c;
     where.file = foreign;
+    {
+        CRawDb raw(where);
+        ASSERT_TRUE(raw.Query(QStringLiteral("CREATE TABLE invoices (n INTEGER)"), {}));
+    }
+    const QByteArray foreignBefore = BytesOf(foreign);
+    CArchive b;
     EXPECT_FALSE(b.Open(where, &why));
-    EXPECT_TRUE(why.contains(QStringLiteral("another program"))) << why.toStdString();
-    where.file = newer;
-    EXPECT_FALSE(c.Open(where, &why));
-    EXPECT_TRUE(why.contains(QStringLiteral("newer velmora"))) << why.toStdString();
-    EXPECT_EQ(bytesOf(foreign), foreignBefore);
-    EXPECT_EQ(bytesOf(newer), newerBefore);
+    EXPECT_EQ(BytesOf(foreign), foreignBefore);
 
-    // A new archive is its user's alone.
     CArchive d;
     ASSERT_TRUE(d.Open(Location(), &why)) << why.toStdString();
     EXPECT_EQ(QFile::permissions(Location().file) & (QFile::ReadGroup | QFile::ReadOther),
               QFile::Permissions());
+}
 
+TEST(ArchiveLocation, AnAddressNamesServerUserAndDatabaseButNeverAPassword) {
     CArchiveLocation pg;
+    QString why;
     EXPECT_TRUE(CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg@db.clinic:5433/velmora"),
                                           pg, &why));
+    EXPECT_EQ(pg.kind, CArchiveLocation::Kind::Postgresql);
     EXPECT_EQ(pg.host, QStringLiteral("db.clinic"));
     EXPECT_EQ(pg.port, 5433);
     EXPECT_EQ(pg.user, QStringLiteral("ecg"));
@@ -199,6 +411,43 @@ TEST_F(ArchiveTest, WhatIsNoArchiveOfOursIsRefusedAndLeftAsItWas) {
         CArchiveLocation::FromUrl(QStringLiteral("postgresql://ecg:secret@db/velmora"), pg, &why))
         << "a password is never taken from a command line";
     EXPECT_FALSE(CArchiveLocation::FromUrl(QStringLiteral("mysql://db/x"), pg, &why));
+    EXPECT_TRUE(pg.sslmode.isEmpty()) << "libpq's own default unless asked";
+
+    for (const char* mode : {"disable", "allow", "prefer", "require", "verify-ca", "verify-full"}) {
+        ASSERT_TRUE(CArchiveLocation::FromUrl(
+            QStringLiteral("postgresql://ecg@db/velmora?sslmode=") + QLatin1String(mode), pg, &why))
+            << mode << ": " << why.toStdString();
+        EXPECT_EQ(pg.sslmode, QLatin1String(mode));
+    }
+    // Anything else is refused, saying what was wrong, rather than connecting without TLS or
+    // passing words of its own to the connection.
+    for (const char* url : {"postgresql://ecg@db/velmora?sslmode=Require",
+                            "postgresql://ecg@db/velmora?sslmode=require%20host%3Devil",
+                            "postgresql://ecg@db/velmora?sslmode=",
+                            "postgresql://ecg@db/velmora?sslmode=require&sslrootcert=x"}) {
+        EXPECT_FALSE(CArchiveLocation::FromUrl(QLatin1String(url), pg, &why)) << url;
+        EXPECT_TRUE(why.contains(QStringLiteral("ssl"))) << url << ": " << why.toStdString();
+    }
+    // The settings' mode goes the same way.
+    CViewSettings settings;
+    settings.m_szArchiveKind = QStringLiteral("postgresql");
+    settings.m_szArchiveHost = QStringLiteral("db.clinic");
+    settings.m_szArchiveDatabase = QStringLiteral("velmora");
+    settings.m_szArchiveSslMode = QStringLiteral(" verify-full ");
+    ASSERT_TRUE(CArchiveLocation::FromSettings(settings, pg, &why)) << why.toStdString();
+    EXPECT_EQ(pg.sslmode, QStringLiteral("verify-full"));
+    settings.m_szArchiveSslMode = QStringLiteral("yes");
+    EXPECT_FALSE(CArchiveLocation::FromSettings(settings, pg, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("m_szArchiveSslMode"))) << why.toStdString();
+
+    CArchiveLocation typed;
+    typed.kind = CArchiveLocation::Kind::Postgresql;
+    typed.host = QStringLiteral("127.0.0.1");
+    typed.database = QStringLiteral("velmora");
+    typed.sslmode = QStringLiteral("require host=elsewhere");
+    CArchive archive;
+    EXPECT_FALSE(archive.Open(typed, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("none of disable"))) << why.toStdString();
 }
 
 TEST_F(ArchiveTest, SurnamesWithLikeSyntaxAreFoundLiterallyAndReceivedRecordsNeedNoFile) {
@@ -324,7 +573,7 @@ TEST_F(ArchiveTest, ACardChangedKeepsItsHistoryAndMovesTheRecordToItsPatient) {
     EXPECT_EQ(added, CArchive::Added::AlreadyThere);
 }
 
-TEST_F(ArchiveTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
+TEST_F(ArchiveFileTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
     CArchive archive;
     QString why;
     ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
@@ -334,8 +583,8 @@ TEST_F(ArchiveTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
     for (int i = 0; i < 3; ++i) {
         CArchive::Added added{};
         qint64 id = 0;
-        ASSERT_TRUE(archive.ImportFile(Save(i ? "o.scp" : "p.scp", card, 10 + i), &added, &id,
-                                       &why));
+        ASSERT_TRUE(
+            archive.ImportFile(Save(i ? "o.scp" : "p.scp", card, 10 + i), &added, &id, &why));
         ids.push_back(id);
     }
     ASSERT_TRUE(archive.Delete(ids[0], &why)) << why.toStdString();
@@ -389,7 +638,7 @@ TEST_F(ArchiveTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
     EXPECT_EQ(counts.recycled, 0);
 }
 
-TEST_F(ArchiveTest, AnArchiveOfTheFirstSchemaIsBroughtUpToDate) {
+TEST_F(ArchiveFileTest, AnArchiveOfTheFirstSchemaIsBroughtUpToDate) {
     const QString path = Location().file;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
