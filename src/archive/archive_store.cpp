@@ -718,10 +718,11 @@ QString Conditions(const CFindCriteria& c, QVariantList& values) {
     QString sql = c.recycled ? QStringLiteral(" WHERE r.deleted_at IS NOT NULL")
                              : QStringLiteral(" WHERE r.deleted_at IS NULL");
     // A card's texts end at their first zero: no name or identifier holds one. SQLite's LIKE
-    // would end the pattern there and find what begins with the part before it.
+    // would end the pattern there and find what begins with the part before it, and Qt's
+    // PostgreSQL driver cuts the value's literal there; such a text reaches no database.
     if (ArchiveFold(c.name).contains(QChar(0)) || c.identifier.contains(QChar(0)) ||
         ArchiveFold(c.text).contains(QChar(0)))
-        sql += QStringLiteral(" AND 1 = 0");
+        return sql + QStringLiteral(" AND 1 = 0");
     // The patients first, then their records by index: conditions on a joined patient let the
     // database walk every record in date order and look its patient up.
     if (!c.name.isEmpty()) {
