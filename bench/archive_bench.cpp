@@ -370,6 +370,47 @@ BENCHMARK(BM_ImportFile)
     ->UseRealTime() // a commit waits for the disk: records per second of the clock
     ->Repetitions(3);
 
+// The same files through ImportFiles, as velmora-cli archive import and "Импорт папки..." take
+// them: the next files read and measured on other threads while the archive writes one.
+void BM_ImportFiles(benchmark::State& state) {
+    std::string error;
+    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
+    const QStringList& files = ImportFiles(&error);
+    if (!a || files.size() < 300) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    QSqlDatabase side = Side(a->file);
+    const auto takeOut = [&side] {
+        QSqlQuery q(side);
+        q.exec(QStringLiteral("DELETE FROM records WHERE source_name LIKE 'import-%'"));
+        q.exec(QStringLiteral("DELETE FROM patients WHERE id NOT IN (SELECT patient_id FROM "
+                              "records WHERE patient_id IS NOT NULL)"));
+    };
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        takeOut();
+        state.ResumeTiming();
+        ImportFiles(
+            a->archive, files,
+            [&](const QString&, bool ok, CArchive::Added added, qint64, const QString& why) {
+                if (!ok || added != CArchive::Added::Imported)
+                    state.SkipWithError(why.isEmpty() ? "a file was there already"
+                                                      : why.toStdString().c_str());
+                ++n;
+            });
+    }
+    takeOut();
+    state.SetItemsProcessed(n);
+}
+BENCHMARK(BM_ImportFiles)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv) {

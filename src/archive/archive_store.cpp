@@ -22,7 +22,10 @@
 #include <QUrlQuery>
 #include <QVariant>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <future>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -598,28 +601,72 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
     return true;
 }
 
-bool CArchive::ImportFile(const QString& path, Added* added, qint64* id, QString* error) {
-    CLoadedRecord loaded;
+CImportItem PrepareImport(const QString& path) {
+    CImportItem item;
+    item.path = path;
+    auto loaded = std::make_shared<CLoadedRecord>();
     std::string why;
-    if (!OpenRecordFile(path, loaded, &why)) {
-        *error = QString::fromStdString(why);
-        return false;
+    if (!OpenRecordFile(path, *loaded, &why)) {
+        item.error = QString::fromStdString(why);
+        return item;
     }
     const RecordFileType* type = RecordFileTypeOf(path);
+    item.type = type ? QString::fromLatin1(type->extension) : QString();
     // The file as it came, for another system's file: nothing of it is lost. Our own types are
     // whole in the record block and the card.
-    QByteArray original;
-    if (!IsOurRecord(*loaded.pRecord) && QFileInfo(path).suffix() != QLatin1String("hea")) {
+    if (!IsOurRecord(*loaded->pRecord) && QFileInfo(path).suffix() != QLatin1String("hea")) {
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(QFile::encodeName(path).toStdString(), size_t(kMaxRecordFileSize), bytes,
                            &why)) {
-            *error = QString::fromStdString(why);
-            return false;
+            item.error = QString::fromStdString(why);
+            return item;
         }
-        original = QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+        item.original =
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     }
-    return AddRecord(loaded, type ? QString::fromLatin1(type->extension) : QString(), original,
-                     QFileInfo(path).fileName(), added, id, error);
+    const analysis::Measurements made = analysis::MeasureRecord(*loaded->pRecord, {});
+    item.measured = {made.heartRateBpm, made.qrsMs, made.qtcBazettMs};
+    item.loaded = std::move(loaded);
+    return item;
+}
+
+bool CArchive::AddPrepared(const CImportItem& item, Added* added, qint64* id, QString* error) {
+    if (!item.loaded) {
+        *error = item.error;
+        return false;
+    }
+    return AddRecord(*item.loaded, item.type, item.original, QFileInfo(item.path).fileName(), added,
+                     id, error, &item.measured);
+}
+
+bool CArchive::ImportFile(const QString& path, Added* added, qint64* id, QString* error) {
+    return AddPrepared(PrepareImport(path), added, id, error);
+}
+
+void ImportFiles(CArchive& archive, const QStringList& files, const ImportReport& each,
+                 const std::atomic<bool>* cancel) {
+    // Reading and measuring take most of an import's time and need no database: the files
+    // ahead are prepared on as many threads as the machine has cores.
+    const size_t ahead = std::max(2u, std::thread::hardware_concurrency());
+    std::deque<std::future<CImportItem>> pending;
+    qsizetype next = 0;
+    auto fill = [&] {
+        while (pending.size() < ahead && next < files.size())
+            pending.push_back(std::async(std::launch::async, PrepareImport, files[next++]));
+    };
+    fill();
+    while (!pending.empty()) {
+        if (cancel && *cancel)
+            break; // the futures under way finish as they are dropped
+        const CImportItem item = pending.front().get();
+        pending.pop_front();
+        fill();
+        CArchive::Added added{};
+        qint64 id = 0;
+        QString why;
+        const bool ok = archive.AddPrepared(item, &added, &id, &why);
+        each(item.path, ok, added, id, why);
+    }
 }
 
 bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,

@@ -17,6 +17,8 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,6 +77,18 @@ struct CRecordMeasures {
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
 };
 
+// What an import reads of a file before it touches the archive (the record, the file as it
+// came for another system's, the measurements), made on any thread.
+struct CImportItem {
+    QString path;
+    std::shared_ptr<CLoadedRecord> loaded; // null when the file does not open (error says why)
+    QString type;
+    QByteArray original;
+    CRecordMeasures measured;
+    QString error;
+};
+CImportItem PrepareImport(const QString& path);
+
 struct CFindCriteria {
     QString name;       // the beginning of the surname, any case, ё = е
     QString identifier; // the patient identifier, exactly
@@ -111,6 +125,8 @@ public:
     // new. False with *error when the file does not open or the archive refuses the write (then
     // nothing of it is in the archive).
     bool ImportFile(const QString& path, Added* added, qint64* id, QString* error);
+    // A file PrepareImport read, into the archive as ImportFile puts it.
+    bool AddPrepared(const CImportItem& item, Added* added, qint64* id, QString* error);
     // A record the program holds (received, or opened from `original`'s file). A record already
     // there takes the card given when it differs, the earlier card kept in its history; one in
     // the recycle list comes back from it.
@@ -160,3 +176,11 @@ QString ArchiveFold(const QString& text);
 // The files an import takes from paths: each file, and every file under each folder (searched
 // through), in order.
 QStringList ArchiveFilesOf(const QStringList& paths);
+
+// Imports files into the archive in their order; the next files are read and measured on other
+// threads while the archive writes one. each() hears of every file, in order, on the calling
+// thread. Stops before the next file once *cancel is set.
+using ImportReport = std::function<void(const QString& path, bool ok, CArchive::Added added,
+                                        qint64 id, const QString& error)>;
+void ImportFiles(CArchive& archive, const QStringList& files, const ImportReport& each,
+                 const std::atomic<bool>* cancel = nullptr);

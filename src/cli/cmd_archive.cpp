@@ -95,23 +95,23 @@ QJsonObject Json(const CArchivedRecord& r) {
 
 int RunImport(const COptions& opts, CArchive& archive) {
     int imported = 0, there = 0, refused = 0;
-    for (const QString& file : ArchiveFilesOf(opts.Positional().mid(1))) {
-        CArchive::Added added{};
-        qint64 id = 0;
-        QString why;
-        const std::string name = PrintableName(file.toStdString());
-        if (!archive.ImportFile(file, &added, &id, &why)) {
-            ++refused;
-            std::printf("refused  %s: %s\n", name.c_str(),
-                        PrintableName(why.toStdString()).c_str());
-        } else if (added == CArchive::Added::Imported) {
-            ++imported;
-            std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
-        } else {
-            ++there;
-            std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
-        }
-    }
+    ImportFiles(
+        archive, ArchiveFilesOf(opts.Positional().mid(1)),
+        [&](const QString& file, bool ok, CArchive::Added added, qint64 id, const QString& why) {
+            const std::string name = PrintableName(file.toStdString());
+            if (!ok) {
+                ++refused;
+                std::printf("refused  %s: %s\n", name.c_str(),
+                            PrintableName(why.toStdString()).c_str());
+            } else if (added == CArchive::Added::Imported) {
+                ++imported;
+                std::printf("imported %s as %lld\n", name.c_str(), static_cast<long long>(id));
+            } else {
+                ++there;
+                std::printf("there    %s as %lld\n", name.c_str(), static_cast<long long>(id));
+            }
+            std::fflush(stdout); // each line once its record is in, for whoever watches
+        });
     std::fprintf(stderr, "velmora-cli archive: %d imported, %d already there, %d refused\n",
                  imported, there, refused);
     return refused == 0 ? 0 : 2;

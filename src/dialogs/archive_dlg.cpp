@@ -396,21 +396,23 @@ void CArchiveDlg::ImportFolderAt(const QString& folder) {
         }
         const QStringList files = ArchiveFilesOf({folder});
         state->total = int(files.size());
-        for (const QString& file : files) {
-            if (state->cancel) {
-                *error = "cancelled";
-                return false;
-            }
-            CArchive::Added added{};
-            qint64 id = 0;
-            if (!archive.ImportFile(file, &added, &id, &why)) {
-                ++state->refused;
-                std::lock_guard lock(state->mutex);
-                state->refusals << QStringLiteral("%1: %2").arg(file, why);
-            } else {
-                ++(added == CArchive::Added::Imported ? state->imported : state->there);
-            }
-            ++state->done;
+        ImportFiles(
+            archive, files,
+            [&](const QString& file, bool ok, CArchive::Added added, qint64,
+                const QString& reason) {
+                if (!ok) {
+                    ++state->refused;
+                    std::lock_guard lock(state->mutex);
+                    state->refusals << QStringLiteral("%1: %2").arg(file, reason);
+                } else {
+                    ++(added == CArchive::Added::Imported ? state->imported : state->there);
+                }
+                ++state->done;
+            },
+            &state->cancel);
+        if (state->cancel) {
+            *error = "cancelled";
+            return false;
         }
         return true;
     });
