@@ -319,23 +319,35 @@ const QStringList& ImportFiles(std::string* error) {
     return files;
 }
 
+// The archive of the benchmark's size and the files to import into it; false (said) without.
+bool ImportSetup(benchmark::State& state, CBenchArchive*& a, const QStringList*& files) {
+    std::string error;
+    a = ArchiveOf(int(state.range(0)), &error);
+    files = &ImportFiles(&error);
+    if (a && files->size() >= 300)
+        return true;
+    state.SkipWithError(error.c_str());
+    return false;
+}
+
+// What a benchmark imported, out again: the archive stays as it was made.
+void TakeOutImports(QSqlDatabase& side) {
+    QSqlQuery q(side);
+    q.exec(QStringLiteral("DELETE FROM records WHERE source_name LIKE 'import-%'"));
+    q.exec(QStringLiteral("DELETE FROM patients WHERE id NOT IN (SELECT patient_id FROM "
+                          "records WHERE patient_id IS NOT NULL)"));
+}
+
 // Importing record files (opened, measured, kept), one per iteration into the archive of that
 // size; what was imported is taken out again afterwards so the archive stays as it was made.
 void BM_ImportFile(benchmark::State& state) {
-    std::string error;
-    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
-    const QStringList& files = ImportFiles(&error);
-    if (!a || files.size() < 300) {
-        state.SkipWithError(error.c_str());
+    CBenchArchive* a = nullptr;
+    const QStringList* pFiles = nullptr;
+    if (!ImportSetup(state, a, pFiles))
         return;
-    }
+    const QStringList& files = *pFiles;
     QSqlDatabase side = Side(a->file);
-    const auto takeOut = [&side] {
-        QSqlQuery q(side);
-        q.exec(QStringLiteral("DELETE FROM records WHERE source_name LIKE 'import-%'"));
-        q.exec(QStringLiteral("DELETE FROM patients WHERE id NOT IN (SELECT patient_id FROM "
-                              "records WHERE patient_id IS NOT NULL)"));
-    };
+    const auto takeOut = [&side] { TakeOutImports(side); };
     takeOut();
     int n = 0;
     for (auto _ : state) {
@@ -373,20 +385,13 @@ BENCHMARK(BM_ImportFile)
 // The same files through ImportFiles, as velmora-cli archive import and "Импорт папки..." take
 // them: the next files read and measured on other threads while the archive writes one.
 void BM_ImportFiles(benchmark::State& state) {
-    std::string error;
-    CBenchArchive* a = ArchiveOf(int(state.range(0)), &error);
-    const QStringList& files = ImportFiles(&error);
-    if (!a || files.size() < 300) {
-        state.SkipWithError(error.c_str());
+    CBenchArchive* a = nullptr;
+    const QStringList* pFiles = nullptr;
+    if (!ImportSetup(state, a, pFiles))
         return;
-    }
+    const QStringList& files = *pFiles;
     QSqlDatabase side = Side(a->file);
-    const auto takeOut = [&side] {
-        QSqlQuery q(side);
-        q.exec(QStringLiteral("DELETE FROM records WHERE source_name LIKE 'import-%'"));
-        q.exec(QStringLiteral("DELETE FROM patients WHERE id NOT IN (SELECT patient_id FROM "
-                              "records WHERE patient_id IS NOT NULL)"));
-    };
+    const auto takeOut = [&side] { TakeOutImports(side); };
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
