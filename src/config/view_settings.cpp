@@ -43,10 +43,6 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     if (bLoad)
         note(ini.SerGet(true, m_nPacsTimeout, QStringLiteral("m_nPacsTimeout"), QString(),
                         m_nPacsTimeout));
-    if (!bLoad)
-        return ok;
-    // The archive's keys are read, never written, like the CA bundle: they are set in the file
-    // by whoever sets up the archive, and storing would add them to every file.
     ini.SetSection(QStringLiteral("Archive"));
     flag(m_bArchiveEnabled, "m_bArchiveEnabled");
     for (const auto& [text, key] : {std::pair{&m_szArchiveKind, "m_szArchiveKind"},

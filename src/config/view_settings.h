@@ -27,7 +27,7 @@ struct CViewSettings {
     int m_nPacsTimeout = 30;
     // The archive of every record (section [Archive]): whether each record received, opened or
     // saved goes into it, and where it is: an SQLite file (empty: the user's own) or a shared
-    // PostgreSQL database, its password kept here as the mail one is. Read, never written.
+    // PostgreSQL database, its password kept here as the mail one is.
     bool m_bArchiveEnabled = true;
     QString m_szArchiveKind = QStringLiteral("sqlite"); // or "postgresql"
     QString m_szArchiveFile;

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -186,14 +187,80 @@ void CDlgPacsCfg::OnOK() {
     m_strOwnAETitle = m_pOwnAet->text().trimmed();
 }
 
+void CDlgArchiveCfg::OnInitDialog() {
+    auto* layout = new QVBoxLayout(this);
+    m_pEnable =
+        new QCheckBox(tr("Заносить в архив каждую принятую, открытую и сохранённую запись"), this);
+    m_pEnable->setChecked(m_bEnabled);
+    m_pShared = new QCheckBox(tr("Общий архив клиники на сервере PostgreSQL"), this);
+    m_pShared->setChecked(m_bShared);
+    auto* local = new QGroupBox(tr("Архив на этом компьютере"), this);
+    auto* localForm = new QFormLayout(local);
+    m_pFile = new QLineEdit(m_strFile, local);
+    m_pFile->setPlaceholderText(tr("по умолчанию: ~/.local/share/velmora/archive.sqlite"));
+    localForm->addRow(tr("Файл архива"), m_pFile);
+    auto* shared = new QGroupBox(tr("Общий архив"), this);
+    auto* form = new QFormLayout(shared);
+    m_pHost = new QLineEdit(m_strHost, shared);
+    m_pPort = new QLineEdit(QString::number(m_nPort), shared);
+    m_pDatabase = new QLineEdit(m_strDatabase, shared);
+    m_pUser = new QLineEdit(m_strUser, shared);
+    m_pPassword = new QLineEdit(m_strPassword, shared);
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    m_pSslMode = new QComboBox(shared);
+    m_pSslMode->addItem(tr("как решит сервер"), QString());
+    for (const char* mode : {"require", "verify-ca", "verify-full", "prefer", "allow", "disable"})
+        m_pSslMode->addItem(QString::fromLatin1(mode), QString::fromLatin1(mode));
+    m_pSslMode->setCurrentIndex(std::max(0, m_pSslMode->findData(m_strSslMode)));
+    form->addRow(tr("Сервер"), m_pHost);
+    form->addRow(tr("Порт"), m_pPort);
+    form->addRow(tr("База данных"), m_pDatabase);
+    form->addRow(tr("Пользователь"), m_pUser);
+    form->addRow(tr("Пароль"), m_pPassword);
+    form->addRow(tr("Шифрование (sslmode)"), m_pSslMode);
+    layout->addWidget(m_pEnable);
+    layout->addWidget(m_pShared);
+    layout->addWidget(local);
+    layout->addWidget(shared);
+    layout->addStretch(1);
+    const auto follow = [local, shared](bool bShared) {
+        local->setEnabled(!bShared);
+        shared->setEnabled(bShared);
+    };
+    connect(m_pShared, &QCheckBox::toggled, this, follow);
+    follow(m_bShared);
+}
+
+void CDlgArchiveCfg::OnOK() {
+    m_bEnabled = m_pEnable->isChecked();
+    m_bShared = m_pShared->isChecked();
+    m_strFile = m_pFile->text().trimmed();
+    m_strHost = m_pHost->text().trimmed();
+    m_nPort = DecimalOf(m_pPort->text());
+    m_strDatabase = m_pDatabase->text().trimmed();
+    m_strUser = m_pUser->text().trimmed();
+    m_strPassword = m_pPassword->text();
+    m_strSslMode = m_pSslMode->currentData().toString();
+}
+
 CSettingsDialog::CSettingsDialog(QWidget* parent, std::function<std::vector<SSerInfo>()> ports)
     : CSAPrefsDialog(parent), m_page1(std::move(ports)) {
     AddPage(m_page1, QStringLiteral("Основные настройки"));
     AddPage(m_page2, QStringLiteral("Настройки почты"));
     AddPage(m_page3, QStringLiteral("PACS"));
+    AddPage(m_page4, QCoreApplication::translate("CDlgArchiveCfg", "Архив"));
 }
 
 void CSettingsDialog::CopyIn(const CViewSettings& s) {
+    m_page4.m_bEnabled = s.m_bArchiveEnabled;
+    m_page4.m_bShared = s.m_szArchiveKind.trimmed().toLower() == QLatin1String("postgresql");
+    m_page4.m_strFile = s.m_szArchiveFile;
+    m_page4.m_strHost = s.m_szArchiveHost;
+    m_page4.m_nPort = s.m_nArchivePort;
+    m_page4.m_strDatabase = s.m_szArchiveDatabase;
+    m_page4.m_strUser = s.m_szArchiveUser;
+    m_page4.m_strPassword = s.m_szArchivePassword;
+    m_page4.m_strSslMode = s.m_szArchiveSslMode;
     m_page3.m_strPacsAETitle = s.m_szPacsAETitle;
     m_page3.m_strHost = s.m_szPacsHost;
     m_page3.m_nPort = s.m_nPacsPort;
@@ -212,6 +279,15 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
 }
 
 void CSettingsDialog::CopyOut(CViewSettings& s) const {
+    s.m_bArchiveEnabled = m_page4.m_bEnabled;
+    s.m_szArchiveKind = m_page4.m_bShared ? QStringLiteral("postgresql") : QStringLiteral("sqlite");
+    s.m_szArchiveFile = m_page4.m_strFile;
+    s.m_szArchiveHost = m_page4.m_strHost;
+    s.m_nArchivePort = m_page4.m_nPort;
+    s.m_szArchiveDatabase = m_page4.m_strDatabase;
+    s.m_szArchiveUser = m_page4.m_strUser;
+    s.m_szArchivePassword = m_page4.m_strPassword;
+    s.m_szArchiveSslMode = m_page4.m_strSslMode;
     s.m_szPacsAETitle = m_page3.m_strPacsAETitle;
     s.m_szPacsHost = m_page3.m_strHost;
     s.m_nPacsPort = m_page3.m_nPort;

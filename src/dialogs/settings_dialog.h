@@ -6,6 +6,7 @@
 #include "acquisition/enum_com_port.h"
 #include "dialogs/prefs_dialog.h"
 
+#include <QCoreApplication>
 #include <functional>
 
 class QCheckBox;
@@ -89,6 +90,32 @@ private:
     class CPacsJob* m_pEcho = nullptr;
 };
 
+// The archive of every record: whether the window takes its records in, and where the archive
+// is (this computer's file, or a clinic's PostgreSQL database with its password and TLS mode).
+class CDlgArchiveCfg : public CSAPrefsSubDlg {
+    Q_DECLARE_TR_FUNCTIONS(CDlgArchiveCfg)
+public:
+    void OnInitDialog() override;
+    void OnOK() override;
+
+    bool m_bEnabled = true;
+    bool m_bShared = false; // PostgreSQL rather than a file
+    QString m_strFile, m_strHost, m_strDatabase, m_strUser, m_strPassword, m_strSslMode;
+    int m_nPort = 5432;
+
+    QCheckBox* EnableBox() const { return m_pEnable; }
+    QCheckBox* SharedBox() const { return m_pShared; }
+    QLineEdit* FileEdit() const { return m_pFile; }
+    QLineEdit* HostEdit() const { return m_pHost; }
+    QLineEdit* PasswordEdit() const { return m_pPassword; }
+
+private:
+    QCheckBox *m_pEnable = nullptr, *m_pShared = nullptr;
+    QLineEdit *m_pFile = nullptr, *m_pHost = nullptr, *m_pPort = nullptr, *m_pDatabase = nullptr,
+              *m_pUser = nullptr, *m_pPassword = nullptr;
+    QComboBox* m_pSslMode = nullptr;
+};
+
 class CSettingsDialog : public CSAPrefsDialog {
 public:
     explicit CSettingsDialog(QWidget* parent = nullptr,
@@ -101,4 +128,5 @@ public:
     CDlg1ComPort m_page1;
     CDlgMailCfg m_page2;
     CDlgPacsCfg m_page3;
+    CDlgArchiveCfg m_page4;
 };

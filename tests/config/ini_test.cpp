@@ -42,7 +42,7 @@ protected:
     QString m_file;
 };
 
-TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesAllTwelveKeys) {
+TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesEveryKey) {
     CViewSettings s;
     s.m_attrOrg = "kept";
     EXPECT_TRUE(s.UpdateIni(true));
@@ -74,7 +74,18 @@ TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesAllTwelveKeys) 
                                           "m_szPacsAETitle=ORTHANC\n"
                                           "m_szPacsHost=\n"
                                           "m_nPacsPort=104\n"
-                                          "m_szOwnAETitle=VELMORA\n"));
+                                          "m_szOwnAETitle=VELMORA\n"
+                                          "\n"
+                                          "[Archive]\n"
+                                          "m_bArchiveEnabled=1\n"
+                                          "m_szArchiveKind=sqlite\n"
+                                          "m_szArchiveFile=\n"
+                                          "m_szArchiveHost=\n"
+                                          "m_szArchiveDatabase=\n"
+                                          "m_szArchiveUser=\n"
+                                          "m_szArchivePassword=\n"
+                                          "m_szArchiveSslMode=\n"
+                                          "m_nArchivePort=5432\n"));
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(m_file).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u); // it holds the password
@@ -115,9 +126,9 @@ TEST_F(SettingsFile, LongTextLoadsCutTo255Characters) {
     // Quotes come off before the cut; a default is cut too and loses trailing blanks.
     QFile f(m_file);
     ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: PACS
+    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: Archive
     f.close();
-    EXPECT_EQ(ini.GetString("quoted", QString(), "PACS"), QString(255, 'y'));
+    EXPECT_EQ(ini.GetString("quoted", QString(), "Archive"), QString(255, 'y'));
     EXPECT_EQ(ini.GetString("missing", QString(300, 'd')), QString(255, 'd'));
     EXPECT_EQ(ini.GetString("missing", "def  "), "def");
 }

@@ -1,6 +1,7 @@
 // The settings dialog: the mail page's enable rules and copy rules, the port list by exact
 // number, pages never opened, and Escape.
 
+#include "archive/archive_store.h"
 #include "config/view_settings.h"
 #include "dialogs/settings_dialog.h"
 #include "dialogs_test_support.h"
@@ -157,3 +158,41 @@ TEST(SettingsDialog, TreeSelectionSwitchesThePageAfterTheClick) {
 }
 
 } // namespace
+
+TEST(SettingsDialog, ArchivePageNamesTheSharedDatabaseAndItReachesTheLocation) {
+    App();
+    CViewSettings s = Stored();
+    s.m_szArchiveFile = QStringLiteral("/srv/ecg/archive.sqlite");
+    {
+        CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
+        dlg.CopyIn(s);
+        dlg.show();
+        ASSERT_TRUE(dlg.ShowPage(3));
+        CDlgArchiveCfg& page = dlg.m_page4;
+        EXPECT_TRUE(page.EnableBox()->isChecked());
+        EXPECT_EQ(page.FileEdit()->text(), QStringLiteral("/srv/ecg/archive.sqlite"));
+        EXPECT_FALSE(page.HostEdit()->isEnabled()) << "a file archive: the server is greyed";
+        page.SharedBox()->click();
+        EXPECT_TRUE(page.HostEdit()->isEnabled());
+        EXPECT_FALSE(page.FileEdit()->isEnabled());
+        page.HostEdit()->setText(QStringLiteral(" db.clinic.local "));
+        page.PasswordEdit()->setText(QStringLiteral("s3cret"));
+        EXPECT_EQ(page.PasswordEdit()->echoMode(), QLineEdit::Password);
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+        dlg.CopyOut(s);
+    }
+    EXPECT_EQ(s.m_szArchiveKind, QStringLiteral("postgresql"));
+    EXPECT_EQ(s.m_szArchiveHost, QStringLiteral("db.clinic.local"));
+    EXPECT_EQ(s.m_szArchivePassword, QStringLiteral("s3cret"));
+    EXPECT_EQ(s.m_szArchiveFile, QStringLiteral("/srv/ecg/archive.sqlite")) << "kept for later";
+    // The location the settings name: without a database it is refused, with one it is whole.
+    CArchiveLocation where;
+    QString why;
+    EXPECT_FALSE(CArchiveLocation::FromSettings(s, where, &why));
+    s.m_szArchiveDatabase = QStringLiteral("ecg");
+    ASSERT_TRUE(CArchiveLocation::FromSettings(s, where, &why)) << why.toStdString();
+    EXPECT_EQ(where.kind, CArchiveLocation::Kind::Postgresql);
+    EXPECT_EQ(where.host, QStringLiteral("db.clinic.local"));
+    EXPECT_EQ(where.password, QStringLiteral("s3cret"));
+}
