@@ -601,6 +601,53 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
     return true;
 }
 
+namespace {
+
+// A WFDB record is a header and the signal files it names: kept as one blob, each file as
+// "NAME SIZE\n" and its bytes after a first line naming the form. Empty when a file named is
+// not a plain name beside the header, is missing or too large: the record block is kept then.
+QByteArray WfdbFiles(const QString& header) {
+    std::vector<uint8_t> text;
+    std::string why;
+    if (!ReadWholeFile(QFile::encodeName(header).toStdString(), size_t(kMaxRecordFileSize), text,
+                       &why))
+        return {};
+    const QStringList lines =
+        QString::fromLatin1(reinterpret_cast<const char*>(text.data()), qsizetype(text.size()))
+            .split(QLatin1Char('\n'));
+    QStringList names = {QFileInfo(header).fileName()};
+    bool first = true;
+    for (const QString& line : lines) {
+        const QString t = line.trimmed();
+        if (t.isEmpty() || t.startsWith(QLatin1Char('#')))
+            continue;
+        if (std::exchange(first, false)) {
+            if (t.section(QLatin1Char(' '), 0, 0).contains(QLatin1Char('/')))
+                return {}; // a multi-segment record: its segments are headers of their own
+            continue;
+        }
+        const QString name = t.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
+            name == QLatin1String(".."))
+            return {};
+        if (!names.contains(name))
+            names << name;
+    }
+    QByteArray blob("velmora WFDB files 1\n");
+    const QDir folder = QFileInfo(header).absoluteDir();
+    for (const QString& name : names) {
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(QFile::encodeName(folder.filePath(name)).toStdString(),
+                           size_t(kMaxRecordFileSize), bytes, &why))
+            return {};
+        blob += name.toUtf8() + ' ' + QByteArray::number(qulonglong(bytes.size())) + '\n';
+        blob.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    }
+    return blob;
+}
+
+} // namespace
+
 CImportItem PrepareImport(const QString& path) {
     CImportItem item;
     item.path = path;
@@ -612,9 +659,12 @@ CImportItem PrepareImport(const QString& path) {
     }
     const RecordFileType* type = RecordFileTypeOf(path);
     item.type = type ? QString::fromLatin1(type->extension) : QString();
-    // The file as it came, for another system's file: nothing of it is lost. Our own types are
-    // whole in the record block and the card.
-    if (!IsOurRecord(*loaded->pRecord) && QFileInfo(path).suffix() != QLatin1String("hea")) {
+    // The file as it came, for another system's file: nothing of it is lost (a WFDB record's
+    // header with its signal files, which may run far past the ten seconds of its block). Our
+    // own types are whole in the record block and the card.
+    if (QFileInfo(path).suffix().compare(QLatin1String("hea"), Qt::CaseInsensitive) == 0) {
+        item.original = WfdbFiles(path);
+    } else if (!IsOurRecord(*loaded->pRecord)) {
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(QFile::encodeName(path).toStdString(), size_t(kMaxRecordFileSize), bytes,
                            &why)) {
@@ -1050,7 +1100,7 @@ bool CArchive::Export(qint64 id, const QString& path, QString* error) {
         return false;
     }
     QByteArray original;
-    if (type == QLatin1String(target->extension) && !Original(id, original, error))
+    if (type == QLatin1String(target->extension) && target->write && !Original(id, original, error))
         return false;
     if (!original.isEmpty()) {
         std::string why;

@@ -143,7 +143,9 @@ public:
     // A record as the record layer would open it, with its card as the archive keeps it now;
     // *type is its type's extension. A record in the recycle list opens too.
     bool Load(qint64 id, CLoadedRecord& out, QString* type, QString* error);
-    // The file as it came, for another system's record; empty for ours.
+    // The file as it came, for another system's record (a WFDB record: its header and signal
+    // files, each as "NAME SIZE\n" and its bytes after the line "velmora WFDB files 1"); empty
+    // for ours.
     bool Original(qint64 id, QByteArray& out, QString* error);
 
     // A new card for a record: the earlier one goes into the record's history, and the record

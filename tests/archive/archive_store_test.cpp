@@ -668,3 +668,47 @@ TEST_F(ArchiveFileTest, AnArchiveOfTheFirstSchemaIsBroughtUpToDate) {
     ASSERT_TRUE(archive.ImportFile(Save("m.scp", card), &added, &id, &why)) << why.toStdString();
     ASSERT_TRUE(archive.Delete(id, &why)) << why.toStdString();
 }
+
+TEST_F(ArchiveTest, AWfdbRecordKeepsItsHeaderAndWholeSignalFile) {
+    // Thirty seconds of two leads: the record block holds ten, the archive all of it.
+    const int rate = 500, n = 30 * rate;
+    QByteArray samples;
+    for (int i = 0; i < n; ++i)
+        for (int lead = 0; lead < 2; ++lead) {
+            const int16_t v = int16_t(i % 400 < 10 ? 800 : (lead ? i % 97 : 0));
+            samples.append(reinterpret_cast<const char*>(&v), 2);
+        }
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write(QStringLiteral("w.dat"), samples);
+    write(QStringLiteral("w.hea"), QStringLiteral("w 2 %1 %2\nw.dat 16 1000 16 0 0 0 0 I\n"
+                                                  "w.dat 16 1000 16 0 0 0 0 II\n")
+                                       .arg(rate)
+                                       .arg(n)
+                                       .toLatin1());
+    write(QStringLiteral("x.hea"),
+          QStringLiteral("x 1 %1 %2\n../w.dat 16 1000 16 0 0 0 0 I\n").arg(rate).arg(n).toLatin1());
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(dir.filePath(QStringLiteral("w.hea")), &added, &id, &why))
+        << why.toStdString();
+    QByteArray original;
+    ASSERT_TRUE(archive.Original(id, original, &why));
+    EXPECT_TRUE(original.startsWith("velmora WFDB files 1\nw.hea "));
+    const QByteArray dat = "\nw.dat " + QByteArray::number(samples.size()) + "\n" + samples;
+    EXPECT_TRUE(original.endsWith(dat)) << "the whole signal file, once";
+    EXPECT_EQ(original.count("w.dat 16"), 2) << "inside the header only";
+    EXPECT_FALSE(archive.Export(id, dir.filePath(QStringLiteral("back.hea")), &why))
+        << "WFDB is not written";
+    // A header reaching out of its folder: imported, but no file of it kept from elsewhere.
+    if (archive.ImportFile(dir.filePath(QStringLiteral("x.hea")), &added, &id, &why)) {
+        ASSERT_TRUE(archive.Original(id, original, &why));
+        EXPECT_TRUE(original.isEmpty());
+    }
+}
