@@ -430,8 +430,9 @@ CArchiveKeeper* CMainFrame::Keeper() {
     // The settings may have named another archive since the last record.
     const QString place = Describe(where) + QLatin1Char('\n') + where.password;
     if (m_pKeeper && place != m_strKeeperWhere) {
-        delete m_pKeeper;
+        delete m_pKeeper; // what it still had to do is dropped: that archive is no longer ours
         m_pKeeper = nullptr;
+        m_archiving.clear();
     }
     if (!m_pKeeper) {
         m_pKeeper = new CArchiveKeeper(where, this);

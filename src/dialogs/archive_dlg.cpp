@@ -323,7 +323,7 @@ void CArchiveDlg::OnExport() {
             filters << QString::fromUtf8(t.filter);
     const CArchivedRecord& r = m_records[size_t(row)];
     const QString proposed = QStringLiteral("%1 %2%3").arg(
-        FullName(r.card).isEmpty() ? QStringLiteral("ЭКГ") : FullName(r.card),
+        FullName(r.card).isEmpty() ? tr("ЭКГ") : FullName(r.card),
         QString(r.recordedAt).replace(QLatin1Char(':'), QLatin1Char('-')), r.type);
     const QString path =
         QFileDialog::getSaveFileName(this, tr("Экспорт записи"), proposed, filters.join(";;"));
