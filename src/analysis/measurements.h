@@ -22,10 +22,19 @@ struct LeadAmplitudes {
     std::optional<double> rMv, sMv;
 };
 
+// What a beat is, from its QRS against the dominant beat's, its width and its timing (the
+// letters of the MIT-BIH annotations' classes).
+enum class BeatClass : char {
+    Normal = 'N',      // normal or supraventricular: conducted through the ventricles' own paths
+    Ventricular = 'V', // arising in the ventricles (premature, wide, unlike the dominant beat)
+    Unknown = 'Q',     // too noisy or too odd to say
+};
+
 struct Measurements {
-    std::vector<size_t> beats; // every detected QRS, as sample indices of the signal
-    int nDominantBeats = 0;    // the beats the median beat was made of (dominant, with room
-                               // for their T wave before the next beat)
+    std::vector<size_t> beats;          // every detected QRS, as sample indices of the signal
+    std::vector<BeatClass> beatClasses; // one per beat
+    int nDominantBeats = 0; // the beats the median beat was made of (dominant, with room
+                            // for their T wave before the next beat)
 
     std::optional<double> rrMeanMs, rrMinMs, rrMaxMs, heartRateBpm;
     std::optional<double> pMs, prMs, qrsMs, qtMs, qtcBazettMs, qtcFridericiaMs;
