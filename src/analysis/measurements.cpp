@@ -132,7 +132,8 @@ private:
 // The wave boundaries on the median beats, as indices into them.
 struct Boundaries {
     std::optional<size_t> pOn, pEnd, qrsOn, qrsEnd;
-    std::optional<double> tEnd; // between samples
+    std::optional<double> tEnd;     // between samples
+    std::optional<size_t> stimulus; // a pacemaker's, just before the QRS
 };
 
 class CDelineator {
@@ -223,6 +224,7 @@ private:
         size_t floor = pre0;
         if (const std::optional<size_t> spike = PacingSpike(pre0, peak)) {
             floor = std::min(peak, *spike + S(0.008));
+            b.stimulus = spike;
         }
         size_t on = peak;
         while (on > floor && sv[on] > onLevel)
@@ -411,14 +413,6 @@ private:
     std::vector<double> m_base;
 };
 
-// Index of the present lead whose name is that of the standard lead in `lane`, or -1.
-int LeadIndex(const CEcgSignal& s, StandardLane lane) {
-    for (size_t l = 0; l < s.names.size(); ++l)
-        if (LaneOfLeadName(s.names[l]) == lane && (l >= s.present.size() || s.present[l]))
-            return int(l);
-    return -1;
-}
-
 // The frontal axis of the net area of [from, to] of the median beats, from leads I and aVF
 // (or I and II): the mean electrical vector's angle in degrees, -180 ... 180.
 std::optional<double> Axis(const CEcgSignal& s, const std::vector<std::vector<float>>& beat,
@@ -519,6 +513,13 @@ QtBeats RoomForT(const std::vector<size_t>& detected,
 
 } // namespace
 
+int LeadIndex(const CEcgSignal& s, StandardLane lane) {
+    for (size_t l = 0; l < s.names.size(); ++l)
+        if (LaneOfLeadName(s.names[l]) == lane && (l >= s.present.size() || s.present[l]))
+            return int(l);
+    return -1;
+}
+
 Measurements Measure(const CEcgSignal& raw) {
     Measurements m;
     if (raw.Length() < 3 || !(raw.dRate > 0))
@@ -563,6 +564,9 @@ Measurements Measure(const CEcgSignal& raw) {
     };
     m.pOnsetS = at(b.pOn), m.pEndS = at(b.pEnd), m.qrsOnsetS = at(b.qrsOn);
     m.qrsEndS = at(b.qrsEnd), m.tEndS = at(b.tEnd);
+    m.stimulusS = at(b.stimulus);
+    for (size_t l = 0; l < beat.size(); ++l)
+        m.baselineUv.push_back(d.Baseline(l));
     if (b.qrsOn && b.qrsEnd) {
         m.qrsMs = ms(double(*b.qrsEnd - *b.qrsOn));
         m.axisQrsDeg = Axis(s, beat, d, *b.qrsOn, *b.qrsEnd);

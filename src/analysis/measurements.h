@@ -7,6 +7,7 @@
 #include "analysis/filters.h"
 #include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
+#include "record_model/lead_vocabulary.h"
 
 #include <cstddef>
 #include <optional>
@@ -45,11 +46,18 @@ struct Measurements {
 
     // The boundaries on the median beat, in seconds from its QRS fiducial (negative before it).
     std::optional<double> pOnsetS, pEndS, qrsOnsetS, qrsEndS, tEndS;
+    // A pacemaker's stimulus just before the median beat's QRS.
+    std::optional<double> stimulusS;
+    // Each lead's level at the end of the PR segment (µV), from which its waves are measured.
+    std::vector<double> baselineUv;
     // The median beat per lead (µV, empty for an absent lead), from medianStartS on, at the
     // signal's rate: for drawing the fiducial points.
     std::vector<std::vector<float>> medianBeat;
     double medianStartS = 0.0;
 };
+
+// Index of the present lead of s named as the standard lead in `lane`, or -1.
+int LeadIndex(const CEcgSignal& s, StandardLane lane);
 
 // Measures s (any rate, any set of leads; the standard limb leads give the axes).
 Measurements Measure(const CEcgSignal& s);
