@@ -1,6 +1,7 @@
 // velmora-cli measure / beats: the automatic measurements of a record, and QRS detection over a
 // whole file at its own rate.
 
+#include "analysis/interpretation.h"
 #include "analysis/measurement_table.h"
 #include "analysis/qrs_detector.h"
 #include "cli/cli_common.h"
@@ -19,7 +20,7 @@
 namespace {
 
 const char kMeasureUsage[] =
-    "usage: velmora-cli measure RECORD [--json]\n"
+    "usage: velmora-cli measure RECORD [--json] [--rates russian|aha] [--config INI]\n"
     "\n"
     "Measures the record (any type that opens; of a longer file its first 10 s): heart rate,\n"
     "RR, P, PR, QRS, QT, QTc by Bazett and by Fridericia, the frontal P, QRS and T axes and the\n"
@@ -28,7 +29,9 @@ const char kMeasureUsage[] =
     "them.\n"
     "\n"
     "  --json    one JSON object; \"beats\" holds the detected QRS complexes as point indices\n"
-    "            of the record (409.6 points per second)\n"
+    "            of the record (409.6 points per second), \"statements\" the automatic\n"
+    "            interpretation as 'velmora-cli interpret --json' gives it (--rates and\n"
+    "            --config as there)\n"
     "\n"
     "exit codes: 0 measured, 1 bad usage, 2 a file that cannot be read or is no record\n";
 
@@ -46,13 +49,18 @@ const char kBeatsUsage[] =
 } // namespace
 
 int RunMeasure(const QStringList& args) {
-    COptions opts({}, {"json", "help"});
+    COptions opts({"rates", "config"}, {"json", "help"});
     if (const int code = ParseRecordCommand("measure", kMeasureUsage, args, opts); code >= 0)
         return code;
+    analysis::InterpretationSettings settings;
+    if (!InterpretationSettingsFrom("measure", opts, &settings))
+        return 1;
     CLoadedRecord doc;
     if (!OpenRecord("measure", opts.Positional().first(), &doc))
         return 2;
-    const analysis::Measurements m = analysis::Measure(SignalFromRecord(*doc.pRecord));
+    const analysis::RecordAnalysis a =
+        analysis::AnalyseRecord(*doc.pRecord, &doc.card, {}, settings);
+    const analysis::Measurements& m = a.measurements;
     const std::vector<analysis::MeasurementRow> rows = analysis::MeasurementRows(m);
     if (opts.Has("json")) {
         QJsonObject o;
@@ -63,6 +71,9 @@ int RunMeasure(const QStringList& args) {
             beats.append(qint64(b));
         o[QStringLiteral("beats")] = beats;
         o[QStringLiteral("dominant_beats")] = m.nDominantBeats;
+        const QJsonObject in = InterpretationJson(a.interpretation);
+        for (const char* key : {"statements", "notes", "notes_en"})
+            o[QLatin1String(key)] = in[QLatin1String(key)];
         std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
         return 0;
     }

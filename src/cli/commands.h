@@ -14,6 +14,19 @@ int RunSend(const QStringList& args);
 int RunInfo(const QStringList& args);
 int RunMeasure(const QStringList& args);
 int RunBeats(const QStringList& args);
+int RunInterpret(const QStringList& args);
 int RunReport(const QStringList& args);
 int RunStore(const QStringList& args);
 int RunArchive(const QStringList& args);
+
+// The statements of an interpretation as `interpret --json` and `measure --json` give them, and
+// the rate practice of --rates, else of the settings (of --config).
+class COptions;
+class QJsonObject;
+namespace analysis {
+struct Interpretation;
+struct InterpretationSettings;
+} // namespace analysis
+QJsonObject InterpretationJson(const analysis::Interpretation& in);
+bool InterpretationSettingsFrom(const char* command, const COptions& opts,
+                                analysis::InterpretationSettings* settings);

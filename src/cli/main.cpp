@@ -40,6 +40,8 @@ const Command kCommands[] = {
      "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp)"},
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
+    {"interpret", RunInterpret,
+     "interpret RECORD [--json]   the automatic interpretation (statements) of a record"},
     {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
     {"report", VELMORA_FULL_ONLY(RunReport),
      "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G] [--filter F]   the "

@@ -55,5 +55,8 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
         note(ini.SerGet(bLoad, *text, QLatin1String(key), QString(), *text));
     note(ini.SerGet(bLoad, m_nArchivePort, QStringLiteral("m_nArchivePort"), QString(),
                     m_nArchivePort));
+    ini.SetSection(QStringLiteral("Analysis"));
+    note(ini.SerGet(bLoad, m_szRatePractice, QStringLiteral("m_szRatePractice"), QString(),
+                    m_szRatePractice));
     return ok;
 }

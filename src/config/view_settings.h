@@ -37,6 +37,9 @@ struct CViewSettings {
     QString m_szArchiveUser;
     QString m_szArchivePassword;
     QString m_szArchiveSslMode; // libpq's sslmode; empty: libpq's default
+    // The interpretation's limits of a normal sinus rate (section [Analysis]): "russian"
+    // (60-90/min) or "aha" (50-100/min).
+    QString m_szRatePractice = QStringLiteral("russian");
 
     // bLoad true loads every key of the settings file into the members (a missing key keeps
     // the member's value); false stores every member, changed or not. Storing returns false

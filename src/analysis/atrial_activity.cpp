@@ -1,0 +1,338 @@
+#include "analysis/atrial_activity.h"
+
+#include "analysis/filters.h"
+#include "analysis/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace analysis {
+
+namespace {
+
+// The atria are read at about 100 samples per second: enough for waves of 40 ms and more, and
+// the search over every lag stays within a fraction of a millisecond.
+constexpr double kAtrialRate = 100.0;
+// Flutter waves: 240-440/min (a cycle of 136-250 ms), as regular as clockwork: the residue
+// repeats itself after one, two and three cycles.
+constexpr double kFlutterMinS = 0.136, kFlutterMaxS = 0.25;
+constexpr double kFlutterRepeat = 0.6;
+// Dissociated P waves: 40-180/min, repeating after one and two cycles.
+constexpr double kPMinS = 0.33, kPMaxS = 1.5;
+constexpr double kPRepeat = 0.5;
+// Below this the residue is noise, whatever its rhythm: atrial waves are some tens of µV.
+constexpr double kMinimumRmsUv = 15.0;
+
+// The leads that show the atria best, cleaned as the measurements clean them, with where each
+// is in s.
+struct AtrialLeads {
+    CEcgSignal signal;
+    std::vector<size_t> index;
+};
+
+AtrialLeads Leads(const CEcgSignal& s) {
+    AtrialLeads out;
+    for (const StandardLane lane : {kLaneII, kLaneIII, kLaneAvf, kLaneV1})
+        if (const int l = LeadIndex(s, lane); l >= 0)
+            out.index.push_back(size_t(l));
+    for (size_t l = 0; out.index.size() < 2 && l < s.leads.size(); ++l)
+        if ((l >= s.present.size() || s.present[l]) &&
+            std::find(out.index.begin(), out.index.end(), l) == out.index.end())
+            out.index.push_back(l);
+    out.signal.dRate = s.dRate;
+    for (const size_t l : out.index) {
+        out.signal.leads.push_back(s.leads[l]);
+        out.signal.names.push_back(l < s.names.size() ? s.names[l] : std::string());
+    }
+    out.signal.present.assign(out.index.size(), true);
+    const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
+    ApplyFilters(out.signal, clean);
+    return out;
+}
+
+// Where a beat's QRS lies best on the median beat's (within 12 ms of where it was detected):
+// the offset of the median beat's first sample in the signal.
+long Aligned(const std::vector<float>& x, const std::vector<float>& tmpl, long start, long half,
+             long centre, long shift) {
+    long best = start;
+    double top = -1e300;
+    for (long d = -shift; d <= shift; ++d) {
+        double sum = 0;
+        for (long i = centre - half; i <= centre + half; ++i) {
+            const long at = start + d + i;
+            if (at < 0 || at >= long(x.size()))
+                continue;
+            sum += double(x[size_t(at)]) * tmpl[size_t(i)];
+        }
+        if (sum > top)
+            top = sum, best = start + d;
+    }
+    return best;
+}
+
+// Normalised autocorrelation of the residues at a lag, over the samples kept in both places,
+// summed over the leads (each lead weighs by its energy).
+double Autocorrelation(const std::vector<std::vector<double>>& r, const std::vector<bool>& keep,
+                       size_t lag) {
+    double num = 0, a = 0, b = 0;
+    for (const std::vector<double>& x : r)
+        for (size_t i = 0; i + lag < x.size(); ++i) {
+            if (!keep[i] || !keep[i + lag])
+                continue;
+            num += x[i] * x[i + lag];
+            a += x[i] * x[i];
+            b += x[i + lag] * x[i + lag];
+        }
+    return a > 0 && b > 0 ? num / std::sqrt(a * b) : 0.0;
+}
+
+// The best lag of [lo, hi] whose residue repeats at one, two and three times it.
+std::optional<double> Period(const std::vector<std::vector<double>>& r,
+                             const std::vector<bool>& keep, double rate, double loS, double hiS,
+                             double threshold, int repeats) {
+    const size_t lo = size_t(loS * rate), hi = size_t(hiS * rate + 0.5);
+    std::vector<double> ac(hi * size_t(repeats) + 2, 0.0);
+    for (size_t lag = lo; lag < ac.size() && lag < keep.size() / 2; ++lag)
+        ac[lag] = Autocorrelation(r, keep, lag);
+    size_t best = 0;
+    for (size_t lag = lo; lag <= hi && lag + 1 < ac.size(); ++lag)
+        if (ac[lag] > ac[lag - 1] && ac[lag] >= ac[lag + 1] && (!best || ac[lag] > ac[best]))
+            best = lag;
+    if (!best || ac[best] < threshold)
+        return std::nullopt;
+    for (int k = 2; k <= repeats; ++k) {
+        double top = 0;
+        for (size_t lag = best * size_t(k) - 1; lag <= best * size_t(k) + 1 && lag < ac.size();
+             ++lag)
+            top = std::max(top, ac[lag]);
+        if (top < threshold * 0.8)
+            return std::nullopt;
+    }
+    return double(best) / rate;
+}
+
+// x at about kAtrialRate: means over blocks, which also low-pass it.
+std::vector<double> Decimated(const std::vector<double>& x, size_t q) {
+    std::vector<double> out(x.size() / q);
+    for (size_t i = 0; i < out.size(); ++i) {
+        double sum = 0;
+        for (size_t j = 0; j < q; ++j)
+            sum += x[i * q + j];
+        out[i] = sum / double(q);
+    }
+    return out;
+}
+
+// x less its mean over `w` samples around each: the slow T wave goes, atrial waves stay.
+std::vector<double> HighPassed(const std::vector<double>& x, size_t w) {
+    std::vector<double> prefix(x.size() + 1, 0.0);
+    for (size_t i = 0; i < x.size(); ++i)
+        prefix[i + 1] = prefix[i] + x[i];
+    std::vector<double> out(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const size_t a = i >= w / 2 ? i - w / 2 : 0, b = std::min(x.size(), a + w);
+        out[i] = x[i] - (prefix[b] - prefix[a]) / double(b - a);
+    }
+    return out;
+}
+
+double Rms(const std::vector<std::vector<double>>& r, const std::vector<bool>& keep) {
+    double sum = 0;
+    size_t n = 0;
+    for (const std::vector<double>& x : r)
+        for (size_t i = 0; i < x.size(); ++i)
+            if (keep[i])
+                sum += x[i] * x[i], ++n;
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
+
+bool NearMultiple(double a, double b) {
+    for (int k = 1; k <= 4; ++k)
+        if (std::abs(a - b * k) < 0.08 * b * k || std::abs(a * k - b) < 0.08 * b)
+            return true;
+    return false;
+}
+
+} // namespace
+
+Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
+    Atrial out;
+    if (m.beats.size() < 3 || m.medianBeat.empty() || !m.qrsOnsetS || !m.qrsEndS ||
+        !(s.dRate > 0) || s.Length() < size_t(4.0 * s.dRate))
+        return out;
+    const AtrialLeads a = Leads(s);
+    const double rate = s.dRate;
+    const size_t n = s.Length();
+    const long start = std::lround(m.medianStartS * rate); // median beat's first sample
+    const long centre = -start;
+    const long half = std::lround(0.06 * rate), shift = std::lround(0.012 * rate);
+    const long qrsOn = centre + std::lround(*m.qrsOnsetS * rate) - std::lround(0.02 * rate);
+    const long qrsEnd = centre + std::lround(*m.qrsEndS * rate) + std::lround(0.02 * rate);
+
+    // Two residues: with the QRS blanked only (flutter waves locked to the QRS at a fixed
+    // conduction ratio stay), and with each beat's whole median beat taken away (P waves locked
+    // to their QRS go, dissociated ones stay).
+    std::vector<std::vector<double>> blanked(a.index.size()), cancelled(a.index.size());
+    std::vector<bool> keepQrs(n, true), keepBeat(n, true);
+    for (size_t j = 0; j < a.index.size(); ++j) {
+        const std::vector<float>& x = a.signal.leads[j];
+        blanked[j].assign(x.begin(), x.end());
+        cancelled[j].assign(x.begin(), x.end());
+        const std::vector<float>& tmpl = m.medianBeat[a.index[j]];
+        if (tmpl.empty())
+            continue;
+        const long len = long(tmpl.size());
+        for (size_t k = 0; k < m.beats.size(); ++k) {
+            const long at = Aligned(x, tmpl, long(m.beats[k]) + start, half, centre, shift);
+            const bool ventricular =
+                k < m.beatClasses.size() && m.beatClasses[k] == BeatClass::Ventricular;
+            for (long i = 0; i < len; ++i) {
+                const long t = at + i;
+                if (t < 0 || t >= long(n))
+                    continue;
+                if (i >= qrsOn && i <= qrsEnd)
+                    keepQrs[size_t(t)] = false;
+                if (ventricular)
+                    keepBeat[size_t(t)] = false;
+                else
+                    cancelled[j][size_t(t)] -= tmpl[size_t(i)];
+            }
+            if (ventricular)
+                for (long t = at + qrsOn; t <= at + len && t < long(n); ++t)
+                    if (t >= 0)
+                        keepQrs[size_t(t)] = false;
+        }
+    }
+    for (size_t i = 0; i < n; ++i)
+        keepBeat[i] = keepBeat[i] && keepQrs[i];
+
+    const size_t q = std::max<size_t>(1, size_t(std::lround(rate / kAtrialRate)));
+    const double low = rate / double(q);
+    const size_t w = std::max<size_t>(3, size_t(0.1 * low));
+    const auto prepare = [&](std::vector<std::vector<double>>& r, const std::vector<bool>& keep,
+                             std::vector<bool>& keepLow) {
+        keepLow.assign(n / q, true);
+        for (size_t i = 0; i < keepLow.size(); ++i)
+            for (size_t j = 0; j < q; ++j)
+                keepLow[i] = keepLow[i] && keep[i * q + j];
+        for (std::vector<double>& x : r) {
+            for (size_t i = 0; i < n; ++i)
+                if (!keep[i])
+                    x[i] = 0;
+            x = HighPassed(Decimated(x, q), w);
+        }
+    };
+    std::vector<bool> lowQrs, lowBeat;
+    prepare(blanked, keepQrs, lowQrs);
+    prepare(cancelled, keepBeat, lowBeat);
+
+    const double rrS = m.rrMeanMs ? *m.rrMeanMs / 1000.0 : 1.0;
+    if (Rms(blanked, lowQrs) >= kMinimumRmsUv)
+        if (const std::optional<double> f =
+                Period(blanked, lowQrs, low, kFlutterMinS, kFlutterMaxS, kFlutterRepeat, 3);
+            f && rrS >= 1.8 * *f)
+            out.flutterRateBpm = 60.0 / *f;
+    if (!out.flutterRateBpm && Rms(cancelled, lowBeat) >= kMinimumRmsUv)
+        if (const std::optional<double> p =
+                Period(cancelled, lowBeat, low, kPMinS, kPMaxS, kPRepeat, 2);
+            p && !NearMultiple(*p, rrS))
+            out.dissociatedRateBpm = 60.0 / *p;
+    return out;
+}
+
+size_t PacedBeats(const CEcgSignal& s, const Measurements& m) {
+    const size_t n = s.Length();
+    if (n < 8 || m.beats.empty() || !(s.dRate > 0))
+        return 0;
+    // The curvature over the leads: a stimulus of a fraction of a millisecond bends every lead
+    // harder than any wave of the heart does, even after the recorder's filters spread it.
+    std::vector<double> bend(n, 0.0);
+    for (size_t l = 0; l < s.leads.size(); ++l) {
+        if (l < s.present.size() && !s.present[l])
+            continue;
+        const std::vector<float>& x = s.leads[l];
+        for (size_t i = 1; i + 1 < n; ++i)
+            bend[i] += std::abs(2.0 * x[i] - x[i - 1] - x[i + 1]);
+    }
+    std::vector<double> sorted = bend;
+    const size_t p99 = sorted.size() * 99 / 100;
+    std::nth_element(sorted.begin(), sorted.begin() + long(p99), sorted.end());
+    // The QRS complexes make the top per cent of the curvature; a stimulus stands 4 times over
+    // it (and a signal without QRS complexes has none).
+    const double threshold = 4.0 * sorted[p99];
+    if (!(threshold > 0))
+        return 0;
+    // Gone within 8 ms: a recorder's filters and a resampling spread a stimulus over a few
+    // samples, a QRS bends the leads for tens of milliseconds.
+    const size_t narrow = std::max<size_t>(2, size_t(std::lround(0.008 * s.dRate)));
+    const size_t before = size_t(std::lround(0.3 * s.dRate)), after = size_t(0.02 * s.dRate);
+    std::vector<double> delays; // from each stimulus to its beat, in samples
+    for (const size_t b : m.beats) {
+        const size_t from = b > before ? b - before : 1, to = std::min(n - 2, b + after);
+        size_t best = 0;
+        for (size_t i = from; i <= to; ++i) {
+            if (bend[i] < threshold || (best && bend[i] <= bend[best]))
+                continue;
+            const bool gone = (i < narrow + 1 || bend[i - narrow - 1] < 0.3 * bend[i]) &&
+                              (i + narrow + 1 >= n || bend[i + narrow + 1] < 0.3 * bend[i]);
+            if (gone)
+                best = i;
+        }
+        if (best)
+            delays.push_back(double(b) - double(best));
+    }
+    // A pacemaker's QRS follows its stimulus after the same delay every time; noise spikes
+    // fall anywhere.
+    const double usual = Median(delays);
+    const double tolerance = 0.015 * s.dRate;
+    return size_t(std::count_if(delays.begin(), delays.end(),
+                                [&](double d) { return std::abs(d - usual) <= tolerance; }));
+}
+
+bool HasBlockedP(const CEcgSignal& s, const Measurements& m, size_t from, size_t to) {
+    if (!m.pOnsetS || !m.pEndS || !m.qrsEndS || m.medianBeat.empty() || !(s.dRate > 0))
+        return false;
+    const AtrialLeads a = Leads(s);
+    const double rate = s.dRate;
+    const long start = std::lround(m.medianStartS * rate);
+    const long pOn = -start + std::lround(*m.pOnsetS * rate);
+    const long pEnd = -start + std::lround(*m.pEndS * rate);
+    // Each lead's part from the level where the wave begins, in the template and the candidates
+    // alike.
+    std::vector<double> tmpl;
+    for (const size_t l : a.index)
+        if (!m.medianBeat[l].empty())
+            for (long i = pOn; i <= pEnd; ++i)
+                tmpl.push_back(m.medianBeat[l][size_t(i)] - m.medianBeat[l][size_t(pOn)]);
+    const double tmplNorm =
+        std::sqrt(std::inner_product(tmpl.begin(), tmpl.end(), tmpl.begin(), 0.0));
+    if (tmpl.empty() || tmplNorm <= 0)
+        return false;
+    // The blocked P wave comes after the previous beat's QRS and before where the next beat's
+    // own P wave begins.
+    const long lo = long(from) + std::lround(*m.qrsEndS * rate) + std::lround(0.1 * rate);
+    const long hi =
+        long(to) + std::lround(*m.pOnsetS * rate) - std::lround(0.05 * rate) - (pEnd - pOn);
+    std::vector<double> at(tmpl.size());
+    for (long t = lo; t <= hi; ++t) {
+        if (t < 0 || t + (pEnd - pOn) >= long(s.Length()))
+            continue;
+        size_t k = 0;
+        for (size_t j = 0; j < a.index.size(); ++j) {
+            if (m.medianBeat[a.index[j]].empty())
+                continue;
+            const std::vector<float>& x = a.signal.leads[j];
+            for (long i = 0; i <= pEnd - pOn; ++i)
+                at[k++] = x[size_t(t + i)] - x[size_t(t)];
+        }
+        // Shape like the median P wave's, and of a like size.
+        const double r = Correlation(at, tmpl);
+        const double norm = std::sqrt(std::inner_product(at.begin(), at.end(), at.begin(), 0.0));
+        if (r >= 0.8 && norm > 0.5 * tmplNorm && norm < 2.0 * tmplNorm)
+            return true;
+    }
+    return false;
+}
+
+} // namespace analysis
