@@ -228,6 +228,7 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
     prepare(cancelled, keepBeat, lowBeat);
 
     const double rrS = m.rrMeanMs ? *m.rrMeanMs / 1000.0 : 1.0;
+    out.residueUv = Rms(cancelled, lowBeat);
     if (Rms(blanked, lowQrs) >= kMinimumRmsUv)
         if (const std::optional<double> f =
                 Period(blanked, lowQrs, low, kFlutterMinS, kFlutterMaxS, kFlutterRepeat, 3);

@@ -16,6 +16,9 @@ struct Atrial {
     std::optional<double> flutterRateBpm;
     // Regular atrial waves at 40-180/min that keep no fixed place before the QRS complexes.
     std::optional<double> dissociatedRateBpm;
+    // The RMS of what is left once each beat's QRS-T is taken away (µV): fibrillation waves
+    // leave tens of microvolts, a sinus rhythm the noise.
+    double residueUv = 0;
 };
 
 // s as it was measured into m (m = Measure(s)).

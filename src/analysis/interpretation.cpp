@@ -3,12 +3,12 @@
 #include "analysis/atrial_activity.h"
 #include "analysis/lead_morphology.h"
 #include "analysis/statistics.h"
+#include "record_model/record_date.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace analysis {
 
@@ -61,6 +61,22 @@ constexpr double kSinusPAxisMin = -30.0, kSinusPAxisMax = 105.0;
 // changes the rate over several beats).
 constexpr double kIrregularSuccessive = 0.06;
 constexpr double kPremature = 0.8; // an RR under 80 % of the usual: a premature beat
+// With a P wave in the median beat: over 15 %, beyond the sinus rhythms' few per cent with room.
+constexpr double kChaoticSuccessive = 0.15;
+
+// Whether the RR intervals fall into two tight groups (each within 12 % of the median RR) with
+// a gap between them: the pattern of a bigeminy or of a block of fixed ratio, not chaos.
+bool TwoIntervals(std::vector<double> rr) {
+    if (rr.size() < 4)
+        return true;
+    std::sort(rr.begin(), rr.end());
+    size_t gap = 1;
+    for (size_t i = 1; i < rr.size(); ++i)
+        if (rr[i] - rr[i - 1] > rr[gap] - rr[gap - 1])
+            gap = i;
+    const double tight = 0.12 * rr[rr.size() / 2];
+    return rr[gap - 1] - rr.front() <= tight && rr.back() - rr[gap] <= tight;
+}
 
 std::string Format(const char* format, double value) {
     char text[96];
@@ -166,11 +182,11 @@ private:
         m_irregularity = diffs.empty() ? 0.0 : Median(diffs) / mean;
         const Atrial atrial = AnalyseAtria(m_s, m_m);
 
+        const bool pWave = m_m.pMs.has_value();
         if (paced) {
             Paced();
             return;
         }
-        const bool pWave = m_m.pMs.has_value();
         if (atrial.flutterRateBpm) {
             Add("AFLT", " (" + Format("%.0f", *atrial.flutterRateBpm) + " в мин)",
                 " (" + Format("%.0f", *atrial.flutterRateBpm) + "/min)")
@@ -179,7 +195,12 @@ private:
             m_bSupraventricularOther = true;
             return;
         }
-        if (m_irregularity > kIrregularSuccessive && !pWave) {
+        // Without P waves a moderate irregularity is enough; with what looks like a P wave
+        // (fibrillation waves average into one) the RR must change from beat to beat by far
+        // more than any sinus rhythm does, in no repeating pattern (a bigeminy alternates two
+        // intervals).
+        const bool chaotic = m_irregularity > kChaoticSuccessive && !TwoIntervals(rr);
+        if ((m_irregularity > kIrregularSuccessive && !pWave) || chaotic) {
             Add("AFIB").evidence = {{"rr_irregularity", m_irregularity},
                                     {"heart_rate_bpm", m_rateBpm}};
             m_bSupraventricularOther = true;
@@ -639,16 +660,12 @@ RecordAnalysis AnalyseRecord(const ECG_RECORD& record, const PATIENT_CARD* card,
     out.measurements = Measure(signal);
     PatientFacts patient;
     if (card) {
-        // The record's date, "YYYY-MM-DD hh:mm:ss": the age is the patient's on that day.
+        // The age is the patient's on the day of the record.
         SYSTEMTIME day{};
-        int y = 0, mo = 0, d = 0;
-        const std::string date(record.date, strnlen(record.date, sizeof record.date));
-        if (std::sscanf(date.c_str(), "%4d-%2d-%2d", &y, &mo, &d) == 3) {
-            day.wYear = uint16_t(y), day.wMonth = uint16_t(mo), day.wDay = uint16_t(d);
+        if (ParseRecordDate(record.date, sizeof record.date, day))
             patient = PatientFactsOf(*card, day);
-        } else {
+        else
             patient.male = PatientFactsOf(*card, day).male;
-        }
     }
     out.interpretation = Interpret(signal, out.measurements, patient, settings);
     return out;
