@@ -61,6 +61,7 @@ constexpr double kSinusPAxisMin = -30.0, kSinusPAxisMax = 105.0;
 // changes the rate over several beats).
 constexpr double kIrregularSuccessive = 0.06;
 constexpr double kPremature = 0.8; // an RR under 80 % of the usual: a premature beat
+constexpr double kLongestQrsMs = 240.0;
 // With a P wave in the median beat: over 15 %, beyond the sinus rhythms' few per cent with room.
 constexpr double kChaoticSuccessive = 0.15;
 
@@ -92,7 +93,11 @@ class CInterpreter {
 public:
     CInterpreter(const CEcgSignal& s, const Measurements& m, const PatientFacts& p,
                  const InterpretationSettings& settings)
-        : m_s(s), m_m(m), m_p(p), m_settings(settings), m_leads(DescribeLeads(s, m)) {}
+        : m_s(s), m_m(m), m_p(p), m_settings(settings) {
+        // The leads' waves stand on the QRS boundaries: none where they could not be found.
+        if (m.qrsMs && *m.qrsMs <= kLongestQrsMs)
+            m_leads = DescribeLeads(s, m);
+    }
 
     Interpretation Run() {
         Rhythm();
@@ -331,7 +336,9 @@ private:
                     " (PR " + Format("%.0f", *m_m.prMs) + " ms)")
                     .evidence = {{"pr_ms", *m_m.prMs}};
         }
-        if (!m_m.qrsMs)
+        // A QRS longer than any conduction makes it (a paced one reaches about 200 ms) is a
+        // boundary the measurement could not find, and stands for no statement.
+        if (!m_m.qrsMs || *m_m.qrsMs > kLongestQrsMs)
             return;
         const double qrs = *m_m.qrsMs;
         const std::string d = " (QRS " + Format("%.0f", qrs) + " мс)";
@@ -344,9 +351,9 @@ private:
         } else if (qrs >= 120.0 && LeftBundlePattern()) {
             Add("CLBBB", d, dEn).evidence = {{"qrs_ms", qrs}};
             m_bLbbb = true;
-        } else if (qrs >= 110.0 && RightBundlePattern()) {
+        } else if (qrs >= 110.0 && qrs < 120.0 && RightBundlePattern()) {
             Add("IRBBB", d, dEn).evidence = {{"qrs_ms", qrs}};
-        } else if (qrs >= 110.0 && LateLeftActivation()) {
+        } else if (qrs >= 110.0 && qrs < 120.0 && LateLeftActivation()) {
             Add("ILBBB", d, dEn).evidence = {{"qrs_ms", qrs}};
         } else if (qrs > 110.0) {
             Add("IVCD", d, dEn).evidence = {{"qrs_ms", qrs}};

@@ -93,8 +93,9 @@ int RunReport(const QStringList& args) {
     }
     CViewSettings settings;
     settings.UpdateIni(true);
-    const ReportInput in = ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes,
-                                          settings.m_attrOrg, reading.filters);
+    const ReportInput in =
+        ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg, reading.filters,
+                       {analysis::RatePracticeOf(settings.m_szRatePractice.toStdString())});
     std::string why;
     if (!WriteReport(out, in, o, &why)) {
         Message(cmd, why);

@@ -207,7 +207,8 @@ bool CRecordCommands::StartReport(ReportOptions& options, QPrinter* printer) {
 ReportInput CRecordCommands::ReportOfRecord() const {
     // Read through the window's filters: drawn and measured through them, named in the footer.
     return ReportInputFor(m_document.Record(), m_document.Card(), m_document.AbsentLanes(),
-                          m_settings.m_attrOrg, m_document.Filters());
+                          m_settings.m_attrOrg, m_document.Filters(),
+                          {analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString())});
 }
 
 void CRecordCommands::OnPrint() {

@@ -90,9 +90,28 @@ void CEcgDocument::SetFilters(const std::vector<analysis::Filter>& filters) {
 
 void CEcgDocument::Remeasure() {
     m_bMeasured = Finished();
-    m_measurements =
-        m_bMeasured ? analysis::MeasureRecord(Record(), m_filters) : analysis::Measurements{};
+    analysis::RecordAnalysis a;
+    if (m_bMeasured)
+        a = analysis::AnalyseRecord(Record(), &m_state.m_Card, m_filters, m_interpretationSettings);
+    m_measurements = std::move(a.measurements);
+    m_interpretation = std::move(a.interpretation);
     emit MeasurementsChanged();
+}
+
+void CEcgDocument::SetRatePractice(analysis::RatePractice practice) {
+    if (practice == m_interpretationSettings.practice)
+        return;
+    m_interpretationSettings.practice = practice;
+    if (m_bMeasured)
+        Remeasure();
+}
+
+void CEcgDocument::CardEdited() {
+    if (m_unkept == Unkept::Nothing && Finished())
+        m_unkept = Unkept::Card;
+    if (m_bMeasured)
+        Remeasure();
+    emit CardChanged();
 }
 
 const RECORD_DEFINITION& CEcgDocument::ApplyCard() {

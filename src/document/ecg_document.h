@@ -6,6 +6,7 @@
 // GUI-free.
 
 #include "analysis/filters.h"
+#include "analysis/interpretation.h"
 #include "analysis/measurements.h"
 #include "record_io/record_files.h"
 #include "record_model/session_state.h"
@@ -57,9 +58,16 @@ public:
     const analysis::Measurements* Measurements() const {
         return m_bMeasured ? &m_measurements : nullptr;
     }
-    // Measures the record when a finished one is there, else forgets the measurements; both
-    // said by MeasurementsChanged.
+    // The automatic interpretation of those measurements for the card's patient; null with
+    // them.
+    const analysis::Interpretation* Interpretation() const {
+        return m_bMeasured ? &m_interpretation : nullptr;
+    }
+    // Measures and interprets the record when a finished one is there, else forgets both; said
+    // by MeasurementsChanged.
     void Remeasure();
+    // The limits of a normal sinus rate the interpretation uses.
+    void SetRatePractice(analysis::RatePractice practice);
 
     // Every save and send first fills the record definition from the card and puts the card's
     // texts into the record (source and notes), as the window shows them.
@@ -70,11 +78,8 @@ public:
     enum class Unkept { Nothing, Record, Card };
     Unkept WhatIsUnkept() const { return m_unkept; }
     void RecordNotKept() { m_unkept = Unkept::Record; }
-    void CardEdited() {
-        if (m_unkept == Unkept::Nothing && Finished())
-            m_unkept = Unkept::Card;
-        emit CardChanged();
-    }
+    // The card was changed: it is unkept, and the interpretation follows its sex and age.
+    void CardEdited();
 
     // The record's id in the archive; 0 while it is in none (or not yet).
     qint64 ArchiveId() const { return m_nArchiveId; }
@@ -104,6 +109,8 @@ private:
     double m_dSourceSeconds = 0;
     std::vector<analysis::Filter> m_filters;
     analysis::Measurements m_measurements;
+    analysis::Interpretation m_interpretation;
+    analysis::InterpretationSettings m_interpretationSettings;
     bool m_bMeasured = false;
     Unkept m_unkept = Unkept::Nothing;
     qint64 m_nArchiveId = 0;

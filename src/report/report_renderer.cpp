@@ -145,7 +145,8 @@ QString MeasurementText(const analysis::Measurements& m) {
 
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
                            const QString& organisation,
-                           const std::vector<analysis::Filter>& filters) {
+                           const std::vector<analysis::Filter>& filters,
+                           const analysis::InterpretationSettings& settings) {
     ReportInput in;
     in.record = &record;
     in.card = card;
@@ -159,12 +160,24 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
         if (empty)
             in.absentLanes = uint16_t(in.absentLanes | 1u << lane);
     }
-    in.measurements = analysis::MeasureRecord(record, filters);
+    analysis::RecordAnalysis a = analysis::AnalyseRecord(record, &card, filters, settings);
+    in.measurements = std::move(a.measurements);
+    in.interpretation = std::move(a.interpretation);
     if (!filters.empty()) {
         in.drawSamples = FilteredSamples(record, filters);
         in.filters = FilterText(filters);
     }
     return in;
+}
+
+QStringList ReportConclusionLines(const ReportInput& in) {
+    QStringList lines;
+    if (in.interpretation.statements.empty())
+        return lines;
+    lines << QString::fromUtf8(analysis::kUnconfirmedHeading);
+    for (const analysis::Statement& s : in.interpretation.statements)
+        lines << QString::fromStdString(s.text);
+    return lines;
 }
 
 QStringList ReportHeaderLines(const ReportInput& in) {
@@ -238,7 +251,23 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
     p.setPen(paper.Pen(Qt::black, 0.3));
     p.setBrush(Qt::NoBrush);
     p.drawRect(paper.Rect(box));
-    paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
+    double cy =
+        paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
+    // The automatic statements, as large as the box above the signature lets them be.
+    if (const QStringList conclusion = ReportConclusionLines(in); !conclusion.isEmpty()) {
+        const QRectF area(paper.At(box.x + 2, cy + 0.5),
+                          QSizeF(paper(box.w - 4), paper(box.y + box.h - 7 - cy - 0.5)));
+        const QString text = conclusion.front() + QLatin1Char('\n') +
+                             conclusion.mid(1).join(QStringLiteral(". ")) + QLatin1Char('.');
+        for (double mm = 2.8; mm >= 1.6; mm -= 0.2) {
+            p.setFont(paper.Font(mm));
+            const QRectF need = p.boundingRect(area, Qt::AlignLeft | Qt::TextWordWrap, text);
+            if (need.height() <= area.height() || mm < 1.7) {
+                p.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+                break;
+            }
+        }
+    }
     paper.Line(box.x + 2, box.y + box.h - 6, 30, QStringLiteral("Подпись врача"), 2.8);
     p.drawLine(paper.At(box.x + 26, box.y + box.h - 3),
                paper.At(box.x + box.w - 3, box.y + box.h - 3));

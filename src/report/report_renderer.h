@@ -4,6 +4,7 @@
 // labels and calibration pulses, the header with the organisation, the patient, the record and
 // the automatic measurements, the conclusion box and signature line, and the footer.
 
+#include "analysis/interpretation.h"
 #include "analysis/measurements.h"
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
@@ -23,6 +24,7 @@ struct ReportInput {
     // layout); empty: the record as received.
     std::vector<int16_t> drawSamples;
     analysis::Measurements measurements;
+    analysis::Interpretation interpretation;
 };
 
 // The report of a record as it is read: its card, its absent lanes (those given, and every lane
@@ -31,7 +33,8 @@ struct ReportInput {
 // window and velmora-cli both print from here, so one record prints the same from both.
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
                            const QString& organisation,
-                           const std::vector<analysis::Filter>& filters = {});
+                           const std::vector<analysis::Filter>& filters = {},
+                           const analysis::InterpretationSettings& settings = {});
 
 // Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
 // device's own resolution: 1 mm of grid is 1 mm on paper).
@@ -39,3 +42,6 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
 
 // The report's texts in page order (for the tests of what a PDF must say).
 QStringList ReportHeaderLines(const ReportInput& in);
+// The conclusion box's texts: the heading that marks them automatic and unconfirmed, then one
+// statement each; empty without statements.
+QStringList ReportConclusionLines(const ReportInput& in);

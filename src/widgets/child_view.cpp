@@ -23,6 +23,8 @@
 namespace {
 
 const QColor kBeatMarkColour(0, 140, 60);
+const QColor kVentricularMarkColour(200, 0, 0); // ventricular beats stand apart
+const QColor kUnknownMarkColour(128, 128, 128);
 constexpr int kLiveRateTicks = 25;    // the live heart rate: every second
 constexpr int kLiveRatePoints = 2048; // from the last five seconds
 
@@ -45,6 +47,7 @@ CChildView::CChildView(QWidget* parent)
     m_session.m_nCom = m_settings.m_nCom;
     m_reading = LoadReadingSettings(CAppProfile());
     m_document.SetFilters(m_reading.filters);
+    m_document.SetRatePractice(analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString()));
     m_pScroll->setRange(0, 0);
     m_pScroll->setSingleStep(40);
     m_pScroll->setPageStep(401);
@@ -69,8 +72,17 @@ void CChildView::OnTick(int timerId) {
 
 void CChildView::ShowMeasurementLine() {
     const analysis::Measurements* m = m_document.Measurements();
-    emit MeasurementLineChanged(m ? QString::fromStdString(analysis::MeasurementLine(*m))
-                                  : QString());
+    QString line = m ? QString::fromStdString(analysis::MeasurementLine(*m)) : QString();
+    // The statements under the measurements, each a proposal until a doctor confirms it.
+    if (const analysis::Interpretation* in = m_document.Interpretation();
+        in && !in->statements.empty()) {
+        QStringList texts;
+        for (const analysis::Statement& s : in->statements)
+            texts << QString::fromStdString(s.text);
+        line += QLatin1Char('\n') + tr("Автоматическое заключение (не подтверждено врачом): %1.")
+                                        .arg(texts.join(QStringLiteral(". ")));
+    }
+    emit MeasurementLineChanged(line);
 }
 
 void CChildView::UpdateLiveHeartRate() {
@@ -232,8 +244,9 @@ void CChildView::paintEvent(QPaintEvent* e) {
 }
 
 void CChildView::DrawBeatMarks(QPainter& p) const {
-    // A triangle above each detected QRS complex, and under it ticks at the median beat's
-    // boundaries (P onset and end, QRS onset and end, T end) around each beat.
+    // A triangle above each detected QRS complex (red with a "V" over a ventricular beat, grey
+    // over one that could not be classed), and under each beat of the dominant kind ticks at
+    // the median beat's boundaries (P onset and end, QRS onset and end, T end).
     const QRect client = ClientRect();
     const int x0 = LeftMargin(m_chart.m_nWidth);
     const auto xOf = [&](double point) {
@@ -244,15 +257,26 @@ void CChildView::DrawBeatMarks(QPainter& p) const {
     p.save();
     p.setPen(QPen(kBeatMarkColour, 1));
     p.setBrush(kBeatMarkColour);
-    for (const size_t beat : m.beats) {
-        const double x = xOf(double(beat));
+    for (size_t k = 0; k < m.beats.size(); ++k) {
+        const double x = xOf(double(m.beats[k]));
         if (x < x0 || x > client.right())
             continue;
+        const analysis::BeatClass kind =
+            k < m.beatClasses.size() ? m.beatClasses[k] : analysis::BeatClass::Normal;
+        const QColor colour = kind == analysis::BeatClass::Ventricular ? kVentricularMarkColour
+                              : kind == analysis::BeatClass::Unknown   ? kUnknownMarkColour
+                                                                       : kBeatMarkColour;
+        p.setPen(QPen(colour, 1));
+        p.setBrush(colour);
         const QPointF tip(x, client.top() + 10);
         p.drawPolygon(QPolygonF({tip, tip + QPointF(-4, -8), tip + QPointF(4, -8)}));
+        if (kind == analysis::BeatClass::Ventricular)
+            p.drawText(QPointF(x + 6, client.top() + 10), QStringLiteral("V"));
+        if (kind != analysis::BeatClass::Normal)
+            continue;
         for (const std::optional<double>& s : marks)
             if (s) {
-                const double xs = xOf(double(beat) + *s * kPointsPerSecond);
+                const double xs = xOf(double(m.beats[k]) + *s * kPointsPerSecond);
                 if (xs >= x0 && xs <= client.right())
                     p.drawLine(QPointF(xs, client.bottom() - 10), QPointF(xs, client.bottom()));
             }

@@ -290,6 +290,11 @@ TEST(ChildView, TheLiveMonitorSaysTheHeartRateEverySecond) {
     EXPECT_EQ(view.RecordMeasurements(), nullptr) << "no record measured while receiving";
     view.OnEkard();
     EXPECT_NE(view.RecordMeasurements(), nullptr) << "the stopped record is measured";
+    // ... and interpreted, its statements under the measurements marked as unconfirmed.
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.last().contains(
+        QStringLiteral("\nАвтоматическое заключение (не подтверждено врачом): Синусов")))
+        << lines.last().toStdString();
 }
 
 TEST(ChildView, CalipersMeasureTimeFromThePointsAndAmplitudeFromTheGainAtEverySetting) {
