@@ -88,6 +88,7 @@ void CRecordCommands::OnConfig() {
     if (!m_pPrompts->RunSettingsDialog(dlg))
         return; // nothing changes
     dlg.CopyOut(m_settings);
+    m_document.SetRatePractice(analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString()));
     QString why;
     if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
         Fail(QStringLiteral("Настройки не сохранены: %1").arg(why));

@@ -46,8 +46,16 @@ void CDlg1ComPort::OnInitDialog() {
     m_pNote->setWordWrap(true);
     portLayout->addWidget(m_pPorts);
     portLayout->addWidget(m_pNote);
+    auto* rateGroup = new QGroupBox(tr("Автоматическое заключение"), this);
+    auto* rateForm = new QFormLayout(rateGroup);
+    m_pRates = new QComboBox(rateGroup);
+    m_pRates->addItem(tr("60-90 в минуту (российская практика)"), false);
+    m_pRates->addItem(tr("50-100 в минуту (рекомендации AHA)"), true);
+    rateForm->addRow(tr("Нормальная частота синусового ритма"), m_pRates);
     layout->addWidget(orgGroup, 1);
     layout->addWidget(portGroup);
+    layout->addWidget(rateGroup);
+    m_pRates->setCurrentIndex(m_bAhaRates ? 1 : 0);
 
     m_pOrg->setPlainText(m_attrOrg);
     m_pPorts->clear();
@@ -79,6 +87,7 @@ void CDlg1ComPort::OnOK() {
     m_attrOrg = m_pOrg->toPlainText().section(QLatin1Char('\n'), 0, 0);
     m_attrOrg.remove(QLatin1Char('\r'));
     m_pOrg->setPlainText(m_attrOrg);
+    m_bAhaRates = m_pRates->currentData().toBool();
     m_bClose = true;
 }
 
@@ -268,6 +277,8 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
     m_page3.m_nTimeout = s.m_nPacsTimeout;
     m_page1.m_nCom = s.m_nCom;
     m_page1.m_attrOrg = s.m_attrOrg;
+    m_page1.m_bAhaRates =
+        s.m_szRatePractice.compare(QLatin1String("aha"), Qt::CaseInsensitive) == 0;
     m_page2.m_bEnableSMTP = s.m_bSMTPEnabled;
     if (s.m_bSMTPEnabled) {
         m_page2.m_strHost = s.m_szMailHostName;
@@ -293,6 +304,7 @@ void CSettingsDialog::CopyOut(CViewSettings& s) const {
     s.m_nPacsPort = m_page3.m_nPort;
     s.m_szOwnAETitle = m_page3.m_strOwnAETitle;
     s.m_attrOrg = m_page1.m_attrOrg;
+    s.m_szRatePractice = m_page1.m_bAhaRates ? QStringLiteral("aha") : QStringLiteral("russian");
     s.m_nCom = m_page1.m_nCom;
     s.m_bSMTPEnabled = m_page2.m_bEnableSMTP;
     if (m_page2.m_bEnableSMTP) {

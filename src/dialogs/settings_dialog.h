@@ -27,15 +27,18 @@ public:
 
     int m_nCom = 1;
     QString m_attrOrg;
+    bool m_bAhaRates = false; // the interpretation's normal sinus rate: 50-100, else 60-90/min
     bool m_bClose = true;
 
     QComboBox* PortList() const { return m_pPorts; }
+    QComboBox* RateList() const { return m_pRates; }
     QPlainTextEdit* OrgEdit() const { return m_pOrg; }
 
 private:
     std::function<std::vector<SSerInfo>()> m_listPorts;
     QPlainTextEdit* m_pOrg = nullptr;
     QComboBox* m_pPorts = nullptr;
+    QComboBox* m_pRates = nullptr;
     QLabel* m_pNote = nullptr;
 };
 

@@ -85,7 +85,10 @@ TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesEveryKey) {
                                           "m_szArchiveUser=\n"
                                           "m_szArchivePassword=\n"
                                           "m_szArchiveSslMode=\n"
-                                          "m_nArchivePort=5432\n"));
+                                          "m_nArchivePort=5432\n"
+                                          "\n"
+                                          "[Analysis]\n"
+                                          "m_szRatePractice=russian\n"));
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(m_file).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u); // it holds the password
@@ -126,9 +129,9 @@ TEST_F(SettingsFile, LongTextLoadsCutTo255Characters) {
     // Quotes come off before the cut; a default is cut too and loses trailing blanks.
     QFile f(m_file);
     ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: Archive
+    f.write("quoted=\"" + QByteArray(300, 'y') + "\"\n"); // the last section: Analysis
     f.close();
-    EXPECT_EQ(ini.GetString("quoted", QString(), "Archive"), QString(255, 'y'));
+    EXPECT_EQ(ini.GetString("quoted", QString(), "Analysis"), QString(255, 'y'));
     EXPECT_EQ(ini.GetString("missing", QString(300, 'd')), QString(255, 'd'));
     EXPECT_EQ(ini.GetString("missing", "def  "), "def");
 }

@@ -118,15 +118,21 @@ TEST(SettingsDialog, PortIsSelectedByExactNumberAndUnopenedPagesKeepTheirValues)
     EXPECT_EQ(out.m_szMailHostName, QStringLiteral("smtp.example.org"));
     EXPECT_EQ(out.m_nMailSMTPPort, 587);
 
+    EXPECT_EQ(out.m_szRatePractice, QStringLiteral("russian")) << "the default rate limits";
+
     CSettingsDialog again(nullptr, [] { return Ports({"COM2", "COM10"}); });
     s.m_nCom = 10;
+    s.m_szRatePractice = QStringLiteral("AHA");
     again.CopyIn(s);
     again.show();
     EXPECT_EQ(again.m_page1.PortList()->currentText(), QStringLiteral("COM10"));
+    EXPECT_EQ(again.m_page1.RateList()->currentIndex(), 1) << "the stored AHA limits shown";
     again.m_page1.PortList()->setCurrentIndex(0);
+    again.m_page1.RateList()->setCurrentIndex(0);
     again.accept();
     again.CopyOut(s);
     EXPECT_EQ(s.m_nCom, 2);
+    EXPECT_EQ(s.m_szRatePractice, QStringLiteral("russian"));
 }
 
 TEST(SettingsDialog, AnOrganisationOfSeveralLinesIsStoredAsItsFirstLine) {
