@@ -511,9 +511,9 @@ private:
                 // The early P resets the sinus node: the next beat follows one interval after.
                 m_dPacDebt -= 1.0;
                 const double at = m_dLastR + 0.7 * m_dLastRr;
-                const double pr = (kPacPWave.dOffset - BoundaryWidths() * kPacPWave.dWidth);
+                const double pOnset = kPacPWave.dOffset - BoundaryWidths() * kPacPWave.dWidth;
                 Place(m_shapes.pac, at, s, at, s, SimulatedBeat::Kind::Atrial,
-                      (m_shapes.dQrsOn - pr) * 1000.0, true);
+                      (m_shapes.dQrsOn - pOnset) * 1000.0, true);
                 m_pWaves.push_back(at + kPacPWave.dOffset);
                 m_dNextBeat = at + rr;
                 m_bLastPremature = true;
@@ -771,12 +771,6 @@ CCardiographSimulator::CCardiographSimulator(const SimulatorOptions& options)
 }
 
 CCardiographSimulator::~CCardiographSimulator() = default;
-
-bool SimulatorPathology::IsNormal() const {
-    return rhythm == SimRhythm::Sinus && conduction == SimConduction::Normal && dQrsMs <= 0.0 &&
-           dPrMs <= 0.0 && dQtcMs <= 0.0 && dPvcPerMinute <= 0.0 && !bPvcBigeminy &&
-           dPacPerMinute <= 0.0 && dStElevationMv == 0.0 && !bAxis && dAmplitude == 1.0;
-}
 
 CCardiographSimulator::Frame CCardiographSimulator::EncodeFrame(const Channels& channels,
                                                                 uint8_t reg, uint8_t value,

@@ -46,8 +46,6 @@ struct SimulatorPathology {
     double dAxisDeg = 0.0;
     double dAmplitude = 1.0; // scale of the QRS voltages
     int nEscapeRate = 40;    // ventricular rate of the third-degree block
-
-    bool IsNormal() const;
 };
 
 // A QRS complex the simulator made, at its R peak (or its main peak) in seconds.

@@ -320,19 +320,6 @@ TEST(SimulatedHeart, AvBlocksHaveTheirPrAndDroppedOrUnrelatedBeats) {
     for (const double x : rr)
         EXPECT_NEAR(x, 1.5, 0.05);              // 40 a minute
     EXPECT_GE(avb3.Truth().pWaves.size(), 11u); // 72 a minute
-    std::vector<double> pr;
-    for (const SimulatedBeat& b : avb3.Truth().beats) {
-        double last = -1.0;
-        for (const double t : avb3.Truth().pWaves)
-            if (t < b.dTime)
-                last = t;
-        if (last >= 0)
-            pr.push_back(b.dTime - last);
-        EXPECT_LT(b.dPrMs, 0.0);
-    }
-    ASSERT_GE(pr.size(), 4u);
-    EXPECT_GT(*std::max_element(pr.begin(), pr.end()) - *std::min_element(pr.begin(), pr.end()),
-              0.15); // no fixed relation
 }
 
 TEST(SimulatedHeart, ConductionBlocksHaveTheirWidthAndShape) {
@@ -385,15 +372,6 @@ TEST(SimulatedHeart, ConductionBlocksHaveTheirWidthAndShape) {
     EXPECT_EQ(FirstDeflection(lafb, aVL, 15.0), -1); // qR
     for (const int lane : {II, III, aVF})
         EXPECT_EQ(FirstDeflection(lafb, lane, 15.0), 1) << lane; // rS
-
-    for (const double axis : {-30.0, 90.0, 150.0}) {
-        p = {};
-        p.bAxis = true;
-        p.dAxisDeg = axis;
-        const Sim turned(Quiet(p));
-        EXPECT_NEAR(turned.Truth().dAxisDeg, axis, 0.5);
-        EXPECT_NEAR(AxisDeg(Average(turned, Kind::Normal)), axis, 8.0);
-    }
 }
 
 TEST(SimulatedHeart, PrematureBeatsComeAtTheirRateWithTheirPause) {
@@ -407,7 +385,6 @@ TEST(SimulatedHeart, PrematureBeatsComeAtTheirRateWithTheirPause) {
     EXPECT_NEAR(nV, 3, 1); // 18 a minute, ten seconds
     EXPECT_EQ(DetectQrs(pvc.StoredRecord()).size(), beats.size());
     EXPECT_NEAR(QrsMs(Average(pvc, Kind::Ventricular)), 140.0, 15.0);
-    const MeanBeat mv = Average(pvc, Kind::Ventricular);
     for (size_t k = 1; k + 1 < beats.size(); ++k) {
         if (beats[k].kind != Kind::Ventricular)
             continue;
@@ -417,36 +394,12 @@ TEST(SimulatedHeart, PrematureBeatsComeAtTheirRateWithTheirPause) {
         EXPECT_NEAR(before / (60.0 / 72), 0.6, 0.05);
         EXPECT_NEAR(before + after, 2 * 60.0 / 72, 0.12); // compensatory
     }
-    // Discordant: the T wave opposite to the QRS in II.
-    double qrsArea = 0.0, tArea = 0.0;
-    for (double t = -0.08; t < 0.08; t += 1.0 / kFs)
-        qrsArea += mv(II, t);
-    for (double t = 0.2; t < 0.45; t += 1.0 / kFs)
-        tArea += mv(II, t);
-    EXPECT_LT(qrsArea * tArea, 0.0);
-
     p = {};
     p.bPvcBigeminy = true;
     const Sim big(Quiet(p));
     const std::vector<SimulatedBeat>& bb = big.Truth().beats;
     for (size_t k = 1; k < bb.size(); ++k)
         EXPECT_NE(bb[k].kind == Kind::Ventricular, bb[k - 1].kind == Kind::Ventricular);
-
-    p = {};
-    p.dPacPerMinute = 12;
-    const Sim pac(Quiet(p));
-    const std::vector<SimulatedBeat>& pb = pac.Truth().beats;
-    int nA = 0;
-    for (size_t k = 1; k + 1 < pb.size(); ++k) {
-        if (pb[k].kind != Kind::Atrial)
-            continue;
-        ++nA;
-        EXPECT_GT(pb[k].dPrMs, 0.0);
-        const double sum = pb[k + 1].dTime - pb[k - 1].dTime;
-        EXPECT_LT(sum, 2 * 60.0 / 72 - 0.15); // the sinus node reset: no full pause
-    }
-    EXPECT_GE(nA, 1);
-    EXPECT_LT(QrsMs(Average(pac, Kind::Atrial)), 120.0);
 }
 
 TEST(SimulatedHeart, QtcStElevationAmplitudeAndRate) {
@@ -490,10 +443,6 @@ TEST(SimulatedHeart, QtcStElevationAmplitudeAndRate) {
         EXPECT_NEAR(inferior[size_t(l)], 0.2, 0.02) << l;
     EXPECT_NEAR(inferior[aVL], -0.1, 0.02);
     EXPECT_NEAR(inferior[V2], 0.0, 0.02);
-    const std::array<double, 12> anterior = st(SimStLeads::Anterior);
-    for (const int l : {V1, V2, V3, V4})
-        EXPECT_NEAR(anterior[size_t(l)], 0.2, 0.02) << l;
-    EXPECT_LT(anterior[III], -0.03);
     const std::array<double, 12> lateral = st(SimStLeads::Lateral);
     for (const int l : {I, aVL, V5, V6})
         EXPECT_NEAR(lateral[size_t(l)], 0.2, 0.02) << l;
