@@ -80,6 +80,11 @@ axis = simulate("axis.dat", "--axis", "-45")
 check(axis is not None and near(axis.get("axis_qrs_deg"), -45, 10),
       "--axis -45: %s" % (axis or {}).get("axis_qrs_deg"))
 
+# The record goes through the reception: line faults cost resends, never a point.
+simulate("faulty.dat", "--checksum-errors", "0.2", "--drop-bytes", "0.02", "--repeat-points", "0.1")
+with open(path("normal.dat"), "rb") as a, open(path("faulty.dat"), "rb") as b:
+    check(a.read() == b.read(), "a record sent over a faulty line is the record sent cleanly")
+
 # Bad usage: nothing written, exit 1, a message that names the fault.
 for args, words in [(["--rhythm", "vf"], "'vf' is not one of"),
                     (["--qrs", "20"], "out of range"),
