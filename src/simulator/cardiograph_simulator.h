@@ -15,6 +15,66 @@
 #include <string>
 #include <vector>
 
+// What the simulated heart has, beyond the normal sinus rhythm. The defaults give the normal
+// record, point for point as it always was.
+enum class SimRhythm {
+    Sinus,
+    AtrialFibrillation, // no P waves, f waves of 6-8 Hz, irregularly irregular RR
+    Flutter,            // saw-tooth F waves at 300/min, every Nth conducted (N = 300 / rate)
+    Paced,              // ventricular pacing at the rate: a spike before each wide QRS
+    AvBlock1,           // PR prolonged (260 ms unless dPrMs says)
+    AvBlock2,           // Mobitz I (Wenckebach): the PR lengthens over three beats, the 4th P drops
+    AvBlock3,           // P waves at the rate, a narrow junctional escape at nEscapeRate
+};
+
+enum class SimConduction { Normal, Rbbb, Lbbb, Lafb };
+
+enum class SimStLeads { Anterior, Inferior, Lateral };
+
+struct SimulatorPathology {
+    SimRhythm rhythm = SimRhythm::Sinus;
+    SimConduction conduction = SimConduction::Normal;
+    double dQrsMs = 0.0; // > 0: QRS duration of the supraventricular beats (else by conduction)
+    double dPrMs = 0.0;  // > 0: PR interval of the conducted beats (first one in Wenckebach)
+    double dQtcMs = 0.0; // > 0: QT set so that its Bazett correction at the rate is this
+    double dPvcPerMinute = 0.0; // premature ventricular beats (sinus, avb1 and af only)
+    bool bPvcBigeminy = false;  // every other beat a premature ventricular one
+    double dPacPerMinute = 0.0; // premature atrial beats (sinus and avb1 only)
+    double dStElevationMv = 0.0;
+    SimStLeads stLeads = SimStLeads::Anterior;
+    bool bAxis = false; // the frontal QRS axis below, instead of the conduction's own
+    double dAxisDeg = 0.0;
+    double dAmplitude = 1.0; // scale of the QRS voltages
+    int nEscapeRate = 40;    // ventricular rate of the third-degree block
+};
+
+// A QRS complex the simulator made, at its R peak (or its main peak) in seconds.
+struct SimulatedBeat {
+    enum class Kind : char { Normal = 'N', Ventricular = 'V', Paced = 'P', Atrial = 'A' };
+    double dTime = 0.0;
+    Kind kind = Kind::Normal;
+    double dPrMs = -1.0; // PR of the beat; < 0: no P wave leads it
+};
+
+// What the stored record holds, as the model made it: for comparing with what is measured.
+// Boundaries follow the wave model: the QRS runs while the speed of its heart vector is above
+// kQrsSpeedFraction of its peak; a P wave starts, and a T wave ends, where its Gaussian falls
+// under kWaveFraction of its top.
+struct SimulatorTruth {
+    static constexpr double kQrsSpeedFraction = 0.06;
+    static constexpr double kWaveFraction = 0.05;
+    std::vector<SimulatedBeat> beats; // every QRS of the record
+    std::vector<double> pWaves;       // the centre of every P wave, conducted or not
+    std::vector<double> spikes;       // pacing spikes
+    double dRrMs = 0.0;               // nominal RR of the ventricles
+    double dQrsMs = 0.0;              // of the supraventricular (or paced) beats
+    double dQtMs = 0.0;               // at the nominal RR
+    double dQtcMs = 0.0;              // Bazett
+    double dPrMs = -1.0;              // of the dominant conducted beats; < 0: none
+    double dAxisDeg = 0.0;            // frontal QRS axis of the dominant beats
+    double dAtrialRate = 0.0;         // P (or F) waves a minute; 0 in af
+};
+
 struct SimulatorOptions {
     int nHeartRate = 72;        // beats per minute, 30 ... 240
     int nLeadSystem = 1;        // register 1: 1, 2 or 3
@@ -38,6 +98,7 @@ struct SimulatorOptions {
     double dMainsMv = 0.0;          // amplitude of 50 Hz interference on every electrode
     double dWanderMv = -1.0;        // baseline wander amplitude; < 0: 0.02 ... 0.05 mV by seed
     uint64_t nSeed = 1;
+    SimulatorPathology pathology;
 };
 
 class CCardiographSimulator {
@@ -78,6 +139,8 @@ public:
     const std::vector<Lanes>& StoredRecord() const { return m_record; }
     // The times of the R peaks in the stored record, in seconds from its first point.
     const std::vector<double>& StoredRecordBeats() const { return m_recordBeats; }
+    // What the stored record was made of.
+    const SimulatorTruth& Truth() const { return m_truth; }
 
     const SimulatorOptions& Options() const { return m_opt; }
     double Now() const { return m_dNow; }
@@ -116,6 +179,7 @@ private:
     std::vector<Channels> m_recordChannels;
     std::vector<Lanes> m_record;
     std::vector<double> m_recordBeats;
+    SimulatorTruth m_truth;
     std::unique_ptr<CModel> m_pLive; // the endless signal of the live picture
 
     double m_dNow = 0.0;
