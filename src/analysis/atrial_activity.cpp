@@ -18,11 +18,14 @@ constexpr double kAtrialRate = 100.0;
 // repeats itself after one, two and three cycles.
 constexpr double kFlutterMinS = 0.136, kFlutterMaxS = 0.25;
 constexpr double kFlutterRepeat = 0.6;
-// Dissociated P waves: 40-180/min, repeating after one and two cycles.
+// Dissociated P waves: 40-180/min, repeating after one cycle (two cycles of a slow atrial
+// rhythm leave few pairs in ten seconds).
 constexpr double kPMinS = 0.33, kPMaxS = 1.5;
-constexpr double kPRepeat = 0.5;
-// Below this the residue is noise, whatever its rhythm: atrial waves are some tens of µV.
+constexpr double kPRepeat = 0.45;
+// Below this the residue is noise, whatever its rhythm: flutter waves are some tenths of a mV;
+// P waves of 0.1 mV, a tenth of the cycle long, leave a few µV of RMS after the high-pass.
 constexpr double kMinimumRmsUv = 15.0;
+constexpr double kMinimumPRmsUv = 4.0;
 
 // The leads that show the atria best, cleaned as the measurements clean them, with where each
 // is in s.
@@ -209,23 +212,43 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
 
     const size_t q = std::max<size_t>(1, size_t(std::lround(rate / kAtrialRate)));
     const double low = rate / double(q);
-    const size_t w = std::max<size_t>(3, size_t(0.1 * low));
+    // The high-pass: 100 ms for flutter waves (the slow T wave goes), 200 ms for P waves (of
+    // about 100 ms themselves).
     const auto prepare = [&](std::vector<std::vector<double>>& r, const std::vector<bool>& keep,
-                             std::vector<bool>& keepLow) {
+                             std::vector<bool>& keepLow, double highPassS) {
         keepLow.assign(n / q, true);
         for (size_t i = 0; i < keepLow.size(); ++i)
             for (size_t j = 0; j < q; ++j)
                 keepLow[i] = keepLow[i] && keep[i * q + j];
+        const size_t w = std::max<size_t>(3, size_t(highPassS * low));
         for (std::vector<double>& x : r) {
-            for (size_t i = 0; i < n; ++i)
-                if (!keep[i])
-                    x[i] = 0;
+            // Across what is left out, a straight line: a step there would ring through the
+            // filters at every beat, a rhythm of its own.
+            for (size_t i = 0; i < n;) {
+                if (keep[i]) {
+                    ++i;
+                    continue;
+                }
+                size_t end = i;
+                while (end < n && !keep[end])
+                    ++end;
+                const double from = i > 0 ? x[i - 1] : (end < n ? x[end] : 0.0);
+                const double to = end < n ? x[end] : from;
+                for (size_t k = i; k < end; ++k)
+                    x[k] = from + (to - from) * double(k - i + 1) / double(end - i + 1);
+                i = end;
+            }
             x = HighPassed(Decimated(x, q), w);
+            // Atrial waves have little above 15 Hz, muscle and electrode noise much: a 30 ms
+            // mean keeps the first.
+            const std::vector<double> high = x;
+            for (size_t i = 1; i + 1 < x.size(); ++i)
+                x[i] = (high[i - 1] + high[i] + high[i + 1]) / 3.0;
         }
     };
     std::vector<bool> lowQrs, lowBeat;
-    prepare(blanked, keepQrs, lowQrs);
-    prepare(cancelled, keepBeat, lowBeat);
+    prepare(blanked, keepQrs, lowQrs, 0.1);
+    prepare(cancelled, keepBeat, lowBeat, 0.2);
 
     const double rrS = m.rrMeanMs ? *m.rrMeanMs / 1000.0 : 1.0;
     out.residueUv = Rms(cancelled, lowBeat);
@@ -234,9 +257,9 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
                 Period(blanked, lowQrs, low, kFlutterMinS, kFlutterMaxS, kFlutterRepeat, 3);
             f && rrS >= 1.8 * *f)
             out.flutterRateBpm = 60.0 / *f;
-    if (!out.flutterRateBpm && Rms(cancelled, lowBeat) >= kMinimumRmsUv)
+    if (!out.flutterRateBpm && out.residueUv >= kMinimumPRmsUv)
         if (const std::optional<double> p =
-                Period(cancelled, lowBeat, low, kPMinS, kPMaxS, kPRepeat, 2);
+                Period(cancelled, lowBeat, low, kPMinS, kPMaxS, kPRepeat, 1);
             p && !NearMultiple(*p, rrS))
             out.dissociatedRateBpm = 60.0 / *p;
     return out;
@@ -299,41 +322,72 @@ bool HasBlockedP(const CEcgSignal& s, const Measurements& m, size_t from, size_t
     const long start = std::lround(m.medianStartS * rate);
     const long pOn = -start + std::lround(*m.pOnsetS * rate);
     const long pEnd = -start + std::lround(*m.pEndS * rate);
-    // Each lead's part from the level where the wave begins, in the template and the candidates
-    // alike.
-    std::vector<double> tmpl;
-    for (const size_t l : a.index)
-        if (!m.medianBeat[l].empty())
-            for (long i = pOn; i <= pEnd; ++i)
-                tmpl.push_back(m.medianBeat[l][size_t(i)] - m.medianBeat[l][size_t(pOn)]);
-    const double tmplNorm =
-        std::sqrt(std::inner_product(tmpl.begin(), tmpl.end(), tmpl.begin(), 0.0));
-    if (tmpl.empty() || tmplNorm <= 0)
+    std::vector<size_t> leads; // of a.index with a median beat
+    for (size_t j = 0; j < a.index.size(); ++j)
+        if (!m.medianBeat[a.index[j]].empty())
+            leads.push_back(j);
+    if (leads.empty())
         return false;
-    // The blocked P wave comes after the previous beat's QRS and before where the next beat's
-    // own P wave begins.
-    const long lo = long(from) + std::lround(*m.qrsEndS * rate) + std::lround(0.1 * rate);
-    const long hi =
-        long(to) + std::lround(*m.pOnsetS * rate) - std::lround(0.05 * rate) - (pEnd - pOn);
-    std::vector<double> at(tmpl.size());
-    for (long t = lo; t <= hi; ++t) {
-        if (t < 0 || t + (pEnd - pOn) >= long(s.Length()))
-            continue;
-        size_t k = 0;
-        for (size_t j = 0; j < a.index.size(); ++j) {
-            if (m.medianBeat[a.index[j]].empty())
-                continue;
-            const std::vector<float>& x = a.signal.leads[j];
-            for (long i = 0; i <= pEnd - pOn; ++i)
-                at[k++] = x[size_t(t + i)] - x[size_t(t)];
+    // The median P wave's size: its largest deviation over the atrial leads (RMS) from where
+    // it starts. (Its shape is no template: where the PR changes from beat to beat, as in a
+    // Wenckebach block, the median beat smears it.)
+    double pSize = 0;
+    for (long i = pOn; i <= pEnd; ++i) {
+        double sum = 0;
+        for (const size_t j : leads) {
+            const std::vector<float>& beat = m.medianBeat[a.index[j]];
+            sum += std::pow(beat[size_t(i)] - beat[size_t(pOn)], 2);
         }
-        // Shape like the median P wave's, and of a like size.
-        const double r = Correlation(at, tmpl);
-        const double norm = std::sqrt(std::inner_product(at.begin(), at.end(), at.begin(), 0.0));
-        if (r >= 0.8 && norm > 0.5 * tmplNorm && norm < 2.0 * tmplNorm)
-            return true;
+        pSize = std::max(pSize, std::sqrt(sum / double(leads.size())));
     }
-    return false;
+    // The pause after the previous beat's T wave and before the next beat's own P wave, with
+    // the previous beat's QRS-T (its median beat) taken away, each lead less the straight line
+    // between the pause's ends: flat but for a P wave no QRS followed.
+    const double tEndS = m.tEndS ? *m.tEndS : *m.qrsEndS + 0.3;
+    const long lo = long(from) + std::lround((tEndS + 0.04) * rate);
+    const long hi = long(to) + std::lround((*m.pOnsetS - 0.04) * rate);
+    const long w = std::max(2L, std::lround(0.02 * rate));
+    if (lo < 0 || hi >= long(s.Length()) || hi - lo < 4 * w)
+        return false;
+    const size_t span = size_t(hi - lo + 1);
+    std::vector<double> magnitude(span, 0.0);
+    for (const size_t j : leads) {
+        const std::vector<float>& x = a.signal.leads[j];
+        const std::vector<float>& beat = m.medianBeat[a.index[j]];
+        std::vector<double> y(span);
+        for (size_t i = 0; i < span; ++i) {
+            const long t = lo + long(i), b = t - long(from) - start;
+            y[i] = x[size_t(t)];
+            if (b > pEnd && b < long(beat.size()))
+                y[i] -= beat[size_t(b)] - beat[size_t(pEnd)];
+        }
+        const double y0 = std::accumulate(y.begin(), y.begin() + w, 0.0) / double(w);
+        const double y1 = std::accumulate(y.end() - w, y.end(), 0.0) / double(w);
+        for (size_t i = 0; i < span; ++i) {
+            const double d = y[i] - y0 - (y1 - y0) * double(i) / double(span - 1);
+            magnitude[i] += d * d / double(leads.size());
+        }
+    }
+    // Smoothed over 20 ms: a P wave lasts 60-120 ms, noise a sample or two.
+    std::vector<double> smooth(span, 0.0);
+    for (size_t i = 0; i < span; ++i) {
+        const size_t a0 = i >= size_t(w / 2) ? i - size_t(w / 2) : 0;
+        const size_t a1 = std::min(span, a0 + size_t(w));
+        double sum = 0;
+        for (size_t k = a0; k < a1; ++k)
+            sum += std::sqrt(magnitude[k]);
+        smooth[i] = sum / double(a1 - a0);
+    }
+    const size_t peak = size_t(std::max_element(smooth.begin(), smooth.end()) - smooth.begin());
+    if (smooth[peak] < 0.5 * pSize)
+        return false;
+    size_t left = peak, right = peak;
+    while (left > 0 && smooth[left] > 0.5 * smooth[peak])
+        --left;
+    while (right + 1 < span && smooth[right] > 0.5 * smooth[peak])
+        ++right;
+    const double widthMs = double(right - left) / rate * 1000.0;
+    return widthMs >= 30.0 && widthMs <= 160.0 && left > 0 && right + 1 < span;
 }
 
 } // namespace analysis

@@ -329,9 +329,12 @@ private:
                 " (" + Format("%.0f", *m_thirdDegree) + "/" + Format("%.0f", m_rateBpm) + "/min)")
                 .evidence = {{"atrial_rate_bpm", *m_thirdDegree}, {"heart_rate_bpm", m_rateBpm}};
         } else if (m_bSinus) {
-            if (const std::optional<double> dropped = DroppedBeats())
+            const std::optional<double> dropped = DroppedBeats();
+            if (dropped)
                 Add("2AVB").evidence = {{"blocked_p_waves", *dropped}};
-            if (m_m.prMs && *m_m.prMs > 200.0)
+            // A second-degree block's PR changes from beat to beat (Wenckebach): its median
+            // says no first-degree block.
+            if (!dropped && m_m.prMs && *m_m.prMs > 200.0)
                 Add("1AVB", " (PR " + Format("%.0f", *m_m.prMs) + " мс)",
                     " (PR " + Format("%.0f", *m_m.prMs) + " ms)")
                     .evidence = {{"pr_ms", *m_m.prMs}};
@@ -384,8 +387,8 @@ private:
     // right (AHA/ACCF/HRS 2009).
     bool LeftBundlePattern() const {
         const LeadMorphology* v1 = Lead(kLaneV1);
-        if (!v1 || v1->netUv >= 0 || v1->sUv <= v1->rUv)
-            return false;
+        if (!v1 || v1->netUv >= 0 || std::max(v1->sUv, v1->qUv) <= v1->rUv)
+            return false; // neither QS nor rS
         const auto upright = [](const LeadMorphology* l) {
             return l && l->netUv > 0 && l->rUv > 2.0 * l->sUv && l->qUv < 100.0;
         };

@@ -219,6 +219,8 @@ double WrapDegrees(double d) {
     return d;
 }
 
+constexpr double kNormalQtcMs = 410.0;
+
 // The beats' shapes and timing rules for one set of options; the same for the record and the
 // live picture.
 struct HeartShapes {
@@ -288,7 +290,11 @@ struct HeartShapes {
             dPr = 0.260;
         if (dPr <= 0.0 && p.rhythm == SimRhythm::AvBlock2)
             dPr = 0.200;
-        dQtc = p.dQtcMs / 1000.0;
+        // Unless told otherwise the heart has a normal QT: a QTc of 410 ms with a narrow QRS. A
+        // bundle branch block's wide QRS and discordant T wave keep the model's own, longer QT.
+        const bool wide =
+            p.conduction == SimConduction::Rbbb || p.conduction == SimConduction::Lbbb;
+        dQtc = (p.dQtcMs > 0.0 ? p.dQtcMs : wide ? 0.0 : kNormalQtcMs) / 1000.0;
         // A short QT has a narrower T wave, a long one a broader, as on real hearts.
         if (dQtc > 0.0)
             dTWidth = kNormalTWidth * std::clamp(dQtc / 0.44, 0.6, 1.5);

@@ -1,0 +1,247 @@
+// Each statement of the interpretation on simulated records whose truth is known: just inside
+// its threshold it is made, just outside it is not.
+
+#include "analysis/interpretation.h"
+#include "simulator/cardiograph_simulator.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+using analysis::Interpretation;
+using analysis::PatientFacts;
+
+const PatientFacts kMan50{true, 50};
+
+// The simulated cardiograph's stored record as a signal, measured and interpreted.
+Interpretation Read(const std::function<void(SimulatorOptions&)>& set,
+                    const PatientFacts& patient = kMan50,
+                    const analysis::InterpretationSettings& settings = {}) {
+    SimulatorOptions o;
+    set(o);
+    CCardiographSimulator sim(o);
+    CEcgSignal s;
+    s.dRate = CCardiographSimulator::kPointsPerSecond;
+    for (int lane = 0; lane < kStandardLanes; ++lane) {
+        s.names.emplace_back(LeadOfLane(lane)->m_szLabel);
+        s.leads.emplace_back();
+    }
+    s.present.assign(kStandardLanes, true);
+    for (const CCardiographSimulator::Lanes& point : sim.StoredRecord())
+        for (int lane = 0; lane < kStandardLanes; ++lane)
+            s.leads[size_t(lane)].push_back(float(point[size_t(lane)] * kMicrovoltsPerUnit));
+    return analysis::Interpret(s, analysis::Measure(s), patient, settings);
+}
+
+std::string Codes(const Interpretation& in) {
+    std::string out;
+    for (const analysis::Statement& s : in.statements)
+        out += s.code + " ";
+    return out;
+}
+
+#define EXPECT_SAYS(in, code) EXPECT_TRUE((in).Has(code)) << Codes(in)
+#define EXPECT_NOT(in, code) EXPECT_FALSE((in).Has(code)) << Codes(in)
+
+TEST(Interpretation, TheRhythmAndItsRateAgainstTheLimitsOfEitherPractice) {
+    const Interpretation normal = Read([](SimulatorOptions&) {});
+    EXPECT_EQ(Codes(normal), "SR AXN NORM ");
+    const analysis::Statement* sr = normal.Find("SR");
+    ASSERT_NE(sr, nullptr);
+    EXPECT_EQ(sr->text.rfind("Синусовый ритм (7", 0), 0u) << sr->text;
+    EXPECT_EQ(sr->textEn.rfind("Sinus rhythm (7", 0), 0u) << sr->textEn;
+    ASSERT_EQ(sr->evidence.size(), 1u);
+    EXPECT_EQ(sr->evidence[0].key, "heart_rate_bpm");
+    EXPECT_NEAR(sr->evidence[0].value, 72, 2);
+    EXPECT_TRUE(normal.notes.empty()) << "sex and age were given";
+
+    const auto at = [](int rate, analysis::RatePractice practice = {}) {
+        return Read([rate](SimulatorOptions& o) { o.nHeartRate = rate; }, kMan50,
+                    analysis::InterpretationSettings{practice});
+    };
+    EXPECT_SAYS(at(56), "SBRAD");
+    EXPECT_SAYS(at(64), "SR");
+    EXPECT_SAYS(at(94), "STACH");
+    EXPECT_SAYS(at(86), "SR");
+    // By the AHA's limits 94/min is a normal rate, 104/min a tachycardia, 54/min no bradycardia.
+    EXPECT_SAYS(at(94, analysis::RatePractice::Aha), "SR");
+    EXPECT_SAYS(at(104, analysis::RatePractice::Aha), "STACH");
+    EXPECT_SAYS(at(54, analysis::RatePractice::Aha), "SR");
+    EXPECT_NOT(at(94), "NORM") << "a tachycardia is no normal ECG";
+
+    const Interpretation af =
+        Read([](SimulatorOptions& o) { o.pathology.rhythm = SimRhythm::AtrialFibrillation; });
+    EXPECT_SAYS(af, "AFIB");
+    EXPECT_NOT(af, "SR");
+    EXPECT_NOT(af, "1AVB");
+    for (const int rate : {72, 150}) {
+        const Interpretation flutter = Read([rate](SimulatorOptions& o) {
+            o.nHeartRate = rate;
+            o.pathology.rhythm = SimRhythm::Flutter;
+        });
+        EXPECT_SAYS(flutter, "AFLT");
+        EXPECT_NOT(flutter, "AFIB");
+    }
+}
+
+TEST(Interpretation, PacedRhythmSuppressesTheStatementsItsOwnQrsWouldMake) {
+    const Interpretation paced = Read([](SimulatorOptions& o) {
+        o.pathology.rhythm = SimRhythm::Paced;
+        o.pathology.dStElevationMv = 0.3;
+    });
+    EXPECT_SAYS(paced, "PACE");
+    for (const char* code : {"CLBBB", "CRBBB", "IVCD", "STE", "LVH", "SR", "NORM"})
+        EXPECT_NOT(paced, code);
+}
+
+TEST(Interpretation, AtrioventricularBlocksByTheirPrAndTheirBlockedPWaves) {
+    const auto pr = [](double ms) {
+        return Read([ms](SimulatorOptions& o) {
+            o.pathology.rhythm = SimRhythm::AvBlock1;
+            o.pathology.dPrMs = ms;
+        });
+    };
+    const Interpretation longPr = pr(250);
+    EXPECT_SAYS(longPr, "1AVB");
+    EXPECT_SAYS(longPr, "SR");
+    EXPECT_NOT(pr(180), "1AVB");
+
+    const Interpretation wenckebach =
+        Read([](SimulatorOptions& o) { o.pathology.rhythm = SimRhythm::AvBlock2; });
+    EXPECT_SAYS(wenckebach, "2AVB");
+    EXPECT_NOT(wenckebach, "1AVB");
+    EXPECT_NOT(Read([](SimulatorOptions&) {}), "2AVB");
+    // A sinus arrhythmia's long cycle holds no P wave.
+    EXPECT_NOT(Read([](SimulatorOptions& o) { o.nHeartRate = 50; }), "2AVB");
+
+    const Interpretation complete =
+        Read([](SimulatorOptions& o) { o.pathology.rhythm = SimRhythm::AvBlock3; });
+    EXPECT_SAYS(complete, "3AVB");
+    EXPECT_NOT(complete, "SR");
+    EXPECT_NOT(complete, "1AVB");
+}
+
+TEST(Interpretation, BundleBranchAndFascicularBlocksByWidthAndPattern) {
+    const auto with = [](SimConduction c, double qrsMs = 0) {
+        return Read([=](SimulatorOptions& o) {
+            o.pathology.conduction = c;
+            o.pathology.dQrsMs = qrsMs;
+        });
+    };
+    const Interpretation rbbb = with(SimConduction::Rbbb);
+    EXPECT_SAYS(rbbb, "CRBBB");
+    EXPECT_NOT(rbbb, "CLBBB");
+    EXPECT_NOT(rbbb, "NORM");
+    EXPECT_SAYS(with(SimConduction::Rbbb, 125), "CRBBB");
+    EXPECT_SAYS(with(SimConduction::Rbbb, 114), "IRBBB");
+    const Interpretation narrow = with(SimConduction::Rbbb, 100);
+    EXPECT_NOT(narrow, "IRBBB");
+    EXPECT_NOT(narrow, "CRBBB");
+
+    const Interpretation lbbb = with(SimConduction::Lbbb);
+    EXPECT_SAYS(lbbb, "CLBBB");
+    EXPECT_NOT(lbbb, "CRBBB");
+    EXPECT_NOT(lbbb, "IVCD");
+    // Over a left bundle branch block the ST segment and the voltage are not read.
+    const Interpretation lbbbSt = Read([](SimulatorOptions& o) {
+        o.pathology.conduction = SimConduction::Lbbb;
+        o.pathology.dStElevationMv = 0.3;
+    });
+    EXPECT_SAYS(lbbbSt, "CLBBB");
+    EXPECT_NOT(lbbbSt, "STE");
+
+    const Interpretation lafb = with(SimConduction::Lafb);
+    EXPECT_SAYS(lafb, "LAFB");
+    EXPECT_SAYS(lafb, "AXL");
+    // An axis of -30 degrees is deviated to the left, but no fascicular block.
+    const Interpretation left = Read([](SimulatorOptions& o) {
+        o.pathology.bAxis = true;
+        o.pathology.dAxisDeg = -30;
+    });
+    EXPECT_SAYS(left, "AXL");
+    EXPECT_NOT(left, "LAFB");
+}
+
+TEST(Interpretation, TheAxisInTheFiveRussianClasses) {
+    const auto axis = [](double deg) {
+        return Read([deg](SimulatorOptions& o) {
+            o.pathology.bAxis = true;
+            o.pathology.dAxisDeg = deg;
+        });
+    };
+    const std::pair<double, const char*> cases[] = {
+        {-10, "AXL"}, {10, "AXH"}, {24, "AXH"}, {36, "AXN"},  {64, "AXN"},
+        {76, "AXV"},  {86, "AXV"}, {96, "AXR"}, {150, "AXR"},
+    };
+    for (const auto& [deg, code] : cases) {
+        const Interpretation in = axis(deg);
+        EXPECT_SAYS(in, code) << "at " << deg << " degrees";
+        const analysis::Statement* s = in.Find(code);
+        if (s) {
+            EXPECT_NE(s->text.find("°)"), std::string::npos) << s->text;
+        }
+    }
+}
+
+TEST(Interpretation, QtcLongAndShortBySex) {
+    const auto qtc = [](double ms, const PatientFacts& p) {
+        return Read([ms](SimulatorOptions& o) { o.pathology.dQtcMs = ms; }, p);
+    };
+    const PatientFacts woman{false, 50};
+    EXPECT_SAYS(qtc(470, kMan50), "LNGQT");
+    EXPECT_NOT(qtc(435, kMan50), "LNGQT");
+    EXPECT_SAYS(qtc(480, woman), "LNGQT");
+    EXPECT_NOT(qtc(445, woman), "LNGQT") << "long in a man, not in a woman";
+    EXPECT_SAYS(qtc(370, kMan50), "SHTQT");
+    EXPECT_NOT(qtc(410, kMan50), "SHTQT");
+    // Without the sex the men's limit is used, and a note says so.
+    const Interpretation unknown = qtc(455, PatientFacts{std::nullopt, 50});
+    EXPECT_SAYS(unknown, "LNGQT");
+    ASSERT_EQ(unknown.notes.size(), 1u);
+    EXPECT_NE(unknown.notes[0].find("Пол не указан"), std::string::npos);
+    EXPECT_EQ(unknown.notesEn.size(), 1u);
+}
+
+TEST(Interpretation, VoltageCriteriaByAgeAndSex) {
+    const auto scaled = [](double scale, const PatientFacts& p) {
+        return Read([scale](SimulatorOptions& o) { o.pathology.dAmplitude = scale; }, p);
+    };
+    EXPECT_SAYS(scaled(0.3, kMan50), "LVOLT");
+    EXPECT_NOT(scaled(1.0, kMan50), "LVOLT");
+    const Interpretation high = scaled(3.5, kMan50);
+    EXPECT_SAYS(high, "LVH");
+    EXPECT_NOT(high, "NORM");
+    EXPECT_NOT(scaled(1.5, kMan50), "LVH");
+    // The adult criteria stand for adults only.
+    const Interpretation young = scaled(3.5, PatientFacts{true, 15});
+    EXPECT_NOT(young, "LVH");
+    EXPECT_FALSE(young.notes.empty());
+}
+
+TEST(Interpretation, StElevationInContiguousLeadsByTheUniversalDefinition) {
+    const auto st = [](double mv, SimStLeads leads, const PatientFacts& p) {
+        return Read(
+            [=](SimulatorOptions& o) {
+                o.pathology.dStElevationMv = mv;
+                o.pathology.stLeads = leads;
+            },
+            p);
+    };
+    const PatientFacts woman{false, 50};
+    const Interpretation anterior = st(0.3, SimStLeads::Anterior, kMan50);
+    EXPECT_SAYS(anterior, "STE");
+    const analysis::Statement* s = anterior.Find("STE");
+    ASSERT_NE(s, nullptr);
+    EXPECT_NE(s->text.find("возможен острый инфаркт"), std::string::npos) << s->text;
+    EXPECT_NE(s->text.find("V2"), std::string::npos) << s->text;
+    // 0.15 mV in V1-V4: under the 0.2 mV a man of 40 and over needs in V2-V3, enough for a
+    // woman.
+    EXPECT_NOT(st(0.15, SimStLeads::Anterior, kMan50), "STE");
+    EXPECT_SAYS(st(0.17, SimStLeads::Anterior, woman), "STE");
+    EXPECT_SAYS(st(0.15, SimStLeads::Inferior, kMan50), "STE");
+    EXPECT_NOT(st(0.06, SimStLeads::Inferior, kMan50), "STE");
+}
+
+} // namespace
