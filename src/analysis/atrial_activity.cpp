@@ -265,55 +265,6 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
     return out;
 }
 
-size_t PacedBeats(const CEcgSignal& s, const Measurements& m) {
-    const size_t n = s.Length();
-    if (n < 8 || m.beats.empty() || !(s.dRate > 0))
-        return 0;
-    // The curvature over the leads: a stimulus of a fraction of a millisecond bends every lead
-    // harder than any wave of the heart does, even after the recorder's filters spread it.
-    std::vector<double> bend(n, 0.0);
-    for (size_t l = 0; l < s.leads.size(); ++l) {
-        if (l < s.present.size() && !s.present[l])
-            continue;
-        const std::vector<float>& x = s.leads[l];
-        for (size_t i = 1; i + 1 < n; ++i)
-            bend[i] += std::abs(2.0 * x[i] - x[i - 1] - x[i + 1]);
-    }
-    std::vector<double> sorted = bend;
-    const size_t p99 = sorted.size() * 99 / 100;
-    std::nth_element(sorted.begin(), sorted.begin() + long(p99), sorted.end());
-    // The QRS complexes make the top per cent of the curvature; a stimulus stands 4 times over
-    // it (and a signal without QRS complexes has none).
-    const double threshold = 4.0 * sorted[p99];
-    if (!(threshold > 0))
-        return 0;
-    // Gone within 8 ms: a recorder's filters and a resampling spread a stimulus over a few
-    // samples, a QRS bends the leads for tens of milliseconds.
-    const size_t narrow = std::max<size_t>(2, size_t(std::lround(0.008 * s.dRate)));
-    const size_t before = size_t(std::lround(0.3 * s.dRate)), after = size_t(0.02 * s.dRate);
-    std::vector<double> delays; // from each stimulus to its beat, in samples
-    for (const size_t b : m.beats) {
-        const size_t from = b > before ? b - before : 1, to = std::min(n - 2, b + after);
-        size_t best = 0;
-        for (size_t i = from; i <= to; ++i) {
-            if (bend[i] < threshold || (best && bend[i] <= bend[best]))
-                continue;
-            const bool gone = (i < narrow + 1 || bend[i - narrow - 1] < 0.3 * bend[i]) &&
-                              (i + narrow + 1 >= n || bend[i + narrow + 1] < 0.3 * bend[i]);
-            if (gone)
-                best = i;
-        }
-        if (best)
-            delays.push_back(double(b) - double(best));
-    }
-    // A pacemaker's QRS follows its stimulus after the same delay every time; noise spikes
-    // fall anywhere.
-    const double usual = Median(delays);
-    const double tolerance = 0.015 * s.dRate;
-    return size_t(std::count_if(delays.begin(), delays.end(),
-                                [&](double d) { return std::abs(d - usual) <= tolerance; }));
-}
-
 bool HasBlockedP(const CEcgSignal& s, const Measurements& m, size_t from, size_t to) {
     if (!m.pOnsetS || !m.pEndS || !m.qrsEndS || m.medianBeat.empty() || !(s.dRate > 0))
         return false;

@@ -24,11 +24,6 @@ struct Atrial {
 // s as it was measured into m (m = Measure(s)).
 Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m);
 
-// The beats of m that a pacemaker's stimulus precedes: a spike in s (its second difference over
-// the leads several times the largest a QRS makes, gone within 4 ms) in the 300 ms before the
-// beat's QRS.
-size_t PacedBeats(const CEcgSignal& s, const Measurements& m);
-
 // Whether a wave shaped like the median beat's P wave lies between the beats at samples `from`
 // and `to` of s, where no QRS follows it: a blocked P wave.
 bool HasBlockedP(const CEcgSignal& s, const Measurements& m, size_t from, size_t to);

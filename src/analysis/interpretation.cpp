@@ -2,6 +2,7 @@
 
 #include "analysis/atrial_activity.h"
 #include "analysis/lead_morphology.h"
+#include "analysis/pacing.h"
 #include "analysis/statistics.h"
 #include "record_model/record_date.h"
 
@@ -167,9 +168,10 @@ private:
             if (k > 0 && ClassOf(k) == BeatClass::Normal && ClassOf(k - 1) == BeatClass::Normal)
                 m_nn.push_back({k, Ms(beats[k] - beats[k - 1])});
         }
-        // A paced rhythm: most beats follow a pacemaker's stimulus.
-        m_nPaced = PacedBeats(m_s, m_m);
-        const bool paced = m_m.beats.size() >= 2 && 2 * m_nPaced >= m_m.beats.size();
+        // A paced rhythm: at least three beats, and a third of them, follow a pacemaker's
+        // stimulus (a demand pacemaker lets the heart's own beats through between its own).
+        m_nPaced = PacedBeats(m_m.beats, m_m.pacingSpikes, m_s.dRate);
+        const bool paced = m_nPaced >= 3 && 3 * m_nPaced >= m_m.beats.size();
         if (m_nn.size() < 3) {
             if (paced)
                 Paced();

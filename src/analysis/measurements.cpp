@@ -1,6 +1,7 @@
 #include "analysis/measurements.h"
 
 #include "analysis/filters.h"
+#include "analysis/pacing.h"
 #include "analysis/qrs_detector.h"
 #include "analysis/statistics.h"
 #include "record_model/lead_vocabulary.h"
@@ -527,7 +528,17 @@ Measurements Measure(const CEcgSignal& raw) {
     CEcgSignal s = raw;
     const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
     ApplyFilters(s, clean);
-    m.beats = DetectQrs(s);
+    // A pacemaker's stimulus is no beat: the complexes are detected without the stimuli. The
+    // waves are measured with them, where the QRS is known to start after its stimulus.
+    m.pacingSpikes = FindPacingSpikes(raw);
+    if (m.pacingSpikes.empty()) {
+        m.beats = DetectQrs(s);
+    } else {
+        CEcgSignal unpaced = raw;
+        RemovePacingSpikes(unpaced, m.pacingSpikes);
+        ApplyFilters(unpaced, clean);
+        m.beats = DetectQrs(unpaced);
+    }
     const double rate = s.dRate;
     const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
 

@@ -34,6 +34,7 @@ enum class BeatClass : char {
 struct Measurements {
     std::vector<size_t> beats;          // every detected QRS, as sample indices of the signal
     std::vector<BeatClass> beatClasses; // one per beat
+    std::vector<size_t> pacingSpikes;   // a pacemaker's stimuli, taken out before detection
     int nDominantBeats = 0; // the beats the median beat was made of (dominant, with room
                             // for their T wave before the next beat)
 

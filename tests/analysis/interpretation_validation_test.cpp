@@ -194,13 +194,14 @@ TEST(InterpretationValidation, LudbDiagnosesAgreeWithTheCardiologists) {
     EXPECT_LE(tally["CLBBB"].with - tally["CLBBB"].found, 1);
     EXPECT_LE(tally["complete BBB"].FalseRate(), 6.0);
     EXPECT_LE(tally["1AVB"].FalseRate(), 10.0);
+    EXPECT_GE(tally["paced"].Sensitivity(), 80.0);
     EXPECT_LE(tally["paced"].FalseRate(), 3.0);
-    // Still short of where they must come: AF/flutter found in 80 %, paced rhythm in 80 %,
-    // first-degree AV block in 75 %, the sinus rate class on 85 % and the axis class on 60 %.
-    std::printf("goals: AF/flutter %.0f %% (80), paced %.0f %% (80), 1AVB %.0f %% (75), rate %.0f "
-                "%% (85), axis %.0f %% (60)\n",
-                tally["AF/flutter"].Sensitivity(), tally["paced"].Sensitivity(),
-                tally["1AVB"].Sensitivity(), rateShare, axisShare);
+    // Still short of where they must come: AF/flutter found in 80 %, first-degree AV block in
+    // 75 %, the sinus rate class on 85 % and the axis class on 60 %.
+    std::printf("goals: AF/flutter %.0f %% (80), 1AVB %.0f %% (75), rate %.0f %% (85), axis %.0f "
+                "%% (60)\n",
+                tally["AF/flutter"].Sensitivity(), tally["1AVB"].Sensitivity(), rateShare,
+                axisShare);
 }
 
 } // namespace

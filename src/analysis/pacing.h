@@ -1,0 +1,25 @@
+#pragma once
+// A pacemaker's stimuli: spikes of a fraction of a millisecond that bend every lead harder than
+// any wave of the heart. They are found on the signal as it came, and taken out of it before the
+// QRS complexes are detected (a detector would take a spike of several millivolts for a beat);
+// the interpretation then asks which beats followed one.
+
+#include "record_model/ecg_signal.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace analysis {
+
+// The stimuli in s, as sample indices in ascending order.
+std::vector<size_t> FindPacingSpikes(const CEcgSignal& s);
+
+// s with each stimulus replaced, in every lead, by the straight line across the 12 ms around it.
+void RemovePacingSpikes(CEcgSignal& s, const std::vector<size_t>& spikes);
+
+// How many of the beats followed a stimulus: one 10-300 ms before the beat's mark, at about the
+// same delay (within 40 ms) as the others' (a pacemaker starts its QRS after a fixed delay; the
+// detector's mark may sit anywhere in a wide paced QRS).
+size_t PacedBeats(const std::vector<size_t>& beats, const std::vector<size_t>& spikes, double rate);
+
+} // namespace analysis
