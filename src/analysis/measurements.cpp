@@ -1,5 +1,6 @@
 #include "analysis/measurements.h"
 
+#include "analysis/beat_classifier.h"
 #include "analysis/filters.h"
 #include "analysis/qrs_detector.h"
 #include "analysis/statistics.h"
@@ -22,11 +23,15 @@ constexpr double kPremature = 0.8;        // an RR under 80 % of the usual: a pr
 
 class CMedianBeat {
 public:
-    CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats)
+    // Ventricular beats stay out: in bigeminy they are as many as the conducted ones and would
+    // pull the median QRS between the two kinds.
+    CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats,
+                const std::vector<BeatClass>& classes)
         : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)),
           m_shift(size_t(0.012 * s.dRate)) {
         for (size_t k = 0; k < beats.size(); ++k)
-            if (beats[k] >= m_before + m_shift && beats[k] + m_after + m_shift < s.Length()) {
+            if (beats[k] >= m_before + m_shift && beats[k] + m_after + m_shift < s.Length() &&
+                (k >= classes.size() || classes[k] != BeatClass::Ventricular)) {
                 m_usable.push_back(beats[k]);
                 m_usableIndex.push_back(k);
             }
@@ -527,6 +532,7 @@ Measurements Measure(const CEcgSignal& raw) {
     const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
     ApplyFilters(s, clean);
     m.beats = DetectQrs(s);
+    m.beatClasses = ClassifyBeats(s, m.beats);
     const double rate = s.dRate;
     const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
 
@@ -540,7 +546,7 @@ Measurements Measure(const CEcgSignal& raw) {
         m.heartRateBpm = 60000.0 / *m.rrMeanMs;
     }
 
-    CMedianBeat median(s, m.beats);
+    CMedianBeat median(s, m.beats, m.beatClasses);
     const QtBeats chosen = RoomForT(m.beats, median.Dominant());
     m.nDominantBeats = int(chosen.beats.size());
     if (chosen.beats.empty())
