@@ -1,6 +1,5 @@
 #include "analysis/beat_classifier.h"
 
-#include "analysis/filters.h"
 #include "analysis/statistics.h"
 
 #include <algorithm>
@@ -28,18 +27,10 @@ public:
     explicit CBeatFeatures(const CEcgSignal& s)
         : m_half(std::max<size_t>(2, size_t(kHalfS * s.dRate + 0.5))),
           m_shift(size_t(kShiftS * s.dRate + 0.5)), m_rate(s.dRate) {
-        // The QRS band without the baseline and the mains: 1-35 Hz (below Nyquist).
         for (size_t l = 0; l < s.leads.size(); ++l)
             if (l >= s.present.size() || s.present[l])
-                m_leads.push_back(s.leads[l]);
-        std::vector<Biquad> band = {Biquad::HighPass(1.0, s.dRate)};
-        if (35.0 < 0.45 * s.dRate)
-            band.push_back(Biquad::LowPass(35.0, s.dRate));
-        std::vector<std::vector<float>*> all;
-        for (std::vector<float>& l : m_leads)
-            all.push_back(&l);
-        FilterZeroPhase(all, band);
-        m_n = m_leads.empty() ? 0 : m_leads.front().size();
+                m_leads.push_back(&s.leads[l]);
+        m_n = m_leads.empty() ? 0 : m_leads.front()->size();
     }
 
     bool Empty() const { return m_leads.empty(); }
@@ -47,23 +38,16 @@ public:
     bool Whole(size_t b) const {
         return b >= m_half + m_shift + 1 && b + m_half + m_shift + 1 < m_n;
     }
-    size_t Shift() const { return m_shift; }
 
-    // The QRS over the leads around b, each lead from its own mean.
-    std::vector<double> Shape(size_t b) const {
-        std::vector<double> v;
-        v.reserve(m_leads.size() * (2 * m_half + 1));
-        for (const std::vector<float>& lead : m_leads)
-            for (size_t i = b - m_half; i <= b + m_half; ++i)
-                v.push_back(lead[i]);
-        return v;
-    }
+    // The QRS over the leads around b, each lead less the straight line between the ends of
+    // its window (the baseline's drift under it; no filter needed, and no copy of the signal).
+    std::vector<double> Shape(size_t b) const { return Cut(b, m_half); }
 
     // How widely the QRS's slope spreads in time around its centre, in seconds: the standard
     // deviation of time weighted by the absolute slope summed over the leads. A wide complex
     // (ventricular, its conduction from cell to cell) spreads more than a conducted one.
-    static double Spread(const std::vector<double>& shape, size_t leads, double rate) {
-        const size_t len = leads ? shape.size() / leads : 0;
+    double Spread(const std::vector<double>& shape) const {
+        const size_t leads = m_leads.size(), len = leads ? shape.size() / leads : 0;
         double w = 0, m1 = 0, m2 = 0;
         for (size_t i = 1; i + 1 < len; ++i) {
             double d = 0;
@@ -74,27 +58,57 @@ public:
         if (!(w > 0))
             return 0;
         const double c = m1 / w;
-        return std::sqrt(std::max(0.0, m2 / w - c * c)) / rate;
-    }
-    double Spread(const std::vector<double>& shape) const {
-        return Spread(shape, m_leads.size(), m_rate);
+        return std::sqrt(std::max(0.0, m2 / w - c * c)) / m_rate;
     }
 
-    // The best correlation of the QRS near b with the template, and the shape where it is.
+    // The best correlation of the QRS near b (within the alignment shift) with the template,
+    // and the shape where it is.
     std::pair<double, std::vector<double>> Match(size_t b, const std::vector<double>& tmpl) const {
+        const std::vector<double> wide = Cut(b, m_half + m_shift);
+        const size_t len = 2 * m_half + 1, wideLen = len + 2 * m_shift, leads = m_leads.size();
+        const double n = double(tmpl.size());
+        const double mt = std::accumulate(tmpl.begin(), tmpl.end(), 0.0) / n;
+        double stt = 0;
+        for (const double t : tmpl)
+            stt += (t - mt) * (t - mt);
         double best = -2;
-        std::vector<double> at;
+        size_t at = 0;
         for (size_t d = 0; d <= 2 * m_shift; ++d) {
-            std::vector<double> v = Shape(b - m_shift + d);
-            const double r = Correlation(v, tmpl);
+            double sx = 0, sxx = 0, sxt = 0;
+            for (size_t l = 0; l < leads; ++l)
+                for (size_t i = 0; i < len; ++i) {
+                    const double x = wide[l * wideLen + d + i], t = tmpl[l * len + i] - mt;
+                    sx += x, sxx += x * x, sxt += x * t;
+                }
+            const double vxx = sxx - sx * sx / n;
+            const double r = vxx > 0 && stt > 0 ? sxt / std::sqrt(vxx * stt) : 0.0;
             if (r > best)
-                best = r, at = std::move(v);
+                best = r, at = d;
         }
-        return {best, std::move(at)};
+        std::vector<double> shape(leads * len);
+        for (size_t l = 0; l < leads; ++l)
+            std::copy_n(wide.begin() + long(l * wideLen + at), len, shape.begin() + long(l * len));
+        return {best, std::move(shape)};
     }
 
 private:
-    std::vector<std::vector<float>> m_leads;
+    std::vector<double> Cut(size_t b, size_t half) const {
+        const size_t len = 2 * half + 1, edge = std::max<size_t>(1, half / 8);
+        std::vector<double> v;
+        v.reserve(m_leads.size() * len);
+        for (const std::vector<float>* lead : m_leads) {
+            const float* x = lead->data() + (b - half);
+            double a = 0, z = 0;
+            for (size_t i = 0; i < edge; ++i)
+                a += x[i], z += x[len - 1 - i];
+            a /= double(edge), z /= double(edge);
+            for (size_t i = 0; i < len; ++i)
+                v.push_back(x[i] - (a + (z - a) * double(i) / double(len - 1)));
+        }
+        return v;
+    }
+
+    std::vector<const std::vector<float>*> m_leads; // the present leads
     size_t m_half, m_shift, m_n = 0;
     double m_rate;
 };
@@ -113,14 +127,9 @@ double Energy(const std::vector<double>& v) {
 // and it is the wider.
 std::vector<double> DominantTemplate(const CBeatFeatures& f, const std::vector<size_t>& beats) {
     struct Kind {
-        std::vector<double> sum;
+        std::vector<double> sum, mean;
         size_t count = 0;
-        std::vector<double> Mean() const {
-            std::vector<double> m = sum;
-            for (double& x : m)
-                x /= double(count);
-            return m;
-        }
+        const std::vector<double>& Mean() const { return mean; }
     };
     std::vector<size_t> usable;
     for (const size_t b : beats)
@@ -138,12 +147,12 @@ std::vector<double> DominantTemplate(const CBeatFeatures& f, const std::vector<s
             if (const double r = Correlation(v, kind.Mean()); r >= top)
                 top = r, best = &kind;
         if (!best) {
-            kinds.push_back({v, 1});
+            kinds.push_back({v, v, 1});
             continue;
         }
-        for (size_t i = 0; i < v.size(); ++i)
-            best->sum[i] += v[i];
         ++best->count;
+        for (size_t i = 0; i < v.size(); ++i)
+            best->sum[i] += v[i], best->mean[i] = best->sum[i] / double(best->count);
     }
     size_t most = 0;
     for (const Kind& kind : kinds)

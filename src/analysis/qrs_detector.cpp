@@ -265,7 +265,7 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
 }
 
 size_t DetectionWindowFrames(size_t leads, size_t windowBytes) {
-    return windowBytes / (16 * leads + 64);
+    return windowBytes / (12 * leads + 64);
 }
 
 bool DetectQrsInWindows(size_t frames, size_t leads, double rate, const SignalPieceReader& read,

@@ -26,10 +26,10 @@ using SignalPieceReader =
     std::function<bool(size_t first, size_t count, CEcgSignal& out, std::string* error)>;
 
 // What one detection window may take: the signal as floats and the detector's own vectors (the
-// band-passed leads, the slope energy, its sums, the filters' working copy, the beats' shapes)
-// and the classifier's filtered copy, about 16 bytes per lead and 64 per frame. 96 MB keeps a
-// 30-minute two-lead Holter record (and any ten-second record) in one window, as DetectQrs sees it,
-// and twelve leads at 500 Hz in windows of 13 minutes.
+// band-passed leads, the slope energy, its sums, the filters' working copy, the beats' shapes),
+// about 12 bytes per lead and 64 per frame (the classifier reads the signal where it is). 96 MB
+// keeps a 30-minute two-lead Holter record (and any ten-second record) in one window, as DetectQrs
+// sees it, and twelve leads at 500 Hz in windows of a quarter of an hour.
 constexpr size_t kDetectionWindowBytes = size_t(96) << 20;
 constexpr double kDetectionOverlapS = 20.0;
 

@@ -233,7 +233,7 @@ TEST(DetectionValidation, WindowedDetectionGivesTheWholeSignalsBeats) {
         EXPECT_TRUE(oneClasses == wholeClasses) << name << ": and ClassifyBeats";
 
         const size_t five = size_t(300 * sig.dRate);
-        const size_t bytes = five * (16 * leads + 64);
+        const size_t bytes = five * (12 * leads + 64);
         ASSERT_EQ(analysis::DetectionWindowFrames(leads, bytes), five);
         std::vector<size_t> pieces;
         std::vector<analysis::BeatClass> pieceClasses;
@@ -287,8 +287,10 @@ TEST(DetectionValidation, WindowedDetectionGivesTheWholeSignalsBeats) {
                     s.Se(), s.PPlus(), sv.Se(), sv.PPlus(), w.Se(), w.PPlus(), wv.Se(), wv.PPlus());
         EXPECT_GE(s.Se(), w.Se() - 0.3) << name;
         EXPECT_GE(s.PPlus(), w.PPlus() - 0.3) << name;
-        EXPECT_GE(sv.Se(), wv.Se() - 3.0) << name;
-        EXPECT_GE(sv.PPlus(), wv.PPlus() - 3.0) << name;
+        // In beats, not per cent: 105 has 29 ventricular beats, one of them 3.4 %.
+        const long slack = std::max(2L, (wv.tp + wv.fn + wv.fp) / 30);
+        EXPECT_GE(sv.tp, wv.tp - slack) << name;
+        EXPECT_LE(sv.fp, wv.fp + slack) << name;
     }
 
     // Sixty-four leads at 10 kHz: 80 s of them do not fit 96 MB; refused before any read.
