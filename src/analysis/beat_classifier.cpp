@@ -21,6 +21,7 @@ constexpr size_t kRrCount = 16;  // the local RR: median of the last intervals i
 constexpr double kWide = 1.25;   // QRS spread over the dominant's: a wide beat
 constexpr double kPremature = 0.9;
 constexpr double kPause = 1.1;
+constexpr double kRough = 2.5; // curvature per slope over the dominant's: noise, not a QRS
 
 class CBeatFeatures {
 public:
@@ -113,6 +114,16 @@ private:
     double m_rate;
 };
 
+// How rough a shape is: its curvature (second difference) per slope (first difference). A QRS,
+// and a wide ventricular one the more, is smooth at the rate; muscle noise and electrode spikes
+// turn at every sample.
+double Roughness(const std::vector<double>& v) {
+    double d1 = 0, d2 = 0;
+    for (size_t i = 1; i + 1 < v.size(); ++i)
+        d1 += std::abs(v[i + 1] - v[i - 1]), d2 += std::abs(v[i + 1] - 2 * v[i] + v[i - 1]);
+    return d1 > 0 ? d2 / d1 : 0;
+}
+
 double Energy(const std::vector<double>& v) {
     const double mean = v.empty() ? 0 : std::accumulate(v.begin(), v.end(), 0.0) / double(v.size());
     double e = 0;
@@ -203,7 +214,10 @@ std::vector<BeatClass> ClassifyBeats(const CEcgSignal& s, const std::vector<size
             // A beat unlike it but in time and no wider is aberrant conduction or noise.
             if ((r < 0.5 && (wide || strong) && (premature || pause || wide)) ||
                 (wide && premature) || (r < 0.7 && premature && pause))
-                c = BeatClass::Ventricular;
+                // Unless it is much rougher than the dominant beat: then it is noise that passed
+                // for a beat, or a beat buried in noise, and nothing can be said of it.
+                c = Roughness(shape) > kRough * Roughness(tmpl) ? BeatClass::Unknown
+                                                                : BeatClass::Ventricular;
         } else if (r >= kAdapt) {
             for (size_t i = 0; i < tmpl.size(); ++i)
                 tmpl[i] += kAdaptWeight * (shape[i] - tmpl[i]);

@@ -16,8 +16,9 @@
 namespace analysis {
 
 // One class per beat of `beats` (sample indices of s in ascending order, as DetectQrs gives
-// them). A beat too near the signal's ends for its QRS to be seen whole is Unknown, and so is
-// every beat of a signal without a present lead.
+// them). A beat too near the signal's ends for its QRS to be seen whole is Unknown, and so are
+// one that would be ventricular but is much rougher than the dominant beat (noise) and every
+// beat of a signal without a present lead.
 std::vector<BeatClass> ClassifyBeats(const CEcgSignal& s, const std::vector<size_t>& beats);
 
 } // namespace analysis
