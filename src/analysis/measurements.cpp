@@ -1,5 +1,6 @@
 #include "analysis/measurements.h"
 
+#include "analysis/beat_classifier.h"
 #include "analysis/filters.h"
 #include "analysis/pacing.h"
 #include "analysis/qrs_detector.h"
@@ -23,11 +24,15 @@ constexpr double kPremature = 0.8;        // an RR under 80 % of the usual: a pr
 
 class CMedianBeat {
 public:
-    CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats)
+    // Ventricular beats stay out: in bigeminy they are as many as the conducted ones and would
+    // pull the median QRS between the two kinds.
+    CMedianBeat(const CEcgSignal& s, const std::vector<size_t>& beats,
+                const std::vector<BeatClass>& classes)
         : m_s(s), m_before(size_t(kBeforeS * s.dRate)), m_after(size_t(kAfterS * s.dRate)),
           m_shift(size_t(0.012 * s.dRate)) {
         for (size_t k = 0; k < beats.size(); ++k)
-            if (beats[k] >= m_before + m_shift && beats[k] + m_after + m_shift < s.Length()) {
+            if (beats[k] >= m_before + m_shift && beats[k] + m_after + m_shift < s.Length() &&
+                (k >= classes.size() || classes[k] != BeatClass::Ventricular)) {
                 m_usable.push_back(beats[k]);
                 m_usableIndex.push_back(k);
             }
@@ -528,17 +533,19 @@ Measurements Measure(const CEcgSignal& raw) {
     CEcgSignal s = raw;
     const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
     ApplyFilters(s, clean);
-    // A pacemaker's stimulus is no beat: the complexes are detected without the stimuli. The
-    // waves are measured with them, where the QRS is known to start after its stimulus.
+    // A pacemaker's stimulus is no beat: the complexes are detected and classed without the
+    // stimuli. The waves are measured with them, where the QRS is known to start after its
+    // stimulus.
     m.pacingSpikes = FindPacingSpikes(raw);
-    if (m.pacingSpikes.empty()) {
-        m.beats = DetectQrs(s);
-    } else {
-        CEcgSignal unpaced = raw;
+    CEcgSignal unpaced;
+    if (!m.pacingSpikes.empty()) {
+        unpaced = raw;
         RemovePacingSpikes(unpaced, m.pacingSpikes);
         ApplyFilters(unpaced, clean);
-        m.beats = DetectQrs(unpaced);
     }
+    const CEcgSignal& beating = m.pacingSpikes.empty() ? s : unpaced;
+    m.beats = DetectQrs(beating);
+    m.beatClasses = ClassifyBeats(beating, m.beats);
     const double rate = s.dRate;
     const auto ms = [rate](double samples) { return samples / rate * 1000.0; };
 
@@ -552,7 +559,7 @@ Measurements Measure(const CEcgSignal& raw) {
         m.heartRateBpm = 60000.0 / *m.rrMeanMs;
     }
 
-    CMedianBeat median(s, m.beats);
+    CMedianBeat median(s, m.beats, m.beatClasses);
     const QtBeats chosen = RoomForT(m.beats, median.Dominant());
     m.nDominantBeats = int(chosen.beats.size());
     if (chosen.beats.empty())

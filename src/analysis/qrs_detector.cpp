@@ -1,5 +1,6 @@
 #include "analysis/qrs_detector.h"
 
+#include "analysis/beat_classifier.h"
 #include "analysis/filters.h"
 #include "analysis/statistics.h"
 
@@ -112,8 +113,11 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
         return std::max<size_t>(1, size_t(seconds * rate + 0.5));
     };
 
-    // The band keeps the QRS and drops the P and T waves, the baseline and most muscle noise.
-    std::vector<Biquad> band = {Biquad::HighPass(8.0, rate), Biquad::LowPass(20.0, rate)};
+    // The band keeps the QRS and drops the P and T waves, the baseline and most muscle noise. Its
+    // lower edge at 7 Hz keeps the slower slopes of wide ventricular complexes, whose energy lies
+    // lower than a conducted QRS's (at 8 Hz a ventricular beat in bigeminy fell under the
+    // threshold its narrow neighbours set).
+    std::vector<Biquad> band = {Biquad::HighPass(7.0, rate), Biquad::LowPass(20.0, rate)};
     std::vector<float> energy(n, 0.f);
     std::vector<float> slope(n);
     std::vector<std::vector<float>> bands; // each present lead in the band, for the noise pass
@@ -208,8 +212,10 @@ std::vector<size_t> DetectQrs(const CEcgSignal& s) {
 
     for (size_t k = 0; k < candidates.size(); ++k) {
         const Candidate& c = candidates[k];
-        // Search back: a beat missed since the last one, at half the threshold.
-        if (!peaks.empty() && !rr.empty() && double(c.at - peaks.back()) > 1.66 * meanRr()) {
+        // Search back: a beat missed since the last one, at half the threshold, once 1.5 average
+        // RR have passed (Hamilton and Tompkins' choice: a missed beat of a couplet or of a
+        // compensatory pause leaves a gap of 1.5 to 2 RR, which 1.66 let pass too often).
+        if (!peaks.empty() && !rr.empty() && double(c.at - peaks.back()) > 1.5 * meanRr()) {
             const Candidate* best = nullptr;
             for (size_t j = lastSearch; j < k; ++j) {
                 const Candidate& b = candidates[j];
@@ -263,15 +269,17 @@ size_t DetectionWindowFrames(size_t leads, size_t windowBytes) {
 }
 
 bool DetectQrsInWindows(size_t frames, size_t leads, double rate, const SignalPieceReader& read,
-                        const std::function<bool(size_t)>& onBeat, std::string* error,
+                        const std::function<bool(size_t, BeatClass)>& onBeat, std::string* error,
                         size_t windowBytes) {
     const size_t window = DetectionWindowFrames(leads, windowBytes);
     CEcgSignal piece;
     if (frames <= window) {
         if (!read(0, frames, piece, error))
             return false;
-        for (const size_t b : DetectQrs(piece))
-            if (!onBeat(b))
+        const std::vector<size_t> beats = DetectQrs(piece);
+        const std::vector<BeatClass> classes = ClassifyBeats(piece, beats);
+        for (size_t k = 0; k < beats.size(); ++k)
+            if (!onBeat(beats[k], classes[k]))
                 return false;
         return true;
     }
@@ -296,11 +304,15 @@ bool DetectQrsInWindows(size_t frames, size_t leads, double rate, const SignalPi
         const size_t end = start + core >= frames ? frames : start + core;
         if (!read(from, to - from, piece, error))
             return false;
-        for (const size_t at : DetectQrs(piece)) {
-            const size_t b = from + at;
+        // Each window's beats are classified against that window's own dominant beat: the
+        // overlap gives the classifier the beats before its middle part for the local RR.
+        const std::vector<size_t> beats = DetectQrs(piece);
+        const std::vector<BeatClass> classes = ClassifyBeats(piece, beats);
+        for (size_t k = 0; k < beats.size(); ++k) {
+            const size_t b = from + beats[k];
             if (b >= end || b + refractory < start || (any && b <= last + refractory))
                 continue;
-            if (!onBeat(b))
+            if (!onBeat(b, classes[k]))
                 return false;
             any = true;
             last = b;

@@ -29,9 +29,10 @@ const char kMeasureUsage[] =
     "them.\n"
     "\n"
     "  --json    one JSON object; \"beats\" holds the detected QRS complexes as point indices\n"
-    "            of the record (409.6 points per second), \"statements\" the automatic\n"
-    "            interpretation as 'velmora-cli interpret --json' gives it (--rates and\n"
-    "            --config as there)\n"
+    "            of the record (409.6 points per second), \"beat_classes\" their classes, one\n"
+    "            letter per beat: N normal or supraventricular, V ventricular, Q unknown;\n"
+    "            \"statements\" the automatic interpretation as 'velmora-cli interpret --json'\n"
+    "            gives it (--rates and --config as there)\n"
     "\n"
     "exit codes: 0 measured, 1 bad usage, 2 a file that cannot be read or is no record\n";
 
@@ -39,8 +40,10 @@ const char kBeatsUsage[] =
     "usage: velmora-cli beats RECORD --out BEATS.txt\n"
     "\n"
     "Detects the QRS complexes over the whole file at its own sampling rate (all of a WFDB\n"
-    "record, however long) and writes one line per beat: the sample index, then the time in\n"
-    "seconds. The signal is read a window at a time (a Holter record of days takes no more\n"
+    "record, however long) and writes one line per beat: the sample index, the time in\n"
+    "seconds and the beat's class (N normal or supraventricular, V ventricular, Q unknown:\n"
+    "too near the signal's ends to be seen whole). The signal is read a window at a time (a Holter "
+    "record of days takes no more\n"
     "memory than one of minutes); a signal longer than 31 days (no ECG recorder holds more)\n"
     "is refused before it is read.\n"
     "\n"
@@ -70,6 +73,10 @@ int RunMeasure(const QStringList& args) {
         for (const size_t b : m.beats)
             beats.append(qint64(b));
         o[QStringLiteral("beats")] = beats;
+        std::string classes;
+        for (const analysis::BeatClass c : m.beatClasses)
+            classes += char(c);
+        o[QStringLiteral("beat_classes")] = QString::fromStdString(classes);
         o[QStringLiteral("dominant_beats")] = m.nDominantBeats;
         const QJsonObject in = InterpretationJson(a.interpretation);
         for (const char* key : {"statements", "notes", "notes_en"})
@@ -110,9 +117,9 @@ int RunBeats(const QStringList& args) {
         text.clear();
         return bWritten;
     };
-    const auto onBeat = [&](size_t b) {
+    const auto onBeat = [&](size_t b, analysis::BeatClass c) {
         char line[64];
-        std::snprintf(line, sizeof line, "%zu %.3f\n", b, double(b) / scan.dRate);
+        std::snprintf(line, sizeof line, "%zu %.3f %c\n", b, double(b) / scan.dRate, char(c));
         text += line;
         return text.size() < (1 << 16) || flush();
     };

@@ -96,7 +96,8 @@ bool RecordFromSignal(const CEcgSignal& s, const SYSTEMTIME& start, ECG_RECORD& 
     return true;
 }
 
-bool DetectFileBeats(const QString& path, const std::function<bool(size_t)>& onBeat,
+bool DetectFileBeats(const QString& path,
+                     const std::function<bool(size_t, analysis::BeatClass)>& onBeat,
                      FileBeatScan& scan, std::string* error) {
     const std::string name = QFile::encodeName(path).toStdString();
     analysis::SignalPieceReader read;
@@ -142,9 +143,9 @@ bool DetectFileBeats(const QString& path, const std::function<bool(size_t)>& onB
         *error = "cannot detect the beats of " + name + ": " + text;
         return false;
     }
-    const auto counted = [&](size_t b) {
+    const auto counted = [&](size_t b, analysis::BeatClass c) {
         ++scan.nBeats;
-        return onBeat(b);
+        return onBeat(b, c);
     };
     std::string why;
     if (!analysis::DetectQrsInWindows(frames, leads, scan.dRate, read, counted, &why)) {

@@ -46,6 +46,9 @@ def main():
           "ten beats as record points: %s" % beats)
     rr = [(b - a) / 409.6 * 1000 for a, b in zip(beats, beats[1:])]
     check(rr and abs(sum(rr) / len(rr) - m["rr_ms"]) < 0.01, "rr_ms is the mean of the beats' RR")
+    classes = m.get("beat_classes", "")
+    check(isinstance(classes, str) and len(classes) == len(beats) and set(classes) <= set("NVQ")
+          and classes.count("N") >= 8, "a class letter per beat, a sinus rhythm's normal: %r" % classes)
 
     code, out, err = run("measure", os.path.join(ludb, "8.hea"), "--json")
     af = json.loads(out) if code == 0 else {}
@@ -65,6 +68,17 @@ def main():
     check(code == 0 and 2200 < len(lines) < 2350, "beats of MIT-BIH 100: %d lines, %s" % (len(lines), err))
     ok = all(abs(int(l.split()[0]) / 360.0 - float(l.split()[1])) < 0.001 for l in lines)
     check(ok and lines and float(lines[-1].split()[1]) > 1790, "index, then seconds, to the end")
+    cls = [l.split()[2] if len(l.split()) == 3 else "" for l in lines]
+    check(all(c in ("N", "V", "Q") for c in cls) and cls.count("V") <= 10,
+          "a class per line; MIT-BIH 100 (one ventricular beat) nearly all N: %d V"
+          % cls.count("V"))
+    # MIT-BIH 119: ventricular bigeminy and trigeminy, 444 of its 1987 beats ventricular.
+    code, out, err = run("beats", mit.replace("100.hea", "119.hea"), "--out",
+                         os.path.join(TMP, "beats119.txt"))
+    cls = [l.split()[2] for l in open(os.path.join(TMP, "beats119.txt")).read().splitlines()
+           if len(l.split()) == 3] if code == 0 else []
+    check(code == 0 and 380 < cls.count("V") < 520 and 1450 < cls.count("N") < 1650,
+          "MIT-BIH 119: %d V, %d N, %s" % (cls.count("V"), cls.count("N"), err))
 
     # WFDB through the other commands.
     code, out, err = run("info", mit)

@@ -136,6 +136,9 @@ inline bool IsBeat(int code) {
     }
 }
 constexpr int kNoise = 14;
+constexpr int kFlutterOn = 32, kFlutterOff = 33; // '[' and ']': ventricular flutter or fibrillation
+constexpr int kVentricular = 5, kEscapeVentricular = 10, kFusion = 6, kUnclassifiable = 13,
+              kPacedFusion = 38;
 constexpr int kWaveOnset = 39, kWaveEnd = 40, kPWave = 24, kTWave = 27, kNormal = 1;
 
 // Every annotation of an MIT-format annotation file.
@@ -171,11 +174,19 @@ inline std::vector<Annotation> ReadAnnotations(const std::filesystem::path& path
     return out;
 }
 
-// The stretches [from, to) that noise annotations mark unreadable in every signal.
+// The stretches [from, to) that noise annotations mark unreadable in every signal, and the
+// episodes of ventricular flutter or fibrillation ('[' to ']'), which hold no QRS complexes to
+// detect and which the beat-by-beat comparison leaves out.
 inline std::vector<std::pair<long, long>> Unreadable(const std::vector<Annotation>& anns) {
     std::vector<std::pair<long, long>> out;
-    long start = -1;
+    long start = -1, flutter = -1;
     for (const Annotation& a : anns) {
+        if (a.code == kFlutterOn && flutter < 0)
+            flutter = a.sample;
+        if (a.code == kFlutterOff && flutter >= 0) {
+            out.emplace_back(flutter, a.sample);
+            flutter = -1;
+        }
         if (a.code != kNoise)
             continue;
         if (start >= 0) {
@@ -187,6 +198,8 @@ inline std::vector<std::pair<long, long>> Unreadable(const std::vector<Annotatio
     }
     if (start >= 0)
         out.emplace_back(start, std::numeric_limits<long>::max());
+    if (flutter >= 0)
+        out.emplace_back(flutter, std::numeric_limits<long>::max());
     return out;
 }
 
