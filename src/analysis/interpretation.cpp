@@ -66,8 +66,8 @@ constexpr double kLongestQrsMs = 240.0;
 // With a P wave in the median beat: over 15 %, beyond the sinus rhythms' few per cent with room.
 constexpr double kChaoticSuccessive = 0.15;
 
-// Whether the RR intervals fall into two tight groups (each within 12 % of the median RR) with
-// a gap between them: the pattern of a bigeminy or of a block of fixed ratio, not chaos.
+// Whether the RR intervals fall into two tight groups (each within 15 % of its own middle)
+// with a gap between them: the pattern of a bigeminy or of a block of fixed ratio, not chaos.
 bool TwoIntervals(std::vector<double> rr) {
     if (rr.size() < 4)
         return true;
@@ -76,8 +76,8 @@ bool TwoIntervals(std::vector<double> rr) {
     for (size_t i = 1; i < rr.size(); ++i)
         if (rr[i] - rr[i - 1] > rr[gap] - rr[gap - 1])
             gap = i;
-    const double tight = 0.12 * rr[rr.size() / 2];
-    return rr[gap - 1] - rr.front() <= tight && rr.back() - rr[gap] <= tight;
+    const auto tight = [](double lo, double hi) { return hi - lo <= 0.15 * (lo + hi) / 2.0; };
+    return tight(rr.front(), rr[gap - 1]) && tight(rr[gap], rr.back());
 }
 
 std::string Format(const char* format, double value) {
@@ -172,6 +172,13 @@ private:
         // stimulus (a demand pacemaker lets the heart's own beats through between its own).
         m_nPaced = PacedBeats(m_m.beats, m_m.pacingSpikes, m_s.dRate);
         const bool paced = m_nPaced >= 3 && 3 * m_nPaced >= m_m.beats.size();
+        // The rhythm is read on the cycles between normal beats; where ectopic beats leave too
+        // few of those (a bigeminy), on every cycle.
+        if (m_nn.size() < 3) {
+            m_nn.clear();
+            for (size_t k = 1; k < m_m.beats.size(); ++k)
+                m_nn.push_back({k, Ms(m_m.beats[k] - m_m.beats[k - 1])});
+        }
         if (m_nn.size() < 3) {
             if (paced)
                 Paced();
@@ -437,7 +444,9 @@ private:
         int blocked = 0;
         for (size_t k = 1; k < beats.size(); ++k) {
             const double rr = Ms(beats[k] - beats[k - 1]);
-            if (rr < 1.6 * m_rrMedian || rr > 2.6 * m_rrMedian)
+            // A pause after an extrasystole is its compensation, not a block.
+            if (rr < 1.6 * m_rrMedian || rr > 2.6 * m_rrMedian ||
+                ClassOf(k - 1) != BeatClass::Normal || ClassOf(k) != BeatClass::Normal)
                 continue;
             if (BlockedPIn(beats[k - 1], beats[k]))
                 ++blocked;
@@ -469,6 +478,10 @@ private:
     void Qt() {
         if (!m_m.qtcBazettMs || !m_m.qtcFridericiaMs || !m_m.qtcRrMs || m_bPaced)
             return;
+        // Where a fifth of the beats or more are ventricular, the cycles before the normal
+        // ones are pauses after an extrasystole, and no QTc corrected by them is read.
+        if (5 * m_nV >= int(m_m.beats.size()))
+            return;
         const double rate = 60000.0 / *m_m.qtcRrMs;
         const bool bazett = rate >= 50.0 && rate <= 100.0;
         const double qtc = bazett ? *m_m.qtcBazettMs : *m_m.qtcFridericiaMs;
@@ -485,7 +498,8 @@ private:
     }
 
     void Voltage() {
-        if (m_leads.empty())
+        // A paced QRS is no measure of the ventricles' own voltage.
+        if (m_leads.empty() || m_bPaced)
             return;
         // Low voltage: every limb lead's QRS under 0.5 mV peak to peak, or every chest lead's
         // under 1.0 mV (AHA/ACCF/HRS 2009).
@@ -510,7 +524,7 @@ private:
             if (chest)
                 st.evidence.push_back({"chest_qrs_max_mv", *chest / 1000.0});
         }
-        if (m_bPaced || m_bLbbb)
+        if (m_bLbbb)
             return; // voltage criteria do not hold over an abnormal activation
         const int age = Age();
         if (age < 18) {

@@ -15,13 +15,17 @@ using analysis::PatientFacts;
 
 const PatientFacts kMan50{true, 50};
 
-// The simulated cardiograph's stored record as a signal, measured and interpreted.
+// The simulated cardiograph's stored record as a signal, measured and interpreted; *truth
+// gets what the simulator made.
 Interpretation Read(const std::function<void(SimulatorOptions&)>& set,
                     const PatientFacts& patient = kMan50,
-                    const analysis::InterpretationSettings& settings = {}) {
+                    const analysis::InterpretationSettings& settings = {},
+                    SimulatorTruth* truth = nullptr) {
     SimulatorOptions o;
     set(o);
     CCardiographSimulator sim(o);
+    if (truth)
+        *truth = sim.Truth();
     CEcgSignal s;
     s.dRate = CCardiographSimulator::kPointsPerSecond;
     for (int lane = 0; lane < kStandardLanes; ++lane) {
@@ -86,13 +90,57 @@ TEST(Interpretation, TheRhythmAndItsRateAgainstTheLimitsOfEitherPractice) {
     }
 }
 
+TEST(Interpretation, ExtrasystolesCountedAndBigeminyByItsPattern) {
+    // The premature beats the record holds whole, of a kind.
+    const auto made = [](const SimulatorTruth& t, SimulatedBeat::Kind kind) {
+        double n = 0;
+        for (const SimulatedBeat& b : t.beats)
+            n += b.kind == kind && b.dTime > 0.5 && b.dTime < 9.5;
+        return n;
+    };
+    SimulatorTruth truth;
+    const Interpretation pvc =
+        Read([](SimulatorOptions& o) { o.pathology.dPvcPerMinute = 12; }, kMan50, {}, &truth);
+    EXPECT_SAYS(pvc, "SR");
+    EXPECT_NOT(pvc, "AFIB") << "extrasystoles make no irregular rhythm of a sinus one";
+    EXPECT_NOT(pvc, "BIGU");
+    EXPECT_NOT(pvc, "NORM");
+    const analysis::Statement* v = pvc.Find("PVC");
+    ASSERT_NE(v, nullptr) << Codes(pvc);
+    ASSERT_FALSE(v->evidence.empty());
+    EXPECT_EQ(v->evidence[0].value, made(truth, SimulatedBeat::Kind::Ventricular));
+    EXPECT_NE(v->text.find(std::to_string(int(v->evidence[0].value))), std::string::npos);
+
+    const Interpretation bigeminy =
+        Read([](SimulatorOptions& o) { o.pathology.bPvcBigeminy = true; });
+    EXPECT_SAYS(bigeminy, "BIGU");
+    EXPECT_SAYS(bigeminy, "PVC");
+    EXPECT_SAYS(bigeminy, "SR");
+    EXPECT_NOT(bigeminy, "2AVB") << "a compensatory pause is no block";
+    EXPECT_NOT(bigeminy, "SHTQT") << "no QTc after the pauses of a bigeminy";
+
+    const Interpretation pac =
+        Read([](SimulatorOptions& o) { o.pathology.dPacPerMinute = 12; }, kMan50, {}, &truth);
+    EXPECT_SAYS(pac, "PAC");
+    EXPECT_NOT(pac, "PVC");
+    EXPECT_EQ(pac.Find("PAC")->evidence[0].value, made(truth, SimulatedBeat::Kind::Atrial));
+
+    const Interpretation afPvc = Read([](SimulatorOptions& o) {
+        o.pathology.rhythm = SimRhythm::AtrialFibrillation;
+        o.pathology.dPvcPerMinute = 12;
+    });
+    EXPECT_SAYS(afPvc, "AFIB");
+    EXPECT_SAYS(afPvc, "PVC");
+    EXPECT_NOT(afPvc, "PAC") << "in atrial fibrillation no beat is premature";
+}
+
 TEST(Interpretation, PacedRhythmSuppressesTheStatementsItsOwnQrsWouldMake) {
     const Interpretation paced = Read([](SimulatorOptions& o) {
         o.pathology.rhythm = SimRhythm::Paced;
         o.pathology.dStElevationMv = 0.3;
     });
     EXPECT_SAYS(paced, "PACE");
-    for (const char* code : {"CLBBB", "CRBBB", "IVCD", "STE", "LVH", "SR", "NORM"})
+    for (const char* code : {"CLBBB", "CRBBB", "IVCD", "STE", "LVH", "LVOLT", "SR", "NORM"})
         EXPECT_NOT(paced, code);
 }
 
