@@ -5,6 +5,7 @@
 // the real data is at hand, else the simulator's record laid end to end to the same length.
 
 #include "analysis/beat_classifier.h"
+#include "analysis/interpretation.h"
 #include "analysis/measurements.h"
 #include "analysis/qrs_detector.h"
 #include "record_model/lead_vocabulary.h"
@@ -62,6 +63,29 @@ void BM_MeasureTwelveLeadRecord(benchmark::State& state) {
         benchmark::DoNotOptimize(analysis::Measure(s));
 }
 BENCHMARK(BM_MeasureTwelveLeadRecord)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+// The measurement and the interpretation of one record, as the window and the report make
+// them (goal: at most 5 ms); and the interpretation's own share.
+void BM_MeasureAndInterpretTwelveLeadRecord(benchmark::State& state) {
+    const CEcgSignal s = SimulatedRecord();
+    const analysis::PatientFacts patient{true, 50};
+    for (auto _ : state) {
+        CEcgSignal cleaned;
+        const analysis::Measurements m = analysis::Measure(s, &cleaned);
+        benchmark::DoNotOptimize(analysis::Interpret(cleaned, m, patient));
+    }
+}
+BENCHMARK(BM_MeasureAndInterpretTwelveLeadRecord)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+void BM_InterpretTwelveLeadRecord(benchmark::State& state) {
+    const CEcgSignal s = SimulatedRecord();
+    CEcgSignal cleaned;
+    const analysis::Measurements m = analysis::Measure(s, &cleaned);
+    const analysis::PatientFacts patient{true, 50};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(analysis::Interpret(cleaned, m, patient));
+}
+BENCHMARK(BM_InterpretTwelveLeadRecord)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 // The classifier's share of the measurement above.
 void BM_ClassifyTwelveLeadRecord(benchmark::State& state) {

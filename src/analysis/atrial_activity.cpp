@@ -1,6 +1,5 @@
 #include "analysis/atrial_activity.h"
 
-#include "analysis/filters.h"
 #include "analysis/statistics.h"
 
 #include <algorithm>
@@ -27,8 +26,7 @@ constexpr double kPRepeat = 0.45;
 constexpr double kMinimumRmsUv = 15.0;
 constexpr double kMinimumPRmsUv = 4.0;
 
-// The leads that show the atria best, cleaned as the measurements clean them, with where each
-// is in s.
+// The leads that show the atria best, with where each is in s.
 struct AtrialLeads {
     CEcgSignal signal;
     std::vector<size_t> index;
@@ -49,8 +47,6 @@ AtrialLeads Leads(const CEcgSignal& s) {
         out.signal.names.push_back(l < s.names.size() ? s.names[l] : std::string());
     }
     out.signal.present.assign(out.index.size(), true);
-    const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
-    ApplyFilters(out.signal, clean);
     return out;
 }
 
@@ -74,41 +70,45 @@ long Aligned(const std::vector<float>& x, const std::vector<float>& tmpl, long s
     return best;
 }
 
-// Normalised autocorrelation of the residues at a lag, over the samples kept in both places,
-// summed over the leads (each lead weighs by its energy).
-double Autocorrelation(const std::vector<std::vector<double>>& r, const std::vector<bool>& keep,
+// Normalised autocorrelation of the residues at a lag, over the samples kept in both places
+// (r is 0 where it is not kept, mask 1 where it is), summed over the leads (each lead weighs by
+// its energy).
+double Autocorrelation(const std::vector<std::vector<double>>& r, const std::vector<double>& mask,
                        size_t lag) {
     double num = 0, a = 0, b = 0;
     for (const std::vector<double>& x : r)
         for (size_t i = 0; i + lag < x.size(); ++i) {
-            if (!keep[i] || !keep[i + lag])
-                continue;
             num += x[i] * x[i + lag];
-            a += x[i] * x[i];
-            b += x[i + lag] * x[i + lag];
+            a += x[i] * x[i] * mask[i + lag];
+            b += x[i + lag] * x[i + lag] * mask[i];
         }
     return a > 0 && b > 0 ? num / std::sqrt(a * b) : 0.0;
 }
 
 // The best lag of [lo, hi] whose residue repeats at one, two and three times it.
 std::optional<double> Period(const std::vector<std::vector<double>>& r,
-                             const std::vector<bool>& keep, double rate, double loS, double hiS,
+                             const std::vector<double>& mask, double rate, double loS, double hiS,
                              double threshold, int repeats) {
-    const size_t lo = size_t(loS * rate), hi = size_t(hiS * rate + 0.5);
-    std::vector<double> ac(hi * size_t(repeats) + 2, 0.0);
-    for (size_t lag = lo; lag < ac.size() && lag < keep.size() / 2; ++lag)
-        ac[lag] = Autocorrelation(r, keep, lag);
+    const size_t lo = std::max<size_t>(2, size_t(loS * rate)), hi = size_t(hiS * rate + 0.5);
+    // Only the lags asked for are worked out: the window, then the best one's multiples.
+    std::vector<std::optional<double>> ac(hi * size_t(repeats) + 2);
+    const auto at = [&](size_t lag) {
+        if (lag >= ac.size() || lag >= mask.size() / 2)
+            return 0.0;
+        if (!ac[lag])
+            ac[lag] = Autocorrelation(r, mask, lag);
+        return *ac[lag];
+    };
     size_t best = 0;
-    for (size_t lag = lo; lag <= hi && lag + 1 < ac.size(); ++lag)
-        if (ac[lag] > ac[lag - 1] && ac[lag] >= ac[lag + 1] && (!best || ac[lag] > ac[best]))
+    for (size_t lag = lo; lag <= hi; ++lag)
+        if (at(lag) > at(lag - 1) && at(lag) >= at(lag + 1) && (!best || at(lag) > at(best)))
             best = lag;
-    if (!best || ac[best] < threshold)
+    if (!best || at(best) < threshold)
         return std::nullopt;
     for (int k = 2; k <= repeats; ++k) {
         double top = 0;
-        for (size_t lag = best * size_t(k) - 1; lag <= best * size_t(k) + 1 && lag < ac.size();
-             ++lag)
-            top = std::max(top, ac[lag]);
+        for (size_t lag = best * size_t(k) - 1; lag <= best * size_t(k) + 1; ++lag)
+            top = std::max(top, at(lag));
         if (top < threshold * 0.8)
             return std::nullopt;
     }
@@ -140,14 +140,13 @@ std::vector<double> HighPassed(const std::vector<double>& x, size_t w) {
     return out;
 }
 
-double Rms(const std::vector<std::vector<double>>& r, const std::vector<bool>& keep) {
+// Of residues that are 0 where they are not kept.
+double Rms(const std::vector<std::vector<double>>& r, const std::vector<double>& mask) {
     double sum = 0;
-    size_t n = 0;
     for (const std::vector<double>& x : r)
-        for (size_t i = 0; i < x.size(); ++i)
-            if (keep[i])
-                sum += x[i] * x[i], ++n;
-    return n ? std::sqrt(sum / double(n)) : 0.0;
+        sum += std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
+    const double n = std::accumulate(mask.begin(), mask.end(), 0.0) * double(r.size());
+    return n > 0 ? std::sqrt(sum / n) : 0.0;
 }
 
 bool NearMultiple(double a, double b) {
@@ -215,11 +214,12 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
     // The high-pass: 100 ms for flutter waves (the slow T wave goes), 200 ms for P waves (of
     // about 100 ms themselves).
     const auto prepare = [&](std::vector<std::vector<double>>& r, const std::vector<bool>& keep,
-                             std::vector<bool>& keepLow, double highPassS) {
-        keepLow.assign(n / q, true);
-        for (size_t i = 0; i < keepLow.size(); ++i)
+                             std::vector<double>& maskLow, double highPassS) {
+        maskLow.assign(n / q, 1.0);
+        for (size_t i = 0; i < maskLow.size(); ++i)
             for (size_t j = 0; j < q; ++j)
-                keepLow[i] = keepLow[i] && keep[i * q + j];
+                if (!keep[i * q + j])
+                    maskLow[i] = 0.0;
         const size_t w = std::max<size_t>(3, size_t(highPassS * low));
         for (std::vector<double>& x : r) {
             // Across what is left out, a straight line: a step there would ring through the
@@ -244,9 +244,11 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
             const std::vector<double> high = x;
             for (size_t i = 1; i + 1 < x.size(); ++i)
                 x[i] = (high[i - 1] + high[i] + high[i + 1]) / 3.0;
+            for (size_t i = 0; i < x.size(); ++i)
+                x[i] *= maskLow[i];
         }
     };
-    std::vector<bool> lowQrs, lowBeat;
+    std::vector<double> lowQrs, lowBeat;
     prepare(blanked, keepQrs, lowQrs, 0.1);
     prepare(cancelled, keepBeat, lowBeat, 0.2);
 

@@ -21,7 +21,7 @@ struct Atrial {
     double residueUv = 0;
 };
 
-// s as it was measured into m (m = Measure(s)).
+// s as Measure cleaned it for m (m = Measure(raw, &s)).
 Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m);
 
 // Whether a wave shaped like the median beat's P wave lies between the beats at samples `from`

@@ -683,7 +683,8 @@ RecordAnalysis AnalyseRecord(const ECG_RECORD& record, const PATIENT_CARD* card,
     CEcgSignal signal = SignalFromRecord(record);
     ApplyFilters(signal, filters);
     RecordAnalysis out;
-    out.measurements = Measure(signal);
+    CEcgSignal cleaned;
+    out.measurements = Measure(signal, &cleaned);
     PatientFacts patient;
     if (card) {
         // The age is the patient's on the day of the record.
@@ -693,7 +694,7 @@ RecordAnalysis AnalyseRecord(const ECG_RECORD& record, const PATIENT_CARD* card,
         else
             patient.male = PatientFactsOf(*card, day).male;
     }
-    out.interpretation = Interpret(signal, out.measurements, patient, settings);
+    out.interpretation = Interpret(cleaned, out.measurements, patient, settings);
     return out;
 }
 

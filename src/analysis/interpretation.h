@@ -70,7 +70,8 @@ struct StatementKind {
 std::span<const StatementKind> StatementCatalogue();
 const StatementKind* StatementKindOf(const std::string& code);
 
-// Interprets a signal and its measurements (m = Measure(s)).
+// Interprets a signal and its measurements: s is the signal Measure cleaned (m = Measure(raw,
+// &s)).
 Interpretation Interpret(const CEcgSignal& s, const Measurements& m, const PatientFacts& patient,
                          const InterpretationSettings& settings = {});
 

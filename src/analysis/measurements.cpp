@@ -526,13 +526,15 @@ int LeadIndex(const CEcgSignal& s, StandardLane lane) {
     return -1;
 }
 
-Measurements Measure(const CEcgSignal& raw) {
+Measurements Measure(const CEcgSignal& raw, CEcgSignal* cleaned) {
     Measurements m;
     if (raw.Length() < 3 || !(raw.dRate > 0))
         return m;
     CEcgSignal s = raw;
     const Filter clean[] = {Filter::Baseline067, Filter::Mains50, Filter::Mains60};
     ApplyFilters(s, clean);
+    if (cleaned)
+        *cleaned = s;
     // A pacemaker's stimulus is no beat: the complexes are detected and classed without the
     // stimuli. The waves are measured with them, where the QRS is known to start after its
     // stimulus.

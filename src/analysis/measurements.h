@@ -60,8 +60,10 @@ struct Measurements {
 // Index of the present lead of s named as the standard lead in `lane`, or -1.
 int LeadIndex(const CEcgSignal& s, StandardLane lane);
 
-// Measures s (any rate, any set of leads; the standard limb leads give the axes).
-Measurements Measure(const CEcgSignal& s);
+// Measures s (any rate, any set of leads; the standard limb leads give the axes). *cleaned,
+// when given, gets s as it was measured: through the filters that take baseline wander and
+// mains hum off it.
+Measurements Measure(const CEcgSignal& s, CEcgSignal* cleaned = nullptr);
 
 // A record's measurements as it is read: its lanes through the filters (none: as received).
 // Whatever shows or prints a record's measurements takes them from here, so that the window,

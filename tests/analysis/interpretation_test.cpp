@@ -36,7 +36,9 @@ Interpretation Read(const std::function<void(SimulatorOptions&)>& set,
     for (const CCardiographSimulator::Lanes& point : sim.StoredRecord())
         for (int lane = 0; lane < kStandardLanes; ++lane)
             s.leads[size_t(lane)].push_back(float(point[size_t(lane)] * kMicrovoltsPerUnit));
-    return analysis::Interpret(s, analysis::Measure(s), patient, settings);
+    CEcgSignal cleaned;
+    const analysis::Measurements m = analysis::Measure(s, &cleaned);
+    return analysis::Interpret(cleaned, m, patient, settings);
 }
 
 std::string Codes(const Interpretation& in) {

@@ -144,8 +144,9 @@ TEST(InterpretationValidation, LudbDiagnosesAgreeWithTheCardiologists) {
         ASSERT_TRUE(ReadLudb(base, r)) << base;
         r.name = base.filename().string();
         worstEinthoven = std::max(worstEinthoven, EinthovenResidue(r.signal));
-        const analysis::Measurements m = analysis::Measure(r.signal);
-        const analysis::Interpretation in = analysis::Interpret(r.signal, m, r.patient);
+        CEcgSignal cleaned;
+        const analysis::Measurements m = analysis::Measure(r.signal, &cleaned);
+        const analysis::Interpretation in = analysis::Interpret(cleaned, m, r.patient);
         std::string said;
         for (const analysis::Statement& s : in.statements)
             said += s.code + " ";
