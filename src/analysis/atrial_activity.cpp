@@ -158,7 +158,7 @@ bool NearMultiple(double a, double b) {
 
 } // namespace
 
-Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
+Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m, bool bDissociation) {
     Atrial out;
     if (m.beats.size() < 3 || m.medianBeat.empty() || !m.qrsOnsetS || !m.qrsEndS ||
         !(s.dRate > 0) || s.Length() < size_t(4.0 * s.dRate))
@@ -253,13 +253,13 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m) {
     prepare(cancelled, keepBeat, lowBeat, 0.2);
 
     const double rrS = m.rrMeanMs ? *m.rrMeanMs / 1000.0 : 1.0;
-    out.residueUv = Rms(cancelled, lowBeat);
+    const double residueUv = Rms(cancelled, lowBeat);
     if (Rms(blanked, lowQrs) >= kMinimumRmsUv)
         if (const std::optional<double> f =
                 Period(blanked, lowQrs, low, kFlutterMinS, kFlutterMaxS, kFlutterRepeat, 3);
             f && rrS >= 1.8 * *f)
             out.flutterRateBpm = 60.0 / *f;
-    if (!out.flutterRateBpm && out.residueUv >= kMinimumPRmsUv)
+    if (bDissociation && !out.flutterRateBpm && residueUv >= kMinimumPRmsUv)
         if (const std::optional<double> p =
                 Period(cancelled, lowBeat, low, kPMinS, kPMaxS, kPRepeat, 1);
             p && !NearMultiple(*p, rrS))

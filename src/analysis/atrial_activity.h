@@ -16,13 +16,12 @@ struct Atrial {
     std::optional<double> flutterRateBpm;
     // Regular atrial waves at 40-180/min that keep no fixed place before the QRS complexes.
     std::optional<double> dissociatedRateBpm;
-    // The RMS of what is left once each beat's QRS-T is taken away (µV): fibrillation waves
-    // leave tens of microvolts, a sinus rhythm the noise.
-    double residueUv = 0;
 };
 
-// s as Measure cleaned it for m (m = Measure(raw, &s)).
-Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m);
+// s as Measure cleaned it for m (m = Measure(raw, &s)). Dissociated P waves are looked for only
+// when bDissociation says (where the median beat shows none: P waves locked to their QRS would
+// show there).
+Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m, bool bDissociation);
 
 // Whether a wave shaped like the median beat's P wave lies between the beats at samples `from`
 // and `to` of s, where no QRS follows it: a blocked P wave.

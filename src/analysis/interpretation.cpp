@@ -194,9 +194,8 @@ private:
         const double mean = std::accumulate(rr.begin(), rr.end(), 0.0) / double(rr.size());
         m_rateBpm = 60000.0 / mean;
         m_irregularity = diffs.empty() ? 0.0 : Median(diffs) / mean;
-        const Atrial atrial = AnalyseAtria(m_s, m_m);
-
         const bool pWave = m_m.pMs.has_value();
+        const Atrial atrial = AnalyseAtria(m_s, m_m, !pWave);
         if (paced) {
             Paced();
             return;
