@@ -342,9 +342,11 @@ TEST(ChildView, CalipersMeasureTimeFromThePointsAndAmplitudeFromTheGainAtEverySe
     EXPECT_EQ(CaliperText({812.4, 1.254, 73.86}), QStringLiteral("812 мс   1.25 мВ   74 уд/мин"));
 }
 
-TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
+TEST(ChildView, BeatMarksStandOverTheDetectedComplexesAndVentricularOnesApart) {
     EnsureApp();
-    const CCardiographSimulator sim{SimulatorOptions{}};
+    SimulatorOptions o;
+    o.pathology.bPvcBigeminy = true; // every other beat ventricular
+    const CCardiographSimulator sim{o};
     CLoadedRecord doc;
     std::memset(doc.pRecord.get(), 0, sizeof(ECG_RECORD));
     for (int p = 0; p < kPoints; ++p)
@@ -361,25 +363,38 @@ TEST(ChildView, BeatMarksStandOverTheDetectedComplexes) {
     RunEventsFor(50);
     view.ShowRecordFile(doc, QStringLiteral("sim.dat"));
     ASSERT_NE(view.RecordMeasurements(), nullptr);
-    const std::vector<size_t>& beats = view.RecordMeasurements()->beats;
-    ASSERT_GE(beats.size(), 5u);
-    const auto green = [](const QImage& img, int x) {
+    const analysis::Measurements& m = *view.RecordMeasurements();
+    ASSERT_GE(m.beats.size(), 5u);
+    ASSERT_EQ(m.beatClasses.size(), m.beats.size());
+    const auto count = [](const QImage& img, int x, const QColor& colour) {
         int n = 0;
         for (int dx = -3; dx <= 3; ++dx)
             for (int y = 0; y < 12; ++y)
-                n += img.pixelColor(x + dx, y) == QColor(0, 140, 60);
+                n += img.pixelColor(x + dx, y) == colour;
         return n;
     };
+    const QColor green(0, 140, 60), red(200, 0, 0);
     const int x0 = 1600 / 28;
-    const int x = x0 + int(std::lround(double(beats[1]) * view.Chart().m_dStepX));
+    const auto xOf = [&](size_t k) {
+        return x0 + int(std::lround(double(m.beats[k]) * view.Chart().m_dStepX));
+    };
+    // A normal beat and a ventricular one past the first.
+    size_t normal = 0, ventricular = 0;
+    for (size_t k = 1; k < m.beats.size() && (!normal || !ventricular); ++k)
+        (m.beatClasses[k] == analysis::BeatClass::Ventricular ? ventricular : normal) = k;
+    ASSERT_TRUE(normal && ventricular) << "the bigeminy has both kinds";
     QImage shown = view.grab().toImage();
-    EXPECT_EQ(green(shown, x), 0) << "no marks until asked for";
+    EXPECT_EQ(count(shown, xOf(normal), green), 0) << "no marks until asked for";
     ReadingSettings r = view.Reading();
     r.beatMarks = true;
     view.SetReading(r);
     shown = view.grab().toImage();
-    EXPECT_GT(green(shown, x), 5) << "a mark over the second beat at x " << x;
-    EXPECT_EQ(green(shown, x + 60), 0) << "and none between beats";
+    EXPECT_GT(count(shown, xOf(normal), green), 5) << "a mark over a normal beat";
+    EXPECT_EQ(count(shown, xOf(normal), red), 0);
+    EXPECT_GT(count(shown, xOf(ventricular), red), 5) << "a red mark over a ventricular beat";
+    EXPECT_EQ(count(shown, xOf(ventricular), green), 0);
+    EXPECT_EQ(count(shown, (xOf(normal) + xOf(normal + 1)) / 2, green), 0)
+        << "and none between beats";
 }
 
 // A view that looks at its window's backing store after each of its paints: what the screen
