@@ -110,12 +110,7 @@ TEST(InterpretationValidation, LudbDiagnosesAgreeWithTheCardiologists) {
     const auto root = wfdb::RealData();
     if (root.empty())
         GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
-    const auto folder = root / "wfdb" / "ludb";
-    std::vector<std::filesystem::path> bases;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().extension() == ".hea")
-            bases.push_back(e.path().parent_path() / e.path().stem());
-    std::sort(bases.begin(), bases.end());
+    const std::vector<std::filesystem::path> bases = wfdb::RecordsIn(root / "wfdb" / "ludb");
     ASSERT_GE(bases.size(), 50u);
 
     // Each class: its own codes, and the codes that count as finding it.

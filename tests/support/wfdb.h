@@ -5,6 +5,7 @@
 
 #include "record_model/ecg_signal.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,16 @@ inline std::filesystem::path RealData() {
     const std::filesystem::path beside =
         std::filesystem::path(VELMORA_SOURCE_DIR) / ".." / "shared" / "realdata";
     return std::filesystem::exists(beside) ? beside : std::filesystem::path();
+}
+
+// The records of a folder (the paths of their headers without the extension), in name order.
+inline std::vector<std::filesystem::path> RecordsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> bases;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".hea")
+            bases.push_back(e.path().parent_path() / e.path().stem());
+    std::sort(bases.begin(), bases.end());
+    return bases;
 }
 
 struct Signal {
