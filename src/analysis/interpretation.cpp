@@ -428,12 +428,15 @@ private:
         const LeadMorphology* avl = Lead(kLaneAvl);
         if (!avl || avl->rUv <= avl->sUv)
             return false;
-        for (const StandardLane lane : {kLaneII, kLaneIII, kLaneAvf}) {
+        for (const StandardLane lane : {kLaneIII, kLaneAvf}) {
             const LeadMorphology* l = Lead(lane);
             if (!l || l->sUv <= l->rUv || l->rUv <= 0)
                 return false;
         }
-        return true;
+        // II lies at +60 degrees, a quarter turn or so from such an axis: its r and S come out
+        // about even, the S winning the area.
+        const LeadMorphology* ii = Lead(kLaneII);
+        return ii && ii->rUv > 0 && ii->sUv > 0 && ii->netUv < 0;
     }
 
     // P waves that no QRS follows: in a sinus rhythm, a pause about twice the usual cycle
