@@ -1,0 +1,123 @@
+// The automatic statements in the files the records layer writes: a record with a known finding
+// (LUDB 51: atrial fibrillation) saved as SCP-ECG and aECG carries the
+// statements made for its card, and an SCP file opened gives back the statements it carries, ours
+// or another cardiograph's.
+
+#include "record_io/record_files.h"
+#include "record_io/records_test_support.h"
+#include "record_model/record_date.h"
+#include "support/wfdb.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing::Contains;
+using testing::HasSubstr;
+
+const RecordFileType& Type(const char* extension) {
+    return *RecordFileTypeOf(QLatin1String(extension));
+}
+
+// A full card (a .scp save needs one), a woman's: the QT statements have her thresholds.
+PATIENT_CARD WomansCard() {
+    PATIENT_CARD c = MakeCard();
+    c.sex = 0;
+    return c;
+}
+
+// The one character of the statements Windows-1251 lacks, the axis angle's alpha, as its word.
+std::vector<std::string> AsScpWrites(std::vector<std::string> statements) {
+    for (std::string& s : statements)
+        if (const size_t at = s.find("α"); at != std::string::npos)
+            s.replace(at, std::string("α").size(), "альфа");
+    return statements;
+}
+
+TEST(FileStatements, SavedScpAndAecgCarryTheRecordsStatementsForItsCard) {
+    const std::filesystem::path data = wfdb::RealData();
+    if (data.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    CLoadedRecord source;
+    std::string error;
+    ASSERT_TRUE(OpenRecordFile(QString::fromStdString((data / "wfdb/ludb/51.hea").string()), source,
+                               &error))
+        << error;
+    const PATIENT_CARD card = WomansCard();
+    const CFileStatements made = RecordStatements(*source.pRecord, &card, {});
+    EXPECT_THAT(made.m_Statements, Contains("Фибрилляция предсердий"));
+    EXPECT_FALSE(made.m_bConfirmed);
+    SYSTEMTIME taken;
+    ASSERT_TRUE(ParseRecordDate(source.pRecord->date, sizeof source.pRecord->date, taken));
+    EXPECT_EQ(made.m_stMade.wYear, taken.wYear);
+    EXPECT_EQ(made.m_stMade.wSecond, taken.wSecond);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString scp = dir.filePath(QStringLiteral("51.scp"));
+    ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *source.pRecord, &card, &error)) << error;
+    CLoadedRecord back;
+    ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
+    EXPECT_EQ(back.fileStatements.m_Statements, AsScpWrites(made.m_Statements));
+    EXPECT_FALSE(back.fileStatements.m_bConfirmed);
+    EXPECT_EQ(back.fileStatements.m_stMade.wDay, taken.wDay);
+
+    // The same record and card with the aECG: each statement and the unconfirmed heading.
+    const QString xml = dir.filePath(QStringLiteral("51.xml"));
+    ASSERT_TRUE(SaveRecordFile(xml, Type(".xml"), *source.pRecord, &card, &error)) << error;
+    QFile f(xml);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const std::string text = f.readAll().toStdString();
+    for (const std::string& s : made.m_Statements)
+        EXPECT_THAT(text, HasSubstr("<value xsi:type=\"ST\">" + s + "</value>"));
+    EXPECT_THAT(text, HasSubstr(analysis::kUnconfirmedHeading));
+
+    // The reading filters and the rate practice the caller gives reach the writer.
+    CStatementSettings how;
+    how.m_Filters = {analysis::Filter::Baseline067, analysis::Filter::Muscle35};
+    how.m_Settings.practice = analysis::RatePractice::Aha;
+    ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *source.pRecord, &card, &error, how)) << error;
+    ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
+    EXPECT_EQ(back.fileStatements.m_Statements,
+              AsScpWrites(RecordStatements(*source.pRecord, &card, how).m_Statements));
+
+    // A record block keeps no statements.
+    const QString dat = dir.filePath(QStringLiteral("51.dat"));
+    ASSERT_TRUE(SaveRecordFile(dat, Type(".dat"), *source.pRecord, &card, &error)) << error;
+    ASSERT_TRUE(OpenRecordFile(dat, back, &error)) << error;
+    EXPECT_TRUE(back.fileStatements.m_Statements.empty());
+}
+
+TEST(FileStatements, AnotherCardiographsScpFileGivesBackItsOwnFindings) {
+    const std::filesystem::path data = wfdb::RealData();
+    if (data.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    // Welch Allyn's Swedish statements in Latin-1 (language code 0), one file confirmed.
+    struct Case {
+        const char* file;
+        bool confirmed;
+        const char* statement;
+    };
+    const Case cases[] = {
+        {"scp/welchallyn_ECG_20070321_110542_191010101010.SCP", false, " VK-hypertrofi"},
+        {"scp/welchallyn_ECG_20060620_112352_197001138994.SCP", true,
+         "Analyserad med pedriatriska kriterier med hjälp av pedriatrisk avledning"},
+    };
+    for (const Case& c : cases) {
+        CLoadedRecord doc;
+        std::string error;
+        ASSERT_TRUE(OpenRecordFile(QString::fromStdString((data / c.file).string()), doc, &error))
+            << error;
+        EXPECT_EQ(doc.fileStatements.m_bConfirmed, c.confirmed) << c.file;
+        const std::vector<std::string>& s = doc.fileStatements.m_Statements;
+        EXPECT_TRUE(std::any_of(s.begin(), s.end(),
+                                [&](const std::string& t) { return t.starts_with(c.statement); }))
+            << c.file << ": " << (s.empty() ? "no statements" : s.front());
+    }
+}
+
+} // namespace
