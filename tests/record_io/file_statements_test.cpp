@@ -61,6 +61,15 @@ TEST(FileStatements, ASavedScpCarriesTheRecordsStatementsForItsCardAndGivesThemB
     EXPECT_EQ(back.fileStatements.m_Statements, AsScpWrites(made.m_Statements));
     EXPECT_FALSE(back.fileStatements.m_bConfirmed);
     EXPECT_EQ(back.fileStatements.m_stMade.wDay, taken.wDay);
+
+    // The reading filters the caller gives reach the writer (they change the figures).
+    CStatementSettings how;
+    how.m_Filters = {analysis::Filter::Baseline067, analysis::Filter::Muscle35};
+    const CFileStatements filtered = RecordStatements(*source.pRecord, &card, how);
+    ASSERT_NE(filtered.m_Statements, made.m_Statements);
+    ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *source.pRecord, &card, &error, how)) << error;
+    ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
+    EXPECT_EQ(back.fileStatements.m_Statements, AsScpWrites(filtered.m_Statements));
 }
 
 TEST(FileStatements, AnotherCardiographsScpFileGivesBackItsOwnFindings) {
