@@ -146,7 +146,7 @@ bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CAR
 
 bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
-    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, error, &statements);
+    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, statements, error);
 }
 
 // EDF+ has no place for statements: its annotations are events in time.

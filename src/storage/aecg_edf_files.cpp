@@ -255,8 +255,14 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
 }
 
 bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   std::string* error, const CFileStatements* pStatements) {
-    const std::string xml = AecgXml(record, card, pStatements);
+                   std::string* error) {
+    const std::string xml = AecgXml(record, card);
+    return WriteFileAtomically(path, xml.data(), xml.size(), error);
+}
+
+bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::string* error) {
+    const std::string xml = AecgXml(record, card, &statements);
     return WriteFileAtomically(path, xml.data(), xml.size(), error);
 }
 

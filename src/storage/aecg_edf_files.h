@@ -18,7 +18,10 @@
 std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
                     const CFileStatements* pStatements = nullptr);
 bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   std::string* error, const CFileStatements* pStatements = nullptr);
+                   std::string* error);
+// The same with the record's automatic statements.
+bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::string* error);
 
 // The EDF+ file: 16 data records of 0.625 s (256 samples per lead: 409.6 Hz has no whole number
 // of samples in a second), one signal per present lead and the "EDF Annotations" signal that
