@@ -1,6 +1,6 @@
 #include "interchange/dicom_export.h"
 
-#include "analysis/measurements.h"
+#include "analysis/interpretation.h"
 #include "platform/atomic_file.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/lead_vocabulary.h"
@@ -81,6 +81,9 @@ std::string Decimal(double v) {
     std::snprintf(buf, sizeof buf, "%.6g", v);
     return buf;
 }
+
+// The annotation group of the automatic statements; the measurements are group 1.
+constexpr Uint16 kStatementGroup = 2;
 
 struct Annotation {
     const char* code;
@@ -241,8 +244,12 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     if (c.bad())
         return c;
 
-    // The automatic measurements, for the whole group (channels "1\0": every channel of group 1).
-    const analysis::Measurements m = analysis::Measure(SignalFromRecord(record));
+    // The automatic measurements and statements, for the whole group (channels "1\0": every
+    // channel of group 1). The helper is given the record and card only: no reading filters,
+    // the Russian rate practice. Nothing is known of the patient of a card that names nobody.
+    const analysis::RecordAnalysis analysed =
+        analysis::AnalyseRecord(record, hasName ? &card : nullptr, {});
+    const analysis::Measurements& m = analysed.measurements;
     const Annotation annotations[] = {
         {"8867-4", "LN", "Heart rate", "/min", "per minute", m.heartRateBpm},
         {"5.10.2.1-3", "SCPECG", "RR Interval", "ms", "milliseconds", m.rrMeanMs},
@@ -278,6 +285,27 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
             c = item->putAndInsertUint16Array(DCM_ReferencedWaveformChannels, all, 2);
         if (c.good())
             c = item->putAndInsertUint16(DCM_AnnotationGroupNumber, 1);
+    }
+    // The statements as text annotations of a group of their own, under the heading that says
+    // no doctor has confirmed them (a viewer lists text annotations in order).
+    const std::vector<analysis::Statement>& statements = analysed.interpretation.statements;
+    std::vector<std::string> texts;
+    if (!statements.empty())
+        texts.push_back(analysis::kUnconfirmedHeading);
+    for (const analysis::Statement& st : statements)
+        texts.push_back(st.text);
+    for (const std::string& text : texts) {
+        if (c.bad())
+            break;
+        DcmItem* item = nullptr;
+        c = set.findOrCreateSequenceItem(DCM_WaveformAnnotationSequence, item, -2);
+        if (c.good())
+            c = item->putAndInsertString(DCM_UnformattedTextValue, text.c_str());
+        const Uint16 all[2] = {1, 0};
+        if (c.good())
+            c = item->putAndInsertUint16Array(DCM_ReferencedWaveformChannels, all, 2);
+        if (c.good())
+            c = item->putAndInsertUint16(DCM_AnnotationGroupNumber, kStatementGroup);
     }
     return c;
 }

@@ -3,7 +3,8 @@
 // the twelve standard leads (General ECG for the Nehb and Slopak systems), the patient, study,
 // series, equipment, waveform identification, waveform and SOP common modules; 4096 samples per
 // channel at 409.6 Hz, 16-bit signed, 2 µV per unit, each channel's source by its SCP-ECG lead
-// code, the cardiograph's filters, and the automatic measurements as waveform annotations.
+// code, the cardiograph's filters, the automatic measurements as waveform annotations and the
+// automatic statements as text annotations under the heading that says they are unconfirmed.
 //
 // The UIDs come from the record itself (2.25 and a digest): saving or sending the same record
 // again gives the same study, series and instance, so an archive keeps it once.

@@ -114,6 +114,9 @@ bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord
 // knows the file's language code and does not lose a second).
 bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
              std::string* error) {
+    // The file's own findings, whoever wrote them; statements cut short by a fault are kept as
+    // far as they are whole (the record stands without them).
+    ReadScpStatements(bytes.data(), bytes.size(), doc.fileStatements, nullptr);
     bool otherCoding = false;
     if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
         return true;
@@ -134,29 +137,32 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
     return true;
 }
 
+// The helper makes the object's statements itself: the record block and card are all it is
+// given.
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                const RECORD_DEFINITION&, std::string* error) {
+                const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
     return WriteDicomFile(path, record, card, error);
 }
 
 bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-               const RECORD_DEFINITION&, std::string* error) {
-    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, error);
+               const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+    return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, statements, error);
 }
 
+// EDF+ has no place for statements: its annotations are events in time.
 bool WriteEdf(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-              const RECORD_DEFINITION&, std::string* error) {
+              const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
     return WriteEdfFile(QFile::encodeName(path).toStdString(), record, card, error);
 }
 
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
-              const RECORD_DEFINITION&, std::string* error) {
+              const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
                                error);
 }
 
 bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
-                  const RECORD_DEFINITION& def, std::string* error) {
+                  const RECORD_DEFINITION& def, const CFileStatements&, std::string* error) {
     CExportImportFile file;
     if (file.ExportRecord(def, record, QFile::encodeName(path).toStdString()))
         return true;
@@ -165,9 +171,9 @@ bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_C
 }
 
 bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-              const RECORD_DEFINITION&, std::string* error) {
-    const ScpSaveResult r =
-        SaveScp(record, card, RecordDeviceValues(record), QFile::encodeName(path).toStdString());
+              const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+    const ScpSaveResult r = SaveScp(record, card, RecordDeviceValues(record),
+                                    QFile::encodeName(path).toStdString(), nullptr, &statements);
     if (!r.bOk)
         *error = r.strError;
     return r.bOk;
@@ -205,6 +211,7 @@ const RecordFileType kTypes[] = {
      .use = CardUse::Scp,
      .read = ReadScp,
      .write = WriteScp,
+     .bWritesStatements = true,
      .helper = HelperReader::Biosig},
     {.extension = ".hea",
      .name = "WFDB record",
@@ -227,6 +234,7 @@ const RecordFileType kTypes[] = {
      .filter = "HL7 aECG (*.xml)",
      .read = ReadForeign,
      .write = WriteAecg,
+     .bWritesStatements = true,
      .bCarriesCard = true,
      .helper = HelperReader::Biosig,
      .bOfferedBesideOthers = true},
@@ -358,15 +366,34 @@ bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
     return true;
 }
 
+CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* card,
+                                 const CStatementSettings& how) {
+    const analysis::RecordAnalysis a =
+        analysis::AnalyseRecord(record, card, how.m_Filters, how.m_Settings);
+    CFileStatements out;
+    if (!ParseRecordDate(record.date, sizeof record.date, out.m_stMade))
+        out.m_stMade = SYSTEMTIME{};
+    out.m_strHeading = analysis::kUnconfirmedHeading;
+    for (const analysis::Statement& s : a.interpretation.statements)
+        out.m_Statements.push_back(s.text);
+    return out;
+}
+
 bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
-                    const PATIENT_CARD* card, std::string* error) {
+                    const PATIENT_CARD* card, std::string* error, const CStatementSettings& how) {
     if (!type.write) {
         *error = std::string("a ") + type.name + " cannot be saved";
         return false;
     }
     CPreparedRecord prepared;
-    return PrepareRecordForType(type, record, card, prepared, error) &&
-           type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, error);
+    if (!PrepareRecordForType(type, record, card, prepared, error))
+        return false;
+    const CFileStatements statements =
+        type.bWritesStatements
+            ? RecordStatements(*prepared.m_pRecord, card ? &prepared.m_Card : nullptr, how)
+            : CFileStatements{};
+    return type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, statements,
+                      error);
 }
 
 bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,

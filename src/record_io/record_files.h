@@ -5,12 +5,15 @@
 // velmora-cli both open, save and convert records here, so the two can never disagree on a
 // file. A new type is one row of the table and its reader and writer.
 
+#include "analysis/filters.h"
+#include "analysis/interpretation.h"
 #include "record_io/interchange_helper.h"
 #include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/patient_card.h"
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
+#include "storage/scp_export.h"
 
 #include <QString>
 #include <cstdint>
@@ -28,7 +31,23 @@ struct CLoadedRecord {
     double dSourceSeconds = 0;
     // A bit for each lane the file had no lead for (another system's file).
     uint16_t absentLanes = 0;
+    // The interpretation the file itself carries (an SCP-ECG file's Section 8): none for the
+    // other types and for files without one.
+    CFileStatements fileStatements;
 };
+
+// How the automatic statements a written file carries are made: through the reading filters of
+// whoever saves, by the normal-rate practice. None and the Russian one unless the caller says
+// otherwise (velmora-cli export).
+struct CStatementSettings {
+    std::vector<analysis::Filter> m_Filters;
+    analysis::InterpretationSettings m_Settings;
+};
+
+// The statements of `record` for the card's patient (none: nothing known of the patient) as the
+// files carry them: unconfirmed, made on the record's date, under the unconfirmed heading.
+CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* card,
+                                 const CStatementSettings& how);
 
 // One row per type; what a type can do is said here, never by testing its extension elsewhere.
 struct RecordFileType {
@@ -44,8 +63,12 @@ struct RecordFileType {
                  std::string* error) = nullptr;
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
+    // `statements` are the record's automatic statements for the types marked bWritesStatements,
+    // else empty.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                  const RECORD_DEFINITION& def, std::string* error) = nullptr;
+                  const RECORD_DEFINITION& def, const CFileStatements& statements,
+                  std::string* error) = nullptr;
+    bool bWritesStatements = false;
     // The file carries what a card gives without needing it complete (the interchange formats):
     // a conversion without a card of its own takes the one the record file holds.
     bool bCarriesCard = false;
@@ -92,10 +115,12 @@ struct CPreparedRecord {
 bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
                           const PATIENT_CARD* card, CPreparedRecord& prepared, std::string* error);
 
-// Saves the document as `type` at path, prepared as PrepareRecordForType says. False with *error
-// telling why; an existing file at path is then as it was.
+// Saves the document as `type` at path, prepared as PrepareRecordForType says, with the
+// statements made as `how` says (a DICOM file's are made by the helper, without filters, by the
+// Russian practice). False with *error telling why; an existing file at path is then as it was.
 bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
-                    const PATIENT_CARD* card, std::string* error);
+                    const PATIENT_CARD* card, std::string* error,
+                    const CStatementSettings& how = {});
 
 // The names of the card fields that keep `card` from being enough for a save as `type`.
 std::vector<std::string> MissingForType(const RecordFileType& type, const PATIENT_CARD& card);

@@ -116,7 +116,35 @@ std::string Transliterated(const std::string& utf8) {
     return out;
 }
 
-std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
+namespace {
+
+// The interpretation in the series' annotation set: one statement annotation each, and the
+// heading that says they are unconfirmed as the interpretation's comment.
+std::string AecgInterpretation(const CFileStatements& statements) {
+    constexpr char kMdc[] = "\" codeSystem=\"2.16.840.1.113883.6.24\" codeSystemName=\"MDC\"/>\n";
+    auto text = [&](const char* code, const std::string& value) {
+        return std::string("        <component><annotation>\n          <code code=\"") + code +
+               kMdc + "          <value xsi:type=\"ST\">" + XmlEscaped(value) +
+               "</value>\n        </annotation></component>\n";
+    };
+    std::string x;
+    x += "    <subjectOf><annotationSet>\n";
+    x += "      <activityTime value=\"" + Ts(statements.m_stMade) + "\"/>\n";
+    x += "      <component><annotation>\n";
+    x += std::string("        <code code=\"MDC_ECG_INTERPRETATION") + kMdc;
+    for (const std::string& s : statements.m_Statements)
+        x += text("MDC_ECG_INTERPRETATION_STATEMENT", s);
+    if (!statements.m_bConfirmed && !statements.m_strHeading.empty())
+        x += text("MDC_ECG_INTERPRETATION_COMMENT", statements.m_strHeading);
+    x += "      </annotation></component>\n";
+    x += "    </annotationSet></subjectOf>\n";
+    return x;
+}
+
+} // namespace
+
+std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
+                    const CFileStatements* pStatements) {
     const CEcgSignal s = SignalFromRecord(record);
     const std::span<const CLeadEntry> leads =
         LeadSystemLeads(ReadRecordInfo(record.curves_buf).leadSystem);
@@ -219,6 +247,8 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
         x += "</digits></value>\n      </sequence></component>\n";
     }
     x += "    </sequenceSet></component>\n";
+    if (pStatements && !pStatements->m_Statements.empty())
+        x += AecgInterpretation(*pStatements);
     x += "  </series></component>\n";
     x += "</AnnotatedECG>\n";
     return x;
@@ -227,6 +257,12 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card) {
 bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                    std::string* error) {
     const std::string xml = AecgXml(record, card);
+    return WriteFileAtomically(path, xml.data(), xml.size(), error);
+}
+
+bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::string* error) {
+    const std::string xml = AecgXml(record, card, &statements);
     return WriteFileAtomically(path, xml.data(), xml.size(), error);
 }
 

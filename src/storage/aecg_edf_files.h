@@ -6,15 +6,22 @@
 
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "storage/scp_export.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The aECG document (UTF-8 XML).
-std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card);
+// The aECG document (UTF-8 XML). The statements (when given and not empty) go into the series'
+// annotation set as an interpretation of statement annotations, the heading after them as its
+// comment.
+std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
+                    const CFileStatements* pStatements = nullptr);
 bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                    std::string* error);
+// The same with the record's automatic statements.
+bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::string* error);
 
 // The EDF+ file: 16 data records of 0.625 s (256 samples per lead: 409.6 Hz has no whole number
 // of samples in a second), one signal per present lead and the "EDF Annotations" signal that

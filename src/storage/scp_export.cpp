@@ -391,9 +391,21 @@ void init_ECG_impl(HDR_STRUCT* hdr, aecg* pECG, const SCP_TAG14& tag14) {
     hdr->aECG = pECG;
 }
 
+SCP_SECTION8 MakeScpSection8(const CFileStatements& statements) {
+    SCP_SECTION8 s;
+    s.nConfirmed = statements.m_bConfirmed ? 1 : 0;
+    s.stInterpreted = statements.m_stMade;
+    for (const std::string& text : statements.m_Statements) {
+        QString t = QString::fromStdString(text);
+        t.replace(QChar(0x3B1), QStringLiteral("альфа"));
+        s.statements.push_back(ToCp1251(t).toStdString());
+    }
+    return s;
+}
+
 ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const ScpDeviceValues& device, const std::string& path,
-                      const SYSTEMTIME* pNow) {
+                      const SYSTEMTIME* pNow, const CFileStatements* pStatements) {
     const SYSTEMTIME now = pNow ? *pNow : GetLocalTime();
     SCP_SECTION1 section1 = MakeScpSection1(card, device, record.device_id, now);
     section1.tag14 = RecordScpTag14(record, device.m_nProgVersion, device.m_nProgRevision);
@@ -417,6 +429,11 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                 CopyScpTags(&bytes[p.nIndex - 1 + 16], p.nLength - 16, {27, 28, 29});
     }
     if (!ReplaceScpSection(bytes, 1, EncodeScpSection1Tags(section1), &why))
+        return Failure(why);
+    // No statements, no Section 8: an empty one would read as an interpretation that found
+    // nothing.
+    if (pStatements && !pStatements->m_Statements.empty() &&
+        !AppendScpSection(bytes, 8, EncodeScpSection8(MakeScpSection8(*pStatements)), &why))
         return Failure(why);
 
     if (!WriteFileAtomically(path, bytes.data(), bytes.size(), &why))

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct HDR_STRUCT; // libbiosig's HDRTYPE
 struct aecg;       // libbiosig's aECG_TYPE, the SCP-specific block of the header
@@ -26,16 +27,33 @@ struct ScpDeviceValues {
     uint8_t m_nProgRevision = 10;
 };
 
+// The automatic interpretation as the files we write carry it: plain texts (UTF-8), so that the
+// writers need nothing of the analysis; the records layer makes them for the record and card.
+// Each statement is a proposal until a doctor confirms it, and each format says so its own way.
+struct CFileStatements {
+    bool m_bConfirmed = false;
+    SYSTEMTIME m_stMade{}; // when they were made: the record's date and time
+    std::string
+        m_strHeading; // what they stand under until confirmed (the formats with a place for it)
+    std::vector<std::string> m_Statements; // Russian, one text each
+};
+
 struct ScpSaveResult {
     bool bOk = false;
     std::string strError; // empty on success; else what failed and why, for the user (UTF-8)
 };
 
 // Writes the record as an SCP-ECG file at `path` (local 8-bit file name); an existing file is
-// replaced. The age is counted from the year of `*pNow`, the current local time when null.
+// replaced. The age is counted from the year of `*pNow`, the current local time when null. The
+// statements (when given and not empty) go into Section 8, in Windows-1251 as Section 1's texts.
 ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const ScpDeviceValues& device, const std::string& path,
-                      const SYSTEMTIME* pNow = nullptr);
+                      const SYSTEMTIME* pNow = nullptr,
+                      const CFileStatements* pStatements = nullptr);
+
+// Section 8 of the statements: texts in Windows-1251, which our language code 0x13 (Cyrillic)
+// stands for in every text of the file; a Greek alpha (the axis angle) becomes the word.
+SCP_SECTION8 MakeScpSection8(const CFileStatements& statements);
 
 // Channel rules. Channel k is lane k of the record's points, coded as LeadSystemLeads gives it.
 int ScpChannels(int nLeadSystem); // 3, 4 or 12

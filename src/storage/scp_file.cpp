@@ -87,6 +87,30 @@ std::vector<uint8_t> EncodeTag14(const SCP_TAG14& t) {
     return v;
 }
 
+// A section's bytes: its header (CRC, id, length, section and protocol version) and `body`,
+// padded to an even length.
+std::vector<uint8_t> SectionWithHeader(uint16_t nId, const std::vector<uint8_t>& body,
+                                       uint8_t nVersion, uint8_t nProtocol) {
+    std::vector<uint8_t> section(kSectionHeader, 0);
+    section.insert(section.end(), body.begin(), body.end());
+    if (section.size() % 2)
+        section.push_back(0);
+    Put16(&section[2], nId);
+    Put32(&section[4], uint32_t(section.size()));
+    section[8] = nVersion;
+    section[9] = nProtocol;
+    Put16(&section[0], ScpCrc(section.data() + 2, section.size() - 2));
+    return section;
+}
+
+// After Section 0's table changed: its CRC, the file length and the file CRC.
+void FinishScpFile(std::vector<uint8_t>& file) {
+    uint8_t* s0 = &file[kFileHeader];
+    Put16(s0, ScpCrc(s0 + 2, Get32(s0 + 4) - 2));
+    Put32(&file[2], uint32_t(file.size()));
+    Put16(&file[0], ScpCrc(file.data() + 2, file.size() - 2));
+}
+
 } // namespace
 
 uint16_t ScpCrc(const uint8_t* data, size_t size) {
@@ -225,16 +249,8 @@ bool ReplaceScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vect
     }
     const size_t start = target->nIndex - 1;
     const size_t oldLength = target->nLength;
-
-    std::vector<uint8_t> section(kSectionHeader, 0);
-    section.insert(section.end(), body.begin(), body.end());
-    if (section.size() % 2)
-        section.push_back(0);
-    Put16(&section[2], nId);
-    Put32(&section[4], uint32_t(section.size()));
-    section[8] = file[start + 8]; // section version
-    section[9] = file[start + 9]; // protocol version
-    Put16(&section[0], ScpCrc(section.data() + 2, section.size() - 2));
+    const std::vector<uint8_t> section =
+        SectionWithHeader(nId, body, file[start + 8], file[start + 9]);
 
     std::vector<uint8_t> out;
     out.reserve(file.size() - oldLength + section.size());
@@ -250,10 +266,83 @@ bool ReplaceScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vect
         else if (p.nLength > 0 && p.nIndex - 1 > start)
             Put32(entry + 6, uint32_t(int64_t(p.nIndex) + delta));
     }
-    uint8_t* s0 = &out[kFileHeader];
-    Put16(s0, ScpCrc(s0 + 2, Get32(s0 + 4) - 2));
-    Put32(&out[2], uint32_t(out.size()));
-    Put16(&out[0], ScpCrc(out.data() + 2, out.size() - 2));
+    FinishScpFile(out);
     file.swap(out);
+    return true;
+}
+
+bool AppendScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vector<uint8_t>& body,
+                      std::string* error) {
+    std::vector<ScpSectionPointer> table;
+    if (!ReadScpSectionTable(file, table, error))
+        return false;
+    const auto entry = std::find_if(table.begin(), table.end(),
+                                    [&](const ScpSectionPointer& p) { return p.nId == nId; });
+    if (nId == 0 || entry == table.end() || entry->nLength != 0) {
+        if (error)
+            *error =
+                "the SCP file's section table has no free entry for section " + std::to_string(nId);
+        return false;
+    }
+    std::vector<uint8_t> section =
+        SectionWithHeader(nId, body, file[kFileHeader + 8], file[kFileHeader + 9]);
+    Put32(&file[entry->nEntryOffset + 2], uint32_t(section.size()));
+    Put32(&file[entry->nEntryOffset + 6], uint32_t(file.size() + 1));
+    file.insert(file.end(), section.begin(), section.end());
+    FinishScpFile(file);
+    return true;
+}
+
+std::vector<uint8_t> EncodeScpSection8(const SCP_SECTION8& s8) {
+    std::vector<uint8_t> out;
+    out.push_back(s8.nConfirmed);
+    const SYSTEMTIME& t = s8.stInterpreted;
+    Append16(out, t.wYear);
+    out.insert(out.end(), {uint8_t(t.wMonth), uint8_t(t.wDay), uint8_t(t.wHour), uint8_t(t.wMinute),
+                           uint8_t(t.wSecond)});
+    const size_t count = std::min<size_t>(s8.statements.size(), 255);
+    out.push_back(uint8_t(count));
+    for (size_t i = 0; i < count; ++i) {
+        // The length counts the zero; a text holds none of its own.
+        std::string text = s8.statements[i].substr(0, s8.statements[i].find('\0'));
+        text.resize(std::min<size_t>(text.size(), 0xFFFE));
+        out.push_back(uint8_t(i + 1));
+        Append16(out, uint16_t(text.size() + 1));
+        out.insert(out.end(), text.begin(), text.end());
+        out.push_back(0);
+    }
+    return out;
+}
+
+bool DecodeScpSection8(const uint8_t* body, size_t size, SCP_SECTION8& s8, std::string* error) {
+    s8 = SCP_SECTION8{};
+    constexpr size_t kFixed = 9; // confirmation, date (4), time (3), count
+    if (size < kFixed) {
+        if (error)
+            *error = "section 8 (the statements) is too short";
+        return false;
+    }
+    s8.nConfirmed = body[0];
+    s8.stInterpreted.wYear = Get16(body + 1);
+    s8.stInterpreted.wMonth = body[3];
+    s8.stInterpreted.wDay = body[4];
+    s8.stInterpreted.wHour = body[5];
+    s8.stInterpreted.wMinute = body[6];
+    s8.stInterpreted.wSecond = body[7];
+    const unsigned count = body[8];
+    size_t at = kFixed;
+    for (unsigned i = 0; i < count; ++i) {
+        if (size - at < 3 || Get16(body + at + 1) > size - at - 3) {
+            if (error)
+                *error = "section 8's statement " + std::to_string(i + 1) + " of " +
+                         std::to_string(count) + " runs past the section";
+            return false;
+        }
+        const size_t length = Get16(body + at + 1);
+        const uint8_t* text = body + at + 3;
+        s8.statements.emplace_back(reinterpret_cast<const char*>(text),
+                                   std::find(text, text + length, uint8_t(0)) - text);
+        at += 3 + length;
+    }
     return true;
 }

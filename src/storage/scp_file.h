@@ -91,9 +91,34 @@ std::vector<uint8_t> EncodeScpSection1Tags(const SCP_SECTION1& s1);
 std::vector<uint8_t> CopyScpTags(const uint8_t* tags, size_t size,
                                  std::initializer_list<uint8_t> wanted);
 
+// Section 8, the full-text interpretive statements, as the file carries them: texts are byte
+// strings in the character set tag 14 declares, each at most 65534 bytes, at most 255 of them.
+struct SCP_SECTION8 {
+    // 0: an original report, not confirmed; 1: confirmed by a doctor; 2: overread, not confirmed.
+    uint8_t nConfirmed = 0;
+    SYSTEMTIME stInterpreted; // local time
+    std::vector<std::string> statements;
+};
+
+// The content of Section 8 (without the section header): confirmation, date, time, the count
+// and each statement as its sequence number from 1, its length and its zero-terminated text.
+// Statements beyond 255 are left out and texts cut to fit their 16-bit length.
+std::vector<uint8_t> EncodeScpSection8(const SCP_SECTION8& s8);
+
+// Section 8's content back. False with *error when the fixed part is short or a statement runs
+// past the section; the statements before it are then in `s8`.
+bool DecodeScpSection8(const uint8_t* body, size_t size, SCP_SECTION8& s8, std::string* error);
+
 // Replaces the content of section `nId` (its bytes after the 16-byte section header) with
 // `body`, padded to an even length, keeping the section's version bytes. Then corrects what
 // depends on it: the section's length in Section 0, the index of every section stored after
 // it, Section 0's CRC, the new section's CRC, the file length and the file CRC.
 bool ReplaceScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vector<uint8_t>& body,
                        std::string* error);
+
+// Adds section `nId`, whose entry Section 0's table holds empty, at the end of the file with
+// `body` as its content (padded to an even length, Section 0's version bytes), and corrects the
+// entry, Section 0's CRC, the file length and the file CRC. False with *error when the table has
+// no empty entry for it.
+bool AppendScpSection(std::vector<uint8_t>& file, uint16_t nId, const std::vector<uint8_t>& body,
+                      std::string* error);

@@ -283,16 +283,18 @@ void ReadTag14Texts(Body value, Acquisition& acq) {
     acq.manufacturer = texts.size() > 4 ? texts[4] : std::string();
 }
 
+// A text of the file as UTF-8 by its language code.
+std::string Utf8Text(const std::string& bytes, uint8_t language) {
+    const QByteArray b = QByteArray::fromStdString(bytes);
+    return (language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b)).toStdString();
+}
+
 // Tag 14's device in UTF-8, by the file's language code.
 CRecordEquipment EquipmentOf(const Acquisition& acq) {
-    auto utf8 = [&](const std::string& bytes) {
-        const QByteArray b = QByteArray::fromStdString(bytes);
-        return (acq.language == kCyrillic ? FromCp1251(b) : QString::fromLatin1(b)).toStdString();
-    };
     CRecordEquipment e;
-    e.m_strManufacturer = utf8(acq.manufacturer);
-    e.m_strModel = utf8(acq.model);
-    e.m_strSerial = utf8(acq.serial);
+    e.m_strManufacturer = Utf8Text(acq.manufacturer, acq.language);
+    e.m_strModel = Utf8Text(acq.model, acq.language);
+    e.m_strSerial = Utf8Text(acq.serial, acq.language);
     e.m_bOurs = IsOurDevice(e.m_strManufacturer, e.m_strModel);
     return e;
 }
@@ -531,4 +533,39 @@ bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEM
     if (device)
         *device = EquipmentOf(acq);
     return true;
+}
+
+bool ReadScpStatements(const uint8_t* data, size_t size, CFileStatements& statements,
+                       std::string* error) {
+    statements = CFileStatements{};
+    const std::vector<uint8_t> file(data, data + std::min(size, kLargestFile));
+    std::vector<ScpSectionPointer> table;
+    std::string why;
+    Body s1, s8;
+    if (!ReadScpSectionTable(file, table, &why))
+        why = "not an SCP-ECG file: " + why;
+    else if (why = CheckSections(file, table); why.empty())
+        if (why = FindSection(file, table, 1, s1); why.empty())
+            why = FindSection(file, table, 8, s8);
+    if (!why.empty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    if (s8.empty())
+        return true;
+    // The language code only: a Section 1 that is otherwise broken does not make the texts
+    // unreadable.
+    PATIENT_CARD card{};
+    Acquisition acq;
+    ReadSection1(s1, card, acq);
+    SCP_SECTION8 section;
+    const bool whole = DecodeScpSection8(s8.data(), s8.size(), section, &why);
+    statements.m_bConfirmed = section.nConfirmed == 1;
+    statements.m_stMade = section.stInterpreted;
+    for (const std::string& text : section.statements)
+        statements.m_Statements.push_back(Utf8Text(text, acq.language));
+    if (!whole && error)
+        *error = why;
+    return whole;
 }

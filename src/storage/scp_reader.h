@@ -27,6 +27,14 @@ bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT
 bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEMTIME& taken,
                     std::string* error, CRecordEquipment* device = nullptr);
 
+// Section 8 of any SCP-ECG file, the interpretive statements the file itself carries, into
+// `statements` in UTF-8 (texts by the file's language code, as ReadScpPatient reads the names):
+// the confirmation flag (1 only: 0 and 2 are not confirmed), the date and time and each text;
+// no heading. True with no statements when the file has no Section 8. False with *error when the
+// file or Section 8 is broken; the statements before the fault are then kept.
+bool ReadScpStatements(const uint8_t* data, size_t size, CFileStatements& statements,
+                       std::string* error);
+
 // The device number of our serial number text ("K.107.18641.5752"); 0 when the text is not one we
 // write.
 uint64_t DeviceIdFromSerial(std::string_view text);

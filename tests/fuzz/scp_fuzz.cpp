@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the SCP-ECG reader, once as they are and once with their length and CRCs
 // made right (random bytes almost never pass the CRCs, and the parsing behind them is what needs
-// the pounding). The reader must never crash or read out of bounds; a file it takes must give a
-// record and card of the shape the rest of the program relies on, and a refused one must leave
-// both cleared with a reason.
+// the pounding), and to the reader of its statements. The readers must never crash or read out of
+// bounds; a file it takes must give a record and card of the shape the rest of the program relies
+// on, and a refused one must leave both cleared with a reason.
 
 #include "storage/scp_file.h"
 #include "storage/scp_reader.h"
@@ -58,7 +58,20 @@ void FixCrcs(std::vector<uint8_t>& file) {
     Put16(file.data(), ScpCrc(file.data() + 2, file.size() - 2));
 }
 
+// Section 8 of any file: at most the 255 statements its count byte can say, each a text read
+// up to the section's end; a refusal says why.
+void ReadStatementsAndCheck(const uint8_t* data, size_t size) {
+    CFileStatements statements;
+    std::string error;
+    const bool ok = ReadScpStatements(data, size, statements, &error);
+    Check(ok ? error.empty() : !error.empty());
+    Check(statements.m_Statements.size() <= 255 && statements.m_strHeading.empty());
+    for (const std::string& s : statements.m_Statements)
+        Check(s.size() <= 3 * size); // a Windows-1251 byte is at most three bytes of UTF-8
+}
+
 void ReadAndCheck(const uint8_t* data, size_t size) {
+    ReadStatementsAndCheck(data, size);
     static auto record = std::make_unique<ECG_RECORD>();
     static PATIENT_CARD card;
     std::string error;

@@ -2,13 +2,16 @@
 """velmora-cli export to HL7 aECG and EDF+: the aECG is valid against the HL7 aECG schema
 (xmllint), the EDF+ header says what the standard asks (read here field by field), and both read
 back through libbiosig (velmora-cli's own reading of other systems' files) to the record's samples,
-the extremes of the 16-bit range included; an empty lane is left out and comes back empty."""
+the extremes of the 16-bit range included; an empty lane is left out and comes back empty. The aECG
+carries the automatic statements, marked unconfirmed."""
+import json
 import os
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ET
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
@@ -66,15 +69,49 @@ try:
     check('<id extension="K.107.00011.5434"/>' in device and "<manufacturerModelName>" in device
           and "<manufacturerOrganization><name>" in device,
           "aECG: the cardiograph with the record's serial number (%r)" % device)
+    # A record with a known finding: the statements `velmora-cli interpret` makes of it in the
+    # series' annotation set, one statement annotation each, the unconfirmed heading as the
+    # interpretation's comment; the file stays valid and readable by libbiosig.
+    sim = os.path.join(TMP, "af.dat")
+    code, err = run("simulate", "--rhythm", "af", "--conduction", "rbbb", "--card", card,
+                    "--out", sim)
+    check(code == 0, "a simulated record with atrial fibrillation: %s" % err.strip())
+    sim_xml = os.path.join(TMP, "af.xml")
+    code, err = run("export", sim, "--card", card, "--out", sim_xml)
+    check(code == 0, "export it to .xml: %s" % err.strip())
+    code, err = run("export", sim_xml, "--out", os.path.join(TMP, "af-back.dat"))
+    check(code == 0, "its aECG read back through libbiosig: %s" % err.strip())
+    r = subprocess.run([CLI, "interpret", sim, "--json", "--rates", "russian"],
+                       capture_output=True, env=ENV, timeout=60)
+    said = [s["text"] for s in json.loads(r.stdout.decode())["statements"]] if r.returncode == 0 \
+        else []
+    check("Фибрилляция предсердий" in said, "the simulated finding is found (%s)" % said)
+    hl7 = "{urn:hl7-org:v3}"
+    series = ET.parse(sim_xml).getroot().find("%scomponent/%sseries" % (hl7, hl7))
+    found = {}
+    for ann in series.iterfind("%ssubjectOf/%sannotationSet/%scomponent/%sannotation"
+                               % (hl7, hl7, hl7, hl7)):
+        if ann.find(hl7 + "code").get("code") != "MDC_ECG_INTERPRETATION":
+            continue
+        for item in ann.iterfind("%scomponent/%sannotation" % (hl7, hl7)):
+            found.setdefault(item.find(hl7 + "code").get("code"), []).append(
+                item.find(hl7 + "value").text)
+    check(found.get("MDC_ECG_INTERPRETATION_STATEMENT") == said,
+          "aECG: every statement in order (%s)" % found.get("MDC_ECG_INTERPRETATION_STATEMENT"))
+    check(found.get("MDC_ECG_INTERPRETATION_COMMENT") ==
+          ["Автоматическое заключение (не подтверждено врачом)"],
+          "aECG: marked unconfirmed (%s)" % found.get("MDC_ECG_INTERPRETATION_COMMENT"))
+
     schema_zip = os.path.join(REALDATA, "aecg", "hl7_aecg_schema_2003-12.zip")
     if os.path.exists(schema_zip):
         zipfile.ZipFile(schema_zip).extractall(os.path.join(TMP, "xsd"))
         xsd = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(TMP, "xsd"))
                for f in fs if f == "PORT_MT020001.xsd"]
-        v = subprocess.run(["xmllint", "--noout", "--schema", xsd[0],
-                            os.path.join(TMP, "rec.xml")], capture_output=True, text=True)
-        check(v.returncode == 0 and "validates" in v.stderr,
-              "aECG valid against the HL7 aECG schema: %s" % v.stderr.strip()[-300:])
+        for name in ("rec.xml", "af.xml"):
+            v = subprocess.run(["xmllint", "--noout", "--schema", xsd[0],
+                                os.path.join(TMP, name)], capture_output=True, text=True)
+            check(v.returncode == 0 and "validates" in v.stderr,
+                  "%s valid against the HL7 aECG schema: %s" % (name, v.stderr.strip()[-300:]))
     else:
         print("skip the schema check: no ../shared/realdata or VELMORA_REALDATA")
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """velmora-cli export to DICOM: dciodvfy (dicom3tools) finds no error in the object, and pydicom,
 an independent reader, reads back the patient, the waveform's shape, units and lead codes, and
-every sample as the record holds it; the measurements come as annotations. A record read from
+every sample as the record holds it; the measurements come as annotations, the automatic
+statements as text annotations under the unconfirmed heading. A record read from
 another system's DICOM file and written again keeps its samples."""
+import json
 import os
 import struct
 import subprocess
@@ -36,11 +38,13 @@ raw = struct.unpack("<%dh" % (n * s), w.WaveformData[:2 * n * s])
 chans = [(c.ChannelSourceSequence[0].CodeValue, float(c.ChannelSensitivity),
           c.ChannelSensitivityUnitsSequence[0].CodeValue) for c in w.ChannelDefinitionSequence]
 notes = {a.ConceptNameCodeSequence[0].CodeMeaning: float(a.NumericValue)
-         for a in d.get("WaveformAnnotationSequence", [])}
+         for a in d.get("WaveformAnnotationSequence", []) if "ConceptNameCodeSequence" in a}
+texts = [(a.UnformattedTextValue, int(a.AnnotationGroupNumber), list(a.ReferencedWaveformChannels))
+         for a in d.get("WaveformAnnotationSequence", []) if "UnformattedTextValue" in a]
 print(repr(dict(sop=d.SOPClassUID, modality=d.Modality, name=str(d.PatientName),
                 birth=d.PatientBirthDate, sex=d.PatientSex, charset=d.SpecificCharacterSet,
                 rate=float(w.SamplingFrequency), n=n, s=s, bits=int(w.WaveformBitsAllocated),
-                interp=w.WaveformSampleInterpretation, chans=chans, notes=notes,
+                interp=w.WaveformSampleInterpretation, chans=chans, notes=notes, texts=texts,
                 lead1=list(raw[0::n]), lead12=list(raw[n - 1::n]), instance=d.SOPInstanceUID,
                 device=(d.Manufacturer, d.get("ManufacturerModelName", ""),
                         d.get("DeviceSerialNumber", "")))))
@@ -94,6 +98,32 @@ try:
     run("export", dat, "--card", card, "--out", dcm2)
     again = pydicom_read(dcm2)
     check(again.get("instance") == d.get("instance"), "the same record, the same instance UID")
+
+    # A record with a known finding: its statements follow the measurements as text annotations
+    # of their own group, under the heading that says no doctor has confirmed them, the same
+    # statements `velmora-cli interpret` makes of the record.
+    sim = os.path.join(TMP, "af.dat")
+    code, err = run("simulate", "--rhythm", "af", "--conduction", "rbbb", "--card", card,
+                    "--out", sim)
+    check(code == 0, "a simulated record with atrial fibrillation: %s" % err.strip())
+    sim_dcm = os.path.join(TMP, "af.dcm")
+    code, err = run("export", sim, "--card", card, "--out", sim_dcm)
+    check(code == 0, "export it to .dcm: %s" % err.strip())
+    v = subprocess.run(["dciodvfy", sim_dcm], capture_output=True, text=True, timeout=60)
+    errors = [line for line in (v.stdout + v.stderr).splitlines() if line.startswith("Error")]
+    check(not errors, "dciodvfy with text annotations: no errors (%s)" % errors[:3])
+    r = subprocess.run([CLI, "interpret", sim, "--json", "--rates", "russian"],
+                       capture_output=True, env=ENV, timeout=60)
+    said = [s["text"] for s in json.loads(r.stdout.decode())["statements"]] if r.returncode == 0 \
+        else []
+    texts = pydicom_read(sim_dcm).get("texts", [])
+    check("Фибрилляция предсердий" in said and
+          any(t.startswith("Полная блокада правой ножки пучка Гиса") for t in said),
+          "the simulated findings are found (%s)" % said)
+    check([t[0] for t in texts] == ["Автоматическое заключение (не подтверждено врачом)"] + said,
+          "the heading, then every statement in order (%s)" % [t[0] for t in texts])
+    check(all(t[1] == 2 and t[2] == [1, 0] for t in texts),
+          "the statements: group 2, the whole waveform (%s)" % texts[:1])
 
     realdata = os.environ.get("VELMORA_REALDATA") or os.path.join(
         os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, os.pardir, "shared",
