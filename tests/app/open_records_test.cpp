@@ -194,7 +194,13 @@ TEST_F(OpenRecords, AWfdbRecordShowsItsMeasurementsAndItsAbsentLeads) {
     EXPECT_TRUE(child->MeasurementLine()->isVisibleTo(child));
     EXPECT_TRUE(line.startsWith(QStringLiteral("ЧСС %1 уд/мин").arg(qRound(*m.heartRateBpm))))
         << line.toStdString();
-    EXPECT_TRUE(line.endsWith(QStringLiteral("требуют подтверждения врачом)")));
+    EXPECT_TRUE(line.section(QLatin1Char('\n'), 0, 0)
+                    .endsWith(QStringLiteral("требуют подтверждения врачом)")));
+    // Under them the statements, as a proposal.
+    EXPECT_TRUE(
+        line.section(QLatin1Char('\n'), 1, 1)
+            .startsWith(QStringLiteral("Автоматическое заключение (не подтверждено врачом): ")))
+        << line.toStdString();
 
     // Lane II (MLII) and V5 are there; lane I is not: its label is grey, II's is not.
     QApplication::processEvents();
