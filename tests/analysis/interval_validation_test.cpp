@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -242,25 +243,43 @@ std::vector<std::filesystem::path> LudbRecords(const std::filesystem::path& fold
     return bases;
 }
 
-// Every shared LUDB record, read at the header's gains and at the true amplitudes: the distance
-// of PR, QRS and QT from the cardiologists' band within the CSE limits (mean and SD: PR and QRS
-// 10 / 10 ms, QT 25 / 30 ms), a value wherever the reference has one, the heart rate within
-// 2/min of the cardiologists' beats, and the PR of the first-degree AV blocks against their bands.
-// A line per record only where an interval lies farther from its band than the CSE SD limit.
+// White noise of sd µV on every lead, the same for a seed: a record as a less quiet patient or
+// a worse electrode gives it. Boundaries found at the edge of the noise move with it.
+void AddNoise(CEcgSignal& s, double sd, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::normal_distribution<float> noise(0.f, float(sd));
+    for (std::vector<float>& lead : s.leads)
+        for (float& v : lead)
+            v += noise(gen);
+}
+
+enum class Reading { HeaderGains, TrueAmplitudes, Noisy };
+
+// Every shared LUDB record, read at the header's gains, at the true amplitudes and at the true
+// amplitudes with 15 µV of noise: the distance of PR, QRS and QT from the cardiologists' band
+// within the CSE limits (mean and SD: PR and QRS 10 / 10 ms, QT 25 / 30 ms), a value wherever
+// the reference has one, the heart rate within 2/min of the cardiologists' beats, and the PR of
+// the first-degree AV blocks over 200 ms where their band is. A line per record only where an
+// interval lies farther from its band than the CSE SD limit.
 TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
     const auto root = wfdb::RealData();
     if (root.empty())
         GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
     const std::vector<std::filesystem::path> bases = LudbRecords(root / "wfdb" / "ludb");
     ASSERT_GE(bases.size(), 50u);
-    for (const bool trueAmplitudes : {false, true}) {
-        std::printf("LUDB at %s\n", trueAmplitudes ? "true amplitudes" : "the header's gains");
+    for (const Reading reading : {Reading::HeaderGains, Reading::TrueAmplitudes, Reading::Noisy}) {
+        std::printf("LUDB at %s\n", reading == Reading::HeaderGains ? "the header's gains"
+                                    : reading == Reading::TrueAmplitudes
+                                        ? "true amplitudes"
+                                        : "true amplitudes, noisy");
         Tally p, pr, qrs, qt;
         int avBlocks = 0, overTwoHundred = 0, rateOff = 0;
         for (const auto& base : bases) {
             const std::string name = base.filename().string();
             CEcgSignal sig;
-            ASSERT_TRUE(ReadLudb(base, trueAmplitudes, sig)) << base;
+            ASSERT_TRUE(ReadLudb(base, reading != Reading::HeaderGains, sig)) << base;
+            if (reading == Reading::Noisy)
+                AddNoise(sig, 15.0, unsigned(std::atoi(name.c_str())));
             const Reference ref = ReferenceOf(base, sig.dRate);
             const long margin = long(0.1 * sig.dRate);
             const analysis::Measurements m = analysis::Measure(sig);
@@ -284,6 +303,10 @@ TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
                             name.c_str(), m.prMs.value_or(NAN), ref.pr.lo, ref.pr.hi);
                 ++avBlocks;
                 overTwoHundred += m.prMs && *m.prMs > 200 ? 1 : 0;
+                // The statement needs the PR over 200 ms: where even the band's short end is.
+                if (ref.pr.any && ref.pr.lo > 200) {
+                    EXPECT_GT(m.prMs.value_or(0), 200) << name;
+                }
             }
             p.Add("P", name, m.pMs, ref.p, 10);
             pr.Add("PR", name, m.prMs, ref.pr, 10);
@@ -294,18 +317,17 @@ TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
         pr.Print("PR");
         qrs.Print("QRS");
         qt.Print("QT");
+        std::printf("  first-degree AV blocks with a PR over 200 ms: %d of %d\n", overTwoHundred,
+                    avBlocks);
         EXPECT_GE(avBlocks, 6);
-        // The first-degree AV block statement needs a PR over 200 ms: today 13, 77 and 107 at the
-        // header's gains, 13 and 107 at true amplitudes (the PR falls short of the band there).
-        EXPECT_GE(overTwoHundred, trueAmplitudes ? 2 : 3);
         // Three records where the detector and the cardiologists count the beats differently
         // (a beat the detector misses or the cardiologists left undrawn).
         EXPECT_LE(rateOff, 3);
-        // Where the reference has a value, so do the measurements, but for a P wave the
-        // median beat may lose in a few irregular rhythms.
+        // Where the reference has a value, so do the measurements; a P wave may come and go in a
+        // few irregular rhythms and wide complexes, more of them in noise.
         EXPECT_EQ(qrs.missed, 0);
-        EXPECT_LE(qt.missed, trueAmplitudes ? 0 : 4);
-        EXPECT_LE(pr.missed + pr.extra, 5);
+        EXPECT_LE(qt.missed, reading == Reading::HeaderGains ? 4 : 0);
+        EXPECT_LE(pr.missed + pr.extra, reading == Reading::TrueAmplitudes ? 3 : 7);
         for (const auto& [what, t, mean, sd] :
              {std::tuple{"PR", &pr, 10.0, 10.0}, std::tuple{"QRS", &qrs, 10.0, 10.0},
               std::tuple{"QT", &qt, 25.0, 30.0}}) {
