@@ -376,7 +376,10 @@ private:
             return;
         std::vector<double> ends;
         for (const size_t l : m_leads) {
-            const std::vector<float>& y = m_beat[l];
+            // The T wave is slow (nothing of it above some 10 Hz): the area method runs on the
+            // lead smoothed over 40 ms, where one sample's noise cannot move the largest area.
+            const std::vector<double> y =
+                Smooth(std::vector<double>(m_beat[l].begin(), m_beat[l].end()), S(0.04));
             size_t peak = from;
             for (size_t i = from; i <= limit; ++i)
                 if (std::abs(y[i] - m_base[l]) > std::abs(y[peak] - m_base[l]))
