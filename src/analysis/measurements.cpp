@@ -251,6 +251,21 @@ private:
         }
     }
 
+    // Where the tangent to v at i, its slope over i +- half, meets `level`: the start of the
+    // wave whose rising edge crosses a threshold at i. No earlier than `lowest`, nor more than
+    // 20 ms before i (the threshold lies low on the edge: the extrapolation is short).
+    size_t TangentStart(const std::vector<double>& v, size_t i, double level, size_t half,
+                        size_t lowest) const {
+        half = std::max<size_t>(1, half);
+        if (i < lowest + half || i + half >= v.size())
+            return i;
+        const double slope = (v[i + half] - v[i - half]) / double(2 * half);
+        if (!(slope > 0))
+            return i;
+        const double back = std::clamp((v[i] - level) / slope, 0.0, double(S(0.02)));
+        return size_t(std::max(double(lowest), double(i) - back + 0.5));
+    }
+
     // The stimulus of a pacemaker in [from, to): a slope over the leads as large as the
     // QRS's own that is gone within 8 ms either side; its index, if there is one.
     std::optional<size_t> PacingSpike(size_t from, size_t to) const {
@@ -330,6 +345,12 @@ private:
         size_t on = peak;
         while (on > from && m[on] > floorBefore + kPFraction * (top - floorBefore))
             --on;
+        // A level that stands clear of the noise is crossed once the P wave is under way, the
+        // later the slower it rises out of the baseline: it starts where the tangent at the
+        // crossing meets the level before it (the slope over 16 ms of the magnitude smoothed
+        // over 20 ms: a single sample's noise is no guide).
+        if (on > from + S(0.02))
+            on = TangentStart(Smooth(m, S(0.02)), on, floorBefore, S(0.008), from + 1);
         size_t end = peak;
         while (end < qrsOn && m[end] > floorAfter + kPFraction * (top - floorAfter))
             ++end;
@@ -355,7 +376,10 @@ private:
             return;
         std::vector<double> ends;
         for (const size_t l : m_leads) {
-            const std::vector<float>& y = m_beat[l];
+            // The T wave is slow (nothing of it above some 10 Hz): the area method runs on the
+            // lead smoothed over 40 ms, where one sample's noise cannot move the largest area.
+            const std::vector<double> y =
+                Smooth(std::vector<double>(m_beat[l].begin(), m_beat[l].end()), S(0.04));
             size_t peak = from;
             for (size_t i = from; i <= limit; ++i)
                 if (std::abs(y[i] - m_base[l]) > std::abs(y[peak] - m_base[l]))

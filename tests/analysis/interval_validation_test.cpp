@@ -8,11 +8,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <random>
+#include <sstream>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -114,7 +120,17 @@ Band BandOf(const std::map<std::string, std::vector<BeatWaves>>& leads, double r
 struct Reference {
     Band p, pr, qrs, qt;
     double heartRate = 0;
+    long firstPeak = 0, lastPeak = 0; // of the QRS complexes drawn in lead II
 };
+
+bool FirstDegreeAvBlock(const std::filesystem::path& base) {
+    std::ifstream hea(base.string() + ".hea");
+    std::string line;
+    while (std::getline(hea, line))
+        if (line.rfind("#I degree AV block", 0) == 0)
+            return true;
+    return false;
+}
 
 Reference ReferenceOf(const std::filesystem::path& base, double rate) {
     std::map<std::string, std::vector<BeatWaves>> leads;
@@ -136,9 +152,12 @@ Reference ReferenceOf(const std::filesystem::path& base, double rate) {
         leads, rate, [](const BeatWaves& b) { return O(b.qrs.on); },
         [](const BeatWaves& b) { return b.t ? O(b.t->end) : O(); });
     const std::vector<BeatWaves>& ii = leads["ii"];
-    if (ii.size() >= 2)
+    if (ii.size() >= 2) {
+        r.firstPeak = ii.front().qrs.peak;
+        r.lastPeak = ii.back().qrs.peak;
         r.heartRate =
             60.0 * rate * double(ii.size() - 1) / double(ii.back().qrs.peak - ii.front().qrs.peak);
+    }
     return r;
 }
 
@@ -161,41 +180,172 @@ struct Stats {
     }
 };
 
-void ExpectInBand(const char* what, const char* record, std::optional<double> v, const Band& band,
-                  double tolerance, Stats& stats) {
-    if (!band.any) {
-        EXPECT_FALSE(v) << record << ": " << what << " where the reference has none";
-        std::printf("  %-4s absent in the reference; measured %s\n", what, v ? "a value" : "none");
-        return;
-    }
-    ASSERT_TRUE(v) << record << ": no " << what;
-    std::printf("  %-4s %6.1f ms, reference %6.1f ... %6.1f\n", what, *v, band.lo, band.hi);
-    EXPECT_GE(*v, band.lo - tolerance) << record << " " << what;
-    EXPECT_LE(*v, band.hi + tolerance) << record << " " << what;
-    stats.Add(*v < band.lo ? *v - band.lo : *v > band.hi ? *v - band.hi : 0.0);
+// The signed distance of v from the band: 0 inside it, else how far outside.
+double Distance(double v, const Band& band) {
+    return v < band.lo ? v - band.lo : v > band.hi ? v - band.hi : 0.0;
 }
 
+// One interval over the records: its distances where both the reference and the measurement
+// have it, and how often only one of them has it (no P wave in atrial fibrillation is no error).
+struct Tally {
+    Stats d;
+    int reference = 0, measured = 0, missed = 0, extra = 0;
+    void Add(const char* what, const std::string& record, std::optional<double> v, const Band& band,
+             double limit) {
+        reference += band.any ? 1 : 0;
+        measured += v ? 1 : 0;
+        missed += band.any && !v ? 1 : 0;
+        extra += v && !band.any ? 1 : 0;
+        if (!band.any || !v)
+            return;
+        d.Add(Distance(*v, band));
+        if (std::abs(d.d.back()) > limit)
+            std::printf("  LUDB %-4s %-3s %4.0f ms, reference %4.0f ... %4.0f\n", record.c_str(),
+                        what, *v, band.lo, band.hi);
+    }
+    void Print(const char* what) const {
+        std::printf("  %-3s outside the band %5.1f / SD %5.1f ms over %zu records; reference "
+                    "has it %d, measured %d, missed %d, extra %d\n",
+                    what, d.Mean(), d.Sd(), d.d.size(), reference, measured, missed, extra);
+    }
+};
+
+// LUDB's header gives each lead a gain that scales it to 1 mV peak to peak; the samples
+// themselves are microvolts on one scale (Einthoven's law holds in them). The spatial velocity
+// and magnitude weigh the leads by amplitude, so the true reading is at one gain for all.
+bool ReadLudb(const std::filesystem::path& base, bool trueAmplitudes, CEcgSignal& s) {
+    if (!wfdb::ReadRecord(base, s))
+        return false;
+    if (!trueAmplitudes)
+        return true;
+    std::ifstream hea(base.string() + ".hea");
+    std::string line;
+    std::getline(hea, line);
+    for (size_t l = 0; l < s.leads.size() && std::getline(hea, line); ++l) {
+        std::istringstream in(line);
+        std::string file, format, gain;
+        in >> file >> format >> gain;
+        const double g = std::atof(gain.c_str());
+        for (float& v : s.leads[l])
+            v = float(v * g / 1000.0);
+    }
+    return true;
+}
+
+std::vector<std::filesystem::path> LudbRecords(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> bases;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".hea")
+            bases.push_back(e.path().parent_path() / e.path().stem());
+    std::sort(bases.begin(), bases.end(), [](const auto& a, const auto& b) {
+        return std::atoi(a.filename().c_str()) < std::atoi(b.filename().c_str());
+    });
+    return bases;
+}
+
+// White noise of sd µV on every lead, the same for a seed: a record as a less quiet patient or
+// a worse electrode gives it. Boundaries found at the edge of the noise move with it.
+void AddNoise(CEcgSignal& s, double sd, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::normal_distribution<float> noise(0.f, float(sd));
+    for (std::vector<float>& lead : s.leads)
+        for (float& v : lead)
+            v += noise(gen);
+}
+
+enum class Reading { HeaderGains, TrueAmplitudes, Noisy };
+
+// Every shared LUDB record, read at the header's gains, at the true amplitudes and at the true
+// amplitudes with 15 µV of noise: the distance of PR, QRS and QT from the cardiologists' band
+// within the CSE limits (mean and SD: PR and QRS 10 / 10 ms, QT 25 / 30 ms), a value wherever
+// the reference has one, the heart rate within 2/min of the cardiologists' beats, and the PR of
+// the first-degree AV blocks over 200 ms where their band is. A line per record only where an
+// interval lies farther from its band than the CSE SD limit.
 TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
     const auto root = wfdb::RealData();
     if (root.empty())
         GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
-    Stats p, pr, qrs, qt;
-    for (const char* name : {"1", "8", "10", "15"}) {
-        const auto base = root / "wfdb" / "ludb" / name;
-        CEcgSignal sig;
-        ASSERT_TRUE(wfdb::ReadRecord(base, sig)) << base;
-        const Reference ref = ReferenceOf(base, sig.dRate);
-        const analysis::Measurements m = analysis::Measure(sig);
-        std::printf("LUDB %s: heart rate %.1f (reference %.1f), %d of %zu beats dominant\n", name,
-                    m.heartRateBpm.value_or(0), ref.heartRate, m.nDominantBeats, m.beats.size());
-        ASSERT_TRUE(m.heartRateBpm);
-        EXPECT_NEAR(*m.heartRateBpm, ref.heartRate, 2.0) << name;
-        ExpectInBand("P", name, m.pMs, ref.p, 20, p);
-        ExpectInBand("PR", name, m.prMs, ref.pr, 20, pr);
-        ExpectInBand("QRS", name, m.qrsMs, ref.qrs, 20, qrs);
-        ExpectInBand("QT", name, m.qtMs, ref.qt, 30, qt);
+    const std::vector<std::filesystem::path> bases = LudbRecords(root / "wfdb" / "ludb");
+    ASSERT_GE(bases.size(), 50u);
+    for (const Reading reading : {Reading::HeaderGains, Reading::TrueAmplitudes, Reading::Noisy}) {
+        std::printf("LUDB at %s\n", reading == Reading::HeaderGains ? "the header's gains"
+                                    : reading == Reading::TrueAmplitudes
+                                        ? "true amplitudes"
+                                        : "true amplitudes, noisy");
+        Tally p, pr, qrs, qt;
+        int avBlocks = 0, overTwoHundred = 0, rateOff = 0;
+        for (const auto& base : bases) {
+            const std::string name = base.filename().string();
+            CEcgSignal sig;
+            ASSERT_TRUE(ReadLudb(base, reading != Reading::HeaderGains, sig)) << base;
+            if (reading == Reading::Noisy)
+                AddNoise(sig, 15.0, unsigned(std::atoi(name.c_str())));
+            const Reference ref = ReferenceOf(base, sig.dRate);
+            const long margin = long(0.1 * sig.dRate);
+            const analysis::Measurements m = analysis::Measure(sig);
+            // The cardiologists drew the beats of the record's middle only: the rate of the
+            // detected beats over the same stretch.
+            std::vector<size_t> within;
+            for (const size_t b : m.beats)
+                if (long(b) >= ref.firstPeak - margin && long(b) <= ref.lastPeak + margin)
+                    within.push_back(b);
+            ASSERT_GE(within.size(), 2u) << name;
+            const double rate = 60.0 * sig.dRate * double(within.size() - 1) /
+                                double(within.back() - within.front());
+            if (std::abs(rate - ref.heartRate) > 2.0) {
+                ++rateOff;
+                std::printf("  LUDB %-4s heart rate %.1f/min, reference %.1f\n", name.c_str(), rate,
+                            ref.heartRate);
+            }
+            if (FirstDegreeAvBlock(base)) {
+                std::printf("  LUDB %-4s first-degree AV block: PR %4.0f ms, reference %4.0f ... "
+                            "%4.0f\n",
+                            name.c_str(), m.prMs.value_or(NAN), ref.pr.lo, ref.pr.hi);
+                ++avBlocks;
+                overTwoHundred += m.prMs && *m.prMs > 200 ? 1 : 0;
+                // The statement needs the PR over 200 ms: where even the band's short end is.
+                if (ref.pr.any && ref.pr.lo > 200) {
+                    EXPECT_GT(m.prMs.value_or(0), 200) << name;
+                }
+            }
+            p.Add("P", name, m.pMs, ref.p, 10);
+            pr.Add("PR", name, m.prMs, ref.pr, 10);
+            qrs.Add("QRS", name, m.qrsMs, ref.qrs, 10);
+            qt.Add("QT", name, m.qtMs, ref.qt, 30);
+        }
+        p.Print("P");
+        pr.Print("PR");
+        qrs.Print("QRS");
+        qt.Print("QT");
+        std::printf("  first-degree AV blocks with a PR over 200 ms: %d of %d\n", overTwoHundred,
+                    avBlocks);
+        EXPECT_GE(avBlocks, 6);
+        // Three records where the detector and the cardiologists count the beats differently
+        // (a beat the detector misses or the cardiologists left undrawn).
+        EXPECT_LE(rateOff, 3);
+        // Where the reference has a value, so do the measurements; a P wave may come and go in a
+        // few irregular rhythms and wide complexes, more of them in noise.
+        EXPECT_EQ(qrs.missed, 0);
+        EXPECT_LE(qt.missed, reading == Reading::HeaderGains ? 4 : 0);
+        EXPECT_LE(pr.missed + pr.extra, reading == Reading::Noisy ? 7 : 5);
+        for (const auto& [what, t, mean, sd] :
+             {std::tuple{"PR", &pr, 10.0, 10.0}, std::tuple{"QRS", &qrs, 10.0, 10.0},
+              std::tuple{"QT", &qt, 25.0, 30.0}}) {
+            EXPECT_LE(std::abs(t->d.Mean()), mean) << what;
+            EXPECT_LE(t->d.Sd(), sd) << what;
+        }
+    }
+}
 
-        // The same record at 409.6 Hz measures the same, within 5 ms.
+// The same record at 409.6 Hz measures the same, within 5 ms.
+TEST(IntervalValidation, LudbIntervalsDoNotDependOnTheRate) {
+    const auto root = wfdb::RealData();
+    if (root.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    for (const char* name : {"1", "8", "10", "15"}) {
+        CEcgSignal sig;
+        ASSERT_TRUE(ReadLudb(root / "wfdb" / "ludb" / name, true, sig)) << name;
+        const analysis::Measurements m = analysis::Measure(sig);
         const analysis::Measurements r = analysis::Measure(analysis::Resample(sig, 409.6));
         for (const auto& [what, a, b] :
              {std::tuple{"PR", m.prMs, r.prMs}, std::tuple{"QRS", m.qrsMs, r.qrsMs},
@@ -206,9 +356,6 @@ TEST(IntervalValidation, LudbIntervalsLieInTheCardiologistsBands) {
             }
         }
     }
-    std::printf("outside the band (mean / SD, ms): P %.1f/%.1f  PR %.1f/%.1f (CSE 10/10)  QRS "
-                "%.1f/%.1f (CSE 10/10)  QT %.1f/%.1f (CSE 25/30)\n",
-                p.Mean(), p.Sd(), pr.Mean(), pr.Sd(), qrs.Mean(), qrs.Sd(), qt.Mean(), qt.Sd());
 }
 
 // The shortest RR interval the cardiologists' QRS complexes give (in lead II), in ms; 0 with
@@ -232,11 +379,7 @@ TEST(IntervalValidation, LudbQtNeverReachesPastTheNextBeat) {
     if (root.empty())
         GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
     const auto folder = root / "wfdb" / "ludb";
-    std::vector<std::filesystem::path> bases;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().extension() == ".hea")
-            bases.push_back(e.path().parent_path() / e.path().stem());
-    std::sort(bases.begin(), bases.end());
+    const std::vector<std::filesystem::path> bases = LudbRecords(folder);
     ASSERT_GE(bases.size(), 50u) << folder;
     Stats qt;
     int measured = 0;
@@ -244,7 +387,7 @@ TEST(IntervalValidation, LudbQtNeverReachesPastTheNextBeat) {
     for (const auto& base : bases) {
         const std::string name = base.filename().string();
         CEcgSignal sig;
-        ASSERT_TRUE(wfdb::ReadRecord(base, sig)) << base;
+        ASSERT_TRUE(ReadLudb(base, true, sig)) << base;
         const analysis::Measurements m = analysis::Measure(sig);
         const double shortest = ShortestRrMs(base, sig.dRate);
         const Band band = ReferenceOf(base, sig.dRate).qt;
