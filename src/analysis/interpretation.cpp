@@ -205,7 +205,6 @@ private:
                 " (" + Format("%.0f", *atrial.flutterRateBpm) + "/min)")
                 .evidence = {{"atrial_rate_bpm", *atrial.flutterRateBpm},
                              {"heart_rate_bpm", m_rateBpm}};
-            m_bSupraventricularOther = true;
             return;
         }
         // Without P waves a moderate irregularity is enough; with what looks like a P wave
@@ -216,7 +215,6 @@ private:
         if ((m_irregularity > kIrregularSuccessive && !pWave) || chaotic) {
             Add("AFIB").evidence = {{"rr_irregularity", m_irregularity},
                                     {"heart_rate_bpm", m_rateBpm}};
-            m_bSupraventricularOther = true;
             m_bIrregular = true;
             return;
         }
@@ -246,8 +244,8 @@ private:
 
     void Paced() {
         m_bPaced = true;
-        Add("PACE").evidence = {{"stimulus_before_qrs_ms",
-                                 m_m.qrsOnsetS ? (*m_m.qrsOnsetS - *m_m.stimulusS) * 1000.0 : 0.0}};
+        Add("PACE").evidence = {{"paced_beats", double(m_nPaced)},
+                                {"beats", double(m_m.beats.size())}};
     }
 
     void RhythmOther() {
@@ -255,7 +253,6 @@ private:
         st.evidence.push_back({"heart_rate_bpm", m_rateBpm});
         if (m_m.axisPDeg)
             st.evidence.push_back({"axis_p_deg", *m_m.axisPDeg});
-        m_bSupraventricularOther = true;
     }
 
     void Ectopy() {
@@ -358,7 +355,6 @@ private:
         // delay without either pattern over 110 ms.
         if (qrs >= 120.0 && RightBundlePattern()) {
             Add("CRBBB", d, dEn).evidence = {{"qrs_ms", qrs}};
-            m_bRbbb = true;
         } else if (qrs >= 120.0 && LeftBundlePattern()) {
             Add("CLBBB", d, dEn).evidence = {{"qrs_ms", qrs}};
             m_bLbbb = true;
@@ -625,7 +621,7 @@ private:
     double m_rrMedian = 0, m_rateBpm = 0, m_irregularity = 0;
     std::optional<double> m_thirdDegree; // the atrial rate of a dissociated rhythm
     bool m_bSinus = false, m_bPaced = false, m_bIrregular = false;
-    bool m_bSupraventricularOther = false, m_bRbbb = false, m_bLbbb = false;
+    bool m_bLbbb = false;
 };
 
 } // namespace

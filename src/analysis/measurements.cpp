@@ -138,8 +138,7 @@ private:
 // The wave boundaries on the median beats, as indices into them.
 struct Boundaries {
     std::optional<size_t> pOn, pEnd, qrsOn, qrsEnd;
-    std::optional<double> tEnd;     // between samples
-    std::optional<size_t> stimulus; // a pacemaker's, just before the QRS
+    std::optional<double> tEnd; // between samples
 };
 
 class CDelineator {
@@ -230,7 +229,6 @@ private:
         size_t floor = pre0;
         if (const std::optional<size_t> spike = PacingSpike(pre0, peak)) {
             floor = std::min(peak, *spike + S(0.008));
-            b.stimulus = spike;
         }
         size_t on = peak;
         while (on > floor && sv[on] > onLevel)
@@ -608,7 +606,6 @@ Measurements Measure(const CEcgSignal& raw, CEcgSignal* cleaned) {
     };
     m.pOnsetS = at(b.pOn), m.pEndS = at(b.pEnd), m.qrsOnsetS = at(b.qrsOn);
     m.qrsEndS = at(b.qrsEnd), m.tEndS = at(b.tEnd);
-    m.stimulusS = at(b.stimulus);
     for (size_t l = 0; l < beat.size(); ++l)
         m.baselineUv.push_back(d.Baseline(l));
     if (b.qrsOn && b.qrsEnd) {

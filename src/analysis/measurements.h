@@ -47,8 +47,6 @@ struct Measurements {
 
     // The boundaries on the median beat, in seconds from its QRS fiducial (negative before it).
     std::optional<double> pOnsetS, pEndS, qrsOnsetS, qrsEndS, tEndS;
-    // A pacemaker's stimulus just before the median beat's QRS.
-    std::optional<double> stimulusS;
     // Each lead's level at the end of the PR segment (µV), from which its waves are measured.
     std::vector<double> baselineUv;
     // The median beat per lead (µV, empty for an absent lead), from medianStartS on, at the
