@@ -159,9 +159,13 @@ void CRecordCommands::SaveRecord(const char* extension) {
     // window may start a new reception meanwhile.
     auto record = std::make_shared<const ECG_RECORD>(m_document.Record());
     const PATIENT_CARD card = m_document.Card();
+    // The statements a file carries are the window's: through its filters, by its rate limits.
+    CStatementSettings how;
+    how.m_Filters = m_document.Filters();
+    how.m_Settings.practice = analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString());
     RunInBackground(
-        [path, chosen, record, card](std::string* why) {
-            return SaveRecordFile(path, *chosen, *record, &card, why);
+        [path, chosen, record, card, how](std::string* why) {
+            return SaveRecordFile(path, *chosen, *record, &card, why, how);
         },
         [this, path](bool ok, const QString& why) {
             if (!ok) {
