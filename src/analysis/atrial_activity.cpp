@@ -180,7 +180,8 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m, bool bDissociati
     for (size_t j = 0; j < a.index.size(); ++j) {
         const std::vector<float>& x = a.signal.leads[j];
         blanked[j].assign(x.begin(), x.end());
-        cancelled[j].assign(x.begin(), x.end());
+        if (bDissociation)
+            cancelled[j].assign(x.begin(), x.end());
         const std::vector<float>& tmpl = m.medianBeat[a.index[j]];
         if (tmpl.empty())
             continue;
@@ -197,7 +198,7 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m, bool bDissociati
                     keepQrs[size_t(t)] = false;
                 if (ventricular)
                     keepBeat[size_t(t)] = false;
-                else
+                else if (bDissociation)
                     cancelled[j][size_t(t)] -= tmpl[size_t(i)];
             }
             if (ventricular)
@@ -250,16 +251,16 @@ Atrial AnalyseAtria(const CEcgSignal& s, const Measurements& m, bool bDissociati
     };
     std::vector<double> lowQrs, lowBeat;
     prepare(blanked, keepQrs, lowQrs, 0.1);
-    prepare(cancelled, keepBeat, lowBeat, 0.2);
-
     const double rrS = m.rrMeanMs ? *m.rrMeanMs / 1000.0 : 1.0;
-    const double residueUv = Rms(cancelled, lowBeat);
     if (Rms(blanked, lowQrs) >= kMinimumRmsUv)
         if (const std::optional<double> f =
                 Period(blanked, lowQrs, low, kFlutterMinS, kFlutterMaxS, kFlutterRepeat, 3);
             f && rrS >= 1.8 * *f)
             out.flutterRateBpm = 60.0 / *f;
-    if (bDissociation && !out.flutterRateBpm && residueUv >= kMinimumPRmsUv)
+    if (!bDissociation || out.flutterRateBpm)
+        return out;
+    prepare(cancelled, keepBeat, lowBeat, 0.2);
+    if (Rms(cancelled, lowBeat) >= kMinimumPRmsUv)
         if (const std::optional<double> p =
                 Period(cancelled, lowBeat, low, kPMinS, kPMaxS, kPRepeat, 1);
             p && !NearMultiple(*p, rrS))
