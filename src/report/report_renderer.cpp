@@ -121,13 +121,10 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
 
 QString Age(const PATIENT_CARD& c, const ECG_RECORD* record) {
     SYSTEMTIME t{};
-    if (!record || c.birth_year == 0 || c.birth_year == 65535 ||
-        !ParseRecordDate(record->date, sizeof record->date, t))
+    if (!record || !ParseRecordDate(record->date, sizeof record->date, t))
         return {};
-    int age = int(t.wYear) - int(c.birth_year);
-    if (t.wMonth < c.birth_month || (t.wMonth == c.birth_month && t.wDay < c.birth_day))
-        --age;
-    return age >= 0 ? QStringLiteral(" (%1 лет)").arg(age) : QString();
+    const std::optional<int> age = analysis::PatientFactsOf(c, t).ageYears;
+    return age ? QStringLiteral(" (%1 лет)").arg(*age) : QString();
 }
 
 // The values the screen shows, and only those: a value not measured is left out rather than
