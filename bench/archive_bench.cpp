@@ -85,7 +85,7 @@ struct CSignals {
             WriteRecordInfo(rec->curves_buf, info);
             rec->device_id = DeviceId(1234567, 7);
             const analysis::Measurements m = analysis::MeasureRecord(*rec, {});
-            measures.push_back({m.heartRateBpm, m.qrsMs, m.qtcBazettMs});
+            measures.push_back({m.heartRateBpm, m.qrsMs, m.qtcBazettMs, {}});
             records.push_back(std::move(rec));
         }
     }

@@ -1,5 +1,7 @@
 #include "archive/archive_store.h"
 
+#include "archive/archive_impl.h"
+
 #include "analysis/measurements.h"
 #include "platform/atomic_file.h"
 #include "platform/bounded_file.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -27,6 +30,8 @@
 #include <future>
 #include <thread>
 #include <unistd.h>
+
+using namespace archive_detail;
 
 namespace {
 
@@ -71,6 +76,26 @@ constexpr SchemaStep kSteps[] = {
       "CREATE TABLE card_history (id INTEGER PRIMARY KEY, record_id INTEGER NOT NULL "
       "REFERENCES records (id) ON DELETE CASCADE, card BLOB NOT NULL, replaced_at TEXT NOT NULL)",
       "CREATE INDEX card_history_record ON card_history (record_id)", nullptr}},
+    {3,
+     {"CREATE TABLE doctors (id INTEGER PRIMARY KEY, login TEXT NOT NULL UNIQUE, "
+      "name TEXT NOT NULL, position TEXT NOT NULL, password_hash TEXT NOT NULL, "
+      "created_at TEXT NOT NULL, failed_logins INTEGER NOT NULL DEFAULT 0, last_failed_at TEXT)",
+      // Every confirmed version of a record's reading; the newest is the one in force.
+      "CREATE TABLE readings (id INTEGER PRIMARY KEY, record_id INTEGER NOT NULL REFERENCES "
+      "records (id) ON DELETE CASCADE, version INTEGER NOT NULL, statements TEXT NOT NULL, "
+      "conclusion TEXT NOT NULL, doctor_id INTEGER NOT NULL REFERENCES doctors (id), "
+      "confirmed_at TEXT NOT NULL, reason TEXT NOT NULL, UNIQUE (record_id, version))",
+      "CREATE TABLE drafts (id INTEGER PRIMARY KEY, record_id INTEGER NOT NULL UNIQUE "
+      "REFERENCES records (id) ON DELETE CASCADE, statements TEXT NOT NULL, "
+      "conclusion TEXT NOT NULL, saved_at TEXT NOT NULL)",
+      // Entries are never changed or removed; each one's hash covers the one before it, and
+      // the head holds the count and the last hash, so that a removed last entry shows too.
+      "CREATE TABLE audit (sequence INTEGER PRIMARY KEY, record_id INTEGER, at TEXT NOT NULL, "
+      "actor TEXT NOT NULL, action TEXT NOT NULL, before_value TEXT NOT NULL, "
+      "after_value TEXT NOT NULL, hash TEXT NOT NULL)",
+      "CREATE INDEX audit_record ON audit (record_id)",
+      "CREATE TABLE audit_head (entries INTEGER NOT NULL, hash TEXT NOT NULL)",
+      "INSERT INTO audit_head VALUES (0, '')", nullptr}},
 };
 
 QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
@@ -89,6 +114,32 @@ QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
     }
     return s;
 }
+
+// The text LIKE takes as the beginning of a value: its own wildcards and escape made plain.
+QString LikePrefix(const QString& text) {
+    QString s = text;
+    s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    s.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    s.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return s + QLatin1Char('%');
+}
+
+QString NewerArchive(int version) {
+    return QStringLiteral("the archive was written by a newer velmora (schema %1; this one knows "
+                          "up to %2)")
+        .arg(version)
+        .arg(CArchive::kSchemaVersion);
+}
+
+QString SslModeRefused(const QString& mode) {
+    return QStringLiteral("sslmode %1 is none of disable, allow, prefer, require, verify-ca, "
+                          "verify-full")
+        .arg(mode);
+}
+
+} // namespace
+
+namespace archive_detail {
 
 QString CardText(const char* field, size_t size) {
     return QString::fromStdString(CardTextUtf8(field, size));
@@ -113,37 +164,30 @@ QString BirthDate(const PATIENT_CARD& c) {
                                  : QString();
 }
 
-// The text LIKE takes as the beginning of a value: its own wildcards and escape made plain.
-QString LikePrefix(const QString& text) {
-    QString s = text;
-    s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    s.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    s.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return s + QLatin1Char('%');
-}
-
 std::optional<double> Real(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
-}
-
-QString NewerArchive(int version) {
-    return QStringLiteral("the archive was written by a newer velmora (schema %1; this one knows "
-                          "up to %2)")
-        .arg(version)
-        .arg(CArchive::kSchemaVersion);
-}
-
-QString SslModeRefused(const QString& mode) {
-    return QStringLiteral("sslmode %1 is none of disable, allow, prefer, require, verify-ca, "
-                          "verify-full")
-        .arg(mode);
 }
 
 QVariant Value(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
 
-} // namespace
+} // namespace archive_detail
+
+QJsonObject ArchiveCardJson(const PATIENT_CARD& card) {
+    QJsonObject o;
+    for (const CardField& f : CardFields()) {
+        if (f.kind == CardFieldKind::Text)
+            o[QLatin1String(f.name)] = CardText(CardFieldText(card, f), f.size);
+        else
+            o[QLatin1String(f.name)] = qint64(CardNumber(card, f));
+    }
+    return o;
+}
+
+QString archive_detail::CardAuditText(const PATIENT_CARD& card) {
+    return QString::fromUtf8(QJsonDocument(ArchiveCardJson(card)).toJson(QJsonDocument::Compact));
+}
 
 QString ArchiveFold(const QString& text) {
     QString s = text.simplified().toCaseFolded();
@@ -252,89 +296,6 @@ bool CArchiveLocation::FromSettings(const CViewSettings& s, CArchiveLocation& ou
     }
     return true;
 }
-
-struct CArchive::Impl {
-    QString connection;
-    CArchiveLocation::Kind kind = CArchiveLocation::Kind::Sqlite;
-    bool open = false;
-    QString readOnly; // why the archive can only be read, or empty
-
-    QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
-    bool Sqlite() const { return kind == CArchiveLocation::Kind::Sqlite; }
-
-    bool Exec(QSqlQuery& q, QString* error) {
-        if (q.exec())
-            return true;
-        *error = q.lastError().text();
-        return false;
-    }
-    bool Exec(const QString& sql, QString* error) {
-        QSqlQuery q(Db());
-        if (q.exec(sql))
-            return true;
-        *error = q.lastError().text();
-        return false;
-    }
-    // A query with its values bound in order, run.
-    bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            *error = q.lastError().text();
-            return false;
-        }
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        return Exec(q, error);
-    }
-    // A write transaction. SQLite's takes the write lock at once, so that two processes never
-    // both read and then both wait for each other to write.
-    bool Begin(QString* error) {
-        return Exec(Sqlite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), error);
-    }
-    bool Commit(QString* error) {
-        if (Exec(QStringLiteral("COMMIT"), error))
-            return true;
-        const QString why = *error;
-        return Rollback(error, why);
-    }
-    bool Rollback(QString* error, const QString& why) {
-        QString ignored;
-        Exec(QStringLiteral("ROLLBACK"), &ignored);
-        *error = why;
-        return false;
-    }
-    bool NotOpen(QString* error) const {
-        if (open)
-            return false;
-        *error = QStringLiteral("the archive is not open");
-        return true;
-    }
-    int Version(QString* error, bool* known) {
-        *known = false;
-        const QStringList tables = Db().tables();
-        if (tables.contains(QStringLiteral("velmora_archive"))) {
-            QSqlQuery q(Db());
-            if (!q.exec(QStringLiteral("SELECT schema_version FROM velmora_archive")) ||
-                !q.next()) {
-                *error = QStringLiteral("the archive's version cannot be read: %1")
-                             .arg(q.lastError().text());
-                return -1;
-            }
-            *known = true;
-            return q.value(0).toInt();
-        }
-        if (!tables.isEmpty()) {
-            *error = QStringLiteral("the database holds tables of another program, not a velmora "
-                                    "archive; it is left as it is");
-            return -1;
-        }
-        return 0;
-    }
-    bool Migrate(QString* error);
-    bool PatientFor(const PATIENT_CARD& card, QVariant& patient, QString* error);
-    void EraseOldRecycled();
-    bool SetDeleted(qint64 id, const QVariant& when, QString* error);
-};
 
 bool CArchive::Impl::Migrate(QString* error) {
     bool known = false;
@@ -648,6 +609,17 @@ QByteArray WfdbFiles(const QString& header) {
 
 } // namespace
 
+CRecordMeasures MeasuresOf(const CLoadedRecord& loaded) {
+    // As a record is read without a window's filters, by the Russian practice: what the
+    // program proposed when the record came in.
+    const analysis::RecordAnalysis a = analysis::AnalyseRecord(*loaded.pRecord, &loaded.card, {});
+    CRecordMeasures out{
+        a.measurements.heartRateBpm, a.measurements.qrsMs, a.measurements.qtcBazettMs, {}};
+    for (const analysis::Statement& st : a.interpretation.statements)
+        out.proposal.push_back({st.code, st.text, st.textEn});
+    return out;
+}
+
 CImportItem PrepareImport(const QString& path) {
     CImportItem item;
     item.path = path;
@@ -674,8 +646,7 @@ CImportItem PrepareImport(const QString& path) {
         item.original =
             QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     }
-    const analysis::Measurements made = analysis::MeasureRecord(*loaded->pRecord, {});
-    item.measured = {made.heartRateBpm, made.qrsMs, made.qtcBazettMs};
+    item.measured = MeasuresOf(*loaded);
     item.loaded = std::move(loaded);
     return item;
 }
@@ -753,13 +724,7 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
         return true;
     }
 
-    CRecordMeasures values;
-    if (measured) {
-        values = *measured;
-    } else {
-        const analysis::Measurements made = analysis::MeasureRecord(r, {});
-        values = {made.heartRateBpm, made.qrsMs, made.qtcBazettMs};
-    }
+    const CRecordMeasures values = measured ? *measured : MeasuresOf(loaded);
     const CRecordEquipment equipment = RecordEquipment(r);
     const QString device = equipment.m_bOurs ? RecordNumberText(r)
                                              : QString::fromStdString(equipment.m_strManufacturer +
@@ -798,6 +763,13 @@ bool CArchive::AddRecord(const CLoadedRecord& loaded, const QString& type,
         !got.next())
         return m->Rollback(error, *error);
     *id = got.value(0).toLongLong();
+    if (inserted) {
+        CDoctorReading proposal;
+        proposal.statements = values.proposal;
+        if (!m->AppendAudit(*id, QStringLiteral("velmora"), QStringLiteral("propose"), QString(),
+                            ReadingAuditText(proposal), error))
+            return m->Rollback(error, *error);
+    }
     // A statement still reading holds the connection's read transaction past the commit, and
     // SQLite then skips the checkpoint the commit would run: the log grew by every record of
     // an import until the archive was closed.
@@ -845,6 +817,8 @@ QString Conditions(const CFindCriteria& c, QVariantList& values) {
         sql += QStringLiteral(" AND r.recorded_at < ?");
         values << c.to.addDays(1).toString(Qt::ISODate);
     }
+    if (c.unconfirmed)
+        sql += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM readings WHERE record_id = r.id)");
     if (c.patientId && *c.patientId == 0) {
         sql += QStringLiteral(" AND r.patient_id IS NULL");
     } else if (c.patientId) {
@@ -865,8 +839,11 @@ bool CArchive::Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>&
     const QString sql =
         QStringLiteral("SELECT r.id, r.patient_id, r.card, r.recorded_at, r.type, r.device, "
                        "r.record_number, r.source_name, r.heart_rate_bpm, r.qrs_ms, "
-                       "r.qtc_bazett_ms, r.deleted_at FROM records r LEFT JOIN patients p ON "
-                       "p.id = r.patient_id") +
+                       "r.qtc_bazett_ms, r.deleted_at, g.version, d.name, g.confirmed_at FROM "
+                       "records r LEFT JOIN patients p ON p.id = r.patient_id LEFT JOIN readings "
+                       "g ON g.record_id = r.id AND g.version = (SELECT MAX(version) FROM "
+                       "readings WHERE record_id = r.id) LEFT JOIN doctors d ON d.id = "
+                       "g.doctor_id") +
         Conditions(criteria, values) + QStringLiteral(" ORDER BY r.recorded_at, r.id");
     QSqlQuery q(m->Db());
     if (!m->Run(q, sql, values, error))
@@ -885,6 +862,13 @@ bool CArchive::Find(const CFindCriteria& criteria, std::vector<CArchivedRecord>&
         a.qrsMs = Real(q.value(9));
         a.qtcBazettMs = Real(q.value(10));
         a.deletedAt = q.value(11).toString();
+        a.readingVersion = q.value(12).toInt();
+        a.confirmedBy = q.value(13).toString();
+        a.confirmedAt = q.value(14).isNull()
+                            ? QString()
+                            : QDateTime::fromString(q.value(14).toString(), Qt::ISODate)
+                                  .toLocalTime()
+                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         out.push_back(a);
     }
     return true;
@@ -984,7 +968,9 @@ bool CArchive::UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error) {
                 {id, before, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, error) ||
         !m->PatientFor(card, patient, error) ||
         !m->Run(change, QStringLiteral("UPDATE records SET card = ?, patient_id = ? WHERE id = ?"),
-                {after, patient, id}, error))
+                {after, patient, id}, error) ||
+        !m->AppendAudit(id, SystemAccount(), QStringLiteral("card"), CardAuditText(CardOf(before)),
+                        CardAuditText(card), error))
         return m->Rollback(error, *error);
     return m->Commit(error);
 }
@@ -1013,6 +999,10 @@ bool CArchive::Impl::SetDeleted(qint64 id, const QVariant& when, QString* error)
         return Rollback(error, *error);
     if (q.numRowsAffected() != 1)
         return Rollback(error, QStringLiteral("the archive has no record %1").arg(id));
+    if (!AppendAudit(id, SystemAccount(),
+                     when.isNull() ? QStringLiteral("restore") : QStringLiteral("delete"),
+                     QString(), QString(), error))
+        return Rollback(error, *error);
     return Commit(error);
 }
 
@@ -1077,7 +1067,11 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
         {"SELECT COUNT(*) FROM records WHERE deleted_at IS NULL", &counts.records},
         {"SELECT COUNT(*) FROM records WHERE patient_id IS NULL AND deleted_at IS NULL",
          &counts.withoutPatient},
-        {"SELECT COUNT(*) FROM records WHERE deleted_at IS NOT NULL", &counts.recycled}};
+        {"SELECT COUNT(*) FROM records WHERE deleted_at IS NOT NULL", &counts.recycled},
+        {"SELECT COUNT(*) FROM records r WHERE deleted_at IS NULL AND NOT EXISTS (SELECT 1 FROM "
+         "readings WHERE record_id = r.id)",
+         &counts.unconfirmed},
+        {"SELECT COUNT(*) FROM doctors", &counts.doctors}};
     for (const auto& [sql, value] : sums) {
         QSqlQuery q(m->Db());
         if (!q.exec(QString::fromLatin1(sql)) || !q.next()) {
@@ -1086,7 +1080,7 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
         }
         *value = q.value(0).toLongLong();
     }
-    return true;
+    return m->CheckAudit(&counts.auditEntries, error);
 }
 
 bool CArchive::Export(qint64 id, const QString& path, QString* error) {

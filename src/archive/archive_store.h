@@ -13,9 +13,11 @@
 
 #include "config/view_settings.h"
 #include "record_io/record_files.h"
+#include "record_model/doctor_reading.h"
 
 #include <QByteArray>
 #include <QDate>
+#include <QJsonObject>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -56,6 +58,9 @@ struct CArchivedRecord {
     QString source;    // the file it was imported from (its name), or empty
     QString deletedAt; // when it went to the recycle list (UTC, ISO), or empty
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
+    // The doctor's reading: its version (0: not confirmed), who confirmed it and when (local).
+    int readingVersion = 0;
+    QString confirmedBy, confirmedAt;
 };
 
 // One patient as the patient list shows it.
@@ -75,6 +80,8 @@ struct CCardVersion {
 // A record's measurements as the archive keeps them beside it.
 struct CRecordMeasures {
     std::optional<double> heartRateBpm, qrsMs, qtcBazettMs;
+    // The automatic statements, as the audit trail's first entry of the record keeps them.
+    std::vector<CReadStatement> proposal;
 };
 
 // What an import reads of a file before it touches the archive (the record, the file as it
@@ -88,6 +95,8 @@ struct CImportItem {
     QString error;
 };
 CImportItem PrepareImport(const QString& path);
+// The measurements and the automatic statements of a record as the archive keeps them.
+CRecordMeasures MeasuresOf(const CLoadedRecord& loaded);
 
 struct CFindCriteria {
     QString name;       // the beginning of the surname, any case, ё = е
@@ -96,15 +105,37 @@ struct CFindCriteria {
     QDate from, to;     // the recording dates, inclusive; invalid: open
     std::optional<qint64> patientId; // one patient's records; 0: those without a patient
     bool recycled = false;           // the recycle list instead of the archive
+    bool unconfirmed = false;        // only records no doctor has confirmed
 };
 
 struct CArchiveCounts {
     qint64 patients = 0, records = 0, withoutPatient = 0, recycled = 0;
+    qint64 unconfirmed = 0, doctors = 0, auditEntries = 0;
+};
+
+// A doctor who reads and confirms records: an account of the archive (a shared archive shares
+// them).
+struct CDoctorAccount {
+    qint64 id = 0;
+    QString login, name, position;
+    QString createdAt; // UTC, ISO
+};
+
+// One entry of the audit trail: who did what to which record when, with what was there before
+// and what is after (JSON texts; empty where nothing was).
+struct CAuditEntry {
+    qint64 sequence = 0; // 1, 2, ... over the whole archive
+    qint64 recordId = 0;
+    QString at;     // UTC, ISO
+    QString user;   // a doctor's login, "velmora" for the program's proposals, else the system
+                    // account that made the change
+    QString action; // propose, edit, confirm, amend, card, delete, restore, login-failed
+    QString before, after;
 };
 
 class CArchive {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     // How long a deleted record stays in the recycle list before it is erased.
     static constexpr int kRecycleDays = 30;
 
@@ -164,8 +195,38 @@ public:
     // asked for in its own type is written as it came.
     bool Export(qint64 id, const QString& path, QString* error);
 
-    // The database's own integrity check and the counts.
+    // The database's own integrity check, the audit trail's chain (an entry removed, altered or
+    // put in between is found and named) and the counts.
     bool Check(CArchiveCounts& counts, QString* error);
+
+    // Doctors. A login is letters, digits, '.', '_' and '-'; the password is kept only as
+    // its hash (password_hash.h).
+    static constexpr int kMinimumPasswordLength = 8;
+    bool AddDoctor(const CDoctorAccount& account, const QByteArray& password, QString* error);
+    bool Doctors(std::vector<CDoctorAccount>& out, QString* error);
+
+    // The record's confirmed readings, oldest first (every version stays readable), and the
+    // newest (version 0 when none).
+    bool Readings(qint64 id, std::vector<CDoctorReading>& out, QString* error);
+    bool CurrentReading(qint64 id, CDoctorReading& out, QString* error);
+    // A reading not yet confirmed, kept for the record (the window's over-read in progress);
+    // Draft gives back false in *found when there is none.
+    bool SaveDraft(qint64 id, const CDoctorReading& draft, QString* error);
+    bool Draft(qint64 id, CDoctorReading& out, bool* found, QString* error);
+
+    // Confirms `reading` (its statements and conclusion) in the doctor's name, who gives the
+    // password. `seenVersion` is the version the doctor read: 0 confirms a record not yet
+    // confirmed; a confirmed one takes an amendment, with a reason, on top of the version seen.
+    // Someone else's confirmation meanwhile, a wrong password (slowed after kFreeAttempts
+    // failures in a row, each logged) or a missing reason refuse it, and nothing changes but
+    // the log. The reading as confirmed is in *confirmed.
+    static constexpr int kFreeAttempts = 3;
+    bool Confirm(qint64 id, const CDoctorReading& reading, const QString& login,
+                 const QByteArray& password, int seenVersion, const QString& reason,
+                 CDoctorReading* confirmed, QString* error);
+
+    // The record's audit trail, oldest first.
+    bool Audit(qint64 id, std::vector<CAuditEntry>& out, QString* error);
 
 private:
     struct Impl;
@@ -174,6 +235,10 @@ private:
 
 // The text a name is compared by: case-folded, ё as е, blanks simplified.
 QString ArchiveFold(const QString& text);
+
+// A card as an object of its fields by name (texts as UTF-8, numbers as numbers), as the audit
+// trail and velmora-cli's JSON give it.
+QJsonObject ArchiveCardJson(const PATIENT_CARD& card);
 
 // The files an import takes from paths: each file, and every file under each folder (searched
 // through), in order.

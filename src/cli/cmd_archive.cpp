@@ -4,12 +4,15 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "platform/bounded_file.h"
 #include "platform/printable_text.h"
 #include "storage/card_fields.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -21,6 +24,14 @@ const char kArchiveUsage[] =
     "       velmora-cli archive export ID --out FILE [--archive FILE | --db URL]\n"
     "       velmora-cli archive backup --out FILE [--archive FILE]\n"
     "       velmora-cli archive check [--archive FILE | --db URL]\n"
+    "       velmora-cli archive user add LOGIN --name NAME [--position TEXT]\n"
+    "                                --password-file FILE [--archive FILE | --db URL]\n"
+    "       velmora-cli archive confirm ID --doctor LOGIN --password-file FILE [--remove CODE]...\n"
+    "                                [--add CODE]... [--conclusion TEXT] [--archive FILE | --db "
+    "URL]\n"
+    "       velmora-cli archive amend ID --doctor LOGIN --password-file FILE --reason TEXT\n"
+    "                                [--remove CODE]... [--add CODE]... [--conclusion TEXT] ...\n"
+    "       velmora-cli archive audit ID [--json] [--archive FILE | --db URL]\n"
     "\n"
     "The archive of every record and patient. import takes record files and folders (searched\n"
     "through) and says for each whether it was imported, was there already, or was refused and\n"
@@ -29,7 +40,15 @@ const char kArchiveUsage[] =
     "prints one JSON object per line. export saves record ID (find's id) as the type FILE's\n"
     "extension names (another system's file in its own type: the file as it came). backup\n"
     "writes a consistent copy of an SQLite archive, also while it is in use. check runs the\n"
-    "database's integrity check and counts.\n"
+    "database's integrity check, the audit trail's chain and counts; find --unconfirmed lists\n"
+    "only records no doctor has confirmed.\n"
+    "\n"
+    "user add makes a doctor's account (the password, at least 8 characters, is the first line\n"
+    "of FILE; the archive keeps only its Argon2id hash). confirm signs the record's reading in\n"
+    "the doctor's name: the automatic statements (or the saved draft) less each --remove CODE,\n"
+    "with each --add CODE (a statement's code, e.g. CRBBB) and the --conclusion; a confirmed\n"
+    "reading changes only by amend, which starts from it and needs --reason. audit lists every\n"
+    "change to the record (--json: one object per line with time, user, action, before, after).\n"
     "\n"
     "  --archive FILE   an SQLite archive\n"
     "  --db URL         a PostgreSQL archive, postgresql://USER@HOST:PORT/DB (the password from\n"
@@ -71,13 +90,7 @@ QString Text(const char* field, size_t size) {
 }
 
 QJsonObject Json(const CArchivedRecord& r) {
-    QJsonObject patient;
-    for (const CardField& f : CardFields()) {
-        if (f.kind == CardFieldKind::Text)
-            patient[QLatin1String(f.name)] = Text(CardFieldText(r.card, f), f.size);
-        else
-            patient[QLatin1String(f.name)] = qint64(CardNumber(r.card, f));
-    }
+    const QJsonObject patient = ArchiveCardJson(r.card);
     QJsonObject o;
     o[QStringLiteral("id")] = r.id;
     o[QStringLiteral("patient")] = patient;
@@ -90,6 +103,12 @@ QJsonObject Json(const CArchivedRecord& r) {
     for (const auto& [key, value] : values)
         o[QLatin1String(key)] = value ? QJsonValue(*value) : QJsonValue();
     o[QStringLiteral("source")] = r.source;
+    o[QStringLiteral("confirmed")] = r.readingVersion > 0;
+    if (r.readingVersion > 0) {
+        o[QStringLiteral("reading_version")] = r.readingVersion;
+        o[QStringLiteral("confirmed_by")] = r.confirmedBy;
+        o[QStringLiteral("confirmed_at")] = r.confirmedAt;
+    }
     return o;
 }
 
@@ -121,6 +140,7 @@ int RunFind(const COptions& opts, CArchive& archive) {
     CFindCriteria c;
     c.name = opts.Value("name");
     c.identifier = opts.Value("id");
+    c.unconfirmed = opts.Has("unconfirmed");
     for (const auto& [key, date] : {std::pair{"from", &c.from}, std::pair{"to", &c.to}})
         if (opts.Has(key)) {
             *date = QDate::fromString(opts.Value(key), Qt::ISODate);
@@ -149,6 +169,10 @@ int RunFind(const COptions& opts, CArchive& archive) {
             PrintableName((name.isEmpty() ? QStringLiteral("(без карточки)") : name).toStdString())
                 .c_str(),
             PrintableName(r.source.toStdString()).c_str());
+        if (r.readingVersion > 0)
+            std::printf("        подтверждено: %s, %s\n",
+                        PrintableName(r.confirmedBy.toStdString()).c_str(),
+                        r.confirmedAt.toUtf8().constData());
     }
     return 0;
 }
@@ -164,6 +188,10 @@ int RunCheck(CArchive& archive) {
                 static_cast<long long>(counts.patients), static_cast<long long>(counts.records),
                 static_cast<long long>(counts.withoutPatient),
                 static_cast<long long>(counts.recycled));
+    std::printf("ok: %lld records not confirmed, %lld doctors, the audit trail's %lld entries "
+                "chained\n",
+                static_cast<long long>(counts.unconfirmed), static_cast<long long>(counts.doctors),
+                static_cast<long long>(counts.auditEntries));
     return 0;
 }
 
@@ -192,10 +220,159 @@ int RunBackup(const COptions& opts, CArchive& archive) {
     return 0;
 }
 
+bool ReadPassword(const QString& path, QByteArray* password) {
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), 4096, bytes, &why)) {
+        Message("archive", PrintableName(why));
+        return false;
+    }
+    QByteArray text(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    const qsizetype end = text.indexOf('\n');
+    *password = end >= 0 ? text.left(end) : text;
+    if (password->endsWith('\r'))
+        password->chop(1);
+    return true;
+}
+
+qint64 RecordId(const COptions& opts) {
+    bool ok = false;
+    const qint64 id = opts.Positional().value(1).toLongLong(&ok);
+    return ok && id > 0 ? id : 0;
+}
+
+int RunUserAdd(const COptions& opts, CArchive& archive) {
+    QByteArray password;
+    if (!ReadPassword(opts.Value("password-file"), &password))
+        return 2;
+    CDoctorAccount account;
+    account.login = opts.Positional().value(2);
+    account.name = opts.Value("name");
+    account.position = opts.Value("position");
+    QString why;
+    if (!archive.AddDoctor(account, password, &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return 2;
+    }
+    Message("archive", "doctor " + account.login.toStdString() + " added");
+    return 0;
+}
+
+// The reading a confirmation or an amendment starts from, with the command's changes made.
+bool ReadingToSign(const COptions& opts, CArchive& archive, qint64 id, bool amend,
+                   CDoctorReading* reading) {
+    QString why;
+    bool draft = false;
+    if (amend) {
+        if (!archive.CurrentReading(id, *reading, &why)) {
+            Message("archive", PrintableName(why.toStdString()));
+            return false;
+        }
+    } else if (!archive.Draft(id, *reading, &draft, &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return false;
+    }
+    if (!amend && !draft) {
+        CLoadedRecord loaded;
+        QString type;
+        if (!archive.Load(id, loaded, &type, &why)) {
+            Message("archive", PrintableName(why.toStdString()));
+            return false;
+        }
+        reading->statements = MeasuresOf(loaded).proposal;
+    }
+    for (const QString& code : opts.Values("remove")) {
+        auto& list = reading->statements;
+        const auto it = std::find_if(list.begin(), list.end(), [&](const CReadStatement& s) {
+            return QString::fromStdString(s.code) == code;
+        });
+        if (it == list.end()) {
+            Message("archive", "the reading has no statement " + code.toStdString() + " to remove");
+            return false;
+        }
+        list.erase(it);
+    }
+    for (const QString& code : opts.Values("add")) {
+        const analysis::StatementKind* kind = analysis::StatementKindOf(code.toStdString());
+        if (!kind) {
+            Message("archive", "no statement has the code " + PrintableName(code.toStdString()));
+            return false;
+        }
+        reading->statements.push_back({kind->code, kind->russian, kind->english});
+    }
+    if (opts.Has("conclusion"))
+        reading->conclusion = opts.Value("conclusion").toStdString();
+    return true;
+}
+
+int RunConfirm(const COptions& opts, CArchive& archive, bool amend) {
+    const qint64 id = RecordId(opts);
+    if (id == 0)
+        return Usage("give the record's id, as find prints it");
+    QByteArray password;
+    CDoctorReading reading;
+    if (!ReadPassword(opts.Value("password-file"), &password) ||
+        !ReadingToSign(opts, archive, id, amend, &reading))
+        return 2;
+    CDoctorReading done;
+    QString why;
+    if (!archive.Confirm(id, reading, opts.Value("doctor"), password, amend ? reading.version : 0,
+                         opts.Value("reason"), &done, &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return 2;
+    }
+    const SYSTEMTIME& t = done.confirmedAt;
+    char when[32];
+    std::snprintf(when, sizeof when, "%04u-%02u-%02u %02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute);
+    Message("archive", "record " + std::to_string(id) + (amend ? " amended" : " confirmed") +
+                           " by " + PrintableName(done.doctorName) + " on " + when + " (version " +
+                           std::to_string(done.version) + ")");
+    return 0;
+}
+
+int RunAudit(const COptions& opts, CArchive& archive) {
+    const qint64 id = RecordId(opts);
+    if (id == 0)
+        return Usage("give the record's id, as find prints it");
+    std::vector<CAuditEntry> entries;
+    QString why;
+    if (!archive.Audit(id, entries, &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return 2;
+    }
+    // A JSON text stays an object in the output; anything else stays the text it is.
+    const auto value = [](const QString& text) -> QJsonValue {
+        if (text.isEmpty())
+            return QJsonValue();
+        const QJsonDocument d = QJsonDocument::fromJson(text.toUtf8());
+        return d.isObject() ? QJsonValue(d.object()) : QJsonValue(text);
+    };
+    for (const CAuditEntry& e : entries) {
+        if (opts.Has("json")) {
+            const QJsonObject o{{QStringLiteral("sequence"), e.sequence},
+                                {QStringLiteral("time"), e.at},
+                                {QStringLiteral("user"), e.user},
+                                {QStringLiteral("action"), e.action},
+                                {QStringLiteral("before"), value(e.before)},
+                                {QStringLiteral("after"), value(e.after)}};
+            std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+            continue;
+        }
+        std::printf("%6lld  %s  %-12s %-12s %s\n", static_cast<long long>(e.sequence),
+                    e.at.toUtf8().constData(), PrintableName(e.user.toStdString()).c_str(),
+                    e.action.toUtf8().constData(),
+                    PrintableName((e.after.isEmpty() ? e.before : e.after).toStdString()).c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int RunArchive(const QStringList& args) {
-    COptions opts({"archive", "db", "name", "id", "from", "to", "out", "config"}, {"json", "help"});
+    COptions opts({"archive", "db", "name", "id", "from", "to", "out", "config", "position",
+                   "password-file", "doctor", "remove", "add", "conclusion", "reason"},
+                  {"json", "help", "unconfirmed"});
     QString error;
     if (!opts.Parse(args, &error))
         return Usage(error.toStdString());
@@ -205,16 +382,32 @@ int RunArchive(const QStringList& args) {
     }
     const QStringList pos = opts.Positional();
     const QString verb = pos.isEmpty() ? QString() : pos.first();
-    const QStringList verbs = {QStringLiteral("import"), QStringLiteral("find"),
-                               QStringLiteral("export"), QStringLiteral("backup"),
-                               QStringLiteral("check")};
+    const QStringList verbs = {
+        QStringLiteral("import"),  QStringLiteral("find"),  QStringLiteral("export"),
+        QStringLiteral("backup"),  QStringLiteral("check"), QStringLiteral("user"),
+        QStringLiteral("confirm"), QStringLiteral("amend"), QStringLiteral("audit")};
     if (!verbs.contains(verb))
-        return Usage("give import, find, export, backup or check");
+        return Usage("give import, find, export, backup, check, user, confirm, amend or audit");
+    const bool signs = verb == QLatin1String("confirm") || verb == QLatin1String("amend");
+    if (verb == QLatin1String("user") && (pos.size() != 3 || pos.at(1) != QLatin1String("add") ||
+                                          !opts.Has("name") || !opts.Has("password-file")))
+        return Usage("user add takes LOGIN, --name NAME and --password-file FILE");
+    if (signs && (pos.size() != 2 || !opts.Has("doctor") || !opts.Has("password-file")))
+        return Usage(verb.toStdString() + " takes the record's id, --doctor LOGIN and "
+                                          "--password-file FILE");
+    if (verb == QLatin1String("amend") && opts.Value("reason").trimmed().isEmpty())
+        return Usage("amend needs --reason TEXT");
+    if (verb == QLatin1String("confirm") && opts.Has("reason"))
+        return Usage("--reason is for amend");
+    if (verb == QLatin1String("audit") && pos.size() != 2)
+        return Usage("audit takes one record's id");
     if (verb == QLatin1String("import") && pos.size() < 2)
         return Usage("give the files or folders to import");
     if (verb == QLatin1String("export") && pos.size() != 2)
         return Usage("export takes one record's id");
-    if (verb != QLatin1String("import") && verb != QLatin1String("export") && pos.size() > 1)
+    if ((verb == QLatin1String("find") || verb == QLatin1String("check") ||
+         verb == QLatin1String("backup")) &&
+        pos.size() > 1)
         return Usage(verb.toStdString() + " takes no file");
     const bool writes = verb == QLatin1String("export") || verb == QLatin1String("backup");
     if (writes != opts.Has("out"))
@@ -237,5 +430,11 @@ int RunArchive(const QStringList& args) {
         return RunExport(opts, archive);
     if (verb == QLatin1String("backup"))
         return RunBackup(opts, archive);
+    if (verb == QLatin1String("user"))
+        return RunUserAdd(opts, archive);
+    if (signs)
+        return RunConfirm(opts, archive, verb == QLatin1String("amend"));
+    if (verb == QLatin1String("audit"))
+        return RunAudit(opts, archive);
     return RunCheck(archive);
 }
