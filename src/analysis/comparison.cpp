@@ -43,7 +43,7 @@ constexpr StatementKind kChanges[] = {
 };
 
 // The thresholds of a change worth a statement: each well beyond what measuring the same heart
-// twice gives (QRS and QT within about 10 ms, the axis within some 10-15 degrees with breathing),
+// twice gives (QRS and QT measured within about 10 ms, the axis turning a little with breathing),
 // so that two records of an unchanged heart say NO_CHANGE. QTc: the categorical limits for a
 // drug-induced prolongation (ICH E14: an increase over 60 ms, a QTc over 500 ms).
 constexpr double kQrsWiderMs = 20.0;

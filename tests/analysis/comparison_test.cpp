@@ -104,11 +104,13 @@ TEST(Comparison, QrsWideningAtTwentyMilliseconds) {
     const auto qrs = [](double ms) {
         return Simulated([ms](SimulatorOptions& o) { o.pathology.dQrsMs = ms; });
     };
+    // Simulated 90, 106 and 114 ms are measured about 95, 110 and 120 ms: 4 ms short of the
+    // threshold and 4 ms beyond it in truth, a sample or two of the measurement's scatter.
     const RecordAnalysis before = qrs(90);
-    const Comparison near = analysis::CompareRecords(before, qrs(104));
+    const Comparison near = analysis::CompareRecords(before, qrs(106));
     EXPECT_NOT(near, "QRS_WIDER");
     EXPECT_SAYS(near, "NO_CHANGE");
-    const Comparison wider = analysis::CompareRecords(before, qrs(116));
+    const Comparison wider = analysis::CompareRecords(before, qrs(114));
     ASSERT_TRUE(wider.Has("QRS_WIDER")) << Codes(wider);
     const analysis::Statement& s = *wider.Find("QRS_WIDER");
     const double delta = *wider.Delta("qrs_ms");
@@ -121,7 +123,7 @@ TEST(Comparison, QrsWideningAtTwentyMilliseconds) {
     EXPECT_EQ(s.textEn.rfind("QRS widened by " + std::to_string(int(delta)) + " ms (", 0), 0u)
         << s.textEn;
     // Narrower is no statement.
-    EXPECT_NOT(analysis::CompareRecords(qrs(116), before), "QRS_WIDER");
+    EXPECT_NOT(analysis::CompareRecords(qrs(114), before), "QRS_WIDER");
 }
 
 TEST(Comparison, QtcLongerBySixtyAndOverFiveHundred) {
@@ -129,8 +131,9 @@ TEST(Comparison, QtcLongerBySixtyAndOverFiveHundred) {
         return Simulated([ms](SimulatorOptions& o) { o.pathology.dQtcMs = ms; });
     };
     const RecordAnalysis base = qtc(400);
-    EXPECT_NOT(analysis::CompareRecords(base, qtc(445)), "QTC_LONGER");
-    const Comparison longer = analysis::CompareRecords(base, qtc(475));
+    // The QTc is measured some 10 ms over the simulated one in both records.
+    EXPECT_NOT(analysis::CompareRecords(base, qtc(452)), "QTC_LONGER");
+    const Comparison longer = analysis::CompareRecords(base, qtc(470));
     EXPECT_SAYS(longer, "QTC_LONGER");
     EXPECT_NOT(longer, "QTC_OVER_500");
     if (const analysis::Statement* s = longer.Find("QTC_LONGER")) {
@@ -159,12 +162,12 @@ TEST(Comparison, AxisShiftOfThirtyDegreesWrappedAroundTheCircle) {
         });
     };
     const RecordAnalysis base = axis(60);
-    EXPECT_NOT(analysis::CompareRecords(base, axis(40)), "AXIS_SHIFT");
-    const Comparison left = analysis::CompareRecords(base, axis(20));
+    EXPECT_NOT(analysis::CompareRecords(base, axis(34)), "AXIS_SHIFT");
+    const Comparison left = analysis::CompareRecords(base, axis(26));
     ASSERT_TRUE(left.Has("AXIS_SHIFT")) << Codes(left);
     EXPECT_LE(*left.Delta("axis_qrs_deg"), -30);
     EXPECT_NE(left.Find("AXIS_SHIFT")->text.find("влево"), std::string::npos);
-    const Comparison right = analysis::CompareRecords(base, axis(100));
+    const Comparison right = analysis::CompareRecords(base, axis(94));
     ASSERT_TRUE(right.Has("AXIS_SHIFT")) << Codes(right);
     EXPECT_NE(right.Find("AXIS_SHIFT")->textEn.find("rightward"), std::string::npos);
     // +170° and -170° lie 20° apart, not 340°.
@@ -179,11 +182,11 @@ TEST(Comparison, HeartRateChangeOfTwentyEitherWay) {
         return Simulated([bpm](SimulatorOptions& o) { o.nHeartRate = bpm; });
     };
     const RecordAnalysis base = rate(70);
-    EXPECT_NOT(analysis::CompareRecords(base, rate(86)), "HR_CHANGE");
-    const Comparison up = analysis::CompareRecords(base, rate(94));
+    EXPECT_NOT(analysis::CompareRecords(base, rate(87)), "HR_CHANGE");
+    const Comparison up = analysis::CompareRecords(base, rate(92));
     ASSERT_TRUE(up.Has("HR_CHANGE")) << Codes(up);
     EXPECT_EQ(up.Find("HR_CHANGE")->text.rfind("ЧСС увеличилась на ", 0), 0u);
-    const Comparison down = analysis::CompareRecords(rate(94), base);
+    const Comparison down = analysis::CompareRecords(rate(92), base);
     ASSERT_TRUE(down.Has("HR_CHANGE")) << Codes(down);
     EXPECT_EQ(down.Find("HR_CHANGE")->text.rfind("ЧСС уменьшилась на ", 0), 0u);
     EXPECT_EQ(*down.Delta("heart_rate_bpm"), -*up.Delta("heart_rate_bpm"));
