@@ -51,6 +51,26 @@ const char kBeatsUsage[] =
 
 } // namespace
 
+QJsonObject MeasurementJson(const analysis::RecordAnalysis& a) {
+    const analysis::Measurements& m = a.measurements;
+    QJsonObject o;
+    for (const analysis::MeasurementRow& r : analysis::MeasurementRows(m))
+        o[QLatin1String(r.key)] = r.value ? QJsonValue(*r.value) : QJsonValue();
+    QJsonArray beats;
+    for (const size_t b : m.beats)
+        beats.append(qint64(b));
+    o[QStringLiteral("beats")] = beats;
+    std::string classes;
+    for (const analysis::BeatClass c : m.beatClasses)
+        classes += char(c);
+    o[QStringLiteral("beat_classes")] = QString::fromStdString(classes);
+    o[QStringLiteral("dominant_beats")] = m.nDominantBeats;
+    const QJsonObject in = InterpretationJson(a.interpretation);
+    for (const char* key : {"statements", "notes", "notes_en"})
+        o[QLatin1String(key)] = in[QLatin1String(key)];
+    return o;
+}
+
 int RunMeasure(const QStringList& args) {
     COptions opts({"rates", "config"}, {"json", "help"});
     if (const int code = ParseRecordCommand("measure", kMeasureUsage, args, opts); code >= 0)
@@ -66,22 +86,8 @@ int RunMeasure(const QStringList& args) {
     const analysis::Measurements& m = a.measurements;
     const std::vector<analysis::MeasurementRow> rows = analysis::MeasurementRows(m);
     if (opts.Has("json")) {
-        QJsonObject o;
-        for (const analysis::MeasurementRow& r : rows)
-            o[QLatin1String(r.key)] = r.value ? QJsonValue(*r.value) : QJsonValue();
-        QJsonArray beats;
-        for (const size_t b : m.beats)
-            beats.append(qint64(b));
-        o[QStringLiteral("beats")] = beats;
-        std::string classes;
-        for (const analysis::BeatClass c : m.beatClasses)
-            classes += char(c);
-        o[QStringLiteral("beat_classes")] = QString::fromStdString(classes);
-        o[QStringLiteral("dominant_beats")] = m.nDominantBeats;
-        const QJsonObject in = InterpretationJson(a.interpretation);
-        for (const char* key : {"statements", "notes", "notes_en"})
-            o[QLatin1String(key)] = in[QLatin1String(key)];
-        std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
+        std::fputs(QJsonDocument(MeasurementJson(a)).toJson(QJsonDocument::Indented).constData(),
+                   stdout);
         return 0;
     }
     for (const analysis::MeasurementRow& r : rows)

@@ -15,6 +15,7 @@ int RunInfo(const QStringList& args);
 int RunMeasure(const QStringList& args);
 int RunBeats(const QStringList& args);
 int RunInterpret(const QStringList& args);
+int RunCompare(const QStringList& args);
 int RunReport(const QStringList& args);
 int RunStore(const QStringList& args);
 int RunArchive(const QStringList& args);
@@ -26,7 +27,10 @@ class QJsonObject;
 namespace analysis {
 struct Interpretation;
 struct InterpretationSettings;
+struct RecordAnalysis;
 } // namespace analysis
 QJsonObject InterpretationJson(const analysis::Interpretation& in);
+// A record's measurements as `measure --json` gives them, its statements among them.
+QJsonObject MeasurementJson(const analysis::RecordAnalysis& a);
 bool InterpretationSettingsFrom(const char* command, const COptions& opts,
                                 analysis::InterpretationSettings* settings);

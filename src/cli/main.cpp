@@ -42,6 +42,8 @@ const Command kCommands[] = {
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"interpret", RunInterpret,
      "interpret RECORD [--json]   the automatic interpretation (statements) of a record"},
+    {"compare", RunCompare,
+     "compare PREVIOUS CURRENT [--json]   what changed since the previous record"},
     {"beats", RunBeats, "beats RECORD --out BEATS.txt   QRS complexes of a whole file"},
     {"report", VELMORA_FULL_ONLY(RunReport),
      "report RECORD --out OUT.pdf [--layout L] [--speed S] [--gain G] [--filter F]   the "
