@@ -975,6 +975,23 @@ bool CArchive::UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error) {
     return m->Commit(error);
 }
 
+bool CArchive::PreviousRecord(qint64 id, qint64* previous, QString* error) {
+    *previous = 0;
+    if (m->NotOpen(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q,
+                QStringLiteral("SELECT p.id FROM records r JOIN records p ON p.patient_id = "
+                               "r.patient_id AND p.deleted_at IS NULL AND (p.recorded_at < "
+                               "r.recorded_at OR (p.recorded_at = r.recorded_at AND p.id < r.id)) "
+                               "WHERE r.id = ? ORDER BY p.recorded_at DESC, p.id DESC LIMIT 1"),
+                {id}, error))
+        return false;
+    if (q.next())
+        *previous = q.value(0).toLongLong();
+    return true;
+}
+
 bool CArchive::CardHistory(qint64 id, std::vector<CCardVersion>& out, QString* error) {
     out.clear();
     if (m->NotOpen(error))

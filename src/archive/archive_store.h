@@ -225,6 +225,10 @@ public:
                  const QByteArray& password, int seenVersion, const QString& reason,
                  CDoctorReading* confirmed, QString* error);
 
+    // The same patient's record before this one (by the recording's date and time; deleted
+    // records left out): its id in *previous, 0 when there is none or the record has no patient.
+    bool PreviousRecord(qint64 id, qint64* previous, QString* error);
+
     // The record's audit trail, oldest first.
     bool Audit(qint64 id, std::vector<CAuditEntry>& out, QString* error);
 
