@@ -4,6 +4,8 @@
 #include "archive/archive_impl.h"
 #include "archive/password_hash.h"
 
+#include "analysis/comparison.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <algorithm>
@@ -284,8 +286,8 @@ bool CArchive::Confirm(qint64 id, const CDoctorReading& reading, const QString& 
     }
     newest.finish();
     const auto meanwhile = [&](int version, const QString& by, const QString& at) {
-        return QStringLiteral("record %1 was confirmed by %2 on %3 (version %4) since it was "
-                              "read: read it again before changing it")
+        return QStringLiteral("record %1 is confirmed by %2 on %3 (version %4): a change to it "
+                              "is an amendment of that version")
             .arg(id)
             .arg(by, at)
             .arg(version);
@@ -343,5 +345,27 @@ bool CArchive::Confirm(qint64 id, const CDoctorReading& reading, const QString& 
         return false;
     if (confirmed)
         *confirmed = std::move(done);
+    return true;
+}
+
+bool CArchive::Proposal(qint64 id, const CStatementSettings& how, std::vector<CReadStatement>& out,
+                        QString* error) {
+    out.clear();
+    qint64 previousId = 0;
+    CLoadedRecord current, previous;
+    QString type;
+    if (!Load(id, current, &type, error) || !PreviousRecord(id, &previousId, error) ||
+        (previousId && !Load(previousId, previous, &type, error)))
+        return false;
+    const auto analyse = [&](const CLoadedRecord& r) {
+        return analysis::AnalyseRecord(*r.pRecord, &r.card, how.m_Filters, how.m_Settings);
+    };
+    const analysis::RecordAnalysis now = analyse(current);
+    std::vector<analysis::Statement> proposed = now.interpretation.statements;
+    if (previousId)
+        proposed = analysis::ProposedStatements(now.interpretation,
+                                                analysis::CompareRecords(analyse(previous), now));
+    for (const analysis::Statement& st : proposed)
+        out.push_back({st.code, st.text, st.textEn});
     return true;
 }

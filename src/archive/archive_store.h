@@ -229,6 +229,11 @@ public:
     // records left out): its id in *previous, 0 when there is none or the record has no patient.
     bool PreviousRecord(qint64 id, qint64* previous, QString* error);
 
+    // What the program proposes for a record as `how` reads it: its automatic statements, then
+    // the changes since the patient's previous record when there is one.
+    bool Proposal(qint64 id, const CStatementSettings& how, std::vector<CReadStatement>& out,
+                  QString* error);
+
     // The record's audit trail, oldest first.
     bool Audit(qint64 id, std::vector<CAuditEntry>& out, QString* error);
 

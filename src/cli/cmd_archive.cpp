@@ -1,5 +1,6 @@
 // velmora-cli archive: records into the archive, found in it, and its check.
 
+#include "analysis/comparison.h"
 #include "archive/archive_store.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
@@ -46,7 +47,9 @@ const char kArchiveUsage[] =
     "user add makes a doctor's account (the password, at least 8 characters, is the first line\n"
     "of FILE; the archive keeps only its Argon2id hash). confirm signs the record's reading in\n"
     "the doctor's name: the automatic statements (or the saved draft) less each --remove CODE,\n"
-    "with each --add CODE (a statement's code, e.g. CRBBB) and the --conclusion; a confirmed\n"
+    "with each --add CODE (a statement's code, e.g. CRBBB, or a change's, e.g. NEW_AFIB) and\n"
+    "the --conclusion; the automatic statements include the changes since the patient's\n"
+    "previous record in the archive. A confirmed\n"
     "reading changes only by amend, which starts from it and needs --reason. audit lists every\n"
     "change to the record (--json: one object per line with time, user, action, before, after).\n"
     "\n"
@@ -272,14 +275,9 @@ bool ReadingToSign(const COptions& opts, CArchive& archive, qint64 id, bool amen
         Message("archive", PrintableName(why.toStdString()));
         return false;
     }
-    if (!amend && !draft) {
-        CLoadedRecord loaded;
-        QString type;
-        if (!archive.Load(id, loaded, &type, &why)) {
-            Message("archive", PrintableName(why.toStdString()));
-            return false;
-        }
-        reading->statements = MeasuresOf(loaded).proposal;
+    if (!amend && !draft && !archive.Proposal(id, {}, reading->statements, &why)) {
+        Message("archive", PrintableName(why.toStdString()));
+        return false;
     }
     for (const QString& code : opts.Values("remove")) {
         auto& list = reading->statements;
@@ -294,6 +292,8 @@ bool ReadingToSign(const COptions& opts, CArchive& archive, qint64 id, bool amen
     }
     for (const QString& code : opts.Values("add")) {
         const analysis::StatementKind* kind = analysis::StatementKindOf(code.toStdString());
+        if (!kind)
+            kind = analysis::ChangeKindOf(code.toStdString());
         if (!kind) {
             Message("archive", "no statement has the code " + PrintableName(code.toStdString()));
             return false;
