@@ -203,3 +203,7 @@ bool CArchive::Audit(qint64 id, std::vector<CAuditEntry>& out, QString* error) {
                        q.value(3).toString(), q.value(4).toString(), q.value(5).toString()});
     return true;
 }
+
+bool CArchive::CheckAuditTrail(qint64* entries, QString* error) {
+    return !m->NotOpen(error) && m->CheckAudit(entries, error);
+}

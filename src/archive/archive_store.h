@@ -199,6 +199,9 @@ public:
     // put in between is found and named) and the counts.
     bool Check(CArchiveCounts& counts, QString* error);
 
+    // The audit trail's chain alone (Check runs it too): *entries counts them.
+    bool CheckAuditTrail(qint64* entries, QString* error);
+
     // Doctors. A login is letters, digits, '.', '_' and '-'; the password is kept only as
     // its hash (password_hash.h).
     static constexpr int kMinimumPasswordLength = 8;
