@@ -108,18 +108,23 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
     m_pRecycled->setObjectName(QStringLiteral("Recycled"));
     m_pRecycled->setToolTip(
         tr("Удалённые записи: они хранятся %1 дней").arg(CArchive::kRecycleDays));
+    m_pUnconfirmed = new QCheckBox(tr("не подтверждены"), this);
+    m_pUnconfirmed->setObjectName(QStringLiteral("Unconfirmed"));
+    m_pUnconfirmed->setToolTip(tr("Только записи, заключение которых не подтверждено врачом"));
     auto* top = new QHBoxLayout;
     top->addWidget(m_pSearch, 1);
     top->addWidget(new QLabel(tr("с"), this));
     top->addWidget(m_pFrom);
     top->addWidget(new QLabel(tr("по"), this));
     top->addWidget(m_pTo);
+    top->addWidget(m_pUnconfirmed);
     top->addWidget(m_pRecycled);
 
     m_pPatients = NewTable({tr("Пациент"), tr("Дата рождения"), tr("Номер карты"), tr("Записей")},
                            QStringLiteral("Patients"), this);
     m_pRecords = NewTable(
-        {tr("Дата"), tr("Тип"), tr("Аппарат"), tr("ЧСС"), tr("QRS, мс"), tr("QTc, мс"), tr("Файл")},
+        {tr("Дата"), tr("Тип"), tr("Аппарат"), tr("ЧСС"), tr("QRS, мс"), tr("QTc, мс"),
+         tr("Заключение"), tr("Файл")},
         QStringLiteral("Records"), this);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_pPatients);
@@ -155,6 +160,7 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
     connect(m_pSearch, &QLineEdit::textChanged, m_pTyping, qOverload<>(&QTimer::start));
     for (QDateEdit* d : {m_pFrom, m_pTo})
         connect(d, &QDateEdit::dateChanged, this, &CArchiveDlg::Search);
+    connect(m_pUnconfirmed, &QCheckBox::toggled, this, &CArchiveDlg::Search);
     connect(m_pRecycled, &QCheckBox::toggled, this, [this](bool on) {
         m_pDelete->setText(on ? tr("Восстановить") : tr("Удалить"));
         Search();
@@ -233,6 +239,7 @@ CFindCriteria CArchiveDlg::Criteria() const {
     c.from = BoundOf(m_pFrom);
     c.to = BoundOf(m_pTo);
     c.recycled = m_pRecycled->isChecked();
+    c.unconfirmed = m_pUnconfirmed->isChecked();
     return c;
 }
 
@@ -297,7 +304,11 @@ void CArchiveDlg::ShowRecords() {
         const CArchivedRecord& r = m_records[i];
         SetRow(m_pRecords, int(i),
                {r.recordedAt, r.type, r.device, Number(r.heartRateBpm), Number(r.qrsMs),
-                Number(r.qtcBazettMs), r.source});
+                Number(r.qtcBazettMs),
+                r.readingVersion > 0
+                    ? tr("подтверждено: %1, %2").arg(r.confirmedBy, r.confirmedAt)
+                    : tr("не подтверждено врачом"),
+                r.source});
     }
     m_pRecords->resizeColumnsToContents();
     if (!m_records.empty())

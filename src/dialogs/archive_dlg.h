@@ -60,6 +60,7 @@ private:
     QLineEdit* m_pSearch;
     QDateEdit* m_pFrom;
     QDateEdit* m_pTo;
+    QCheckBox* m_pUnconfirmed;
     QCheckBox* m_pRecycled;
     QTableWidget* m_pPatients;
     QTableWidget* m_pRecords;
