@@ -123,13 +123,6 @@ TEST(FileStatements, AConfirmedReadingTakesTheAutomaticStatementsPlaceAndComesBa
     EXPECT_EQ(back.fileStatements.m_Statements, confirmed.m_Statements);
     EXPECT_EQ(back.fileStatements.m_strConclusion, reading.conclusion);
     EXPECT_EQ(back.fileStatements.m_strHeading, confirmed.m_strHeading);
-    EXPECT_EQ(Sample(*back.pRecord, 100, 3), Sample(*record, 100, 3));
-    reading.version = 0;
-    ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *record, &card, &error, how)) << error;
-    ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
-    EXPECT_FALSE(back.fileStatements.m_bConfirmed);
-    EXPECT_TRUE(back.fileStatements.m_strPhysician.empty());
-    EXPECT_EQ(back.fileStatements.m_Statements, AsScpWrites(none.m_Statements));
 }
 
 TEST(FileStatements, AnotherCardiographsScpFileGivesBackItsOwnFindings) {

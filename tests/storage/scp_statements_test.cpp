@@ -185,19 +185,6 @@ TEST(ScpStatements, AConfirmedReadingIsAConfirmedReportWithItsDoctorAndConclusio
     EXPECT_EQ(read.m_stMade.wDay, 9);
     EXPECT_EQ(read.m_stMade.wMinute, 15);
 
-    // libbiosig still reads the file and finds the section.
-    const QString path = dir.filePath(QStringLiteral("statements.scp"));
-    HDRTYPE* h = constructHDR(0, 0);
-    h->FLAG.UCAL = 1;
-    ASSERT_TRUE(sopen(QFile::encodeName(path).constData(), "rb", h) &&
-                h->AS.B4C_ERRNUM == B4C_NO_ERROR);
-    EXPECT_EQ(Bytes(h->SCP.Section8, h->SCP.Section8 + h->SCP.Section8Length), s8);
-    EXPECT_EQ(h->NS, 12u);
-    sclose(h);
-    std::free(h->aECG);
-    h->aECG = nullptr;
-    destructHDR(h);
-
     // The automatic statements name no doctor: no tag 21, and nothing confirmed read back.
     const CFileStatements automatic = Findings();
     const Bytes unconfirmed = SaveBytes(dir, *rec, &automatic);
