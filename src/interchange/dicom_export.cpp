@@ -9,6 +9,7 @@
 #include "storage/scp_export.h"
 
 #include <QCryptographicHash>
+#include <QString>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -82,7 +83,7 @@ std::string Decimal(double v) {
     return buf;
 }
 
-// The annotation group of the automatic statements; the measurements are group 1.
+// The annotation group of the statements; the measurements are group 1.
 constexpr Uint16 kStatementGroup = 2;
 
 struct Annotation {
@@ -94,7 +95,24 @@ struct Annotation {
     std::optional<double> value;
 };
 
-OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card) {
+// A text annotation's value is ST: at most 1024 characters.
+std::string ShortText(const std::string& utf8) {
+    const QString t = QString::fromStdString(utf8);
+    return t.size() <= 1024 ? utf8 : t.left(1024).toStdString();
+}
+
+// A doctor's name as one text ("Петрова А. И.") as a person name: the first word the family
+// name, the rest the given names.
+std::string PhysicianName(const std::string& name) {
+    const QString t = QString::fromStdString(PersonPart(name)).simplified();
+    const qsizetype blank = t.indexOf(QLatin1Char(' '));
+    if (blank < 0)
+        return t.toStdString();
+    return (t.left(blank) + QLatin1Char('^') + t.mid(blank + 1)).toStdString();
+}
+
+OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
+                 const CFileStatements& statements) {
     const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
     const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
     const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
@@ -111,9 +129,16 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     const QByteArray acquisition = QByteArray(record.date, int(sizeof record.date)) +
                                    QByteArray::number(qulonglong(record.device_id)) + "/" +
                                    QByteArray::number(record.curve_id);
-    const QByteArray content =
+    QByteArray content =
         QByteArray(reinterpret_cast<const char*>(record.curves_buf), kSamplesSize) +
         QByteArray(reinterpret_cast<const char*>(&card), sizeof card);
+    // A doctor's confirmed reading, and each amendment of it, is new content of the same study.
+    if (statements.m_bConfirmed) {
+        content +=
+            QByteArray::fromStdString(statements.m_strHeading + '\n' + statements.m_strAmendReason);
+        for (const std::string& text : StatementTexts(statements))
+            content += QByteArray::fromStdString('\n' + text);
+    }
     const std::string studyUid = UidOf("study " + acquisition);
     const std::string seriesUid = UidOf("series " + acquisition);
     const std::string instanceUid = UidOf("instance " + acquisition + content);
@@ -160,6 +185,9 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     if (const std::string phone = CardTextUtf8(card.doctor_phone, sizeof card.doctor_phone);
         !phone.empty())
         put(DCM_ReferringPhysicianTelephoneNumbers, PersonPart(phone));
+    // The doctor who confirmed the reading the object carries.
+    if (statements.m_bConfirmed && !statements.m_strPhysician.empty())
+        put(DCM_NameOfPhysiciansReadingStudy, PhysicianName(statements.m_strPhysician));
     put(DCM_StudyID, std::to_string(record.curve_id));
     put(DCM_AccessionNumber, "");
     // General series
@@ -244,9 +272,9 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     if (c.bad())
         return c;
 
-    // The automatic measurements and statements, for the whole group (channels "1\0": every
-    // channel of group 1). The helper is given the record and card only: no reading filters,
-    // the Russian rate practice. Nothing is known of the patient of a card that names nobody.
+    // The automatic measurements, for the whole group (channels "1\0": every channel of group 1),
+    // without reading filters, by the Russian rate practice. Nothing is known of the patient of a
+    // card that names nobody.
     const analysis::RecordAnalysis analysed =
         analysis::AnalyseRecord(record, hasName ? &card : nullptr, {});
     const analysis::Measurements& m = analysed.measurements;
@@ -286,21 +314,25 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         if (c.good())
             c = item->putAndInsertUint16(DCM_AnnotationGroupNumber, 1);
     }
-    // The statements as text annotations of a group of their own, under the heading that says
-    // no doctor has confirmed them (a viewer lists text annotations in order).
-    const std::vector<analysis::Statement>& statements = analysed.interpretation.statements;
-    std::vector<std::string> texts;
-    if (!statements.empty())
-        texts.push_back(analysis::kUnconfirmedHeading);
-    for (const analysis::Statement& st : statements)
-        texts.push_back(st.text);
+    // The statements as text annotations of a group of their own, under their heading (a viewer
+    // lists text annotations in order): the one that says no doctor has confirmed them, or the
+    // one that names the confirming doctor and the time, with an amendment's reason after it.
+    std::vector<std::string> texts = StatementTexts(statements);
+    if (!texts.empty()) {
+        std::vector<std::string> head;
+        if (!statements.m_strHeading.empty())
+            head.push_back(statements.m_strHeading);
+        if (statements.m_bConfirmed && !statements.m_strAmendReason.empty())
+            head.push_back(AmendmentLine(statements.m_strAmendReason));
+        texts.insert(texts.begin(), head.begin(), head.end());
+    }
     for (const std::string& text : texts) {
         if (c.bad())
             break;
         DcmItem* item = nullptr;
         c = set.findOrCreateSequenceItem(DCM_WaveformAnnotationSequence, item, -2);
         if (c.good())
-            c = item->putAndInsertString(DCM_UnformattedTextValue, text.c_str());
+            c = item->putAndInsertString(DCM_UnformattedTextValue, ShortText(text).c_str());
         const Uint16 all[2] = {1, 0};
         if (c.good())
             c = item->putAndInsertUint16Array(DCM_ReferencedWaveformChannels, all, 2);
@@ -312,9 +344,9 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
 
 } // namespace
 
-bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card, DcmFileFormat& file,
-                   std::string* error) {
-    OFCondition c = Fill(*file.getDataset(), record, card);
+bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, DcmFileFormat& file, std::string* error) {
+    OFCondition c = Fill(*file.getDataset(), record, card, statements);
     if (c.good())
         c = file.validateMetaInfo(EXS_LittleEndianExplicit);
     if (c.bad()) {
@@ -325,10 +357,11 @@ bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card, DcmFileFo
     return true;
 }
 
-bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::vector<uint8_t>& out,
                    std::string* error) {
     DcmFileFormat file;
-    if (!BuildDicomEcg(record, card, file, error))
+    if (!BuildDicomEcg(record, card, statements, file, error))
         return false;
     const Uint32 length = file.calcElementLength(EXS_LittleEndianExplicit, EET_ExplicitLength);
     out.assign(size_t(length) + 4096, 0);
@@ -348,8 +381,8 @@ bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vect
 }
 
 bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   std::string* error) {
+                   const CFileStatements& statements, std::string* error) {
     std::vector<uint8_t> bytes;
-    return DicomEcgBytes(record, card, bytes, error) &&
+    return DicomEcgBytes(record, card, statements, bytes, error) &&
            WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }

@@ -4,13 +4,16 @@
 // series, equipment, waveform identification, waveform and SOP common modules; 4096 samples per
 // channel at 409.6 Hz, 16-bit signed, 2 µV per unit, each channel's source by its SCP-ECG lead
 // code, the cardiograph's filters, the automatic measurements as waveform annotations and the
-// automatic statements as text annotations under the heading that says they are unconfirmed.
+// statements the records layer gives as text annotations under their heading: the automatic ones
+// under the heading that says they are unconfirmed, a doctor's confirmed reading under the line
+// that names the doctor and the time, the doctor also as the physician reading the study.
 //
 // The UIDs come from the record itself (2.25 and a digest): saving or sending the same record
 // again gives the same study, series and instance, so an archive keeps it once.
 
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "storage/scp_export.h"
 
 #include <string>
 #include <vector>
@@ -24,13 +27,14 @@ constexpr char kDerivedIdIssuer[] = "VELMORA-DERIVED";
 class DcmFileFormat;
 
 // The object in memory, its meta header filled in: for a C-STORE that needs no file.
-bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card, DcmFileFormat& file,
-                   std::string* error);
+bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, DcmFileFormat& file, std::string* error);
 
 // The object as the bytes of a DICOM file (preamble, meta header, explicit VR little endian).
-bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& out,
+bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,
+                   const CFileStatements& statements, std::vector<uint8_t>& out,
                    std::string* error);
 
 // The same written to path atomically (an existing file replaced only by a complete one).
 bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   std::string* error);
+                   const CFileStatements& statements, std::string* error);

@@ -5,13 +5,15 @@
 //   velmora-interchange read FILE --reader dicom|biosig [--seconds S]
 //                                                    the file's details (storage/file_details)
 //                                                    and its signal stream on stdout
-//   velmora-interchange dicom OUT.dcm                record block + card on stdin -> DICOM file
+//   velmora-interchange dicom OUT.dcm                record block + card + statements
+//                                                    (storage/statements_block) on stdin ->
+//                                                    DICOM file
 //   velmora-interchange echo  PACS-OPTIONS           C-ECHO
 //   velmora-interchange store FILE.dcm PACS-OPTIONS  C-STORE of a DICOM ECG file as it stands
 //                                                    (its own UIDs); a file the program would
 //                                                    not open as an ECG is refused before any
 //                                                    association
-//   velmora-interchange store-record PACS-OPTIONS    record block + card on stdin -> the DICOM
+//   velmora-interchange store-record PACS-OPTIONS    the same on stdin -> the DICOM
 //                                                    object built in memory and C-STOREd (what
 //                                                    `dicom` would write, with no file)
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
@@ -24,6 +26,7 @@
 #include "interchange/pacs_client.h"
 #include "platform/bounded_file.h"
 #include "storage/signal_stream.h"
+#include "storage/statements_block.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -107,28 +110,37 @@ int Read(const std::vector<std::string>& args) {
     return 0;
 }
 
-// The record block and its card, whole, from stdin.
-bool ReadRecordAndCard(ECG_RECORD& record, PATIENT_CARD& card) {
+// The record block, its card and the statements the object carries, whole, from stdin.
+bool ReadRecordInput(ECG_RECORD& record, PATIENT_CARD& card, CFileStatements& statements,
+                     std::string* error) {
+    constexpr size_t kFixed = sizeof(ECG_RECORD) + sizeof(PATIENT_CARD);
     std::vector<uint8_t> in;
-    if (!ReadAll(stdin, in, sizeof(ECG_RECORD) + sizeof(PATIENT_CARD)) ||
-        in.size() != sizeof(ECG_RECORD) + sizeof(PATIENT_CARD))
+    size_t used = 0;
+    if (!ReadAll(stdin, in, kFixed + (size_t(2) << 20)) || in.size() < kFixed) {
+        *error = "the record and card did not arrive whole";
         return false;
+    }
+    if (!ReadStatementsBlock(in.data() + kFixed, in.size() - kFixed, statements, &used, error))
+        return false;
+    if (kFixed + used != in.size()) {
+        *error = "the input goes on after the statements";
+        return false;
+    }
     std::memcpy(&record, in.data(), sizeof(ECG_RECORD));
     std::memcpy(&card, in.data() + sizeof(ECG_RECORD), sizeof card);
     return true;
 }
-
-constexpr char kNotWhole[] = "the record and card did not arrive whole";
 
 int Dicom(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return Usage();
     auto record = std::make_unique<ECG_RECORD>();
     PATIENT_CARD card;
-    if (!ReadRecordAndCard(*record, card))
-        return Fail(kNotWhole);
+    CFileStatements statements;
     std::string error;
-    if (!WriteDicomEcg(args[0], *record, card, &error))
+    if (!ReadRecordInput(*record, card, statements, &error))
+        return Fail(error);
+    if (!WriteDicomEcg(args[0], *record, card, statements, &error))
         return Fail(error);
     return 0;
 }
@@ -192,10 +204,11 @@ int main(int argc, char** argv) {
             return Usage();
         auto record = std::make_unique<ECG_RECORD>();
         PATIENT_CARD card;
-        if (!ReadRecordAndCard(*record, card))
-            return Fail(kNotWhole);
+        CFileStatements statements;
+        if (!ReadRecordInput(*record, card, statements, &error))
+            return Fail(error);
         DcmFileFormat object;
-        if (!BuildDicomEcg(*record, card, object, &error))
+        if (!BuildDicomEcg(*record, card, statements, object, &error))
             return Fail(error);
         return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
     }

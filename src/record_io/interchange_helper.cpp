@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "storage/card_fields.h"
+#include "storage/statements_block.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -157,10 +158,17 @@ void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card, const CFileDetai
         std::memset(card.patient_id, 0, sizeof card.patient_id);
 }
 
-bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                    std::string* error) {
+QByteArray DicomHelperInput(const ECG_RECORD& record, const PATIENT_CARD& card,
+                            const CFileStatements& statements) {
     QByteArray input(reinterpret_cast<const char*>(&record), sizeof record);
     input.append(reinterpret_cast<const char*>(&card), sizeof card);
-    return RunInterchangeHelper({QStringLiteral("dicom"), path}, input, kReadTimeoutMs, nullptr,
+    input.append(QByteArray::fromStdString(WriteStatementsBlock(statements)));
+    return input;
+}
+
+bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+                    const CFileStatements& statements, std::string* error) {
+    return RunInterchangeHelper({QStringLiteral("dicom"), path},
+                                DicomHelperInput(record, card, statements), kReadTimeoutMs, nullptr,
                                 error);
 }

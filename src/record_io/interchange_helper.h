@@ -6,6 +6,7 @@
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
 #include "storage/file_details.h"
+#include "storage/scp_export.h"
 #include "storage/signal_stream.h"
 
 #include <QByteArray>
@@ -57,6 +58,11 @@ bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, F
 void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card,
                      const CFileDetails* details = nullptr);
 
-// The record as a DICOM ECG object at path (the helper writes it atomically).
+// What the helper is given to build a DICOM object: the record block, the card and the
+// statements the object carries (storage/statements_block).
+QByteArray DicomHelperInput(const ECG_RECORD& record, const PATIENT_CARD& card,
+                            const CFileStatements& statements);
+
+// The record as a DICOM ECG object at path, with `statements` (the helper writes it atomically).
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                    std::string* error);
+                    const CFileStatements& statements, std::string* error);

@@ -137,11 +137,9 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
     return true;
 }
 
-// The helper makes the object's statements itself: the record block and card are all it is
-// given.
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
-    return WriteDicomFile(path, record, card, error);
+                const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+    return WriteDicomFile(path, record, card, statements, error);
 }
 
 bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
@@ -225,6 +223,7 @@ const RecordFileType kTypes[] = {
      .filter = "DICOM ЭКГ (*.dcm)",
      .read = ReadForeign,
      .write = WriteDicom,
+     .bWritesStatements = true,
      .bCarriesCard = true,
      .helper = HelperReader::Dicom,
      .bOfferedBesideOthers = true},
@@ -368,9 +367,21 @@ bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
 
 CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* card,
                                  const CStatementSettings& how) {
+    CFileStatements out;
+    if (const CDoctorReading* r = how.m_pReading; r && r->Confirmed()) {
+        out.m_bConfirmed = true;
+        out.m_stMade = r->confirmedAt;
+        out.m_strPhysician = r->doctorName;
+        out.m_strHeading = ConfirmationLine(r->doctorName, r->confirmedAt);
+        for (const CReadStatement& s : r->statements)
+            out.m_Statements.push_back(s.text);
+        out.m_strConclusion = r->conclusion;
+        if (r->version > 1)
+            out.m_strAmendReason = r->amendReason;
+        return out;
+    }
     const analysis::RecordAnalysis a =
         analysis::AnalyseRecord(record, card, how.m_Filters, how.m_Settings);
-    CFileStatements out;
     if (!ParseRecordDate(record.date, sizeof record.date, out.m_stMade))
         out.m_stMade = SYSTEMTIME{};
     out.m_strHeading = analysis::kUnconfirmedHeading;

@@ -8,6 +8,7 @@
 #include "analysis/filters.h"
 #include "analysis/interpretation.h"
 #include "record_io/interchange_helper.h"
+#include "record_model/doctor_reading.h"
 #include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/patient_card.h"
@@ -36,16 +37,21 @@ struct CLoadedRecord {
     CFileStatements fileStatements;
 };
 
-// How the automatic statements a written file carries are made: through the reading filters of
-// whoever saves, by the normal-rate practice. None and the Russian one unless the caller says
-// otherwise (velmora-cli export).
+// Which statements a written file carries: the doctor's reading once confirmed, else the
+// automatic ones, made through the reading filters of whoever saves, by the normal-rate practice
+// (none and the Russian one unless the caller says otherwise, as velmora-cli export does).
 struct CStatementSettings {
     std::vector<analysis::Filter> m_Filters;
     analysis::InterpretationSettings m_Settings;
+    // The record's reading as the archive keeps it (not owned; null or unconfirmed: automatic).
+    const CDoctorReading* m_pReading = nullptr;
 };
 
-// The statements of `record` for the card's patient (none: nothing known of the patient) as the
-// files carry them: unconfirmed, made on the record's date, under the unconfirmed heading.
+// The statements of `record` as the files carry them. A confirmed reading of `how`: its
+// statements and conclusion, confirmed at its time by its doctor, under the line that says so
+// (ConfirmationLine), with an amendment's reason. Else the automatic ones for the card's patient
+// (none: nothing known of the patient): unconfirmed, made on the record's date, under the
+// unconfirmed heading.
 CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* card,
                                  const CStatementSettings& how);
 
@@ -63,7 +69,7 @@ struct RecordFileType {
                  std::string* error) = nullptr;
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
-    // `statements` are the record's automatic statements for the types marked bWritesStatements,
+    // `statements` are the record's (RecordStatements) for the types marked bWritesStatements,
     // else empty.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                   const RECORD_DEFINITION& def, const CFileStatements& statements,
@@ -116,8 +122,8 @@ bool PrepareRecordForType(const RecordFileType& type, const ECG_RECORD& record,
                           const PATIENT_CARD* card, CPreparedRecord& prepared, std::string* error);
 
 // Saves the document as `type` at path, prepared as PrepareRecordForType says, with the
-// statements made as `how` says (a DICOM file's are made by the helper, without filters, by the
-// Russian practice). False with *error telling why; an existing file at path is then as it was.
+// statements `how` says (RecordStatements). False with *error telling why; an existing file at
+// path is then as it was.
 bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_RECORD& record,
                     const PATIENT_CARD* card, std::string* error,
                     const CStatementSettings& how = {});

@@ -109,7 +109,8 @@ bool CPacsJob::StartEcho(const CViewSettings& settings, std::string* error) {
 }
 
 bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& record,
-                          const PATIENT_CARD& card, std::string* error) {
+                          const PATIENT_CARD& card, std::string* error,
+                          const CStatementSettings& how) {
     if (!CanStart(settings, error)) // before the record is prepared
         return false;
     if (std::string fault = PacsCardFault(card); !fault.empty()) {
@@ -120,9 +121,10 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
     if (!PrepareRecordForType(*RecordFileTypeOf(QStringLiteral(".dcm")), record, &card, prepared,
                               error))
         return false;
-    QByteArray input(reinterpret_cast<const char*>(prepared.m_pRecord.get()), sizeof(ECG_RECORD));
-    input.append(reinterpret_cast<const char*>(&prepared.m_Card), sizeof prepared.m_Card);
-    return Start(settings, {QStringLiteral("store-record")}, input, error);
+    // The statements a save to .dcm would write: the stored object is always that file's.
+    const CFileStatements statements = RecordStatements(*prepared.m_pRecord, &prepared.m_Card, how);
+    return Start(settings, {QStringLiteral("store-record")},
+                 DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements), error);
 }
 
 bool CPacsJob::StartStoreFile(const CViewSettings& settings, const QString& path,

@@ -7,6 +7,7 @@
 // the same run.
 
 #include "config/view_settings.h"
+#include "record_io/record_files.h"
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
 
@@ -34,10 +35,12 @@ public:
     bool StartEcho(const CViewSettings& settings, std::string* error);
     // Starts the C-STORE of the record with its card as a DICOM ECG object, prepared as a save to
     // .dcm prepares it (the card's date of birth checked, its texts put into a copy of the
-    // record): one helper run builds the object and stores it. False with *error when the card
-    // (PacsCardFault, a date of birth that cannot be) or the settings keep it from starting.
+    // record, its statements as `how` says): one helper run builds the object and stores it.
+    // False with *error when the card (PacsCardFault, a date of birth that cannot be) or the
+    // settings keep it from starting.
     bool StartStore(const CViewSettings& settings, const ECG_RECORD& record,
-                    const PATIENT_CARD& card, std::string* error);
+                    const PATIENT_CARD& card, std::string* error,
+                    const CStatementSettings& how = {});
     // Starts the C-STORE of a DICOM ECG file as it stands, its own UIDs and all. The helper
     // refuses, before any association, a file that is no DICOM ECG object it can read.
     bool StartStoreFile(const CViewSettings& settings, const QString& path, std::string* error);

@@ -8,6 +8,7 @@
 #include "record_model/ecg_signal.h"
 #include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
+#include "storage/scp_export.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -143,8 +144,11 @@ QString MeasurementText(const analysis::Measurements& m) {
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
                            const QString& organisation,
                            const std::vector<analysis::Filter>& filters,
-                           const analysis::InterpretationSettings& settings) {
+                           const analysis::InterpretationSettings& settings,
+                           const CDoctorReading* reading) {
     ReportInput in;
+    if (reading)
+        in.reading = *reading;
     in.record = &record;
     in.card = card;
     in.organisation = organisation;
@@ -169,6 +173,16 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
 
 QStringList ReportConclusionLines(const ReportInput& in) {
     QStringList lines;
+    if (const CDoctorReading& r = in.reading; r.Confirmed()) {
+        for (const CReadStatement& s : r.statements)
+            lines << QString::fromStdString(s.text);
+        if (!r.conclusion.empty())
+            lines << QString::fromStdString(kConclusionPrefix + r.conclusion);
+        lines << QString::fromStdString(ConfirmationLine(r.doctorName, r.confirmedAt));
+        if (r.version > 1 && !r.amendReason.empty())
+            lines << QString::fromStdString(AmendmentLine(r.amendReason));
+        return lines;
+    }
     if (in.interpretation.statements.empty())
         return lines;
     lines << QString::fromUtf8(analysis::kUnconfirmedHeading);
@@ -250,12 +264,23 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
     p.drawRect(paper.Rect(box));
     double cy =
         paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
-    // The automatic statements, as large as the box above the signature lets them be.
+    // The statements, as large as the box above the signature lets them be: the automatic ones
+    // under their heading, a confirmed reading's run on, then its conclusion and who confirmed it
+    // on lines of their own.
     if (const QStringList conclusion = ReportConclusionLines(in); !conclusion.isEmpty()) {
         const QRectF area(paper.At(box.x + 2, cy + 0.5),
                           QSizeF(paper(box.w - 4), paper(box.y + box.h - 7 - cy - 0.5)));
-        const QString text = conclusion.front() + QLatin1Char('\n') +
-                             conclusion.mid(1).join(QStringLiteral(". ")) + QLatin1Char('.');
+        QString text;
+        if (in.reading.Confirmed()) {
+            const qsizetype statements = qsizetype(in.reading.statements.size());
+            if (statements > 0)
+                text = conclusion.mid(0, statements).join(QStringLiteral(". ")) + QLatin1Char('.') +
+                       QLatin1Char('\n');
+            text += conclusion.mid(statements).join(QLatin1Char('\n'));
+        } else {
+            text = conclusion.front() + QLatin1Char('\n') +
+                   conclusion.mid(1).join(QStringLiteral(". ")) + QLatin1Char('.');
+        }
         for (double mm = 2.8; mm >= 1.6; mm -= 0.2) {
             p.setFont(paper.Font(mm));
             const QRectF need = p.boundingRect(area, Qt::AlignLeft | Qt::TextWordWrap, text);

@@ -6,6 +6,7 @@
 
 #include "analysis/interpretation.h"
 #include "analysis/measurements.h"
+#include "record_model/doctor_reading.h"
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
 #include "report/report_layout.h"
@@ -25,16 +26,21 @@ struct ReportInput {
     std::vector<int16_t> drawSamples;
     analysis::Measurements measurements;
     analysis::Interpretation interpretation;
+    // The doctor's reading: once confirmed, the conclusion box prints it instead of the
+    // automatic statements.
+    CDoctorReading reading;
 };
 
 // The report of a record as it is read: its card, its absent lanes (those given, and every lane
 // that holds only zeros), the organisation heading the page, and the filters it is read
-// through: its curves are drawn and measured through them and the footer names them. The
-// window and velmora-cli both print from here, so one record prints the same from both.
+// through: its curves are drawn and measured through them and the footer names them; and the
+// doctor's reading of it (none: not read). The window and velmora-cli both print from here, so
+// one record prints the same from both.
 ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, uint16_t absentLanes,
                            const QString& organisation,
                            const std::vector<analysis::Filter>& filters = {},
-                           const analysis::InterpretationSettings& settings = {});
+                           const analysis::InterpretationSettings& settings = {},
+                           const CDoctorReading* reading = nullptr);
 
 // Draws the page on p, whose device has dotsPerMm device pixels per millimetre of paper (the
 // device's own resolution: 1 mm of grid is 1 mm on paper).
@@ -42,6 +48,9 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
 
 // The report's texts in page order (for the tests of what a PDF must say).
 QStringList ReportHeaderLines(const ReportInput& in);
-// The conclusion box's texts: the heading that marks them automatic and unconfirmed, then one
-// statement each; empty without statements.
+// The conclusion box's texts. A confirmed reading: its statements one each, the conclusion
+// after "Заключение: ", the line that names the confirming doctor and the time ("Подтверждено:
+// Петрова А. И., 09.12.2026 10:15") and, for an amendment, its reason ("Изменено: ..."). Else
+// the heading that marks the automatic statements unconfirmed, then one statement each; empty
+// without statements.
 QStringList ReportConclusionLines(const ReportInput& in);

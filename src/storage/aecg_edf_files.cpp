@@ -118,8 +118,11 @@ std::string Transliterated(const std::string& utf8) {
 
 namespace {
 
-// The interpretation in the series' annotation set: one statement annotation each, and the
-// heading that says they are unconfirmed as the interpretation's comment.
+// The interpretation in the series' annotation set: one statement annotation each (a doctor's
+// conclusion the last), and the heading as the interpretation's comment: the one that says they
+// are unconfirmed, or the one that names the confirming doctor and the time, with an amendment's
+// reason after it. A confirmed reading's set is the doctor's: authored by that person, made at the
+// confirmation.
 std::string AecgInterpretation(const CFileStatements& statements) {
     constexpr char kMdc[] = "\" codeSystem=\"2.16.840.1.113883.6.24\" codeSystemName=\"MDC\"/>\n";
     auto text = [&](const char* code, const std::string& value) {
@@ -130,12 +133,18 @@ std::string AecgInterpretation(const CFileStatements& statements) {
     std::string x;
     x += "    <subjectOf><annotationSet>\n";
     x += "      <activityTime value=\"" + Ts(statements.m_stMade) + "\"/>\n";
+    if (statements.m_bConfirmed && !statements.m_strPhysician.empty())
+        x += "      <author><assignedEntity><assignedAuthorType><assignedPerson><name>" +
+             XmlEscaped(statements.m_strPhysician) +
+             "</name></assignedPerson></assignedAuthorType></assignedEntity></author>\n";
     x += "      <component><annotation>\n";
     x += std::string("        <code code=\"MDC_ECG_INTERPRETATION") + kMdc;
-    for (const std::string& s : statements.m_Statements)
+    for (const std::string& s : StatementTexts(statements))
         x += text("MDC_ECG_INTERPRETATION_STATEMENT", s);
-    if (!statements.m_bConfirmed && !statements.m_strHeading.empty())
+    if (!statements.m_strHeading.empty())
         x += text("MDC_ECG_INTERPRETATION_COMMENT", statements.m_strHeading);
+    if (statements.m_bConfirmed && !statements.m_strAmendReason.empty())
+        x += text("MDC_ECG_INTERPRETATION_COMMENT", AmendmentLine(statements.m_strAmendReason));
     x += "      </annotation></component>\n";
     x += "    </annotationSet></subjectOf>\n";
     return x;
@@ -247,7 +256,7 @@ std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
         x += "</digits></value>\n      </sequence></component>\n";
     }
     x += "    </sequenceSet></component>\n";
-    if (pStatements && !pStatements->m_Statements.empty())
+    if (pStatements && !StatementTexts(*pStatements).empty())
         x += AecgInterpretation(*pStatements);
     x += "  </series></component>\n";
     x += "</AnnotatedECG>\n";

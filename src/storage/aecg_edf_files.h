@@ -14,7 +14,7 @@
 
 // The aECG document (UTF-8 XML). The statements (when given and not empty) go into the series'
 // annotation set as an interpretation of statement annotations, the heading after them as its
-// comment.
+// comment; a confirmed reading's set names the confirming doctor as its author.
 std::string AecgXml(const ECG_RECORD& record, const PATIENT_CARD& card,
                     const CFileStatements* pStatements = nullptr);
 bool WriteAecgFile(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,

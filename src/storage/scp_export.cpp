@@ -391,15 +391,43 @@ void init_ECG_impl(HDR_STRUCT* hdr, aecg* pECG, const SCP_TAG14& tag14) {
     hdr->aECG = pECG;
 }
 
+std::string ConfirmationLine(const std::string& physician, const SYSTEMTIME& at) {
+    char when[32];
+    std::snprintf(when, sizeof when, "%02u.%02u.%04u %02u:%02u", unsigned(at.wDay),
+                  unsigned(at.wMonth), unsigned(at.wYear), unsigned(at.wHour),
+                  unsigned(at.wMinute));
+    return "Подтверждено: " + physician + ", " + when;
+}
+
+std::string AmendmentLine(const std::string& reason) {
+    return "Изменено: " + reason;
+}
+
+std::vector<std::string> StatementTexts(const CFileStatements& statements) {
+    std::vector<std::string> texts = statements.m_Statements;
+    if (!statements.m_strConclusion.empty())
+        texts.push_back(kConclusionPrefix + statements.m_strConclusion);
+    return texts;
+}
+
+namespace {
+
+// A text as Section 1 and 8 carry it: Windows-1251 as the language code says, the axis angle's
+// alpha (which it lacks) as the word.
+std::string ScpText(const std::string& utf8) {
+    QString t = QString::fromStdString(utf8);
+    t.replace(QChar(0x3B1), QStringLiteral("альфа"));
+    return ToCp1251(t).toStdString();
+}
+
+} // namespace
+
 SCP_SECTION8 MakeScpSection8(const CFileStatements& statements) {
     SCP_SECTION8 s;
     s.nConfirmed = statements.m_bConfirmed ? 1 : 0;
     s.stInterpreted = statements.m_stMade;
-    for (const std::string& text : statements.m_Statements) {
-        QString t = QString::fromStdString(text);
-        t.replace(QChar(0x3B1), QStringLiteral("альфа"));
-        s.statements.push_back(ToCp1251(t).toStdString());
-    }
+    for (const std::string& text : StatementTexts(statements))
+        s.statements.push_back(ScpText(text));
     return s;
 }
 
@@ -409,6 +437,8 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
     const SYSTEMTIME now = pNow ? *pNow : GetLocalTime();
     SCP_SECTION1 section1 = MakeScpSection1(card, device, record.device_id, now);
     section1.tag14 = RecordScpTag14(record, device.m_nProgVersion, device.m_nProgRevision);
+    if (pStatements && pStatements->m_bConfirmed)
+        section1.strConfirmingPhysician = ScpText(pStatements->m_strPhysician);
 
     CEncoderOutput encoded;
     std::string why;
@@ -432,7 +462,7 @@ ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
         return Failure(why);
     // No statements, no Section 8: an empty one would read as an interpretation that found
     // nothing.
-    if (pStatements && !pStatements->m_Statements.empty() &&
+    if (pStatements && !StatementTexts(*pStatements).empty() &&
         !AppendScpSection(bytes, 8, EncodeScpSection8(MakeScpSection8(*pStatements)), &why))
         return Failure(why);
 

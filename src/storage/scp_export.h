@@ -27,16 +27,36 @@ struct ScpDeviceValues {
     uint8_t m_nProgRevision = 10;
 };
 
-// The automatic interpretation as the files we write carry it: plain texts (UTF-8), so that the
-// writers need nothing of the analysis; the records layer makes them for the record and card.
-// Each statement is a proposal until a doctor confirms it, and each format says so its own way.
+// The interpretation as the files we write carry it: plain texts (UTF-8), so that the writers
+// need nothing of the analysis; the records layer makes them for the record and card. The
+// automatic statements are a proposal until a doctor confirms them, and each format says so its
+// own way; a doctor's confirmed reading carries who confirmed it and when instead.
 struct CFileStatements {
     bool m_bConfirmed = false;
-    SYSTEMTIME m_stMade{}; // when they were made: the record's date and time
-    std::string
-        m_strHeading; // what they stand under until confirmed (the formats with a place for it)
+    // When they were made: the record's date and time, or the confirmation's.
+    SYSTEMTIME m_stMade{};
+    // What they stand under (the formats with a place for it): the unconfirmed heading, or the
+    // line that names the confirming doctor and the time (ConfirmationLine).
+    std::string m_strHeading;
     std::vector<std::string> m_Statements; // Russian, one text each
+    // A confirmed reading's own parts: the doctor's conclusion in free text, the confirming
+    // doctor's name, and an amendment's reason (empty for a first confirmation).
+    std::string m_strConclusion;
+    std::string m_strPhysician;
+    std::string m_strAmendReason;
 };
+
+// The words before a conclusion where a format carries it as one more statement.
+inline constexpr char kConclusionPrefix[] = "Заключение: ";
+
+// "Подтверждено: Петрова А. И., 09.12.2026 10:15": who confirmed a reading and when.
+std::string ConfirmationLine(const std::string& physician, const SYSTEMTIME& at);
+// "Изменено: <reason>": what an amendment of a confirmed reading says of itself.
+std::string AmendmentLine(const std::string& reason);
+
+// The texts a format lists as its statements: each statement, then the conclusion (when there is
+// one) after kConclusionPrefix.
+std::vector<std::string> StatementTexts(const CFileStatements& statements);
 
 struct ScpSaveResult {
     bool bOk = false;
@@ -45,14 +65,17 @@ struct ScpSaveResult {
 
 // Writes the record as an SCP-ECG file at `path` (local 8-bit file name); an existing file is
 // replaced. The age is counted from the year of `*pNow`, the current local time when null. The
-// statements (when given and not empty) go into Section 8, in Windows-1251 as Section 1's texts.
+// statements (when given and not empty) go into Section 8, in Windows-1251 as Section 1's texts;
+// a confirmed reading's doctor into Section 1 as the latest confirming physician (tag 21).
 ScpSaveResult SaveScp(const ECG_RECORD& record, const PATIENT_CARD& card,
                       const ScpDeviceValues& device, const std::string& path,
                       const SYSTEMTIME* pNow = nullptr,
                       const CFileStatements* pStatements = nullptr);
 
 // Section 8 of the statements: texts in Windows-1251, which our language code 0x13 (Cyrillic)
-// stands for in every text of the file; a Greek alpha (the axis angle) becomes the word.
+// stands for in every text of the file; a Greek alpha (the axis angle) becomes the word. A
+// confirmed reading is a confirmed report made at its confirmation, its conclusion the last
+// statement (StatementTexts).
 SCP_SECTION8 MakeScpSection8(const CFileStatements& statements);
 
 // Channel rules. Channel k is lane k of the record's points, coded as LeadSystemLeads gives it.

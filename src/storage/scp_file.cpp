@@ -201,6 +201,8 @@ std::vector<uint8_t> EncodeScpSection1Tags(const SCP_SECTION1& s1) {
     }
     PutTag(out, 8, {s1.nSex});
     PutTag(out, 14, EncodeTag14(s1.tag14));
+    // A text tag holds at most 64 bytes with its zero.
+    PutOptionalText(out, 21, s1.strConfirmingPhysician.substr(0, 63));
     PutTag(out, 24, {s1.nStatCode});
     const SYSTEMTIME& t = s1.stAcquisition;
     PutTag(out, 25, {uint8_t(t.wYear), uint8_t(t.wYear >> 8), uint8_t(t.wMonth), uint8_t(t.wDay)});

@@ -76,6 +76,7 @@ struct SCP_SECTION1 {
     uint16_t nWeight = 0;               // tag 7, kg; left out when 0
     uint8_t nSex = 0;                   // tag 8: 1 male, 2 female
     SCP_TAG14 tag14;
+    std::string strConfirmingPhysician;               // tag 21, the latest; left out when empty
     uint8_t nStatCode = 0;                            // tag 24, 0 routine
     SYSTEMTIME stAcquisition;                         // tags 25 and 26, local time
     std::vector<uint8_t> filterTags;                  // tags 27-29, already encoded

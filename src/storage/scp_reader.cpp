@@ -260,8 +260,9 @@ struct Acquisition {
     uint8_t language = kCyrillic;
     // Tag 14's device texts as the file's bytes: model, serial number, manufacturer.
     std::string model, serial, manufacturer;
-    Body date; // tag 25
-    Body time; // tag 26
+    std::string physician; // tag 21, the latest confirming physician, as the file's bytes
+    Body date;             // tag 25
+    Body time;             // tag 26
 };
 
 // Tag 14's model (bytes 8-13) and, among the zero-terminated texts after byte 36, the serial
@@ -375,6 +376,8 @@ std::string ReadSection1(Body s1, PATIENT_CARD& card, Acquisition& acq) {
             if (value.size() > 16)
                 acq.language = value[16];
             ReadTag14Texts(value, acq);
+        } else if (tag == 21) {
+            acq.physician.assign(value.begin(), std::find(value.begin(), value.end(), 0));
         } else if (tag == 25)
             acq.date = value;
         else if (tag == 26)
@@ -563,8 +566,17 @@ bool ReadScpStatements(const uint8_t* data, size_t size, CFileStatements& statem
     const bool whole = DecodeScpSection8(s8.data(), s8.size(), section, &why);
     statements.m_bConfirmed = section.nConfirmed == 1;
     statements.m_stMade = section.stInterpreted;
-    for (const std::string& text : section.statements)
-        statements.m_Statements.push_back(Utf8Text(text, acq.language));
+    statements.m_strPhysician = Utf8Text(acq.physician, acq.language);
+    for (const std::string& text : section.statements) {
+        std::string t = Utf8Text(text, acq.language);
+        // Our files carry a doctor's conclusion as the last statement, after its prefix.
+        if (t.starts_with(kConclusionPrefix) && statements.m_strConclusion.empty())
+            statements.m_strConclusion = t.substr(std::strlen(kConclusionPrefix));
+        else
+            statements.m_Statements.push_back(std::move(t));
+    }
+    if (statements.m_bConfirmed && !statements.m_strPhysician.empty())
+        statements.m_strHeading = ConfirmationLine(statements.m_strPhysician, statements.m_stMade);
     if (!whole && error)
         *error = why;
     return whole;

@@ -29,8 +29,10 @@ bool ReadScpPatient(const uint8_t* data, size_t size, PATIENT_CARD& card, SYSTEM
 
 // Section 8 of any SCP-ECG file, the interpretive statements the file itself carries, into
 // `statements` in UTF-8 (texts by the file's language code, as ReadScpPatient reads the names):
-// the confirmation flag (1 only: 0 and 2 are not confirmed), the date and time and each text;
-// no heading. True with no statements when the file has no Section 8. False with *error when the
+// the confirmation flag (1 only: 0 and 2 are not confirmed), the date and time and each text,
+// a statement after kConclusionPrefix as the conclusion; Section 1's latest confirming physician
+// (tag 21) and, for a confirmed report with one, the confirmation line as the heading (else no
+// heading). True with no statements when the file has no Section 8. False with *error when the
 // file or Section 8 is broken; the statements before the fault are then kept.
 bool ReadScpStatements(const uint8_t* data, size_t size, CFileStatements& statements,
                        std::string* error);

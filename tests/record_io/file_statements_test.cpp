@@ -1,6 +1,7 @@
-// The automatic statements in the files the records layer writes: a record with a known finding
-// (LUDB 51: atrial fibrillation) saved as SCP-ECG carries the statements made for its card, and
-// an SCP file opened gives back the statements it carries, ours or another cardiograph's.
+// The statements in the files the records layer writes: a record with a known finding (LUDB 51:
+// atrial fibrillation) saved as SCP-ECG carries the statements made for its card, and an SCP file
+// opened gives back the statements it carries, ours or another cardiograph's; a doctor's
+// confirmed reading takes the automatic statements' place.
 
 #include "record_io/record_files.h"
 #include "record_io/records_test_support.h"
@@ -70,6 +71,58 @@ TEST(FileStatements, ASavedScpCarriesTheRecordsStatementsForItsCardAndGivesThemB
     ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *source.pRecord, &card, &error, how)) << error;
     ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
     EXPECT_EQ(back.fileStatements.m_Statements, AsScpWrites(filtered.m_Statements));
+}
+
+TEST(FileStatements, AConfirmedReadingTakesTheAutomaticStatementsPlaceAndComesBackFromScp) {
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    CDoctorReading reading;
+    reading.statements = {{"AFIB", "Фибрилляция предсердий", "Atrial fibrillation"},
+                          {"", "Рубцовые изменения нижней стенки", ""}};
+    reading.conclusion = "Показана консультация кардиолога";
+    reading.doctorName = "Петрова А. И.";
+    reading.confirmedAt = SYSTEMTIME{2026, 12, 3, 9, 10, 15, 30, 0};
+    reading.version = 1;
+    reading.amendReason = "не изменялось"; // a first confirmation amends nothing
+    CStatementSettings how;
+    how.m_pReading = &reading;
+
+    const CFileStatements confirmed = RecordStatements(*record, &card, how);
+    EXPECT_TRUE(confirmed.m_bConfirmed);
+    EXPECT_EQ(confirmed.m_strHeading, "Подтверждено: Петрова А. И., 09.12.2026 10:15");
+    EXPECT_THAT(confirmed.m_Statements,
+                testing::ElementsAre("Фибрилляция предсердий", "Рубцовые изменения нижней стенки"));
+    EXPECT_EQ(confirmed.m_strConclusion, reading.conclusion);
+    EXPECT_EQ(confirmed.m_strPhysician, reading.doctorName);
+    EXPECT_EQ(confirmed.m_stMade.wDay, 9);
+    EXPECT_TRUE(confirmed.m_strAmendReason.empty());
+    reading.version = 3;
+    EXPECT_EQ(RecordStatements(*record, &card, how).m_strAmendReason, "не изменялось");
+
+    // Read but not confirmed: the automatic statements, unconfirmed, as without a reading.
+    reading.version = 0;
+    const CFileStatements automatic = RecordStatements(*record, &card, how);
+    const CFileStatements none = RecordStatements(*record, &card, {});
+    EXPECT_FALSE(automatic.m_bConfirmed);
+    EXPECT_EQ(automatic.m_strHeading, analysis::kUnconfirmedHeading);
+    EXPECT_EQ(automatic.m_Statements, none.m_Statements);
+    EXPECT_TRUE(automatic.m_strPhysician.empty());
+
+    // Saved as SCP-ECG through the table and opened again.
+    reading.version = 2;
+    reading.amendReason = "уточнено";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString scp = dir.filePath(QStringLiteral("read.scp"));
+    std::string error;
+    ASSERT_TRUE(SaveRecordFile(scp, Type(".scp"), *record, &card, &error, how)) << error;
+    CLoadedRecord back;
+    ASSERT_TRUE(OpenRecordFile(scp, back, &error)) << error;
+    EXPECT_TRUE(back.fileStatements.m_bConfirmed);
+    EXPECT_EQ(back.fileStatements.m_strPhysician, "Петрова А. И.");
+    EXPECT_EQ(back.fileStatements.m_Statements, confirmed.m_Statements);
+    EXPECT_EQ(back.fileStatements.m_strConclusion, reading.conclusion);
+    EXPECT_EQ(back.fileStatements.m_strHeading, confirmed.m_strHeading);
 }
 
 TEST(FileStatements, AnotherCardiographsScpFileGivesBackItsOwnFindings) {
