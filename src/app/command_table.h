@@ -75,3 +75,4 @@ constexpr int ID_WINDOW_ARRANGE = 57649;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_ARCHIVE = 32793;
 constexpr int ID_ARCHIVE_IMPORT = 32794;
+constexpr int ID_READING = 32796;

@@ -5,6 +5,7 @@
 #include "config/app_profile.h"
 #include "config/view_settings.h"
 #include "dialogs/archive_dlg.h"
+#include "dialogs/reading_dlg.h"
 #include "platform/printable_text.h"
 #include "record_io/background_task.h"
 #include "record_io/record_files.h"
@@ -27,6 +28,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
@@ -540,6 +542,45 @@ bool CMainFrame::OpenArchived(qint64 id) {
         loaded.pRecord->date, int(strnlen(loaded.pRecord->date, sizeof loaded.pRecord->date)));
     const QString title =
         tr("Архив: %1 %2").arg(name.isEmpty() ? tr("без карточки") : name, date).simplified();
-    OnFileNew()->View()->ShowArchivedRecord(loaded, id, title);
+    CChildFrame* frame = OnFileNew();
+    frame->View()->ShowArchivedRecord(loaded, id, title);
+    CDoctorReading reading;
+    if (archive.CurrentReading(id, reading, &why))
+        frame->View()->Document().SetReading(reading);
     return true;
+}
+
+void CMainFrame::OnReading() {
+    CChildFrame* frame = ActiveFrame();
+    if (!frame)
+        return;
+    CEcgDocument& document = frame->View()->Document();
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    if (!ArchiveOfSettings(where, &enabled, &why)) {
+        ShowErrorBalloon(tr("Архив не открыт: %1").arg(why), mapToGlobal(rect().center()), this);
+        return;
+    }
+    if (!document.ArchiveId()) {
+        ShowErrorBalloon(tr("Заключение подтверждается для записи в архиве; эта запись ещё не "
+                            "в нём"),
+                         mapToGlobal(rect().center()), this);
+        return;
+    }
+    // The proposal as the window reads the record: its filters, the settings' rate limits.
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    CStatementSettings how;
+    how.m_Filters = document.Filters();
+    how.m_Settings.practice = analysis::RatePracticeOf(settings.m_szRatePractice.toStdString());
+    CReadingDlg dlg(where, document.ArchiveId(), how, this);
+    QPointer<CEcgDocument> target(&document);
+    connect(&dlg, &CReadingDlg::Confirmed, this, [target](const CDoctorReading& reading) {
+        if (target)
+            target->SetReading(reading);
+    });
+    dlg.exec();
+    if (m_pArchiveDlg && m_pArchiveDlg->isVisible())
+        m_pArchiveDlg->Refresh();
 }

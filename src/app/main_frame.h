@@ -57,6 +57,8 @@ public:
     void OnArchiveImport();
     CArchiveDlg* ArchiveDialog() const { return m_pArchiveDlg; }
     // Opens a record of the archive in a record window of its own.
+    // "Заключение": the doctor's over-read of the active window's archived record.
+    void OnReading();
     bool OpenArchived(qint64 id);
     // Recomputes every command's enabled state from the active window.
     void UpdateCommandStates();

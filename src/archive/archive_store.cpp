@@ -1122,8 +1122,15 @@ bool CArchive::Export(qint64 id, const QString& path, QString* error) {
         }
         return true;
     }
+    // A record a doctor has confirmed goes out with the doctor's reading.
+    CDoctorReading reading;
+    if (!CurrentReading(id, reading, error))
+        return false;
+    CStatementSettings how;
+    if (reading.Confirmed())
+        how.m_pReading = &reading;
     std::string why;
-    if (!SaveRecordFile(path, *target, *loaded.pRecord, &loaded.card, &why)) {
+    if (!SaveRecordFile(path, *target, *loaded.pRecord, &loaded.card, &why, how)) {
         *error = QString::fromStdString(why);
         return false;
     }

@@ -159,14 +159,10 @@ void CRecordCommands::SaveRecord(const char* extension) {
     // window may start a new reception meanwhile.
     auto record = std::make_shared<const ECG_RECORD>(m_document.Record());
     const PATIENT_CARD card = m_document.Card();
-    // The statements a file carries are the window's: through its filters, by its rate limits.
-    CStatementSettings how;
-    how.m_Filters = m_document.Filters();
-    how.m_Settings.practice = analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString());
+    auto reading = std::make_shared<const CDoctorReading>(m_document.Reading());
     RunInBackground(
-        [path, chosen, record, card, how](std::string* why) {
-            return SaveRecordFile(path, *chosen, *record, &card, why, how);
-        },
+        [path, chosen, record, card, how = StatementSettings(reading.get()), reading](
+            std::string* why) { return SaveRecordFile(path, *chosen, *record, &card, why, how); },
         [this, path](bool ok, const QString& why) {
             if (!ok) {
                 // Nothing was saved: the writer says why, and the window keeps its title.
@@ -213,7 +209,19 @@ ReportInput CRecordCommands::ReportOfRecord() const {
     // Read through the window's filters: drawn and measured through them, named in the footer.
     return ReportInputFor(m_document.Record(), m_document.Card(), m_document.AbsentLanes(),
                           m_settings.m_attrOrg, m_document.Filters(),
-                          {analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString())});
+                          {analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString())},
+                          m_document.Reading().Confirmed() ? &m_document.Reading() : nullptr);
+}
+
+CStatementSettings CRecordCommands::StatementSettings(const CDoctorReading* reading) const {
+    // The statements a file carries are the window's: through its filters, by its rate limits,
+    // or the doctor's reading once confirmed.
+    CStatementSettings how;
+    how.m_Filters = m_document.Filters();
+    how.m_Settings.practice = analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString());
+    if (reading && reading->Confirmed())
+        how.m_pReading = reading;
+    return how;
 }
 
 void CRecordCommands::OnPrint() {
@@ -315,7 +323,8 @@ void CRecordCommands::OnSendPacs() {
     }
     m_document.ApplyCard();
     std::string why;
-    if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why)) {
+    if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why,
+                             StatementSettings(&m_document.Reading()))) {
         Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
         return;
     }

@@ -91,6 +91,9 @@ private:
     // A report command starts: the options are asked for (false when cancelled) and
     // remembered, and the printer, when given, takes the paper.
     bool StartReport(ReportOptions& options, QPrinter* printer);
+    // How the window's saves and sends make the statements a file carries; `reading` must
+    // outlive their use.
+    CStatementSettings StatementSettings(const CDoctorReading* reading) const;
     ReportInput ReportOfRecord() const;
     void Fail(const QString& message, FailurePlace place = FailurePlace::Window);
 

@@ -122,10 +122,9 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
 
     m_pPatients = NewTable({tr("Пациент"), tr("Дата рождения"), tr("Номер карты"), tr("Записей")},
                            QStringLiteral("Patients"), this);
-    m_pRecords = NewTable(
-        {tr("Дата"), tr("Тип"), tr("Аппарат"), tr("ЧСС"), tr("QRS, мс"), tr("QTc, мс"),
-         tr("Заключение"), tr("Файл")},
-        QStringLiteral("Records"), this);
+    m_pRecords = NewTable({tr("Дата"), tr("Тип"), tr("Аппарат"), tr("ЧСС"), tr("QRS, мс"),
+                           tr("QTc, мс"), tr("Заключение"), tr("Файл")},
+                          QStringLiteral("Records"), this);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_pPatients);
     split->addWidget(m_pRecords);
@@ -305,9 +304,8 @@ void CArchiveDlg::ShowRecords() {
         SetRow(m_pRecords, int(i),
                {r.recordedAt, r.type, r.device, Number(r.heartRateBpm), Number(r.qrsMs),
                 Number(r.qtcBazettMs),
-                r.readingVersion > 0
-                    ? tr("подтверждено: %1, %2").arg(r.confirmedBy, r.confirmedAt)
-                    : tr("не подтверждено врачом"),
+                r.readingVersion > 0 ? tr("подтверждено: %1, %2").arg(r.confirmedBy, r.confirmedAt)
+                                     : tr("не подтверждено врачом"),
                 r.source});
     }
     m_pRecords->resizeColumnsToContents();

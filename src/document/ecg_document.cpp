@@ -47,6 +47,7 @@ void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
     m_dSourceSeconds = loaded.dSourceSeconds;
     m_nArchiveId = 0;
     m_strArchiveTitle.clear();
+    SetReading({});
     Remeasure();
     emit FileChanged(m_strFilePath);
     emit Opened(m_strFilePath);
@@ -59,6 +60,7 @@ void CEcgDocument::TakeArchived(const CLoadedRecord& loaded, qint64 id, const QS
     m_dSourceSeconds = loaded.dSourceSeconds;
     m_nArchiveId = id;
     m_strArchiveTitle = title;
+    SetReading({});
     Remeasure();
     emit FileChanged(m_strFilePath);
 }
@@ -78,6 +80,14 @@ void CEcgDocument::ReceptionStarted() {
     m_dSourceSeconds = 0;
     m_nArchiveId = 0; // a new recording
     m_strArchiveTitle.clear();
+    SetReading({});
+}
+
+void CEcgDocument::SetReading(const CDoctorReading& reading) {
+    if (!reading.Confirmed() && !m_reading.Confirmed())
+        return;
+    m_reading = reading;
+    emit ReadingChanged();
 }
 
 void CEcgDocument::SetFilters(const std::vector<analysis::Filter>& filters) {

@@ -9,6 +9,7 @@
 #include "analysis/interpretation.h"
 #include "analysis/measurements.h"
 #include "record_io/record_files.h"
+#include "record_model/doctor_reading.h"
 #include "record_model/session_state.h"
 #include "storage/record_definition.h"
 
@@ -86,6 +87,10 @@ public:
     void SetArchiveId(qint64 id) { m_nArchiveId = id; }
     // Takes a record opened from the archive: no file holds it, title names it there.
     void TakeArchived(const CLoadedRecord& loaded, qint64 id, const QString& title);
+    // The doctor's confirmed reading of an archived record (version 0: none): what the report
+    // and the files carry instead of the automatic statements. Said by ReadingChanged.
+    const CDoctorReading& Reading() const { return m_reading; }
+    void SetReading(const CDoctorReading& reading);
 
     // The name a save proposes: the patient's surname and initials ("ЭКГ" without a card), the
     // record's date and time (its number when it has no date), and the extension.
@@ -101,6 +106,7 @@ signals:
     void Saved(const QString& path);
     // The card was changed in the window.
     void CardChanged();
+    void ReadingChanged();
 
 private:
     CSessionState& m_state;
@@ -115,4 +121,5 @@ private:
     Unkept m_unkept = Unkept::Nothing;
     qint64 m_nArchiveId = 0;
     QString m_strArchiveTitle;
+    CDoctorReading m_reading;
 };

@@ -1,0 +1,124 @@
+// "Заключение" in the window: the proposed statements are kept or removed, one is added from the
+// searchable list, a conclusion written, and "Подтвердить" signs it in a doctor's name with the
+// password; a wrong password is said and nothing is signed; a confirmed reading then offers only
+// an amendment with its reason, and the earlier version stays listed.
+
+#include "archive/archive_store.h"
+#include "dialogs/reading_dlg.h"
+#include "record_io/records_test_support.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "reading_window_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+template <class T> T* Child(QWidget& parent, const char* name) {
+    T* w = parent.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+TEST(ReadingWindow, ADoctorKeepsRemovesAddsAndConfirmsThenOnlyAmends) {
+    App();
+    QTemporaryDir dir;
+    CArchiveLocation where;
+    where.file = dir.filePath(QStringLiteral("a.sqlite"));
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    const QString path = dir.filePath(QStringLiteral("r.scp"));
+    std::string error;
+    auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    ASSERT_TRUE(archive.AddDoctor({0,
+                                   QStringLiteral("petrova"),
+                                   QStringLiteral("Петрова А. И."),
+                                   QStringLiteral("врач ФД"),
+                                   {}},
+                                  "пароль врача", &why));
+    std::vector<CReadStatement> proposal;
+    ASSERT_TRUE(archive.Proposal(id, {}, proposal, &why));
+    ASSERT_FALSE(proposal.empty()) << "the record has statements to keep or remove";
+
+    CReadingDlg dlg(where, id, {});
+    QSignalSpy confirmed(&dlg, &CReadingDlg::Confirmed);
+    auto* statements = Child<QListWidget>(dlg, "Statements");
+    ASSERT_EQ(statements->count(), int(proposal.size()));
+    EXPECT_EQ(Child<QLabel>(dlg, "State")->text(), QStringLiteral("Не подтверждено врачом"));
+    // The first proposed statement is removed; LVH is found by its Russian words and added.
+    statements->item(0)->setCheckState(Qt::Unchecked);
+    Child<QLineEdit>(dlg, "Find")->setText(QStringLiteral("гипертрофии левого"));
+    auto* catalogue = Child<QListWidget>(dlg, "Catalogue");
+    QListWidgetItem* lvh = nullptr;
+    for (int i = 0; i < catalogue->count(); ++i) {
+        if (!catalogue->item(i)->isHidden()) {
+            EXPECT_EQ(lvh, nullptr) << "one statement has those words";
+            lvh = catalogue->item(i);
+        }
+    }
+    ASSERT_NE(lvh, nullptr);
+    catalogue->setCurrentItem(lvh);
+    Child<QPushButton>(dlg, "Add")->click();
+    Child<QPlainTextEdit>(dlg, "Conclusion")->setPlainText(QStringLiteral("Без динамики"));
+
+    Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("не тот"));
+    Child<QPushButton>(dlg, "Confirm")->click();
+    EXPECT_TRUE(Child<QLabel>(dlg, "Status")->text().contains(QStringLiteral("Не подтверждено")));
+    EXPECT_EQ(confirmed.count(), 0);
+
+    Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("пароль врача"));
+    Child<QPushButton>(dlg, "Confirm")->click();
+    ASSERT_EQ(confirmed.count(), 1) << Child<QLabel>(dlg, "Status")->text().toStdString();
+    std::vector<CDoctorReading> versions;
+    ASSERT_TRUE(archive.Readings(id, versions, &why));
+    ASSERT_EQ(versions.size(), 1u);
+    const CDoctorReading& v = versions[0];
+    EXPECT_EQ(v.statements.size(), proposal.size());
+    EXPECT_NE(v.statements.front().code, proposal.front().code);
+    EXPECT_EQ(v.statements.back().code, "LVH");
+    EXPECT_EQ(v.conclusion, "Без динамики");
+    EXPECT_TRUE(
+        Child<QLabel>(dlg, "State")->text().startsWith(QStringLiteral("Подтверждено: Петрова")));
+
+    // Locked now: the button amends, and without a reason nothing changes.
+    auto* confirm = Child<QPushButton>(dlg, "Confirm");
+    EXPECT_EQ(confirm->text(), QStringLiteral("Внести изменение"));
+    Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("пароль врача"));
+    confirm->click();
+    EXPECT_EQ(confirmed.count(), 1);
+    Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("пароль врача"));
+    Child<QLineEdit>(dlg, "Reason")->setText(QStringLiteral("уточнено"));
+    Child<QListWidget>(dlg, "Statements")->item(0)->setCheckState(Qt::Unchecked);
+    confirm->click();
+    ASSERT_EQ(confirmed.count(), 2) << Child<QLabel>(dlg, "Status")->text().toStdString();
+    ASSERT_TRUE(archive.Readings(id, versions, &why));
+    ASSERT_EQ(versions.size(), 2u);
+    EXPECT_EQ(versions[1].amendReason, "уточнено");
+    const QString listed = Child<QTextBrowser>(dlg, "Versions")->toPlainText();
+    EXPECT_TRUE(listed.contains(QStringLiteral("Версия 1")) &&
+                listed.contains(QStringLiteral("Версия 2")))
+        << listed.toStdString();
+}
+
+} // namespace
