@@ -178,6 +178,7 @@ TEST_F(ComparisonWindow, TheRecordWindowComparesWithThePreviousAndPrintsTheRepor
     const Records& r = Archived();
     ASSERT_TRUE(r.current && r.previous);
     ASSERT_TRUE(frame.OpenArchived(r.current));
+    CChildView* view = frame.ActiveView();
     frame.UpdateCommandStates();
     ASSERT_TRUE(Compare()->isEnabled()) << Compare()->toolTip().toStdString();
 
@@ -275,6 +276,30 @@ TEST_F(ComparisonWindow, TheRecordWindowComparesWithThePreviousAndPrintsTheRepor
         EXPECT_TRUE(page.contains(Simplified(change))) << change.toStdString();
     EXPECT_FALSE(dlg->SaveReport(Folder().filePath(QStringLiteral("none/x.pdf")), &why));
     EXPECT_TRUE(why.startsWith(QStringLiteral("Отчёт о сравнении не сохранён")));
+
+    // The window reads its record through filters and at 50 mm/s: the comparison reads both
+    // records so, and measures them as the window measures its own.
+    dlg->close();
+    ReadingSettings reading = view->Reading();
+    reading.filters = {*FilterNamed("mains50"), *FilterNamed("muscle35")};
+    reading.speedMmPerS = 50;
+    view->SetReading(reading);
+    Compare()->trigger();
+    ASSERT_EQ(Dialogs().size(), 1u);
+    dlg = Dialogs().front();
+    EXPECT_EQ(dlg->findChild<QLabel*>(QStringLiteral("Filters"))->text(),
+              QStringLiteral("Фильтры: ") + FilterText(reading.filters));
+    EXPECT_EQ(dlg->Speed(), 50);
+    for (const ReportInput* in : {&dlg->Input()->previous, &dlg->Input()->current}) {
+        EXPECT_EQ(in->filters, FilterText(reading.filters));
+        EXPECT_FALSE(in->drawSamples.empty()) << "drawn through the filters";
+    }
+    const analysis::Measurements* own = view->Document().Measurements();
+    ASSERT_TRUE(own && own->qtMs && own->qrsMs);
+    EXPECT_EQ(dlg->Input()->current.measurements.qtMs, own->qtMs);
+    EXPECT_EQ(dlg->Input()->current.measurements.qrsMs, own->qrsMs);
+    EXPECT_EQ(dlg->Input()->current.interpretation.statements.size(),
+              view->Document().Interpretation()->statements.size());
 }
 
 TEST_F(ComparisonWindow, ThePatientListComparesTheChosenRecord) {
