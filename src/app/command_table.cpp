@@ -301,6 +301,16 @@ const std::vector<CommandInfo>& CommandTable() {
          "Заключение врача по записи: утверждения, подтверждение и изменения\nЗаключение",
          R::LoadedNotSending,
          false},
+        {ID_COMPARE_PREVIOUS,
+         kArchive,
+         "&Сравнить с предыдущей ЭКГ",
+         {nullptr, nullptr},
+         0,
+         [](CMainFrame& f) { f.OnComparePrevious(); },
+         "Сравнить запись с предыдущей ЭКГ этого пациента из архива: обе записи, усреднённые "
+         "комплексы, измерения и динамика\nСравнить с предыдущей ЭКГ",
+         R::ArchivedWithPrevious,
+         false},
         {ID_APP_ABOUT,
          kHelp,
          "&О программе...",
@@ -377,6 +387,18 @@ bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx) {
         return ctx.hasWindow && ctx.loaded;
     case EnableRule::LoadedNotSending:
         return ctx.hasWindow && ctx.loaded && !ctx.sending;
+    case EnableRule::ArchivedWithPrevious:
+        return ctx.hasWindow && ctx.loaded && ctx.archived && ctx.hasPrevious;
     }
     return false;
+}
+
+const char* DisabledReason(const CommandInfo& c, const CommandContext& ctx) {
+    if (c.rule != EnableRule::ArchivedWithPrevious || IsCommandEnabled(c, ctx))
+        return nullptr;
+    if (!ctx.hasWindow || !ctx.loaded)
+        return "Сравнение недоступно: нет записи в окне";
+    if (!ctx.archived)
+        return "Сравнение недоступно: записи нет в архиве";
+    return "Сравнение недоступно: в архиве нет более ранней записи этого пациента";
 }

@@ -13,11 +13,13 @@ using CommandHandler = void (*)(CMainFrame&);
 
 enum class EnableRule {
     Always,
-    Never,           // greyed entries, and the toolbar toggle that finds no bar under its id
-    NeedsWindow,     // a record window is active
-    NotSending,      // a record window is active and no mail send runs in it
-    Loaded,          // ... and its record is loaded
-    LoadedNotSending // ... loaded and no mail send runs
+    Never,            // greyed entries, and the toolbar toggle that finds no bar under its id
+    NeedsWindow,      // a record window is active
+    NotSending,       // a record window is active and no mail send runs in it
+    Loaded,           // ... and its record is loaded
+    LoadedNotSending, // ... loaded and no mail send runs
+    // ... its record is in the archive and the patient has an earlier record there
+    ArchivedWithPrevious
 };
 
 struct CommandInfo {
@@ -46,8 +48,13 @@ struct CommandContext {
     bool hasWindow = false;
     bool loaded = false;
     bool sending = false;
+    bool archived = false;    // the window's record is in the archive
+    bool hasPrevious = false; // ... and so is the same patient's record before it
 };
 bool IsCommandEnabled(const CommandInfo& c, const CommandContext& ctx);
+// Why a command is disabled, for its tooltip and status prompt; null when its prompt says
+// enough (enabled, or no reason beyond the obvious).
+const char* DisabledReason(const CommandInfo& c, const CommandContext& ctx);
 
 constexpr int ID_FILE_NEW = 57600;
 constexpr int ID_FILE_OPEN = 57601;
@@ -76,3 +83,4 @@ constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_ARCHIVE = 32793;
 constexpr int ID_ARCHIVE_IMPORT = 32794;
 constexpr int ID_READING = 32796;
+constexpr int ID_COMPARE_PREVIOUS = 32795;

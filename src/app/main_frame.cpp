@@ -5,6 +5,7 @@
 #include "config/app_profile.h"
 #include "config/view_settings.h"
 #include "dialogs/archive_dlg.h"
+#include "dialogs/comparison_dlg.h"
 #include "dialogs/reading_dlg.h"
 #include "platform/printable_text.h"
 #include "record_io/background_task.h"
@@ -19,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -42,8 +44,12 @@ constexpr int kOpenProgressDelayMs = 400;
 // The status-bar idle text.
 const char* const kReady = "Ready";
 
+QString Translated(const char* text) {
+    return QCoreApplication::translate("CommandTable", text);
+}
+
 QString MenuText(const CommandInfo& c) {
-    return QString::fromUtf8(c.menuText).section(QLatin1Char('\t'), 0, 0);
+    return Translated(c.menuText).section(QLatin1Char('\t'), 0, 0);
 }
 
 } // namespace
@@ -53,6 +59,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pMdi(new QMdiAr
     m_pMdi->setViewMode(QMdiArea::SubWindowView);
     setCentralWidget(m_pMdi);
     connect(m_pMdi, &QMdiArea::subWindowActivated, this, [this] {
+        m_previousOf.clear(); // asked again for the window now in front
         UpdateCommandStates();
         UpdateCaption();
     });
@@ -97,7 +104,7 @@ bool CMainFrame::OnCreate() {
         auto* a = new QAction(this);
         if (c.menuText)
             a->setText(MenuText(c));
-        const QString prompt = QString::fromUtf8(c.prompt);
+        const QString prompt = Translated(c.prompt);
         a->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
         a->setToolTip(prompt.section(QLatin1Char('\n'), 1));
         QList<QKeySequence> keys;
@@ -265,10 +272,28 @@ void CMainFrame::UpdateCommandStates() {
         ctx.hasWindow = true;
         ctx.loaded = v->Loaded();
         ctx.sending = v->Sending();
+        ctx.archived = v->Document().ArchiveId() != 0;
     }
-    for (const CommandInfo& c : CommandTable())
-        if (QAction* a = Action(c.id))
-            a->setEnabled(IsCommandEnabled(c, ctx));
+    QString archiveError;
+    if (ctx.archived && ctx.loaded) {
+        const PreviousLookup& p = PreviousOf(ActiveView()->Document().ArchiveId());
+        ctx.hasPrevious = p.previous != 0;
+        archiveError = p.error;
+    }
+    for (const CommandInfo& c : CommandTable()) {
+        QAction* a = Action(c.id);
+        if (!a)
+            continue;
+        a->setEnabled(IsCommandEnabled(c, ctx));
+        // A command that is disabled for a reason says it where its prompt would be.
+        const QString prompt = Translated(c.prompt);
+        QString tip = prompt.section(QLatin1Char('\n'), 1),
+                status = prompt.section(QLatin1Char('\n'), 0, 0);
+        if (const char* reason = DisabledReason(c, ctx))
+            tip = status = archiveError.isEmpty() ? Translated(reason) : archiveError;
+        a->setToolTip(tip);
+        a->setStatusTip(status);
+    }
     Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
     const CChildView* view = ActiveView();
     for (const ReadingCommand& c : ReadingCommands()) {
@@ -494,6 +519,9 @@ void CMainFrame::OnArchived(quint64 ticket, qint64 id, const QString& error) {
     }
     if (m_pArchiveDlg && m_pArchiveDlg->isVisible() && error.isEmpty())
         m_pArchiveDlg->Refresh();
+    // A record taken in (or moved to another patient) may be another record's previous one.
+    m_previousOf.clear();
+    UpdateCommandStates();
     emit Archived(error.isEmpty() ? id : 0, error);
 }
 
@@ -509,6 +537,12 @@ void CMainFrame::OnArchive() {
         }
         m_pArchiveDlg = new CArchiveDlg(where, this);
         connect(m_pArchiveDlg, &CArchiveDlg::OpenRecord, this, &CMainFrame::OpenArchived);
+        connect(m_pArchiveDlg, &CArchiveDlg::CompareRecord, this,
+                [this](qint64 id) { OpenComparison(id, ComparisonOptionsOfSettings()); });
+        connect(m_pArchiveDlg, &CArchiveDlg::ImportFinished, this, [this] {
+            m_previousOf.clear();
+            UpdateCommandStates();
+        });
     } else {
         m_pArchiveDlg->Refresh();
     }
@@ -548,6 +582,67 @@ bool CMainFrame::OpenArchived(qint64 id) {
     if (archive.CurrentReading(id, reading, &why))
         frame->View()->Document().SetReading(reading);
     return true;
+}
+
+const CMainFrame::PreviousLookup& CMainFrame::PreviousOf(qint64 id) {
+    auto it = m_previousOf.find(id);
+    if (it != m_previousOf.end())
+        return *it;
+    PreviousLookup found;
+    CArchiveLocation where;
+    bool enabled = false;
+    CArchive archive;
+    if (!ArchiveOfSettings(where, &enabled, &found.error) || !archive.Open(where, &found.error) ||
+        !archive.PreviousRecord(id, &found.previous, &found.error)) {
+        found.previous = 0;
+        found.error = tr("Сравнение недоступно: архив не открыт: %1").arg(found.error);
+    }
+    return *m_previousOf.insert(id, found);
+}
+
+CComparisonOptions CMainFrame::ComparisonOptionsOfSettings() const {
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    CComparisonOptions o;
+    o.reading = LoadReadingSettings(CAppProfile());
+    o.interpretation.practice = analysis::RatePracticeOf(settings.m_szRatePractice.toStdString());
+    o.organisation = settings.m_attrOrg;
+    return o;
+}
+
+void CMainFrame::OnComparePrevious() {
+    CChildView* v = ActiveView();
+    if (!v || !v->Document().ArchiveId())
+        return;
+    // Both records as this window reads its own: its filters, speed, gain and rate limits.
+    CComparisonOptions o;
+    o.reading = v->Reading();
+    o.interpretation.practice =
+        analysis::RatePracticeOf(v->Settings().m_szRatePractice.toStdString());
+    o.organisation = v->Settings().m_attrOrg;
+    OpenComparison(v->Document().ArchiveId(), o);
+}
+
+CComparisonDlg* CMainFrame::OpenComparison(qint64 id, const CComparisonOptions& options) {
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    if (!ArchiveOfSettings(where, &enabled, &why)) {
+        ShowErrorBalloon(tr("Архив не открыт: %1").arg(why), mapToGlobal(rect().center()), this);
+        return nullptr;
+    }
+    auto* dlg = new CComparisonDlg(where, options, this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    if (!dlg->ComparePrevious(id, &why)) {
+        delete dlg;
+        ShowErrorBalloon(tr("Сравнение не открыто: %1").arg(why), mapToGlobal(rect().center()),
+                         this);
+        return nullptr;
+    }
+    dlg->show();
+    dlg->raise();
+    dlg->activateWindow();
+    return dlg;
 }
 
 void CMainFrame::OnReading() {

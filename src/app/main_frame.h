@@ -14,6 +14,8 @@
 class CAdvToolBar;
 class CArchiveDlg;
 class CArchiveKeeper;
+class CComparisonDlg;
+struct CComparisonOptions;
 class CEcgDocument;
 class CBackgroundTask;
 class CBalloonHelp;
@@ -60,6 +62,15 @@ public:
     // "Заключение": the doctor's over-read of the active window's archived record.
     void OnReading();
     bool OpenArchived(qint64 id);
+    // "Сравнить с предыдущей ЭКГ": the active window's archived record against the patient's
+    // record before it, read as that window reads it (command ID_COMPARE_PREVIOUS).
+    void OnComparePrevious();
+    // The comparison window of an archived record and the patient's record before it; null
+    // (and a balloon says why) when there is none or the archive does not open.
+    CComparisonDlg* OpenComparison(qint64 id, const CComparisonOptions& options);
+    // The options of a comparison asked for from the patient list: the reading settings new
+    // windows start with.
+    CComparisonOptions ComparisonOptionsOfSettings() const;
     // Recomputes every command's enabled state from the active window.
     void UpdateCommandStates();
 
@@ -112,6 +123,15 @@ private:
     QStringList m_openFailures;
     int m_nOpened = 0;
     QPointer<CBalloonHelp> m_pOpenBalloon; // what the last opening said of its failures
+
+    // The record before each archived record, as the comparison command's state needs it:
+    // asked of the archive once per record and forgotten whenever the archive changes.
+    struct PreviousLookup {
+        qint64 previous = 0;
+        QString error;
+    };
+    const PreviousLookup& PreviousOf(qint64 id);
+    QMap<qint64, PreviousLookup> m_previousOf;
 
     QPointer<CArchiveDlg> m_pArchiveDlg;
     CArchiveKeeper* m_pKeeper = nullptr;

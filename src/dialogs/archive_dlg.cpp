@@ -152,6 +152,18 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
     layout->addWidget(m_pStatus);
     layout->addLayout(buttons);
 
+    // The chosen record against the same patient's record before it.
+    auto* compare = new QPushButton(tr("Сравнить с предыдущей"), this);
+    compare->setObjectName(QStringLiteral("Compare"));
+    compare->setEnabled(false);
+    buttons->insertWidget(1, compare);
+    connect(m_pRecords, &QTableWidget::itemSelectionChanged, this,
+            [this, compare] { compare->setEnabled(ChosenRecord() != 0); });
+    connect(compare, &QPushButton::clicked, this, [this] {
+        if (const qint64 id = ChosenRecord())
+            emit CompareRecord(id);
+    });
+
     m_pTyping = new QTimer(this);
     m_pTyping->setSingleShot(true);
     m_pTyping->setInterval(kTypingPauseMs);

@@ -43,6 +43,8 @@ public:
 signals:
     // A record to show in a record window: the main window opens it.
     void OpenRecord(qint64 id);
+    // The record to compare with the patient's record before it.
+    void CompareRecord(qint64 id);
     // An import ended: its report, as the dialog shows it.
     void ImportFinished(const QString& report);
 
