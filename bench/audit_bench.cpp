@@ -19,8 +19,8 @@ constexpr qint64 kEntries = 100000;
 
 QString ArchivePath() {
     const char* folder = std::getenv("VELMORA_BENCH_DATA");
-    const QString dir = folder && *folder ? QString::fromLocal8Bit(folder)
-                                          : QStringLiteral("/tmp/velmora-bench");
+    const QString dir =
+        folder && *folder ? QString::fromLocal8Bit(folder) : QStringLiteral("/tmp/velmora-bench");
     QDir().mkpath(dir);
     return QDir(dir).filePath(QStringLiteral("audit-100k.sqlite"));
 }
