@@ -48,7 +48,7 @@ def main():
         code, _, err = run("simulate", "--out", path, "--card", card, *extra)
         check(code == 0, "a simulated record " + name + ": " + err)
         files.append(path)
-        time.sleep(1.1)  # a later recording time: the second is the newer record
+    # Imported in order: at the same recording time the later import is the newer record.
     code, out, err = arc("import", *files)
     check(code == 0 and "2 imported" in err, "both records go in: " + err)
     ids = [int(line.split()[-1]) for line in out.splitlines() if line.startswith("imported")]
