@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -22,12 +23,8 @@ constexpr int kCodeRole = Qt::UserRole, kTextRole = Qt::UserRole + 1,
               kEnglishRole = Qt::UserRole + 2;
 
 QString When(const SYSTEMTIME& t) {
-    return QStringLiteral("%1.%2.%3 %4:%5")
-        .arg(t.wDay, 2, 10, QLatin1Char('0'))
-        .arg(t.wMonth, 2, 10, QLatin1Char('0'))
-        .arg(t.wYear)
-        .arg(t.wHour, 2, 10, QLatin1Char('0'))
-        .arg(t.wMinute, 2, 10, QLatin1Char('0'));
+    return QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute))
+        .toString(QStringLiteral("dd.MM.yyyy HH:mm"));
 }
 
 QListWidgetItem* StatementItem(const CReadStatement& s, bool bCheckable) {

@@ -8,6 +8,7 @@
 #include "widgets/reading_commands.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -35,6 +36,7 @@ CChildView::CChildView(QWidget* parent)
       m_document(m_session), m_pScroll(new QScrollBar(Qt::Horizontal, this)) {
     connect(&m_document, &CEcgDocument::MeasurementsChanged, this,
             &CChildView::ShowMeasurementLine);
+    connect(&m_document, &CEcgDocument::ReadingChanged, this, &CChildView::ShowMeasurementLine);
     // A send starts or ends: "Идет передача данных" or the chart again, and the commands' states.
     connect(&m_document, &CEcgDocument::SendingChanged, this, [this] {
         emit StateChanged();
@@ -73,9 +75,22 @@ void CChildView::OnTick(int timerId) {
 void CChildView::ShowMeasurementLine() {
     const analysis::Measurements* m = m_document.Measurements();
     QString line = m ? QString::fromStdString(analysis::MeasurementLine(*m)) : QString();
-    // The statements under the measurements, each a proposal until a doctor confirms it.
-    if (const analysis::Interpretation* in = m_document.Interpretation();
-        in && !in->statements.empty()) {
+    // The statements under the measurements: the doctor's reading once confirmed, else the
+    // program's, each a proposal until a doctor confirms it.
+    if (const CDoctorReading& r = m_document.Reading(); m && r.Confirmed()) {
+        QStringList texts;
+        for (const CReadStatement& s : r.statements)
+            texts << QString::fromStdString(s.text);
+        if (!r.conclusion.empty())
+            texts << QString::fromStdString(r.conclusion);
+        const SYSTEMTIME& t = r.confirmedAt;
+        const QDateTime when(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute));
+        line += QLatin1Char('\n') + tr("Заключение: %1. Подтверждено: %2, %3")
+                                        .arg(texts.join(QStringLiteral(". ")),
+                                             QString::fromStdString(r.doctorName),
+                                             when.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    } else if (const analysis::Interpretation* in = m_document.Interpretation();
+               in && !in->statements.empty()) {
         QStringList texts;
         for (const analysis::Statement& s : in->statements)
             texts << QString::fromStdString(s.text);

@@ -183,3 +183,60 @@ TEST_F(ArchiveWindow, ThePatientListFindsOpensDeletesAndImportsAFolder) {
 }
 
 } // namespace
+
+namespace {
+
+// A record confirmed in the archive opens with the doctor's reading: the window's line says who
+// confirmed it, the report prints it, a save carries it; a received record has none.
+TEST_F(ArchiveWindow, AConfirmedRecordOpensWithTheDoctorsReading) {
+    PATIENT_CARD card = MakeCard();
+    const QString path = Save("c.scp", card, 303);
+    CArchive archive;
+    CArchiveLocation where;
+    where.file = ArchiveFile();
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    ASSERT_TRUE(
+        archive.AddDoctor({0, QStringLiteral("smirnova"), QStringLiteral("Смирнова Е. В."), {}, {}},
+                          "пароль врача", &why) ||
+        why.contains(QStringLiteral("smirnova")));
+    CDoctorReading reading;
+    reading.statements = {{"LVH", "Гипертрофия левого желудочка", "LVH"}};
+    reading.conclusion = "Сравнить с прежней";
+    ASSERT_TRUE(archive.Confirm(id, reading, QStringLiteral("smirnova"), "пароль врача", 0, {},
+                                nullptr, &why))
+        << why.toStdString();
+
+    ASSERT_TRUE(frame.OpenArchived(id));
+    CChildView* view = LastView();
+    ASSERT_EQ(view->Document().Reading().version, 1);
+    QString line;
+    QObject::connect(view, &CChildView::MeasurementLineChanged, view,
+                     [&](const QString& text) { line = text; });
+    view->Document().Remeasure();
+    EXPECT_TRUE(line.contains(QStringLiteral("Заключение: Гипертрофия левого желудочка. Сравнить с "
+                                             "прежней. Подтверждено: Смирнова Е. В.,")))
+        << line.toStdString();
+    EXPECT_FALSE(line.contains(QStringLiteral("не подтверждено"))) << line.toStdString();
+
+    // What the window saves carries the reading: our SCP file reads back confirmed.
+    const QString saved = dir.filePath(QStringLiteral("out.scp"));
+    std::string error;
+    CLoadedRecord back;
+    CStatementSettings how;
+    how.m_pReading = &view->Document().Reading();
+    ASSERT_TRUE(SaveRecordFile(saved, *RecordFileTypeOf(saved), view->Document().Record(), &card,
+                               &error, how))
+        << error;
+    ASSERT_TRUE(OpenRecordFile(saved, back, &error)) << error;
+    EXPECT_TRUE(back.fileStatements.m_bConfirmed);
+
+    // A new reception forgets it.
+    view->Document().ReceptionStarted();
+    EXPECT_FALSE(view->Document().Reading().Confirmed());
+}
+
+} // namespace
