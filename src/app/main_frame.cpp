@@ -32,9 +32,11 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -643,6 +645,62 @@ CComparisonDlg* CMainFrame::OpenComparison(qint64 id, const CComparisonOptions& 
     dlg->raise();
     dlg->activateWindow();
     return dlg;
+}
+
+void CMainFrame::OnNewDoctor() {
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    CArchive archive;
+    if (!ArchiveOfSettings(where, &enabled, &why) || !archive.Open(where, &why)) {
+        ShowErrorBalloon(tr("Архив не открыт: %1").arg(why), mapToGlobal(rect().center()), this);
+        return;
+    }
+    QString login;
+    if (AskNewDoctor(archive, this, &login))
+        statusBar()->showMessage(tr("Учётная запись %1 создана.").arg(login), 10000);
+}
+
+void CMainFrame::OfferDoctorAccount() {
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    CArchiveLocation where;
+    bool enabled = false;
+    QString why;
+    if (settings.m_bDoctorAccountOffered || !ArchiveOfSettings(where, &enabled, &why) || !enabled)
+        return;
+    // Off the window's thread: a shared archive's server may be slow to answer.
+    auto* task = new CBackgroundTask(this);
+    auto none = std::make_shared<std::atomic<bool>>(false);
+    connect(task, &CBackgroundTask::Finished, this, [this, task, none](bool ok, const QString&) {
+        task->deleteLater();
+        if (!ok || !*none)
+            return;
+        auto* offer = new QPushButton(tr("Создать учётную запись врача..."), statusBar());
+        offer->setObjectName(QStringLiteral("OfferDoctorAccount"));
+        offer->setToolTip(tr("В архиве ещё нет врачей: заключение подтверждает врач под своим "
+                             "именем и паролем"));
+        statusBar()->addPermanentWidget(offer);
+        connect(offer, &QPushButton::clicked, this, [this, offer] {
+            offer->deleteLater();
+            OnNewDoctor();
+        });
+        CViewSettings remembered;
+        remembered.UpdateIni(true);
+        remembered.m_bDoctorAccountOffered = true;
+        remembered.UpdateIni(false);
+    });
+    task->Start([where, none](std::string* error) {
+        CArchive archive;
+        QString failure;
+        std::vector<CDoctorAccount> doctors;
+        if (!archive.Open(where, &failure) || !archive.Doctors(doctors, &failure)) {
+            *error = failure.toStdString();
+            return false;
+        }
+        *none = doctors.empty();
+        return true;
+    });
 }
 
 void CMainFrame::OnReading() {

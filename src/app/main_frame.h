@@ -61,6 +61,11 @@ public:
     // Opens a record of the archive in a record window of its own.
     // "Заключение": the doctor's over-read of the active window's archived record.
     void OnReading();
+    // "Новый врач...": a doctor's account in the archive of the settings.
+    void OnNewDoctor();
+    // At the program's first start with an archive that has no doctor's account: a button in
+    // the status bar offers to make one (once; the settings remember it).
+    void OfferDoctorAccount();
     bool OpenArchived(qint64 id);
     // "Сравнить с предыдущей ЭКГ": the active window's archived record against the patient's
     // record before it, read as that window reads it (command ID_COMPARE_PREVIOUS).

@@ -39,6 +39,7 @@ bool CvelmoraApp::InitInstance() {
     // Qt's texts are first needed by a dialog, never by the window itself: loaded once the
     // window is up, so that they do not delay it.
     QTimer::singleShot(0, this, [this] { LoadQtTranslation(*this); });
+    QTimer::singleShot(0, m_pMainFrame.get(), &CMainFrame::OfferDoctorAccount);
     return true;
 }
 

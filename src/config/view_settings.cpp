@@ -45,6 +45,7 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
                         m_nPacsTimeout));
     ini.SetSection(QStringLiteral("Archive"));
     flag(m_bArchiveEnabled, "m_bArchiveEnabled");
+    flag(m_bDoctorAccountOffered, "m_bDoctorAccountOffered");
     for (const auto& [text, key] : {std::pair{&m_szArchiveKind, "m_szArchiveKind"},
                                     {&m_szArchiveFile, "m_szArchiveFile"},
                                     {&m_szArchiveHost, "m_szArchiveHost"},

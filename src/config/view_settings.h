@@ -29,6 +29,8 @@ struct CViewSettings {
     // saved goes into it, and where it is: an SQLite file (empty: the user's own) or a shared
     // PostgreSQL database, its password kept here as the mail one is.
     bool m_bArchiveEnabled = true;
+    // The first start found no doctor's account in the archive and offered to make one.
+    bool m_bDoctorAccountOffered = false;
     QString m_szArchiveKind = QStringLiteral("sqlite"); // or "postgresql"
     QString m_szArchiveFile;
     QString m_szArchiveHost;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -40,6 +41,61 @@ QListWidgetItem* StatementItem(const CReadStatement& s, bool bCheckable) {
 }
 
 } // namespace
+
+bool AskNewDoctor(CArchive& archive, QWidget* parent, QString* made) {
+    QDialog dlg(parent);
+    dlg.setObjectName(QStringLiteral("NewDoctorDialog"));
+    dlg.setWindowTitle(QCoreApplication::translate("CReadingDlg", "Новый врач"));
+    auto* login = new QLineEdit(&dlg);
+    login->setObjectName(QStringLiteral("Login"));
+    auto* name = new QLineEdit(&dlg);
+    name->setObjectName(QStringLiteral("Name"));
+    auto* position = new QLineEdit(&dlg);
+    position->setObjectName(QStringLiteral("Position"));
+    auto* password = new QLineEdit(&dlg);
+    password->setObjectName(QStringLiteral("NewPassword"));
+    auto* repeat = new QLineEdit(&dlg);
+    repeat->setObjectName(QStringLiteral("Repeat"));
+    for (QLineEdit* e : {password, repeat})
+        e->setEchoMode(QLineEdit::Password);
+    auto* said = new QLabel(&dlg);
+    said->setWordWrap(true);
+    auto* form = new QFormLayout(&dlg);
+    form->addRow(QCoreApplication::translate("CReadingDlg", "Имя для входа (латиницей)"), login);
+    form->addRow(QCoreApplication::translate("CReadingDlg", "ФИО"), name);
+    form->addRow(QCoreApplication::translate("CReadingDlg", "Должность"), position);
+    form->addRow(QCoreApplication::translate("CReadingDlg", "Пароль (не короче %1 знаков)")
+                     .arg(CArchive::kMinimumPasswordLength),
+                 password);
+    form->addRow(QCoreApplication::translate("CReadingDlg", "Пароль ещё раз"), repeat);
+    form->addRow(said);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    box->button(QDialogButtonBox::Ok)
+        ->setText(QCoreApplication::translate("CReadingDlg", "Создать"));
+    box->button(QDialogButtonBox::Cancel)
+        ->setText(QCoreApplication::translate("CReadingDlg", "Отмена"));
+    form->addRow(box);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dlg, [&] {
+        if (password->text() != repeat->text()) {
+            said->setText(QCoreApplication::translate("CReadingDlg", "Пароли не совпадают."));
+            return;
+        }
+        QString why;
+        if (!archive.AddDoctor({0, login->text().trimmed(), name->text(), position->text(), {}},
+                               password->text().toUtf8(), &why)) {
+            said->setText(
+                QCoreApplication::translate("CReadingDlg", "Учётная запись не создана: %1")
+                    .arg(why));
+            return;
+        }
+        dlg.accept();
+    });
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    *made = login->text().trimmed();
+    return true;
+}
 
 CReadingDlg::CReadingDlg(const CArchiveLocation& where, qint64 recordId,
                          const CStatementSettings& how, QWidget* parent)
@@ -284,52 +340,9 @@ void CReadingDlg::OnSaveDraft() {
 }
 
 void CReadingDlg::OnNewDoctor() {
-    QDialog dlg(this);
-    dlg.setObjectName(QStringLiteral("NewDoctorDialog"));
-    dlg.setWindowTitle(tr("Новый врач"));
-    auto* login = new QLineEdit(&dlg);
-    login->setObjectName(QStringLiteral("Login"));
-    auto* name = new QLineEdit(&dlg);
-    name->setObjectName(QStringLiteral("Name"));
-    auto* position = new QLineEdit(&dlg);
-    position->setObjectName(QStringLiteral("Position"));
-    auto* password = new QLineEdit(&dlg);
-    password->setObjectName(QStringLiteral("NewPassword"));
-    auto* repeat = new QLineEdit(&dlg);
-    repeat->setObjectName(QStringLiteral("Repeat"));
-    for (QLineEdit* e : {password, repeat})
-        e->setEchoMode(QLineEdit::Password);
-    auto* said = new QLabel(&dlg);
-    said->setWordWrap(true);
-    auto* form = new QFormLayout(&dlg);
-    form->addRow(tr("Имя для входа (латиницей)"), login);
-    form->addRow(tr("ФИО"), name);
-    form->addRow(tr("Должность"), position);
-    form->addRow(tr("Пароль (не короче %1 знаков)").arg(CArchive::kMinimumPasswordLength),
-                 password);
-    form->addRow(tr("Пароль ещё раз"), repeat);
-    form->addRow(said);
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    box->button(QDialogButtonBox::Ok)->setText(tr("Создать"));
-    box->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
-    form->addRow(box);
-    connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    connect(box, &QDialogButtonBox::accepted, &dlg, [&] {
-        if (password->text() != repeat->text()) {
-            said->setText(tr("Пароли не совпадают."));
-            return;
-        }
-        QString why;
-        if (!m_pArchive->AddDoctor({0, login->text().trimmed(), name->text(), position->text(), {}},
-                                   password->text().toUtf8(), &why)) {
-            said->setText(tr("Учётная запись не создана: %1").arg(why));
-            return;
-        }
-        dlg.accept();
-    });
-    if (dlg.exec() != QDialog::Accepted)
+    QString made;
+    if (!AskNewDoctor(*m_pArchive, this, &made))
         return;
-    const QString made = login->text().trimmed();
     Load();
     if (const int i = m_pDoctor->findData(made); i >= 0)
         m_pDoctor->setCurrentIndex(i);

@@ -18,6 +18,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QTextBrowser;
 
+// Asks for a new doctor's account (login, name, position, the password twice) and makes it in
+// the archive; true with its login in *login once made, false when the user gave up.
+bool AskNewDoctor(CArchive& archive, QWidget* parent, QString* login);
+
 class CReadingDlg : public QDialog {
     Q_OBJECT
 public:

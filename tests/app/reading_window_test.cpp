@@ -3,12 +3,17 @@
 // password; a wrong password is said and nothing is signed; a confirmed reading then offers only
 // an amendment with its reason, and the earlier version stays listed.
 
+#include "app/main_frame.h"
 #include "archive/archive_store.h"
+#include "config/ini.h"
 #include "dialogs/reading_dlg.h"
 #include "record_io/records_test_support.h"
+#include "support/run_until.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -119,6 +125,70 @@ TEST(ReadingWindow, ADoctorKeepsRemovesAddsAndConfirmsThenOnlyAmends) {
     EXPECT_TRUE(listed.contains(QStringLiteral("Версия 1")) &&
                 listed.contains(QStringLiteral("Версия 2")))
         << listed.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// The first start with an archive without doctors offers, once, to make an account; the offer
+// makes it through the account dialog.
+TEST(ReadingWindow, TheFirstStartOffersADoctorsAccountOnce) {
+    App();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("first.sqlite"));
+    QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Archive]\r\nm_szArchiveFile=" + file.toUtf8() + "\r\n");
+    ini.close();
+    SetIniFileOverride(ini.fileName());
+    CMainFrame frame;
+    ASSERT_TRUE(frame.OnCreate());
+    frame.show();
+    frame.OfferDoctorAccount();
+    QPushButton* offer = nullptr;
+    ASSERT_TRUE(RunUntil([&] {
+        offer = frame.findChild<QPushButton*>(QStringLiteral("OfferDoctorAccount"));
+        return offer != nullptr;
+    }));
+    // The account dialog is modal: filled in once it is up.
+    QTimer::singleShot(0, [] {
+        QWidget* dlg = QApplication::activeModalWidget();
+        ASSERT_NE(dlg, nullptr);
+        const std::pair<const char*, const char*> fields[] = {{"Login", "kuznetsova"},
+                                                              {"Name", "Кузнецова Н. П."},
+                                                              {"NewPassword", "пароль врача"},
+                                                              {"Repeat", "пароль врача"}};
+        for (const auto& [name, text] : fields)
+            dlg->findChild<QLineEdit*>(QLatin1String(name))->setText(QString::fromUtf8(text));
+        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    offer->click();
+    CArchive archive;
+    CArchiveLocation where;
+    where.file = file;
+    QString why;
+    std::vector<CDoctorAccount> doctors;
+    ASSERT_TRUE(archive.Open(where, &why) && archive.Doctors(doctors, &why)) << why.toStdString();
+    ASSERT_EQ(doctors.size(), 1u);
+    EXPECT_EQ(doctors[0].name, QStringLiteral("Кузнецова Н. П."));
+    EXPECT_TRUE(RunUntil(
+        [&] { return !frame.findChild<QPushButton*>(QStringLiteral("OfferDoctorAccount")); }));
+
+    // Offered once: the settings remember it, even for an archive with no doctor again.
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    QByteArray text = ini.readAll();
+    ini.close();
+    ASSERT_TRUE(text.contains("m_bDoctorAccountOffered=1")) << text.toStdString();
+    text.replace("first.sqlite", "second.sqlite");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(text);
+    ini.close();
+    frame.OfferDoctorAccount();
+    QApplication::processEvents();
+    EXPECT_FALSE(RunUntil(
+        [&] { return frame.findChild<QPushButton*>(QStringLiteral("OfferDoctorAccount")); }, 500));
+    SetIniFileOverride(QString());
 }
 
 } // namespace
