@@ -78,6 +78,7 @@ TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesEveryKey) {
                                           "\n"
                                           "[Archive]\n"
                                           "m_bArchiveEnabled=1\n"
+                                          "m_bDoctorAccountOffered=0\n"
                                           "m_szArchiveKind=sqlite\n"
                                           "m_szArchiveFile=\n"
                                           "m_szArchiveHost=\n"
