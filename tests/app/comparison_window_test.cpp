@@ -34,6 +34,18 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 namespace {
 
 const QString kCli = QStringLiteral(VELMORA_BUILD_DIR "/src/cli/velmora-cli");
@@ -199,7 +211,11 @@ TEST_F(ComparisonWindow, TheRecordWindowComparesWithThePreviousAndPrintsTheRepor
     }
     std::printf("comparison window opened and painted in %lld ms (best of 3)\n",
                 static_cast<long long>(best));
-    EXPECT_LE(best, 100);
+    // The figure itself is the benchmark's (bench/comparison_window_bench.cpp); a sanitized
+    // build runs several times slower and is no measure of it.
+    if (!kSanitized) {
+        EXPECT_LE(best, 100);
+    }
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg));
     EXPECT_EQ(dlg->PreviousId(), r.previous);
     EXPECT_EQ(dlg->CurrentId(), r.current);
