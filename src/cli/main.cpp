@@ -54,6 +54,9 @@ const Command kCommands[] = {
      "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
     {"store", RunStore,
      "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
+    {"hl7", VELMORA_FULL_ONLY(RunHl7),
+     "hl7 RECORD [--to HOST:PORT] [--card CARD] | --outbox | --retry   the result to the "
+     "hospital system (HL7)"},
     {"archive", RunArchive,
      "archive import PATH... | find [--name TEXT] [--json] | export ID --out FILE | backup --out "
      "FILE | check   the archive of records"},
@@ -94,8 +97,10 @@ int main(int argc, char** argv) {
 #endif
     std::unique_ptr<QCoreApplication> app;
 #ifdef VELMORA_CLI_FULL
-    // Drawing images needs the GUI module's painting and fonts, never a display.
-    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0)) {
+    // Drawing images (and the report an HL7 result carries) needs the GUI module's painting and
+    // fonts, never a display.
+    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0 ||
+                     std::strcmp(argv[1], "hl7") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     }

@@ -104,7 +104,9 @@ async def main():
     if args.answer in ("close", "garbage"):
         server = await asyncio.start_server(on_raw_client, "127.0.0.1", 0)
     else:
-        server = await hl7.mllp.start_hl7_server(on_client, "127.0.0.1", 0, encoding="utf-8")
+        # A message with its report is far above the reader's default limit of 64 KiB.
+        server = await hl7.mllp.start_hl7_server(on_client, "127.0.0.1", 0, encoding="utf-8",
+                                                 limit=1 << 24)
     say(f"ready {server.sockets[0].getsockname()[1]}")
     async with server:
         await server.serve_forever()
