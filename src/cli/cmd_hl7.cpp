@@ -45,7 +45,10 @@ const char kHl7Usage[] =
     "  --outbox           list the messages waiting in the outbox\n"
     "  --retry            send the waiting messages again\n"
     "\n"
-    "exit codes: 0 acknowledged (or the outbox listed, or emptied), 1 bad usage,\n"
+    "A record whose card has neither the patient's surname nor the medical record number\n"
+    "is not sent.\n"
+    "\n"
+    "exit codes: 0 acknowledged (or the outbox listed, or emptied), 1 bad usage or no patient,\n"
     "            2 a file failure, a refusal or no acknowledgement (the message stays in the\n"
     "            outbox)\n";
 
@@ -184,6 +187,12 @@ int RunHl7(const QStringList& args) {
             Message(why);
             return 1;
         }
+    }
+    // The hospital system files a result by its patient: one it could not name is not sent.
+    if (!doc.card.last_name[0] && !doc.card.patient_id[0]) {
+        Message("the card has neither the patient's surname nor the medical record number: give "
+                "--card");
+        return 1;
     }
     // The report as `velmora-cli report` makes it, its measurements and statements the
     // message's, so that both say the same.

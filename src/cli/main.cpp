@@ -1,9 +1,10 @@
 // velmora-cli: the command-line side of velmora. Reception, replay, export and the cardiograph
 // simulator without a display.
 //
-// Built twice: velmora-cli runs every command but render, report and send, whose libraries
-// (Qt's GUI module, libcurl, GIO) would slow the start of all the others; it hands those three to
-// velmora-cli-full beside it (built with VELMORA_CLI_FULL), which runs them all.
+// Built twice: velmora-cli runs every command but render, report, send and hl7 (whose message
+// carries the report), whose libraries (Qt's GUI module, libcurl, GIO) would slow the start of
+// all the others; it hands those to velmora-cli-full beside it (built with VELMORA_CLI_FULL),
+// which runs them all.
 
 #include "cli/commands.h"
 #include "platform/printable_text.h"

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +52,12 @@ TEST(Hl7Cli, AConfirmedArchivedRecordGoesAsFinalWithItsDoctor) {
                          home, &err),
                   0);
         ASSERT_TRUE(archive.ImportFile(other, &added, &unconfirmed, &why)) << why.toStdString();
+        // The hospital system files by the patient: both records get one.
+        PATIENT_CARD card{};
+        std::strcpy(card.last_name, "\xd1\xe8\xe4\xee\xf0\xee\xe2"); // "Сидоров", Windows-1251
+        card.sex = 1;
+        for (const qint64 which : {id, unconfirmed})
+            ASSERT_TRUE(archive.UpdateCard(which, card, &why)) << why.toStdString();
         ASSERT_TRUE(archive.AddDoctor({0,
                                        QStringLiteral("petrova"),
                                        QStringLiteral("Петрова А. И."),
@@ -78,6 +85,7 @@ TEST(Hl7Cli, AConfirmedArchivedRecordGoesAsFinalWithItsDoctor) {
             << err.toStdString();
     }
     const QJsonObject confirmed = his.Message();
+    EXPECT_EQ(confirmed[QStringLiteral("family")].toString(), QStringLiteral("Сидоров"));
     EXPECT_EQ(confirmed[QStringLiteral("obr_status")].toString(), QStringLiteral("F"));
     EXPECT_EQ(confirmed[QStringLiteral("obr_interpreter")].toString(),
               QStringLiteral("petrova&Петрова А. И."));

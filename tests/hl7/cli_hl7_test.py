@@ -147,6 +147,9 @@ def main():
           "--retry delivers every waiting message once: %d, %d left, %d read: %s"
           % (code, len(outbox()), len(got), err))
 
+    code, _, err = run("hl7", record, "--to", "127.0.0.1:9")
+    check(code == 1 and "surname" in err and outbox() == [],
+          "a record without a patient is not sent (nor kept): " + err)
     code, _, err = run("hl7", record, "--to", "nowhere")
     check(code == 1 and "HOST:PORT" in err, "a bad --to is bad usage: " + err)
     code, _, err = run("hl7", record)
