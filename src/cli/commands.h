@@ -18,6 +18,7 @@ int RunInterpret(const QStringList& args);
 int RunCompare(const QStringList& args);
 int RunReport(const QStringList& args);
 int RunStore(const QStringList& args);
+int RunHl7(const QStringList& args);
 int RunArchive(const QStringList& args);
 
 // The statements of an interpretation as `interpret --json` and `measure --json` give them, and

@@ -1,9 +1,10 @@
 // velmora-cli: the command-line side of velmora. Reception, replay, export and the cardiograph
 // simulator without a display.
 //
-// Built twice: velmora-cli runs every command but render, report and send, whose libraries
-// (Qt's GUI module, libcurl, GIO) would slow the start of all the others; it hands those three to
-// velmora-cli-full beside it (built with VELMORA_CLI_FULL), which runs them all.
+// Built twice: velmora-cli runs every command but render, report, send and hl7 (whose message
+// carries the report), whose libraries (Qt's GUI module, libcurl, GIO) would slow the start of
+// all the others; it hands those to velmora-cli-full beside it (built with VELMORA_CLI_FULL),
+// which runs them all.
 
 #include "cli/commands.h"
 #include "platform/printable_text.h"
@@ -54,6 +55,9 @@ const Command kCommands[] = {
      "send RECORD [--card CARD] --to ADDR   send a record by e-mail"},
     {"store", RunStore,
      "store RECORD [--card CARD] [--pacs HOST:PORT]   send a record to the PACS"},
+    {"hl7", VELMORA_FULL_ONLY(RunHl7),
+     "hl7 RECORD [--to HOST:PORT] [--card CARD] | --outbox | --retry   the result to the "
+     "hospital system (HL7)"},
     {"archive", RunArchive,
      "archive import PATH... | find [--name TEXT] [--json] | export ID --out FILE | backup --out "
      "FILE | check   the archive of records"},
@@ -94,8 +98,10 @@ int main(int argc, char** argv) {
 #endif
     std::unique_ptr<QCoreApplication> app;
 #ifdef VELMORA_CLI_FULL
-    // Drawing images needs the GUI module's painting and fonts, never a display.
-    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0)) {
+    // Drawing images (and the report an HL7 result carries) needs the GUI module's painting and
+    // fonts, never a display.
+    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0 ||
+                     std::strcmp(argv[1], "hl7") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     }

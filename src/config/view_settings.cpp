@@ -43,6 +43,16 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     if (bLoad)
         note(ini.SerGet(true, m_nPacsTimeout, QStringLiteral("m_nPacsTimeout"), QString(),
                         m_nPacsTimeout));
+    ini.SetSection(QStringLiteral("HIS"));
+    for (const auto& [text, key] : {std::pair{&m_szHisHost, "m_szHisHost"},
+                                    {&m_szHisApplication, "m_szHisApplication"},
+                                    {&m_szHisFacility, "m_szHisFacility"},
+                                    {&m_szHisOwnFacility, "m_szHisOwnFacility"}})
+        note(ini.SerGet(bLoad, *text, QLatin1String(key), QString(), *text));
+    note(ini.SerGet(bLoad, m_nHisPort, QStringLiteral("m_nHisPort"), QString(), m_nHisPort));
+    if (bLoad)
+        note(ini.SerGet(true, m_nHisTimeout, QStringLiteral("m_nHisTimeout"), QString(),
+                        m_nHisTimeout));
     ini.SetSection(QStringLiteral("Archive"));
     flag(m_bArchiveEnabled, "m_bArchiveEnabled");
     flag(m_bDoctorAccountOffered, "m_bDoctorAccountOffered");

@@ -25,6 +25,15 @@ struct CViewSettings {
     // Seconds any wait for the archive may take (connecting, association, each message). Read,
     // never written, like the CA bundle.
     int m_nPacsTimeout = 30;
+    // The hospital information system that takes the results as HL7 messages (section [HIS]):
+    // its host and MLLP port, its application and facility (MSH-5, MSH-6), and ours (MSH-4).
+    QString m_szHisHost;
+    int m_nHisPort = 2575;
+    QString m_szHisApplication;
+    QString m_szHisFacility;
+    QString m_szHisOwnFacility;
+    // Seconds to wait for the connection and again for the acknowledgement. Read, never written.
+    int m_nHisTimeout = 30;
     // The archive of every record (section [Archive]): whether each record received, opened or
     // saved goes into it, and where it is: an SQLite file (empty: the user's own) or a shared
     // PostgreSQL database, its password kept here as the mail one is.

@@ -163,6 +163,13 @@ void CDlgPacsCfg::OnInitDialog() {
     layout->addWidget(group);
     layout->addWidget(m_pCheck, 0, Qt::AlignLeft);
     layout->addWidget(m_pResult);
+    auto* his = new QGroupBox(QStringLiteral("Медицинская информационная система (HL7)"), this);
+    auto* hisForm = new QFormLayout(his);
+    m_pHisHost = new QLineEdit(m_strHisHost, his);
+    m_pHisPort = new QLineEdit(QString::number(m_nHisPort), his);
+    hisForm->addRow(QStringLiteral("Адрес МИС"), m_pHisHost);
+    hisForm->addRow(QStringLiteral("Порт MLLP"), m_pHisPort);
+    layout->addWidget(his);
     layout->addStretch(1);
     m_pEcho = new CPacsJob(this);
     connect(m_pCheck, &QPushButton::clicked, this, &CDlgPacsCfg::Check);
@@ -194,6 +201,8 @@ void CDlgPacsCfg::OnOK() {
     m_strHost = m_pHost->text().trimmed();
     m_nPort = DecimalOf(m_pPort->text());
     m_strOwnAETitle = m_pOwnAet->text().trimmed();
+    m_strHisHost = m_pHisHost->text().trimmed();
+    m_nHisPort = DecimalOf(m_pHisPort->text());
 }
 
 void CDlgArchiveCfg::OnInitDialog() {
@@ -275,6 +284,8 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
     m_page3.m_nPort = s.m_nPacsPort;
     m_page3.m_strOwnAETitle = s.m_szOwnAETitle;
     m_page3.m_nTimeout = s.m_nPacsTimeout;
+    m_page3.m_strHisHost = s.m_szHisHost;
+    m_page3.m_nHisPort = s.m_nHisPort;
     m_page1.m_nCom = s.m_nCom;
     m_page1.m_attrOrg = s.m_attrOrg;
     m_page1.m_bAhaRates =
@@ -303,6 +314,8 @@ void CSettingsDialog::CopyOut(CViewSettings& s) const {
     s.m_szPacsHost = m_page3.m_strHost;
     s.m_nPacsPort = m_page3.m_nPort;
     s.m_szOwnAETitle = m_page3.m_strOwnAETitle;
+    s.m_szHisHost = m_page3.m_strHisHost;
+    s.m_nHisPort = m_page3.m_nHisPort;
     s.m_attrOrg = m_page1.m_attrOrg;
     s.m_szRatePractice = m_page1.m_bAhaRates ? QStringLiteral("aha") : QStringLiteral("russian");
     s.m_nCom = m_page1.m_nCom;

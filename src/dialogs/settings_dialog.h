@@ -68,7 +68,8 @@ private:
 };
 
 // The hospital's archive: its AE title, host and port, our own AE title, and a check of the
-// link (C-ECHO with the values as they stand on the page, applied or not).
+// link (C-ECHO with the values as they stand on the page, applied or not). Below it the hospital
+// information system that takes the results as HL7 messages: its host and MLLP port.
 class CDlgPacsCfg : public CSAPrefsSubDlg {
 public:
     void OnInitDialog() override;
@@ -77,8 +78,12 @@ public:
     QString m_strPacsAETitle, m_strHost, m_strOwnAETitle;
     int m_nPort = 104;
     int m_nTimeout = 30; // not on the page: the settings file's
+    QString m_strHisHost;
+    int m_nHisPort = 2575;
 
     QLineEdit* PacsAETitleEdit() const { return m_pPacsAet; }
+    QLineEdit* HisHostEdit() const { return m_pHisHost; }
+    QLineEdit* HisPortEdit() const { return m_pHisPort; }
     QLineEdit* HostEdit() const { return m_pHost; }
     QLineEdit* PortEdit() const { return m_pPort; }
     QLineEdit* OwnAETitleEdit() const { return m_pOwnAet; }
@@ -88,6 +93,7 @@ public:
 private:
     void Check();
     QLineEdit *m_pPacsAet = nullptr, *m_pHost = nullptr, *m_pPort = nullptr, *m_pOwnAet = nullptr;
+    QLineEdit *m_pHisHost = nullptr, *m_pHisPort = nullptr;
     QPushButton* m_pCheck = nullptr;
     QLabel* m_pResult = nullptr;
     class CPacsJob* m_pEcho = nullptr;

@@ -202,3 +202,27 @@ TEST(SettingsDialog, ArchivePageNamesTheSharedDatabaseAndItReachesTheLocation) {
     EXPECT_EQ(where.host, QStringLiteral("db.clinic.local"));
     EXPECT_EQ(where.password, QStringLiteral("s3cret"));
 }
+
+TEST(SettingsDialog, PacsPageHoldsTheHospitalSystemsHostAndPort) {
+    App();
+    CViewSettings s = Stored();
+    s.m_szHisHost = QStringLiteral("his.clinic.local");
+    s.m_nHisPort = 6661;
+    s.m_szPacsHost = QStringLiteral("pacs.clinic.local");
+    {
+        CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
+        dlg.CopyIn(s);
+        dlg.show();
+        ASSERT_TRUE(dlg.ShowPage(2));
+        EXPECT_EQ(dlg.m_page3.HisHostEdit()->text(), QStringLiteral("his.clinic.local"));
+        EXPECT_EQ(dlg.m_page3.HisPortEdit()->text(), QStringLiteral("6661"));
+        dlg.m_page3.HisHostEdit()->setText(QStringLiteral(" 10.0.0.5 "));
+        dlg.m_page3.HisPortEdit()->setText(QStringLiteral("2575"));
+        dlg.accept();
+        ASSERT_EQ(dlg.result(), QDialog::Accepted);
+        dlg.CopyOut(s);
+    }
+    EXPECT_EQ(s.m_szHisHost, QStringLiteral("10.0.0.5"));
+    EXPECT_EQ(s.m_nHisPort, 2575);
+    EXPECT_EQ(s.m_szPacsHost, QStringLiteral("pacs.clinic.local")) << "the PACS beside it kept";
+}
