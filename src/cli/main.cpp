@@ -5,6 +5,7 @@
 // (Qt's GUI module, libcurl, GIO) would slow the start of all the others; it hands those three to
 // velmora-cli-full beside it (built with VELMORA_CLI_FULL), which runs them all.
 
+#include "cli/cli_report.h"
 #include "cli/commands.h"
 #include "platform/printable_text.h"
 
@@ -17,6 +18,9 @@
 #include <unistd.h>
 
 #ifdef VELMORA_CLI_FULL
+#include "config/view_settings.h"
+#include "report/report_file.h"
+
 #include <QGuiApplication>
 #define VELMORA_FULL_ONLY(run) run
 #else
@@ -24,6 +28,8 @@
 #endif
 
 namespace {
+
+char** g_argv = nullptr;
 
 struct Command {
     const char* name;
@@ -37,7 +43,8 @@ const Command kCommands[] = {
     {"replay", RunReplay, "replay CAPTURE --out FILE   run a reception over a capture"},
     {"ports", RunPorts, "ports   list the COM numbers and serial devices"},
     {"export", RunExport,
-     "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp)"},
+     "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp, "
+     ".json, ...)"},
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"interpret", RunInterpret,
@@ -85,7 +92,37 @@ int RunInFull(const char* command, char** argv) {
 
 } // namespace
 
+#ifdef VELMORA_CLI_FULL
+bool CliDrawsReports() {
+    return true;
+}
+
+ReportPdfMaker CliReportPdfMaker(const CStatementSettings& how, uint16_t absentLanes) {
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    return ReportPdfMakerFor(settings.m_attrOrg, how, absentLanes);
+}
+
+int RunThisInFull(const char* command) {
+    std::fprintf(stderr, "velmora-cli %s: velmora-cli-full cannot hand a run on\n", command);
+    return 2;
+}
+#else
+bool CliDrawsReports() {
+    return false;
+}
+
+ReportPdfMaker CliReportPdfMaker(const CStatementSettings&, uint16_t) {
+    return {};
+}
+
+int RunThisInFull(const char* command) {
+    return RunInFull(command, g_argv);
+}
+#endif
+
 int main(int argc, char** argv) {
+    g_argv = argv;
 #ifndef VELMORA_CLI_FULL
     if (argc > 1)
         for (const Command& c : kCommands)
@@ -95,7 +132,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> app;
 #ifdef VELMORA_CLI_FULL
     // Drawing images needs the GUI module's painting and fonts, never a display.
-    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0)) {
+    // export and store come here only for the report their output carries.
+    if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0 ||
+                     std::strcmp(argv[1], "export") == 0 || std::strcmp(argv[1], "store") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
