@@ -3,6 +3,7 @@
 #include "record_io/interchange_helper.h"
 #include "record_io/record_files.h"
 #include "storage/card_fields.h"
+#include "storage/statements_block.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -84,6 +85,7 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, const QByt
     m_bCancelled = m_bDone = m_bOk = false;
     m_strReason.clear();
     m_strInstance.clear();
+    m_strReportInstance.clear();
     m_pProcess = std::make_unique<QProcess>();
     connect(m_pProcess.get(), &QProcess::finished, this, &CPacsJob::OnFinished);
     connect(m_pProcess.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
@@ -123,8 +125,18 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
         return false;
     // The statements a save to .dcm would write: the stored object is always that file's.
     const CFileStatements statements = RecordStatements(*prepared.m_pRecord, &prepared.m_Card, how);
-    return Start(settings, {QStringLiteral("store-record")},
-                 DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements), error);
+    QByteArray input = DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements);
+    // The printed report goes beside the ECG, in its study, for viewers that draw no waveform.
+    if (how.m_MakeReportPdf) {
+        std::vector<uint8_t> pdf;
+        std::string why;
+        if (!how.m_MakeReportPdf(*prepared.m_pRecord, prepared.m_Card, pdf, &why)) {
+            *error = "the report could not be printed for the PACS: " + why;
+            return false;
+        }
+        input += QByteArray::fromStdString(WriteReportPdfBlock(pdf.data(), pdf.size()));
+    }
+    return Start(settings, {QStringLiteral("store-record")}, input, error);
 }
 
 bool CPacsJob::StartStoreFile(const CViewSettings& settings, const QString& path,
@@ -144,9 +156,12 @@ void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
         return;
     m_bDone = true;
     m_bOk = !m_bCancelled && status == QProcess::NormalExit && exitCode == 0;
-    if (m_bOk)
-        m_strInstance = QString::fromLatin1(m_pProcess->readAllStandardOutput().trimmed());
-    else if (m_bCancelled)
+    if (m_bOk) {
+        // The ECG's instance, then the report's when one went with it.
+        const QList<QByteArray> lines = m_pProcess->readAllStandardOutput().trimmed().split('\n');
+        m_strInstance = QString::fromLatin1(lines.value(0).trimmed());
+        m_strReportInstance = QString::fromLatin1(lines.value(1).trimmed());
+    } else if (m_bCancelled)
         m_strReason = QStringLiteral("cancelled");
     else if (!m_bOk)
         m_strReason = status == QProcess::NormalExit

@@ -35,7 +35,9 @@ public:
     bool StartEcho(const CViewSettings& settings, std::string* error);
     // Starts the C-STORE of the record with its card as a DICOM ECG object, prepared as a save to
     // .dcm prepares it (the card's date of birth checked, its texts put into a copy of the
-    // record, its statements as `how` says): one helper run builds the object and stores it.
+    // record, its statements as `how` says): one helper run builds the object and stores it. With
+    // how's report maker, the printed report goes too, as an encapsulated PDF in the ECG's study
+    // (its own series), in the same run.
     // False with *error when the card (PacsCardFault, a date of birth that cannot be) or the
     // settings keep it from starting.
     bool StartStore(const CViewSettings& settings, const ECG_RECORD& record,
@@ -53,6 +55,8 @@ public:
 
     // The SOP instance UID the PACS took, once a store has succeeded (else empty).
     const QString& StoredInstance() const { return m_strInstance; }
+    // The encapsulated report's SOP instance UID, when one was stored with the ECG (else empty).
+    const QString& StoredReportInstance() const { return m_strReportInstance; }
 
 signals:
     void Finished(bool bOk, const QString& reason);
@@ -69,4 +73,5 @@ private:
     bool m_bOk = false;
     QString m_strReason;
     QString m_strInstance;
+    QString m_strReportInstance;
 };
