@@ -9,6 +9,8 @@ must refuse broken bundles, or its verdict would mean nothing."""
 import base64
 import copy
 import json
+import math
+import re
 import os
 import shutil
 import subprocess
@@ -49,7 +51,7 @@ def resources(bundle):
     return out
 
 
-def check_bundle(path, confirmed, statements=None, measured=None):
+def check_bundle(path, confirmed, statements=None, measured=None, taken=None):
     what = os.path.basename(path)
     bundle = json.load(open(path, encoding="utf-8"))
     check(bundle["resourceType"] == "Bundle" and bundle["type"] == "collection",
@@ -62,9 +64,16 @@ def check_bundle(path, confirmed, statements=None, measured=None):
           report["code"]["coding"], "%s: LOINC 11524-6" % what)
     ref = "urn:uuid:" + patient["id"]
     check(report["subject"]["reference"] == ref, "%s: the report's subject is the Patient" % what)
-    check(report["effectiveDateTime"] == "2026-12-08T23:18:57+03:00" or measured is None,
-          "%s: the record's date in the workstation's zone (%s)" %
-          (what, report["effectiveDateTime"]))
+    check(taken is None or report["effectiveDateTime"] == taken.replace(" ", "T") + "+03:00",
+          "%s: the record's date %s in the workstation's zone (%s)" %
+          (what, taken, report["effectiveDateTime"]))
+    # FHIR's own patterns for dateTime, instant-like and date (which the validator leaves alone).
+    date_time = r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d)"
+    for key in ("effectiveDateTime", "issued"):
+        check(key not in report or re.fullmatch(date_time, report[key]),
+              "%s: %s is a dateTime with its zone (%s)" % (what, key, report.get(key)))
+    check(re.fullmatch(r"\d{4}-\d\d-\d\d", patient.get("birthDate", "")),
+          "%s: birthDate %s" % (what, patient.get("birthDate")))
     observations = {o["id"]: o for o in r.get("Observation", [])}
     results = [x["reference"][len("urn:uuid:"):] for x in report.get("result", [])]
     check(sorted(results) == sorted(observations) and len(results) >= 5,
@@ -78,7 +87,7 @@ def check_bundle(path, confirmed, statements=None, measured=None):
               o["status"] == report["status"],
               "%s: Observation %s in %s" % (what, code["code"], q["code"]))
         if measured is not None and key:
-            check(measured.get(key) is not None and q["value"] == round(measured[key]),
+            check(measured.get(key) is not None and q["value"] == math.floor(measured[key] + 0.5),
                   "%s: %s is %s as measured (%s)" % (what, key, q["value"], measured.get(key)))
     form = report["presentedForm"][0]
     pdf = base64.b64decode(form["data"])
@@ -114,6 +123,8 @@ def main():
         "birth_month = 5\nbirth_year = 1950\nsex = м\n")
     code, _, err = run("simulate", "--out", rec, "--rhythm", "af", "--card", card)
     check(code == 0, "simulate writes a record: " + err)
+    taken = re.search(r"record (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)", err)
+    check(taken is not None, "simulate says the record's date: " + err)
     code, out, err = run("measure", rec, "--json")
     measured = json.loads(out) if code == 0 else {}
     measured = measured.get("measurements", measured)
@@ -122,7 +133,13 @@ def main():
     check(code == 0 and os.path.exists(cli_json), "export --out x.json: " + err)
     if code != 0:
         return
-    check_bundle(cli_json, False, measured=measured)
+    bundle = check_bundle(cli_json, False, measured=measured, taken=taken and taken.group(1))
+    report = resources(bundle)["DiagnosticReport"][0]
+    coded = report.get("conclusionCode", [])
+    check("AFIB" in [c["coding"][0]["code"] for c in coded] and
+          all(c["text"] in report["conclusion"] for c in coded),
+          "the automatic statements' codes, atrial fibrillation among them (%s)" %
+          [c["coding"][0]["code"] for c in coded])
     again = os.path.join(TMP, "again.json")
     run("export", rec, "--card", card, "--out", again)
     ids = lambda p: [e["fullUrl"] for e in json.load(open(p))["entry"]]  # noqa: E731
@@ -144,14 +161,15 @@ def main():
               % TOOLS)
         return
     # Broken on purpose, each in its own way: a status no report has, a report without its code,
-    # a gender the value set lacks, an element R4 does not have.
+    # a gender the value set lacks, an element R4 does not have, a number as text.
     good = json.load(open(cli_json, encoding="utf-8"))
     broken = []
     for n, spoil in enumerate((
             lambda b: b["entry"][0]["resource"].update(status="done"),
             lambda b: b["entry"][0]["resource"].pop("code"),
             lambda b: b["entry"][-1]["resource"].update(gender="мужской"),
-            lambda b: b["entry"][0]["resource"].update(colour="red"))):
+            lambda b: b["entry"][0]["resource"].update(colour="red"),
+            lambda b: b["entry"][1]["resource"]["valueQuantity"].update(value="65"))):
         b = copy.deepcopy(good)
         spoil(b)
         p = os.path.join(TMP, "broken-%d.json" % n)

@@ -96,6 +96,8 @@ def check_report(pacs, ecg_uid, card):
     errors = [line for line in (v.stdout + v.stderr).splitlines() if line.startswith("Error")]
     check(not errors, "dciodvfy: no errors in the report's object (%s)" % errors[:3])
     d = pydicom.dcmread(BytesIO(data))
+    check(str(d.SourceInstanceSequence[0].ReferencedSOPInstanceUID) == ecg_uid,
+          "the report names the ECG it was drawn from")
     pdf = bytes(d.EncapsulatedDocument)[:int(d.EncapsulatedDocumentLength)]
     check(pdf.startswith(b"%PDF-") and pdf.rstrip().endswith(b"%%EOF"),
           "the PDF is whole (%d bytes)" % len(pdf))
