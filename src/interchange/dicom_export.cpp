@@ -134,6 +134,13 @@ QByteArray ContentOf(const ECG_RECORD& record, const PATIENT_CARD& card,
     return content;
 }
 
+// Twelve-lead ECG storage for the standard leads, General ECG for the Nehb and Slopak systems.
+const char* EcgSopClass(const ECG_RECORD& record) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    return info.leadSystem == 2 || info.leadSystem == 3 ? kGeneralEcgStorage
+                                                        : kTwelveLeadEcgStorage;
+}
+
 // The patient and general study modules, the same in the ECG and in the report beside it.
 OFCondition PutPatientAndStudy(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
                                const CFileStatements& statements, const std::string& date,
@@ -201,7 +208,7 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     const QByteArray content = ContentOf(record, card, statements);
     const std::string seriesUid = UidOf("series " + acquisition);
     const std::string instanceUid = UidOf("instance " + acquisition + content);
-    const char* sopClass = leadSystem == 1 ? kTwelveLeadEcgStorage : kGeneralEcgStorage;
+    const char* sopClass = EcgSopClass(record);
 
     OFCondition c = EC_Normal;
     auto put = [&](const DcmTagKey& tag, const std::string& value) {
@@ -410,6 +417,16 @@ OFCondition FillReport(DcmDataset& set, const ECG_RECORD& record, const PATIENT_
     put(DCM_DocumentTitle, "ЭКГ");
     if (c.good())
         c = set.insertEmptyElement(DCM_ConceptNameCodeSequence);
+    // Drawn from the ECG object stored with it: a viewer can go from the page to the waveform.
+    DcmItem* source = nullptr;
+    if (c.good())
+        c = set.findOrCreateSequenceItem(DCM_SourceInstanceSequence, source);
+    if (c.good())
+        c = source->putAndInsertString(DCM_ReferencedSOPClassUID, EcgSopClass(record));
+    if (c.good())
+        c = source->putAndInsertString(
+            DCM_ReferencedSOPInstanceUID,
+            UidOf("instance " + acquisition + ContentOf(record, card, statements)).c_str());
     put(DCM_MIMETypeOfEncapsulatedDocument, "application/pdf");
     if (c.good())
         c = set.putAndInsertUint32(DCM_EncapsulatedDocumentLength, Uint32(pdf.size()));

@@ -49,10 +49,17 @@ CPacsJob::~CPacsJob() {
         m_pProcess->kill();
         m_pProcess->waitForFinished(2000);
     }
+    // A drawing cannot be stopped halfway; it ends within a second.
+    if (m_pDrawing) {
+        m_pDrawing->disconnect(this);
+        m_pDrawing->wait();
+    }
+    for (const std::unique_ptr<QThread>& t : m_Abandoned)
+        t->wait();
 }
 
 bool CPacsJob::IsRunning() const {
-    return m_pProcess && m_pProcess->state() != QProcess::NotRunning;
+    return m_bDrawing || (m_pProcess && m_pProcess->state() != QProcess::NotRunning);
 }
 
 bool CPacsJob::CanStart(const CViewSettings& s, std::string* error) const {
@@ -125,18 +132,47 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
         return false;
     // The statements a save to .dcm would write: the stored object is always that file's.
     const CFileStatements statements = RecordStatements(*prepared.m_pRecord, &prepared.m_Card, how);
-    QByteArray input = DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements);
+    const QByteArray input = DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements);
+    if (!how.m_MakeReportPdf)
+        return Start(settings, {QStringLiteral("store-record")}, input, error);
+    if (InterchangeHelperPath().isEmpty()) { // said now, not after the drawing
+        *error = "the helper velmora-interchange is not installed";
+        return false;
+    }
     // The printed report goes beside the ECG, in its study, for viewers that draw no waveform.
-    if (how.m_MakeReportPdf) {
+    // Drawing a page takes a good part of a second: on a thread of its own, then the helper.
+    struct CDrawn {
         std::vector<uint8_t> pdf;
         std::string why;
-        if (!how.m_MakeReportPdf(*prepared.m_pRecord, prepared.m_Card, pdf, &why)) {
-            *error = "the report could not be printed for the PACS: " + why;
-            return false;
+        bool bOk = false;
+    };
+    auto drawn = std::make_shared<CDrawn>();
+    std::shared_ptr<const CPreparedRecord> source =
+        std::make_shared<CPreparedRecord>(std::move(prepared));
+    m_bCancelled = m_bDone = m_bOk = false;
+    m_strReason.clear();
+    m_strInstance.clear();
+    m_strReportInstance.clear();
+    m_bDrawing = true;
+    m_pDrawing.reset(QThread::create([maker = how.m_MakeReportPdf, source, drawn] {
+        drawn->bOk = maker(*source->m_pRecord, source->m_Card, drawn->pdf, &drawn->why);
+    }));
+    connect(m_pDrawing.get(), &QThread::finished, this, [this, settings, input, drawn] {
+        m_bDrawing = false;
+        if (!drawn->bOk) {
+            Finish(false, QStringLiteral("the report could not be printed for the PACS: %1")
+                              .arg(QString::fromStdString(drawn->why)));
+            return;
         }
-        input += QByteArray::fromStdString(WriteReportPdfBlock(pdf.data(), pdf.size()));
-    }
-    return Start(settings, {QStringLiteral("store-record")}, input, error);
+        std::string why;
+        if (!Start(settings, {QStringLiteral("store-record")},
+                   input + QByteArray::fromStdString(
+                               WriteReportPdfBlock(drawn->pdf.data(), drawn->pdf.size())),
+                   &why))
+            Finish(false, QString::fromStdString(why));
+    });
+    m_pDrawing->start();
+    return true;
 }
 
 bool CPacsJob::StartStoreFile(const CViewSettings& settings, const QString& path,
@@ -148,7 +184,22 @@ void CPacsJob::Cancel() {
     if (!IsRunning())
         return;
     m_bCancelled = true;
+    if (m_bDrawing) {
+        // The drawing runs out on its own; nothing is sent after it.
+        m_pDrawing->disconnect(this);
+        m_Abandoned.push_back(std::move(m_pDrawing));
+        m_bDrawing = false;
+        Finish(false, QStringLiteral("cancelled"));
+        return;
+    }
     m_pProcess->kill();
+}
+
+void CPacsJob::Finish(bool bOk, const QString& reason) {
+    m_bDone = true;
+    m_bOk = bOk;
+    m_strReason = reason;
+    emit Finished(m_bOk, m_strReason);
 }
 
 void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
