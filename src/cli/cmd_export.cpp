@@ -2,6 +2,7 @@
 // command does.
 
 #include "cli/cli_common.h"
+#include "cli/cli_report.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -18,7 +19,8 @@ const char kExportUsage[] =
     "card of --card, or else the one the record file holds. The output type follows the\n"
     "extension of FILE:\n"
     "%s"
-    "An existing FILE is replaced only when the new one is complete.\n"
+    "An existing FILE is replaced only when the new one is complete. A FHIR bundle (.json)\n"
+    "carries the printed report as PDF, drawn as 'velmora-cli report' draws it.\n"
     "\n"
     "  --card CARD    the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
     "  --out FILE     the file to write\n"
@@ -48,6 +50,9 @@ int RunExport(const QStringList& args) {
         Message("give the record file");
         return 1;
     }
+    if (const RecordFileType* type = RecordFileTypeOf(opts.Value("out"));
+        type && type->bWritesReport && !CliDrawsReports())
+        return RunThisInFull(cmd);
     CLoadedRecord doc;
     if (!OpenRecord(cmd, opts.Positional().first(), &doc))
         return 2;
@@ -55,5 +60,8 @@ int RunExport(const QStringList& args) {
     if (const int code =
             PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output, &doc.card))
         return code;
-    return SaveRecordOutput(cmd, output, *doc.pRecord) ? 0 : 2;
+    CStatementSettings how;
+    if (output.m_pType->bWritesReport)
+        how.m_MakeReportPdf = CliReportPdfMaker(how, doc.absentLanes);
+    return SaveRecordOutput(cmd, output, *doc.pRecord, &how) ? 0 : 2;
 }

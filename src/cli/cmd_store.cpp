@@ -1,7 +1,9 @@
 // velmora-cli store: a record sent to the hospital's archive (a PACS) as the record window's
-// "Отправить в PACS" sends it: as a DICOM ECG object, by C-STORE. A DICOM file goes as it stands.
+// "Отправить в PACS" sends it: as a DICOM ECG object with its printed report beside it (an
+// encapsulated PDF in the same study), by C-STORE. A DICOM file goes as it stands.
 
 #include "cli/cli_common.h"
+#include "cli/cli_report.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -14,20 +16,23 @@
 namespace {
 
 const char kStoreUsage[] =
-    "usage: velmora-cli store RECORD [--card CARD] [--pacs HOST:PORT] [--aet TITLE]\n"
-    "                         [--our-aet TITLE] [--config INI]\n"
+    "usage: velmora-cli store RECORD [--card CARD] [--no-report] [--pacs HOST:PORT]\n"
+    "                         [--aet TITLE] [--our-aet TITLE] [--config INI]\n"
     "       velmora-cli store --echo [--pacs HOST:PORT] [--aet TITLE] [--config INI]\n"
     "\n"
     "Sends a record file to the PACS (C-STORE). A DICOM file (.dcm) is sent as it stands, with\n"
     "its own UIDs, once the helper has found it a DICOM ECG object it can read (nothing is sent\n"
     "otherwise). Any other type that opens is sent as a DICOM 12-lead ECG object, with the\n"
-    "patient card of --card or else the one the file holds. A .dcm file with --card is written\n"
+    "patient card of --card or else the one the file holds, and its printed report (as\n"
+    "'velmora-cli report' prints it) as an encapsulated PDF in the same study, for viewers that\n"
+    "draw no waveform; --no-report sends the ECG alone. A .dcm file with --card is written\n"
     "anew from its record with that card, as any other type (a new object: new UIDs). The PACS\n"
     "is the one of the settings file's section [PACS] (m_szPacsHost, m_nPacsPort,\n"
     "m_szPacsAETitle, m_szOwnAETitle, m_nPacsTimeout); the options override it. --echo only\n"
     "checks the link (C-ECHO).\n"
     "\n"
     "  --card CARD      the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
+    "  --no-report      send the ECG without its printed report\n"
     "  --pacs HOST:PORT the PACS's host and DICOM port\n"
     "  --aet TITLE      the PACS's AE title\n"
     "  --our-aet TITLE  our own AE title\n"
@@ -47,7 +52,7 @@ void Message(const std::string& text) {
 } // namespace
 
 int RunStore(const QStringList& args) {
-    COptions opts({"card", "pacs", "aet", "our-aet", "config"}, {"echo", "help"});
+    COptions opts({"card", "pacs", "aet", "our-aet", "config"}, {"echo", "no-report", "help"});
     QString error;
     const bool bEcho = opts.Parse(args, &error) && opts.Has("echo");
     if (!error.isEmpty() || opts.Positional().size() > (bEcho ? 0 : 1)) {
@@ -104,8 +109,12 @@ int RunStore(const QStringList& args) {
         return 0;
     }
     const QString path = opts.Positional().first();
+    const bool bAsItStands =
+        !opts.Has("card") && RecordFileTypeOf(path) == RecordFileTypeOf(QStringLiteral(".dcm"));
+    if (!bAsItStands && !opts.Has("no-report") && !CliDrawsReports())
+        return RunThisInFull("store");
     std::string what;
-    if (!opts.Has("card") && RecordFileTypeOf(path) == RecordFileTypeOf(QStringLiteral(".dcm"))) {
+    if (bAsItStands) {
         if (!job.StartStoreFile(settings, path, &why) || !job.Wait(&why)) {
             Message(why);
             return 2;
@@ -123,13 +132,20 @@ int RunStore(const QStringList& args) {
             Message(fault);
             return 1;
         }
-        if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why) || !job.Wait(&why)) {
+        CStatementSettings how;
+        if (!opts.Has("no-report"))
+            how.m_MakeReportPdf = CliReportPdfMaker(how, doc.absentLanes);
+        if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why, how) || !job.Wait(&why)) {
             Message(why);
             return 2;
         }
         what = "record " + PrintableText(doc.pRecord->date, sizeof doc.pRecord->date);
     }
+    const std::string report =
+        job.StoredReportInstance().isEmpty()
+            ? std::string()
+            : ", its report as instance " + job.StoredReportInstance().toStdString();
     Message(what + " stored in the PACS " + where + " as instance " +
-            job.StoredInstance().toStdString());
+            job.StoredInstance().toStdString() + report);
     return 0;
 }

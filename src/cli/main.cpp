@@ -6,6 +6,7 @@
 // all the others; it hands those to velmora-cli-full beside it (built with VELMORA_CLI_FULL),
 // which runs them all.
 
+#include "cli/cli_report.h"
 #include "cli/commands.h"
 #include "platform/printable_text.h"
 
@@ -18,6 +19,9 @@
 #include <unistd.h>
 
 #ifdef VELMORA_CLI_FULL
+#include "config/view_settings.h"
+#include "report/report_file.h"
+
 #include <QGuiApplication>
 #define VELMORA_FULL_ONLY(run) run
 #else
@@ -25,6 +29,8 @@
 #endif
 
 namespace {
+
+char** g_argv = nullptr;
 
 struct Command {
     const char* name;
@@ -38,7 +44,8 @@ const Command kCommands[] = {
     {"replay", RunReplay, "replay CAPTURE --out FILE   run a reception over a capture"},
     {"ports", RunPorts, "ports   list the COM numbers and serial devices"},
     {"export", RunExport,
-     "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp)"},
+     "export RECORD --out FILE [--card CARD]   save or convert a record (.dat, .ecg, .scp, "
+     ".json, ...)"},
     {"info", RunInfo, "info RECORD [--json]   print what a record file holds"},
     {"measure", RunMeasure, "measure RECORD [--json]   heart rate, intervals and axes of a record"},
     {"interpret", RunInterpret,
@@ -89,7 +96,37 @@ int RunInFull(const char* command, char** argv) {
 
 } // namespace
 
+#ifdef VELMORA_CLI_FULL
+bool CliDrawsReports() {
+    return true;
+}
+
+ReportPdfMaker CliReportPdfMaker(const CStatementSettings& how, uint16_t absentLanes) {
+    CViewSettings settings;
+    settings.UpdateIni(true);
+    return ReportPdfMakerFor(settings.m_attrOrg, how, absentLanes);
+}
+
+int RunThisInFull(const char* command) {
+    std::fprintf(stderr, "velmora-cli %s: velmora-cli-full cannot hand a run on\n", command);
+    return 2;
+}
+#else
+bool CliDrawsReports() {
+    return false;
+}
+
+ReportPdfMaker CliReportPdfMaker(const CStatementSettings&, uint16_t) {
+    return {};
+}
+
+int RunThisInFull(const char* command) {
+    return RunInFull(command, g_argv);
+}
+#endif
+
 int main(int argc, char** argv) {
+    g_argv = argv;
 #ifndef VELMORA_CLI_FULL
     if (argc > 1)
         for (const Command& c : kCommands)
@@ -98,9 +135,10 @@ int main(int argc, char** argv) {
 #endif
     std::unique_ptr<QCoreApplication> app;
 #ifdef VELMORA_CLI_FULL
-    // Drawing images (and the report an HL7 result carries) needs the GUI module's painting and
-    // fonts, never a display.
+    // Drawing images needs the GUI module's painting and fonts, never a display; export, store
+    // and hl7 come here only for the report their output carries.
     if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0 ||
+                     std::strcmp(argv[1], "export") == 0 || std::strcmp(argv[1], "store") == 0 ||
                      std::strcmp(argv[1], "hl7") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);

@@ -81,10 +81,12 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
     return 0;
 }
 
-bool SaveRecordOutput(const char* command, const CRecordOutput& output, const ECG_RECORD& record) {
+bool SaveRecordOutput(const char* command, const CRecordOutput& output, const ECG_RECORD& record,
+                      const CStatementSettings* how) {
     std::string error;
     if (!SaveRecordFile(output.m_strPath, *output.m_pType, record,
-                        output.m_bHasCard ? &output.m_Card : nullptr, &error)) {
+                        output.m_bHasCard ? &output.m_Card : nullptr, &error,
+                        how ? *how : CStatementSettings{})) {
         Message(command, error);
         return false;
     }

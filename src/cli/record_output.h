@@ -9,6 +9,7 @@
 #include <QString>
 
 struct RecordFileType;
+struct CStatementSettings;
 
 struct CRecordOutput {
     QString m_strPath;
@@ -24,7 +25,10 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
                         CRecordOutput* output, const PATIENT_CARD* fileCard = nullptr);
 
 // Saves the record (a copy gets the card's texts); false after a message on stderr.
-bool SaveRecordOutput(const char* command, const CRecordOutput& output, const ECG_RECORD& record);
+// `how`: the statements and the printed report the types that carry them write (none given: the
+// automatic statements, no report).
+bool SaveRecordOutput(const char* command, const CRecordOutput& output, const ECG_RECORD& record,
+                      const CStatementSettings* how = nullptr);
 
 // One line per type that saves, for the commands' help.
 const char* RecordOutputTypesHelp();

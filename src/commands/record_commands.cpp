@@ -323,8 +323,13 @@ void CRecordCommands::OnSendPacs() {
     }
     m_document.ApplyCard();
     std::string why;
-    if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why,
-                             StatementSettings(&m_document.Reading()))) {
+    // The printed report goes beside the ECG, as the window prints it (its filters, reading and
+    // remembered page options), for the archive's viewers that draw no waveform.
+    CStatementSettings how = StatementSettings(&m_document.Reading());
+    CAppProfile profile;
+    how.m_MakeReportPdf = ReportPdfMakerFor(m_settings.m_attrOrg, how, m_document.AbsentLanes(),
+                                            LoadReportOptions(profile));
+    if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why, how)) {
         Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
         return;
     }

@@ -111,24 +111,16 @@ std::string PhysicianName(const std::string& name) {
     return (t.left(blank) + QLatin1Char('^') + t.mid(blank + 1)).toStdString();
 }
 
-OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
-                 const CFileStatements& statements) {
-    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
-    const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
-    const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
-    const int channels = int(leads.size());
-    SYSTEMTIME taken;
-    if (!ParseRecordDate(record.date, sizeof record.date, taken))
-        taken = SYSTEMTIME{};
-    const std::string date =
-        Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
-    const std::string time =
-        Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) + Digits(taken.wSecond, 2);
-    // The acquisition (device, record number, time) names the study; the samples and the card the
-    // instance, so a corrected card is a new instance of the same study.
-    const QByteArray acquisition = QByteArray(record.date, int(sizeof record.date)) +
-                                   QByteArray::number(qulonglong(record.device_id)) + "/" +
-                                   QByteArray::number(record.curve_id);
+// The acquisition (device, record number, time) names the study; the samples and the card the
+// instance, so a corrected card is a new instance of the same study.
+QByteArray AcquisitionOf(const ECG_RECORD& record) {
+    return QByteArray(record.date, int(sizeof record.date)) +
+           QByteArray::number(qulonglong(record.device_id)) + "/" +
+           QByteArray::number(record.curve_id);
+}
+
+QByteArray ContentOf(const ECG_RECORD& record, const PATIENT_CARD& card,
+                     const CFileStatements& statements) {
     QByteArray content =
         QByteArray(reinterpret_cast<const char*>(record.curves_buf), kSamplesSize) +
         QByteArray(reinterpret_cast<const char*>(&card), sizeof card);
@@ -139,20 +131,26 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         for (const std::string& text : StatementTexts(statements))
             content += QByteArray::fromStdString('\n' + text);
     }
-    const std::string studyUid = UidOf("study " + acquisition);
-    const std::string seriesUid = UidOf("series " + acquisition);
-    const std::string instanceUid = UidOf("instance " + acquisition + content);
-    const char* sopClass = leadSystem == 1 ? kTwelveLeadEcgStorage : kGeneralEcgStorage;
+    return content;
+}
 
+// Twelve-lead ECG storage for the standard leads, General ECG for the Nehb and Slopak systems.
+const char* EcgSopClass(const ECG_RECORD& record) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    return info.leadSystem == 2 || info.leadSystem == 3 ? kGeneralEcgStorage
+                                                        : kTwelveLeadEcgStorage;
+}
+
+// The patient and general study modules, the same in the ECG and in the report beside it.
+OFCondition PutPatientAndStudy(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
+                               const CFileStatements& statements, const std::string& date,
+                               const std::string& time) {
+    const std::string studyUid = UidOf("study " + AcquisitionOf(record));
     OFCondition c = EC_Normal;
     auto put = [&](const DcmTagKey& tag, const std::string& value) {
         if (c.good())
             c = set.putAndInsertString(tag, value.c_str());
     };
-    // SOP common
-    put(DCM_SpecificCharacterSet, "ISO_IR 192"); // UTF-8: Cyrillic names as they are
-    put(DCM_SOPClassUID, sopClass);
-    put(DCM_SOPInstanceUID, instanceUid);
     // Patient
     put(DCM_PatientName, PersonName(card));
     // An archive files objects by the Patient ID: the card's own identifier, else one derived
@@ -190,6 +188,39 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         put(DCM_NameOfPhysiciansReadingStudy, PhysicianName(statements.m_strPhysician));
     put(DCM_StudyID, std::to_string(record.curve_id));
     put(DCM_AccessionNumber, "");
+    return c;
+}
+
+OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
+                 const CFileStatements& statements) {
+    const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
+    const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
+    const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
+    const int channels = int(leads.size());
+    SYSTEMTIME taken;
+    if (!ParseRecordDate(record.date, sizeof record.date, taken))
+        taken = SYSTEMTIME{};
+    const std::string date =
+        Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
+    const std::string time =
+        Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) + Digits(taken.wSecond, 2);
+    const QByteArray acquisition = AcquisitionOf(record);
+    const QByteArray content = ContentOf(record, card, statements);
+    const std::string seriesUid = UidOf("series " + acquisition);
+    const std::string instanceUid = UidOf("instance " + acquisition + content);
+    const char* sopClass = EcgSopClass(record);
+
+    OFCondition c = EC_Normal;
+    auto put = [&](const DcmTagKey& tag, const std::string& value) {
+        if (c.good())
+            c = set.putAndInsertString(tag, value.c_str());
+    };
+    // SOP common
+    put(DCM_SpecificCharacterSet, "ISO_IR 192"); // UTF-8: Cyrillic names as they are
+    put(DCM_SOPClassUID, sopClass);
+    put(DCM_SOPInstanceUID, instanceUid);
+    if (c.good())
+        c = PutPatientAndStudy(set, record, card, statements, date, time);
     // General series
     put(DCM_Modality, "ECG");
     put(DCM_SeriesInstanceUID, seriesUid);
@@ -275,6 +306,7 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     // The automatic measurements, for the whole group (channels "1\0": every channel of group 1),
     // without reading filters, by the Russian rate practice. Nothing is known of the patient of a
     // card that names nobody.
+    const bool hasName = card.last_name[0] || card.first_name[0];
     const analysis::RecordAnalysis analysed =
         analysis::AnalyseRecord(record, hasName ? &card : nullptr, {});
     const analysis::Measurements& m = analysed.measurements;
@@ -342,7 +374,86 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     return c;
 }
 
+std::string DateOf(const ECG_RECORD& record, bool time) {
+    SYSTEMTIME taken;
+    if (!ParseRecordDate(record.date, sizeof record.date, taken))
+        taken = SYSTEMTIME{};
+    return time ? Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) + Digits(taken.wSecond, 2)
+                : Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
+}
+
+// The encapsulated document: the patient and study of the ECG, a series of its own (modality DOC),
+// the PDF as it is, padded to an even length as the value must be.
+OFCondition FillReport(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
+                       const CFileStatements& statements, const std::vector<uint8_t>& pdf) {
+    const std::string date = DateOf(record, false);
+    const std::string time = DateOf(record, true);
+    const QByteArray acquisition = AcquisitionOf(record);
+    const std::string seriesUid = UidOf("report series " + acquisition);
+    // The report is drawn from the ECG's content: a new ECG instance is a new report instance.
+    const std::string instanceUid =
+        UidOf("report instance " + acquisition + ContentOf(record, card, statements));
+    OFCondition c = EC_Normal;
+    auto put = [&](const DcmTagKey& tag, const std::string& value) {
+        if (c.good())
+            c = set.putAndInsertString(tag, value.c_str());
+    };
+    put(DCM_SpecificCharacterSet, "ISO_IR 192");
+    put(DCM_SOPClassUID, kEncapsulatedPdfStorage);
+    put(DCM_SOPInstanceUID, instanceUid);
+    if (c.good())
+        c = PutPatientAndStudy(set, record, card, statements, date, time);
+    put(DCM_Modality, "DOC");
+    put(DCM_SeriesInstanceUID, seriesUid);
+    put(DCM_SeriesNumber, "2");
+    put(DCM_ConversionType, "WSD"); // drawn by this workstation
+    put(DCM_Manufacturer, RecordEquipment(record).m_strManufacturer);
+    put(DCM_SoftwareVersions, "velmora");
+    put(DCM_InstanceNumber, "1");
+    put(DCM_ContentDate, date);
+    put(DCM_ContentTime, time);
+    put(DCM_AcquisitionDateTime, date + time);
+    put(DCM_BurnedInAnnotation, "YES"); // the page names the patient
+    put(DCM_DocumentTitle, "ЭКГ");
+    if (c.good())
+        c = set.insertEmptyElement(DCM_ConceptNameCodeSequence);
+    // Drawn from the ECG object stored with it: a viewer can go from the page to the waveform.
+    DcmItem* source = nullptr;
+    if (c.good())
+        c = set.findOrCreateSequenceItem(DCM_SourceInstanceSequence, source);
+    if (c.good())
+        c = source->putAndInsertString(DCM_ReferencedSOPClassUID, EcgSopClass(record));
+    if (c.good())
+        c = source->putAndInsertString(
+            DCM_ReferencedSOPInstanceUID,
+            UidOf("instance " + acquisition + ContentOf(record, card, statements)).c_str());
+    put(DCM_MIMETypeOfEncapsulatedDocument, "application/pdf");
+    if (c.good())
+        c = set.putAndInsertUint32(DCM_EncapsulatedDocumentLength, Uint32(pdf.size()));
+    if (c.bad())
+        return c;
+    std::vector<Uint8> bytes(pdf.begin(), pdf.end());
+    if (bytes.size() % 2)
+        bytes.push_back(0);
+    return set.putAndInsertUint8Array(DCM_EncapsulatedDocument, bytes.data(),
+                                      static_cast<unsigned long>(bytes.size()));
+}
+
 } // namespace
+
+bool BuildEncapsulatedReport(const ECG_RECORD& record, const PATIENT_CARD& card,
+                             const CFileStatements& statements, const std::vector<uint8_t>& pdf,
+                             DcmFileFormat& file, std::string* error) {
+    OFCondition c = FillReport(*file.getDataset(), record, card, statements, pdf);
+    if (c.good())
+        c = file.validateMetaInfo(EXS_LittleEndianExplicit);
+    if (c.bad()) {
+        *error = std::string("cannot build the report's DICOM object: ") + c.text();
+        return false;
+    }
+    file.removeInvalidGroups();
+    return true;
+}
 
 bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
                    const CFileStatements& statements, DcmFileFormat& file, std::string* error) {

@@ -20,6 +20,7 @@
 
 constexpr char kTwelveLeadEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.1";
 constexpr char kGeneralEcgStorage[] = "1.2.840.10008.5.1.4.1.1.9.1.2";
+constexpr char kEncapsulatedPdfStorage[] = "1.2.840.10008.5.1.4.1.1.104.1";
 
 // Issuer of Patient ID of an identifier derived from the card (DerivedPatientId).
 constexpr char kDerivedIdIssuer[] = "VELMORA-DERIVED";
@@ -29,6 +30,13 @@ class DcmFileFormat;
 // The object in memory, its meta header filled in: for a C-STORE that needs no file.
 bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
                    const CFileStatements& statements, DcmFileFormat& file, std::string* error);
+
+// The printed report of the same record as an Encapsulated PDF object: the ECG's patient and
+// study (BuildDicomEcg's Study Instance UID), a series of its own, so that a viewer that draws no
+// waveform still shows the ECG. `pdf` as it is.
+bool BuildEncapsulatedReport(const ECG_RECORD& record, const PATIENT_CARD& card,
+                             const CFileStatements& statements, const std::vector<uint8_t>& pdf,
+                             DcmFileFormat& file, std::string* error);
 
 // The object as the bytes of a DICOM file (preamble, meta header, explicit VR little endian).
 bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,

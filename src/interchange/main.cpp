@@ -15,9 +15,12 @@
 //                                                    association
 //   velmora-interchange store-record PACS-OPTIONS    the same on stdin -> the DICOM
 //                                                    object built in memory and C-STOREd (what
-//                                                    `dicom` would write, with no file)
+//                                                    `dicom` would write, with no file); a report
+//                                                    block after the statements
+//                                                    (storage/statements_block) goes with it as
+//                                                    an encapsulated PDF in the same study
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
-// The stores print the stored SOP instance UID on stdout.
+// The stores print the stored SOP instance UIDs on stdout, one a line (the ECG's first).
 // Exit codes: 0 done, 1 bad usage, 2 failure (the reason on stderr, one line).
 
 #include "interchange/biosig_import.h"
@@ -110,18 +113,26 @@ int Read(const std::vector<std::string>& args) {
     return 0;
 }
 
-// The record block, its card and the statements the object carries, whole, from stdin.
+// The record block, its card and the statements the object carries, whole, from stdin; the
+// printed report after them when `reportPdf` is given (none sent: left empty).
 bool ReadRecordInput(ECG_RECORD& record, PATIENT_CARD& card, CFileStatements& statements,
-                     std::string* error) {
+                     std::string* error, std::vector<uint8_t>* reportPdf = nullptr) {
     constexpr size_t kFixed = sizeof(ECG_RECORD) + sizeof(PATIENT_CARD);
     std::vector<uint8_t> in;
     size_t used = 0;
-    if (!ReadAll(stdin, in, kFixed + (size_t(2) << 20)) || in.size() < kFixed) {
+    if (!ReadAll(stdin, in, kFixed + (size_t(40) << 20)) || in.size() < kFixed) {
         *error = "the record and card did not arrive whole";
         return false;
     }
     if (!ReadStatementsBlock(in.data() + kFixed, in.size() - kFixed, statements, &used, error))
         return false;
+    if (reportPdf && kFixed + used < in.size()) {
+        size_t more = 0;
+        if (!ReadReportPdfBlock(in.data() + kFixed + used, in.size() - kFixed - used, *reportPdf,
+                                &more, error))
+            return false;
+        used += more;
+    }
     if (kFixed + used != in.size()) {
         *error = "the input goes on after the statements";
         return false;
@@ -145,8 +156,9 @@ int Dicom(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Stored(const std::string& instanceUid) {
-    std::printf("%s\n", instanceUid.c_str());
+int Stored(const std::vector<std::string>& instanceUids) {
+    for (const std::string& uid : instanceUids)
+        std::printf("%s\n", uid.c_str());
     return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the answer");
 }
 
@@ -197,7 +209,8 @@ int main(int argc, char** argv) {
         DcmFileFormat object;
         if (!ReadFileBytes(args[0], bytes, &error) || !LoadStorableDicom(bytes, object, &error))
             return Fail("cannot store " + args[0] + ": " + error);
-        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
+        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored({instanceUid})
+                                                               : Fail(error);
     }
     if (command == "store-record") {
         if (!ParsePacs(args, 0, peer))
@@ -205,12 +218,20 @@ int main(int argc, char** argv) {
         auto record = std::make_unique<ECG_RECORD>();
         PATIENT_CARD card;
         CFileStatements statements;
-        if (!ReadRecordInput(*record, card, statements, &error))
+        std::vector<uint8_t> pdf;
+        if (!ReadRecordInput(*record, card, statements, &error, &pdf))
             return Fail(error);
-        DcmFileFormat object;
+        DcmFileFormat object, report;
+        std::vector<DcmFileFormat*> objects{&object};
         if (!BuildDicomEcg(*record, card, statements, object, &error))
             return Fail(error);
-        return StoreToPacs(peer, object, &instanceUid, &error) ? Stored(instanceUid) : Fail(error);
+        if (!pdf.empty()) {
+            if (!BuildEncapsulatedReport(*record, card, statements, pdf, report, &error))
+                return Fail(error);
+            objects.push_back(&report);
+        }
+        std::vector<std::string> uids;
+        return StoreToPacs(peer, objects, &uids, &error) ? Stored(uids) : Fail(error);
     }
     return Usage();
 }

@@ -20,8 +20,9 @@ std::string Where(const PacsPeer& peer) {
     return peer.calledAeTitle + "@" + peer.host + ":" + std::to_string(peer.port);
 }
 
-// An association with the peer offering the given SOP class; *error says why there is none.
-bool Associate(DcmSCU& scu, const PacsPeer& peer, const char* sopClass, std::string* error) {
+// An association with the peer offering the given SOP classes; *error says why there is none.
+bool Associate(DcmSCU& scu, const PacsPeer& peer, const std::vector<std::string>& sopClasses,
+               std::string* error) {
     // DCMTK logs to the console by default; our caller reports the one line that matters.
     OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
     const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
@@ -36,7 +37,10 @@ bool Associate(DcmSCU& scu, const PacsPeer& peer, const char* sopClass, std::str
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
-    OFCondition c = scu.addPresentationContext(sopClass, syntaxes);
+    OFCondition c = EC_Normal;
+    for (const std::string& sopClass : sopClasses)
+        if (c.good())
+            c = scu.addPresentationContext(sopClass.c_str(), syntaxes);
     if (c.good())
         c = scu.initNetwork();
     if (c.good())
@@ -52,7 +56,7 @@ bool Associate(DcmSCU& scu, const PacsPeer& peer, const char* sopClass, std::str
 
 bool EchoPacs(const PacsPeer& peer, std::string* error) {
     DcmSCU scu;
-    if (!Associate(scu, peer, UID_VerificationSOPClass, error))
+    if (!Associate(scu, peer, {UID_VerificationSOPClass}, error))
         return false;
     const OFCondition c = scu.sendECHORequest(0);
     scu.releaseAssociation();
@@ -97,42 +101,63 @@ bool LoadStorableDicom(const std::vector<uint8_t>& bytes, DcmFileFormat& object,
     return true;
 }
 
-// The dataset goes out in the transfer syntax the PACS accepts (DCMTK re-encodes it if the file
-// had another; a waveform is never compressed, so its samples arrive as they were).
-bool StoreToPacs(const PacsPeer& peer, DcmFileFormat& object, std::string* instanceUid,
-                 std::string* error) {
-    DcmDataset* set = object.getDataset();
-    OFString sopClass, sopInstance;
-    if (set->findAndGetOFString(DCM_SOPClassUID, sopClass).bad() ||
-        set->findAndGetOFString(DCM_SOPInstanceUID, sopInstance).bad()) {
-        *error = "the DICOM object has no SOP class or instance";
-        return false;
+// The datasets go out in the transfer syntax the PACS accepts (DCMTK re-encodes them if a file
+// had another; a waveform is never compressed, so its samples arrive as they were), all in one
+// association: the first is the one the caller stores, the others go with it.
+bool StoreToPacs(const PacsPeer& peer, const std::vector<DcmFileFormat*>& objects,
+                 std::vector<std::string>* instanceUids, std::string* error) {
+    std::vector<std::string> classes, instances;
+    for (DcmFileFormat* object : objects) {
+        OFString sopClass, sopInstance;
+        DcmDataset* set = object->getDataset();
+        if (set->findAndGetOFString(DCM_SOPClassUID, sopClass).bad() ||
+            set->findAndGetOFString(DCM_SOPInstanceUID, sopInstance).bad()) {
+            *error = "the DICOM object has no SOP class or instance";
+            return false;
+        }
+        classes.push_back(sopClass.c_str());
+        instances.push_back(sopInstance.c_str());
     }
     DcmSCU scu;
-    if (!Associate(scu, peer, sopClass.c_str(), error))
+    if (!Associate(scu, peer, classes, error))
         return false;
-    const T_ASC_PresentationContextID id = scu.findAnyPresentationContextID(sopClass, "");
-    if (id == 0) {
-        scu.releaseAssociation();
-        *error = "the PACS " + Where(peer) + " does not take ECG waveforms (" +
-                 std::string(sopClass.c_str()) + ")";
-        return false;
-    }
-    Uint16 status = 0;
-    const OFCondition c = scu.sendSTORERequest(id, "", set, status);
-    if (c.bad()) {
-        scu.abortAssociation();
-        *error = "the PACS " + Where(peer) + " did not confirm the store: " + c.text();
-        return false;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const T_ASC_PresentationContextID id =
+            scu.findAnyPresentationContextID(classes[i].c_str(), "");
+        if (id == 0) {
+            scu.releaseAssociation();
+            *error = "the PACS " + Where(peer) + " does not take " +
+                     (i == 0 ? "ECG waveforms" : "encapsulated documents") + " (" + classes[i] +
+                     ")";
+            return false;
+        }
+        Uint16 status = 0;
+        const OFCondition c = scu.sendSTORERequest(id, "", objects[i]->getDataset(), status);
+        if (c.bad()) {
+            scu.abortAssociation();
+            *error = "the PACS " + Where(peer) + " did not confirm the store: " + c.text();
+            return false;
+        }
+        // 0x0000 success; 0xB000, 0xB007, 0xB006: stored with a warning.
+        if (status != 0 && (status & 0xF000) != 0xB000) {
+            scu.releaseAssociation();
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%04X", status);
+            *error = "the PACS " + Where(peer) + " refused the object " + instances[i] +
+                     " (status 0x" + hex + ")";
+            return false;
+        }
     }
     scu.releaseAssociation();
-    // 0x0000 success; 0xB000, 0xB007, 0xB006: stored with a warning.
-    if (status != 0 && (status & 0xF000) != 0xB000) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%04X", status);
-        *error = "the PACS " + Where(peer) + " refused the object (status 0x" + hex + ")";
+    *instanceUids = instances;
+    return true;
+}
+
+bool StoreToPacs(const PacsPeer& peer, DcmFileFormat& object, std::string* instanceUid,
+                 std::string* error) {
+    std::vector<std::string> uids;
+    if (!StoreToPacs(peer, {&object}, &uids, error))
         return false;
-    }
-    *instanceUid = sopInstance.c_str();
+    *instanceUid = uids.front();
     return true;
 }

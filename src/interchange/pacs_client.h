@@ -20,6 +20,12 @@ struct PacsPeer {
 
 bool EchoPacs(const PacsPeer& peer, std::string* error);
 
+// Stores the objects in one association, each under its own SOP class and instance
+// (*instanceUids in order); false with *error at the first the PACS did not confirm (those before
+// it are stored).
+bool StoreToPacs(const PacsPeer& peer, const std::vector<DcmFileFormat*>& objects,
+                 std::vector<std::string>* instanceUids, std::string* error);
+
 // Stores the object under its own SOP class and instance (*instanceUid); false with *error when
 // the PACS did not confirm it.
 bool StoreToPacs(const PacsPeer& peer, DcmFileFormat& object, std::string* instanceUid,

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/bounded_file.h"
+#include "record_io/fhir_bundle.h"
 #include "record_io/interchange_helper.h"
 #include "record_io/record_device.h"
 #include "record_io/signal_record.h"
@@ -138,29 +139,34 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
 }
 
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+                const RECORD_DEFINITION&, const CFileStatements& statements,
+                std::span<const uint8_t>, std::string* error) {
     return WriteDicomFile(path, record, card, statements, error);
 }
 
 bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-               const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+               const RECORD_DEFINITION&, const CFileStatements& statements,
+               std::span<const uint8_t>, std::string* error) {
     return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, statements, error);
 }
 
 // EDF+ has no place for statements: its annotations are events in time.
 bool WriteEdf(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-              const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
+              const RECORD_DEFINITION&, const CFileStatements&, std::span<const uint8_t>,
+              std::string* error) {
     return WriteEdfFile(QFile::encodeName(path).toStdString(), record, card, error);
 }
 
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
-              const RECORD_DEFINITION&, const CFileStatements&, std::string* error) {
+              const RECORD_DEFINITION&, const CFileStatements&, std::span<const uint8_t>,
+              std::string* error) {
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
                                error);
 }
 
 bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
-                  const RECORD_DEFINITION& def, const CFileStatements&, std::string* error) {
+                  const RECORD_DEFINITION& def, const CFileStatements&, std::span<const uint8_t>,
+                  std::string* error) {
     CExportImportFile file;
     if (file.ExportRecord(def, record, QFile::encodeName(path).toStdString()))
         return true;
@@ -169,12 +175,21 @@ bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_C
 }
 
 bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-              const RECORD_DEFINITION&, const CFileStatements& statements, std::string* error) {
+              const RECORD_DEFINITION&, const CFileStatements& statements, std::span<const uint8_t>,
+              std::string* error) {
     const ScpSaveResult r = SaveScp(record, card, RecordDeviceValues(record),
                                     QFile::encodeName(path).toStdString(), nullptr, &statements);
     if (!r.bOk)
         *error = r.strError;
     return r.bOk;
+}
+
+bool WriteFhir(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
+               const RECORD_DEFINITION&, const CFileStatements& statements,
+               std::span<const uint8_t> reportPdf, std::string* error) {
+    const QByteArray json = FhirBundleJson(record, card, statements, reportPdf);
+    return WriteFileAtomically(QFile::encodeName(path).toStdString(), json.constData(),
+                               size_t(json.size()), error);
 }
 
 // The whole signal of a WFDB record, every lead however long, at its own rate.
@@ -246,6 +261,15 @@ const RecordFileType kTypes[] = {
      .bCarriesCard = true,
      .helper = HelperReader::Biosig,
      .bOfferedBesideOthers = true},
+    // Saved only: a bundle is a report of the record, not a signal to read back.
+    {.extension = ".json",
+     .name = "FHIR R4 bundle",
+     .description = "a FHIR R4 DiagnosticReport bundle (measurements, statements, the printed "
+                    "report as PDF)",
+     .filter = "FHIR R4 DiagnosticReport (*.json)",
+     .write = WriteFhir,
+     .bWritesStatements = true,
+     .bWritesReport = true},
 };
 
 } // namespace
@@ -373,8 +397,10 @@ CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* c
         out.m_stMade = r->confirmedAt;
         out.m_strPhysician = r->doctorName;
         out.m_strHeading = ConfirmationLine(r->doctorName, r->confirmedAt);
-        for (const CReadStatement& s : r->statements)
+        for (const CReadStatement& s : r->statements) {
             out.m_Statements.push_back(s.text);
+            out.m_Codes.push_back(s.code);
+        }
         out.m_strConclusion = r->conclusion;
         if (r->version > 1)
             out.m_strAmendReason = r->amendReason;
@@ -385,8 +411,10 @@ CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* c
     if (!ParseRecordDate(record.date, sizeof record.date, out.m_stMade))
         out.m_stMade = SYSTEMTIME{};
     out.m_strHeading = analysis::kUnconfirmedHeading;
-    for (const analysis::Statement& s : a.interpretation.statements)
+    for (const analysis::Statement& s : a.interpretation.statements) {
         out.m_Statements.push_back(s.text);
+        out.m_Codes.push_back(s.code);
+    }
     return out;
 }
 
@@ -399,11 +427,24 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
     CPreparedRecord prepared;
     if (!PrepareRecordForType(type, record, card, prepared, error))
         return false;
+    std::vector<uint8_t> pdf;
+    if (type.bWritesReport) {
+        if (!how.m_MakeReportPdf) {
+            *error = std::string("a ") + type.name +
+                     " carries the printed report, and nothing was given to print it";
+            return false;
+        }
+        std::string why;
+        if (!how.m_MakeReportPdf(*prepared.m_pRecord, prepared.m_Card, pdf, &why)) {
+            *error = "cannot write " + path.toStdString() + ": the report: " + why;
+            return false;
+        }
+    }
     const CFileStatements statements =
         type.bWritesStatements
             ? RecordStatements(*prepared.m_pRecord, card ? &prepared.m_Card : nullptr, how)
             : CFileStatements{};
-    return type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, statements,
+    return type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, statements, pdf,
                       error);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Every record file the program opens or saves goes through this table: the record block
 // (.dat), the export package (.ecg), the SCP-ECG file (.scp), PhysioNet's WFDB records (.hea,
-// opened only), DICOM ECG (.dcm), HL7 aECG (.xml) and EDF+ (.edf). The record window and
+// opened only), DICOM ECG (.dcm), HL7 aECG (.xml), EDF+ (.edf) and the FHIR R4 bundle (.json,
+// saved only). The record window and
 // velmora-cli both open, save and convert records here, so the two can never disagree on a
 // file. A new type is one row of the table and its reader and writer.
 
@@ -18,6 +19,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,6 +39,13 @@ struct CLoadedRecord {
     CFileStatements fileStatements;
 };
 
+// The printed report of a record as PDF bytes, for the files and stores that carry it beside the
+// findings: `record` as prepared for the file (the card's texts in it) and its card. This layer
+// draws nothing (the report needs Qt's GUI module); a front-end that can draw gives its maker with
+// the save or the store (report/ReportPdfMakerFor), one that cannot gives none.
+using ReportPdfMaker = std::function<bool(const ECG_RECORD& record, const PATIENT_CARD& card,
+                                          std::vector<uint8_t>& pdf, std::string* error)>;
+
 // Which statements a written file carries: the doctor's reading once confirmed, else the
 // automatic ones, made through the reading filters of whoever saves, by the normal-rate practice
 // (none and the Russian one unless the caller says otherwise, as velmora-cli export does).
@@ -45,6 +54,10 @@ struct CStatementSettings {
     analysis::InterpretationSettings m_Settings;
     // The record's reading as the archive keeps it (not owned; null or unconfirmed: automatic).
     const CDoctorReading* m_pReading = nullptr;
+    // The printed report, drawn by the front-end through the same filters and reading: a type
+    // marked bWritesReport refuses to save without it; a store in the PACS sends it beside the
+    // ECG when given.
+    ReportPdfMaker m_MakeReportPdf;
 };
 
 // The statements of `record` as the files carry them. A confirmed reading of `how`: its
@@ -70,11 +83,13 @@ struct RecordFileType {
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
     // `statements` are the record's (RecordStatements) for the types marked bWritesStatements,
-    // else empty.
+    // else empty; `reportPdf` the printed report for those marked bWritesReport, else empty.
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                   const RECORD_DEFINITION& def, const CFileStatements& statements,
-                  std::string* error) = nullptr;
+                  std::span<const uint8_t> reportPdf, std::string* error) = nullptr;
     bool bWritesStatements = false;
+    // The file carries the printed report (CStatementSettings::m_MakeReportPdf).
+    bool bWritesReport = false;
     // The file carries what a card gives without needing it complete (the interchange formats):
     // a conversion without a card of its own takes the one the record file holds.
     bool bCarriesCard = false;

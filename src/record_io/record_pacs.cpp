@@ -3,6 +3,7 @@
 #include "record_io/interchange_helper.h"
 #include "record_io/record_files.h"
 #include "storage/card_fields.h"
+#include "storage/statements_block.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -48,10 +49,17 @@ CPacsJob::~CPacsJob() {
         m_pProcess->kill();
         m_pProcess->waitForFinished(2000);
     }
+    // A drawing cannot be stopped halfway; it ends within a second.
+    if (m_pDrawing) {
+        m_pDrawing->disconnect(this);
+        m_pDrawing->wait();
+    }
+    for (const std::unique_ptr<QThread>& t : m_Abandoned)
+        t->wait();
 }
 
 bool CPacsJob::IsRunning() const {
-    return m_pProcess && m_pProcess->state() != QProcess::NotRunning;
+    return m_bDrawing || (m_pProcess && m_pProcess->state() != QProcess::NotRunning);
 }
 
 bool CPacsJob::CanStart(const CViewSettings& s, std::string* error) const {
@@ -84,6 +92,7 @@ bool CPacsJob::Start(const CViewSettings& s, const QStringList& head, const QByt
     m_bCancelled = m_bDone = m_bOk = false;
     m_strReason.clear();
     m_strInstance.clear();
+    m_strReportInstance.clear();
     m_pProcess = std::make_unique<QProcess>();
     connect(m_pProcess.get(), &QProcess::finished, this, &CPacsJob::OnFinished);
     connect(m_pProcess.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
@@ -123,8 +132,47 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
         return false;
     // The statements a save to .dcm would write: the stored object is always that file's.
     const CFileStatements statements = RecordStatements(*prepared.m_pRecord, &prepared.m_Card, how);
-    return Start(settings, {QStringLiteral("store-record")},
-                 DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements), error);
+    const QByteArray input = DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements);
+    if (!how.m_MakeReportPdf)
+        return Start(settings, {QStringLiteral("store-record")}, input, error);
+    if (InterchangeHelperPath().isEmpty()) { // said now, not after the drawing
+        *error = "the helper velmora-interchange is not installed";
+        return false;
+    }
+    // The printed report goes beside the ECG, in its study, for viewers that draw no waveform.
+    // Drawing a page takes a good part of a second: on a thread of its own, then the helper.
+    struct CDrawn {
+        std::vector<uint8_t> pdf;
+        std::string why;
+        bool bOk = false;
+    };
+    auto drawn = std::make_shared<CDrawn>();
+    std::shared_ptr<const CPreparedRecord> source =
+        std::make_shared<CPreparedRecord>(std::move(prepared));
+    m_bCancelled = m_bDone = m_bOk = false;
+    m_strReason.clear();
+    m_strInstance.clear();
+    m_strReportInstance.clear();
+    m_bDrawing = true;
+    m_pDrawing.reset(QThread::create([maker = how.m_MakeReportPdf, source, drawn] {
+        drawn->bOk = maker(*source->m_pRecord, source->m_Card, drawn->pdf, &drawn->why);
+    }));
+    connect(m_pDrawing.get(), &QThread::finished, this, [this, settings, input, drawn] {
+        m_bDrawing = false;
+        if (!drawn->bOk) {
+            Finish(false, QStringLiteral("the report could not be printed for the PACS: %1")
+                              .arg(QString::fromStdString(drawn->why)));
+            return;
+        }
+        std::string why;
+        if (!Start(settings, {QStringLiteral("store-record")},
+                   input + QByteArray::fromStdString(
+                               WriteReportPdfBlock(drawn->pdf.data(), drawn->pdf.size())),
+                   &why))
+            Finish(false, QString::fromStdString(why));
+    });
+    m_pDrawing->start();
+    return true;
 }
 
 bool CPacsJob::StartStoreFile(const CViewSettings& settings, const QString& path,
@@ -136,7 +184,22 @@ void CPacsJob::Cancel() {
     if (!IsRunning())
         return;
     m_bCancelled = true;
+    if (m_bDrawing) {
+        // The drawing runs out on its own; nothing is sent after it.
+        m_pDrawing->disconnect(this);
+        m_Abandoned.push_back(std::move(m_pDrawing));
+        m_bDrawing = false;
+        Finish(false, QStringLiteral("cancelled"));
+        return;
+    }
     m_pProcess->kill();
+}
+
+void CPacsJob::Finish(bool bOk, const QString& reason) {
+    m_bDone = true;
+    m_bOk = bOk;
+    m_strReason = reason;
+    emit Finished(m_bOk, m_strReason);
 }
 
 void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
@@ -144,9 +207,12 @@ void CPacsJob::OnFinished(int exitCode, QProcess::ExitStatus status) {
         return;
     m_bDone = true;
     m_bOk = !m_bCancelled && status == QProcess::NormalExit && exitCode == 0;
-    if (m_bOk)
-        m_strInstance = QString::fromLatin1(m_pProcess->readAllStandardOutput().trimmed());
-    else if (m_bCancelled)
+    if (m_bOk) {
+        // The ECG's instance, then the report's when one went with it.
+        const QList<QByteArray> lines = m_pProcess->readAllStandardOutput().trimmed().split('\n');
+        m_strInstance = QString::fromLatin1(lines.value(0).trimmed());
+        m_strReportInstance = QString::fromLatin1(lines.value(1).trimmed());
+    } else if (m_bCancelled)
         m_strReason = QStringLiteral("cancelled");
     else if (!m_bOk)
         m_strReason = status == QProcess::NormalExit

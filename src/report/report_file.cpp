@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <optional>
 
 namespace {
 
@@ -26,9 +27,9 @@ QPageSize PageSizeOf(ReportPaper paper) {
 
 } // namespace
 
-bool WriteReportPdf(const QString& path, const ReportInput& in, const ReportOptions& options,
+bool ReportPdfBytes(const ReportInput& in, const ReportOptions& options, QByteArray& bytes,
                     std::string* error) {
-    QByteArray bytes;
+    bytes.clear();
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -40,11 +41,39 @@ bool WriteReportPdf(const QString& path, const ReportInput& in, const ReportOpti
         pdf.setCreator(QStringLiteral("velmora"));
         QPainter p;
         if (!p.begin(&pdf)) {
-            *error = "cannot write " + path.toStdString() + ": the PDF could not be started";
+            *error = "the PDF could not be started";
             return false;
         }
         DrawReport(p, kPdfDpi / 25.4, in, options);
         p.end();
+    }
+    return true;
+}
+
+ReportPdfMaker ReportPdfMakerFor(const QString& organisation, const CStatementSettings& how,
+                                 uint16_t absentLanes, const ReportOptions& options) {
+    std::optional<CDoctorReading> reading;
+    if (how.m_pReading && how.m_pReading->Confirmed())
+        reading = *how.m_pReading;
+    return [organisation, filters = how.m_Filters, settings = how.m_Settings, reading, absentLanes,
+            options](const ECG_RECORD& record, const PATIENT_CARD& card, std::vector<uint8_t>& pdf,
+                     std::string* error) {
+        const ReportInput in = ReportInputFor(record, card, absentLanes, organisation, filters,
+                                              settings, reading ? &*reading : nullptr);
+        QByteArray bytes;
+        if (!ReportPdfBytes(in, options, bytes, error))
+            return false;
+        pdf.assign(bytes.constBegin(), bytes.constEnd());
+        return true;
+    };
+}
+
+bool WriteReportPdf(const QString& path, const ReportInput& in, const ReportOptions& options,
+                    std::string* error) {
+    QByteArray bytes;
+    if (!ReportPdfBytes(in, options, bytes, error)) {
+        *error = "cannot write " + path.toStdString() + ": " + *error;
+        return false;
     }
     return Store(path, bytes, error);
 }

@@ -4,12 +4,24 @@
 // are written beside the target and renamed when complete: a failure leaves an existing file as
 // it was and no partial file.
 
+#include "record_io/record_files.h"
 #include "report/report_renderer.h"
 
+#include <QByteArray>
 #include <QString>
 #include <string>
 
 constexpr int kReportImageDpi = 300;
+
+// The PDF as bytes, for a file or an object that carries the report (FHIR, the PACS).
+bool ReportPdfBytes(const ReportInput& in, const ReportOptions& options, QByteArray& pdf,
+                    std::string* error);
+// What a save or a store is given to print the record's report (CStatementSettings'
+// m_MakeReportPdf): the record as prepared for the file, read as ReportInputFor reads it through
+// how's filters and rate practice, with how's reading once confirmed (copied: the maker may run
+// on another thread after the caller's reading is gone), under the organisation's heading.
+ReportPdfMaker ReportPdfMakerFor(const QString& organisation, const CStatementSettings& how,
+                                 uint16_t absentLanes, const ReportOptions& options = {});
 
 bool WriteReportPdf(const QString& path, const ReportInput& in, const ReportOptions& options,
                     std::string* error);

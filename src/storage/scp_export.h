@@ -39,6 +39,9 @@ struct CFileStatements {
     // line that names the confirming doctor and the time (ConfirmationLine).
     std::string m_strHeading;
     std::vector<std::string> m_Statements; // Russian, one text each
+    // Each statement's code in the interpretation's catalogue ("CRBBB"), "" for a doctor's own
+    // text; beside m_Statements, for the formats that code their findings.
+    std::vector<std::string> m_Codes;
     // A confirmed reading's own parts: the doctor's conclusion in free text, the confirming
     // doctor's name, and an amendment's reason (empty for a first confirmation).
     std::string m_strConclusion;

@@ -138,3 +138,43 @@ bool ReadStatementsBlock(const uint8_t* data, size_t size, CFileStatements& stat
     *used = eol + 1 + size_t(length);
     return true;
 }
+
+namespace {
+constexpr std::string_view kReportHead = "velmora-report-pdf ";
+// A one-page report is a few hundred kilobytes; far above that, far below what would hurt.
+constexpr uint64_t kMaxReportPdf = 32 * 1024 * 1024;
+} // namespace
+
+std::string WriteReportPdfBlock(const uint8_t* pdf, size_t size) {
+    return std::string(kReportHead) + std::to_string(size) + "\n" +
+           std::string(reinterpret_cast<const char*>(pdf), size);
+}
+
+bool ReadReportPdfBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& pdf, size_t* used,
+                        std::string* error) {
+    const std::string_view in(reinterpret_cast<const char*>(data), size);
+    if (!in.starts_with(kReportHead)) {
+        *error = "the report block does not start with its head";
+        return false;
+    }
+    const size_t eol = in.find('\n', kReportHead.size());
+    const std::string_view digits = in.substr(kReportHead.size(), eol - kReportHead.size());
+    if (eol == std::string_view::npos || digits.empty() || digits.size() > 10 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        *error = "the report block's length is not a number";
+        return false;
+    }
+    const uint64_t length = std::strtoull(std::string(digits).c_str(), nullptr, 10);
+    if (length > kMaxReportPdf || length > size - eol - 1) {
+        *error = "the report block is cut short or too long";
+        return false;
+    }
+    const std::string_view body = in.substr(eol + 1, length);
+    if (!body.starts_with("%PDF-")) {
+        *error = "the report block holds no PDF";
+        return false;
+    }
+    pdf.assign(body.begin(), body.end());
+    *used = eol + 1 + length;
+    return true;
+}

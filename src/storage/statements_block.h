@@ -22,8 +22,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 std::string WriteStatementsBlock(const CFileStatements& statements);
+
+// The printed report a store sends beside the ECG, after the statements block:
+//   velmora-report-pdf <bytes>\n<the PDF's bytes>
+std::string WriteReportPdfBlock(const uint8_t* pdf, size_t size);
+// Reads the block at the start of data (*used its length); false with *error when it is not a
+// whole block holding a PDF.
+bool ReadReportPdfBlock(const uint8_t* data, size_t size, std::vector<uint8_t>& pdf, size_t* used,
+                        std::string* error);
 
 // Reads the block at the start of data; *used is its length. False with *error when data does
 // not start with a whole, well-formed block.

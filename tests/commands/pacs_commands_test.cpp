@@ -95,7 +95,7 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     commands.OnSendPacs();
     EXPECT_TRUE(document.Sending()) << "the send runs beside the window";
     ASSERT_TRUE(RunUntil([&] { return !document.Sending(); }, 20000));
-    EXPECT_EQ(pacs.StoredFiles(), 1);
+    EXPECT_EQ(pacs.StoredFiles(), 2) << "the ECG and its printed report beside it";
     ASSERT_EQ(informed.size(), 1) << "a send that went is said";
     EXPECT_EQ(
         informed[0][0].toString(),
@@ -104,7 +104,7 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     s.m_szPacsAETitle = QStringLiteral("NOTORTHANC");
     commands.OnSendPacs();
     ASSERT_TRUE(RunUntil([&] { return !document.Sending(); }, 20000));
-    EXPECT_EQ(pacs.StoredFiles(), 1) << "a rejected association stores nothing";
+    EXPECT_EQ(pacs.StoredFiles(), 2) << "a rejected association stores nothing";
     ASSERT_EQ(failed.size(), 1);
     EXPECT_TRUE(failed[0][0].toString().startsWith(QStringLiteral("Не удалось отправить в PACS: ")))
         << failed[0][0].toString().toStdString();

@@ -1,8 +1,9 @@
 // Writes the files confirmed_files_test.py checks with other systems' readers: a simulated record
 // at 94 beats a minute (a tachycardia by Russian practice, a normal rate by the AHA's) with a
 // doctor's confirmed reading and without one, as SCP-ECG, DICOM, HL7 aECG and the report's PDF,
-// and as DICOM by either practice. Beside them, statements.json: what the records layer made for
-// each case (RecordStatements), for the script to find in the files.
+// and as DICOM by either practice; and as FHIR bundles (.json) with the report in them. Beside
+// them, statements.json: what the records layer made for each case (RecordStatements), for the
+// script to find in the files.
 //   confirmed_files_writer OUTDIR
 
 #include "record_io/record_files.h"
@@ -49,12 +50,15 @@ CDoctorReading Reading() {
 }
 
 QJsonObject Json(const CFileStatements& s) {
-    QJsonArray texts;
+    QJsonArray texts, codes;
     for (const std::string& t : s.m_Statements)
         texts.append(QString::fromStdString(t));
+    for (const std::string& c : s.m_Codes)
+        codes.append(QString::fromStdString(c));
     return QJsonObject{{QStringLiteral("confirmed"), s.m_bConfirmed},
                        {QStringLiteral("heading"), QString::fromStdString(s.m_strHeading)},
                        {QStringLiteral("statements"), texts},
+                       {QStringLiteral("codes"), codes},
                        {QStringLiteral("conclusion"), QString::fromStdString(s.m_strConclusion)}};
 }
 
@@ -90,9 +94,12 @@ int main(int argc, char** argv) {
     std::string error;
     for (const Case& c : cases) {
         made.insert(QLatin1String(c.stem), Json(RecordStatements(*record, &card, *c.how)));
-        for (const char* ext : {".scp", ".dcm", ".xml"}) {
+        CStatementSettings how = *c.how;
+        how.m_MakeReportPdf =
+            ReportPdfMakerFor(QStringLiteral("ГБУЗ Городская больница № 1"), how, 0);
+        for (const char* ext : {".scp", ".dcm", ".xml", ".json"}) {
             const QString path = out.filePath(QLatin1String(c.stem) + QLatin1String(ext));
-            if (!SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error, *c.how)) {
+            if (!SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error, how)) {
                 std::fprintf(stderr, "%s\n", error.c_str());
                 return 2;
             }

@@ -2,7 +2,9 @@
 """velmora-cli store against a real PACS: Orthanc, started here on loopback with a private
 configuration and storage folder; a wrapper around the interchange helper (VELMORA_INTERCHANGE)
 logs each of its runs. A record goes in one helper run, with its patient, as the object a save to
-.dcm writes; a DICOM file as it stands (its own instance UID, the same waveform bytes), or written
+.dcm writes, and its printed report beside it as an encapsulated PDF in the same study (its own
+series; dciodvfy finds no error in it; the PDF whole and saying what the report command's says),
+or alone with --no-report; a DICOM file as it stands (its own instance UID, the same waveform bytes), or written
 anew with --card; what is no DICOM ECG object is refused with its reason before any connection.
 The faults: a wrong AE title, a PACS that is down or stalls: exit code 2, the reason, nothing
 stored."""
@@ -19,6 +21,8 @@ import time
 from io import BytesIO
 
 import pydicom
+
+PDF_STORAGE = "1.2.840.10008.5.1.4.1.1.104.1"
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support"))
 from checks import check, exit_status  # noqa: E402
@@ -59,6 +63,52 @@ def stored(pacs):
             for i in pacs.rest("/instances")}
 
 
+def pdf_text(data):
+    path = os.path.join(TMP, "text.pdf")
+    open(path, "wb").write(data)
+    return subprocess.run(["pdftotext", "-layout", path, "-"], capture_output=True).stdout
+
+
+def check_report(pacs, ecg_uid, card):
+    """The report stored with the ECG of ecg_uid: in its study and patient, a series of its own,
+    a valid object holding the PDF the report command prints. Its SOP instance UID."""
+    ids = stored(pacs)
+    ecg = pacs.rest("/instances/%s/simplified-tags" % ids[ecg_uid])
+    reports = [(u, pacs.rest("/instances/%s/simplified-tags" % i)) for u, i in ids.items()]
+    reports = [(u, t) for u, t in reports if t.get("SOPClassUID") == PDF_STORAGE and
+               t.get("StudyInstanceUID") == ecg["StudyInstanceUID"]]
+    check(len(reports) == 1, "one report in the ECG's study (%d)" % len(reports))
+    if len(reports) != 1:
+        return None
+    uid, tags = reports[0]
+    check(tags["SeriesInstanceUID"] != ecg["SeriesInstanceUID"] and
+          tags.get("Modality") == "DOC", "the report in a series of its own (modality %s)" %
+          tags.get("Modality"))
+    check(tags.get("PatientName") == ecg["PatientName"] and
+          tags.get("PatientID") == ecg["PatientID"], "the ECG's patient (%s)" %
+          tags.get("PatientName"))
+    check(tags.get("MIMETypeOfEncapsulatedDocument") == "application/pdf",
+          "MIME type application/pdf")
+    data = pacs.raw("/instances/%s/file" % ids[uid])
+    path = os.path.join(TMP, "report.dcm")
+    open(path, "wb").write(data)
+    v = subprocess.run(["dciodvfy", path], capture_output=True, text=True, timeout=60)
+    errors = [line for line in (v.stdout + v.stderr).splitlines() if line.startswith("Error")]
+    check(not errors, "dciodvfy: no errors in the report's object (%s)" % errors[:3])
+    d = pydicom.dcmread(BytesIO(data))
+    check(str(d.SourceInstanceSequence[0].ReferencedSOPInstanceUID) == ecg_uid,
+          "the report names the ECG it was drawn from")
+    pdf = bytes(d.EncapsulatedDocument)[:int(d.EncapsulatedDocumentLength)]
+    check(pdf.startswith(b"%PDF-") and pdf.rstrip().endswith(b"%%EOF"),
+          "the PDF is whole (%d bytes)" % len(pdf))
+    dat = os.path.join(TMP, "rec.dat")
+    printed = os.path.join(TMP, "printed.pdf")
+    code, err, _, _ = run("report", dat, "--card", card, "--out", printed)
+    check(code == 0 and pdf_text(pdf) == pdf_text(open(printed, "rb").read()) and
+          "Иванов".encode() in pdf_text(pdf), "the PDF says what the report command prints")
+    return uid
+
+
 def arrived_as_it_stands(pacs, ini, path, what):
     """Stores the file as it stands: one helper run, and the PACS keeps its UID and waveform."""
     waves, uid = waveforms(open(path, "rb").read())
@@ -95,13 +145,17 @@ def main(pacs):
     check(code == 0 and "stored" in err, "C-STORE of a record: %s" % err)
     check(runs == ["store-record"], "a record is built and stored in one helper run (%s)" % runs)
     ids = stored(pacs)
-    check(len(ids) == 1, "one instance in the PACS (%d)" % len(ids))
+    check(len(ids) == 2, "the ECG and its report in the PACS (%d)" % len(ids))
     exported = os.path.join(TMP, "rec.dcm")
     run("export", dat, "--card", card, "--out", exported)
     own_uid = waveforms(open(exported, "rb").read())[1]
-    check(list(ids) == [own_uid] and own_uid in err,
+    check(own_uid in ids and own_uid in err,
           "the stored object is the one a save to .dcm writes (%s)" % own_uid)
+    report_uid = check_report(pacs, own_uid, card) if own_uid in ids else None
+    check(report_uid is not None and report_uid in err, "the report's instance is named: %s" % err)
     for uid, i in ids.items():
+        if uid != own_uid:
+            continue
         tags = pacs.rest("/instances/%s/simplified-tags" % i)
         series = pacs.rest("/instances/%s/series" % i)
         check(series["MainDicomTags"].get("Modality") == "ECG", "modality ECG")
@@ -112,15 +166,17 @@ def main(pacs):
               str(wave.get("NumberOfWaveformChannels")) == "12", "12 x 4096 samples")
     # Sent again: the same instance, not a second one.
     run("store", dat, "--card", card, "--config", ini)
-    check(len(stored(pacs)) == 1, "sent twice, kept once")
+    check(len(stored(pacs)) == 2, "sent twice, kept once")
 
     # The archive files by the Patient ID: derived from the card (and marked so), one patient
-    # for the same card's records, another for another card's.
+    # for the same card's records, another for another card's. --no-report: the ECG alone.
     later = os.path.join(TMP, "later.dat")
     open(later, "wb").write(record(date=b"2026-12-09 08:10:00"))
     for c in (card, other_card):
-        code, err, _, _ = run("store", later, "--card", c, "--config", ini)
-        check(code == 0, "another record stored: %s" % err)
+        before = len(stored(pacs))
+        code, err, _, runs = run("store", later, "--card", c, "--config", ini, "--no-report")
+        check(code == 0 and len(stored(pacs)) == before + 1 and runs == ["store-record"] and
+              "report" not in err, "another record stored without its report: %s" % err)
     studies = {}
     for p in pacs.rest("/patients"):
         patient = pacs.rest("/patients/%s" % p)
@@ -158,9 +214,12 @@ def main(pacs):
     check(code == 0 and runs == ["read", "store-record"],
           "a .dcm with --card is read and written anew (%s): %s" % (runs, err))
     new = set(stored(pacs)) - before
-    check(len(new) == 1 and waveforms(open(mine, "rb").read())[1] not in new,
-          "with --card it is a new instance (%s)" % new)
+    check(len(new) == 2 and waveforms(open(mine, "rb").read())[1] not in new,
+          "with --card it is a new instance, with its report (%s)" % new)
     for uid in new:
+        if pacs.rest("/instances/%s/simplified-tags" % stored(pacs)[uid]).get(
+                "SOPClassUID") == PDF_STORAGE:
+            continue
         tags = pacs.rest("/instances/%s/simplified-tags" % stored(pacs)[uid])
         check(tags.get("PatientName") == "Сидоров^Пётр", "the card's patient (%s)" %
               tags.get("PatientName"))

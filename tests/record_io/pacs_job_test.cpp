@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -139,4 +141,71 @@ TEST(PacsJob, RefusesACardWithoutTheSurnameBeforeAnythingStarts) {
     EXPECT_TRUE(
         PrepareRecordForType(*RecordFileTypeOf(dcmPath), *record, &card, prepared, &saveError))
         << saveError;
+}
+
+// The report beside the ECG is drawn off the caller's thread, before the helper starts: the job
+// runs meanwhile, a cancel ends it at once and nothing starts after the drawing, a drawing that
+// fails ends the job with its reason, and a drawn report reaches the helper after the
+// statements, whole.
+TEST(PacsJob, TheReportIsDrawnOffTheCallersThreadAndGoesAfterTheStatements) {
+    EnsureCoreApp();
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    // A helper that keeps its input and says it stored two instances.
+    const QString input = dir.filePath(QStringLiteral("input"));
+    const QString keeper = dir.filePath(QStringLiteral("keeper"));
+    {
+        QFile f(keeper);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\ncat > '" + QFile::encodeName(input) + "'\necho 1.2.3\necho 1.2.4\n");
+    }
+    QFile::setPermissions(keeper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    CHelperOverride helper(keeper);
+    const Qt::HANDLE caller = QThread::currentThreadId();
+
+    std::atomic<bool> release{false};
+    std::atomic<bool> otherThread{false};
+    CStatementSettings how;
+    how.m_MakeReportPdf = [&](const ECG_RECORD&, const PATIENT_CARD&, std::vector<uint8_t>& pdf,
+                              std::string*) {
+        otherThread = QThread::currentThreadId() != caller;
+        while (!release) // held until the test has seen the job run
+            QThread::yieldCurrentThread();
+        const char kPdf[] = "%PDF-1.7\nthe page\n%%EOF\n";
+        pdf.assign(kPdf, kPdf + sizeof kPdf - 1);
+        return true;
+    };
+    CPacsJob job;
+    std::string error;
+    ASSERT_TRUE(job.StartStore(PacsAt(104), *record, card, &error, how)) << error;
+    EXPECT_TRUE(job.IsRunning()) << "the job runs while the report is drawn";
+    job.Cancel();
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_FALSE(job.Wait(&error));
+    EXPECT_EQ(error, "cancelled");
+    release = true; // the abandoned drawing runs out; the next one is not held
+
+    ASSERT_TRUE(job.StartStore(PacsAt(104), *record, card, &error, how)) << error;
+    ASSERT_TRUE(job.Wait(&error)) << error;
+    EXPECT_TRUE(otherThread) << "the report was drawn on the caller's thread";
+    EXPECT_EQ(job.StoredInstance(), QStringLiteral("1.2.3"));
+    EXPECT_EQ(job.StoredReportInstance(), QStringLiteral("1.2.4"));
+    QFile in(input);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray sent = in.readAll();
+    EXPECT_TRUE(sent.endsWith("velmora-report-pdf 24\n%PDF-1.7\nthe page\n%%EOF\n"))
+        << sent.right(80).toStdString();
+    EXPECT_GT(sent.indexOf("velmora-statements 1 "), 0) << "the statements come before it";
+
+    how.m_MakeReportPdf = [](const ECG_RECORD&, const PATIENT_CARD&, std::vector<uint8_t>&,
+                             std::string* why) {
+        *why = "no fonts";
+        return false;
+    };
+    QFile::remove(input);
+    ASSERT_TRUE(job.StartStore(PacsAt(104), *record, card, &error, how)) << error;
+    EXPECT_FALSE(job.Wait(&error));
+    EXPECT_NE(error.find("no fonts"), std::string::npos) << error;
+    EXPECT_FALSE(QFile::exists(input)) << "the helper never started";
 }

@@ -9,6 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <cstring>
 #include <ctime>
@@ -142,6 +145,50 @@ TEST(RecordFiles, SaveRefusesWhatTheTypeCannotTakeAndKeepsTheOldFile) {
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
     EXPECT_EQ(Bytes(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A FHIR bundle carries the printed report: never written without it, the maker's reason when it
+// cannot print, its bytes whole in the report's presented form, and the card's texts in the
+// record the maker is given.
+TEST(RecordFiles, AFhirBundleTakesItsReportFromTheMakerItIsGiven) {
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    const QString path = dir.filePath(QStringLiteral("rec.json"));
+    const RecordFileType& fhir = Type(".json");
+    EXPECT_FALSE(fhir.read) << "a bundle is saved, never opened";
+    std::string error;
+    CStatementSettings how;
+    EXPECT_FALSE(SaveRecordFile(path, fhir, *record, &card, &error, how));
+    EXPECT_NE(error.find("nothing was given to print it"), std::string::npos) << error;
+    how.m_MakeReportPdf = [](const ECG_RECORD&, const PATIENT_CARD&, std::vector<uint8_t>&,
+                             std::string* why) {
+        *why = "no fonts";
+        return false;
+    };
+    EXPECT_FALSE(SaveRecordFile(path, fhir, *record, &card, &error, how));
+    EXPECT_NE(error.find("no fonts"), std::string::npos) << error;
+    EXPECT_FALSE(QFile::exists(path));
+
+    static const char kPdf[] = "%PDF-1.4\n\x01\xff\x00 binary\n%%EOF\n";
+    const QByteArray pdf(kPdf, sizeof kPdf - 1);
+    std::string source;
+    how.m_MakeReportPdf = [&](const ECG_RECORD& r, const PATIENT_CARD& c, std::vector<uint8_t>& out,
+                              std::string*) {
+        source = std::string(r.source, strnlen(r.source, sizeof r.source));
+        EXPECT_STREQ(c.last_name, card.last_name);
+        out.assign(pdf.begin(), pdf.end());
+        return true;
+    };
+    ASSERT_TRUE(SaveRecordFile(path, fhir, *record, &card, &error, how)) << error;
+    EXPECT_FALSE(source.empty()) << "the maker draws the record as the file carries it";
+    const QJsonObject bundle = QJsonDocument::fromJson(Bytes(path)).object();
+    const QJsonObject report = bundle["entry"].toArray().at(0).toObject()["resource"].toObject();
+    ASSERT_EQ(report["resourceType"].toString(), QStringLiteral("DiagnosticReport"));
+    const QJsonObject form = report["presentedForm"].toArray().at(0).toObject();
+    EXPECT_EQ(QByteArray::fromBase64(form["data"].toString().toLatin1()), pdf);
+    EXPECT_EQ(form["size"].toInt(), pdf.size());
+    EXPECT_EQ(report["status"].toString(), QStringLiteral("preliminary"));
 }
 
 TEST(RecordFiles, AWriteThatFailsSaysTheSystemsReasonAndLeavesNothing) {
