@@ -1100,7 +1100,8 @@ bool CArchive::Check(CArchiveCounts& counts, QString* error) {
     return m->CheckAudit(&counts.auditEntries, error);
 }
 
-bool CArchive::Export(qint64 id, const QString& path, QString* error) {
+bool CArchive::Export(qint64 id, const QString& path, QString* error,
+                      const ReportMakerFor& reportFor) {
     CLoadedRecord loaded;
     QString type;
     if (!Load(id, loaded, &type, error))
@@ -1129,6 +1130,8 @@ bool CArchive::Export(qint64 id, const QString& path, QString* error) {
     CStatementSettings how;
     if (reading.Confirmed())
         how.m_pReading = &reading;
+    if (reportFor && target->bWritesReport)
+        how.m_MakeReportPdf = reportFor(how, loaded.absentLanes);
     std::string why;
     if (!SaveRecordFile(path, *target, *loaded.pRecord, &loaded.card, &why, how)) {
         *error = QString::fromStdString(why);

@@ -193,7 +193,12 @@ public:
     bool Backup(const QString& path, QString* error);
     // A record saved as the type path names, through the record layer; another system's file
     // asked for in its own type is written as it came.
-    bool Export(qint64 id, const QString& path, QString* error);
+    // `reportFor` gives the maker of the printed report for the types that carry it (a FHIR
+    // bundle): the archive draws nothing itself.
+    using ReportMakerFor =
+        std::function<ReportPdfMaker(const CStatementSettings& how, uint16_t absentLanes)>;
+    bool Export(qint64 id, const QString& path, QString* error,
+                const ReportMakerFor& reportFor = {});
 
     // The database's own integrity check, the audit trail's chain (an entry removed, altered or
     // put in between is found and named) and the counts.

@@ -3,6 +3,7 @@
 #include "analysis/comparison.h"
 #include "archive/archive_store.h"
 #include "cli/cli_common.h"
+#include "cli/cli_report.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "platform/bounded_file.h"
@@ -204,7 +205,11 @@ int RunExport(const COptions& opts, CArchive& archive) {
     if (!ok || id <= 0)
         return Usage("export takes a record's id, as find prints it");
     QString why;
-    if (!archive.Export(id, opts.Value("out"), &why)) {
+    const RecordFileType* type = RecordFileTypeOf(opts.Value("out"));
+    // A file that carries the printed report is drawn by velmora-cli-full.
+    if (type && type->bWritesReport && !CliDrawsReports())
+        return RunThisInFull("archive");
+    if (!archive.Export(id, opts.Value("out"), &why, CliReportPdfMaker)) {
         Message("archive", PrintableName(why.toStdString()));
         return 2;
     }

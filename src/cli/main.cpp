@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     // and hl7 come here only for the report their output carries.
     if (argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0 ||
                      std::strcmp(argv[1], "export") == 0 || std::strcmp(argv[1], "store") == 0 ||
-                     std::strcmp(argv[1], "hl7") == 0)) {
+                     std::strcmp(argv[1], "hl7") == 0 || std::strcmp(argv[1], "archive") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     }

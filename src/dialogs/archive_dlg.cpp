@@ -1,6 +1,7 @@
 #include "dialogs/archive_dlg.h"
 
 #include "record_io/background_task.h"
+#include "report/report_file.h"
 #include "storage/card_fields.h"
 
 #include <QCheckBox>
@@ -355,7 +356,13 @@ void CArchiveDlg::OnExport() {
 bool CArchiveDlg::ExportChosen(const QString& path) {
     const qint64 id = ChosenRecord();
     QString why;
-    if (!id || !m_pArchive || !m_pArchive->Export(id, path, &why)) {
+    // A file that carries the printed report (FHIR) has it drawn under the settings' heading.
+    const auto reportFor = [](const CStatementSettings& how, uint16_t absentLanes) {
+        CViewSettings settings;
+        settings.UpdateIni(true);
+        return ReportPdfMakerFor(settings.m_attrOrg, how, absentLanes);
+    };
+    if (!id || !m_pArchive || !m_pArchive->Export(id, path, &why, reportFor)) {
         Failed(tr("Запись не экспортирована: %1").arg(why));
         return false;
     }

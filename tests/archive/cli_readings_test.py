@@ -109,6 +109,18 @@ def main():
     check(trail[-1]["before"]["version"] == 1 and trail[-1]["after"]["reason"] == "уточнено",
           "the amendment keeps the version before")
 
+    # A confirmed record goes out with the doctor's reading: a FHIR bundle's report is final.
+    bundle = os.path.join(TMP, "second.json")
+    code, _, err = arc("export", str(second), "--out", bundle)
+    check(code == 0, "the confirmed record exported as FHIR: " + err)
+    if code == 0:
+        report = [e["resource"] for e in json.load(open(bundle, encoding="utf-8"))["entry"]
+                  if e["resource"]["resourceType"] == "DiagnosticReport"][0]
+        check(report["status"] == "final" and "presentedForm" in report and
+              "Фибрилляция предсердий" in report.get("conclusion", ""),
+              "final, with the printed report and the amended reading: %s"
+              % {k: report.get(k) for k in ("status", "conclusion")})
+
     code, out, _ = arc("find", "--unconfirmed", "--json")
     rows = [json.loads(line) for line in out.splitlines()]
     check([r["id"] for r in rows] == [first], "the filter leaves only the unconfirmed one")
