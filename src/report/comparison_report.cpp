@@ -4,22 +4,18 @@
 #include "platform/atomic_file.h"
 #include "record_model/ecg_record.h"
 #include "record_model/lead_vocabulary.h"
+#include "report/report_file.h"
 #include "report/report_layout.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
-constexpr int kPdfDpi = 1200;
 constexpr const char* kFontFamily = "Liberation Sans";
 constexpr const char* kProgram = "velmora 1.2";
 constexpr int kOverlayColumns = 4, kOverlayRows = 3;
@@ -295,23 +291,12 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
 bool WriteComparisonPdf(const QString& path, const ComparisonInput& in, const ReportOptions& o,
                         std::string* error) {
     QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter pdf(&buffer);
-        pdf.setResolution(kPdfDpi);
-        pdf.setPageLayout(QPageLayout(
-            QPageSize(o.paper == ReportPaper::Letter ? QPageSize::Letter : QPageSize::A4),
-            QPageLayout::Landscape, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-        pdf.setTitle(Tr("Сравнение ЭКГ"));
-        pdf.setCreator(QStringLiteral("velmora"));
-        QPainter p;
-        if (!p.begin(&pdf)) {
-            *error = "cannot write " + path.toStdString() + ": the PDF could not be started";
-            return false;
-        }
-        DrawComparisonReport(p, kPdfDpi / 25.4, in, o);
-        p.end();
+    if (!LandscapePdfBytes(
+            o.paper, Tr("Сравнение ЭКГ"),
+            [&](QPainter& p, double dotsPerMm) { DrawComparisonReport(p, dotsPerMm, in, o); },
+            bytes, error)) {
+        *error = "cannot write " + path.toStdString() + ": " + *error;
+        return false;
     }
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), bytes.constData(),
                                size_t(bytes.size()), error);

@@ -27,27 +27,33 @@ QPageSize PageSizeOf(ReportPaper paper) {
 
 } // namespace
 
+bool LandscapePdfBytes(ReportPaper paper, const QString& title,
+                       const std::function<void(QPainter&, double dotsPerMm)>& draw,
+                       QByteArray& bytes, std::string* error) {
+    bytes.clear();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setResolution(kPdfDpi);
+    pdf.setPageLayout(QPageLayout(PageSizeOf(paper), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
+                                  QPageLayout::Millimeter));
+    pdf.setTitle(title);
+    pdf.setCreator(QStringLiteral("velmora"));
+    QPainter p;
+    if (!p.begin(&pdf)) {
+        *error = "the PDF could not be started";
+        return false;
+    }
+    draw(p, kPdfDpi / 25.4);
+    return p.end();
+}
+
 bool ReportPdfBytes(const ReportInput& in, const ReportOptions& options, QByteArray& bytes,
                     std::string* error) {
-    bytes.clear();
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter pdf(&buffer);
-        pdf.setResolution(kPdfDpi);
-        pdf.setPageLayout(QPageLayout(PageSizeOf(options.paper), QPageLayout::Landscape,
-                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-        pdf.setTitle(QStringLiteral("ЭКГ"));
-        pdf.setCreator(QStringLiteral("velmora"));
-        QPainter p;
-        if (!p.begin(&pdf)) {
-            *error = "the PDF could not be started";
-            return false;
-        }
-        DrawReport(p, kPdfDpi / 25.4, in, options);
-        p.end();
-    }
-    return true;
+    return LandscapePdfBytes(
+        options.paper, QStringLiteral("ЭКГ"),
+        [&](QPainter& p, double dotsPerMm) { DrawReport(p, dotsPerMm, in, options); }, bytes,
+        error);
 }
 
 ReportPdfMaker ReportPdfMakerFor(const QString& organisation, const CStatementSettings& how,

@@ -1,4 +1,6 @@
 #pragma once
+class QPainter;
+
 // The report as a file: a PDF (one page, vector curves and grid, real text with its fonts
 // embedded) or a picture of the page at 300 dpi (PNG, JPEG, BMP by the name's extension). Both
 // are written beside the target and renamed when complete: a failure leaves an existing file as
@@ -9,11 +11,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <string>
 
 constexpr int kReportImageDpi = 300;
 
 // The PDF as bytes, for a file or an object that carries the report (FHIR, the PACS).
+// One landscape page of `paper` as PDF bytes, drawn by draw(painter, dots per mm) under `title`:
+// every page the program prints to PDF is made here.
+bool LandscapePdfBytes(ReportPaper paper, const QString& title,
+                       const std::function<void(QPainter&, double dotsPerMm)>& draw,
+                       QByteArray& pdf, std::string* error);
+
 bool ReportPdfBytes(const ReportInput& in, const ReportOptions& options, QByteArray& pdf,
                     std::string* error);
 // What a save or a store is given to print the record's report (CStatementSettings'
