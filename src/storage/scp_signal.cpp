@@ -1,0 +1,694 @@
+#include "storage/scp_signal.h"
+
+#include "record_model/lead_vocabulary.h"
+#include "storage/scp_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+// Every count, length and code below comes from a file that may be hostile: each is checked
+// against the bytes that hold it before it is used, and what is allocated is bounded by
+// kMostSamples per lead, whatever a header claims.
+
+namespace {
+
+using Body = std::span<const uint8_t>;
+
+constexpr size_t kSectionHeader = 16;
+constexpr size_t kLargestFile = size_t(16) << 20;
+constexpr uint32_t kMostSamples = uint32_t(1) << 20; // per lead: 17 minutes at 1 kHz
+constexpr size_t kMostValues = size_t(1) << 24;      // all leads together
+constexpr uint16_t kDefaultTable = 19999;            // Section 2's count for the default table
+
+uint16_t Get16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+std::string Num(uint64_t v) {
+    return std::to_string(v);
+}
+
+// Thrown only inside this file, caught at its entry points: the reason a file is refused.
+struct CFault {
+    std::string m_strWhy;
+    bool m_bUnsupported = false;
+};
+[[noreturn]] void Fail(std::string why) {
+    throw CFault{std::move(why), false};
+}
+[[noreturn]] void Unsupported(std::string why) {
+    throw CFault{std::move(why), true};
+}
+
+// ---- The sections ------------------------------------------------------------------------------
+
+struct CSections {
+    std::vector<uint8_t> file;
+    std::vector<ScpSectionPointer> table;
+    Body Find(uint16_t id) const {
+        Body body;
+        bool found = false;
+        for (const ScpSectionPointer& p : table) {
+            if (p.nId != id || p.nLength == 0)
+                continue;
+            if (found)
+                Fail("the section table lists section " + Num(id) + " twice");
+            found = true;
+            body = Body(file.data() + p.nIndex - 1 + kSectionHeader, p.nLength - kSectionHeader);
+        }
+        return body;
+    }
+};
+
+void Open(const uint8_t* data, size_t size, CSections& s) {
+    if (size > kLargestFile)
+        Fail("not an SCP-ECG record: the file is far larger than one");
+    s.file.assign(data, data + size);
+    std::string why;
+    if (!ReadScpSectionTable(s.file, s.table, &why))
+        Fail("not an SCP-ECG file: " + why);
+    if (ScpCrc(s.file.data() + 2, s.file.size() - 2) != Get16(s.file.data()))
+        Fail("not an SCP-ECG file: the file CRC does not match");
+    for (const ScpSectionPointer& p : s.table) {
+        if (p.nLength == 0)
+            continue;
+        const uint8_t* sec = &s.file[p.nIndex - 1];
+        if (Get32(sec + 4) != p.nLength)
+            Fail("section " + Num(p.nId) + "'s length does not match the section table");
+        if (ScpCrc(sec + 2, p.nLength - 2) != Get16(sec))
+            Fail("the CRC of section " + Num(p.nId) + " does not match");
+    }
+}
+
+// ---- Section 2: Huffman tables
+// -------------------------------------------------------------------
+
+struct CCode {
+    uint8_t nPrefixBits = 0;
+    uint8_t nTotalBits = 0;
+    bool bSwitch = false; // the code switches to table nBase instead of giving a value
+    int16_t nBase = 0;
+    uint32_t nPrefix = 0; // the prefix as it comes in the stream, first bit highest
+};
+using CTable = std::vector<CCode>; // by prefix length, shortest first
+
+// The default table: 0 for 0, then +1 -1 ... +8 -8 with codes 1 bit longer in pairs, and two
+// escapes that carry the value as 8 or 16 bits.
+CTable DefaultTable() {
+    CTable t;
+    t.push_back({1, 1, false, 0, 0});
+    for (int v = 1; v <= 8; ++v) {
+        // A run of v ones, a zero, then the sign bit: 3 bits for ±1 up to 10 for ±8.
+        const uint8_t bits = uint8_t(v + 2);
+        const uint32_t ones = (uint32_t(1) << (bits - 2)) - 1;
+        t.push_back({bits, bits, false, int16_t(v), ones << 2});
+        t.push_back({bits, bits, false, int16_t(-v), ones << 2 | 1});
+    }
+    t.push_back({10, 18, false, 0, 0x3FE});
+    t.push_back({10, 26, false, 0, 0x3FF});
+    return t;
+}
+
+uint32_t Reversed(uint32_t code, unsigned bits) {
+    uint32_t out = 0;
+    for (unsigned i = 0; i < bits; ++i)
+        out = out << 1 | (code >> i & 1);
+    return out;
+}
+
+// Section 2: the table count, then per table its code count and 9 bytes per code (prefix bits,
+// total bits, mode, base value, base code with its first bit lowest).
+std::vector<CTable> ReadTables(Body s2) {
+    if (s2.size() < 2)
+        Fail("section 2 (the Huffman tables) is too short");
+    const uint16_t count = Get16(&s2[0]);
+    if (count == kDefaultTable)
+        return {DefaultTable()};
+    if (count == 0)
+        Fail("section 2 holds no Huffman table");
+    std::vector<CTable> tables;
+    size_t at = 2;
+    for (unsigned t = 0; t < count; ++t) {
+        if (s2.size() - at < 2)
+            Fail("section 2's Huffman table " + Num(t + 1) + " runs past the section");
+        const uint16_t codes = Get16(&s2[at]);
+        at += 2;
+        if (codes == 0)
+            Fail("section 2's Huffman table " + Num(t + 1) + " has no code");
+        if ((s2.size() - at) / 9 < codes)
+            Fail("section 2's Huffman table " + Num(t + 1) + " runs past the section");
+        CTable table;
+        for (unsigned c = 0; c < codes; ++c, at += 9) {
+            CCode code;
+            code.nPrefixBits = s2[at];
+            code.nTotalBits = s2[at + 1];
+            code.bSwitch = s2[at + 2] == 0;
+            code.nBase = int16_t(Get16(&s2[at + 3]));
+            if (code.nPrefixBits < 1 || code.nPrefixBits > 32 ||
+                code.nTotalBits < code.nPrefixBits || code.nTotalBits - code.nPrefixBits > 32)
+                Fail("section 2's Huffman table " + Num(t + 1) + " has a code of " +
+                     Num(code.nPrefixBits) + " prefix and " + Num(code.nTotalBits) + " total bits");
+            if (code.bSwitch && (code.nBase < 1 || code.nBase > int(count)))
+                Fail("section 2's Huffman table " + Num(t + 1) + " switches to table " +
+                     std::to_string(code.nBase) + ", which it does not have");
+            code.nPrefix = Reversed(Get32(&s2[at + 5]), code.nPrefixBits);
+            table.push_back(code);
+        }
+        std::stable_sort(table.begin(), table.end(), [](const CCode& a, const CCode& b) {
+            return a.nPrefixBits < b.nPrefixBits;
+        });
+        tables.push_back(std::move(table));
+    }
+    return tables;
+}
+
+class CBits {
+public:
+    explicit CBits(Body bytes) : m_Bytes(bytes), m_nSize(uint64_t(bytes.size()) * 8) {}
+    uint64_t Left() const { return m_nSize - m_nAt; }
+    // The next n bits (n <= 32, all present), first bit highest.
+    uint32_t Peek(unsigned n) const {
+        uint64_t v = 0;
+        uint64_t at = m_nAt;
+        unsigned got = 0;
+        while (got < n) {
+            const unsigned inByte = unsigned(at & 7);
+            const unsigned take = std::min(8 - inByte, n - got);
+            const unsigned byte = m_Bytes[size_t(at >> 3)];
+            v = v << take | ((byte >> (8 - inByte - take)) & ((1u << take) - 1));
+            got += take;
+            at += take;
+        }
+        return uint32_t(v);
+    }
+    void Skip(unsigned n) { m_nAt += n; }
+
+private:
+    Body m_Bytes;
+    uint64_t m_nSize;
+    uint64_t m_nAt = 0;
+};
+
+// `count` values of one lead's Huffman stream, each lead starting with the first table.
+void DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32_t count,
+                   std::vector<int64_t>& out, const std::string& what) {
+    CBits bits(stream);
+    if (bits.Left() < count) // every value takes a bit at least
+        Fail(what + "'s Huffman stream runs out: " + Num(bits.Left()) + " bits for " + Num(count) +
+             " samples");
+    out.resize(count);
+    const CTable* table = &tables.front();
+    for (uint32_t i = 0; i < count;) {
+        const CCode* found = nullptr;
+        for (const CCode& c : *table) {
+            if (c.nPrefixBits > bits.Left())
+                break;
+            if (bits.Peek(c.nPrefixBits) == c.nPrefix) {
+                found = &c;
+                break;
+            }
+        }
+        if (!found) {
+            if (bits.Left() < table->back().nPrefixBits)
+                Fail(what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
+                     " samples");
+            Fail(what + "'s Huffman stream has a code its table does not hold, at sample " +
+                 Num(i));
+        }
+        bits.Skip(found->nPrefixBits);
+        if (found->bSwitch) {
+            table = &tables[size_t(found->nBase - 1)];
+            continue;
+        }
+        const unsigned extra = unsigned(found->nTotalBits - found->nPrefixBits);
+        if (extra == 0) {
+            out[i++] = found->nBase;
+            continue;
+        }
+        if (bits.Left() < extra)
+            Fail(what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
+                 " samples");
+        // The value itself, two's complement in `extra` bits.
+        const uint32_t raw = bits.Peek(extra);
+        bits.Skip(extra);
+        const int64_t sign = int64_t(1) << (extra - 1);
+        out[i++] = (int64_t(raw) ^ sign) - sign;
+    }
+}
+
+// 16-bit samples as they are, when the file has no Section 2.
+void DecodePlain(Body stream, uint32_t count, std::vector<int64_t>& out) {
+    out.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = int16_t(Get16(&stream[2 * size_t(i)]));
+}
+
+// First or second differences back into samples. Unsigned arithmetic: a hostile stream may
+// overflow, and then gives nonsense, never undefined behaviour.
+void Undifference(std::vector<int64_t>& v, uint8_t order) {
+    if (order == 1) {
+        for (size_t i = 1; i < v.size(); ++i)
+            v[i] = int64_t(uint64_t(v[i]) + uint64_t(v[i - 1]));
+    } else if (order == 2) {
+        for (size_t i = 2; i < v.size(); ++i)
+            v[i] = int64_t(uint64_t(v[i]) + 2 * uint64_t(v[i - 1]) - uint64_t(v[i - 2]));
+    }
+}
+
+// ---- Sections 3 and 4
+// ----------------------------------------------------------------------------
+
+struct CLead {
+    uint16_t nCode = 0;
+    int64_t nStart = 0; // sample number of its first sample
+    uint32_t nCount = 0;
+};
+
+struct CLeads {
+    bool bReferenceSubtracted = false;
+    std::vector<CLead> leads;
+};
+
+CLeads ReadLeads(Body s3) {
+    if (s3.size() < 2)
+        Fail("section 3 (the leads) is too short");
+    CLeads out;
+    const unsigned count = s3[0];
+    out.bReferenceSubtracted = s3[1] & 0x01;
+    if (count == 0 || 2 + size_t(count) * 9 > s3.size())
+        Fail("section 3's lead count (" + Num(count) + ") does not fit the section");
+    for (unsigned k = 0; k < count; ++k) {
+        const uint8_t* p = &s3[2 + k * 9];
+        const uint32_t start = Get32(p), end = Get32(p + 4);
+        if (end < start)
+            Fail("section 3 gives lead " + Num(k + 1) + " an invalid sample range");
+        if (end - start >= kMostSamples)
+            Fail("section 3 gives lead " + Num(k + 1) + " " + Num(uint64_t(end) - start + 1) +
+                 " samples, more than " + Num(kMostSamples));
+        out.leads.push_back(CLead{p[8], start, end - start + 1});
+    }
+    return out;
+}
+
+struct CBeat {
+    uint16_t nType = 0;
+    int64_t nStart = 0, nFiducial = 0, nEnd = 0;
+};
+struct CZone {
+    int64_t nStart = 0, nEnd = 0;
+};
+struct CQrs {
+    uint16_t nReferenceMs = 0; // length of the reference beat
+    uint16_t nFiducial = 0;    // its fiducial point, a sample number in the reference beat
+    std::vector<CBeat> beats;
+    std::vector<CZone> zones; // protected zones, empty when the section has none
+};
+
+// Section 4: reference beat length and fiducial, the QRS count, 14 bytes per QRS (type, start,
+// fiducial, end), then 8 per QRS for the protected zones (start, end), which may be left out.
+CQrs ReadQrs(Body s4) {
+    if (s4.size() < 6)
+        Fail("section 4 (the QRS locations) is too short");
+    CQrs q;
+    q.nReferenceMs = Get16(&s4[0]);
+    q.nFiducial = Get16(&s4[2]);
+    const size_t count = Get16(&s4[4]);
+    if ((s4.size() - 6) / 14 < count)
+        Fail("section 4's " + Num(count) + " QRS complexes run past the section");
+    for (size_t k = 0; k < count; ++k) {
+        const uint8_t* p = &s4[6 + 14 * k];
+        q.beats.push_back({Get16(p), Get32(p + 2), Get32(p + 6), Get32(p + 10)});
+    }
+    const size_t zonesAt = 6 + 14 * count;
+    if ((s4.size() - zonesAt) / 8 >= count)
+        for (size_t k = 0; k < count; ++k) {
+            const uint8_t* p = &s4[zonesAt + 8 * k];
+            if (Get32(p + 4) >= Get32(p))
+                q.zones.push_back({Get32(p), Get32(p + 4)});
+        }
+    std::sort(q.zones.begin(), q.zones.end(),
+              [](const CZone& a, const CZone& b) { return a.nStart < b.nStart; });
+    return q;
+}
+
+// ---- Sections 5 and 6
+// ----------------------------------------------------------------------------
+
+struct CCoded {
+    uint16_t nNanovolts = 0;
+    uint16_t nMicroseconds = 0;
+    uint8_t nDifference = 0;
+    bool bBimodal = false;
+    std::vector<Body> leads;
+};
+
+CCoded ReadCoded(Body s, size_t leads, const char* name) {
+    const std::string section = name;
+    const size_t dataStart = 6 + 2 * leads;
+    if (s.size() < dataStart)
+        Fail(section + " is too short for its " + Num(leads) + " leads");
+    CCoded c;
+    c.nNanovolts = Get16(&s[0]);
+    c.nMicroseconds = Get16(&s[2]);
+    c.nDifference = s[4];
+    c.bBimodal = s[5] == 1;
+    if (c.nNanovolts == 0)
+        Fail(section + " gives no amplitude value (0 nV per unit)");
+    if (c.nMicroseconds == 0)
+        Fail(section + " gives no sample interval");
+    if (c.nDifference > 2)
+        Fail(section + " gives an unknown difference coding (" + Num(c.nDifference) + ")");
+    size_t at = dataStart;
+    for (size_t k = 0; k < leads; ++k) {
+        const size_t bytes = Get16(&s[6 + 2 * k]);
+        if (bytes > s.size() - at)
+            Fail(section + "'s lead " + Num(k + 1) + " runs past the section");
+        c.leads.push_back(s.subspan(at, bytes));
+        at += bytes;
+    }
+    return c;
+}
+
+// One lead's values from its stream: Huffman when the file has tables, else 16 bits each.
+void DecodeLead(Body stream, const std::vector<CTable>& tables, uint32_t count, uint8_t difference,
+                std::vector<int64_t>& out, const std::string& what) {
+    if (tables.empty()) {
+        if (stream.size() / 2 < count)
+            Fail(what + " holds " + Num(stream.size() / 2) + " 16-bit samples, not " + Num(count));
+        DecodePlain(stream, count, out);
+    } else
+        DecodeHuffman(stream, tables, count, out, what);
+    Undifference(out, difference);
+}
+
+// Bimodal compression: inside the protected zones every sample is kept, outside one value
+// stands for up to `factor` samples (their mean). The stored values are placed at the middle of
+// what they stand for, and every sample is interpolated between its two neighbouring places, so
+// that a kept sample comes back exactly.
+struct CSpan {
+    double dMiddle;
+    int64_t nLast;
+};
+
+std::vector<CSpan> BimodalSpans(int64_t first, uint32_t count, const std::vector<CZone>& zones,
+                                unsigned factor) {
+    std::vector<CSpan> spans;
+    const int64_t last = first + int64_t(count) - 1;
+    size_t z = 0;
+    for (int64_t at = first; at <= last;) {
+        while (z < zones.size() && zones[z].nEnd < at)
+            ++z;
+        const bool inside = z < zones.size() && zones[z].nStart <= at;
+        int64_t end = at;
+        if (!inside) {
+            end = std::min(at + int64_t(factor) - 1, last);
+            if (z < zones.size())
+                end = std::min(end, zones[z].nStart - 1);
+        }
+        spans.push_back({double(at + end) / 2, end});
+        at = end + 1;
+    }
+    return spans;
+}
+
+std::vector<int64_t> Expand(const std::vector<CSpan>& spans, const std::vector<int64_t>& stored,
+                            int64_t first, uint32_t count) {
+    std::vector<int64_t> out(count);
+    size_t s = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const double at = double(first + int64_t(i));
+        while (s + 1 < spans.size() && spans[s + 1].dMiddle <= at)
+            ++s;
+        if (at <= spans[s].dMiddle || s + 1 == spans.size()) {
+            out[i] = stored[s];
+            continue;
+        }
+        const double w = (at - spans[s].dMiddle) / (spans[s + 1].dMiddle - spans[s].dMiddle);
+        out[i] = int64_t(std::llround(double(stored[s]) * (1 - w) + double(stored[s + 1]) * w));
+    }
+    return out;
+}
+
+constexpr const char* kDerived[] = {"III", "aVR", "aVL", "aVF"};
+
+std::string LeadName(uint16_t code) {
+    const CLeadEntry* lead = LeadOfScpCode(code);
+    return lead ? lead->m_szLabel : "SCP lead " + Num(code);
+}
+
+// I and II present, none of III, aVR, aVL, aVF: the four from the two (Einthoven, Goldberger).
+void DeriveLimbLeads(CEcgSignal& s) {
+    int I = -1, II = -1;
+    for (size_t k = 0; k < s.names.size(); ++k) {
+        if (s.names[k] == "I")
+            I = int(k);
+        else if (s.names[k] == "II")
+            II = int(k);
+        else
+            for (const char* d : kDerived)
+                if (s.names[k] == d)
+                    return;
+    }
+    if (I < 0 || II < 0)
+        return;
+    const std::vector<float> a = s.leads[size_t(I)], b = s.leads[size_t(II)];
+    const size_t n = a.size();
+    std::vector<float> derived[4] = {std::vector<float>(n), std::vector<float>(n),
+                                     std::vector<float>(n), std::vector<float>(n)};
+    for (size_t i = 0; i < n; ++i) {
+        derived[0][i] = b[i] - a[i];
+        derived[1][i] = -(a[i] + b[i]) / 2;
+        derived[2][i] = a[i] - b[i] / 2;
+        derived[3][i] = b[i] - a[i] / 2;
+    }
+    for (int k = 0; k < 4; ++k) {
+        s.names.emplace_back(kDerived[k]);
+        s.leads.push_back(std::move(derived[k]));
+        s.present.push_back(true);
+    }
+}
+
+void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
+    CSections file;
+    Open(data, size, file);
+    const Body s2 = file.Find(2), s3 = file.Find(3), s4 = file.Find(4), s5 = file.Find(5),
+               s6 = file.Find(6);
+    if (s3.empty())
+        Fail("not an SCP-ECG record: section 3 is missing");
+    if (s6.empty())
+        Fail("not an SCP-ECG record: section 6 is missing");
+    const CLeads leads = ReadLeads(s3);
+    const size_t n = leads.leads.size();
+    const std::vector<CTable> tables = s2.empty() ? std::vector<CTable>() : ReadTables(s2);
+    const CCoded rhythm = ReadCoded(s6, n, "section 6");
+
+    const bool needsQrs = leads.bReferenceSubtracted || rhythm.bBimodal;
+    CQrs qrs;
+    CCoded reference;
+    if (needsQrs) {
+        if (s4.empty())
+            Fail(std::string("section 3 says ") +
+                 (rhythm.bBimodal ? "bimodal compression" : "reference beat subtraction") +
+                 " is used, but section 4 (the QRS locations) is missing");
+        qrs = ReadQrs(s4);
+    }
+    if (needsQrs) {
+        if (s5.empty())
+            Fail("the rhythm needs the reference beat, but section 5 is missing");
+        reference = ReadCoded(s5, n, "section 5");
+    }
+
+    // The rhythm's own interval, and the one of the signal it gives back.
+    unsigned factor = 1;
+    uint16_t interval = rhythm.nMicroseconds;
+    if (rhythm.bBimodal) {
+        if (rhythm.nMicroseconds % reference.nMicroseconds != 0 ||
+            rhythm.nMicroseconds / reference.nMicroseconds > 4)
+            Unsupported("bimodal compression from " + Num(reference.nMicroseconds) + " to " +
+                        Num(rhythm.nMicroseconds) + " µs is no factor of 1 to 4");
+        factor = rhythm.nMicroseconds / reference.nMicroseconds;
+        interval = reference.nMicroseconds;
+        if (qrs.zones.empty())
+            Fail("section 6 uses bimodal compression, but section 4 has no protected zones");
+    }
+    if (leads.bReferenceSubtracted && reference.nMicroseconds != interval)
+        Unsupported("the reference beat's sample interval (" + Num(reference.nMicroseconds) +
+                    " µs) differs from the rhythm's (" + Num(interval) + " µs)");
+
+    // What each lead holds: a writer without Huffman coding may count one sample more than it
+    // stores (0 to N).
+    std::vector<uint32_t> counts;
+    for (size_t k = 0; k < n; ++k) {
+        uint32_t count = leads.leads[k].nCount;
+        if (tables.empty() && !rhythm.bBimodal)
+            count = std::min<uint32_t>(count, uint32_t(rhythm.leads[k].size() / 2));
+        if (count == 0)
+            Fail("section 6 holds no sample of lead " + Num(k + 1));
+        counts.push_back(count);
+    }
+    // Every lead on one time line, from the first sample number of any lead.
+    int64_t first = INT64_MAX, last = INT64_MIN;
+    for (size_t k = 0; k < n; ++k) {
+        first = std::min(first, leads.leads[k].nStart);
+        last = std::max(last, leads.leads[k].nStart + int64_t(counts[k]) - 1);
+    }
+    if (uint64_t(last - first) >= kMostSamples)
+        Fail("section 3's leads span more than " + Num(kMostSamples) + " samples");
+    const size_t length = size_t(last - first + 1);
+    if (length * n > kMostValues)
+        Fail("section 3's " + Num(n) + " leads of " + Num(length) + " samples hold more than " +
+             Num(kMostValues) + " samples in all");
+
+    signal = CEcgSignal{};
+    signal.dRate = 1e6 / interval;
+    std::vector<int64_t> values, beat;
+    const uint32_t beatCount = uint32_t(uint64_t(qrs.nReferenceMs) * 1000 / interval);
+    for (size_t k = 0; k < n; ++k) {
+        const CLead& lead = leads.leads[k];
+        const std::string what = "lead " + Num(k + 1);
+        const uint32_t count = counts[k];
+        if (rhythm.bBimodal) {
+            const std::vector<CSpan> spans = BimodalSpans(lead.nStart, count, qrs.zones, factor);
+            DecodeLead(rhythm.leads[k], tables, uint32_t(spans.size()), rhythm.nDifference, values,
+                       "section 6's " + what);
+            values = Expand(spans, values, lead.nStart, count);
+        } else
+            DecodeLead(rhythm.leads[k], tables, count, rhythm.nDifference, values,
+                       "section 6's " + what);
+        if (leads.bReferenceSubtracted) {
+            DecodeLead(reference.leads[k], tables, beatCount, reference.nDifference, beat,
+                       "section 5's " + what);
+            // The reference beat in the rhythm's units, laid on at each subtracted beat's
+            // fiducial point.
+            const double scale = double(reference.nNanovolts) / rhythm.nNanovolts;
+            for (const CBeat& b : qrs.beats) {
+                if (b.nType != 0)
+                    continue;
+                for (int64_t at = std::max(b.nStart, lead.nStart);
+                     at <= b.nEnd && at < lead.nStart + int64_t(count); ++at) {
+                    const int64_t i = int64_t(qrs.nFiducial) - 1 + (at - b.nFiducial);
+                    if (i >= 0 && i < int64_t(beat.size()))
+                        values[size_t(at - lead.nStart)] +=
+                            int64_t(std::llround(double(beat[size_t(i)]) * scale));
+                }
+            }
+        }
+        std::vector<float> uv(length, 0.f);
+        const double microvolts = rhythm.nNanovolts / 1000.0;
+        for (uint32_t i = 0; i < count; ++i)
+            uv[size_t(lead.nStart - first) + i] = float(double(values[i]) * microvolts);
+        signal.names.push_back(LeadName(lead.nCode));
+        signal.leads.push_back(std::move(uv));
+        signal.present.push_back(true);
+    }
+    DeriveLimbLeads(signal);
+}
+
+// ---- Sections 7 and 10
+// ---------------------------------------------------------------------------
+
+int Signed(const uint8_t* p) {
+    return int16_t(Get16(p));
+}
+
+void ReadGlobal(Body s7, CScpMeasurements& m) {
+    if (s7.size() < 6)
+        Fail("section 7 (the global measurements) is too short");
+    const size_t blocks = s7[0], spikes = s7[1];
+    CScpGlobalMeasurements& g = m.m_Global;
+    g.m_nRrMs = Get16(&s7[2]);
+    g.m_nPpMs = Get16(&s7[4]);
+    m.m_bGlobal = true;
+    if ((s7.size() - 6) / 16 < blocks)
+        Fail("section 7's " + Num(blocks) + " measurement blocks run past the section");
+    if (blocks > 0) {
+        const uint8_t* p = &s7[6];
+        g.m_nPOnset = Get16(p);
+        g.m_nPOffset = Get16(p + 2);
+        g.m_nQrsOnset = Get16(p + 4);
+        g.m_nQrsOffset = Get16(p + 6);
+        g.m_nTOffset = Get16(p + 8);
+        g.m_nPAxis = Signed(p + 10);
+        g.m_nQrsAxis = Signed(p + 12);
+        g.m_nTAxis = Signed(p + 14);
+    }
+    // Then the pacemaker spikes (4 bytes, then 6 more each), the QRS types (a count and a byte
+    // each) and the rates and QTc; older writers stop before them.
+    size_t at = 6 + 16 * blocks + 10 * spikes;
+    if (at + 2 > s7.size())
+        return;
+    at += 2 + size_t(Get16(&s7[at]));
+    if (at + 6 > s7.size())
+        return;
+    g.m_nVentricularRate = Get16(&s7[at]);
+    g.m_nQtc = Get16(&s7[at + 4]);
+}
+
+void ReadPerLead(Body s10, CScpMeasurements& m) {
+    if (s10.size() < 4)
+        Fail("section 10 (the lead measurements) is too short");
+    const size_t count = Get16(&s10[0]);
+    size_t at = 4;
+    for (size_t k = 0; k < count; ++k) {
+        if (s10.size() - at < 4)
+            Fail("section 10's lead " + Num(k + 1) + " runs past the section");
+        const size_t bytes = Get16(&s10[at + 2]);
+        if (s10.size() - at - 4 < bytes)
+            Fail("section 10's lead " + Num(k + 1) + " runs past the section");
+        const uint8_t* p = &s10[at + 4];
+        const auto value = [&](size_t index) {
+            return 2 * index + 2 <= bytes ? Signed(p + 2 * index) : kScpNotMeasured;
+        };
+        CScpLeadMeasurements lead;
+        lead.m_nLeadCode = Get16(&s10[at]);
+        lead.m_nPDuration = value(0);
+        lead.m_nPrInterval = value(1);
+        lead.m_nQrsDuration = value(2);
+        lead.m_nQtInterval = value(3);
+        lead.m_nRAmplitude = value(10);
+        lead.m_nSAmplitude = value(11);
+        m.m_Leads.push_back(lead);
+        at += 4 + bytes;
+    }
+}
+
+} // namespace
+
+bool ReadScpSignal(const uint8_t* data, size_t size, CEcgSignal& signal, std::string* error,
+                   bool* pUnsupported) {
+    if (pUnsupported)
+        *pUnsupported = false;
+    try {
+        ReadSignal(data, size, signal);
+        return true;
+    } catch (const CFault& fault) {
+        signal = CEcgSignal{};
+        if (pUnsupported)
+            *pUnsupported = fault.m_bUnsupported;
+        if (error)
+            *error = fault.m_strWhy;
+        return false;
+    }
+}
+
+bool ReadScpMeasurements(const uint8_t* data, size_t size, CScpMeasurements& measurements,
+                         std::string* error) {
+    measurements = CScpMeasurements{};
+    try {
+        CSections file;
+        Open(data, size, file);
+        const Body s7 = file.Find(7), s10 = file.Find(10);
+        if (!s7.empty())
+            ReadGlobal(s7, measurements);
+        if (!s10.empty())
+            ReadPerLead(s10, measurements);
+        return true;
+    } catch (const CFault& fault) {
+        if (error)
+            *error = fault.m_strWhy;
+        return false;
+    }
+}
