@@ -563,17 +563,25 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
                        "section 5's " + what);
             // The reference beat in the rhythm's units, laid on at each subtracted beat's
             // fiducial point.
+            // Beats one after the other, as a writer finds them: the work stays that of one pass
+            // over the lead, whatever Section 4 says.
             const double scale = double(reference.nNanovolts) / rhythm.nNanovolts;
-            for (const CBeat& b : qrs.beats) {
-                if (b.nType != 0)
+            int64_t previousEnd = INT64_MIN;
+            for (size_t q = 0; q < qrs.beats.size(); ++q) {
+                const CBeat& b = qrs.beats[q];
+                if (b.nType != 0 || b.nEnd < b.nStart)
                     continue;
-                for (int64_t at = std::max(b.nStart, lead.nStart);
-                     at <= b.nEnd && at < lead.nStart + int64_t(count); ++at) {
-                    const int64_t i = int64_t(qrs.nFiducial) - 1 + (at - b.nFiducial);
-                    if (i >= 0 && i < int64_t(beat.size()))
-                        values[size_t(at - lead.nStart)] +=
-                            int64_t(std::llround(double(beat[size_t(i)]) * scale));
-                }
+                if (b.nStart <= previousEnd)
+                    Fail("section 4's QRS " + Num(q + 1) + " overlaps the one before it");
+                previousEnd = b.nEnd;
+                // The beat's sample i lies at its fiducial point + i - (the beat's own fiducial).
+                const int64_t beatAt = b.nFiducial - (int64_t(qrs.nFiducial) - 1);
+                const int64_t from = std::max({b.nStart, lead.nStart, beatAt});
+                const int64_t to = std::min(
+                    {b.nEnd, lead.nStart + int64_t(count) - 1, beatAt + int64_t(beat.size()) - 1});
+                for (int64_t at = from; at <= to; ++at)
+                    values[size_t(at - lead.nStart)] +=
+                        int64_t(std::llround(double(beat[size_t(at - beatAt)]) * scale));
             }
         }
         std::vector<float> uv(length, 0.f);
