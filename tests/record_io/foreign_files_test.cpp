@@ -132,6 +132,7 @@ TEST(ForeignFiles, EveryValidScpFileOpensByOurOwnReaderAndAgreesWithLibbiosig) {
     const char* files[] = {"scp/ecgconversion_Example.scp", "scp/ecgviewer_demo.scp",
                            "scp/welchallyn_ECG_20060620_112352_197001138994.SCP",
                            "scp/welchallyn_ECG_20070321_110542_191010101010.SCP"};
+    int withRates = 0;
     for (const char* name : files) {
         SCOPED_TRACE(name);
         const QString path = QString::fromStdString((data / name).string());
@@ -169,6 +170,13 @@ TEST(ForeignFiles, EveryValidScpFileOpensByOurOwnReaderAndAgreesWithLibbiosig) {
         const CEnvScope noHelper("VELMORA_INTERCHANGE", "/nonexistent/velmora-interchange");
         CLoadedRecord doc;
         ASSERT_TRUE(OpenRecordFile(path, doc, &error)) << error;
+        // The writer's measurements come with it: where it gives both, its average RR and its
+        // ventricular rate agree (a field read at the wrong place would not).
+        const CScpGlobalMeasurements& g = doc.fileMeasurements.m_Global;
+        if (g.m_nRrMs != kScpNotMeasured && g.m_nVentricularRate != kScpNotMeasured) {
+            EXPECT_NEAR(60000.0 / g.m_nRrMs, g.m_nVentricularRate, 1.0);
+            ++withRates;
+        }
         // Its lead I is our signal's, resampled: the same size over the record's ten seconds.
         double sum = 0;
         const size_t tenSeconds = std::min(ours.Length(), size_t(std::lround(10 * ours.dRate)));
@@ -177,6 +185,7 @@ TEST(ForeignFiles, EveryValidScpFileOpensByOurOwnReaderAndAgreesWithLibbiosig) {
         const double rmsOurs = std::sqrt(sum / double(tenSeconds));
         EXPECT_NEAR(LaneRms(*doc.pRecord, kLaneI) * 2, rmsOurs, 0.05 * rmsOurs);
     }
+    EXPECT_EQ(withRates, 2) << "the two Welch Allyn files give both";
 }
 
 TEST(ForeignFiles, TheToolkitExampleOpensToTheSameSamplesAsScpDicomAndAecg) {
