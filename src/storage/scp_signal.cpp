@@ -31,16 +31,12 @@ std::string Num(uint64_t v) {
     return std::to_string(v);
 }
 
-// Thrown only inside this file, caught at its entry points: the reason a file is refused.
-struct CFault {
-    std::string m_strWhy;
-    bool m_bUnsupported = false;
-};
-[[noreturn]] void Fail(std::string why) {
-    throw CFault{std::move(why), false};
-}
-[[noreturn]] void Unsupported(std::string why) {
-    throw CFault{std::move(why), true};
+// Each step gives back the reason it refuses the file, empty when it has none. Reasons that
+// start with this mark are codings this reader does not take, not faults.
+constexpr char kUnsupported = '\x01';
+
+std::string Unsupported(const std::string& why) {
+    return kUnsupported + why;
 }
 
 // ---- The sections ------------------------------------------------------------------------------
@@ -48,39 +44,41 @@ struct CFault {
 struct CSections {
     std::vector<uint8_t> file;
     std::vector<ScpSectionPointer> table;
-    Body Find(uint16_t id) const {
-        Body body;
+    // An absent section has an empty body; one listed twice is refused (either could be meant).
+    std::string Find(uint16_t id, Body& body) const {
+        body = {};
         bool found = false;
         for (const ScpSectionPointer& p : table) {
             if (p.nId != id || p.nLength == 0)
                 continue;
             if (found)
-                Fail("the section table lists section " + Num(id) + " twice");
+                return "the section table lists section " + Num(id) + " twice";
             found = true;
             body = Body(file.data() + p.nIndex - 1 + kSectionHeader, p.nLength - kSectionHeader);
         }
-        return body;
+        return {};
     }
 };
 
-void Open(const uint8_t* data, size_t size, CSections& s) {
+std::string Open(const uint8_t* data, size_t size, CSections& s) {
     if (size > kLargestFile)
-        Fail("not an SCP-ECG record: the file is far larger than one");
+        return "not an SCP-ECG record: the file is far larger than one";
     s.file.assign(data, data + size);
     std::string why;
     if (!ReadScpSectionTable(s.file, s.table, &why))
-        Fail("not an SCP-ECG file: " + why);
+        return "not an SCP-ECG file: " + why;
     if (ScpCrc(s.file.data() + 2, s.file.size() - 2) != Get16(s.file.data()))
-        Fail("not an SCP-ECG file: the file CRC does not match");
+        return "not an SCP-ECG file: the file CRC does not match";
     for (const ScpSectionPointer& p : s.table) {
         if (p.nLength == 0)
             continue;
         const uint8_t* sec = &s.file[p.nIndex - 1];
         if (Get32(sec + 4) != p.nLength)
-            Fail("section " + Num(p.nId) + "'s length does not match the section table");
+            return "section " + Num(p.nId) + "'s length does not match the section table";
         if (ScpCrc(sec + 2, p.nLength - 2) != Get16(sec))
-            Fail("the CRC of section " + Num(p.nId) + " does not match");
+            return "the CRC of section " + Num(p.nId) + " does not match";
     }
+    return {};
 }
 
 // ---- Section 2: Huffman tables
@@ -121,25 +119,27 @@ uint32_t Reversed(uint32_t code, unsigned bits) {
 
 // Section 2: the table count, then per table its code count and 9 bytes per code (prefix bits,
 // total bits, mode, base value, base code with its first bit lowest).
-std::vector<CTable> ReadTables(Body s2) {
+std::string ReadTables(Body s2, std::vector<CTable>& tables) {
     if (s2.size() < 2)
-        Fail("section 2 (the Huffman tables) is too short");
+        return "section 2 (the Huffman tables) is too short";
     const uint16_t count = Get16(&s2[0]);
-    if (count == kDefaultTable)
-        return {DefaultTable()};
+    if (count == kDefaultTable) {
+        tables = {DefaultTable()};
+        return {};
+    }
     if (count == 0)
-        Fail("section 2 holds no Huffman table");
-    std::vector<CTable> tables;
+        return "section 2 holds no Huffman table";
+    tables.clear();
     size_t at = 2;
     for (unsigned t = 0; t < count; ++t) {
         if (s2.size() - at < 2)
-            Fail("section 2's Huffman table " + Num(t + 1) + " runs past the section");
+            return "section 2's Huffman table " + Num(t + 1) + " runs past the section";
         const uint16_t codes = Get16(&s2[at]);
         at += 2;
         if (codes == 0)
-            Fail("section 2's Huffman table " + Num(t + 1) + " has no code");
+            return "section 2's Huffman table " + Num(t + 1) + " has no code";
         if ((s2.size() - at) / 9 < codes)
-            Fail("section 2's Huffman table " + Num(t + 1) + " runs past the section");
+            return "section 2's Huffman table " + Num(t + 1) + " runs past the section";
         CTable table;
         for (unsigned c = 0; c < codes; ++c, at += 9) {
             CCode code;
@@ -149,11 +149,12 @@ std::vector<CTable> ReadTables(Body s2) {
             code.nBase = int16_t(Get16(&s2[at + 3]));
             if (code.nPrefixBits < 1 || code.nPrefixBits > 32 ||
                 code.nTotalBits < code.nPrefixBits || code.nTotalBits - code.nPrefixBits > 32)
-                Fail("section 2's Huffman table " + Num(t + 1) + " has a code of " +
-                     Num(code.nPrefixBits) + " prefix and " + Num(code.nTotalBits) + " total bits");
+                return "section 2's Huffman table " + Num(t + 1) + " has a code of " +
+                       Num(code.nPrefixBits) + " prefix and " + Num(code.nTotalBits) +
+                       " total bits";
             if (code.bSwitch && (code.nBase < 1 || code.nBase > int(count)))
-                Fail("section 2's Huffman table " + Num(t + 1) + " switches to table " +
-                     std::to_string(code.nBase) + ", which it does not have");
+                return "section 2's Huffman table " + Num(t + 1) + " switches to table " +
+                       std::to_string(code.nBase) + ", which it does not have";
             code.nPrefix = Reversed(Get32(&s2[at + 5]), code.nPrefixBits);
             table.push_back(code);
         }
@@ -162,7 +163,7 @@ std::vector<CTable> ReadTables(Body s2) {
         });
         tables.push_back(std::move(table));
     }
-    return tables;
+    return {};
 }
 
 class CBits {
@@ -193,12 +194,12 @@ private:
 };
 
 // `count` values of one lead's Huffman stream, each lead starting with the first table.
-void DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32_t count,
-                   std::vector<int64_t>& out, const std::string& what) {
+std::string DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32_t count,
+                          std::vector<int64_t>& out, const std::string& what) {
     CBits bits(stream);
     if (bits.Left() < count) // every value takes a bit at least
-        Fail(what + "'s Huffman stream runs out: " + Num(bits.Left()) + " bits for " + Num(count) +
-             " samples");
+        return what + "'s Huffman stream runs out: " + Num(bits.Left()) + " bits for " +
+               Num(count) + " samples";
     out.resize(count);
     const CTable* table = &tables.front();
     for (uint32_t i = 0; i < count;) {
@@ -213,10 +214,10 @@ void DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32_t coun
         }
         if (!found) {
             if (bits.Left() < table->back().nPrefixBits)
-                Fail(what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
-                     " samples");
-            Fail(what + "'s Huffman stream has a code its table does not hold, at sample " +
-                 Num(i));
+                return what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
+                       " samples";
+            return what + "'s Huffman stream has a code its table does not hold, at sample " +
+                   Num(i);
         }
         bits.Skip(found->nPrefixBits);
         if (found->bSwitch) {
@@ -229,14 +230,15 @@ void DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32_t coun
             continue;
         }
         if (bits.Left() < extra)
-            Fail(what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
-                 " samples");
+            return what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
+                   " samples";
         // The value itself, two's complement in `extra` bits.
         const uint32_t raw = bits.Peek(extra);
         bits.Skip(extra);
         const int64_t sign = int64_t(1) << (extra - 1);
         out[i++] = (int64_t(raw) ^ sign) - sign;
     }
+    return {};
 }
 
 // 16-bit samples as they are, when the file has no Section 2.
@@ -272,25 +274,24 @@ struct CLeads {
     std::vector<CLead> leads;
 };
 
-CLeads ReadLeads(Body s3) {
+std::string ReadLeads(Body s3, CLeads& out) {
     if (s3.size() < 2)
-        Fail("section 3 (the leads) is too short");
-    CLeads out;
+        return "section 3 (the leads) is too short";
     const unsigned count = s3[0];
     out.bReferenceSubtracted = s3[1] & 0x01;
     if (count == 0 || 2 + size_t(count) * 9 > s3.size())
-        Fail("section 3's lead count (" + Num(count) + ") does not fit the section");
+        return "section 3's lead count (" + Num(count) + ") does not fit the section";
     for (unsigned k = 0; k < count; ++k) {
         const uint8_t* p = &s3[2 + k * 9];
         const uint32_t start = Get32(p), end = Get32(p + 4);
         if (end < start)
-            Fail("section 3 gives lead " + Num(k + 1) + " an invalid sample range");
+            return "section 3 gives lead " + Num(k + 1) + " an invalid sample range";
         if (end - start >= kMostSamples)
-            Fail("section 3 gives lead " + Num(k + 1) + " " + Num(uint64_t(end) - start + 1) +
-                 " samples, more than " + Num(kMostSamples));
+            return "section 3 gives lead " + Num(k + 1) + " " + Num(uint64_t(end) - start + 1) +
+                   " samples, more than " + Num(kMostSamples);
         out.leads.push_back(CLead{p[8], start, end - start + 1});
     }
-    return out;
+    return {};
 }
 
 struct CBeat {
@@ -309,15 +310,14 @@ struct CQrs {
 
 // Section 4: reference beat length and fiducial, the QRS count, 14 bytes per QRS (type, start,
 // fiducial, end), then 8 per QRS for the protected zones (start, end), which may be left out.
-CQrs ReadQrs(Body s4) {
+std::string ReadQrs(Body s4, CQrs& q) {
     if (s4.size() < 6)
-        Fail("section 4 (the QRS locations) is too short");
-    CQrs q;
+        return "section 4 (the QRS locations) is too short";
     q.nReferenceMs = Get16(&s4[0]);
     q.nFiducial = Get16(&s4[2]);
     const size_t count = Get16(&s4[4]);
     if ((s4.size() - 6) / 14 < count)
-        Fail("section 4's " + Num(count) + " QRS complexes run past the section");
+        return "section 4's " + Num(count) + " QRS complexes run past the section";
     for (size_t k = 0; k < count; ++k) {
         const uint8_t* p = &s4[6 + 14 * k];
         q.beats.push_back({Get16(p), Get32(p + 2), Get32(p + 6), Get32(p + 10)});
@@ -331,7 +331,7 @@ CQrs ReadQrs(Body s4) {
         }
     std::sort(q.zones.begin(), q.zones.end(),
               [](const CZone& a, const CZone& b) { return a.nStart < b.nStart; });
-    return q;
+    return {};
 }
 
 // ---- Sections 5 and 6
@@ -345,43 +345,44 @@ struct CCoded {
     std::vector<Body> leads;
 };
 
-CCoded ReadCoded(Body s, size_t leads, const char* name) {
+std::string ReadCoded(Body s, size_t leads, const char* name, CCoded& c) {
     const std::string section = name;
     const size_t dataStart = 6 + 2 * leads;
     if (s.size() < dataStart)
-        Fail(section + " is too short for its " + Num(leads) + " leads");
-    CCoded c;
+        return section + " is too short for its " + Num(leads) + " leads";
     c.nNanovolts = Get16(&s[0]);
     c.nMicroseconds = Get16(&s[2]);
     c.nDifference = s[4];
     c.bBimodal = s[5] == 1;
     if (c.nNanovolts == 0)
-        Fail(section + " gives no amplitude value (0 nV per unit)");
+        return section + " gives no amplitude value (0 nV per unit)";
     if (c.nMicroseconds == 0)
-        Fail(section + " gives no sample interval");
+        return section + " gives no sample interval";
     if (c.nDifference > 2)
-        Fail(section + " gives an unknown difference coding (" + Num(c.nDifference) + ")");
+        return section + " gives an unknown difference coding (" + Num(c.nDifference) + ")";
     size_t at = dataStart;
     for (size_t k = 0; k < leads; ++k) {
         const size_t bytes = Get16(&s[6 + 2 * k]);
         if (bytes > s.size() - at)
-            Fail(section + "'s lead " + Num(k + 1) + " runs past the section");
+            return section + "'s lead " + Num(k + 1) + " runs past the section";
         c.leads.push_back(s.subspan(at, bytes));
         at += bytes;
     }
-    return c;
+    return {};
 }
 
 // One lead's values from its stream: Huffman when the file has tables, else 16 bits each.
-void DecodeLead(Body stream, const std::vector<CTable>& tables, uint32_t count, uint8_t difference,
-                std::vector<int64_t>& out, const std::string& what) {
+std::string DecodeLead(Body stream, const std::vector<CTable>& tables, uint32_t count,
+                       uint8_t difference, std::vector<int64_t>& out, const std::string& what) {
+    std::string why;
     if (tables.empty()) {
         if (stream.size() / 2 < count)
-            Fail(what + " holds " + Num(stream.size() / 2) + " 16-bit samples, not " + Num(count));
+            return what + " holds " + Num(stream.size() / 2) + " 16-bit samples, not " + Num(count);
         DecodePlain(stream, count, out);
-    } else
-        DecodeHuffman(stream, tables, count, out, what);
+    } else if (why = DecodeHuffman(stream, tables, count, out, what); !why.empty())
+        return why;
     Undifference(out, difference);
+    return {};
 }
 
 // Bimodal compression: inside the protected zones every sample is kept, outside one value
@@ -471,34 +472,47 @@ void DeriveLimbLeads(CEcgSignal& s) {
     }
 }
 
-void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
+std::string ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
+    std::string why;
     CSections file;
-    Open(data, size, file);
-    const Body s2 = file.Find(2), s3 = file.Find(3), s4 = file.Find(4), s5 = file.Find(5),
-               s6 = file.Find(6);
+    if (why = Open(data, size, file); !why.empty())
+        return why;
+    Body s2, s3, s4, s5, s6;
+    for (auto [id, body] :
+         {std::pair<uint16_t, Body*>{2, &s2}, {3, &s3}, {4, &s4}, {5, &s5}, {6, &s6}})
+        if (why = file.Find(id, *body); !why.empty())
+            return why;
     if (s3.empty())
-        Fail("not an SCP-ECG record: section 3 is missing");
+        return "not an SCP-ECG record: section 3 is missing";
     if (s6.empty())
-        Fail("not an SCP-ECG record: section 6 is missing");
-    const CLeads leads = ReadLeads(s3);
+        return "not an SCP-ECG record: section 6 is missing";
+    CLeads leads;
+    if (why = ReadLeads(s3, leads); !why.empty())
+        return why;
     const size_t n = leads.leads.size();
-    const std::vector<CTable> tables = s2.empty() ? std::vector<CTable>() : ReadTables(s2);
-    const CCoded rhythm = ReadCoded(s6, n, "section 6");
+    std::vector<CTable> tables; // none: 16-bit samples as they are
+    if (!s2.empty() && !(why = ReadTables(s2, tables)).empty())
+        return why;
+    CCoded rhythm;
+    if (why = ReadCoded(s6, n, "section 6", rhythm); !why.empty())
+        return why;
 
     const bool needsQrs = leads.bReferenceSubtracted || rhythm.bBimodal;
     CQrs qrs;
     CCoded reference;
     if (needsQrs) {
         if (s4.empty())
-            Fail(std::string("section 3 says ") +
-                 (rhythm.bBimodal ? "bimodal compression" : "reference beat subtraction") +
-                 " is used, but section 4 (the QRS locations) is missing");
-        qrs = ReadQrs(s4);
+            return std::string("section 3 says ") +
+                   (rhythm.bBimodal ? "bimodal compression" : "reference beat subtraction") +
+                   " is used, but section 4 (the QRS locations) is missing";
+        if (why = ReadQrs(s4, qrs); !why.empty())
+            return why;
     }
     if (needsQrs) {
         if (s5.empty())
-            Fail("the rhythm needs the reference beat, but section 5 is missing");
-        reference = ReadCoded(s5, n, "section 5");
+            return "the rhythm needs the reference beat, but section 5 is missing";
+        if (why = ReadCoded(s5, n, "section 5", reference); !why.empty())
+            return why;
     }
 
     // The rhythm's own interval, and the one of the signal it gives back.
@@ -507,16 +521,16 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
     if (rhythm.bBimodal) {
         if (rhythm.nMicroseconds % reference.nMicroseconds != 0 ||
             rhythm.nMicroseconds / reference.nMicroseconds > 4)
-            Unsupported("bimodal compression from " + Num(reference.nMicroseconds) + " to " +
-                        Num(rhythm.nMicroseconds) + " µs is no factor of 1 to 4");
+            return Unsupported("bimodal compression from " + Num(reference.nMicroseconds) + " to " +
+                               Num(rhythm.nMicroseconds) + " µs is no factor of 1 to 4");
         factor = rhythm.nMicroseconds / reference.nMicroseconds;
         interval = reference.nMicroseconds;
         if (qrs.zones.empty())
-            Fail("section 6 uses bimodal compression, but section 4 has no protected zones");
+            return "section 6 uses bimodal compression, but section 4 has no protected zones";
     }
     if (leads.bReferenceSubtracted && reference.nMicroseconds != interval)
-        Unsupported("the reference beat's sample interval (" + Num(reference.nMicroseconds) +
-                    " µs) differs from the rhythm's (" + Num(interval) + " µs)");
+        return Unsupported("the reference beat's sample interval (" + Num(reference.nMicroseconds) +
+                           " µs) differs from the rhythm's (" + Num(interval) + " µs)");
 
     // What each lead holds: a writer without Huffman coding may count one sample more than it
     // stores (0 to N).
@@ -526,7 +540,7 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
         if (tables.empty() && !rhythm.bBimodal)
             count = std::min<uint32_t>(count, uint32_t(rhythm.leads[k].size() / 2));
         if (count == 0)
-            Fail("section 6 holds no sample of lead " + Num(k + 1));
+            return "section 6 holds no sample of lead " + Num(k + 1);
         counts.push_back(count);
     }
     // Every lead on one time line, from the first sample number of any lead.
@@ -536,11 +550,11 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
         last = std::max(last, leads.leads[k].nStart + int64_t(counts[k]) - 1);
     }
     if (uint64_t(last - first) >= kMostSamples)
-        Fail("section 3's leads span more than " + Num(kMostSamples) + " samples");
+        return "section 3's leads span more than " + Num(kMostSamples) + " samples";
     const size_t length = size_t(last - first + 1);
     if (length * n > kMostValues)
-        Fail("section 3's " + Num(n) + " leads of " + Num(length) + " samples hold more than " +
-             Num(kMostValues) + " samples in all");
+        return "section 3's " + Num(n) + " leads of " + Num(length) + " samples hold more than " +
+               Num(kMostValues) + " samples in all";
 
     signal = CEcgSignal{};
     signal.dRate = 1e6 / interval;
@@ -552,15 +566,20 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
         const uint32_t count = counts[k];
         if (rhythm.bBimodal) {
             const std::vector<CSpan> spans = BimodalSpans(lead.nStart, count, qrs.zones, factor);
-            DecodeLead(rhythm.leads[k], tables, uint32_t(spans.size()), rhythm.nDifference, values,
-                       "section 6's " + what);
+            if (why = DecodeLead(rhythm.leads[k], tables, uint32_t(spans.size()),
+                                 rhythm.nDifference, values, "section 6's " + what);
+                !why.empty())
+                return why;
             values = Expand(spans, values, lead.nStart, count);
-        } else
-            DecodeLead(rhythm.leads[k], tables, count, rhythm.nDifference, values,
-                       "section 6's " + what);
+        } else if (why = DecodeLead(rhythm.leads[k], tables, count, rhythm.nDifference, values,
+                                    "section 6's " + what);
+                   !why.empty())
+            return why;
         if (leads.bReferenceSubtracted) {
-            DecodeLead(reference.leads[k], tables, beatCount, reference.nDifference, beat,
-                       "section 5's " + what);
+            if (why = DecodeLead(reference.leads[k], tables, beatCount, reference.nDifference, beat,
+                                 "section 5's " + what);
+                !why.empty())
+                return why;
             // The reference beat in the rhythm's units, laid on at each subtracted beat's
             // fiducial point.
             // Beats one after the other, as a writer finds them: the work stays that of one pass
@@ -572,7 +591,7 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
                 if (b.nType != 0 || b.nEnd < b.nStart)
                     continue;
                 if (b.nStart <= previousEnd)
-                    Fail("section 4's QRS " + Num(q + 1) + " overlaps the one before it");
+                    return "section 4's QRS " + Num(q + 1) + " overlaps the one before it";
                 previousEnd = b.nEnd;
                 // The beat's sample i lies at its fiducial point + i - (the beat's own fiducial).
                 const int64_t beatAt = b.nFiducial - (int64_t(qrs.nFiducial) - 1);
@@ -593,6 +612,7 @@ void ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
         signal.present.push_back(true);
     }
     DeriveLimbLeads(signal);
+    return {};
 }
 
 // ---- Sections 7 and 10
@@ -602,16 +622,16 @@ int Signed(const uint8_t* p) {
     return int16_t(Get16(p));
 }
 
-void ReadGlobal(Body s7, CScpMeasurements& m) {
+std::string ReadGlobal(Body s7, CScpMeasurements& m) {
     if (s7.size() < 6)
-        Fail("section 7 (the global measurements) is too short");
+        return "section 7 (the global measurements) is too short";
     const size_t blocks = s7[0], spikes = s7[1];
     CScpGlobalMeasurements& g = m.m_Global;
     g.m_nRrMs = Get16(&s7[2]);
     g.m_nPpMs = Get16(&s7[4]);
     m.m_bGlobal = true;
     if ((s7.size() - 6) / 16 < blocks)
-        Fail("section 7's " + Num(blocks) + " measurement blocks run past the section");
+        return "section 7's " + Num(blocks) + " measurement blocks run past the section";
     if (blocks > 0) {
         const uint8_t* p = &s7[6];
         g.m_nPOnset = Get16(p);
@@ -627,25 +647,26 @@ void ReadGlobal(Body s7, CScpMeasurements& m) {
     // each) and the rates and QTc; older writers stop before them.
     size_t at = 6 + 16 * blocks + 10 * spikes;
     if (at + 2 > s7.size())
-        return;
+        return {};
     at += 2 + size_t(Get16(&s7[at]));
     if (at + 6 > s7.size())
-        return;
+        return {};
     g.m_nVentricularRate = Get16(&s7[at]);
     g.m_nQtc = Get16(&s7[at + 4]);
+    return {};
 }
 
-void ReadPerLead(Body s10, CScpMeasurements& m) {
+std::string ReadPerLead(Body s10, CScpMeasurements& m) {
     if (s10.size() < 4)
-        Fail("section 10 (the lead measurements) is too short");
+        return "section 10 (the lead measurements) is too short";
     const size_t count = Get16(&s10[0]);
     size_t at = 4;
     for (size_t k = 0; k < count; ++k) {
         if (s10.size() - at < 4)
-            Fail("section 10's lead " + Num(k + 1) + " runs past the section");
+            return "section 10's lead " + Num(k + 1) + " runs past the section";
         const size_t bytes = Get16(&s10[at + 2]);
         if (s10.size() - at - 4 < bytes)
-            Fail("section 10's lead " + Num(k + 1) + " runs past the section");
+            return "section 10's lead " + Num(k + 1) + " runs past the section";
         const uint8_t* p = &s10[at + 4];
         const auto value = [&](size_t index) {
             return 2 * index + 2 <= bytes ? Signed(p + 2 * index) : kScpNotMeasured;
@@ -661,42 +682,52 @@ void ReadPerLead(Body s10, CScpMeasurements& m) {
         m.m_Leads.push_back(lead);
         at += 4 + bytes;
     }
+    return {};
 }
 
 } // namespace
 
 bool ReadScpSignal(const uint8_t* data, size_t size, CEcgSignal& signal, std::string* error,
                    bool* pUnsupported) {
+    std::string why = ReadSignal(data, size, signal);
     if (pUnsupported)
-        *pUnsupported = false;
-    try {
-        ReadSignal(data, size, signal);
+        *pUnsupported = !why.empty() && why.front() == kUnsupported;
+    if (why.empty())
         return true;
-    } catch (const CFault& fault) {
-        signal = CEcgSignal{};
-        if (pUnsupported)
-            *pUnsupported = fault.m_bUnsupported;
-        if (error)
-            *error = fault.m_strWhy;
-        return false;
-    }
+    signal = CEcgSignal{};
+    if (why.front() == kUnsupported)
+        why.erase(0, 1);
+    if (error)
+        *error = why;
+    return false;
 }
+
+namespace {
+
+std::string ReadMeasurements(const uint8_t* data, size_t size, CScpMeasurements& m) {
+    std::string why;
+    CSections file;
+    if (why = Open(data, size, file); !why.empty())
+        return why;
+    Body s7, s10;
+    if (why = file.Find(7, s7); !why.empty())
+        return why;
+    if (why = file.Find(10, s10); !why.empty())
+        return why;
+    if (!s7.empty() && !(why = ReadGlobal(s7, m)).empty())
+        return why;
+    if (!s10.empty() && !(why = ReadPerLead(s10, m)).empty())
+        return why;
+    return {};
+}
+
+} // namespace
 
 bool ReadScpMeasurements(const uint8_t* data, size_t size, CScpMeasurements& measurements,
                          std::string* error) {
     measurements = CScpMeasurements{};
-    try {
-        CSections file;
-        Open(data, size, file);
-        const Body s7 = file.Find(7), s10 = file.Find(10);
-        if (!s7.empty())
-            ReadGlobal(s7, measurements);
-        if (!s10.empty())
-            ReadPerLead(s10, measurements);
-        return true;
-    } catch (const CFault& fault) {
-        if (error)
-            *error = fault.m_strWhy;
-        return false;
-    }
+    const std::string why = ReadMeasurements(data, size, measurements);
+    if (!why.empty() && error)
+        *error = why;
+    return why.empty();
 }
