@@ -39,7 +39,7 @@ std::string Unsupported(const std::string& why) {
     return kUnsupported + why;
 }
 
-// ---- The sections ------------------------------------------------------------------------------
+// ---- The sections ----
 
 struct CSections {
     std::vector<uint8_t> file;
@@ -81,8 +81,7 @@ std::string Open(const uint8_t* data, size_t size, CSections& s) {
     return {};
 }
 
-// ---- Section 2: Huffman tables
-// -------------------------------------------------------------------
+// ---- Section 2: Huffman tables ----
 
 struct CCode {
     uint8_t nPrefixBits = 0;
@@ -260,8 +259,7 @@ void Undifference(std::vector<int64_t>& v, uint8_t order) {
     }
 }
 
-// ---- Sections 3 and 4
-// ----------------------------------------------------------------------------
+// ---- Sections 3 and 4 ----
 
 struct CLead {
     uint16_t nCode = 0;
@@ -334,8 +332,7 @@ std::string ReadQrs(Body s4, CQrs& q) {
     return {};
 }
 
-// ---- Sections 5 and 6
-// ----------------------------------------------------------------------------
+// ---- Sections 5 and 6 ----
 
 struct CCoded {
     uint16_t nNanovolts = 0;
@@ -507,8 +504,6 @@ std::string ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
                    " is used, but section 4 (the QRS locations) is missing";
         if (why = ReadQrs(s4, qrs); !why.empty())
             return why;
-    }
-    if (needsQrs) {
         if (s5.empty())
             return "the rhythm needs the reference beat, but section 5 is missing";
         if (why = ReadCoded(s5, n, "section 5", reference); !why.empty())
@@ -581,9 +576,8 @@ std::string ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
                 !why.empty())
                 return why;
             // The reference beat in the rhythm's units, laid on at each subtracted beat's
-            // fiducial point.
-            // Beats one after the other, as a writer finds them: the work stays that of one pass
-            // over the lead, whatever Section 4 says.
+            // fiducial point. Beats come one after the other, as a writer finds them: the work
+            // stays that of one pass over the lead, whatever Section 4 says.
             const double scale = double(reference.nNanovolts) / rhythm.nNanovolts;
             int64_t previousEnd = INT64_MIN;
             for (size_t q = 0; q < qrs.beats.size(); ++q) {
@@ -615,8 +609,7 @@ std::string ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
     return {};
 }
 
-// ---- Sections 7 and 10
-// ---------------------------------------------------------------------------
+// ---- Sections 7 and 10 ----
 
 int Signed(const uint8_t* p) {
     return int16_t(Get16(p));
