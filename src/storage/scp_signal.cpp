@@ -90,12 +90,38 @@ struct CCode {
     int16_t nBase = 0;
     uint32_t nPrefix = 0; // the prefix as it comes in the stream, first bit highest
 };
-using CTable = std::vector<CCode>; // by prefix length, shortest first
+struct CTable {
+    std::vector<CCode> codes; // by prefix length, shortest first
+    // For prefixes of at most kLookupBits: the code of every value of the next nLookupBits
+    // bits (-1: none), so that a code is found in one step.
+    std::vector<int16_t> lookup;
+    unsigned nLookupBits = 0;
+};
+constexpr unsigned kLookupBits = 12;
+
+// Orders the codes and builds the lookup; the shortest code that matches wins, as it does in a
+// scan of the codes.
+void Index(CTable& t) {
+    std::stable_sort(t.codes.begin(), t.codes.end(),
+                     [](const CCode& a, const CCode& b) { return a.nPrefixBits < b.nPrefixBits; });
+    t.nLookupBits = t.codes.back().nPrefixBits;
+    if (t.nLookupBits > kLookupBits || t.codes.size() > size_t(INT16_MAX))
+        return;
+    t.lookup.assign(size_t(1) << t.nLookupBits, -1);
+    for (size_t c = 0; c < t.codes.size(); ++c) {
+        const unsigned free = t.nLookupBits - t.codes[c].nPrefixBits;
+        const size_t first = size_t(t.codes[c].nPrefix) << free;
+        for (size_t i = first; i < first + (size_t(1) << free); ++i)
+            if (t.lookup[i] < 0)
+                t.lookup[i] = int16_t(c);
+    }
+}
 
 // The default table: 0 for 0, then +1 -1 ... +8 -8 with codes 1 bit longer in pairs, and two
 // escapes that carry the value as 8 or 16 bits.
 CTable DefaultTable() {
-    CTable t;
+    CTable table;
+    std::vector<CCode>& t = table.codes;
     t.push_back({1, 1, false, 0, 0});
     for (int v = 1; v <= 8; ++v) {
         // A run of v ones, a zero, then the sign bit: 3 bits for ±1 up to 10 for ±8.
@@ -106,7 +132,8 @@ CTable DefaultTable() {
     }
     t.push_back({10, 18, false, 0, 0x3FE});
     t.push_back({10, 26, false, 0, 0x3FF});
-    return t;
+    Index(table);
+    return table;
 }
 
 uint32_t Reversed(uint32_t code, unsigned bits) {
@@ -155,11 +182,9 @@ std::string ReadTables(Body s2, std::vector<CTable>& tables) {
                 return "section 2's Huffman table " + Num(t + 1) + " switches to table " +
                        std::to_string(code.nBase) + ", which it does not have";
             code.nPrefix = Reversed(Get32(&s2[at + 5]), code.nPrefixBits);
-            table.push_back(code);
+            table.codes.push_back(code);
         }
-        std::stable_sort(table.begin(), table.end(), [](const CCode& a, const CCode& b) {
-            return a.nPrefixBits < b.nPrefixBits;
-        });
+        Index(table);
         tables.push_back(std::move(table));
     }
     return {};
@@ -169,20 +194,13 @@ class CBits {
 public:
     explicit CBits(Body bytes) : m_Bytes(bytes), m_nSize(uint64_t(bytes.size()) * 8) {}
     uint64_t Left() const { return m_nSize - m_nAt; }
-    // The next n bits (n <= 32, all present), first bit highest.
+    // The next n bits (1 <= n <= 32), first bit highest; bits past the end read as zeros.
     uint32_t Peek(unsigned n) const {
+        const size_t byte = size_t(m_nAt >> 3);
         uint64_t v = 0;
-        uint64_t at = m_nAt;
-        unsigned got = 0;
-        while (got < n) {
-            const unsigned inByte = unsigned(at & 7);
-            const unsigned take = std::min(8 - inByte, n - got);
-            const unsigned byte = m_Bytes[size_t(at >> 3)];
-            v = v << take | ((byte >> (8 - inByte - take)) & ((1u << take) - 1));
-            got += take;
-            at += take;
-        }
-        return uint32_t(v);
+        for (size_t i = byte; i < byte + 5; ++i)
+            v = v << 8 | (i < m_Bytes.size() ? m_Bytes[i] : 0u);
+        return uint32_t(v >> (40 - unsigned(m_nAt & 7) - n) & ((uint64_t(1) << n) - 1));
     }
     void Skip(unsigned n) { m_nAt += n; }
 
@@ -203,16 +221,21 @@ std::string DecodeHuffman(Body stream, const std::vector<CTable>& tables, uint32
     const CTable* table = &tables.front();
     for (uint32_t i = 0; i < count;) {
         const CCode* found = nullptr;
-        for (const CCode& c : *table) {
-            if (c.nPrefixBits > bits.Left())
-                break;
-            if (bits.Peek(c.nPrefixBits) == c.nPrefix) {
-                found = &c;
-                break;
+        if (!table->lookup.empty()) {
+            const int16_t c = table->lookup[bits.Peek(table->nLookupBits)];
+            if (c >= 0 && table->codes[size_t(c)].nPrefixBits <= bits.Left())
+                found = &table->codes[size_t(c)];
+        } else
+            for (const CCode& c : table->codes) {
+                if (c.nPrefixBits > bits.Left())
+                    break;
+                if (bits.Peek(c.nPrefixBits) == c.nPrefix) {
+                    found = &c;
+                    break;
+                }
             }
-        }
         if (!found) {
-            if (bits.Left() < table->back().nPrefixBits)
+            if (bits.Left() < table->codes.back().nPrefixBits)
                 return what + "'s Huffman stream runs out after " + Num(i) + " of " + Num(count) +
                        " samples";
             return what + "'s Huffman stream has a code its table does not hold, at sample " +

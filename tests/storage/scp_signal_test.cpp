@@ -108,7 +108,8 @@ TEST(ScpSignal, DefaultTableAndDifferencesGiveTheSamplesAndTheDerivedLimbLeads) 
 
 TEST(ScpSignal, FileTablesSwitchTablesAndCarryOriginalValues) {
     // Table 1: "0" 0, "10" +1, "110" switch to table 2, "111" + 16 bits as they are.
-    // Table 2: "0" -5, "1" switch back. Base codes are stored with their first bit lowest.
+    // Table 2: "0" -5, "1" switch back (and a 14-bit code the shorter "1" always takes first). Base
+    // codes are stored with their first bit lowest.
     Bytes s2;
     Put16(s2, 2);
     auto code = [&](uint8_t prefix, uint8_t total, uint8_t mode, int16_t base, uint32_t bits) {
@@ -121,9 +122,10 @@ TEST(ScpSignal, FileTablesSwitchTablesAndCarryOriginalValues) {
     code(2, 2, 1, 1, 0b01);   // "10"
     code(3, 3, 0, 2, 0b011);  // "110"
     code(3, 19, 1, 0, 0b111); // "111"
-    Put16(s2, 2);
+    Put16(s2, 3);
     code(1, 1, 1, -5, 0b0);
     code(1, 1, 0, 1, 0b1);
+    code(14, 14, 1, 99, 0x3FFF); // too long for a lookup: this table is scanned code by code
     CBitWriter w;
     const std::vector<int> want = {0, 1, -5, -5, 1234, -32768, 0, 1};
     w.Put(0b0, 1);
