@@ -13,6 +13,7 @@
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
 #include "storage/scp_reader.h"
+#include "storage/scp_signal.h"
 #include "storage/wfdb_reader.h"
 
 #include <QDateTime>
@@ -110,25 +111,44 @@ bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord
     return true;
 }
 
-// Our own SCP files by our reader; another writer's coding (Huffman, differences, other rates
-// and leads) by libbiosig, with the patient and the time from our reading of Section 1 (which
-// knows the file's language code and does not lose a second).
+// Our own SCP files by our record reader (their samples as they are); every other writer's
+// coding (Huffman, differences, bimodal compression, reference beats, 8 leads, any rate) by our
+// signal reader, resampled to a record; libbiosig only for a coding that reader does not take.
+// The patient and the time come from our reading of Section 1, which knows the file's language
+// code and does not lose a second.
 bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
              std::string* error) {
-    // The file's own findings, whoever wrote them; statements cut short by a fault are kept as
-    // far as they are whole (the record stands without them).
+    // The file's own findings, whoever wrote them; statements and measurements cut short by a
+    // fault are kept as far as they are whole (the record stands without them).
     ReadScpStatements(bytes.data(), bytes.size(), doc.fileStatements, nullptr);
+    ReadScpMeasurements(bytes.data(), bytes.size(), doc.fileMeasurements, nullptr);
     bool otherCoding = false;
     if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
         return true;
     if (!otherCoding)
         return false;
-    if (!ReadForeign(path, bytes, doc, error))
-        return false;
     PATIENT_CARD card;
     SYSTEMTIME taken;
     CRecordEquipment device;
-    if (ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr, &device)) {
+    const bool patient = ReadScpPatient(bytes.data(), bytes.size(), card, taken, nullptr, &device);
+    CEcgSignal signal;
+    bool unsupported = false;
+    if (ReadScpSignal(bytes.data(), bytes.size(), signal, error, &unsupported)) {
+        if (!RecordFromSignal(signal, StartOrFileTime(path, patient ? taken : SYSTEMTIME{}),
+                              *doc.pRecord, error, &doc.absentLanes))
+            return false;
+        if (signal.Seconds() > kRecordSeconds + 0.01)
+            doc.dSourceSeconds = signal.Seconds();
+        if (patient)
+            doc.card = card;
+        TakeRecordDetails(CFileDetails{}, *doc.pRecord);
+        if (patient && !device.m_bOurs)
+            SetRecordEquipment(*doc.pRecord, device);
+        return true;
+    }
+    if (!unsupported || !ReadForeign(path, bytes, doc, error))
+        return false;
+    if (patient) {
         doc.card = card;
         if (!device.m_bOurs) // tag 14 as the file has it, not as libbiosig bends it
             SetRecordEquipment(*doc.pRecord, device);

@@ -16,6 +16,7 @@
 #include "storage/card_fields.h"
 #include "storage/record_definition.h"
 #include "storage/scp_export.h"
+#include "storage/scp_signal.h"
 
 #include <QString>
 #include <cstdint>
@@ -37,6 +38,8 @@ struct CLoadedRecord {
     // The interpretation the file itself carries (an SCP-ECG file's Section 8): none for the
     // other types and for files without one.
     CFileStatements fileStatements;
+    // The measurements the file's writer made (an SCP-ECG file's Sections 7 and 10).
+    CScpMeasurements fileMeasurements;
 };
 
 // The printed report of a record as PDF bytes, for the files and stores that carry it beside the

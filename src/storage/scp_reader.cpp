@@ -22,8 +22,8 @@
 
 namespace {
 
-// Reasons that start with this mark are codings of other writers, not faults: the general reader
-// (libbiosig, in the interchange helper) may take such a file.
+// Reasons that start with this mark are codings of other writers, not faults: ReadScpSignal
+// (scp_signal) reads such a file.
 constexpr char kOtherCoding = '\x01';
 
 std::string OtherCoding(const std::string& why) {

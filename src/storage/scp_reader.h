@@ -16,7 +16,7 @@
 // *error saying what is wrong (for the user, English, no file name) when the bytes are not an
 // SCP-ECG file this reader can take; record and card are then cleared.
 // *pOtherCoding (when given) tells a well-formed file of another writer's coding (compressed,
-// differences, other leads, another rate or length), which the general reader may take.
+// differences, other leads, another rate or length), which ReadScpSignal (scp_signal) reads.
 bool ReadScpRecord(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_CARD& card,
                    std::string* error, bool* pOtherCoding = nullptr);
 

@@ -1,11 +1,14 @@
-// Feeds arbitrary bytes to the SCP-ECG reader, once as they are and once with their length and CRCs
-// made right (random bytes almost never pass the CRCs, and the parsing behind them is what needs
-// the pounding), and to the reader of its statements. The readers must never crash or read out of
+// Feeds arbitrary bytes to the SCP-ECG readers (record, signal, statements, measurements), once as
+// they are, once with their length and CRCs made right (random bytes almost never pass the CRCs,
+// and the parsing behind them is what needs the pounding), and once as the coded sections of a
+// well-framed file. The readers must never crash or read out of
 // bounds; a file it takes must give a record and card of the shape the rest of the program relies
 // on, and a refused one must leave both cleared with a reason.
 
+#include "storage/scp_coded_file.h"
 #include "storage/scp_file.h"
 #include "storage/scp_reader.h"
+#include "storage/scp_signal.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -70,7 +73,79 @@ void ReadStatementsAndCheck(const uint8_t* data, size_t size) {
         Check(s.size() <= 3 * size); // a Windows-1251 byte is at most three bytes of UTF-8
 }
 
+// Any file's signal: leads of one length, a rate, names; a refusal says why and leaves nothing.
+// The measurements: at most the leads Section 10's bytes can hold.
+void ReadSignalAndCheck(const uint8_t* data, size_t size) {
+    CEcgSignal signal;
+    std::string error;
+    if (!ReadScpSignal(data, size, signal, &error)) {
+        Check(!error.empty() && signal.leads.empty());
+    } else {
+        Check(signal.dRate > 0 && !signal.leads.empty() && signal.leads.size() <= 255 + 4);
+        Check(signal.names.size() == signal.leads.size() &&
+              signal.present.size() == signal.leads.size());
+        for (const std::vector<float>& lead : signal.leads)
+            Check(lead.size() == signal.Length() && lead.size() > 0);
+    }
+    CScpMeasurements m;
+    if (!ReadScpMeasurements(data, size, m, &error))
+        Check(!error.empty());
+    Check(m.m_Leads.size() * 4 <= size);
+}
+
+// The input as the coded sections of a well-framed file, so that the decoding behind the CRCs
+// gets the pounding: the first byte picks which of Sections 2-6 the rest fills (split at the
+// next bytes), the others come from the structure of an 8-lead Huffman-coded file.
+std::vector<uint8_t> StructuredFile(const uint8_t* data, size_t size) {
+    using namespace scp_coded;
+    if (size < 3)
+        return {};
+    std::vector<int> wave(300);
+    for (size_t i = 0; i < wave.size(); ++i)
+        wave[i] = int(i % 50) * 3 - 60;
+    std::vector<Bytes> streams(8, DefaultCoded(Differences(wave, 2)));
+    std::vector<CLeadDef> leads;
+    for (uint8_t k = 1; k <= 8; ++k)
+        leads.push_back({k, 1, 300});
+    std::map<uint16_t, Bytes> sections = {{2, DefaultTableSection()},
+                                          {3, Section3(leads, 0x44)},
+                                          {6, CodedSection(5000, 2000, 2, 0, streams)}};
+    const uint8_t pick = data[0];
+    const size_t half = 3 + (size - 3) * data[1] / 255, quarter = 3 + (size - 3) * data[2] / 255;
+    const Bytes rest(data + 3, data + size);
+    const Bytes first(data + 3, data + std::max(quarter, size_t(3)));
+    const Bytes second(data + 3, data + std::max(half, size_t(3)));
+    switch (pick % 6) {
+    case 0:
+        sections[2] = rest;
+        break;
+    case 1:
+        sections[3] = rest;
+        break;
+    case 2:
+        sections[6] = rest;
+        break;
+    case 3:
+        sections[2] = first;
+        sections[6] = rest;
+        break;
+    case 4: // reference beats and bimodal: Sections 4 and 5 from the input
+        sections[3] = Section3(leads, 0x45);
+        sections[4] = first;
+        sections[5] = second;
+        sections[6] =
+            CodedSection(5000, uint16_t(2000 * (1 + pick % 4)), 2, pick & 0x40 ? 1 : 0, streams);
+        break;
+    default:
+        sections[7] = first;
+        sections[10] = second;
+        break;
+    }
+    return BuildFile(sections, pick & 0x80 ? 13 : 20);
+}
+
 void ReadAndCheck(const uint8_t* data, size_t size) {
+    ReadSignalAndCheck(data, size);
     ReadStatementsAndCheck(data, size);
     static auto record = std::make_unique<ECG_RECORD>();
     static PATIENT_CARD card;
@@ -108,5 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> fixed(data, data + size);
     FixCrcs(fixed);
     ReadAndCheck(fixed.data(), fixed.size());
+    const std::vector<uint8_t> structured = StructuredFile(data, size);
+    ReadSignalAndCheck(structured.data(), structured.size());
     return 0;
 }

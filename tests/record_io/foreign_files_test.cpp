@@ -6,11 +6,14 @@
 #include "platform/cp1251.h"
 #include "record_io/interchange_helper.h"
 #include "record_io/record_files.h"
+#include "storage/scp_file.h"
+#include "storage/scp_signal.h"
 #include "storage/signal_stream.h"
 #include "support/wfdb.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -92,12 +95,97 @@ TEST(ForeignFiles, EveryFileOfOtherSystemsOpensWithItsLeadsPatientAndTimeOrIsRef
     EXPECT_EQ(Sample(*tiny.pRecord, 0, 1), -2); // -5 µV is -2.5 units
     EXPECT_EQ(Sample(*tiny.pRecord, 200, 1), 0);
 
-    // The broken file: libbiosig's reason, with the file's name.
+    // The broken file: our reader's reason, with the file's name.
     CLoadedRecord broken;
     const std::string path = (data / "scp/scpecgrw_test.scp").string();
     EXPECT_FALSE(OpenRecordFile(QString::fromStdString(path), broken, &error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
-    EXPECT_NE(error.find("invalid AVM"), std::string::npos) << error;
+    EXPECT_NE(error.find("section 6 gives no amplitude value"), std::string::npos) << error;
+}
+
+namespace {
+
+// Section 6's amplitude value (nV per unit) of an SCP file, 0 when it has none.
+double ScpUnitMicrovolts(const std::vector<uint8_t>& file) {
+    std::vector<ScpSectionPointer> table;
+    if (!ReadScpSectionTable(file, table, nullptr))
+        return 0;
+    for (const ScpSectionPointer& p : table)
+        if (p.nId == 6 && p.nLength >= 18)
+            return (file[p.nIndex - 1 + 16] | file[p.nIndex - 1 + 17] << 8) / 1000.0;
+    return 0;
+}
+
+// Sets an environment variable for a scope and takes it away after.
+struct CEnvScope {
+    CEnvScope(const char* name, const char* value) : m_szName(name) { qputenv(name, value); }
+    ~CEnvScope() { qunsetenv(m_szName); }
+    const char* m_szName;
+};
+
+} // namespace
+
+TEST(ForeignFiles, EveryValidScpFileOpensByOurOwnReaderAndAgreesWithLibbiosig) {
+    const std::filesystem::path data = wfdb::RealData();
+    if (data.empty())
+        GTEST_SKIP() << "no real data (../shared/realdata or VELMORA_REALDATA): skipped";
+    const char* files[] = {"scp/ecgconversion_Example.scp", "scp/ecgviewer_demo.scp",
+                           "scp/welchallyn_ECG_20060620_112352_197001138994.SCP",
+                           "scp/welchallyn_ECG_20070321_110542_191010101010.SCP"};
+    int withRates = 0;
+    for (const char* name : files) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString((data / name).string());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray raw = f.readAll();
+        const std::vector<uint8_t> bytes(raw.begin(), raw.end());
+        CEcgSignal ours;
+        std::string error;
+        ASSERT_TRUE(ReadScpSignal(bytes.data(), bytes.size(), ours, &error)) << error;
+        ForeignEcg theirs;
+        ASSERT_TRUE(ReadForeignFile(path, HelperReader::Biosig, 60, theirs, &error)) << error;
+        EXPECT_NEAR(ours.dRate, theirs.signal.dRate, 0.01);
+        // Lead by lead by name, over what both give, within one unit of the file.
+        const double unit = ScpUnitMicrovolts(bytes);
+        ASSERT_GT(unit, 0);
+        size_t compared = 0;
+        for (size_t l = 0; l < theirs.signal.leads.size(); ++l) {
+            const auto at = std::find(ours.names.begin(), ours.names.end(), theirs.signal.names[l]);
+            if (at == ours.names.end())
+                continue;
+            const std::vector<float>& a = ours.leads[size_t(at - ours.names.begin())];
+            const std::vector<float>& b = theirs.signal.leads[l];
+            const size_t n = std::min(a.size(), b.size());
+            ASSERT_GT(n, size_t(0.99 * double(a.size())));
+            double worst = 0;
+            for (size_t i = 0; i < n; ++i)
+                worst = std::max(worst, std::abs(double(a[i]) - double(b[i])));
+            EXPECT_LE(worst, unit + 1e-3) << theirs.signal.names[l];
+            ++compared;
+        }
+        EXPECT_GE(compared, 8u);
+
+        // The record opens with no helper to be found: in-process, by our own reader.
+        const CEnvScope noHelper("VELMORA_INTERCHANGE", "/nonexistent/velmora-interchange");
+        CLoadedRecord doc;
+        ASSERT_TRUE(OpenRecordFile(path, doc, &error)) << error;
+        // The writer's measurements come with it: where it gives both, its average RR and its
+        // ventricular rate agree (a field read at the wrong place would not).
+        const CScpGlobalMeasurements& g = doc.fileMeasurements.m_Global;
+        if (g.m_nRrMs != kScpNotMeasured && g.m_nVentricularRate != kScpNotMeasured) {
+            EXPECT_NEAR(60000.0 / g.m_nRrMs, g.m_nVentricularRate, 1.0);
+            ++withRates;
+        }
+        // Its lead I is our signal's, resampled: the same size over the record's ten seconds.
+        double sum = 0;
+        const size_t tenSeconds = std::min(ours.Length(), size_t(std::lround(10 * ours.dRate)));
+        for (size_t i = 0; i < tenSeconds; ++i)
+            sum += double(ours.leads[0][i]) * ours.leads[0][i];
+        const double rmsOurs = std::sqrt(sum / double(tenSeconds));
+        EXPECT_NEAR(LaneRms(*doc.pRecord, kLaneI) * 2, rmsOurs, 0.05 * rmsOurs);
+    }
+    EXPECT_EQ(withRates, 2) << "the two Welch Allyn files give both";
 }
 
 TEST(ForeignFiles, TheToolkitExampleOpensToTheSameSamplesAsScpDicomAndAecg) {
