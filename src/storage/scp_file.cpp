@@ -171,6 +171,47 @@ bool ScpCrcsOk(const std::vector<uint8_t>& file) {
     return true;
 }
 
+std::string ScpSectionsFault(const std::vector<uint8_t>& file,
+                             const std::vector<ScpSectionPointer>& table, bool bSection0) {
+    const auto num = [](unsigned v) { return std::to_string(v); };
+    if (ScpCrc(file.data() + 2, file.size() - 2) != Get16(file.data()))
+        return "not an SCP-ECG file: the file CRC does not match";
+    for (const ScpSectionPointer& p : table) {
+        if (p.nLength == 0)
+            continue;
+        const uint8_t* s = &file[p.nIndex - 1];
+        if (Get32(s + 4) != p.nLength)
+            return "section " + num(p.nId) + "'s length does not match the section table";
+        if (ScpCrc(s + 2, p.nLength - 2) != Get16(s))
+            return "the CRC of section " + num(p.nId) + " does not match";
+    }
+    // Section 0 itself (ReadScpSectionTable checked its size).
+    if (bSection0) {
+        const uint8_t* s0 = &file[6];
+        if (ScpCrc(s0 + 2, Get32(s0 + 4) - 2) != Get16(s0))
+            return "the CRC of section 0 does not match";
+    }
+    return {};
+}
+
+std::string ScpSectionBody(const std::vector<uint8_t>& file,
+                           const std::vector<ScpSectionPointer>& table, uint16_t id,
+                           std::span<const uint8_t>& body) {
+    constexpr size_t kSectionHeader = 16;
+    body = {};
+    bool found = false;
+    for (const ScpSectionPointer& p : table) {
+        if (p.nId != id || p.nLength == 0)
+            continue;
+        if (found)
+            return "the section table lists section " + std::to_string(id) + " twice";
+        found = true;
+        body = std::span<const uint8_t>(file.data() + p.nIndex - 1 + kSectionHeader,
+                                        p.nLength - kSectionHeader);
+    }
+    return {};
+}
+
 std::vector<uint8_t> EncodeScpSection1Tags(const SCP_SECTION1& s1) {
     std::vector<uint8_t> out;
     PutOptionalText(out, 0, s1.strLastName);

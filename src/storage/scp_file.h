@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,17 @@ bool ReadScpSectionTable(const std::vector<uint8_t>& file, std::vector<ScpSectio
 
 // True when the file CRC and the CRC of every present section match their bytes.
 bool ScpCrcsOk(const std::vector<uint8_t>& file);
+
+// Why the file's CRC, a present section's length or CRC (and Section 0's own CRC, with
+// bSection0, whether or not the table lists it) do not match the bytes; empty when they do.
+std::string ScpSectionsFault(const std::vector<uint8_t>& file,
+                             const std::vector<ScpSectionPointer>& table, bool bSection0);
+
+// The content of section `id` after its 16-byte header in *body: empty for an absent section. A
+// reason when the table lists it twice (either could be meant), else empty.
+std::string ScpSectionBody(const std::vector<uint8_t>& file,
+                           const std::vector<ScpSectionPointer>& table, uint16_t id,
+                           std::span<const uint8_t>& body);
 
 // Tag 14 of Section 1: the acquiring device.
 struct SCP_TAG14 {

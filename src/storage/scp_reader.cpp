@@ -409,40 +409,14 @@ SYSTEMTIME TakenAt(const Acquisition& acq) {
     return t;
 }
 
-// Absent sections have an empty body. A section listed twice is refused: either could be meant.
 std::string FindSection(const std::vector<uint8_t>& file,
                         const std::vector<ScpSectionPointer>& table, uint16_t id, Body& body) {
-    body = {};
-    bool found = false;
-    for (const ScpSectionPointer& p : table) {
-        if (p.nId != id || p.nLength == 0)
-            continue;
-        if (found)
-            return "the section table lists section " + Num(id) + " twice";
-        found = true;
-        body = Body(file.data() + p.nIndex - 1 + kSectionHeader, p.nLength - kSectionHeader);
-    }
-    return {};
+    return ScpSectionBody(file, table, id, body);
 }
 
 std::string CheckSections(const std::vector<uint8_t>& file,
                           const std::vector<ScpSectionPointer>& table) {
-    if (ScpCrc(file.data() + 2, file.size() - 2) != Get16(file.data()))
-        return "not an SCP-ECG file: the file CRC does not match";
-    for (const ScpSectionPointer& p : table) {
-        if (p.nLength == 0)
-            continue;
-        const uint8_t* s = &file[p.nIndex - 1];
-        if (Get32(s + 4) != p.nLength)
-            return "section " + Num(p.nId) + "'s length does not match the section table";
-        if (ScpCrc(s + 2, p.nLength - 2) != Get16(s))
-            return "the CRC of section " + Num(p.nId) + " does not match";
-    }
-    // Section 0 itself, whether or not its table lists it (ReadScpSectionTable checked its size).
-    const uint8_t* s0 = &file[6];
-    if (ScpCrc(s0 + 2, Get32(s0 + 4) - 2) != Get16(s0))
-        return "the CRC of section 0 does not match";
-    return {};
+    return ScpSectionsFault(file, table, true);
 }
 
 std::string Read(const uint8_t* data, size_t size, ECG_RECORD& record, PATIENT_CARD& card) {

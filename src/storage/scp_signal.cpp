@@ -44,19 +44,8 @@ std::string Unsupported(const std::string& why) {
 struct CSections {
     std::vector<uint8_t> file;
     std::vector<ScpSectionPointer> table;
-    // An absent section has an empty body; one listed twice is refused (either could be meant).
     std::string Find(uint16_t id, Body& body) const {
-        body = {};
-        bool found = false;
-        for (const ScpSectionPointer& p : table) {
-            if (p.nId != id || p.nLength == 0)
-                continue;
-            if (found)
-                return "the section table lists section " + Num(id) + " twice";
-            found = true;
-            body = Body(file.data() + p.nIndex - 1 + kSectionHeader, p.nLength - kSectionHeader);
-        }
-        return {};
+        return ScpSectionBody(file, table, id, body);
     }
 };
 
@@ -67,18 +56,7 @@ std::string Open(const uint8_t* data, size_t size, CSections& s) {
     std::string why;
     if (!ReadScpSectionTable(s.file, s.table, &why))
         return "not an SCP-ECG file: " + why;
-    if (ScpCrc(s.file.data() + 2, s.file.size() - 2) != Get16(s.file.data()))
-        return "not an SCP-ECG file: the file CRC does not match";
-    for (const ScpSectionPointer& p : s.table) {
-        if (p.nLength == 0)
-            continue;
-        const uint8_t* sec = &s.file[p.nIndex - 1];
-        if (Get32(sec + 4) != p.nLength)
-            return "section " + Num(p.nId) + "'s length does not match the section table";
-        if (ScpCrc(sec + 2, p.nLength - 2) != Get16(sec))
-            return "the CRC of section " + Num(p.nId) + " does not match";
-    }
-    return {};
+    return ScpSectionsFault(s.file, s.table, false);
 }
 
 // ---- Section 2: Huffman tables ----
