@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -24,6 +25,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVariant>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -545,9 +547,21 @@ bool CArchive::Open(const CArchiveLocation& where, QString* error) {
             return false;
         }
         QString why;
+        // Another program making the same new archive holds its lock while it switches the
+        // journal and writes the tables; SQLite refuses a journal switch then at once, without
+        // the busy wait, so it is asked again until that is done.
+        const auto wal = [&] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!m->Exec(QStringLiteral("PRAGMA journal_mode = WAL"), &why)) {
+                if (!why.contains(QLatin1String("locked")) || waited.elapsed() > kBusyTimeoutMs)
+                    return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            return true;
+        };
         if (!m->Exec(QStringLiteral("PRAGMA foreign_keys = ON"), &why) ||
-            (m->readOnly.isEmpty() &&
-             !m->Exec(QStringLiteral("PRAGMA journal_mode = WAL"), &why))) {
+            (m->readOnly.isEmpty() && !wal())) {
             *error = QStringLiteral("the archive cannot be used: %1").arg(why);
             db.close();
             return false;

@@ -168,7 +168,8 @@ TEST(Hl7Message, TheStatusFollowsTheDoctorsConfirmation) {
 
 TEST(Hl7Message, MeasurementsGoUnderTheirLoincCodesAndTheReportIsEmbedded) {
     CHl7Result r = Result();
-    r.pdf = QByteArray("%PDF-1.4\n\x01\x02\xff binary|^&~\\ %%EOF", 34);
+    static const char kPdf[] = "%PDF-1.4\n\x01\x02\xff binary|^&~\\ %%EOF";
+    r.pdf = QByteArray(kPdf, sizeof kPdf - 1);
     const auto obx = Named(BuildOruR01(r, Envelope()), "OBX");
     std::vector<std::string> nm;
     for (const auto& s : obx)
