@@ -121,7 +121,9 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
     // The file's own findings, whoever wrote them; statements and measurements cut short by a
     // fault are kept as far as they are whole (the record stands without them).
     ReadScpStatements(bytes.data(), bytes.size(), doc.fileStatements, nullptr);
-    ReadScpMeasurements(bytes.data(), bytes.size(), doc.fileMeasurements, nullptr);
+    CScpMeasurements measurements;
+    ReadScpMeasurements(bytes.data(), bytes.size(), measurements, nullptr);
+    doc.fileFindings = FindingsFromScp(measurements);
     bool otherCoding = false;
     if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
         return true;

@@ -14,6 +14,7 @@
 #include "record_model/ecg_signal.h"
 #include "record_model/patient_card.h"
 #include "storage/card_fields.h"
+#include "storage/file_findings.h"
 #include "storage/record_definition.h"
 #include "storage/scp_export.h"
 #include "storage/scp_signal.h"
@@ -35,11 +36,12 @@ struct CLoadedRecord {
     double dSourceSeconds = 0;
     // A bit for each lane the file had no lead for (another system's file).
     uint16_t absentLanes = 0;
-    // The interpretation the file itself carries (an SCP-ECG file's Section 8): none for the
-    // other types and for files without one.
+    // The interpretation the file itself carries (an SCP-ECG file's Section 8, a cart XML's
+    // statements): none for the other types and for files without one.
     CFileStatements fileStatements;
-    // The measurements the file's writer made (an SCP-ECG file's Sections 7 and 10).
-    CScpMeasurements fileMeasurements;
+    // The global measurements the file's writer made (an SCP-ECG file's Section 7, a cart XML's
+    // measurements): empty when the file gives none.
+    CFileFindings fileFindings;
 };
 
 // The printed report of a record as PDF bytes, for the files and stores that carry it beside the

@@ -197,7 +197,6 @@ std::string ScpSectionsFault(const std::vector<uint8_t>& file,
 std::string ScpSectionBody(const std::vector<uint8_t>& file,
                            const std::vector<ScpSectionPointer>& table, uint16_t id,
                            std::span<const uint8_t>& body) {
-    constexpr size_t kSectionHeader = 16;
     body = {};
     bool found = false;
     for (const ScpSectionPointer& p : table) {

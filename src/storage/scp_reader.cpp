@@ -30,7 +30,6 @@ std::string OtherCoding(const std::string& why) {
     return kOtherCoding + why;
 }
 
-constexpr size_t kSectionHeader = 16;
 constexpr size_t kLargestFile = size_t(16) << 20; // ours are about 100 KiB
 constexpr uint16_t kRecordNanovolts = 2000;       // one record count
 constexpr uint16_t kOurSampleMicroseconds = 2500; // the 400 Hz our files state

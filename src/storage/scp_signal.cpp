@@ -15,7 +15,6 @@ namespace {
 
 using Body = std::span<const uint8_t>;
 
-constexpr size_t kSectionHeader = 16;
 constexpr size_t kLargestFile = size_t(16) << 20;
 constexpr uint32_t kMostSamples = uint32_t(1) << 20; // per lead: 17 minutes at 1 kHz
 constexpr size_t kMostValues = size_t(1) << 24;      // all leads together

@@ -172,9 +172,9 @@ TEST(ForeignFiles, EveryValidScpFileOpensByOurOwnReaderAndAgreesWithLibbiosig) {
         ASSERT_TRUE(OpenRecordFile(path, doc, &error)) << error;
         // The writer's measurements come with it: where it gives both, its average RR and its
         // ventricular rate agree (a field read at the wrong place would not).
-        const CScpGlobalMeasurements& g = doc.fileMeasurements.m_Global;
-        if (g.m_nRrMs != kScpNotMeasured && g.m_nVentricularRate != kScpNotMeasured) {
-            EXPECT_NEAR(60000.0 / g.m_nRrMs, g.m_nVentricularRate, 1.0);
+        const CFileFindings& g = doc.fileFindings;
+        if (g.m_nRrMs != kNotInFile && g.m_nHeartRate != kNotInFile) {
+            EXPECT_NEAR(60000.0 / g.m_nRrMs, g.m_nHeartRate, 1.0);
             ++withRates;
         }
         // Its lead I is our signal's, resampled: the same size over the record's ten seconds.
