@@ -118,7 +118,11 @@ void BM_Hl7ResultSent(benchmark::State& state) {
         const std::string message = BuildOruR01(r, e);
         bytes = message.size();
         CHl7Ack ack;
-        if (!SendHl7({"127.0.0.1", acker.Port(), 5}, message, e.controlId, &ack, &error)) {
+        CMllpLink link;
+        link.host = "127.0.0.1";
+        link.port = acker.Port();
+        link.timeoutSeconds = 5;
+        if (!SendHl7(link, message, e.controlId, &ack, &error)) {
             state.SkipWithError(error.c_str());
             break;
         }

@@ -79,7 +79,7 @@ void CChildFrame::focusInEvent(QFocusEvent* e) {
 
 bool CChildFrame::eventFilter(QObject* watched, QEvent* e) {
     if (watched == m_wndView && e->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && m_pCommands->CancelPacs())
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && m_pCommands->CancelSend())
         return true;
     return QMdiSubWindow::eventFilter(watched, e);
 }

@@ -6,7 +6,9 @@
 #include "config/view_settings.h"
 #include "dialogs/archive_dlg.h"
 #include "dialogs/comparison_dlg.h"
+#include "dialogs/his_outbox_dlg.h"
 #include "dialogs/reading_dlg.h"
+#include "hl7/hl7_outbox.h"
 #include "platform/printable_text.h"
 #include "record_io/background_task.h"
 #include "record_io/record_files.h"
@@ -645,6 +647,19 @@ CComparisonDlg* CMainFrame::OpenComparison(qint64 id, const CComparisonOptions& 
     dlg->raise();
     dlg->activateWindow();
     return dlg;
+}
+
+void CMainFrame::OnHisOutbox() {
+    if (!m_pHisOutboxDlg) {
+        CViewSettings settings;
+        settings.UpdateIni(true);
+        m_pHisOutboxDlg = new CHisOutboxDlg(settings, CHl7Outbox::DefaultFolder(), this);
+    } else {
+        m_pHisOutboxDlg->Refresh();
+    }
+    m_pHisOutboxDlg->show();
+    m_pHisOutboxDlg->raise();
+    m_pHisOutboxDlg->activateWindow();
 }
 
 void CMainFrame::OnNewDoctor() {

@@ -13,6 +13,7 @@
 
 class CAdvToolBar;
 class CArchiveDlg;
+class CHisOutboxDlg;
 class CArchiveKeeper;
 class CComparisonDlg;
 struct CComparisonOptions;
@@ -63,6 +64,8 @@ public:
     void OnReading();
     // "Новый врач...": a doctor's account in the archive of the settings.
     void OnNewDoctor();
+    // The HL7 outbox: what the hospital system has not acknowledged yet.
+    void OnHisOutbox();
     // At the program's first start with an archive that has no doctor's account: a button in
     // the status bar offers to make one (once; the settings remember it).
     void OfferDoctorAccount();
@@ -139,6 +142,7 @@ private:
     QMap<qint64, PreviousLookup> m_previousOf;
 
     QPointer<CArchiveDlg> m_pArchiveDlg;
+    QPointer<CHisOutboxDlg> m_pHisOutboxDlg;
     CArchiveKeeper* m_pKeeper = nullptr;
     QString m_strKeeperWhere; // the archive the keeper writes to, as the settings named it
     struct PendingArchive {

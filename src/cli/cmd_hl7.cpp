@@ -6,14 +6,11 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/view_settings.h"
-#include "hl7/hl7_message.h"
-#include "hl7/hl7_outbox.h"
+#include "record_io/record_hl7.h"
 #include "report/report_file.h"
 #include "storage/card_file.h"
 
 #include <QFile>
-#include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -56,28 +53,23 @@ void Message(const std::string& text) {
     ::Message("hl7", text);
 }
 
-// Sends what waits in the outbox; true when `mine` (if any) was delivered, else after messages.
+// Sends what waits in the outbox, saying what became of each; true when `mine` (if any) was
+// delivered, else when the outbox is empty.
 bool FlushOutbox(CHl7Outbox& outbox, const CMllpLink& link, const std::string& mine) {
-    std::vector<CHl7Outcome> outcomes;
-    outbox.Flush(link, &outcomes);
-    bool bMine = false;
-    for (const CHl7Outcome& o : outcomes) {
+    const CHl7SendReport sent = SendHl7Outbox(outbox, link, mine);
+    for (const CHl7Outcome& o : sent.outcomes) {
         if (o.bDelivered)
             Message("message " + o.controlId + " acknowledged by " + link.host + ":" +
                     std::to_string(link.port));
         else
             Message("message " + o.controlId + " not delivered: " + o.error);
-        if (o.controlId == mine)
-            bMine = o.bDelivered;
     }
-    if (!mine.empty() && std::none_of(outcomes.begin(), outcomes.end(),
-                                      [&](const CHl7Outcome& o) { return o.controlId == mine; }))
+    if (!mine.empty() && !sent.bMineTried)
         Message("message " + mine + " not tried: the earlier ones were not delivered");
-    const size_t left = outbox.List().size();
-    if (left)
-        Message(std::to_string(left) + " message(s) wait in the outbox " +
+    if (sent.nLeft)
+        Message(std::to_string(sent.nLeft) + " message(s) wait in the outbox " +
                 outbox.Folder().toStdString());
-    return mine.empty() ? left == 0 : bMine;
+    return sent.bDone;
 }
 
 bool LoadFromArchive(const QString& file, const QString& idText, const CViewSettings& settings,
@@ -148,7 +140,7 @@ int RunHl7(const QStringList& args) {
         return 2;
     CViewSettings settings;
     settings.UpdateIni(true);
-    CMllpLink link{settings.m_szHisHost.toStdString(), settings.m_nHisPort, settings.m_nHisTimeout};
+    CMllpLink link = HisLinkOf(settings);
     if (opts.Has("to")) {
         const QString to = opts.Value("to");
         const int colon = to.lastIndexOf(QLatin1Char(':'));
@@ -173,10 +165,10 @@ int RunHl7(const QStringList& args) {
         return FlushOutbox(outbox, link, {}) ? 0 : 2;
 
     CLoadedRecord doc;
-    CHl7Result result;
+    CDoctorReading reading;
     if (bArchived) {
         if (!LoadFromArchive(opts.Value("archive"), opts.Value("archive-id"), settings, &doc,
-                             &result.reading))
+                             &reading))
             return 2;
     } else if (!OpenRecord("hl7", opts.Positional().first(), &doc)) {
         return 2;
@@ -188,45 +180,24 @@ int RunHl7(const QStringList& args) {
             return 1;
         }
     }
-    // The hospital system files a result by its patient: one it could not name is not sent.
-    if (!doc.card.last_name[0] && !doc.card.patient_id[0]) {
-        Message("the card has neither the patient's surname nor the medical record number: give "
-                "--card");
+    if (const std::string fault = Hl7CardFault(doc.card); !fault.empty()) {
+        Message(fault + ": give --card");
         return 1;
     }
     // The report as `velmora-cli report` makes it, its measurements and statements the
     // message's, so that both say the same.
-    const ReportInput in = ReportInputFor(
-        *doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg, {},
-        {analysis::RatePracticeOf(settings.m_szRatePractice.toStdString())}, &result.reading);
-    QTemporaryDir temp;
-    const QString pdf = temp.filePath(QStringLiteral("report.pdf"));
-    std::string why;
-    QFile pdfFile(pdf);
-    if (!temp.isValid() || !WriteReportPdf(pdf, in, {}, &why) ||
-        !pdfFile.open(QIODevice::ReadOnly)) {
-        Message("cannot make the report: " + (why.empty() ? "no temporary folder" : why));
-        return 2;
-    }
-    result.pdf = pdfFile.readAll();
-    result.card = doc.card;
-    result.recordedAt = PrintableText(doc.pRecord->date, sizeof doc.pRecord->date);
-    result.measurements = in.measurements;
-    for (const analysis::Statement& s : in.interpretation.statements)
-        result.statements.push_back({s.code, s.text, s.textEn});
-    result.accession = opts.Value("accession").toStdString();
-
-    CHl7Envelope envelope;
-    envelope.sendingFacility = settings.m_szHisOwnFacility.toStdString();
-    envelope.receivingApplication = settings.m_szHisApplication.toStdString();
-    envelope.receivingFacility = settings.m_szHisFacility.toStdString();
-    envelope.controlId = NewHl7ControlId();
-    envelope.createdAt = QDateTime::currentDateTime();
-    if (!outbox.Put(envelope.controlId, BuildOruR01(result, envelope), &why)) {
+    CStatementSettings how;
+    how.m_Settings.practice = analysis::RatePracticeOf(settings.m_szRatePractice.toStdString());
+    how.m_pReading = &reading;
+    how.m_MakeReportPdf = ReportPdfMakerFor(settings.m_attrOrg, how, doc.absentLanes);
+    std::string controlId, why;
+    bool bFinal = false;
+    if (!KeepHl7Result(outbox, settings, *doc.pRecord, doc.card, how,
+                       opts.Value("accession").toStdString(), &controlId, &bFinal, &why)) {
         Message(why);
         return 2;
     }
-    Message(std::string(result.reading.Confirmed() ? "final" : "preliminary") + " result " +
-            envelope.controlId + " kept in the outbox until acknowledged");
-    return FlushOutbox(outbox, link, envelope.controlId) ? 0 : 2;
+    Message(std::string(bFinal ? "final" : "preliminary") + " result " + controlId +
+            " kept in the outbox until acknowledged");
+    return FlushOutbox(outbox, link, controlId) ? 0 : 2;
 }

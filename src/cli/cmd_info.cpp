@@ -6,6 +6,7 @@
 #include "record_io/record_device.h"
 #include "storage/card_fields.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
@@ -17,9 +18,12 @@ namespace {
 const char kInfoUsage[] =
     "usage: velmora-cli info RECORD [--json]\n"
     "\n"
-    "Prints what a record file (.dat, .ecg or .scp) holds: its type, the date and time of the\n"
+    "Prints what a record file (any type that opens) holds: its type, the date and time of the\n"
     "record, the device's number and record number, the lead system, the points, and the\n"
-    "patient card's fields as far as the file keeps them (named as in a card file).\n"
+    "patient card's fields as far as the file keeps them (named as in a card file). When the\n"
+    "file carries its writer's own measurements or interpretation (another cart's), they follow\n"
+    "as the file's (JSON: \"from_file\" with \"writer\", the measurements in velmora-cli\n"
+    "measure's keys, \"statements\" and \"confirmed\"), never mixed with velmora's own.\n"
     "\n"
     "  --json    one JSON object instead of lines of text\n"
     "\n"
@@ -85,6 +89,20 @@ int RunInfo(const QStringList& args) {
     o[QStringLiteral("lead_system")] = int(info.leadSystem);
     o[QStringLiteral("points")] = int(info.points);
     o[QStringLiteral("card")] = card;
+    // The file's writer's own findings, apart from anything velmora measures.
+    QJsonObject fromFile;
+    if (!doc.fileFindings.Empty() || !doc.fileStatements.m_Statements.empty()) {
+        fromFile[QStringLiteral("writer")] = QString::fromStdString(doc.fileFindings.m_strWriter);
+        for (const CFileFindingRow& row : FileFindingRows(doc.fileFindings))
+            if (row.value != kNotInFile)
+                fromFile[QLatin1String(row.key)] = row.value;
+        QJsonArray statements;
+        for (const std::string& s : doc.fileStatements.m_Statements)
+            statements.append(QString::fromStdString(s));
+        fromFile[QStringLiteral("statements")] = statements;
+        fromFile[QStringLiteral("confirmed")] = doc.fileStatements.m_bConfirmed;
+        o[QStringLiteral("from_file")] = fromFile;
+    }
     if (opts.Has("json")) {
         std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
         return 0;
@@ -104,5 +122,10 @@ int RunInfo(const QStringList& args) {
         std::printf("%-22s %s\n", (std::string(f.name) + ":").c_str(),
                     PrintableName(text).toUtf8().constData());
     }
+    if (!fromFile.isEmpty())
+        std::printf("from file:     %s\n", PrintableName(QString::fromStdString(FileFindingsLine(
+                                                             doc.fileFindings, doc.fileStatements)))
+                                               .toUtf8()
+                                               .constData());
     return 0;
 }

@@ -93,9 +93,11 @@ int RunReport(const QStringList& args) {
     }
     CViewSettings settings;
     settings.UpdateIni(true);
-    const ReportInput in =
+    ReportInput in =
         ReportInputFor(*doc.pRecord, doc.card, doc.absentLanes, settings.m_attrOrg, reading.filters,
                        {analysis::RatePracticeOf(settings.m_szRatePractice.toStdString())});
+    in.fileFindings =
+        QString::fromStdString(FileFindingsLine(doc.fileFindings, doc.fileStatements));
     std::string why;
     if (!WriteReport(out, in, o, &why)) {
         Message(cmd, why);

@@ -4,7 +4,9 @@
 #include "dialogs/curves_definition_dlg.h"
 #include "dialogs/settings_dialog.h"
 #include "mail/smtp_sender.h"
+#include "record_io/interchange_helper.h"
 #include "record_io/record_files.h"
+#include "record_io/record_hl7.h"
 #include "record_io/record_mail.h"
 #include "record_io/record_pacs.h"
 #include "report/report_file.h"
@@ -17,7 +19,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -207,10 +211,13 @@ bool CRecordCommands::StartReport(ReportOptions& options, QPrinter* printer) {
 
 ReportInput CRecordCommands::ReportOfRecord() const {
     // Read through the window's filters: drawn and measured through them, named in the footer.
-    return ReportInputFor(m_document.Record(), m_document.Card(), m_document.AbsentLanes(),
-                          m_settings.m_attrOrg, m_document.Filters(),
-                          {analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString())},
-                          m_document.Reading().Confirmed() ? &m_document.Reading() : nullptr);
+    ReportInput in = ReportInputFor(
+        m_document.Record(), m_document.Card(), m_document.AbsentLanes(), m_settings.m_attrOrg,
+        m_document.Filters(), {analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString())},
+        m_document.Reading().Confirmed() ? &m_document.Reading() : nullptr);
+    in.fileFindings = QString::fromStdString(
+        FileFindingsLine(m_document.FileFindings(), m_document.FileStatements()));
+    return in;
 }
 
 CStatementSettings CRecordCommands::StatementSettings(const CDoctorReading* reading) const {
@@ -339,9 +346,78 @@ void CRecordCommands::OnSendPacs() {
     m_document.SetSending(true); // "Идет передача данных" until the archive answers
 }
 
-bool CRecordCommands::CancelPacs() {
-    if (!m_pPacs->IsRunning())
-        return false;
-    m_pPacs->Cancel();
-    return true;
+bool CRecordCommands::CancelSend() {
+    if (m_pPacs->IsRunning()) {
+        m_pPacs->Cancel();
+        return true;
+    }
+    if (m_bSendingHis && m_pTask->IsRunning()) {
+        m_pTask->Cancel();
+        return true;
+    }
+    return false;
+}
+
+void CRecordCommands::OnSendHis() {
+    emit Started();
+    const CMllpLink link = HisLinkOf(m_settings);
+    if (link.host.empty() || link.port <= 0) {
+        Fail(tr("Отправка в МИС невозможна: не задан адрес медицинской информационной системы "
+                "(Настройки, страница PACS)"));
+        return;
+    }
+    if (!Hl7CardFault(m_document.Card()).empty()) {
+        Fail(tr("Отправка в МИС невозможна: в карточке нет ни фамилии пациента, ни номера "
+                "медицинской карты"));
+        return;
+    }
+    m_document.ApplyCard();
+    // From copies: the window may start a new reception meanwhile. The report is the one the
+    // window prints; the message says what it says.
+    auto record = std::make_shared<const ECG_RECORD>(m_document.Record());
+    auto reading = std::make_shared<const CDoctorReading>(m_document.Reading());
+    const PATIENT_CARD card = m_document.Card();
+    CStatementSettings how = StatementSettings(reading.get());
+    CAppProfile profile;
+    how.m_MakeReportPdf = ReportPdfMakerFor(m_settings.m_attrOrg, how, m_document.AbsentLanes(),
+                                            LoadReportOptions(profile));
+    const CViewSettings settings = m_settings;
+    auto sent = std::make_shared<CHl7SendReport>();
+    m_bSendingHis = RunInBackground(
+        [record, reading, card, how, settings, link, sent](std::string* why) {
+            CHl7Outbox outbox(CHl7Outbox::DefaultFolder());
+            std::string id;
+            bool bFinal = false;
+            if (!KeepHl7Result(outbox, settings, *record, card, how, {}, &id, &bFinal, why))
+                return false;
+            CMllpLink cancellable = link;
+            cancellable.cancelled = [] { return CHelperCancelScope::Cancelled(); };
+            *sent = SendHl7Outbox(outbox, cancellable, id);
+            if (sent->bDone)
+                return true;
+            if (CHelperCancelScope::Cancelled())
+                return false; // said as "cancelled"
+            const auto mine = std::find_if(sent->outcomes.begin(), sent->outcomes.end(),
+                                           [&](const CHl7Outcome& o) { return o.controlId == id; });
+            *why = mine != sent->outcomes.end() ? mine->error
+                                                : std::string("earlier results were not delivered");
+            return false;
+        },
+        [this, sent](bool ok, const QString& why) {
+            m_bSendingHis = false;
+            const QString waiting =
+                sent->nLeft ? tr(" В очереди для МИС: %1 (Архив, Очередь результатов для МИС).")
+                                  .arg(sent->nLeft)
+                            : QString();
+            if (ok)
+                emit Informed(tr("Результат принят медицинской информационной системой.") +
+                              waiting);
+            else if (why == QLatin1String("cancelled"))
+                emit Informed(tr("Отправка в МИС остановлена; результат сохранён в очереди.") +
+                              waiting);
+            else
+                Fail(tr("Результат не принят МИС: %1. Он сохранён и будет отправлен снова.")
+                         .arg(why) +
+                     waiting);
+        });
 }

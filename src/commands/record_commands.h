@@ -46,6 +46,9 @@ public:
     void OnSendEmailDicom();
     // The record to the hospital's archive (C-STORE of its DICOM object), in the background.
     void OnSendPacs();
+    // The record's result to the hospital information system (HL7 ORU over MLLP), in the
+    // background: kept in the outbox first, so that a system out of reach loses nothing.
+    void OnSendHis();
     // The report on a printer, in Qt's print preview, into a PDF file. Each asks for the
     // layout, speed, gain and paper first (the last choice is remembered).
     void OnPrint();
@@ -55,8 +58,8 @@ public:
     // A file is being written or prepared for sending.
     bool Busy() const { return m_pTask->IsRunning(); }
 
-    // Stops a send to the PACS under way (Esc); false when none runs.
-    bool CancelPacs();
+    // Stops a send to the PACS or to the hospital system under way (Esc); false when none runs.
+    bool CancelSend();
 
     // Opens the patient card; 0 when confirmed, 1 when cancelled.
     int DefineCurves(bool bRequireAll, CardUse use = CardUse::Export);
@@ -107,5 +110,6 @@ private:
     CSmtpSender* m_pSender;
     CPacsJob* m_pPacs;
     CBackgroundTask* m_pTask;
+    bool m_bSendingHis = false; // the background task is a send to the hospital system
     std::function<void(bool, const QString&)> m_then;
 };

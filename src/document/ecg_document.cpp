@@ -45,6 +45,8 @@ void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
     m_unkept = Unkept::Nothing;
     m_strFilePath = QFileInfo(path).absoluteFilePath();
     m_dSourceSeconds = loaded.dSourceSeconds;
+    m_fileFindings = loaded.fileFindings;
+    m_fileStatements = loaded.fileStatements;
     m_nArchiveId = 0;
     m_strArchiveTitle.clear();
     SetReading({});
@@ -58,6 +60,8 @@ void CEcgDocument::TakeArchived(const CLoadedRecord& loaded, qint64 id, const QS
     m_unkept = Unkept::Nothing;
     m_strFilePath.clear();
     m_dSourceSeconds = loaded.dSourceSeconds;
+    m_fileFindings = {};
+    m_fileStatements = {};
     m_nArchiveId = id;
     m_strArchiveTitle = title;
     SetReading({});
@@ -78,6 +82,8 @@ void CEcgDocument::ReceptionStarted() {
     m_unkept = Unkept::Nothing; // the record it replaces was let go
     m_strFilePath.clear();
     m_dSourceSeconds = 0;
+    m_fileFindings = {};
+    m_fileStatements = {};
     m_nArchiveId = 0; // a new recording
     m_strArchiveTitle.clear();
     SetReading({});

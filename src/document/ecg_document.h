@@ -70,6 +70,11 @@ public:
     // The limits of a normal sinus rate the interpretation uses.
     void SetRatePractice(analysis::RatePractice practice);
 
+    // What the opened file says its writer found (another cart's measurements and statements),
+    // shown beside the program's own; empty for a received or archived record.
+    const CFileFindings& FileFindings() const { return m_fileFindings; }
+    const CFileStatements& FileStatements() const { return m_fileStatements; }
+
     // Every save and send first fills the record definition from the card and puts the card's
     // texts into the record (source and notes), as the window shows them.
     const RECORD_DEFINITION& ApplyCard();
@@ -122,4 +127,6 @@ private:
     qint64 m_nArchiveId = 0;
     QString m_strArchiveTitle;
     CDoctorReading m_reading;
+    CFileFindings m_fileFindings;
+    CFileStatements m_fileStatements;
 };

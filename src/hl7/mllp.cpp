@@ -3,6 +3,15 @@
 #include <QDeadlineTimer>
 #include <QList>
 #include <QTcpSocket>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 QByteArray MllpFrame(const std::string& message) {
     QByteArray frame;
@@ -131,14 +140,87 @@ bool ParseHl7Ack(const QByteArray& message, CHl7Ack* ack, std::string* error) {
     return true;
 }
 
+namespace {
+
+// A wait short enough that a cancel is seen soon.
+constexpr int kSliceMs = 100;
+
+bool Cancelled(const CMllpLink& link) {
+    return link.cancelled && link.cancelled();
+}
+
+// Connects within the deadline, asking for a cancel every slice: QTcpSocket's blocking connect
+// would not hear one, and one cut into slices gives up at the first slice's end. The connected
+// descriptor, or -1 with *why (empty when cancelled).
+int ConnectCancellable(const CMllpLink& link, const QDeadlineTimer& deadline, std::string* why) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(link.port);
+    if (const int rc = ::getaddrinfo(link.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
+        *why = std::string("host not found (") + ::gai_strerror(rc) + ")";
+        return -1;
+    }
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
+    *why = "no address";
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            *why = std::strerror(errno);
+            continue;
+        }
+        int rc = ::connect(fd, a->ai_addr, a->ai_addrlen);
+        int err = rc == 0 ? 0 : errno;
+        while (err == EINPROGRESS || err == EINTR) {
+            if (Cancelled(link)) {
+                ::close(fd);
+                why->clear();
+                return -1;
+            }
+            if (deadline.hasExpired()) {
+                err = ETIMEDOUT;
+                break;
+            }
+            pollfd p{fd, POLLOUT, 0};
+            rc = ::poll(&p, 1, int(std::min<qint64>(deadline.remainingTime(), kSliceMs)));
+            if (rc > 0) {
+                socklen_t n = sizeof err;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &n) != 0)
+                    err = errno;
+            } else if (rc < 0 && errno != EINTR) {
+                err = errno;
+            }
+        }
+        if (err == 0)
+            return fd;
+        ::close(fd);
+        *why = err == ETIMEDOUT ? "no answer within " + std::to_string(link.timeoutSeconds) + " s"
+                                : std::strerror(err);
+    }
+    return -1;
+}
+
+} // namespace
+
 bool SendHl7(const CMllpLink& link, const std::string& message, const std::string& controlId,
              CHl7Ack* ack, std::string* error) {
     *ack = {};
     const std::string where = link.host + ":" + std::to_string(link.port);
     const int timeoutMs = link.timeoutSeconds * 1000;
     QTcpSocket socket;
-    socket.connectToHost(QString::fromStdString(link.host), quint16(link.port));
-    if (!socket.waitForConnected(timeoutMs)) {
+    QDeadlineTimer deadline(timeoutMs);
+    std::string unreached;
+    const int fd = ConnectCancellable(link, deadline, &unreached);
+    if (fd < 0) {
+        *error = unreached.empty()
+                     ? std::string("cancelled")
+                     : "cannot reach the hospital system at " + where + ": " + unreached;
+        return false;
+    }
+    if (!socket.setSocketDescriptor(fd)) {
+        ::close(fd);
         *error = "cannot reach the hospital system at " + where + ": " +
                  socket.errorString().toStdString();
         return false;
@@ -148,17 +230,23 @@ bool SendHl7(const CMllpLink& link, const std::string& message, const std::strin
         *error = "cannot send to " + where + ": " + socket.errorString().toStdString();
         return false;
     }
-    QDeadlineTimer deadline(timeoutMs);
+    deadline = QDeadlineTimer(timeoutMs);
     while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(int(deadline.remainingTime()))) {
-            *error = socket.state() == QAbstractSocket::ConnectedState
-                         ? "the hospital system at " + where + " took no message within " +
-                               std::to_string(link.timeoutSeconds) + " s"
-                         : "the hospital system at " + where +
-                               " closed the connection while the message was sent: " +
-                               socket.errorString().toStdString();
+        if (Cancelled(link)) {
+            *error = "cancelled";
             return false;
         }
+        if (socket.waitForBytesWritten(int(std::min<qint64>(deadline.remainingTime(), kSliceMs))))
+            continue;
+        if (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
+            continue;
+        *error = socket.state() == QAbstractSocket::ConnectedState
+                     ? "the hospital system at " + where + " took no message within " +
+                           std::to_string(link.timeoutSeconds) + " s"
+                     : "the hospital system at " + where +
+                           " closed the connection while the message was sent: " +
+                           socket.errorString().toStdString();
+        return false;
     }
     deadline = QDeadlineTimer(timeoutMs);
     QByteArray buffer, answer;
@@ -172,7 +260,14 @@ bool SendHl7(const CMllpLink& link, const std::string& message, const std::strin
         }
         if (state == MllpState::Complete)
             break;
-        if (!socket.waitForReadyRead(int(deadline.remainingTime()))) {
+        if (Cancelled(link)) {
+            *error = "cancelled";
+            return false;
+        }
+        if (!socket.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), kSliceMs)))) {
+            if (socket.state() == QAbstractSocket::ConnectedState &&
+                socket.error() != QAbstractSocket::RemoteHostClosedError && !deadline.hasExpired())
+                continue;
             if (socket.state() != QAbstractSocket::ConnectedState ||
                 socket.error() == QAbstractSocket::RemoteHostClosedError) {
                 *error = "the hospital system at " + where +

@@ -6,6 +6,7 @@
 // before the answer and an answer that is no acknowledgement are each a failure with its reason.
 
 #include <QByteArray>
+#include <functional>
 #include <string>
 
 inline constexpr char kMllpStart = 0x0B;
@@ -41,6 +42,8 @@ struct CMllpLink {
     std::string host;
     int port = 0;
     int timeoutSeconds = 30; // for connecting, and again for the answer
+    // Asked every tenth of a second while the link waits: true ends the send at once, "cancelled".
+    std::function<bool()> cancelled;
 };
 
 // Sends one message and reads its acknowledgement. True only when the acknowledgement accepts

@@ -307,12 +307,12 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
     h->FLAG.OVERFLOWDETECTION = 0;
     h->FLAG.ANONYMOUS = 0; // the patient's name is wanted
     if (!sopen(path.c_str(), "r", h.get()) || h->AS.B4C_ERRNUM != B4C_NO_ERROR) {
-        *error = h->AS.B4C_ERRMSG && *h->AS.B4C_ERRMSG ? h->AS.B4C_ERRMSG
-                                                       : "libbiosig cannot read the file";
+        // libbiosig's own texts speak of its internals; the user needs what it means.
+        *error = "the file is damaged or not in a form velmora reads";
         return false;
     }
     if (h->TYPE == noFile || h->TYPE == unknown) {
-        *error = "the file's format is not one libbiosig knows";
+        *error = "not an ECG file in a known format";
         return false;
     }
     if (!(h->SampleRate > 0) || !std::isfinite(h->SampleRate)) {
@@ -327,8 +327,7 @@ bool ReadWithBiosig(const std::string& path, double maxSeconds, ForeignEcg& ecg,
     }
     const size_t got = sread(nullptr, 0, size_t(h->NRec), h.get());
     if (h->AS.B4C_ERRNUM != B4C_NO_ERROR || got == 0 || !h->data.block) {
-        *error = h->AS.B4C_ERRMSG && *h->AS.B4C_ERRMSG ? h->AS.B4C_ERRMSG
-                                                       : "libbiosig cannot read the samples";
+        *error = "the file's samples are damaged or cut short";
         return false;
     }
     const size_t rows = h->data.size[0], columns = h->data.size[1];

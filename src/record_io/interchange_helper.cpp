@@ -60,17 +60,17 @@ QString InterchangeHelperPath() {
     return {};
 }
 
+namespace {
+constexpr char kHelperStopped[] = "the helper stopped unexpectedly";
+} // namespace
+
 std::string HelperReason(const QByteArray& standardError) {
+    // Our own reason is the last line; what a library printed before it speaks of its internals.
     const QList<QByteArray> lines = standardError.trimmed().split('\n');
     std::string reason = lines.isEmpty() ? std::string() : lines.last().trimmed().toStdString();
-    // libbiosig prints its own errors before our last line; they say what is wrong with a file.
-    for (const QByteArray& line : lines)
-        if (line.startsWith("ERROR") && line.trimmed().toStdString() != reason) {
-            const int colon = line.indexOf(':');
-            reason += " (libbiosig: " + line.mid(colon + 1).trimmed().toStdString() + ")";
-            break;
-        }
-    return reason.empty() ? "the helper failed without saying why" : reason;
+    if (reason.starts_with("ERROR") || reason.empty())
+        return "the helper failed without saying why";
+    return reason;
 }
 
 bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int timeoutMs,
@@ -103,7 +103,8 @@ bool RunInterchangeHelper(const QStringList& args, const QByteArray& input, int 
         return false;
     }
     if (p.exitStatus() != QProcess::NormalExit) {
-        *error = "the helper crashed on it (" + HelperReason(p.readAllStandardError()) + ")";
+        // What the helper printed before it died is no reason; the callers say what it means.
+        *error = kHelperStopped;
         return false;
     }
     if (p.exitCode() != 0) {
@@ -126,8 +127,13 @@ bool ReadForeignFile(const QString& path, HelperReader reader, double seconds, F
             {QStringLiteral("read"), path, QStringLiteral("--seconds"), QString::number(seconds),
              QStringLiteral("--reader"),
              reader == HelperReader::Dicom ? QStringLiteral("dicom") : QStringLiteral("biosig")},
-            {}, kReadTimeoutMs, &answer, error))
+            {}, kReadTimeoutMs, &answer, error)) {
+        // A reader that dies on a file met something it could not take.
+        if (*error == kHelperStopped)
+            *error =
+                "the file is damaged or not in a form velmora reads (its reader stopped on it)";
         return false;
+    }
     const auto* data = reinterpret_cast<const uint8_t*>(answer.constData());
     CFileDetails read;
     size_t used = 0;

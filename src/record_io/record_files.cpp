@@ -124,6 +124,7 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
     CScpMeasurements measurements;
     ReadScpMeasurements(bytes.data(), bytes.size(), measurements, nullptr);
     doc.fileFindings = FindingsFromScp(measurements);
+    doc.fileFindings.m_strWriter = "SCP-ECG";
     bool otherCoding = false;
     if (ReadScpRecord(bytes.data(), bytes.size(), *doc.pRecord, doc.card, error, &otherCoding))
         return true;

@@ -255,8 +255,16 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
     double my = paper.Line(mx, h.y, mw, QStringLiteral("Автоматические измерения,"), 3.0, true);
     my = paper.Line(mx, my, mw, QStringLiteral("требуют подтверждения врачом"), 3.0, true) + 0.8;
     p.setFont(paper.Font(2.8));
-    p.drawText(QRectF(paper.At(mx, my), QSizeF(paper(mw), paper(h.y + h.h - my))),
-               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, MeasurementText(in.measurements));
+    const QRectF ours(paper.At(mx, my), QSizeF(paper(mw), paper(h.y + h.h - my)));
+    QRectF used;
+    p.drawText(ours, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               MeasurementText(in.measurements), &used);
+    // Another cart's findings under ours, in smaller type and as the file's own.
+    if (!in.fileFindings.isEmpty()) {
+        p.setFont(paper.Font(2.4));
+        p.drawText(QRectF(QPointF(ours.left(), used.bottom() + paper(1.0)), ours.bottomRight()),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, in.fileFindings);
+    }
 
     const RectMm box{h.x + 192, h.y, h.w - 192, h.h};
     p.setPen(paper.Pen(Qt::black, 0.3));

@@ -29,6 +29,9 @@ struct ReportInput {
     // The doctor's reading: once confirmed, the conclusion box prints it instead of the
     // automatic statements.
     CDoctorReading reading;
+    // What the record's file says its writer found (FileFindingsLine), printed under the
+    // program's own measurements as the file's; empty when the file gave nothing.
+    QString fileFindings;
 };
 
 // The report of a record as it is read: its card, its absent lanes (those given, and every lane

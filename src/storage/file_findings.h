@@ -3,9 +3,11 @@
 // measurements beside its interpretation (CLoadedRecord::fileStatements). They are the file's,
 // shown as such next to velmora's own and never mixed into them.
 
+#include "storage/scp_export.h"
 #include "storage/scp_signal.h"
 
 #include <string>
+#include <vector>
 
 // A measurement the file does not give.
 constexpr int kNotInFile = kScpNotMeasured;
@@ -30,3 +32,22 @@ struct CFileFindings {
 // The global measurements an SCP-ECG file's Section 7 gives: intervals from the reference beat's
 // wave boundaries, the rate from the file's own or from its average RR.
 CFileFindings FindingsFromScp(const CScpMeasurements& measurements);
+
+// Each measurement with its key (as velmora-cli measure names its own: "pr_ms"), its Russian
+// name and unit, in the order the line shows them.
+struct CFileFindingRow {
+    const char* key;
+    const char* russian;
+    const char* unit; // with its leading space where one is written
+    int value;        // kNotInFile when the file does not give it
+};
+std::vector<CFileFindingRow> FileFindingRows(const CFileFindings& findings);
+
+// What the file gives, each "ЧСС 72 уд/мин", "PR 160 мс", "ось QRS 30°", in the words of the
+// program's own measurement line; a value the file does not give is left out.
+std::vector<std::string> FileFindingsSummary(const CFileFindings& findings);
+
+// One line for the window and the report: "По данным файла (Philips XML): ЧСС 72 уд/мин   PR 160
+// мс ...   Заключение файла: Синусовый ритм. ..." with "(подтверждено)" when the file says a
+// doctor confirmed it. Empty when the file gives neither measurements nor statements.
+std::string FileFindingsLine(const CFileFindings& findings, const CFileStatements& statements);

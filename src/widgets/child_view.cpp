@@ -97,6 +97,11 @@ void CChildView::ShowMeasurementLine() {
         line += QLatin1Char('\n') + tr("Автоматическое заключение (не подтверждено врачом): %1.")
                                         .arg(texts.join(QStringLiteral(". ")));
     }
+    // Another cart's own findings, when its file gave them: beside ours, never mixed in.
+    if (const std::string file =
+            FileFindingsLine(m_document.FileFindings(), m_document.FileStatements());
+        m && !file.empty())
+        line += QLatin1Char('\n') + QString::fromStdString(file);
     emit MeasurementLineChanged(line);
 }
 

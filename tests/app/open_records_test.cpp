@@ -254,6 +254,20 @@ TEST_F(OpenRecords, OtherSystemsFilesOpenInWindowsWithTheirPatientAndLeads) {
     EXPECT_TRUE(dicom->RecordMeasurements()->heartRateBpm);
     EXPECT_EQ(dicom->Session().m_nAbsentLanes, 0);
     EXPECT_EQ(welch->Session().m_nAbsentLanes, (1 << 8) | (1 << 10)) << "V3 and V5";
+    // The cart's own findings on a line of their own under ours, as the file's; the DICOM file
+    // gives none here.
+    for (QMdiSubWindow* w : frame.MdiArea()->subWindowList()) {
+        const QString line = static_cast<CChildFrame*>(w)->MeasurementLine()->text();
+        const QString file = line.section(QLatin1Char('\n'), -1);
+        if (w->windowTitle().endsWith(QStringLiteral(".SCP"))) {
+            EXPECT_TRUE(file.startsWith(QStringLiteral("По данным файла (SCP-ECG): ЧСС ")))
+                << line.toStdString();
+            EXPECT_TRUE(file.contains(QStringLiteral("заключение файла (подтверждено): ")))
+                << line.toStdString();
+        } else {
+            EXPECT_FALSE(line.contains(QStringLiteral("По данным файла"))) << line.toStdString();
+        }
+    }
 }
 
 // "Вид" reads a record at another speed and gain and through filters, window by window; the

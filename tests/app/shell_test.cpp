@@ -93,10 +93,11 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
     QStringList texts;
     for (QAction* a : data)
         texts << (a->isSeparator() ? QStringLiteral("|") : a->text());
-    EXPECT_EQ(texts, (QStringList{"Прием данных от кардиографа", "Редактировать описание",
-                                  "Сохранить в файл", "Отправить по E-Mail", "|",
-                                  "Сохранить в SCP файл", "Отправить SCP по E-Mail",
-                                  "Отправить DICOM по E-Mail", "Отправить в PACS"}));
+    EXPECT_EQ(texts,
+              (QStringList{"Прием данных от кардиографа", "Редактировать описание",
+                           "Сохранить в файл", "Отправить по E-Mail", "|", "Сохранить в SCP файл",
+                           "Отправить SCP по E-Mail", "Отправить DICOM по E-Mail",
+                           "Отправить в PACS", "Отправить результат в МИС"}));
     EXPECT_EQ(s.frame.Action(ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     EXPECT_EQ(s.frame.Action(ID_EKARD)->statusTip(),
               QStringLiteral("Начать или закончить прием данных от кардиографа"));

@@ -120,13 +120,13 @@ TEST(Pacs, TheCommandStoresTheRecordInTheBackgroundAndACancelStopsAStalledSend) 
     EXPECT_TRUE(document.Sending()) << "the stalled PACS keeps the send waiting";
     QElapsedTimer t;
     t.start();
-    EXPECT_TRUE(commands.CancelPacs());
+    EXPECT_TRUE(commands.CancelSend());
     EXPECT_TRUE(RunUntil([&] { return !document.Sending(); }, 3000));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(failed.size(), 1) << "a cancel is no failure to report";
     ASSERT_EQ(informed.size(), 2) << "but it is said";
     EXPECT_TRUE(informed[1][0].toString().startsWith(QStringLiteral("Отправка в PACS отменена")));
-    EXPECT_FALSE(commands.CancelPacs()) << "nothing left to cancel";
+    EXPECT_FALSE(commands.CancelSend()) << "nothing left to cancel";
 
     // Settings that cannot reach a PACS: nothing starts.
     s.m_szPacsHost.clear();

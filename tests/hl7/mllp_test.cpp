@@ -48,7 +48,11 @@ std::string Put(CHl7Outbox& outbox, bool bFinal) {
 // Generous: a loaded machine (a sanitized run beside other builds) answers slowly, and only the
 // silent peer's case is about the time-out.
 CMllpLink Link(int port, int timeout = 20) {
-    return {"127.0.0.1", port, timeout};
+    CMllpLink link;
+    link.host = "127.0.0.1";
+    link.port = port;
+    link.timeoutSeconds = timeout;
+    return link;
 }
 
 } // namespace

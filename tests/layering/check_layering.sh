@@ -49,7 +49,7 @@ only analysis platform record_model
 # layer reaches it only by starting its process, never by including it.
 only interchange platform record_model analysis storage
 # The records layer is what the front-ends call; it stands on the stores below it only.
-only record_io platform record_model analysis storage mail config
+only record_io platform record_model analysis storage mail hl7 config
 # The archive keeps what the records layer opens; the front-ends use it, never the other way.
 only archive platform record_model analysis storage record_io config
 # The results for the hospital system are built from what the analysis measured and a doctor

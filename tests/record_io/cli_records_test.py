@@ -17,6 +17,9 @@ from record_block import CARD, record  # noqa: E402
 
 CLI = sys.argv[1]
 TMP = tempfile.mkdtemp(prefix="velmora-records-")
+REALDATA = os.environ.get("VELMORA_REALDATA") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, os.pardir, "shared",
+    "realdata")
 ENV = dict(os.environ, HOME=TMP, XDG_CONFIG_HOME=os.path.join(TMP, "config"),
            TMPDIR=TMP, LC_ALL="C.UTF-8")
 
@@ -94,6 +97,26 @@ try:
     code, out, err = run("info", evil)
     check(code == 0 and "\x1b" not in out + err and "\x07" not in out + err,
           "no control character of a file reaches the terminal")
+
+    # Another cart's own findings come as the file's, apart from ours; our own export of a
+    # record without statements has none to give.
+    code, out, _ = run("info", path("c.scp"), "--json")
+    check(code == 0 and "from_file" not in json.loads(out), "our plain SCP file gives no findings")
+    welch = os.path.join(REALDATA, "scp", "welchallyn_ECG_20060620_112352_197001138994.SCP")
+    if os.path.exists(welch):
+        code, out, err = run("info", welch, "--json")
+        found = json.loads(out).get("from_file", {}) if code == 0 else {}
+        check(found.get("writer") == "SCP-ECG" and found.get("confirmed") is True
+              and any(s.startswith("Analyserad med pedriatriska") for s in found.get("statements", [])),
+              "info --json: the file's confirmed statements under from_file (%s)" % found)
+        rate, rr = found.get("heart_rate_bpm"), found.get("rr_ms")
+        check(isinstance(rate, int) and 20 < rate < 250 and (rr is None or abs(60000 / rr - rate) <= 1),
+              "info --json: the file's own rate, as its RR gives it (%s, %s)" % (rate, rr))
+        code, out, _ = run("info", welch)
+        check(code == 0 and "from file:     По данным файла (SCP-ECG): ЧСС %d уд/мин" % rate in out,
+              "info: the file's findings on a line of their own")
+    else:
+        print("skip the real SCP file's findings: no ../shared/realdata or VELMORA_REALDATA")
 
     # No record files: exit 2, the file named, the reason given.
     os.mkfifo(path("pipe.dat"))

@@ -272,3 +272,30 @@ TEST(ForeignFiles, TheSignalStreamKeepsEverythingAndRefusesWhatIsNotWhole) {
     EXPECT_FALSE(
         ReadSignalStream(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), back, &error));
 }
+
+TEST(ForeignFiles, AReaderThatDiesOnAFileIsSaidAsADamagedFileNotAsItsInternals) {
+    // A helper that prints a library's text and dies by a signal, as a reader does on a file it
+    // cannot take.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString helper = dir.filePath(QStringLiteral("dying-helper"));
+    QFile script(helper);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(
+        "#!/bin/sh\necho 'ERROR 17: bsearch in HUFFMAN table failed' >&2\nkill -SEGV $$\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    const QString edf = dir.filePath(QStringLiteral("x.edf"));
+    QFile file(edf);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(512, '0'));
+    file.close();
+
+    const CEnvScope dying("VELMORA_INTERCHANGE", helper.toUtf8().constData());
+    CLoadedRecord doc;
+    std::string error;
+    EXPECT_FALSE(OpenRecordFile(edf, doc, &error));
+    EXPECT_NE(error.find("damaged or not in a form velmora reads"), std::string::npos) << error;
+    EXPECT_EQ(error.find("HUFFMAN"), std::string::npos) << error;
+    EXPECT_EQ(error.find("helper"), std::string::npos) << error;
+}
