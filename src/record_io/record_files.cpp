@@ -693,6 +693,8 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
     std::string why;
     if (!ReadHead(path, head, size, &why))
         return fail(why);
+    if (size == 0)
+        return fail("the file is empty");
     std::vector<uint8_t> whole;
     bool haveWhole = false;
     // The bytes a type's reader is handed: the start alone for one that reads from the path, else
