@@ -470,3 +470,58 @@ TEST(Ishne, TheSharedHolterFileOpensAndItsBeatsAgreeWithItsAnnotations) {
     EXPECT_GE(se, 95.0);
     EXPECT_GE(pp, 95.0);
 }
+
+// Each type knows its own files by their start, and only its own: a file of every type that opens,
+// under a name that says nothing, is claimed by exactly its type and opens as it.
+TEST(RecordFileTyping, EveryTypeClaimsItsOwnFilesAndNoOther) {
+    QTemporaryDir dir;
+    const auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    std::string error;
+    std::vector<std::pair<QString, const RecordFileType*>> files;
+    for (const RecordFileType& t : RecordFileTypes()) {
+        if (!t.read || !t.write)
+            continue;
+        const QString saved = dir.filePath(QStringLiteral("saved") + QLatin1String(t.extension));
+        ASSERT_TRUE(SaveRecordFile(saved, t, *record, &card, &error)) << error;
+        files.emplace_back(saved, &t);
+    }
+    const auto named = [](const char* name) {
+        for (const RecordFileType& t : RecordFileTypes())
+            if (std::string(t.name) == name)
+                return &t;
+        return static_cast<const RecordFileType*>(nullptr);
+    };
+    const QString ishne = dir.filePath(QStringLiteral("holter.ecg"));
+    Write(ishne, IshneFile({}));
+    ASSERT_NE(named("ISHNE Holter file"), nullptr);
+    files.emplace_back(ishne, named("ISHNE Holter file"));
+    WriteMatRecord(dir.path(), {});
+    files.emplace_back(dir.filePath(QStringLiteral("A0001.hea")),
+                       RecordFileTypeOf(QStringLiteral(".hea")));
+    files.emplace_back(dir.filePath(QStringLiteral("A0001.mat")),
+                       RecordFileTypeOf(QStringLiteral(".mat")));
+
+    for (const auto& [path, type] : files) {
+        SCOPED_TRACE(type->name);
+        const QByteArray head = Bytes(path).left(int(kClaimHeadBytes));
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(head.constData()),
+                                             size_t(head.size()));
+        std::string claimedBy;
+        for (const RecordFileType& t : RecordFileTypes())
+            if (t.claims && t.claims(bytes))
+                claimedBy += std::string(claimedBy.empty() ? "" : ", ") + t.name;
+        EXPECT_EQ(claimedBy, type->name);
+        // Renamed beside the original, so that a WFDB record's header still finds its files.
+        const QString renamed = path + QStringLiteral(".bin");
+        ASSERT_TRUE(QFile::copy(path, renamed));
+        std::string why;
+        EXPECT_EQ(RecordFileTypeOfFile(renamed, &why), type) << why;
+        if (std::string(type->extension) == ".mat")
+            continue; // its header is found by its own name
+        CLoadedRecord doc;
+        const RecordFileType* opened = nullptr;
+        EXPECT_TRUE(OpenRecordFile(renamed, doc, &error, &opened)) << error;
+        EXPECT_EQ(opened, type);
+    }
+}
