@@ -639,16 +639,16 @@ CImportItem PrepareImport(const QString& path) {
     item.path = path;
     auto loaded = std::make_shared<CLoadedRecord>();
     std::string why;
-    if (!OpenRecordFile(path, *loaded, &why)) {
+    const RecordFileType* type = nullptr; // what the file holds, whatever its name says
+    if (!OpenRecordFile(path, *loaded, &why, &type)) {
         item.error = QString::fromStdString(why);
         return item;
     }
-    const RecordFileType* type = RecordFileTypeOf(path);
-    item.type = type ? QString::fromLatin1(type->extension) : QString();
+    item.type = QString::fromLatin1(type->extension);
     // The file as it came, for another system's file: nothing of it is lost (a WFDB record's
     // header with its signal files, which may run far past the ten seconds of its block). Our
     // own types are whole in the record block and the card.
-    if (QFileInfo(path).suffix().compare(QLatin1String("hea"), Qt::CaseInsensitive) == 0) {
+    if (type == RecordFileTypeOf(QStringLiteral(".hea"))) {
         item.original = WfdbFiles(path);
     } else if (!IsOurRecord(*loaded->pRecord)) {
         std::vector<uint8_t> bytes;

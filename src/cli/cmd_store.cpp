@@ -109,8 +109,8 @@ int RunStore(const QStringList& args) {
         return 0;
     }
     const QString path = opts.Positional().first();
-    const bool bAsItStands =
-        !opts.Has("card") && RecordFileTypeOf(path) == RecordFileTypeOf(QStringLiteral(".dcm"));
+    const bool bAsItStands = !opts.Has("card") && RecordFileTypeOfFile(path, &why) ==
+                                                      RecordFileTypeOf(QStringLiteral(".dcm"));
     if (!bAsItStands && !opts.Has("no-report") && !CliDrawsReports())
         return RunThisInFull("store");
     std::string what;

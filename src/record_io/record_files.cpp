@@ -10,8 +10,10 @@
 #include "storage/aecg_edf_files.h"
 #include "storage/card_file.h"
 #include "storage/export_import_file.h"
+#include "storage/ishne_reader.h"
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
+#include "storage/scp_file.h"
 #include "storage/scp_reader.h"
 #include "storage/scp_signal.h"
 #include "storage/wfdb_reader.h"
@@ -20,7 +22,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
 #include <cstring>
+#include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -78,10 +85,11 @@ void TakeRecordDetails(const CFileDetails& details, ECG_RECORD& record) {
                                                 .m_strSerial = details.m_strSerial});
 }
 
-bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
-              std::string* error) {
+// The record whose header is at headerPath (path: the file opened, for its time).
+bool ReadWfdbAt(const QString& path, const std::string& headerPath, CLoadedRecord& doc,
+                std::string* error) {
     WfdbRecord r;
-    if (!ReadWfdbRecord(QFile::encodeName(path).toStdString(), kRecordSeconds + 0.5, r, error))
+    if (!ReadWfdbRecord(headerPath, kRecordSeconds + 0.5, r, error))
         return false;
     if (!RecordFromSignal(r.signal, StartOrFileTime(path, r.header.start), *doc.pRecord, error,
                           &doc.absentLanes))
@@ -92,14 +100,45 @@ bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& d
     return true;
 }
 
+bool ReadWfdb(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+              std::string* error) {
+    return ReadWfdbAt(path, QFile::encodeName(path).toStdString(), doc, error);
+}
+
+// A .mat signal file opens the record whose header beside it names it.
+bool ReadWfdbMat(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+                 std::string* error) {
+    std::string header;
+    return FindWfdbHeaderOf(QFile::encodeName(path).toStdString(), header, error) &&
+           ReadWfdbAt(path, header, doc, error);
+}
+
+// An ISHNE Holter file's first ten seconds, read from its path; its patient as the card, its
+// recorder as the device.
+bool ReadIshne(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+               std::string* error) {
+    CIshneReader reader;
+    ForeignEcg ecg;
+    if (!reader.Open(QFile::encodeName(path).toStdString(), error) ||
+        !reader.ReadStart(kRecordSeconds + 0.5, ecg, error) ||
+        !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    CardFromForeign(ecg, doc.card);
+    CFileDetails details;
+    details.m_strModel = reader.Header().m_strRecorder;
+    TakeRecordDetails(details, *doc.pRecord);
+    if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
+        doc.dSourceSeconds = ecg.dTotalSeconds;
+    return true;
+}
+
 // Another system's file through the interchange helper: its first ten seconds as a record, its
 // patient as the card.
-bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
-                 std::string* error) {
+bool ReadForeignWith(HelperReader reader, const QString& path, CLoadedRecord& doc,
+                     std::string* error) {
     ForeignEcg ecg;
     CFileDetails details;
-    const RecordFileType* type = RecordFileTypeOf(path);
-    const HelperReader reader = type ? type->helper : HelperReader::Biosig;
     if (!ReadForeignFile(path, reader, kRecordSeconds + 0.5, ecg, error, &details) ||
         !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
                           &doc.absentLanes))
@@ -109,6 +148,18 @@ bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord
     if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = ecg.dTotalSeconds;
     return true;
+}
+
+// The helper's reader is the content's type's, not the extension's: a renamed file is read as
+// what it is.
+bool ReadForeign(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+                 std::string* error) {
+    return ReadForeignWith(HelperReader::Biosig, path, doc, error);
+}
+
+bool ReadDicomEcg(const QString& path, const std::vector<uint8_t>&, CLoadedRecord& doc,
+                  std::string* error) {
+    return ReadForeignWith(HelperReader::Dicom, path, doc, error);
 }
 
 // Our own SCP files by our record reader (their samples as they are); every other writer's
@@ -224,12 +275,211 @@ bool ReadWfdbSignal(const QString& path, CEcgSignal& signal, std::string* error)
     return true;
 }
 
+bool ReadWfdbMatSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    std::string header;
+    return FindWfdbHeaderOf(QFile::encodeName(path).toStdString(), header, error) &&
+           ReadWfdbSignal(QFile::decodeName(header.c_str()), signal, error);
+}
+
+bool OpenWfdbPiecesAt(const std::string& header, CSignalPieces& pieces, std::string* error) {
+    auto reader = std::make_shared<CWfdbSignalReader>();
+    if (!reader->Open(header, error))
+        return false;
+    pieces.dRate = reader->Header().rate;
+    pieces.nFrames = size_t(reader->Frames());
+    pieces.nLeads = reader->Header().channels.size();
+    pieces.read = [reader](size_t first, size_t count, CEcgSignal& out, std::string* why) {
+        return reader->Read(long(first), long(count), out, why);
+    };
+    return true;
+}
+
+bool OpenWfdbPieces(const QString& path, CSignalPieces& pieces, std::string* error) {
+    return OpenWfdbPiecesAt(QFile::encodeName(path).toStdString(), pieces, error);
+}
+
+bool OpenWfdbMatPieces(const QString& path, CSignalPieces& pieces, std::string* error) {
+    std::string header;
+    return FindWfdbHeaderOf(QFile::encodeName(path).toStdString(), header, error) &&
+           OpenWfdbPiecesAt(header, pieces, error);
+}
+
+bool OpenIshnePieces(const QString& path, CSignalPieces& pieces, std::string* error) {
+    auto reader = std::make_shared<CIshneReader>();
+    if (!reader->Open(QFile::encodeName(path).toStdString(), error))
+        return false;
+    pieces.dRate = reader->Rate();
+    pieces.nFrames = size_t(reader->Frames());
+    pieces.nLeads = size_t(reader->Header().m_nLeads);
+    pieces.read = [reader](size_t first, size_t count, CEcgSignal& out, std::string* why) {
+        return reader->Read(long(first), long(count), out, why);
+    };
+    return true;
+}
+
+// As a WFDB record: the whole of it, unless it is too large to hold (its beats are found a piece
+// at a time instead).
+bool ReadIshneSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    constexpr double kMaxValues = 200e6; // 800 MB as floats
+    CIshneReader reader;
+    if (!reader.Open(QFile::encodeName(path).toStdString(), error))
+        return false;
+    if (double(reader.Frames()) * reader.Header().m_nLeads > kMaxValues)
+        return *error = "the recording is too large to read whole (" +
+                        std::to_string(reader.Frames()) + " samples per lead)",
+               false;
+    return reader.Read(0, reader.Frames(), signal, error);
+}
+
+// What each type's file begins with; a claim looks, it does not read: the type's reader still
+// judges the whole file.
+
+uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+    return uint16_t(b[at] | b[at + 1] << 8);
+}
+
+uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+
+// Exactly one record block, with its info block.
+bool ClaimsRecordBlock(std::span<const uint8_t> head) {
+    constexpr size_t kInfoAt = offsetof(ECG_RECORD, curves_buf) + kSamplesSize;
+    return head.size() == sizeof(ECG_RECORD) && Le32(head, kInfoAt) == kRecordInfoMagic;
+}
+
+// A zip whose entries (their local headers, as far as the start shows them) include the
+// package's structure.txt.
+bool ClaimsPackage(std::span<const uint8_t> head) {
+    constexpr size_t kLocal = 30;
+    const std::string_view wanted = CExportImportFile::kStructureName;
+    for (size_t at = 0; at + kLocal <= head.size();) {
+        if (Le32(head, at) != 0x04034b50u)
+            return false;
+        const size_t nameSize = Le16(head, at + 26), extra = Le16(head, at + 28);
+        if (at + kLocal + nameSize > head.size())
+            return false;
+        const std::string_view name(reinterpret_cast<const char*>(&head[at + kLocal]), nameSize);
+        if (name == wanted)
+            return true;
+        if (Le16(head, at + 6) & 0x08)
+            return false; // sizes after the data: the next header cannot be found from here
+        at += kLocal + nameSize + extra + Le32(head, at + 18);
+    }
+    return false;
+}
+
+// Section 0 first, whole and with a right CRC, its table starting with itself.
+bool ClaimsScp(std::span<const uint8_t> head) {
+    constexpr size_t kAt = 6, kHeader = 16, kPointer = 10;
+    if (head.size() < kAt + kHeader + kPointer)
+        return false;
+    const uint32_t fileSize = Le32(head, 2);
+    const uint32_t length = Le32(head, kAt + 4);
+    if (Le16(head, kAt + 2) != 0 || length < kHeader + kPointer || length > fileSize - kAt ||
+        fileSize < kAt + kHeader || kAt + length > head.size())
+        return false;
+    return ScpCrc(&head[kAt + 2], length - 2) == Le16(head, kAt) && Le16(head, kAt + kHeader) == 0;
+}
+
+// Text whose first line that is no comment is "name nsig ...".
+bool ClaimsWfdbHeader(std::span<const uint8_t> head) {
+    if (head.empty() || std::memchr(head.data(), 0, head.size()))
+        return false;
+    const std::string text(head.begin(), head.end());
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        std::istringstream in(line);
+        std::string name, count;
+        in >> name >> count;
+        if (name.empty() || count.empty())
+            return false;
+        for (char c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '/' &&
+                c != '.')
+                return false;
+        return std::all_of(count.begin(), count.end(),
+                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
+               count.size() < 4;
+    }
+    return false;
+}
+
+bool ClaimsMat(std::span<const uint8_t> head) {
+    CMatV4Header m;
+    std::string why;
+    return ParseMatV4Header(head, m, &why);
+}
+
+bool ClaimsDicom(std::span<const uint8_t> head) {
+    return head.size() >= 132 && std::memcmp(&head[128], "DICM", 4) == 0;
+}
+
+// The root element, past the XML declaration, comments and a document type, is AnnotatedECG
+// (with or without a namespace prefix).
+bool ClaimsAecg(std::span<const uint8_t> head) {
+    std::string_view t(reinterpret_cast<const char*>(head.data()), head.size());
+    if (t.substr(0, 3) == "\xEF\xBB\xBF")
+        t.remove_prefix(3);
+    for (;;) {
+        const size_t lt = t.find('<');
+        if (lt == std::string_view::npos ||
+            t.substr(0, lt).find_first_not_of(" \t\r\n") != std::string_view::npos)
+            return false;
+        t.remove_prefix(lt);
+        std::string_view close;
+        if (t.substr(0, 4) == "<!--")
+            close = "-->";
+        else if (t.substr(0, 2) == "<?" || t.substr(0, 2) == "<!")
+            close = ">";
+        else
+            break;
+        const size_t end = t.find(close);
+        if (end == std::string_view::npos)
+            return false;
+        t.remove_prefix(end + close.size());
+    }
+    t.remove_prefix(1);
+    const size_t end = t.find_first_of(" \t\r\n/>");
+    if (end == std::string_view::npos)
+        return false;
+    std::string_view name = t.substr(0, end);
+    if (const size_t colon = name.find(':'); colon != std::string_view::npos)
+        name.remove_prefix(colon + 1);
+    return name == "AnnotatedECG";
+}
+
+// "0       ", then a header of 256 bytes and 256 per signal, as its own fields say.
+bool ClaimsEdf(std::span<const uint8_t> head) {
+    if (head.size() < 256 || std::memcmp(head.data(), "0       ", 8) != 0)
+        return false;
+    const auto number = [&](size_t at, size_t size, long& v) {
+        const std::string field(reinterpret_cast<const char*>(&head[at]), size);
+        char* end = nullptr;
+        v = std::strtol(field.c_str(), &end, 10);
+        const char* rest = end;
+        return rest != field.c_str() &&
+               std::all_of(rest, field.c_str() + field.size(), [](char c) { return c == ' '; });
+    };
+    long headerBytes = 0, count = 0;
+    return number(184, 8, headerBytes) && number(252, 4, count) && count >= 1 &&
+           headerBytes == 256 * (count + 1);
+}
+
 const RecordFileType kTypes[] = {
     {.extension = ".dat",
      .name = "record block",
      .description = "the 112552-byte record block",
      .filter = "Записи (*.dat)",
      .read = ReadDat,
+     .claims = ClaimsRecordBlock,
      .write = WriteDat},
     {.extension = ".ecg",
      .name = "export package",
@@ -237,6 +487,7 @@ const RecordFileType kTypes[] = {
      .filter = "Пакеты экспорта (*.ecg)",
      .bNeedsCard = true,
      .read = ReadPackage,
+     .claims = ClaimsPackage,
      .write = WritePackage,
      .bOffersOthers = true},
     {.extension = ".scp",
@@ -246,20 +497,44 @@ const RecordFileType kTypes[] = {
      .bNeedsCard = true,
      .use = CardUse::Scp,
      .read = ReadScp,
+     .claims = ClaimsScp,
      .write = WriteScp,
      .bWritesStatements = true,
      .helper = HelperReader::Biosig},
+    // Opened only, as a package's .ecg is saved: a Holter file is another system's recording.
+    {.extension = ".ecg",
+     .name = "ISHNE Holter file",
+     .description = "an ISHNE 1.0 Holter file (opened only)",
+     .filter = "Холтер ISHNE (*.ecg)",
+     .read = ReadIshne,
+     .claims = IshneClaims,
+     .bReadsPath = true,
+     .readSignal = ReadIshneSignal,
+     .openPieces = OpenIshnePieces},
     {.extension = ".hea",
      .name = "WFDB record",
      .description = "a PhysioNet WFDB record (its .hea header; opened only)",
      .filter = "Записи WFDB (*.hea)",
      .read = ReadWfdb,
-     .readSignal = ReadWfdbSignal},
+     .claims = ClaimsWfdbHeader,
+     .readSignal = ReadWfdbSignal,
+     .openPieces = OpenWfdbPieces},
+    {.extension = ".mat",
+     .name = "WFDB record's MATLAB signal file",
+     .description = "the .mat signal file of a PhysioNet WFDB record, its .hea beside it "
+                    "(opened only)",
+     .filter = "Записи WFDB в MATLAB (*.mat)",
+     .read = ReadWfdbMat,
+     .claims = ClaimsMat,
+     .bReadsPath = true,
+     .readSignal = ReadWfdbMatSignal,
+     .openPieces = OpenWfdbMatPieces},
     {.extension = ".dcm",
      .name = "DICOM ECG",
      .description = "a DICOM 12-lead ECG waveform object (for the PACS)",
      .filter = "DICOM ЭКГ (*.dcm)",
-     .read = ReadForeign,
+     .read = ReadDicomEcg,
+     .claims = ClaimsDicom,
      .write = WriteDicom,
      .bWritesStatements = true,
      .bCarriesCard = true,
@@ -270,6 +545,7 @@ const RecordFileType kTypes[] = {
      .description = "an HL7 annotated ECG (aECG) XML file",
      .filter = "HL7 aECG (*.xml)",
      .read = ReadForeign,
+     .claims = ClaimsAecg,
      .write = WriteAecg,
      .bWritesStatements = true,
      .bCarriesCard = true,
@@ -280,6 +556,7 @@ const RecordFileType kTypes[] = {
      .description = "an EDF+ file (European Data Format)",
      .filter = "EDF+ (*.edf)",
      .read = ReadForeign,
+     .claims = ClaimsEdf,
      .write = WriteEdf,
      .bCarriesCard = true,
      .helper = HelperReader::Biosig,
@@ -308,12 +585,74 @@ const RecordFileType* RecordFileTypeOf(const QString& path) {
     return nullptr;
 }
 
+namespace {
+
+bool HasExtensionOf(const QString& path, const RecordFileType& t) {
+    return path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive);
+}
+
+// First the types of the file's extension that claim its start (or whose extension alone decides),
+// then any type that claims it.
+const RecordFileType* ClaimedType(const QString& path, std::span<const uint8_t> head) {
+    for (const RecordFileType& t : kTypes)
+        if (t.read && HasExtensionOf(path, t) && (!t.claims || t.claims(head)))
+            return &t;
+    for (const RecordFileType& t : kTypes)
+        if (t.read && t.claims && t.claims(head))
+            return &t;
+    return nullptr;
+}
+
+std::string TypesThatOpen() {
+    std::string known;
+    for (const RecordFileType& t : kTypes)
+        if (t.read && known.find(t.extension) == std::string::npos)
+            known += std::string(known.empty() ? "" : ", ") + t.extension;
+    return known;
+}
+
+// What a file no type claims is not: the types its extension names, else any.
+std::string NotAnyType(const QString& path) {
+    std::string named;
+    for (const RecordFileType& t : kTypes)
+        if (t.read && HasExtensionOf(path, t))
+            named += std::string(named.empty() ? "" : " or ") + "an " + t.name;
+    if (named.empty())
+        return "not a record file type by its extension or its content (the types that open "
+               "are " +
+               TypesThatOpen() + ")";
+    return "it is not " + named + ", and its content is no other record file type";
+}
+
+bool ReadHead(const QString& path, std::vector<uint8_t>& head, uint64_t& size, std::string* error) {
+    return ReadFilePart(QFile::encodeName(path).toStdString(), 0, kClaimHeadBytes, head, error,
+                        &size);
+}
+
+} // namespace
+
+const RecordFileType* RecordFileTypeOfFile(const QString& path, std::string* error) {
+    std::vector<uint8_t> head;
+    uint64_t size = 0;
+    std::string why;
+    if (!ReadHead(path, head, size, &why)) {
+        *error = why;
+        return nullptr;
+    }
+    if (const RecordFileType* type = ClaimedType(path, head))
+        return type;
+    *error = NotAnyType(path);
+    return nullptr;
+}
+
 QString OpenDialogFilter() {
     QStringList patterns, filters;
     for (const RecordFileType& t : kTypes) {
         if (!t.read)
             continue;
-        patterns << QStringLiteral("*") + QLatin1String(t.extension);
+        const QString pattern = QStringLiteral("*") + QLatin1String(t.extension);
+        if (!patterns.contains(pattern))
+            patterns << pattern;
         filters << QString::fromUtf8(t.filter);
     }
     return QStringLiteral("Все записи (%1);;").arg(patterns.join(QLatin1Char(' '))) +
@@ -350,21 +689,52 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
         *error = "cannot open " + file + ": " + why;
         return false;
     };
-    const RecordFileType* type = RecordFileTypeOf(path);
-    if (!type || !type->read) {
-        std::string known;
-        for (const RecordFileType& t : kTypes)
-            if (t.read)
-                known += std::string(known.empty() ? "" : ", ") + t.extension;
-        return fail("not a record file type (the types that open are " + known + ")");
-    }
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> head;
+    uint64_t size = 0;
     std::string why;
-    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, bytes, &why))
+    if (!ReadHead(path, head, size, &why))
         return fail(why);
+    if (size == 0)
+        return fail("the file is empty");
+    std::vector<uint8_t> whole;
+    bool haveWhole = false;
+    // The bytes a type's reader is handed: the start alone for one that reads from the path, else
+    // the whole file (the start already is, for a small one).
+    const auto bytesFor = [&](const RecordFileType& t) -> const std::vector<uint8_t>* {
+        if (t.bReadsPath || size == head.size())
+            return &head;
+        if (!haveWhole &&
+            !ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, whole, &why))
+            return nullptr;
+        haveWhole = true;
+        return &whole;
+    };
+    const auto take = [&](const RecordFileType& t, CLoadedRecord& read) {
+        const std::vector<uint8_t>* bytes = bytesFor(t);
+        return bytes && t.read(path, *bytes, read, &why) && CheckRecordBlock(*read.pRecord, &why);
+    };
     CLoadedRecord read;
-    if (!type->read(path, bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
-        return fail(why);
+    const RecordFileType* type = ClaimedType(path, head);
+    if (type) {
+        if (!take(*type, read))
+            return fail(why);
+    } else {
+        // No type claims it: the readers of its extension, if any, have the last word (a claim
+        // only looks at the start), and say what is wrong when they refuse it.
+        std::string reasons;
+        for (const RecordFileType& t : kTypes) {
+            if (!t.read || !HasExtensionOf(path, t))
+                continue;
+            if (take(t, read)) {
+                type = &t;
+                break;
+            }
+            reasons += (reasons.empty() ? "" : "; ") + why;
+            read = CLoadedRecord{};
+        }
+        if (!type)
+            return fail(reasons.empty() ? NotAnyType(path) : reasons);
+    }
     doc = std::move(read);
     if (pType)
         *pType = type;
@@ -496,7 +866,8 @@ bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, Q
 }
 
 bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error) {
-    if (const RecordFileType* type = RecordFileTypeOf(path); type && type->readSignal) {
+    std::string why;
+    if (const RecordFileType* type = RecordFileTypeOfFile(path, &why); type && type->readSignal) {
         if (!type->readSignal(path, signal, error)) {
             *error = "cannot open " + path.toStdString() + ": " + *error;
             return false;

@@ -1,13 +1,16 @@
 #pragma once
 // Every record file the program opens or saves goes through this table: the record block
-// (.dat), the export package (.ecg), the SCP-ECG file (.scp), PhysioNet's WFDB records (.hea,
-// opened only), DICOM ECG (.dcm), HL7 aECG (.xml), EDF+ (.edf) and the FHIR R4 bundle (.json,
-// saved only). The record window and
-// velmora-cli both open, save and convert records here, so the two can never disagree on a
-// file. A new type is one row of the table and its reader and writer.
+// (.dat), the export package (.ecg), the SCP-ECG file (.scp), ISHNE Holter files (.ecg, opened
+// only), PhysioNet's WFDB records (.hea, or the .mat signal file beside it; opened only), DICOM
+// ECG (.dcm), HL7 aECG (.xml), EDF+ (.edf) and the FHIR R4 bundle (.json, saved only). The
+// record window and velmora-cli both open, save and convert records here, so the two can never
+// disagree on a file. A file is opened as what its content is (extensions collide: .ecg is our
+// package and the Holter format; and files are renamed), saved as its extension says. A new type
+// is one row of the table and its reader and writer.
 
 #include "analysis/filters.h"
 #include "analysis/interpretation.h"
+#include "analysis/qrs_detector.h"
 #include "record_io/interchange_helper.h"
 #include "record_model/doctor_reading.h"
 #include "record_model/ecg_record.h"
@@ -73,6 +76,18 @@ struct CStatementSettings {
 CFileStatements RecordStatements(const ECG_RECORD& record, const PATIENT_CARD* card,
                                  const CStatementSettings& how);
 
+// A signal too long to hold, read a piece at a time where it lies (a Holter file of a day).
+struct CSignalPieces {
+    double dRate = 0;
+    size_t nFrames = 0;
+    size_t nLeads = 0;
+    analysis::SignalPieceReader read; // keeps its reader alive
+};
+
+// How much of a file's start the types look at to say whether it is theirs: a record block
+// (112552 bytes) is whole in it, so its size is seen too.
+constexpr size_t kClaimHeadBytes = 128 * 1024;
+
 // One row per type; what a type can do is said here, never by testing its extension elsewhere.
 struct RecordFileType {
     const char* extension;   // ".dat", lower case
@@ -85,6 +100,12 @@ struct RecordFileType {
     // when the type is not opened.
     bool (*read)(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
                  std::string* error) = nullptr;
+    // Does the start of the file (its first kClaimHeadBytes, the whole of a smaller file) belong
+    // to this type; null = the extension alone decides.
+    bool (*claims)(std::span<const uint8_t> head) = nullptr;
+    // The reader takes the file from its path and is handed only its start: a Holter file of
+    // hundreds of MB is never read whole for its first ten seconds.
+    bool bReadsPath = false;
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
     // `statements` are the record's (RecordStatements) for the types marked bWritesStatements,
@@ -102,6 +123,9 @@ struct RecordFileType {
     // The whole signal at the file's own rate, however long (a record is only its first ten
     // seconds); null: the record's lanes are the whole signal.
     bool (*readSignal)(const QString& path, CEcgSignal& signal, std::string* error) = nullptr;
+    // The same signal a piece at a time where it lies, for whoever walks all of it (the beats of
+    // a day's Holter file); null with readSignal null.
+    bool (*openPieces)(const QString& path, CSignalPieces& pieces, std::string* error) = nullptr;
     // A save as this type offers the types marked bOfferedBesideOthers in its dialog too (the
     // package's dialog offers the hospital's formats).
     bool bOffersOthers = false;
@@ -110,8 +134,14 @@ struct RecordFileType {
 
 std::span<const RecordFileType> RecordFileTypes();
 
-// The type a path names by its extension (letter case ignored); null when none does.
+// The type a path names by its extension (letter case ignored), for saving; null when none does.
 const RecordFileType* RecordFileTypeOf(const QString& path);
+
+// The type the file at path is, by what it holds: the first type of its extension that claims its
+// start, else any type that claims it (a package renamed .dat is a package). Null with *error
+// when the file cannot be read or no type claims it, naming what it is not. Every opening of a
+// file asks this, never the extension alone.
+const RecordFileType* RecordFileTypeOfFile(const QString& path, std::string* error);
 
 // The open dialog's filters: every type that opens, then each one, then all files.
 QString OpenDialogFilter();
@@ -119,7 +149,9 @@ QString OpenDialogFilter();
 // The largest file any reader takes: far above any record, far below what would hurt.
 constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;
 
-// Opens a record file: a regular file of a type that opens, read whole and checked. False with
+// Opens a record file: a regular file of a type that opens (RecordFileTypeOfFile; when no type
+// claims it, the readers of its extension say why they refuse it), read (whole, up to
+// kMaxRecordFileSize, unless its type reads from the path) and checked. False with
 // *error naming the file and what is wrong; the document is then left as it was.
 bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
                     const RecordFileType** pType = nullptr);

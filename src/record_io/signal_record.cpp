@@ -4,7 +4,6 @@
 #include "analysis/qrs_detector.h"
 #include "record_io/record_files.h"
 #include "record_model/record_date.h"
-#include "storage/wfdb_reader.h"
 
 #include <QFile>
 
@@ -102,21 +101,21 @@ bool DetectFileBeats(const QString& path,
     const std::string name = QFile::encodeName(path).toStdString();
     analysis::SignalPieceReader read;
     size_t frames = 0, leads = 0;
-    CWfdbSignalReader wfdb;
     CEcgSignal whole;
-    // A type whose signal outlasts a record (a WFDB record) is read where it lies, a window at a
-    // time; the others are their record, ten seconds.
-    if (const RecordFileType* type = RecordFileTypeOf(path); type && type->readSignal) {
-        if (!wfdb.Open(name, error)) {
+    // A type whose signal outlasts a record (a WFDB record, a Holter file) is read where it lies,
+    // a window at a time; the others are their record, ten seconds.
+    std::string notTyped; // an untyped file is OpenRecordSignal's to refuse, with its reasons
+    if (const RecordFileType* type = RecordFileTypeOfFile(path, &notTyped);
+        type && type->openPieces) {
+        CSignalPieces pieces;
+        if (!type->openPieces(path, pieces, error)) {
             *error = "cannot open " + name + ": " + *error;
             return false;
         }
-        scan.dRate = wfdb.Header().rate;
-        frames = size_t(wfdb.Frames());
-        leads = wfdb.Header().channels.size();
-        read = [&wfdb](size_t first, size_t count, CEcgSignal& out, std::string* why) {
-            return wfdb.Read(long(first), long(count), out, why);
-        };
+        scan.dRate = pieces.dRate;
+        frames = pieces.nFrames;
+        leads = pieces.nLeads;
+        read = std::move(pieces.read);
     } else {
         if (!OpenRecordSignal(path, whole, error))
             return false;

@@ -31,12 +31,12 @@ struct FileBeatScan {
     size_t nBeats = 0;
 };
 
-// The QRS complexes over the whole signal of a record file at its own rate (all of a WFDB record,
-// read piece by piece where its files lie, in memory bounded by analysis::kDetectionWindowBytes
-// whatever its length; the record's lanes at 409.6 Hz for the other types), each handed to
-// onBeat as a sample index with its class, in ascending order. False with *error naming the file
-// and what is wrong: unreadable, longer than kMaxRecordingDays, too many leads at too high a rate
-// for a detection window, or what onBeat set when it returned false.
+// The QRS complexes over the whole signal of a record file at its own rate (all of a WFDB record
+// or an ISHNE Holter file, read piece by piece where its files lie, in memory bounded by
+// analysis::kDetectionWindowBytes whatever its length; the record's lanes at 409.6 Hz for the other
+// types), each handed to onBeat as a sample index with its class, in ascending order. False with
+// *error naming the file and what is wrong: unreadable, longer than kMaxRecordingDays, too many
+// leads at too high a rate for a detection window, or what onBeat set when it returned false.
 bool DetectFileBeats(const QString& path,
                      const std::function<bool(size_t, analysis::BeatClass)>& onBeat,
                      FileBeatScan& scan, std::string* error);

@@ -3,6 +3,7 @@
 #include "platform/bounded_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -87,6 +88,20 @@ std::string LineError(int line, const std::string& what) {
 
 bool PlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+bool EndsWithMat(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".mat";
+}
+
+int32_t Get32(const uint8_t* p) {
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                   uint32_t(p[3]) << 24);
 }
 
 } // namespace
@@ -226,7 +241,104 @@ long DecodeWfdbFrames(std::span<const uint8_t> bytes, std::span<const WfdbChanne
     return count;
 }
 
+bool ParseMatV4Header(std::span<const uint8_t> head, CMatV4Header& out, std::string* error) {
+    constexpr size_t kFixed = 20;
+    constexpr int32_t kMaxName = 64;
+    if (head.size() < kFixed)
+        return *error = "a MATLAB v4 file begins with a 20-byte matrix header, this one has " +
+                        std::to_string(head.size()) + " bytes",
+               false;
+    CMatV4Header h;
+    h.m_nType = Get32(&head[0]);
+    h.m_nRows = Get32(&head[4]);
+    h.m_nCols = Get32(&head[8]);
+    const int32_t imaginary = Get32(&head[12]);
+    const int32_t nameLength = Get32(&head[16]);
+    // The type is MOPT in decimal: M 0 (little-endian), O 0, P the precision, T 0 (numeric).
+    if (h.m_nType < 0 || h.m_nType > 50 || h.m_nType % 10 != 0)
+        return *error = "its MATLAB v4 type " + std::to_string(h.m_nType) +
+                        " is no little-endian numeric matrix (a MATLAB 5 file or another file)",
+               false;
+    if (h.m_nRows < 1 || h.m_nCols < 1)
+        return *error = "its MATLAB matrix is " + std::to_string(h.m_nRows) + " by " +
+                        std::to_string(h.m_nCols),
+               false;
+    if (imaginary != 0)
+        return *error = "its MATLAB matrix is complex", false;
+    if (nameLength < 1 || nameLength > kMaxName || head.size() < kFixed + size_t(nameLength))
+        return *error =
+                   "its MATLAB matrix name of " + std::to_string(nameLength) + " bytes cannot be",
+               false;
+    const uint8_t* name = &head[kFixed];
+    if (name[nameLength - 1] != 0)
+        return *error = "its MATLAB matrix name does not end with a zero", false;
+    for (int32_t i = 0; i + 1 < nameLength; ++i)
+        if (name[i] < 0x21 || name[i] > 0x7E)
+            return *error = "its MATLAB matrix name is not a name", false;
+    h.m_strName.assign(reinterpret_cast<const char*>(name), size_t(nameLength - 1));
+    h.m_nDataOffset = kFixed + size_t(nameLength);
+    out = std::move(h);
+    return true;
+}
+
+bool FindWfdbHeaderOf(const std::string& signalPath, std::string& headerPath, std::string* error) {
+    const size_t slash = signalPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : signalPath.substr(0, slash + 1);
+    const std::string file = signalPath.substr(folder.size());
+    const size_t dot = file.rfind('.');
+    const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
+    std::string why;
+    for (const char* extension : {".hea", ".HEA"}) {
+        const std::string candidate = folder + stem + extension;
+        std::vector<uint8_t> text;
+        uint64_t size = 0;
+        if (!ReadFilePart(candidate, 0, 1 << 20, text, &why, &size))
+            continue;
+        WfdbHeader h;
+        if (!ParseWfdbHeader(std::string(text.begin(), text.end()), h, &why))
+            return *error = "its WFDB header " + candidate + " cannot be read: " + why, false;
+        for (const WfdbChannel& c : h.channels)
+            if (c.file == file) {
+                headerPath = candidate;
+                return true;
+            }
+        return *error = "its WFDB header " + candidate + " does not name " + file, false;
+    }
+    return *error = "it is a signal file of a WFDB record, and its header " + stem +
+                    ".hea is not beside it",
+           false;
+}
+
 namespace {
+
+// A .mat signal file's matrix header must say what the WFDB header says: 16-bit samples, one row
+// per signal (MATLAB keeps a matrix column by column: a column is one frame), starting where the
+// header's byte offset puts them. Gives the frames the matrix holds.
+bool CheckMatFile(const std::string& path, std::span<const WfdbChannel> group, long& frames,
+                  std::string* error) {
+    std::vector<uint8_t> head;
+    if (!ReadFilePart(path, 0, 20 + 64, head, error))
+        return *error = path + ": " + *error, false;
+    CMatV4Header m;
+    if (!ParseMatV4Header(head, m, error))
+        return *error = path + ": " + *error, false;
+    if (m.m_nType != 30 || group[0].format != 16)
+        return *error = path + ": its matrix holds type " + std::to_string(m.m_nType) +
+                        " values, the header says format " + std::to_string(group[0].format) +
+                        " (a .mat record is read as 16-bit samples, type 30)",
+               false;
+    if (size_t(m.m_nRows) != group.size())
+        return *error = path + ": its matrix has " + std::to_string(m.m_nRows) +
+                        " rows, the header names " + std::to_string(group.size()) +
+                        " signals in it",
+               false;
+    if (long(m.m_nDataOffset) != group[0].byteOffset)
+        return *error = path + ": its samples begin at byte " + std::to_string(m.m_nDataOffset) +
+                        ", the header says " + std::to_string(group[0].byteOffset),
+               false;
+    frames = m.m_nCols;
+    return true;
+}
 
 bool ReadPart(const std::string& path, long offset, size_t maxBytes, std::vector<uint8_t>& out,
               size_t& fileSize, std::string* error) {
@@ -280,8 +392,13 @@ bool CWfdbSignalReader::Open(const std::string& headerPath, std::string* error) 
             double(fileSize > size_t(group[0].byteOffset) ? fileSize - size_t(group[0].byteOffset)
                                                           : 0) /
             BytesPerFrame(group);
-        const long inFile =
-            h.samples > 0 ? std::min<long>(h.samples, long(available)) : long(available);
+        long inFile = h.samples > 0 ? std::min<long>(h.samples, long(available)) : long(available);
+        if (EndsWithMat(group[0].file)) {
+            long columns = 0;
+            if (!CheckMatFile(m_strFolder + group[0].file, group, columns, error))
+                return false;
+            inFile = std::min(inFile, columns);
+        }
         frames = frames < 0 ? inFile : std::min(frames, inFile);
         total = std::max(total, double(inFile) / h.rate);
     }

@@ -1,8 +1,10 @@
 #pragma once
 // PhysioNet's WFDB records: a text header (.hea) naming the signals and the files that hold
 // them, in formats 212 (two 12-bit samples in three bytes) and 16 (little-endian 16-bit), as
-// PhysioNet documents them (header(5), signal(5)). Read here rather than through libbiosig,
-// whose WFDB reader (2.5.0) crashes on some of PhysioNet's own headers and refuses others.
+// PhysioNet documents them (header(5), signal(5)); also their signals in MATLAB v4 .mat files
+// (the Challenge layout: "A0001.mat 16+24", the samples after the matrix header). Read here rather
+// than through libbiosig, whose WFDB reader (2.5.0) crashes on some of PhysioNet's own headers and
+// refuses others.
 
 #include "platform/systemtime.h"
 #include "record_model/ecg_signal.h"
@@ -71,6 +73,23 @@ private:
     long m_nFrames = 0;
     double m_dTotalSeconds = 0;
 };
+
+// A MATLAB v4 matrix's header, as PhysioNet's .mat signal files begin: five int32 (type, rows,
+// columns, imaginary flag, name length) and the name. Only a real little-endian matrix is read.
+struct CMatV4Header {
+    int32_t m_nType = 0; // 0 double, 10 single, 20 int32, 30 int16, 40 uint16, 50 uint8
+    int32_t m_nRows = 0, m_nCols = 0;
+    std::string m_strName;
+    size_t m_nDataOffset = 0; // where the matrix's values begin
+};
+
+// False with *error naming what is wrong: too short, big-endian, complex, a type that is no
+// numeric matrix, a name that is not a short zero-ended text.
+bool ParseMatV4Header(std::span<const uint8_t> head, CMatV4Header& out, std::string* error);
+
+// The header of the record whose signal file is signalPath (a .mat): the .hea of the same name
+// beside it, which must name that file. False with *error when there is none.
+bool FindWfdbHeaderOf(const std::string& signalPath, std::string& headerPath, std::string* error);
 
 // Reads the record whose header is at headerPath: at most maxSeconds of it (0: all). False with
 // *error saying why (a missing signal file, a format other than 212 and 16, a record too large

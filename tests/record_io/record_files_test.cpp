@@ -244,7 +244,7 @@ TEST(RecordFiles, WhatIsNoRecordFileIsRefusedNamingTheFileAndTheFault) {
         {"noise.scp", noise, "not an SCP-ECG file"},
         {"flipped.scp", flippedScp, "CRC"},
         {"cut.scp", Bytes(goodScp).left(300), "not an SCP-ECG file"},
-        {"record.txt", Bytes(good), "not a record file type"},
+        {"record.txt", noise, "not a record file type"},
     };
     for (const Case& c : cases) {
         const QString path = dir.filePath(QLatin1String(c.name));
