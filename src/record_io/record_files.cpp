@@ -9,6 +9,7 @@
 #include "record_model/record_date.h"
 #include "storage/aecg_edf_files.h"
 #include "storage/card_file.h"
+#include "storage/cart_xml.h"
 #include "storage/export_import_file.h"
 #include "storage/package_reader.h"
 #include "storage/scp_export.h"
@@ -160,6 +161,80 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
     return true;
 }
 
+// A cart's XML: its first ten seconds as a record, its patient as the card, its own
+// interpretation and measurements beside them.
+bool ReadCartXml(bool (*reader)(const uint8_t*, size_t, CCartXmlEcg&, std::string*),
+                 const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error) {
+    CCartXmlEcg ecg;
+    if (!reader(bytes.data(), bytes.size(), ecg, error) ||
+        !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    if (ecg.signal.Seconds() > kRecordSeconds + 0.01)
+        doc.dSourceSeconds = ecg.signal.Seconds();
+    doc.card = ecg.card;
+    TakeRecordDetails(CFileDetails{}, *doc.pRecord);
+    SetRecordEquipment(*doc.pRecord, ecg.device);
+    doc.fileStatements = std::move(ecg.statements);
+    doc.fileFindings = std::move(ecg.findings);
+    return true;
+}
+
+bool CartXmlSignal(bool (*reader)(const uint8_t*, size_t, CCartXmlEcg&, std::string*),
+                   const QString& path, CEcgSignal& signal, std::string* error) {
+    std::vector<uint8_t> bytes;
+    CCartXmlEcg ecg;
+    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, bytes, error) ||
+        !reader(bytes.data(), bytes.size(), ecg, error))
+        return false;
+    signal = std::move(ecg.signal);
+    return true;
+}
+
+bool ReadPhilips(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error) {
+    return ReadCartXml(ReadPhilipsXml, path, bytes, doc, error);
+}
+bool ReadMuse(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+              std::string* error) {
+    return ReadCartXml(ReadMuseXml, path, bytes, doc, error);
+}
+bool ReadCardioSoft(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                    std::string* error) {
+    return ReadCartXml(ReadCardioSoftXml, path, bytes, doc, error);
+}
+bool ReadPhilipsSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadPhilipsXml, path, signal, error);
+}
+bool ReadMuseSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadMuseXml, path, signal, error);
+}
+bool ReadCardioSoftSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadCardioSoftXml, path, signal, error);
+}
+bool ClaimsPhilips(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "restingecgdata";
+}
+bool ClaimsMuse(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "RestingECG";
+}
+bool ClaimsCardioSoft(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "CardiologyXML";
+}
+
+// The aECG row takes the .xml files no cart claims: an XML of another kind is said to be none of
+// the formats we read before the helper is started for it.
+bool ReadAecg(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+              std::string* error) {
+    if (XmlRootElement(std::span(bytes.data(), std::min<size_t>(bytes.size(), 64 * 1024))) !=
+        "AnnotatedECG") {
+        *error = kNotKnownEcgXml;
+        return false;
+    }
+    return ReadForeign(path, bytes, doc, error);
+}
+
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                 const RECORD_DEFINITION&, const CFileStatements& statements,
                 std::span<const uint8_t>, std::string* error) {
@@ -264,11 +339,33 @@ const RecordFileType kTypes[] = {
      .bCarriesCard = true,
      .helper = HelperReader::Dicom,
      .bOfferedBesideOthers = true},
+    // The carts' XML files share ".xml" with our aECG: each is claimed by its root element.
+    {.extension = ".xml",
+     .name = "Philips XML",
+     .description = "a Philips XML ECG (Sierra ECG 1.03, 1.04; opened only)",
+     .filter = "Philips XML (*.xml)",
+     .read = ReadPhilips,
+     .readSignal = ReadPhilipsSignal,
+     .claims = ClaimsPhilips},
+    {.extension = ".xml",
+     .name = "GE MUSE XML",
+     .description = "a GE MUSE resting ECG XML file (opened only)",
+     .filter = "GE MUSE XML (*.xml)",
+     .read = ReadMuse,
+     .readSignal = ReadMuseSignal,
+     .claims = ClaimsMuse},
+    {.extension = ".xml",
+     .name = "GE CardioSoft XML",
+     .description = "a GE CardioSoft ECG XML file (opened only)",
+     .filter = "GE CardioSoft XML (*.xml)",
+     .read = ReadCardioSoft,
+     .readSignal = ReadCardioSoftSignal,
+     .claims = ClaimsCardioSoft},
     {.extension = ".xml",
      .name = "HL7 aECG",
      .description = "an HL7 annotated ECG (aECG) XML file",
      .filter = "HL7 aECG (*.xml)",
-     .read = ReadForeign,
+     .read = ReadAecg,
      .write = WriteAecg,
      .bWritesStatements = true,
      .bCarriesCard = true,
@@ -294,6 +391,26 @@ const RecordFileType kTypes[] = {
      .bWritesReport = true},
 };
 
+// How much of a file's start a claim looks at.
+constexpr size_t kClaimHead = 64 * 1024;
+
+// Among the rows of type's extension that open, the first whose claim takes head (a row without
+// a claim takes any file).
+const RecordFileType* ClaimingType(const RecordFileType& type, std::span<const uint8_t> head) {
+    for (const RecordFileType& t : kTypes)
+        if (t.read && std::string_view(t.extension) == type.extension &&
+            (!t.claims || t.claims(head)))
+            return &t;
+    return &type;
+}
+
+bool SharedByClaimingTypes(const RecordFileType& type) {
+    for (const RecordFileType& t : kTypes)
+        if (t.claims && std::string_view(t.extension) == type.extension)
+            return true;
+    return false;
+}
+
 } // namespace
 
 std::span<const RecordFileType> RecordFileTypes() {
@@ -302,7 +419,7 @@ std::span<const RecordFileType> RecordFileTypes() {
 
 const RecordFileType* RecordFileTypeOf(const QString& path) {
     for (const RecordFileType& t : kTypes)
-        if (path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
+        if (!t.claims && path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
             return &t;
     return nullptr;
 }
@@ -312,7 +429,9 @@ QString OpenDialogFilter() {
     for (const RecordFileType& t : kTypes) {
         if (!t.read)
             continue;
-        patterns << QStringLiteral("*") + QLatin1String(t.extension);
+        if (const QString p = QStringLiteral("*") + QLatin1String(t.extension);
+            !patterns.contains(p))
+            patterns << p;
         filters << QString::fromUtf8(t.filter);
     }
     return QStringLiteral("Все записи (%1);;").arg(patterns.join(QLatin1Char(' '))) +
@@ -353,7 +472,7 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
     if (!type || !type->read) {
         std::string known;
         for (const RecordFileType& t : kTypes)
-            if (t.read)
+            if (t.read && known.find(t.extension) == std::string::npos)
                 known += std::string(known.empty() ? "" : ", ") + t.extension;
         return fail("not a record file type (the types that open are " + known + ")");
     }
@@ -361,6 +480,7 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
     std::string why;
     if (!ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, bytes, &why))
         return fail(why);
+    type = ClaimingType(*type, std::span(bytes.data(), std::min(bytes.size(), kClaimHead)));
     CLoadedRecord read;
     if (!type->read(path, bytes, read, &why) || !CheckRecordBlock(*read.pRecord, &why))
         return fail(why);
@@ -495,7 +615,16 @@ bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, Q
 }
 
 bool OpenRecordSignal(const QString& path, CEcgSignal& signal, std::string* error) {
-    if (const RecordFileType* type = RecordFileTypeOf(path); type && type->readSignal) {
+    const RecordFileType* type = RecordFileTypeOf(path);
+    if (type && SharedByClaimingTypes(*type)) {
+        QFile file(path);
+        QByteArray head;
+        if (file.open(QIODevice::ReadOnly))
+            head = file.read(kClaimHead);
+        type = ClaimingType(*type, std::span(reinterpret_cast<const uint8_t*>(head.constData()),
+                                             size_t(head.size())));
+    }
+    if (type && type->readSignal) {
         if (!type->readSignal(path, signal, error)) {
             *error = "cannot open " + path.toStdString() + ": " + *error;
             return false;

@@ -106,11 +106,16 @@ struct RecordFileType {
     // package's dialog offers the hospital's formats).
     bool bOffersOthers = false;
     bool bOfferedBesideOthers = false;
+    // Does the start of the file, up to its first 64 KiB, belong to this type; null = the
+    // extension alone decides.
+    bool (*claims)(std::span<const uint8_t> head) = nullptr;
 };
 
 std::span<const RecordFileType> RecordFileTypes();
 
-// The type a path names by its extension (letter case ignored); null when none does.
+// The type a path names by its extension (letter case ignored); null when none does. Types that
+// claim their files by content (the carts' XML beside our aECG) are never named by extension
+// alone: the row without a claim is, so a save as ".xml" is an aECG.
 const RecordFileType* RecordFileTypeOf(const QString& path);
 
 // The open dialog's filters: every type that opens, then each one, then all files.
@@ -119,7 +124,9 @@ QString OpenDialogFilter();
 // The largest file any reader takes: far above any record, far below what would hurt.
 constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;
 
-// Opens a record file: a regular file of a type that opens, read whole and checked. False with
+// Opens a record file: a regular file of a type that opens, read whole and checked; among the
+// types of its extension the first whose claim takes the file's start (a type without a claim
+// takes any). False with
 // *error naming the file and what is wrong; the document is then left as it was.
 bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
                     const RecordFileType** pType = nullptr);
