@@ -351,7 +351,7 @@ std::string XmlRootElement(std::span<const uint8_t> head) {
         step = 2, lowByte = 0;
     else if (head.size() >= 2 && head[0] == 0 && head[1] == '<')
         step = 2, lowByte = 1;
-    for (size_t i = start; i + lowByte < head.size(); i += step) {
+    for (size_t i = start; i + step <= head.size(); i += step) {
         if (step == 2 && head[i + 1 - lowByte] != 0) {
             text.push_back('\x7F'); // a character beyond Latin-1: part of no markup we look for
             continue;

@@ -42,6 +42,12 @@ bool Lzw10(std::span<const uint8_t> in, size_t want, const std::string& lead,
     int nBits = 0;
     size_t pos = 0;
     std::array<uint8_t, kEntries + 1> entry{};
+    // No code stands for more than the dictionary's longest entry: a stream too short for the
+    // samples is refused before they are made room for.
+    if (want / kEntries > in.size() * 8 / 10) {
+        *error = "lead " + lead + "'s compressed data ends early";
+        return false;
+    }
     out.clear();
     out.reserve(want);
     while (out.size() < want) {
@@ -246,6 +252,11 @@ bool ReadPhilipsXml(const uint8_t* data, size_t size, CCartXmlEcg& ecg, std::str
         return false;
     }
     const size_t samples = size_t(std::lround(duration * rate / 1000));
+    // Ten minutes at 1 kHz: far above any resting ECG, and what bounds the memory a file can ask.
+    if (samples == 0 || samples > 600000) {
+        *error = "its waveforms' length of " + std::to_string(samples) + " samples is no ECG's";
+        return false;
+    }
     std::vector<std::string> names;
     for (const QString& n :
          QString::fromStdString(wave->Attribute("leadlabels")).split(u' ', Qt::SkipEmptyParts))

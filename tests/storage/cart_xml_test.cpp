@@ -379,4 +379,6 @@ TEST(CartXml, DamagedFilesAndOtherKindsAreRefusedSayingWhy) {
     EXPECT_EQ(XmlRootElement(Bytes("\x7F"
                                    "ELF")),
               "");
+    // UTF-16 cut after an odd byte: the last half character is not read.
+    EXPECT_EQ(XmlRootElement(std::vector<uint8_t>{'<', 0, 'a', 0, 'b'}), "");
 }
