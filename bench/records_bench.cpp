@@ -1,8 +1,8 @@
 // Opening a record file of each type through the records layer, as the window and velmora-cli
 // do: the file read whole, parsed, checked and its card filled in. Reported in ms; the median
 // of the repetitions is the figure (the goal is 20 ms per type; 30 ms for another system's ten
-// seconds of twelve leads, an ISHNE Holter file at 1000 Hz and a Challenge .mat record at 500 Hz,
-// which are resampled to a record).
+// seconds of twelve leads, an ISHNE Holter file at 1000 Hz, a Challenge .mat record at 500 Hz and
+// the carts' XML, which are resampled to a record).
 
 #include "record_io/record_files.h"
 #include "storage/scp_file.h"
@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -146,6 +147,42 @@ BENCHMARK_CAPTURE(BM_OpenRecord, ecg, ".ecg")->Unit(benchmark::kMillisecond)->Re
 BENCHMARK_CAPTURE(BM_OpenRecord, scp, ".scp")->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK_CAPTURE(BM_OpenForeign, ishne, true)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK_CAPTURE(BM_OpenForeign, mat, false)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+// The carts' XML files of the shared real data (10 or 11 s of 12 leads at 500 Hz), opened as a
+// record: parsed, decoded (XLI for the Philips files), resampled. The goal is 30 ms each.
+void BM_OpenCartXml(benchmark::State& state, const char* file) {
+    const char* env = std::getenv("VELMORA_REALDATA");
+    const QString data = env && *env ? QString::fromLocal8Bit(env)
+                                     : QStringLiteral(VELMORA_SOURCE_DIR "/../shared/realdata");
+    const QString path = data + QLatin1Char('/') + QLatin1String(file);
+    if (!QFile::exists(path)) {
+        state.SkipWithError("no real data (../shared/realdata or VELMORA_REALDATA)");
+        return;
+    }
+    for (auto _ : state) {
+        CLoadedRecord doc;
+        std::string error;
+        if (!OpenRecordFile(path, doc, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(doc.pRecord->curves_buf[0]);
+    }
+}
+
+BENCHMARK_CAPTURE(BM_OpenCartXml, philips_103_xli, "xml/philips/129DYNRG.XML")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+BENCHMARK_CAPTURE(BM_OpenCartXml, philips_104_xli_utf16,
+                  "xml/philips/3191723_ZZDEMOPTONLY_1-04_orig.xml")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+BENCHMARK_CAPTURE(BM_OpenCartXml, ge_muse, "xml/muse/braveheart_example1.xml")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+BENCHMARK_CAPTURE(BM_OpenCartXml, ge_cardiosoft, "xml/cardiosoft/ecgvisualizer_example1.xml")
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "record_model/record_date.h"
 #include "storage/aecg_edf_files.h"
 #include "storage/card_file.h"
+#include "storage/cart_xml.h"
 #include "storage/export_import_file.h"
 #include "storage/ishne_reader.h"
 #include "storage/package_reader.h"
@@ -210,6 +211,80 @@ bool ReadScp(const QString& path, const std::vector<uint8_t>& bytes, CLoadedReco
         std::memcpy(doc.pRecord->date, date.c_str(), date.size() + 1);
     }
     return true;
+}
+
+// A cart's XML: its first ten seconds as a record, its patient as the card, its own
+// interpretation and measurements beside them.
+bool ReadCartXml(bool (*reader)(const uint8_t*, size_t, CCartXmlEcg&, std::string*),
+                 const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error) {
+    CCartXmlEcg ecg;
+    if (!reader(bytes.data(), bytes.size(), ecg, error) ||
+        !RecordFromSignal(ecg.signal, StartOrFileTime(path, ecg.start), *doc.pRecord, error,
+                          &doc.absentLanes))
+        return false;
+    if (ecg.signal.Seconds() > kRecordSeconds + 0.01)
+        doc.dSourceSeconds = ecg.signal.Seconds();
+    doc.card = ecg.card;
+    TakeRecordDetails(CFileDetails{}, *doc.pRecord);
+    SetRecordEquipment(*doc.pRecord, ecg.device);
+    doc.fileStatements = std::move(ecg.statements);
+    doc.fileFindings = std::move(ecg.findings);
+    return true;
+}
+
+bool CartXmlSignal(bool (*reader)(const uint8_t*, size_t, CCartXmlEcg&, std::string*),
+                   const QString& path, CEcgSignal& signal, std::string* error) {
+    std::vector<uint8_t> bytes;
+    CCartXmlEcg ecg;
+    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecordFileSize, bytes, error) ||
+        !reader(bytes.data(), bytes.size(), ecg, error))
+        return false;
+    signal = std::move(ecg.signal);
+    return true;
+}
+
+bool ReadPhilips(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                 std::string* error) {
+    return ReadCartXml(ReadPhilipsXml, path, bytes, doc, error);
+}
+bool ReadMuse(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+              std::string* error) {
+    return ReadCartXml(ReadMuseXml, path, bytes, doc, error);
+}
+bool ReadCardioSoft(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+                    std::string* error) {
+    return ReadCartXml(ReadCardioSoftXml, path, bytes, doc, error);
+}
+bool ReadPhilipsSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadPhilipsXml, path, signal, error);
+}
+bool ReadMuseSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadMuseXml, path, signal, error);
+}
+bool ReadCardioSoftSignal(const QString& path, CEcgSignal& signal, std::string* error) {
+    return CartXmlSignal(ReadCardioSoftXml, path, signal, error);
+}
+bool ClaimsPhilips(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "restingecgdata";
+}
+bool ClaimsMuse(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "RestingECG";
+}
+bool ClaimsCardioSoft(std::span<const uint8_t> head) {
+    return XmlRootElement(head) == "CardiologyXML";
+}
+
+// The aECG row takes the .xml files no cart claims: an XML of another kind is said to be none of
+// the formats we read before the helper is started for it.
+bool ReadAecg(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRecord& doc,
+              std::string* error) {
+    if (XmlRootElement(std::span(bytes.data(), std::min<size_t>(bytes.size(), 64 * 1024))) !=
+        "AnnotatedECG") {
+        *error = kNotKnownEcgXml;
+        return false;
+    }
+    return ReadForeign(path, bytes, doc, error);
 }
 
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
@@ -422,38 +497,9 @@ bool ClaimsDicom(std::span<const uint8_t> head) {
     return head.size() >= 132 && std::memcmp(&head[128], "DICM", 4) == 0;
 }
 
-// The root element, past the XML declaration, comments and a document type, is AnnotatedECG
-// (with or without a namespace prefix).
+// The root element is AnnotatedECG (with or without a namespace prefix).
 bool ClaimsAecg(std::span<const uint8_t> head) {
-    std::string_view t(reinterpret_cast<const char*>(head.data()), head.size());
-    if (t.substr(0, 3) == "\xEF\xBB\xBF")
-        t.remove_prefix(3);
-    for (;;) {
-        const size_t lt = t.find('<');
-        if (lt == std::string_view::npos ||
-            t.substr(0, lt).find_first_not_of(" \t\r\n") != std::string_view::npos)
-            return false;
-        t.remove_prefix(lt);
-        std::string_view close;
-        if (t.substr(0, 4) == "<!--")
-            close = "-->";
-        else if (t.substr(0, 2) == "<?" || t.substr(0, 2) == "<!")
-            close = ">";
-        else
-            break;
-        const size_t end = t.find(close);
-        if (end == std::string_view::npos)
-            return false;
-        t.remove_prefix(end + close.size());
-    }
-    t.remove_prefix(1);
-    const size_t end = t.find_first_of(" \t\r\n/>");
-    if (end == std::string_view::npos)
-        return false;
-    std::string_view name = t.substr(0, end);
-    if (const size_t colon = name.find(':'); colon != std::string_view::npos)
-        name.remove_prefix(colon + 1);
-    return name == "AnnotatedECG";
+    return XmlRootElement(head) == "AnnotatedECG";
 }
 
 // "0       ", then a header of 256 bytes and 256 per signal, as its own fields say.
@@ -540,11 +586,33 @@ const RecordFileType kTypes[] = {
      .bCarriesCard = true,
      .helper = HelperReader::Dicom,
      .bOfferedBesideOthers = true},
+    // The carts' XML files share ".xml" with our aECG: each is claimed by its root element.
+    {.extension = ".xml",
+     .name = "Philips XML",
+     .description = "a Philips XML ECG (Sierra ECG 1.03, 1.04; opened only)",
+     .filter = "Philips XML (*.xml)",
+     .read = ReadPhilips,
+     .claims = ClaimsPhilips,
+     .readSignal = ReadPhilipsSignal},
+    {.extension = ".xml",
+     .name = "GE MUSE XML",
+     .description = "a GE MUSE resting ECG XML file (opened only)",
+     .filter = "GE MUSE XML (*.xml)",
+     .read = ReadMuse,
+     .claims = ClaimsMuse,
+     .readSignal = ReadMuseSignal},
+    {.extension = ".xml",
+     .name = "GE CardioSoft XML",
+     .description = "a GE CardioSoft ECG XML file (opened only)",
+     .filter = "GE CardioSoft XML (*.xml)",
+     .read = ReadCardioSoft,
+     .claims = ClaimsCardioSoft,
+     .readSignal = ReadCardioSoftSignal},
     {.extension = ".xml",
      .name = "HL7 aECG",
      .description = "an HL7 annotated ECG (aECG) XML file",
      .filter = "HL7 aECG (*.xml)",
-     .read = ReadForeign,
+     .read = ReadAecg,
      .claims = ClaimsAecg,
      .write = WriteAecg,
      .bWritesStatements = true,
@@ -579,10 +647,17 @@ std::span<const RecordFileType> RecordFileTypes() {
 }
 
 const RecordFileType* RecordFileTypeOf(const QString& path) {
-    for (const RecordFileType& t : kTypes)
-        if (path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
+    // The row that saves the extension (".xml" is our aECG, not a cart's), else the first.
+    const RecordFileType* first = nullptr;
+    for (const RecordFileType& t : kTypes) {
+        if (!path.endsWith(QLatin1String(t.extension), Qt::CaseInsensitive))
+            continue;
+        if (t.write)
             return &t;
-    return nullptr;
+        if (!first)
+            first = &t;
+    }
+    return first;
 }
 
 namespace {
@@ -729,7 +804,8 @@ bool OpenRecordFile(const QString& path, CLoadedRecord& doc, std::string* error,
                 type = &t;
                 break;
             }
-            reasons += (reasons.empty() ? "" : "; ") + why;
+            if (reasons.find(why) == std::string::npos) // the carts' rows say the same
+                reasons += (reasons.empty() ? "" : "; ") + why;
             read = CLoadedRecord{};
         }
         if (!type)

@@ -134,7 +134,8 @@ struct RecordFileType {
 
 std::span<const RecordFileType> RecordFileTypes();
 
-// The type a path names by its extension (letter case ignored), for saving; null when none does.
+// The type a path names by its extension (letter case ignored), for saving: the row that saves
+// it (".xml" is our aECG, never a cart's), else the first; null when none does.
 const RecordFileType* RecordFileTypeOf(const QString& path);
 
 // The type the file at path is, by what it holds: the first type of its extension that claims its
