@@ -84,4 +84,5 @@ constexpr int ID_ARCHIVE = 32793;
 constexpr int ID_ARCHIVE_IMPORT = 32794;
 constexpr int ID_READING = 32796;
 constexpr int ID_NEW_DOCTOR = 32797;
+constexpr int ID_WORKLIST = 32798;
 constexpr int ID_COMPARE_PREVIOUS = 32795;

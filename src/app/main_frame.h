@@ -14,6 +14,8 @@
 class CAdvToolBar;
 class CArchiveDlg;
 class CArchiveKeeper;
+class CWorklistDlg;
+struct CWorklistEntry;
 class CComparisonDlg;
 struct CComparisonOptions;
 class CEcgDocument;
@@ -61,6 +63,11 @@ public:
     // Opens a record of the archive in a record window of its own.
     // "Заключение": the doctor's over-read of the active window's archived record.
     void OnReading();
+    // "Рабочий список...": the hospital's ECG orders (made at the first use, command
+    // ID_WORKLIST); the entry chosen fills the active record window's card (a new window's when
+    // none is open) and binds its record to the order.
+    void OnWorklist();
+    CWorklistDlg* WorklistDialog() const;
     // "Новый врач...": a doctor's account in the archive of the settings.
     void OnNewDoctor();
     // At the program's first start with an archive that has no doctor's account: a button in
@@ -139,6 +146,7 @@ private:
     QMap<qint64, PreviousLookup> m_previousOf;
 
     QPointer<CArchiveDlg> m_pArchiveDlg;
+    QPointer<CWorklistDlg> m_pWorklistDlg;
     CArchiveKeeper* m_pKeeper = nullptr;
     QString m_strKeeperWhere; // the archive the keeper writes to, as the settings named it
     struct PendingArchive {

@@ -3,6 +3,7 @@
 
 #include "archive/archive_store.h"
 #include "cli/cli_common.h"
+#include "cli/cli_worklist.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/view_settings.h"
@@ -21,7 +22,7 @@ namespace {
 
 const char kHl7Usage[] =
     "usage: velmora-cli hl7 RECORD [--to HOST:PORT] [--card CARD] [--accession NUMBER]\n"
-    "                       [--timeout S] [--config INI]\n"
+    "                       [--worklist [AET@]HOST:PORT] [--timeout S] [--config INI]\n"
     "       velmora-cli hl7 --archive-id ID [--archive FILE] [--to HOST:PORT] ...\n"
     "       velmora-cli hl7 --outbox\n"
     "       velmora-cli hl7 --retry [--to HOST:PORT] [--timeout S] [--config INI]\n"
@@ -37,7 +38,11 @@ const char kHl7Usage[] =
     "\n"
     "  --to HOST:PORT     the system's host and MLLP port\n"
     "  --card CARD        the patient card (see README.md) instead of the one the record has\n"
-    "  --accession NUMBER the order's accession number (ORC, OBR-2/3)\n"
+    "  --accession NUMBER the order's accession number (ORC, OBR-2/3); when a worklist server is\n"
+    "                     known (--worklist, or [PACS] m_szWorklistHost), the result is bound to\n"
+    "                     that worklist entry: its patient fills the card and OBR-4 names its\n"
+    "                     procedure; no such entry: nothing is sent (exit code 2)\n"
+    "  --worklist [AET@]HOST:PORT the worklist server\n"
     "  --archive-id ID    the archived record ID, with its doctor's reading when confirmed\n"
     "  --archive FILE     the archive (SQLite file) of --archive-id; default: the settings'\n"
     "  --timeout S        seconds to wait for the connection and for the answer (default 30)\n"
@@ -111,8 +116,9 @@ bool LoadFromArchive(const QString& file, const QString& idText, const CViewSett
 } // namespace
 
 int RunHl7(const QStringList& args) {
-    COptions opts({"to", "card", "accession", "archive", "archive-id", "timeout", "config"},
-                  {"outbox", "retry", "help"});
+    COptions opts(
+        {"to", "card", "accession", "worklist", "archive", "archive-id", "timeout", "config"},
+        {"outbox", "retry", "help"});
     QString error;
     if (!opts.Parse(args, &error)) {
         Message(error.toStdString());
@@ -172,6 +178,18 @@ int RunHl7(const QStringList& args) {
     if (bRetry)
         return FlushOutbox(outbox, link, {}) ? 0 : 2;
 
+    // With a worklist to ask, the accession number binds the result to that order (its patient
+    // and procedure); without one it is taken as given.
+    CWorklistEntry ordered;
+    const bool bAskWorklist =
+        opts.Has("accession") && (opts.Has("worklist") || !settings.m_szWorklistHost.isEmpty());
+    if (bAskWorklist) {
+        if (const int code = FindOrderedEntry("hl7", opts, &ordered); code > 0)
+            return code;
+    } else if (opts.Has("worklist")) {
+        Message("--worklist goes with --accession");
+        return 1;
+    }
     CLoadedRecord doc;
     CHl7Result result;
     if (bArchived) {
@@ -188,6 +206,8 @@ int RunHl7(const QStringList& args) {
             return 1;
         }
     }
+    if (bAskWorklist)
+        ApplyWorklistPatient(ordered, doc.card);
     // The hospital system files a result by its patient: one it could not name is not sent.
     if (!doc.card.last_name[0] && !doc.card.patient_id[0]) {
         Message("the card has neither the patient's surname nor the medical record number: give "
@@ -214,7 +234,14 @@ int RunHl7(const QStringList& args) {
     result.measurements = in.measurements;
     for (const analysis::Statement& s : in.interpretation.statements)
         result.statements.push_back({s.code, s.text, s.textEn});
-    result.accession = opts.Value("accession").toStdString();
+    result.accession = opts.Value("accession").trimmed().toStdString();
+    // The order: the worklist's for --accession, else the one the archive keeps with the record.
+    const CRecordOrder& order = bAskWorklist ? ordered.m_Order : doc.order;
+    if (order.Bound() && (bAskWorklist || result.accession.empty())) {
+        result.accession = order.m_strAccession;
+        result.procedureId = order.m_strRequestedProcedureId;
+        result.procedureName = order.m_strProcedureDescription;
+    }
 
     CHl7Envelope envelope;
     envelope.sendingFacility = settings.m_szHisOwnFacility.toStdString();

@@ -221,6 +221,7 @@ CStatementSettings CRecordCommands::StatementSettings(const CDoctorReading* read
     how.m_Settings.practice = analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString());
     if (reading && reading->Confirmed())
         how.m_pReading = reading;
+    how.m_Order = m_document.Order(); // a record bound to a worklist order carries it
     return how;
 }
 
