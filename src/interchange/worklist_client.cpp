@@ -131,8 +131,13 @@ bool WorklistItemOf(DcmItem& answer, CWorklistItem& item, std::string* error) {
     Coding coding = Coding::Utf8;
     if (!set.empty() && set != "ISO_IR 192" && set != "ISO_IR 6") {
         // DCMTK converts with iconv when it was built with it; ISO_IR 144 we read ourselves
-        // when it cannot, anything else not at all.
-        if (answer.convertToUTF8().good())
+        // when it cannot, anything else not at all. A set DCMTK does not know it reports as
+        // converted, with the set removed and the bytes as they were: only a data set that now
+        // says UTF-8 was converted.
+        OFString now;
+        if (answer.convertToUTF8().good() &&
+            answer.findAndGetOFStringArray(DCM_SpecificCharacterSet, now).good() &&
+            now == "ISO_IR 192")
             coding = Coding::Utf8;
         else if (set == "ISO_IR 144")
             coding = Coding::Cyrillic;

@@ -126,7 +126,7 @@ TEST(WorklistAnswer, TheEntryFillsTheCardAndLeavesWhatItDoesNotGive) {
     card.height = 170;
     card.sex = kSexNotGiven;
     ApplyWorklistPatient(e, card);
-    EXPECT_EQ(CardTextUtf8(card.last_name, sizeof card.last_name), "Константинопольская-Сидорен");
+    EXPECT_EQ(CardTextUtf8(card.last_name, sizeof card.last_name), "Константинопольская-Сидоренко");
     EXPECT_EQ(CardTextUtf8(card.first_name, sizeof card.first_name), "Алёна");
     EXPECT_EQ(CardPatientId(card), "PID-7");
     EXPECT_EQ(card.birth_year, 1945);
