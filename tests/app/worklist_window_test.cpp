@@ -4,6 +4,7 @@
 // the list stays.
 
 #include "app/child_frame.h"
+#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "config/ini.h"
 #include "dialogs/worklist_dlg.h"
@@ -12,6 +13,7 @@
 #include "support/run_until.h"
 #include "widgets/child_view.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDate>
 #include <QLabel>
@@ -114,7 +116,12 @@ TEST(WorklistWindow, AChosenOrderFillsTheCardAndBindsTheRecord) {
     CMainFrame frame;
     ASSERT_TRUE(frame.OnCreate());
     frame.show();
-    frame.OnWorklist();
+    // "Файл" > "Рабочий список..." opens it.
+    QAction* command = frame.Action(ID_WORKLIST);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->text(), QStringLiteral("&Рабочий список..."));
+    ASSERT_TRUE(command->isEnabled());
+    command->trigger();
     CWorklistDlg* dlg = frame.WorklistDialog();
     ASSERT_NE(dlg, nullptr);
     auto* table = dlg->findChild<QTableWidget*>();
