@@ -84,6 +84,7 @@ constexpr int ID_ARCHIVE = 32793;
 constexpr int ID_ARCHIVE_IMPORT = 32794;
 constexpr int ID_READING = 32796;
 constexpr int ID_NEW_DOCTOR = 32797;
+constexpr int ID_WORKLIST = 32798;
 constexpr int ID_COMPARE_PREVIOUS = 32795;
 constexpr int ID_SEND_HIS = 32820;
 constexpr int ID_HIS_OUTBOX = 32821;

@@ -8,6 +8,7 @@
 #include "dialogs/comparison_dlg.h"
 #include "dialogs/his_outbox_dlg.h"
 #include "dialogs/reading_dlg.h"
+#include "dialogs/worklist_dlg.h"
 #include "hl7/hl7_outbox.h"
 #include "platform/printable_text.h"
 #include "record_io/background_task.h"
@@ -499,15 +500,18 @@ void CMainFrame::ArchiveFile(CChildFrame* frame, const QString& path, bool withC
     CArchiveKeeper* keeper = Keeper();
     if (!keeper || path.isEmpty())
         return;
-    const PATIENT_CARD card = withCard ? frame->View()->Document().Card() : PATIENT_CARD{};
-    m_archiving.insert(keeper->Import(path, card), {frame, false});
+    const CEcgDocument& document = frame->View()->Document();
+    const PATIENT_CARD card = withCard ? document.Card() : PATIENT_CARD{};
+    m_archiving.insert(keeper->Import(path, card, withCard ? document.Order() : CRecordOrder{}),
+                       {frame, false});
 }
 
 void CMainFrame::ArchiveCard(CChildFrame* frame) {
     CEcgDocument& document = frame->View()->Document();
     if (CArchiveKeeper* keeper = Keeper())
-        m_archiving.insert(keeper->UpdateCard(document.ArchiveId(), document.Card()),
-                           {frame, false});
+        m_archiving.insert(
+            keeper->UpdateCard(document.ArchiveId(), document.Card(), document.Order()),
+            {frame, false});
 }
 
 void CMainFrame::OnArchived(quint64 ticket, qint64 id, const QString& error) {
@@ -553,6 +557,33 @@ void CMainFrame::OnArchive() {
     m_pArchiveDlg->show();
     m_pArchiveDlg->raise();
     m_pArchiveDlg->activateWindow();
+}
+
+CWorklistDlg* CMainFrame::WorklistDialog() const {
+    return m_pWorklistDlg;
+}
+
+void CMainFrame::OnWorklist() {
+    if (!m_pWorklistDlg) {
+        CViewSettings settings;
+        settings.UpdateIni(true);
+        m_pWorklistDlg = new CWorklistDlg(settings, this);
+        m_pWorklistDlg->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_pWorklistDlg, &CWorklistDlg::Chosen, this, [this](const CWorklistEntry& entry) {
+            CChildFrame* frame = ActiveFrame();
+            if (!frame)
+                frame = OnFileNew();
+            CEcgDocument& document = frame->View()->Document();
+            ApplyWorklistPatient(entry, document.Card());
+            // Bound first, so that the card's way into the archive takes the order with it.
+            document.BindOrder(entry.m_Order);
+            document.CardEdited();
+            m_pMdi->setActiveSubWindow(frame);
+        });
+    }
+    m_pWorklistDlg->show();
+    m_pWorklistDlg->raise();
+    m_pWorklistDlg->activateWindow();
 }
 
 void CMainFrame::OnArchiveImport() {

@@ -15,6 +15,8 @@ class CAdvToolBar;
 class CArchiveDlg;
 class CHisOutboxDlg;
 class CArchiveKeeper;
+class CWorklistDlg;
+struct CWorklistEntry;
 class CComparisonDlg;
 struct CComparisonOptions;
 class CEcgDocument;
@@ -62,6 +64,11 @@ public:
     // Opens a record of the archive in a record window of its own.
     // "Заключение": the doctor's over-read of the active window's archived record.
     void OnReading();
+    // "Рабочий список...": the hospital's ECG orders (made at the first use, command
+    // ID_WORKLIST); the entry chosen fills the active record window's card (a new window's when
+    // none is open) and binds its record to the order.
+    void OnWorklist();
+    CWorklistDlg* WorklistDialog() const;
     // "Новый врач...": a doctor's account in the archive of the settings.
     void OnNewDoctor();
     // The HL7 outbox: what the hospital system has not acknowledged yet.
@@ -143,6 +150,7 @@ private:
 
     QPointer<CArchiveDlg> m_pArchiveDlg;
     QPointer<CHisOutboxDlg> m_pHisOutboxDlg;
+    QPointer<CWorklistDlg> m_pWorklistDlg;
     CArchiveKeeper* m_pKeeper = nullptr;
     QString m_strKeeperWhere; // the archive the keeper writes to, as the settings named it
     struct PendingArchive {

@@ -23,9 +23,10 @@ public:
 
     // A record file into the archive (ImportFile); a card given with a surname then becomes
     // the record's card when the file's differs (the window's card is the newer one).
-    quint64 Import(const QString& path, const PATIENT_CARD& card);
-    // The window's card for a record already in the archive.
-    quint64 UpdateCard(qint64 id, const PATIENT_CARD& card);
+    quint64 Import(const QString& path, const PATIENT_CARD& card, const CRecordOrder& order = {});
+    // The window's card for a record already in the archive. A bound order goes with either
+    // (none: the record's order in the archive is left as it is).
+    quint64 UpdateCard(qint64 id, const PATIENT_CARD& card, const CRecordOrder& order = {});
 
 signals:
     // error empty: done, id the record's; else nothing of the request was written.
@@ -44,8 +45,9 @@ public:
     explicit CArchiveKeeperWorker(const CArchiveLocation& where) : m_where(where) {}
 
 public slots:
-    void Import(quint64 ticket, const QString& path, const QByteArray& card);
-    void UpdateCard(quint64 ticket, qint64 id, const QByteArray& card);
+    void Import(quint64 ticket, const QString& path, const QByteArray& card,
+                const QStringList& order);
+    void UpdateCard(quint64 ticket, qint64 id, const QByteArray& card, const QStringList& order);
 
 signals:
     void Done(quint64 ticket, qint64 id, const QString& error);

@@ -98,6 +98,14 @@ constexpr SchemaStep kSteps[] = {
       "CREATE INDEX audit_record ON audit (record_id)",
       "CREATE TABLE audit_head (entries INTEGER NOT NULL, hash TEXT NOT NULL)",
       "INSERT INTO audit_head VALUES (0, '')", nullptr}},
+    // The worklist order a record was made for, so that a later export or store carries it.
+    {4,
+     {"CREATE TABLE record_orders (id INTEGER PRIMARY KEY, record_id INTEGER NOT NULL UNIQUE "
+      "REFERENCES records (id) ON DELETE CASCADE, accession TEXT NOT NULL, "
+      "study_uid TEXT NOT NULL, procedure_id TEXT NOT NULL, procedure_text TEXT NOT NULL, "
+      "step_id TEXT NOT NULL, scheduled_start TEXT NOT NULL, station TEXT NOT NULL, "
+      "referring TEXT NOT NULL, bound_at TEXT NOT NULL)",
+      nullptr}},
 };
 
 QString Adapted(const char* sql, CArchiveLocation::Kind kind) {
@@ -944,7 +952,62 @@ bool CArchive::Load(qint64 id, CLoadedRecord& out, QString* type, QString* error
     *type = q.value(2).toString();
     out.absentLanes = uint16_t(q.value(3).toInt());
     out.dSourceSeconds = q.value(4).toDouble();
+    return Order(id, out.order, error);
+}
+
+bool CArchive::Order(qint64 id, CRecordOrder& out, QString* error) {
+    out = CRecordOrder{};
+    if (m->NotOpen(error))
+        return false;
+    QSqlQuery q(m->Db());
+    if (!m->Run(q,
+                QStringLiteral("SELECT accession, study_uid, procedure_id, procedure_text, "
+                               "step_id, scheduled_start, station, referring FROM record_orders "
+                               "WHERE record_id = ?"),
+                {id}, error))
+        return false;
+    if (q.next()) {
+        std::string* fields[] = {&out.m_strAccession,
+                                 &out.m_strStudyUid,
+                                 &out.m_strRequestedProcedureId,
+                                 &out.m_strProcedureDescription,
+                                 &out.m_strScheduledStepId,
+                                 &out.m_strScheduledStart,
+                                 &out.m_strStationAeTitle,
+                                 &out.m_strReferringPhysician};
+        for (int i = 0; i < 8; ++i)
+            *fields[i] = q.value(i).toString().toStdString();
+    }
     return true;
+}
+
+bool CArchive::SetOrder(qint64 id, const CRecordOrder& order, QString* error) {
+    if (!order.Bound()) {
+        *error = QStringLiteral("an order without an accession number");
+        return false;
+    }
+    if (m->NotOpen(error) || !m->Begin(error))
+        return false;
+    QSqlQuery q(m->Db()), drop(m->Db()), put(m->Db());
+    if (!m->Run(q, QStringLiteral("SELECT id FROM records WHERE id = ?"), {id}, error))
+        return m->Rollback(error, *error);
+    if (!q.next())
+        return m->Rollback(error, QStringLiteral("the archive has no record %1").arg(id));
+    auto text = [](const std::string& s) { return QString::fromStdString(s); };
+    if (!m->Run(drop, QStringLiteral("DELETE FROM record_orders WHERE record_id = ?"), {id},
+                error) ||
+        !m->Run(put,
+                QStringLiteral("INSERT INTO record_orders (record_id, accession, study_uid, "
+                               "procedure_id, procedure_text, step_id, scheduled_start, station, "
+                               "referring, bound_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                {id, text(order.m_strAccession), text(order.m_strStudyUid),
+                 text(order.m_strRequestedProcedureId), text(order.m_strProcedureDescription),
+                 text(order.m_strScheduledStepId), text(order.m_strScheduledStart),
+                 text(order.m_strStationAeTitle), text(order.m_strReferringPhysician),
+                 QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+                error))
+        return m->Rollback(error, *error);
+    return m->Commit(error);
 }
 
 bool CArchive::Original(qint64 id, QByteArray& out, QString* error) {
@@ -1126,7 +1189,9 @@ bool CArchive::Export(qint64 id, const QString& path, QString* error,
         return false;
     }
     QByteArray original;
-    if (type == QLatin1String(target->extension) && target->write && !Original(id, original, error))
+    // A record bound to an order is written anew: the file as it came does not carry the order.
+    if (type == QLatin1String(target->extension) && target->write && !loaded.order.Bound() &&
+        !Original(id, original, error))
         return false;
     if (!original.isEmpty()) {
         std::string why;
@@ -1144,6 +1209,7 @@ bool CArchive::Export(qint64 id, const QString& path, QString* error,
     CStatementSettings how;
     if (reading.Confirmed())
         how.m_pReading = &reading;
+    how.m_Order = loaded.order; // a record bound to an order leaves the archive with it
     if (reportFor && target->bWritesReport)
         how.m_MakeReportPdf = reportFor(how, loaded.absentLanes);
     std::string why;

@@ -135,7 +135,7 @@ struct CAuditEntry {
 
 class CArchive {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     // How long a deleted record stays in the recycle list before it is erased.
     static constexpr int kRecycleDays = 30;
 
@@ -182,6 +182,10 @@ public:
     // A new card for a record: the earlier one goes into the record's history, and the record
     // moves to the patient the new card names (a record without a card finds its patient).
     bool UpdateCard(qint64 id, const PATIENT_CARD& card, QString* error);
+    // The worklist order the record is bound to (Load gives it too; none: unbound), and binding
+    // it to another: an export or a store of the record carries it.
+    bool Order(qint64 id, CRecordOrder& out, QString* error);
+    bool SetOrder(qint64 id, const CRecordOrder& order, QString* error);
     // The record's earlier cards, oldest first.
     bool CardHistory(qint64 id, std::vector<CCardVersion>& out, QString* error);
 

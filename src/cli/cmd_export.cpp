@@ -3,6 +3,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/cli_report.h"
+#include "cli/cli_worklist.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -13,7 +14,8 @@
 namespace {
 
 const char kExportUsage[] =
-    "usage: velmora-cli export RECORD --out FILE [--card CARD]\n"
+    "usage: velmora-cli export RECORD --out FILE [--card CARD] [--accession NUMBER\n"
+    "                          [--worklist [AET@]HOST:PORT]] [--config INI]\n"
     "\n"
     "Saves a record file of any type that opens as another, with the patient card's texts: the\n"
     "card of --card, or else the one the record file holds. The output type follows the\n"
@@ -24,7 +26,7 @@ const char kExportUsage[] =
     "\n"
     "  --card CARD    the patient card: a UTF-8 file of 'key = value' lines (see README.md)\n"
     "  --out FILE     the file to write\n"
-    "\n"
+    "  --config INI   the settings file to use\n" VELMORA_ORDER_OPTIONS_HELP "\n"
     "exit codes: 0 written, 1 bad usage or an incomplete card, 2 file failure\n";
 
 void Message(const std::string& text) {
@@ -35,7 +37,7 @@ void Message(const std::string& text) {
 
 int RunExport(const QStringList& args) {
     const char* cmd = "export";
-    COptions opts({"card", "out"}, {"help"});
+    COptions opts({"card", "out", "accession", "worklist", "config"}, {"help"});
     QString error;
     if (!opts.Parse(args, &error) || opts.Positional().size() > 1) {
         Message(error.isEmpty() ? "give one record file" : error.toStdString());
@@ -53,12 +55,18 @@ int RunExport(const QStringList& args) {
     if (const RecordFileType* type = RecordFileTypeOf(opts.Value("out"));
         type && type->bWritesReport && !CliDrawsReports())
         return RunThisInFull(cmd);
+    if (opts.Has("config") && !UseSettingsFile(cmd, opts.Value("config")))
+        return 2;
+    CWorklistEntry ordered;
+    const int bound = FindOrderedEntry(cmd, opts, &ordered);
+    if (bound > 0)
+        return bound;
     CLoadedRecord doc;
     if (!OpenRecord(cmd, opts.Positional().first(), &doc))
         return 2;
     CRecordOutput output;
-    if (const int code =
-            PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output, &doc.card))
+    if (const int code = PrepareRecordOutput(cmd, opts.Value("out"), opts.Value("card"), &output,
+                                             &doc.card, bound == 0 ? &ordered : nullptr))
         return code;
     CStatementSettings how;
     if (output.m_pType->bWritesReport)

@@ -3,6 +3,7 @@
 
 #include "archive/archive_store.h"
 #include "cli/cli_common.h"
+#include "cli/cli_worklist.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/view_settings.h"
@@ -18,7 +19,7 @@ namespace {
 
 const char kHl7Usage[] =
     "usage: velmora-cli hl7 RECORD [--to HOST:PORT] [--card CARD] [--accession NUMBER]\n"
-    "                       [--timeout S] [--config INI]\n"
+    "                       [--worklist [AET@]HOST:PORT] [--timeout S] [--config INI]\n"
     "       velmora-cli hl7 --archive-id ID [--archive FILE] [--to HOST:PORT] ...\n"
     "       velmora-cli hl7 --outbox\n"
     "       velmora-cli hl7 --retry [--to HOST:PORT] [--timeout S] [--config INI]\n"
@@ -34,7 +35,11 @@ const char kHl7Usage[] =
     "\n"
     "  --to HOST:PORT     the system's host and MLLP port\n"
     "  --card CARD        the patient card (see README.md) instead of the one the record has\n"
-    "  --accession NUMBER the order's accession number (ORC, OBR-2/3)\n"
+    "  --accession NUMBER the order's accession number (ORC, OBR-2/3); when a worklist server is\n"
+    "                     known (--worklist, or [PACS] m_szWorklistHost), the result is bound to\n"
+    "                     that worklist entry: its patient fills the card and OBR-4 names its\n"
+    "                     procedure; no such entry: nothing is sent (exit code 2)\n"
+    "  --worklist [AET@]HOST:PORT the worklist server\n"
     "  --archive-id ID    the archived record ID, with its doctor's reading when confirmed\n"
     "  --archive FILE     the archive (SQLite file) of --archive-id; default: the settings'\n"
     "  --timeout S        seconds to wait for the connection and for the answer (default 30)\n"
@@ -103,8 +108,9 @@ bool LoadFromArchive(const QString& file, const QString& idText, const CViewSett
 } // namespace
 
 int RunHl7(const QStringList& args) {
-    COptions opts({"to", "card", "accession", "archive", "archive-id", "timeout", "config"},
-                  {"outbox", "retry", "help"});
+    COptions opts(
+        {"to", "card", "accession", "worklist", "archive", "archive-id", "timeout", "config"},
+        {"outbox", "retry", "help"});
     QString error;
     if (!opts.Parse(args, &error)) {
         Message(error.toStdString());
@@ -164,6 +170,18 @@ int RunHl7(const QStringList& args) {
     if (bRetry)
         return FlushOutbox(outbox, link, {}) ? 0 : 2;
 
+    // With a worklist to ask, the accession number binds the result to that order (its patient
+    // and procedure); without one it is taken as given.
+    CWorklistEntry ordered;
+    const bool bAskWorklist =
+        opts.Has("accession") && (opts.Has("worklist") || !settings.m_szWorklistHost.isEmpty());
+    if (bAskWorklist) {
+        if (const int code = FindOrderedEntry("hl7", opts, &ordered); code > 0)
+            return code;
+    } else if (opts.Has("worklist")) {
+        Message("--worklist goes with --accession");
+        return 1;
+    }
     CLoadedRecord doc;
     CDoctorReading reading;
     if (bArchived) {
@@ -180,6 +198,8 @@ int RunHl7(const QStringList& args) {
             return 1;
         }
     }
+    if (bAskWorklist)
+        ApplyWorklistPatient(ordered, doc.card);
     if (const std::string fault = Hl7CardFault(doc.card); !fault.empty()) {
         Message(fault + ": give --card");
         return 1;
@@ -189,11 +209,19 @@ int RunHl7(const QStringList& args) {
     CStatementSettings how;
     how.m_Settings.practice = analysis::RatePracticeOf(settings.m_szRatePractice.toStdString());
     how.m_pReading = &reading;
+    // The order: the worklist's for --accession, else the number as given, else the one the
+    // archive keeps with the record.
+    if (bAskWorklist)
+        how.m_Order = ordered.m_Order;
+    else if (const std::string given = opts.Value("accession").trimmed().toStdString();
+             !given.empty())
+        how.m_Order.m_strAccession = given;
+    else
+        how.m_Order = doc.order;
     how.m_MakeReportPdf = ReportPdfMakerFor(settings.m_attrOrg, how, doc.absentLanes);
     std::string controlId, why;
     bool bFinal = false;
-    if (!KeepHl7Result(outbox, settings, *doc.pRecord, doc.card, how,
-                       opts.Value("accession").toStdString(), &controlId, &bFinal, &why)) {
+    if (!KeepHl7Result(outbox, settings, *doc.pRecord, doc.card, how, &controlId, &bFinal, &why)) {
         Message(why);
         return 2;
     }

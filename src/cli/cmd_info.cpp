@@ -40,6 +40,8 @@ const char* LeadSystemName(int n) {
     }
 }
 
+} // namespace
+
 // The card's fields as JSON values: texts as text, numbers as numbers.
 QJsonObject CardObject(const PATIENT_CARD& card) {
     QJsonObject o;
@@ -52,8 +54,6 @@ QJsonObject CardObject(const PATIENT_CARD& card) {
     }
     return o;
 }
-
-} // namespace
 
 int RunInfo(const QStringList& args) {
     COptions opts({}, {"json", "help"});

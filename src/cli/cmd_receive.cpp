@@ -4,6 +4,7 @@
 #include "acquisition/port_links.h"
 #include "acquisition/qt_tick_source.h"
 #include "cli/cli_common.h"
+#include "cli/cli_worklist.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -23,6 +24,7 @@ namespace {
 const char kReceiveUsage[] =
     "usage: velmora-cli receive [--com N | --device PATH] [--timeout SEC] [--capture FILE]\n"
     "                           [--config INI] [--card CARD] --out FILE\n"
+    "                           [--accession NUMBER [--worklist [AET@]HOST:PORT]]\n"
     "\n"
     "Receives one record from the cardiograph: wakes the link, shows the progress on stderr and\n"
     "writes the record when all 4096 points are in. Ctrl+C stops the reception and writes what\n"
@@ -36,7 +38,7 @@ const char kReceiveUsage[] =
     "  --card CARD    the patient card (a UTF-8 'key = value' file, see README.md); its texts\n"
     "                 go into the record\n"
     "  --out FILE     the record file, by its extension:\n"
-    "%s"
+    "%s" VELMORA_ORDER_OPTIONS_HELP "                   (the order is found before the reception)\n"
     "\n"
     "A reception that ends short of a complete record (the time-out, or the link lost after\n"
     "points arrived: the device gone, its port failing) writes what arrived, as Ctrl+C does,\n"
@@ -128,7 +130,9 @@ public:
 
 int RunReceive(const QStringList& args) {
     const char* cmd = "receive";
-    COptions opts({"com", "device", "timeout", "capture", "out", "config", "card"}, {"help"});
+    COptions opts(
+        {"com", "device", "timeout", "capture", "out", "config", "card", "accession", "worklist"},
+        {"help"});
     QString error;
     if (!opts.Parse(args, &error) || !opts.Positional().isEmpty()) {
         Message(cmd, error.isEmpty()
@@ -142,15 +146,22 @@ int RunReceive(const QStringList& args) {
         return 0;
     }
     const QString out = opts.Value("out");
-    CRecordOutput output; // checked before the reception: no record is lost to a bad card
-    if (const int code = PrepareRecordOutput(cmd, out, opts.Value("card"), &output))
-        return code;
     if (opts.Has("com") && opts.Has("device")) {
         Message(cmd, "give either --com or --device, not both");
         return 1;
     }
     if (opts.Has("config") && !UseSettingsFile("receive", opts.Value("config")))
         return 2;
+    // The order is found before the reception: a patient is not recorded for an order that
+    // is not there.
+    CWorklistEntry ordered;
+    const int bound = FindOrderedEntry(cmd, opts, &ordered);
+    if (bound > 0)
+        return bound;
+    CRecordOutput output; // checked before the reception: no record is lost to a bad card
+    if (const int code = PrepareRecordOutput(cmd, out, opts.Value("card"), &output, nullptr,
+                                             bound == 0 ? &ordered : nullptr))
+        return code;
     CViewSettings settings;
     settings.UpdateIni(true);
     int nCom = settings.m_nCom;

@@ -4,6 +4,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/cli_report.h"
+#include "cli/cli_worklist.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/record_output.h"
@@ -18,6 +19,7 @@ namespace {
 const char kStoreUsage[] =
     "usage: velmora-cli store RECORD [--card CARD] [--no-report] [--pacs HOST:PORT]\n"
     "                         [--aet TITLE] [--our-aet TITLE] [--config INI]\n"
+    "                         [--accession NUMBER [--worklist [AET@]HOST:PORT]]\n"
     "       velmora-cli store --echo [--pacs HOST:PORT] [--aet TITLE] [--config INI]\n"
     "\n"
     "Sends a record file to the PACS (C-STORE). A DICOM file (.dcm) is sent as it stands, with\n"
@@ -37,7 +39,8 @@ const char kStoreUsage[] =
     "  --aet TITLE      the PACS's AE title\n"
     "  --our-aet TITLE  our own AE title\n"
     "  --config INI     the settings file to use\n"
-    "  --echo           check the link only\n"
+    "  --echo           check the link only\n" VELMORA_ORDER_OPTIONS_HELP
+    "                   (a .dcm file bound to an order is written anew with it)\n"
     "\n"
     "A record whose card has no surname is not sent (exit code 1): the PACS files what it keeps\n"
     "by the patient.\n"
@@ -52,7 +55,8 @@ void Message(const std::string& text) {
 } // namespace
 
 int RunStore(const QStringList& args) {
-    COptions opts({"card", "pacs", "aet", "our-aet", "config"}, {"echo", "no-report", "help"});
+    COptions opts({"card", "pacs", "aet", "our-aet", "config", "accession", "worklist"},
+                  {"echo", "no-report", "help"});
     QString error;
     const bool bEcho = opts.Parse(args, &error) && opts.Has("echo");
     if (!error.isEmpty() || opts.Positional().size() > (bEcho ? 0 : 1)) {
@@ -109,10 +113,15 @@ int RunStore(const QStringList& args) {
         return 0;
     }
     const QString path = opts.Positional().first();
-    const bool bAsItStands = !opts.Has("card") && RecordFileTypeOfFile(path, &why) ==
-                                                      RecordFileTypeOf(QStringLiteral(".dcm"));
+    const bool bAsItStands =
+        !opts.Has("card") && !opts.Has("accession") &&
+        RecordFileTypeOfFile(path, &why) == RecordFileTypeOf(QStringLiteral(".dcm"));
     if (!bAsItStands && !opts.Has("no-report") && !CliDrawsReports())
         return RunThisInFull("store");
+    CWorklistEntry ordered;
+    const int bound = FindOrderedEntry("store", opts, &ordered);
+    if (bound > 0)
+        return bound;
     std::string what;
     if (bAsItStands) {
         if (!job.StartStoreFile(settings, path, &why) || !job.Wait(&why)) {
@@ -125,14 +134,16 @@ int RunStore(const QStringList& args) {
         if (!OpenRecord("store", path, &doc))
             return 2;
         CRecordOutput output;
-        if (const int code = PrepareRecordOutput("store", QStringLiteral("record.dcm"),
-                                                 opts.Value("card"), &output, &doc.card))
+        if (const int code =
+                PrepareRecordOutput("store", QStringLiteral("record.dcm"), opts.Value("card"),
+                                    &output, &doc.card, bound == 0 ? &ordered : nullptr))
             return code;
         if (const std::string fault = PacsCardFault(output.m_Card); !fault.empty()) {
             Message(fault);
             return 1;
         }
         CStatementSettings how;
+        how.m_Order = output.m_Order;
         if (!opts.Has("no-report"))
             how.m_MakeReportPdf = CliReportPdfMaker(how, doc.absentLanes);
         if (!job.StartStore(settings, *doc.pRecord, output.m_Card, &why, how) || !job.Wait(&why)) {

@@ -20,11 +20,15 @@ int RunReport(const QStringList& args);
 int RunStore(const QStringList& args);
 int RunHl7(const QStringList& args);
 int RunArchive(const QStringList& args);
+int RunWorklist(const QStringList& args);
 
 // The statements of an interpretation as `interpret --json` and `measure --json` give them, and
 // the rate practice of --rates, else of the settings (of --config).
 class COptions;
 class QJsonObject;
+struct PATIENT_CARD;
+// The card's fields as `info --json` gives them.
+QJsonObject CardObject(const PATIENT_CARD& card);
 namespace analysis {
 struct Interpretation;
 struct InterpretationSettings;

@@ -68,6 +68,9 @@ const Command kCommands[] = {
     {"archive", RunArchive,
      "archive import PATH... | find [--name TEXT] [--json] | export ID --out FILE | backup --out "
      "FILE | check   the archive of records"},
+    {"worklist", RunWorklist,
+     "worklist [--worklist HOST:PORT --aet TITLE] [--date YYYY-MM-DD] [--json]   the ECGs "
+     "ordered for a day"},
     {"simulate", RunSimulate,
      "simulate [--com N] [options]   run a simulated cardiograph on a pseudo-terminal"},
 };

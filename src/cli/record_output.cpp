@@ -2,6 +2,7 @@
 
 #include "cli/cli_common.h"
 #include "record_io/record_files.h"
+#include "record_io/record_worklist.h"
 #include "storage/card_file.h"
 
 #include <QFile>
@@ -34,7 +35,19 @@ const char* RecordOutputTypesHelp() {
 }
 
 int PrepareRecordOutput(const char* command, const QString& outPath, const QString& cardPath,
-                        CRecordOutput* output, const PATIENT_CARD* fileCard) {
+                        CRecordOutput* output, const PATIENT_CARD* fileCard,
+                        const CWorklistEntry* ordered) {
+    // The order's patient is the one the record was made of: it fills the card it comes with.
+    PATIENT_CARD orderedCard{};
+    if (ordered) {
+        output->m_Order = ordered->m_Order;
+        if (fileCard)
+            orderedCard = *fileCard;
+        else
+            orderedCard.sex = kSexNotGiven;
+        ApplyWorklistPatient(*ordered, orderedCard);
+        fileCard = &orderedCard;
+    }
     if (outPath.isEmpty()) {
         Message(command, "--out FILE is required");
         return 1;
@@ -70,6 +83,8 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
             Message(command, error);
             return QFile::exists(cardPath) ? 1 : 2;
         }
+        if (ordered)
+            ApplyWorklistPatient(*ordered, output->m_Card);
     }
     const std::vector<std::string> missing = MissingForType(*output->m_pType, output->m_Card);
     if (!missing.empty()) {
@@ -84,9 +99,11 @@ int PrepareRecordOutput(const char* command, const QString& outPath, const QStri
 bool SaveRecordOutput(const char* command, const CRecordOutput& output, const ECG_RECORD& record,
                       const CStatementSettings* how) {
     std::string error;
+    CStatementSettings settings = how ? *how : CStatementSettings{};
+    if (output.m_Order.Bound())
+        settings.m_Order = output.m_Order;
     if (!SaveRecordFile(output.m_strPath, *output.m_pType, record,
-                        output.m_bHasCard ? &output.m_Card : nullptr, &error,
-                        how ? *how : CStatementSettings{})) {
+                        output.m_bHasCard ? &output.m_Card : nullptr, &error, settings)) {
         Message(command, error);
         return false;
     }

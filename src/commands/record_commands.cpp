@@ -228,6 +228,7 @@ CStatementSettings CRecordCommands::StatementSettings(const CDoctorReading* read
     how.m_Settings.practice = analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString());
     if (reading && reading->Confirmed())
         how.m_pReading = reading;
+    how.m_Order = m_document.Order(); // a record bound to a worklist order carries it
     return how;
 }
 
@@ -388,7 +389,7 @@ void CRecordCommands::OnSendHis() {
             CHl7Outbox outbox(CHl7Outbox::DefaultFolder());
             std::string id;
             bool bFinal = false;
-            if (!KeepHl7Result(outbox, settings, *record, card, how, {}, &id, &bFinal, why))
+            if (!KeepHl7Result(outbox, settings, *record, card, how, &id, &bFinal, why))
                 return false;
             CMllpLink cancellable = link;
             cancellable.cancelled = [] { return CHelperCancelScope::Cancelled(); };

@@ -40,6 +40,12 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
     note(ini.SerGet(bLoad, m_nPacsPort, QStringLiteral("m_nPacsPort"), QString(), m_nPacsPort));
     note(ini.SerGet(bLoad, m_szOwnAETitle, QStringLiteral("m_szOwnAETitle"), QString(),
                     m_szOwnAETitle));
+    note(ini.SerGet(bLoad, m_szWorklistAETitle, QStringLiteral("m_szWorklistAETitle"), QString(),
+                    m_szWorklistAETitle));
+    note(ini.SerGet(bLoad, m_szWorklistHost, QStringLiteral("m_szWorklistHost"), QString(),
+                    m_szWorklistHost));
+    note(ini.SerGet(bLoad, m_nWorklistPort, QStringLiteral("m_nWorklistPort"), QString(),
+                    m_nWorklistPort));
     if (bLoad)
         note(ini.SerGet(true, m_nPacsTimeout, QStringLiteral("m_nPacsTimeout"), QString(),
                         m_nPacsTimeout));

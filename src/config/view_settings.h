@@ -25,6 +25,11 @@ struct CViewSettings {
     // Seconds any wait for the archive may take (connecting, association, each message). Read,
     // never written, like the CA bundle.
     int m_nPacsTimeout = 30;
+    // The modality worklist server (section [PACS] too): its AE title, host and DICOM port. The
+    // station asks it under our own AE title above; no host: no worklist.
+    QString m_szWorklistAETitle = QStringLiteral("WORKLIST");
+    QString m_szWorklistHost;
+    int m_nWorklistPort = 104;
     // The hospital information system that takes the results as HL7 messages (section [HIS]):
     // its host and MLLP port, its application and facility (MSH-5, MSH-6), and ours (MSH-4).
     QString m_szHisHost;

@@ -163,6 +163,16 @@ void CDlgPacsCfg::OnInitDialog() {
     layout->addWidget(group);
     layout->addWidget(m_pCheck, 0, Qt::AlignLeft);
     layout->addWidget(m_pResult);
+    auto* worklist = new QGroupBox(tr("Рабочий список (DICOM Modality Worklist)"), this);
+    auto* worklistForm = new QFormLayout(worklist);
+    m_pWorklistAet = new QLineEdit(m_strWorklistAETitle, worklist);
+    m_pWorklistAet->setMaxLength(16);
+    m_pWorklistHost = new QLineEdit(m_strWorklistHost, worklist);
+    m_pWorklistPort = new QLineEdit(QString::number(m_nWorklistPort), worklist);
+    worklistForm->addRow(tr("AE-титул сервера"), m_pWorklistAet);
+    worklistForm->addRow(tr("Адрес сервера"), m_pWorklistHost);
+    worklistForm->addRow(tr("Порт DICOM"), m_pWorklistPort);
+    layout->addWidget(worklist);
     auto* his = new QGroupBox(QStringLiteral("Медицинская информационная система (HL7)"), this);
     auto* hisForm = new QFormLayout(his);
     m_pHisHost = new QLineEdit(m_strHisHost, his);
@@ -203,6 +213,9 @@ void CDlgPacsCfg::OnOK() {
     m_strOwnAETitle = m_pOwnAet->text().trimmed();
     m_strHisHost = m_pHisHost->text().trimmed();
     m_nHisPort = DecimalOf(m_pHisPort->text());
+    m_strWorklistAETitle = m_pWorklistAet->text().trimmed();
+    m_strWorklistHost = m_pWorklistHost->text().trimmed();
+    m_nWorklistPort = DecimalOf(m_pWorklistPort->text());
 }
 
 void CDlgArchiveCfg::OnInitDialog() {
@@ -284,6 +297,9 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
     m_page3.m_nPort = s.m_nPacsPort;
     m_page3.m_strOwnAETitle = s.m_szOwnAETitle;
     m_page3.m_nTimeout = s.m_nPacsTimeout;
+    m_page3.m_strWorklistAETitle = s.m_szWorklistAETitle;
+    m_page3.m_strWorklistHost = s.m_szWorklistHost;
+    m_page3.m_nWorklistPort = s.m_nWorklistPort;
     m_page3.m_strHisHost = s.m_szHisHost;
     m_page3.m_nHisPort = s.m_nHisPort;
     m_page1.m_nCom = s.m_nCom;
@@ -314,6 +330,9 @@ void CSettingsDialog::CopyOut(CViewSettings& s) const {
     s.m_szPacsHost = m_page3.m_strHost;
     s.m_nPacsPort = m_page3.m_nPort;
     s.m_szOwnAETitle = m_page3.m_strOwnAETitle;
+    s.m_szWorklistAETitle = m_page3.m_strWorklistAETitle;
+    s.m_szWorklistHost = m_page3.m_strWorklistHost;
+    s.m_nWorklistPort = m_page3.m_nWorklistPort;
     s.m_szHisHost = m_page3.m_strHisHost;
     s.m_nHisPort = m_page3.m_nHisPort;
     s.m_attrOrg = m_page1.m_attrOrg;

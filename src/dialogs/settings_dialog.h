@@ -69,7 +69,8 @@ private:
 
 // The hospital's archive: its AE title, host and port, our own AE title, and a check of the
 // link (C-ECHO with the values as they stand on the page, applied or not). Below it the hospital
-// information system that takes the results as HL7 messages: its host and MLLP port.
+// information system that takes the results as HL7 messages: its host and MLLP port. Beside the
+// archive the modality worklist server (its AE title, host and port), asked under our AE title.
 class CDlgPacsCfg : public CSAPrefsSubDlg {
 public:
     void OnInitDialog() override;
@@ -80,7 +81,12 @@ public:
     int m_nTimeout = 30; // not on the page: the settings file's
     QString m_strHisHost;
     int m_nHisPort = 2575;
+    QString m_strWorklistAETitle, m_strWorklistHost;
+    int m_nWorklistPort = 104;
 
+    QLineEdit* WorklistAETitleEdit() const { return m_pWorklistAet; }
+    QLineEdit* WorklistHostEdit() const { return m_pWorklistHost; }
+    QLineEdit* WorklistPortEdit() const { return m_pWorklistPort; }
     QLineEdit* PacsAETitleEdit() const { return m_pPacsAet; }
     QLineEdit* HisHostEdit() const { return m_pHisHost; }
     QLineEdit* HisPortEdit() const { return m_pHisPort; }
@@ -94,6 +100,7 @@ private:
     void Check();
     QLineEdit *m_pPacsAet = nullptr, *m_pHost = nullptr, *m_pPort = nullptr, *m_pOwnAet = nullptr;
     QLineEdit *m_pHisHost = nullptr, *m_pHisPort = nullptr;
+    QLineEdit *m_pWorklistAet = nullptr, *m_pWorklistHost = nullptr, *m_pWorklistPort = nullptr;
     QPushButton* m_pCheck = nullptr;
     QLabel* m_pResult = nullptr;
     class CPacsJob* m_pEcho = nullptr;

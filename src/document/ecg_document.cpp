@@ -50,7 +50,9 @@ void CEcgDocument::Take(const CLoadedRecord& loaded, const QString& path) {
     m_nArchiveId = 0;
     m_strArchiveTitle.clear();
     SetReading({});
+    m_order = loaded.order;
     Remeasure();
+    emit OrderChanged();
     emit FileChanged(m_strFilePath);
     emit Opened(m_strFilePath);
 }
@@ -65,8 +67,17 @@ void CEcgDocument::TakeArchived(const CLoadedRecord& loaded, qint64 id, const QS
     m_nArchiveId = id;
     m_strArchiveTitle = title;
     SetReading({});
+    m_order = loaded.order;
     Remeasure();
+    emit OrderChanged();
     emit FileChanged(m_strFilePath);
+}
+
+void CEcgDocument::BindOrder(const CRecordOrder& order) {
+    m_order = order;
+    if (m_unkept == Unkept::Nothing && Finished())
+        m_unkept = Unkept::Card;
+    emit OrderChanged();
 }
 
 void CEcgDocument::SavedAs(const QString& path) {

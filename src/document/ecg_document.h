@@ -97,6 +97,13 @@ public:
     const CDoctorReading& Reading() const { return m_reading; }
     void SetReading(const CDoctorReading& reading);
 
+    // The worklist order the record is bound to (unbound: none), which its files and stores
+    // carry. A new reception keeps it (the order is chosen before the ECG is taken); a record
+    // opened from a file or the archive brings its own.
+    const CRecordOrder& Order() const { return m_order; }
+    // Binds the record to an order (chosen in the worklist): unkept until saved, like a card.
+    void BindOrder(const CRecordOrder& order);
+
     // The name a save proposes: the patient's surname and initials ("ЭКГ" without a card), the
     // record's date and time (its number when it has no date), and the extension.
     QString ProposedFileName(const char* extension) const;
@@ -112,6 +119,7 @@ signals:
     // The card was changed in the window.
     void CardChanged();
     void ReadingChanged();
+    void OrderChanged();
 
 private:
     CSessionState& m_state;
@@ -129,4 +137,5 @@ private:
     CDoctorReading m_reading;
     CFileFindings m_fileFindings;
     CFileStatements m_fileStatements;
+    CRecordOrder m_order;
 };

@@ -171,7 +171,11 @@ std::string BuildOruR01(const CHl7Result& r, const CHl7Envelope& e) {
     obr[1] = "1";
     obr[2] = order;
     obr[3] = order;
-    obr[4] = "11524-6^EKG study^LN";
+    // The service the hospital ordered, as its worklist named it (a local code), so that the
+    // result answers that order; without one, the resting ECG by its LOINC code.
+    obr[4] = !r.accession.empty() && !r.procedureId.empty()
+                 ? Hl7Escape(r.procedureId) + "^" + Hl7Escape(r.procedureName) + "^L"
+                 : "11524-6^EKG study^LN";
     obr[7] = observed;
     obr[22] = bFinal ? DtmOf(r.reading.confirmedAt) : "";
     obr[24] = "EC";

@@ -1,10 +1,11 @@
 #pragma once
 // A record's result as the hospital information system takes it: an HL7 v2.5.1 ORU^R01 message in
 // UTF-8 (MSH-18 "UNICODE UTF-8"). The patient (PID) from the card, the order (ORC, OBR-2/3) when
-// the record has an accession number, one numeric OBX per measurement under its LOINC code with
-// UCUM units, the statements and the doctor's conclusion as text, and the printed report as an
-// embedded PDF. Everything stays preliminary ("P") until a doctor has confirmed the reading; then
-// it is final ("F") and OBR-32 names the doctor.
+// the record has an accession number (OBR-4 the requested procedure when the worklist named it),
+// one numeric OBX per measurement under its LOINC code with UCUM units, the statements and the
+// doctor's conclusion as text, and the printed report as an embedded PDF. Everything stays
+// preliminary ("P") until a doctor has confirmed the reading; then it is final ("F") and OBR-32
+// names the doctor.
 
 #include "analysis/measurements.h"
 #include "platform/systemtime.h"
@@ -25,7 +26,10 @@ struct CHl7Result {
     std::vector<CReadStatement> statements;
     CDoctorReading reading;
     std::string accession; // the order's accession number; empty: the record has no order
-    QByteArray pdf;        // the printed report; empty: none embedded
+    // The requested procedure of a worklist order (its ID and description); empty: OBR-4 names
+    // the resting ECG by its LOINC code.
+    std::string procedureId, procedureName;
+    QByteArray pdf; // the printed report; empty: none embedded
 };
 
 // Who sends to whom (MSH-3 to MSH-6) and the message's own identity.

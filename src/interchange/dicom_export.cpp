@@ -113,10 +113,17 @@ std::string PhysicianName(const std::string& name) {
 
 // The acquisition (device, record number, time) names the study; the samples and the card the
 // instance, so a corrected card is a new instance of the same study.
-QByteArray AcquisitionOf(const ECG_RECORD& record) {
-    return QByteArray(record.date, int(sizeof record.date)) +
-           QByteArray::number(qulonglong(record.device_id)) + "/" +
-           QByteArray::number(record.curve_id);
+// A record bound to an order belongs to the order's study: its series and instances are others
+// than those of the same record sent unbound, so an archive never files one instance under two
+// studies.
+QByteArray AcquisitionOf(const ECG_RECORD& record, const CRecordOrder& order) {
+    QByteArray acquisition = QByteArray(record.date, int(sizeof record.date)) +
+                             QByteArray::number(qulonglong(record.device_id)) + "/" +
+                             QByteArray::number(record.curve_id);
+    if (order.Bound())
+        acquisition += QByteArray::fromStdString("\norder " + order.m_strAccession + "\n" +
+                                                 order.m_strStudyUid);
+    return acquisition;
 }
 
 QByteArray ContentOf(const ECG_RECORD& record, const PATIENT_CARD& card,
@@ -144,8 +151,12 @@ const char* EcgSopClass(const ECG_RECORD& record) {
 // The patient and general study modules, the same in the ECG and in the report beside it.
 OFCondition PutPatientAndStudy(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
                                const CFileStatements& statements, const std::string& date,
-                               const std::string& time) {
-    const std::string studyUid = UidOf("study " + AcquisitionOf(record));
+                               const std::string& time, const CRecordOrder& order) {
+    // The order's study when the worklist gave one: the archive files the ECG where the
+    // hospital's request expects it.
+    const std::string studyUid = order.Bound() && !order.m_strStudyUid.empty()
+                                     ? order.m_strStudyUid
+                                     : UidOf("study " + AcquisitionOf(record, order));
     OFCondition c = EC_Normal;
     auto put = [&](const DcmTagKey& tag, const std::string& value) {
         if (c.good())
@@ -187,12 +198,33 @@ OFCondition PutPatientAndStudy(DcmDataset& set, const ECG_RECORD& record, const 
     if (statements.m_bConfirmed && !statements.m_strPhysician.empty())
         put(DCM_NameOfPhysiciansReadingStudy, PhysicianName(statements.m_strPhysician));
     put(DCM_StudyID, std::to_string(record.curve_id));
-    put(DCM_AccessionNumber, "");
+    put(DCM_AccessionNumber, order.Bound() ? order.m_strAccession : "");
+    return c;
+}
+
+// What the hospital requested, in the ECG's series: the request the archive and the information
+// system match the result to.
+OFCondition PutRequestAttributes(DcmDataset& set, const CRecordOrder& order) {
+    if (!order.Bound())
+        return EC_Normal;
+    DcmItem* request = nullptr;
+    OFCondition c = set.findOrCreateSequenceItem(DCM_RequestAttributesSequence, request);
+    auto put = [&](const DcmTagKey& tag, const std::string& value) {
+        if (c.good())
+            c = request->putAndInsertString(tag, value.c_str());
+    };
+    put(DCM_AccessionNumber, order.m_strAccession);
+    put(DCM_RequestedProcedureID, order.m_strRequestedProcedureId);
+    if (!order.m_strProcedureDescription.empty())
+        put(DCM_RequestedProcedureDescription, order.m_strProcedureDescription);
+    put(DCM_ScheduledProcedureStepID, order.m_strScheduledStepId);
+    if (!order.m_strStudyUid.empty())
+        put(DCM_StudyInstanceUID, order.m_strStudyUid);
     return c;
 }
 
 OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
-                 const CFileStatements& statements) {
+                 const CFileStatements& statements, const CRecordOrder& order) {
     const RECORD_INFO info = ReadRecordInfo(record.curves_buf);
     const int leadSystem = info.leadSystem >= 1 && info.leadSystem <= 3 ? int(info.leadSystem) : 1;
     const std::span<const CLeadEntry> leads = LeadSystemLeads(uint32_t(leadSystem));
@@ -204,7 +236,7 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
         Digits(taken.wYear, 4) + Digits(taken.wMonth, 2) + Digits(taken.wDay, 2);
     const std::string time =
         Digits(taken.wHour, 2) + Digits(taken.wMinute, 2) + Digits(taken.wSecond, 2);
-    const QByteArray acquisition = AcquisitionOf(record);
+    const QByteArray acquisition = AcquisitionOf(record, order);
     const QByteArray content = ContentOf(record, card, statements);
     const std::string seriesUid = UidOf("series " + acquisition);
     const std::string instanceUid = UidOf("instance " + acquisition + content);
@@ -220,11 +252,13 @@ OFCondition Fill(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& 
     put(DCM_SOPClassUID, sopClass);
     put(DCM_SOPInstanceUID, instanceUid);
     if (c.good())
-        c = PutPatientAndStudy(set, record, card, statements, date, time);
+        c = PutPatientAndStudy(set, record, card, statements, date, time, order);
     // General series
     put(DCM_Modality, "ECG");
     put(DCM_SeriesInstanceUID, seriesUid);
     put(DCM_SeriesNumber, "1");
+    if (c.good())
+        c = PutRequestAttributes(set, order);
     // General equipment
     // The device that recorded it: our cardiograph, as the SCP-ECG file of the same record names
     // it, or another system's as its file did (nothing when it said nothing).
@@ -385,10 +419,11 @@ std::string DateOf(const ECG_RECORD& record, bool time) {
 // The encapsulated document: the patient and study of the ECG, a series of its own (modality DOC),
 // the PDF as it is, padded to an even length as the value must be.
 OFCondition FillReport(DcmDataset& set, const ECG_RECORD& record, const PATIENT_CARD& card,
-                       const CFileStatements& statements, const std::vector<uint8_t>& pdf) {
+                       const CFileStatements& statements, const std::vector<uint8_t>& pdf,
+                       const CRecordOrder& order) {
     const std::string date = DateOf(record, false);
     const std::string time = DateOf(record, true);
-    const QByteArray acquisition = AcquisitionOf(record);
+    const QByteArray acquisition = AcquisitionOf(record, order);
     const std::string seriesUid = UidOf("report series " + acquisition);
     // The report is drawn from the ECG's content: a new ECG instance is a new report instance.
     const std::string instanceUid =
@@ -402,7 +437,7 @@ OFCondition FillReport(DcmDataset& set, const ECG_RECORD& record, const PATIENT_
     put(DCM_SOPClassUID, kEncapsulatedPdfStorage);
     put(DCM_SOPInstanceUID, instanceUid);
     if (c.good())
-        c = PutPatientAndStudy(set, record, card, statements, date, time);
+        c = PutPatientAndStudy(set, record, card, statements, date, time, order);
     put(DCM_Modality, "DOC");
     put(DCM_SeriesInstanceUID, seriesUid);
     put(DCM_SeriesNumber, "2");
@@ -443,8 +478,8 @@ OFCondition FillReport(DcmDataset& set, const ECG_RECORD& record, const PATIENT_
 
 bool BuildEncapsulatedReport(const ECG_RECORD& record, const PATIENT_CARD& card,
                              const CFileStatements& statements, const std::vector<uint8_t>& pdf,
-                             DcmFileFormat& file, std::string* error) {
-    OFCondition c = FillReport(*file.getDataset(), record, card, statements, pdf);
+                             DcmFileFormat& file, std::string* error, const CRecordOrder& order) {
+    OFCondition c = FillReport(*file.getDataset(), record, card, statements, pdf, order);
     if (c.good())
         c = file.validateMetaInfo(EXS_LittleEndianExplicit);
     if (c.bad()) {
@@ -456,8 +491,9 @@ bool BuildEncapsulatedReport(const ECG_RECORD& record, const PATIENT_CARD& card,
 }
 
 bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, DcmFileFormat& file, std::string* error) {
-    OFCondition c = Fill(*file.getDataset(), record, card, statements);
+                   const CFileStatements& statements, DcmFileFormat& file, std::string* error,
+                   const CRecordOrder& order) {
+    OFCondition c = Fill(*file.getDataset(), record, card, statements, order);
     if (c.good())
         c = file.validateMetaInfo(EXS_LittleEndianExplicit);
     if (c.bad()) {
@@ -469,10 +505,10 @@ bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
 }
 
 bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, std::vector<uint8_t>& out,
-                   std::string* error) {
+                   const CFileStatements& statements, std::vector<uint8_t>& out, std::string* error,
+                   const CRecordOrder& order) {
     DcmFileFormat file;
-    if (!BuildDicomEcg(record, card, statements, file, error))
+    if (!BuildDicomEcg(record, card, statements, file, error, order))
         return false;
     const Uint32 length = file.calcElementLength(EXS_LittleEndianExplicit, EET_ExplicitLength);
     out.assign(size_t(length) + 4096, 0);
@@ -492,8 +528,9 @@ bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,
 }
 
 bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, std::string* error) {
+                   const CFileStatements& statements, std::string* error,
+                   const CRecordOrder& order) {
     std::vector<uint8_t> bytes;
-    return DicomEcgBytes(record, card, statements, bytes, error) &&
+    return DicomEcgBytes(record, card, statements, bytes, error, order) &&
            WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }

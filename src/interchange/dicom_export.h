@@ -13,6 +13,7 @@
 
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "record_model/record_order.h"
 #include "storage/scp_export.h"
 
 #include <string>
@@ -27,22 +28,27 @@ constexpr char kDerivedIdIssuer[] = "VELMORA-DERIVED";
 
 class DcmFileFormat;
 
-// The object in memory, its meta header filled in: for a C-STORE that needs no file.
+// The object in memory, its meta header filled in: for a C-STORE that needs no file. A record
+// bound to `order` carries the order's Study Instance UID and Accession Number and the Request
+// Attributes Sequence (requested procedure, scheduled step, accession).
 bool BuildDicomEcg(const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, DcmFileFormat& file, std::string* error);
+                   const CFileStatements& statements, DcmFileFormat& file, std::string* error,
+                   const CRecordOrder& order = {});
 
 // The printed report of the same record as an Encapsulated PDF object: the ECG's patient and
 // study (BuildDicomEcg's Study Instance UID), a series of its own, so that a viewer that draws no
 // waveform still shows the ECG. `pdf` as it is.
 bool BuildEncapsulatedReport(const ECG_RECORD& record, const PATIENT_CARD& card,
                              const CFileStatements& statements, const std::vector<uint8_t>& pdf,
-                             DcmFileFormat& file, std::string* error);
+                             DcmFileFormat& file, std::string* error,
+                             const CRecordOrder& order = {});
 
 // The object as the bytes of a DICOM file (preamble, meta header, explicit VR little endian).
 bool DicomEcgBytes(const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, std::vector<uint8_t>& out,
-                   std::string* error);
+                   const CFileStatements& statements, std::vector<uint8_t>& out, std::string* error,
+                   const CRecordOrder& order = {});
 
 // The same written to path atomically (an existing file replaced only by a complete one).
 bool WriteDicomEcg(const std::string& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                   const CFileStatements& statements, std::string* error);
+                   const CFileStatements& statements, std::string* error,
+                   const CRecordOrder& order = {});

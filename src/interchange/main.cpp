@@ -19,7 +19,13 @@
 //                                                    block after the statements
 //                                                    (storage/statements_block) goes with it as
 //                                                    an encapsulated PDF in the same study
+//   velmora-interchange worklist PACS-OPTIONS [--date YYYYMMDD]
+//                                                    the modality worklist's ECG steps of the
+//                                                    day (any day without --date) as the
+//                                                    worklist answer (worklist_client.h)
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
+// ORDER-OPTIONS, after `dicom OUT.dcm` and `store-record`'s PACS-OPTIONS, bind the object to a
+// worklist entry: --accession A --study-uid U --procedure-id P --step-id S --procedure TEXT
 // The stores print the stored SOP instance UIDs on stdout, one a line (the ECG's first).
 // Exit codes: 0 done, 1 bad usage, 2 failure (the reason on stderr, one line).
 
@@ -27,6 +33,7 @@
 #include "interchange/dicom_export.h"
 #include "interchange/dicom_import.h"
 #include "interchange/pacs_client.h"
+#include "interchange/worklist_client.h"
 #include "platform/bounded_file.h"
 #include "storage/signal_stream.h"
 #include "storage/statements_block.h"
@@ -55,7 +62,8 @@ int Fail(const std::string& why) {
 int Usage() {
     std::fprintf(stderr, "usage: velmora-interchange read FILE --reader dicom|biosig "
                          "[--seconds S] | dicom OUT.dcm | echo PACS-OPTIONS | "
-                         "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS\n");
+                         "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS | "
+                         "worklist PACS-OPTIONS [--date YYYYMMDD]\n");
     return 1;
 }
 
@@ -142,7 +150,7 @@ bool ReadRecordInput(ECG_RECORD& record, PATIENT_CARD& card, CFileStatements& st
     return true;
 }
 
-int Dicom(const std::vector<std::string>& args) {
+int Dicom(const std::vector<std::string>& args, const CRecordOrder& order) {
     if (args.size() != 1)
         return Usage();
     auto record = std::make_unique<ECG_RECORD>();
@@ -151,7 +159,7 @@ int Dicom(const std::vector<std::string>& args) {
     std::string error;
     if (!ReadRecordInput(*record, card, statements, &error))
         return Fail(error);
-    if (!WriteDicomEcg(args[0], *record, card, statements, &error))
+    if (!WriteDicomEcg(args[0], *record, card, statements, &error, order))
         return Fail(error);
     return 0;
 }
@@ -183,17 +191,69 @@ bool ParsePacs(const std::vector<std::string>& args, size_t from, PacsPeer& peer
            peer.port < 65536;
 }
 
+// Takes the order's options out of args (the rest stays for the other parsers); false when one
+// has no value.
+bool TakeOrder(std::vector<std::string>& args, CRecordOrder& order) {
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string* field = args[i] == "--accession"      ? &order.m_strAccession
+                             : args[i] == "--study-uid"    ? &order.m_strStudyUid
+                             : args[i] == "--procedure-id" ? &order.m_strRequestedProcedureId
+                             : args[i] == "--step-id"      ? &order.m_strScheduledStepId
+                             : args[i] == "--procedure"    ? &order.m_strProcedureDescription
+                                                           : nullptr;
+        if (!field) {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return false;
+        *field = args[++i];
+    }
+    args = std::move(rest);
+    return true;
+}
+
+int Worklist(std::vector<std::string> args) {
+    std::string date;
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--date") {
+            date = args[i + 1];
+            args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
+            break;
+        }
+    PacsPeer peer;
+    if (!ParsePacs(args, 0, peer) ||
+        (!date.empty() &&
+         (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos)))
+        return Usage();
+    std::vector<CWorklistItem> items;
+    std::string error;
+    if (!QueryModalityWorklist(peer, date, &items, &error))
+        return Fail(error);
+    const std::string answer = WorklistAnswerText(items);
+    if (std::fwrite(answer.data(), 1, answer.size(), stdout) != answer.size() ||
+        std::fflush(stdout) != 0)
+        return Fail("cannot write the answer");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     const std::string command = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "read")
         return Read(args);
+    if (command == "worklist")
+        return Worklist(args);
+    CRecordOrder order;
+    if ((command == "dicom" || command == "store-record") && !TakeOrder(args, order))
+        return Usage();
     if (command == "dicom")
-        return Dicom(args);
+        return Dicom(args, order);
     std::string error;
     PacsPeer peer;
     if (command == "echo") {
@@ -223,10 +283,10 @@ int main(int argc, char** argv) {
             return Fail(error);
         DcmFileFormat object, report;
         std::vector<DcmFileFormat*> objects{&object};
-        if (!BuildDicomEcg(*record, card, statements, object, &error))
+        if (!BuildDicomEcg(*record, card, statements, object, &error, order))
             return Fail(error);
         if (!pdf.empty()) {
-            if (!BuildEncapsulatedReport(*record, card, statements, pdf, report, &error))
+            if (!BuildEncapsulatedReport(*record, card, statements, pdf, report, &error, order))
                 return Fail(error);
             objects.push_back(&report);
         }

@@ -172,9 +172,23 @@ QByteArray DicomHelperInput(const ECG_RECORD& record, const PATIENT_CARD& card,
     return input;
 }
 
+QStringList OrderHelperArgs(const CRecordOrder& order) {
+    if (!order.Bound())
+        return {};
+    QStringList args{QStringLiteral("--accession"), QString::fromStdString(order.m_strAccession)};
+    for (const auto& [option, value] : {std::pair{"--study-uid", &order.m_strStudyUid},
+                                        {"--procedure-id", &order.m_strRequestedProcedureId},
+                                        {"--step-id", &order.m_strScheduledStepId},
+                                        {"--procedure", &order.m_strProcedureDescription}})
+        if (!value->empty())
+            args << QLatin1String(option) << QString::fromStdString(*value);
+    return args;
+}
+
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                    const CFileStatements& statements, std::string* error) {
-    return RunInterchangeHelper({QStringLiteral("dicom"), path},
+                    const CFileStatements& statements, std::string* error,
+                    const CRecordOrder& order) {
+    return RunInterchangeHelper(QStringList{QStringLiteral("dicom"), path} + OrderHelperArgs(order),
                                 DicomHelperInput(record, card, statements), kReadTimeoutMs, nullptr,
                                 error);
 }

@@ -5,6 +5,7 @@
 
 #include "record_model/ecg_record.h"
 #include "record_model/patient_card.h"
+#include "record_model/record_order.h"
 #include "storage/file_details.h"
 #include "storage/scp_export.h"
 #include "storage/signal_stream.h"
@@ -63,6 +64,11 @@ void CardFromForeign(const ForeignEcg& ecg, PATIENT_CARD& card,
 QByteArray DicomHelperInput(const ECG_RECORD& record, const PATIENT_CARD& card,
                             const CFileStatements& statements);
 
-// The record as a DICOM ECG object at path, with `statements` (the helper writes it atomically).
+// The helper's options that bind the DICOM object it builds to `order` (none when unbound).
+QStringList OrderHelperArgs(const CRecordOrder& order);
+
+// The record as a DICOM ECG object at path, with `statements` (the helper writes it atomically),
+// bound to `order` when it is.
 bool WriteDicomFile(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
-                    const CFileStatements& statements, std::string* error);
+                    const CFileStatements& statements, std::string* error,
+                    const CRecordOrder& order = {});

@@ -289,33 +289,33 @@ bool ReadAecg(const QString& path, const std::vector<uint8_t>& bytes, CLoadedRec
 
 bool WriteDicom(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                 const RECORD_DEFINITION&, const CFileStatements& statements,
-                std::span<const uint8_t>, std::string* error) {
-    return WriteDicomFile(path, record, card, statements, error);
+                std::span<const uint8_t>, std::string* error, const CRecordOrder& order) {
+    return WriteDicomFile(path, record, card, statements, error, order);
 }
 
 bool WriteAecg(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                const RECORD_DEFINITION&, const CFileStatements& statements,
-               std::span<const uint8_t>, std::string* error) {
+               std::span<const uint8_t>, std::string* error, const CRecordOrder&) {
     return WriteAecgFile(QFile::encodeName(path).toStdString(), record, card, statements, error);
 }
 
 // EDF+ has no place for statements: its annotations are events in time.
 bool WriteEdf(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
               const RECORD_DEFINITION&, const CFileStatements&, std::span<const uint8_t>,
-              std::string* error) {
+              std::string* error, const CRecordOrder&) {
     return WriteEdfFile(QFile::encodeName(path).toStdString(), record, card, error);
 }
 
 bool WriteDat(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
               const RECORD_DEFINITION&, const CFileStatements&, std::span<const uint8_t>,
-              std::string* error) {
+              std::string* error, const CRecordOrder&) {
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), &record, sizeof record,
                                error);
 }
 
 bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&,
                   const RECORD_DEFINITION& def, const CFileStatements&, std::span<const uint8_t>,
-                  std::string* error) {
+                  std::string* error, const CRecordOrder&) {
     CExportImportFile file;
     if (file.ExportRecord(def, record, QFile::encodeName(path).toStdString()))
         return true;
@@ -325,7 +325,7 @@ bool WritePackage(const QString& path, const ECG_RECORD& record, const PATIENT_C
 
 bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
               const RECORD_DEFINITION&, const CFileStatements& statements, std::span<const uint8_t>,
-              std::string* error) {
+              std::string* error, const CRecordOrder&) {
     const ScpSaveResult r = SaveScp(record, card, RecordDeviceValues(record),
                                     QFile::encodeName(path).toStdString(), nullptr, &statements);
     if (!r.bOk)
@@ -335,7 +335,7 @@ bool WriteScp(const QString& path, const ECG_RECORD& record, const PATIENT_CARD&
 
 bool WriteFhir(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                const RECORD_DEFINITION&, const CFileStatements& statements,
-               std::span<const uint8_t> reportPdf, std::string* error) {
+               std::span<const uint8_t> reportPdf, std::string* error, const CRecordOrder&) {
     const QByteArray json = FhirBundleJson(record, card, statements, reportPdf);
     return WriteFileAtomically(QFile::encodeName(path).toStdString(), json.constData(),
                                size_t(json.size()), error);
@@ -914,7 +914,7 @@ bool SaveRecordFile(const QString& path, const RecordFileType& type, const ECG_R
             ? RecordStatements(*prepared.m_pRecord, card ? &prepared.m_Card : nullptr, how)
             : CFileStatements{};
     return type.write(path, *prepared.m_pRecord, prepared.m_Card, prepared.m_Def, statements, pdf,
-                      error);
+                      error, how.m_Order);
 }
 
 bool KeepReceivedRecord(const ECG_RECORD& record, const QString& recordFolder, QString* path,

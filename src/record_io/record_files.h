@@ -16,6 +16,7 @@
 #include "record_model/ecg_record.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/patient_card.h"
+#include "record_model/record_order.h"
 #include "storage/card_fields.h"
 #include "storage/file_findings.h"
 #include "storage/record_definition.h"
@@ -45,6 +46,8 @@ struct CLoadedRecord {
     // The global measurements the file's writer made (an SCP-ECG file's Section 7, a cart XML's
     // measurements): empty when the file gives none.
     CFileFindings fileFindings;
+    // The worklist order the record is bound to, as the archive keeps it (files: none).
+    CRecordOrder order;
 };
 
 // The printed report of a record as PDF bytes, for the files and stores that carry it beside the
@@ -66,6 +69,9 @@ struct CStatementSettings {
     // marked bWritesReport refuses to save without it; a store in the PACS sends it beside the
     // ECG when given.
     ReportPdfMaker m_MakeReportPdf;
+    // The worklist order the record is bound to (unbound: none): the types with a place for it
+    // (DICOM) and a store in the PACS carry it. A copy: a save runs on a thread of its own.
+    CRecordOrder m_Order;
 };
 
 // The statements of `record` as the files carry them. A confirmed reading of `how`: its
@@ -109,10 +115,12 @@ struct RecordFileType {
     // Writes `record` (which already carries the card's texts) with its card and definition to
     // path, replacing a file there only when the new one is complete; null when not saved.
     // `statements` are the record's (RecordStatements) for the types marked bWritesStatements,
-    // else empty; `reportPdf` the printed report for those marked bWritesReport, else empty.
+    // else empty; `reportPdf` the printed report for those marked bWritesReport, else empty;
+    // `order` the worklist order the record is bound to (unbound: none).
     bool (*write)(const QString& path, const ECG_RECORD& record, const PATIENT_CARD& card,
                   const RECORD_DEFINITION& def, const CFileStatements& statements,
-                  std::span<const uint8_t> reportPdf, std::string* error) = nullptr;
+                  std::span<const uint8_t> reportPdf, std::string* error,
+                  const CRecordOrder& order) = nullptr;
     bool bWritesStatements = false;
     // The file carries the printed report (CStatementSettings::m_MakeReportPdf).
     bool bWritesReport = false;

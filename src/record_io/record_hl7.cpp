@@ -21,9 +21,8 @@ std::string Hl7CardFault(const PATIENT_CARD& card) {
 }
 
 bool KeepHl7Result(CHl7Outbox& outbox, const CViewSettings& settings, const ECG_RECORD& record,
-                   const PATIENT_CARD& card, const CStatementSettings& how,
-                   const std::string& accession, std::string* controlId, bool* bFinal,
-                   std::string* error) {
+                   const PATIENT_CARD& card, const CStatementSettings& how, std::string* controlId,
+                   bool* bFinal, std::string* error) {
     if (const std::string fault = Hl7CardFault(card); !fault.empty()) {
         *error = fault;
         return false;
@@ -49,7 +48,9 @@ bool KeepHl7Result(CHl7Outbox& outbox, const CViewSettings& settings, const ECG_
     result.card = card;
     if (SYSTEMTIME t{}; ParseRecordDate(record.date, sizeof record.date, t))
         result.recordedAt = FormatRecordDate(t);
-    result.accession = accession;
+    result.accession = how.m_Order.m_strAccession;
+    result.procedureId = how.m_Order.m_strRequestedProcedureId;
+    result.procedureName = how.m_Order.m_strProcedureDescription;
 
     CHl7Envelope envelope;
     envelope.sendingFacility = settings.m_szHisOwnFacility.toStdString();

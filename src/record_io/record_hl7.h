@@ -21,12 +21,12 @@ std::string Hl7CardFault(const PATIENT_CARD& card);
 // Builds the result of `record` with its card (the card's texts already in the record) and keeps
 // it in the outbox: measurements and automatic statements through how's filters and practice, or
 // how's confirmed reading (final); the report by how.m_MakeReportPdf (none: no PDF embedded);
-// `accession` the order's, when the record has one. *controlId names the message kept; *bFinal
-// says whether it went as final. False with *error when the card, the report or the outbox fails.
+// the order how.m_Order names, when the record is bound to one. *controlId names the message
+// kept; *bFinal says whether it went as final. False with *error when the card, the report or
+// the outbox fails.
 bool KeepHl7Result(CHl7Outbox& outbox, const CViewSettings& settings, const ECG_RECORD& record,
-                   const PATIENT_CARD& card, const CStatementSettings& how,
-                   const std::string& accession, std::string* controlId, bool* bFinal,
-                   std::string* error);
+                   const PATIENT_CARD& card, const CStatementSettings& how, std::string* controlId,
+                   bool* bFinal, std::string* error);
 
 // What a send did: the outcome of each message tried (oldest first), how many still wait, and
 // whether `mine` was acknowledged (mine empty: whether the outbox is empty).

@@ -133,8 +133,10 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
     // The statements a save to .dcm would write: the stored object is always that file's.
     const CFileStatements statements = RecordStatements(*prepared.m_pRecord, &prepared.m_Card, how);
     const QByteArray input = DicomHelperInput(*prepared.m_pRecord, prepared.m_Card, statements);
+    // Bound to its order, the record goes into the order's study with its request.
+    const QStringList order = OrderHelperArgs(how.m_Order);
     if (!how.m_MakeReportPdf)
-        return Start(settings, {QStringLiteral("store-record")}, input, error);
+        return Start(settings, QStringList{QStringLiteral("store-record")} + order, input, error);
     if (InterchangeHelperPath().isEmpty()) { // said now, not after the drawing
         *error = "the helper velmora-interchange is not installed";
         return false;
@@ -157,7 +159,7 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
     m_pDrawing.reset(QThread::create([maker = how.m_MakeReportPdf, source, drawn] {
         drawn->bOk = maker(*source->m_pRecord, source->m_Card, drawn->pdf, &drawn->why);
     }));
-    connect(m_pDrawing.get(), &QThread::finished, this, [this, settings, input, drawn] {
+    connect(m_pDrawing.get(), &QThread::finished, this, [this, settings, input, drawn, order] {
         m_bDrawing = false;
         if (!drawn->bOk) {
             Finish(false, QStringLiteral("the report could not be printed for the PACS: %1")
@@ -165,7 +167,7 @@ bool CPacsJob::StartStore(const CViewSettings& settings, const ECG_RECORD& recor
             return;
         }
         std::string why;
-        if (!Start(settings, {QStringLiteral("store-record")},
+        if (!Start(settings, QStringList{QStringLiteral("store-record")} + order,
                    input + QByteArray::fromStdString(
                                WriteReportPdfBlock(drawn->pdf.data(), drawn->pdf.size())),
                    &why))

@@ -452,6 +452,46 @@ TEST_F(ArchiveTest, ACardChangedKeepsItsHistoryAndMovesTheRecordToItsPatient) {
     EXPECT_EQ(added, CArchive::Added::AlreadyThere);
 }
 
+TEST_F(ArchiveTest, ABoundOrderStaysWithItsRecordAndLeavesWithAnExport) {
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(Location(), &why)) << why.toStdString();
+    CArchive::Added added{};
+    qint64 id = 0, other = 0;
+    ASSERT_TRUE(archive.ImportFile(Save("o.dcm", MakeCard(), 5), &added, &id, &why))
+        << why.toStdString();
+    ASSERT_TRUE(archive.ImportFile(Save("p.scp", MakeCard(), 6), &added, &other, &why));
+    CRecordOrder order;
+    order.m_strAccession = "ACC-77";
+    order.m_strStudyUid = "1.2.826.0.1.3680043.10.1234.77";
+    order.m_strRequestedProcedureId = "RP-77";
+    order.m_strProcedureDescription = "ЭКГ покоя";
+    order.m_strScheduledStepId = "SPS-77";
+    ASSERT_TRUE(archive.SetOrder(id, order, &why)) << why.toStdString();
+    CRecordOrder changed = order;
+    changed.m_strScheduledStepId = "SPS-78";
+    ASSERT_TRUE(archive.SetOrder(id, changed, &why)) << "bound again: the newer order";
+    EXPECT_FALSE(archive.SetOrder(id + 100, order, &why));
+    EXPECT_FALSE(archive.SetOrder(id, CRecordOrder{}, &why)) << "no order without its number";
+
+    CLoadedRecord loaded;
+    QString type;
+    ASSERT_TRUE(archive.Load(id, loaded, &type, &why)) << why.toStdString();
+    EXPECT_EQ(loaded.order, changed);
+    ASSERT_TRUE(archive.Load(other, loaded, &type, &why));
+    EXPECT_FALSE(loaded.order.Bound()) << "another record is not bound";
+
+    // Exported as its own type: written anew, since the file as it came has no order.
+    const QString out = dir.filePath(QStringLiteral("out.dcm"));
+    ASSERT_TRUE(archive.Export(id, out, &why)) << why.toStdString();
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.contains("ACC-77"));
+    EXPECT_TRUE(bytes.contains("1.2.826.0.1.3680043.10.1234.77"));
+    EXPECT_TRUE(bytes.contains("SPS-78"));
+}
+
 TEST_F(ArchiveFileTest, DeletedRecordsWaitInTheRecycleListAndTheBackupIsWhole) {
     CArchive archive;
     QString why;
@@ -545,6 +585,9 @@ TEST_F(ArchiveFileTest, AnArchiveOfTheFirstSchemaIsBroughtUpToDate) {
     CArchive::Added added{};
     qint64 id = 0;
     ASSERT_TRUE(archive.ImportFile(Save("m.scp", card), &added, &id, &why)) << why.toStdString();
+    CRecordOrder order;
+    order.m_strAccession = "A1";
+    ASSERT_TRUE(archive.SetOrder(id, order, &why)) << "the order's table came with the steps";
     ASSERT_TRUE(archive.Delete(id, &why)) << why.toStdString();
 }
 

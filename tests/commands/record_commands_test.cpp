@@ -139,6 +139,35 @@ TEST_F(Commands, SavesProposeTheRecordNameWriteTheTypeChosenAndSayWhatFailed) {
     EXPECT_EQ(processing.size(), 6) << "no processing without a file to write";
 }
 
+// A record bound to a worklist order writes the order into its DICOM file; a new reception keeps
+// the binding (the order is chosen before the ECG), another file opened in the window drops it.
+TEST_F(Commands, ABoundRecordSavesItsOrderAndKeepsItOverANewReception) {
+    CRecordOrder order;
+    order.m_strAccession = "ACC-5150";
+    order.m_strStudyUid = "1.2.826.0.1.3680043.10.1234.5150";
+    order.m_strRequestedProcedureId = "RP-5150";
+    order.m_strScheduledStepId = "SPS-5150";
+    QSignalSpy bound(&document, &CEcgDocument::OrderChanged);
+    document.BindOrder(order);
+    EXPECT_EQ(bound.size(), 1);
+    EXPECT_EQ(document.WhatIsUnkept(), CEcgDocument::Unkept::Card) << "a binding is to be saved";
+    const QString target = dir.filePath(QStringLiteral("bound.dcm"));
+    prompts.savePath = [&](const QString&, const QString&) { return target; };
+    commands.OnExport();
+    ASSERT_TRUE(RunUntil([&] { return !commands.Busy(); }));
+    const QByteArray bytes = Bytes(target);
+    for (const std::string* value : {&order.m_strAccession, &order.m_strStudyUid,
+                                     &order.m_strRequestedProcedureId, &order.m_strScheduledStepId})
+        EXPECT_TRUE(bytes.contains(QByteArray::fromStdString(*value))) << *value;
+
+    document.ReceptionStarted();
+    EXPECT_EQ(document.Order(), order);
+    CLoadedRecord other;
+    other.pRecord = MakeRecord();
+    document.Take(other, dir.filePath(QStringLiteral("other.dat")));
+    EXPECT_FALSE(document.Order().Bound());
+}
+
 // The window's save commands and velmora-cli export write the same files for one record and
 // one card: both go through the records layer.
 TEST_F(Commands, TheWindowAndTheCommandLineWriteTheSameFiles) {

@@ -2,6 +2,7 @@
 // number, pages never opened, and Escape.
 
 #include "archive/archive_store.h"
+#include "config/ini.h"
 #include "config/view_settings.h"
 #include "dialogs/settings_dialog.h"
 #include "dialogs_test_support.h"
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -209,6 +211,8 @@ TEST(SettingsDialog, PacsPageHoldsTheHospitalSystemsHostAndPort) {
     s.m_szHisHost = QStringLiteral("his.clinic.local");
     s.m_nHisPort = 6661;
     s.m_szPacsHost = QStringLiteral("pacs.clinic.local");
+    s.m_szWorklistHost = QStringLiteral("ris.clinic.local");
+    s.m_szWorklistAETitle = QStringLiteral("RIS");
     {
         CSettingsDialog dlg(nullptr, [] { return Ports({"COM2"}); });
         dlg.CopyIn(s);
@@ -216,8 +220,12 @@ TEST(SettingsDialog, PacsPageHoldsTheHospitalSystemsHostAndPort) {
         ASSERT_TRUE(dlg.ShowPage(2));
         EXPECT_EQ(dlg.m_page3.HisHostEdit()->text(), QStringLiteral("his.clinic.local"));
         EXPECT_EQ(dlg.m_page3.HisPortEdit()->text(), QStringLiteral("6661"));
+        EXPECT_EQ(dlg.m_page3.WorklistHostEdit()->text(), QStringLiteral("ris.clinic.local"));
+        EXPECT_EQ(dlg.m_page3.WorklistAETitleEdit()->text(), QStringLiteral("RIS"));
         dlg.m_page3.HisHostEdit()->setText(QStringLiteral(" 10.0.0.5 "));
         dlg.m_page3.HisPortEdit()->setText(QStringLiteral("2575"));
+        dlg.m_page3.WorklistHostEdit()->setText(QStringLiteral(" 10.0.0.6 "));
+        dlg.m_page3.WorklistPortEdit()->setText(QStringLiteral("11112"));
         dlg.accept();
         ASSERT_EQ(dlg.result(), QDialog::Accepted);
         dlg.CopyOut(s);
@@ -225,4 +233,18 @@ TEST(SettingsDialog, PacsPageHoldsTheHospitalSystemsHostAndPort) {
     EXPECT_EQ(s.m_szHisHost, QStringLiteral("10.0.0.5"));
     EXPECT_EQ(s.m_nHisPort, 2575);
     EXPECT_EQ(s.m_szPacsHost, QStringLiteral("pacs.clinic.local")) << "the PACS beside it kept";
+    EXPECT_EQ(s.m_szWorklistHost, QStringLiteral("10.0.0.6"));
+    EXPECT_EQ(s.m_nWorklistPort, 11112);
+    EXPECT_EQ(s.m_szWorklistAETitle, QStringLiteral("RIS"));
+    // Stored in [PACS] and read back.
+    QTemporaryDir dir;
+    SetIniFileOverride(dir.filePath(QStringLiteral("velmora.ini")));
+    ASSERT_TRUE(s.UpdateIni(false));
+    CViewSettings back;
+    const bool read = back.UpdateIni(true);
+    SetIniFileOverride(QString());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(back.m_szWorklistHost, QStringLiteral("10.0.0.6"));
+    EXPECT_EQ(back.m_nWorklistPort, 11112);
+    EXPECT_EQ(back.m_szWorklistAETitle, QStringLiteral("RIS"));
 }

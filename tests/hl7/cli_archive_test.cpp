@@ -71,6 +71,12 @@ TEST(Hl7Cli, AConfirmedArchivedRecordGoesAsFinalWithItsDoctor) {
         ASSERT_TRUE(archive.Confirm(id, reading, QStringLiteral("petrova"), "correct horse 1", 0,
                                     {}, &done, &why))
             << why.toStdString();
+        // The confirmed record was made for a worklist order: its result names the order.
+        CRecordOrder order;
+        order.m_strAccession = "ACC-31";
+        order.m_strRequestedProcedureId = "RP-31";
+        order.m_strProcedureDescription = "ЭКГ покоя";
+        ASSERT_TRUE(archive.SetOrder(id, order, &why)) << why.toStdString();
     }
 
     CHisServer his("aa");
@@ -87,6 +93,8 @@ TEST(Hl7Cli, AConfirmedArchivedRecordGoesAsFinalWithItsDoctor) {
     const QJsonObject confirmed = his.Message();
     EXPECT_EQ(confirmed[QStringLiteral("family")].toString(), QStringLiteral("Сидоров"));
     EXPECT_EQ(confirmed[QStringLiteral("obr_status")].toString(), QStringLiteral("F"));
+    EXPECT_EQ(confirmed[QStringLiteral("orc")].toArray(), QJsonArray{QStringLiteral("ACC-31")});
+    EXPECT_EQ(confirmed[QStringLiteral("obr_filler")].toString(), QStringLiteral("ACC-31"));
     EXPECT_EQ(confirmed[QStringLiteral("obr_interpreter")].toString(),
               QStringLiteral("petrova&Петрова А. И."));
     QStringList texts;
@@ -106,6 +114,7 @@ TEST(Hl7Cli, AConfirmedArchivedRecordGoesAsFinalWithItsDoctor) {
     const QJsonObject preliminary = his.Message();
     EXPECT_EQ(preliminary[QStringLiteral("obr_status")].toString(), QStringLiteral("P"));
     EXPECT_EQ(preliminary[QStringLiteral("obr_interpreter")].toString(), QString());
+    EXPECT_TRUE(preliminary[QStringLiteral("orc")].toArray().isEmpty()) << "bound to no order";
     int statements = 0;
     for (const QJsonValue& o : preliminary[QStringLiteral("obx")].toArray())
         statements += o[QStringLiteral("type")].toString() == QStringLiteral("TX");

@@ -118,6 +118,16 @@ TEST(Hl7Message, NoTextBreaksTheStructure) {
     const auto obr = Named(msg, "OBR")[0];
     ASSERT_EQ(obr.size(), 33u);
     EXPECT_EQ(Hl7Unescape(obr[3]), "A^1");
+    EXPECT_EQ(obr[4], "11524-6^EKG study^LN") << "no worklist procedure: the LOINC code";
+    // A worklist order names its procedure in OBR-4, a local code with its text, escaped.
+    CHl7Result ordered = r;
+    ordered.procedureId = "RP|7";
+    ordered.procedureName = "ЭКГ ^ покоя";
+    const auto service = Split(Named(BuildOruR01(ordered, e), "OBR")[0][4], '^');
+    ASSERT_EQ(service.size(), 3u);
+    EXPECT_EQ(Hl7Unescape(service[0]), "RP|7");
+    EXPECT_EQ(Hl7Unescape(service[1]), "ЭКГ ^ покоя");
+    EXPECT_EQ(service[2], "L");
     const auto interpreter = Split(obr[32], '&');
     ASSERT_EQ(interpreter.size(), 2u);
     EXPECT_EQ(Hl7Unescape(interpreter[1]), "Петрова & Co");

@@ -21,16 +21,18 @@ class Orthanc:
         self.folder = folder
         self.dicom_port, self.http_port = free_port(), free_port()
         self.process = None
+        self.extra = {}  # more configuration (a plugin and its settings)
 
     def __enter__(self):
         program = shutil.which("Orthanc") or "/usr/sbin/Orthanc"
         config = os.path.join(self.folder, "orthanc.json")
         db = os.path.join(self.folder, "orthanc-db")
-        json.dump({"Name": "velmora-test", "StorageDirectory": db, "IndexDirectory": db,
-                   "DicomAet": "ORTHANC", "DicomPort": self.dicom_port,
-                   "HttpPort": self.http_port, "RemoteAccessAllowed": False,
-                   "AuthenticationEnabled": False, "DicomCheckCalledAet": True, "Plugins": [],
-                   "DicomAlwaysAllowStore": True, "DicomAlwaysAllowEcho": True},
+        json.dump(dict({"Name": "velmora-test", "StorageDirectory": db, "IndexDirectory": db,
+                        "DicomAet": "ORTHANC", "DicomPort": self.dicom_port,
+                        "HttpPort": self.http_port, "RemoteAccessAllowed": False,
+                        "AuthenticationEnabled": False, "DicomCheckCalledAet": True,
+                        "Plugins": [], "DicomAlwaysAllowStore": True,
+                        "DicomAlwaysAllowEcho": True}, **self.extra),
                   open(config, "w"))
         log = os.path.join(self.folder, "orthanc.log")
         self.process = subprocess.Popen([program, config], stdout=subprocess.DEVNULL,
