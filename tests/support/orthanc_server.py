@@ -17,8 +17,10 @@ def free_port():
 
 
 class Orthanc:
-    def __init__(self, folder):
+    def __init__(self, folder, extra=None):
+        """extra: more configuration keys (the query and retrieve permissions)."""
         self.folder = folder
+        self.extra = extra or {}
         self.dicom_port, self.http_port = free_port(), free_port()
         self.process = None
 
@@ -30,7 +32,7 @@ class Orthanc:
                    "DicomAet": "ORTHANC", "DicomPort": self.dicom_port,
                    "HttpPort": self.http_port, "RemoteAccessAllowed": False,
                    "AuthenticationEnabled": False, "DicomCheckCalledAet": True, "Plugins": [],
-                   "DicomAlwaysAllowStore": True, "DicomAlwaysAllowEcho": True},
+                   "DicomAlwaysAllowStore": True, "DicomAlwaysAllowEcho": True, **self.extra},
                   open(config, "w"))
         log = os.path.join(self.folder, "orthanc.log")
         self.process = subprocess.Popen([program, config], stdout=subprocess.DEVNULL,
@@ -57,6 +59,12 @@ class Orthanc:
         with urllib.request.urlopen("http://127.0.0.1:%d%s" % (self.http_port, path),
                                     timeout=10) as r:
             return r.read()
+
+    def post(self, path, data):
+        request = urllib.request.Request("http://127.0.0.1:%d%s" % (self.http_port, path),
+                                         data=data, method="POST")
+        with urllib.request.urlopen(request, timeout=30) as r:
+            return json.loads(r.read().decode())
 
     def rest(self, path):
         return json.loads(self.raw(path).decode())
