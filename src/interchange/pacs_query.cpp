@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 
@@ -133,8 +134,9 @@ public:
 
     std::string m_strFolder;
     std::vector<std::string> m_Files;
-    std::string m_strStoreError;   // why an object that came could not be kept
-    unsigned long m_nReceived = 0; // bytes of objects received in the current request
+    std::set<std::string> m_Studies; // of the objects written
+    std::string m_strStoreError;     // why an object that came could not be kept
+    unsigned long m_nReceived = 0;   // bytes of objects received in the current request
     CStallWatch m_watch;
 
 protected:
@@ -164,8 +166,8 @@ protected:
         const std::string sopClass = Text(set.get(), DCM_SOPClassUID);
         const std::string instance = Text(set.get(), DCM_SOPInstanceUID);
         if (!IsEcgWaveformClass(sopClass) || !IsPlainUid(instance)) {
+            // Not ours to keep (nor a name to write under): refused, and the fetch goes on.
             cStoreReturnStatus = STATUS_STORE_Refused_SOPClassNotSupported;
-            m_strStoreError = "the PACS sent an object that is no ECG waveform (" + sopClass + ")";
             return EC_Normal;
         }
         const std::string path = m_strFolder + "/" + instance + ".dcm";
@@ -186,6 +188,7 @@ protected:
         }
         if (std::find(m_Files.begin(), m_Files.end(), path) == m_Files.end())
             m_Files.push_back(path);
+        m_Studies.insert(Text(set.get(), DCM_StudyInstanceUID));
         cStoreReturnStatus = STATUS_Success;
         return EC_Normal;
     }
@@ -266,38 +269,76 @@ bool Find(CEcgScu& scu, const PacsPeer& peer, DcmDataset& query,
     return true;
 }
 
-struct CInstanceRef {
-    std::string study, series, instance;
-};
-
-// The ECG waveform objects of a study: its series, then their instances of the ECG classes.
-bool EcgInstancesOf(CEcgScu& scu, const PacsPeer& peer, const std::string& studyUid,
-                    std::vector<CInstanceRef>& out, std::string* error) {
+// The ECG waveform objects of a study: its ECG series with their counts, and for a series whose
+// count the PACS does not give, its instances of the ECG classes.
+bool CountEcgs(CEcgScu& scu, const PacsPeer& peer, const std::string& studyUid, int* count,
+               std::string* error) {
+    *count = 0;
     DcmDataset series;
     series.putAndInsertString(DCM_QueryRetrieveLevel, "SERIES");
     series.putAndInsertString(DCM_StudyInstanceUID, studyUid.c_str());
     series.putAndInsertString(DCM_SeriesInstanceUID, "");
     series.putAndInsertString(DCM_Modality, "");
+    series.putAndInsertString(DCM_NumberOfSeriesRelatedInstances, "");
     std::vector<std::unique_ptr<DcmDataset>> found;
     if (!Find(scu, peer, series, found, error))
         return false;
     for (const std::unique_ptr<DcmDataset>& s : found) {
-        // Waveforms live in ECG series; a report or an image beside them is not fetched.
+        // Waveforms live in ECG series; a report or an image beside them is not counted.
         if (Text(s.get(), DCM_Modality) != "ECG")
             continue;
-        const std::string seriesUid = Text(s.get(), DCM_SeriesInstanceUID);
+        const std::string counted = Text(s.get(), DCM_NumberOfSeriesRelatedInstances);
+        if (!counted.empty() && counted.find_first_not_of("0123456789 ") == std::string::npos) {
+            *count += std::atoi(counted.c_str());
+            continue;
+        }
         DcmDataset images;
         images.putAndInsertString(DCM_QueryRetrieveLevel, "IMAGE");
         images.putAndInsertString(DCM_StudyInstanceUID, studyUid.c_str());
-        images.putAndInsertString(DCM_SeriesInstanceUID, seriesUid.c_str());
+        images.putAndInsertString(DCM_SeriesInstanceUID,
+                                  Text(s.get(), DCM_SeriesInstanceUID).c_str());
         images.putAndInsertString(DCM_SOPInstanceUID, "");
         images.putAndInsertString(DCM_SOPClassUID, "");
         std::vector<std::unique_ptr<DcmDataset>> objects;
         if (!Find(scu, peer, images, objects, error))
             return false;
         for (const std::unique_ptr<DcmDataset>& o : objects)
-            if (IsEcgWaveformClass(Text(o.get(), DCM_SOPClassUID)))
-                out.push_back({studyUid, seriesUid, Text(o.get(), DCM_SOPInstanceUID)});
+            *count += IsEcgWaveformClass(Text(o.get(), DCM_SOPClassUID));
+    }
+    return true;
+}
+
+// Which of the studies the PACS holds with an ECG in them: asked for all at once (a list of
+// UIDs), and one by one for those a PACS without list matching left out.
+bool StudiesWithEcg(CEcgScu& scu, const PacsPeer& peer, const std::vector<std::string>& uids,
+                    std::vector<std::string>& missing, std::string* error) {
+    const auto ask = [&](const std::string& keys, std::vector<std::string>& held) {
+        DcmDataset query;
+        query.putAndInsertString(DCM_QueryRetrieveLevel, "STUDY");
+        query.putAndInsertString(DCM_StudyInstanceUID, keys.c_str());
+        query.putAndInsertString(DCM_ModalitiesInStudy, "ECG");
+        std::vector<std::unique_ptr<DcmDataset>> found;
+        if (!Find(scu, peer, query, found, error))
+            return false;
+        for (const std::unique_ptr<DcmDataset>& f : found)
+            held.push_back(Text(f.get(), DCM_StudyInstanceUID));
+        return true;
+    };
+    std::string list;
+    for (const std::string& uid : uids)
+        list += (list.empty() ? "" : "\\") + uid;
+    std::vector<std::string> held;
+    if (!ask(list, held))
+        return false;
+    missing.clear();
+    for (const std::string& uid : uids) {
+        if (std::find(held.begin(), held.end(), uid) != held.end())
+            continue;
+        std::vector<std::string> one;
+        if (uids.size() > 1 && !ask(uid, one))
+            return false;
+        if (one.empty())
+            missing.push_back(uid);
     }
     return true;
 }
@@ -364,9 +405,7 @@ bool FindEcgStudies(const PacsPeer& peer, const std::string& patientId,
         s.m_strBirthDate = Text(m, DCM_PatientBirthDate);
         s.m_strSex = Text(m, DCM_PatientSex);
         s.m_strAccession = Text(m, DCM_AccessionNumber);
-        std::vector<CInstanceRef> ecgs;
-        ok = EcgInstancesOf(scu, peer, s.m_strStudyUid, ecgs, error);
-        s.m_nEcgInstances = int(ecgs.size());
+        ok = CountEcgs(scu, peer, s.m_strStudyUid, &s.m_nEcgInstances, error);
         out.push_back(std::move(s));
     }
     if (ok)
@@ -392,26 +431,36 @@ bool GetEcgStudies(const PacsPeer& peer, const std::vector<std::string>& studyUi
         *error = why;
         return false;
     };
-    std::vector<CInstanceRef> wanted;
-    for (const std::string& study : studyUids) {
-        const size_t before = wanted.size();
-        std::string why;
-        if (!EcgInstancesOf(scu, peer, study, wanted, &why))
-            return fail(why);
-        if (wanted.size() == before)
-            return fail("the PACS " + Where(peer) + " holds no ECG of the study " + study);
-    }
+    std::vector<std::string> missing;
+    std::string why;
+    if (!StudiesWithEcg(scu, peer, studyUids, missing, &why))
+        return fail(why);
+    if (!missing.empty())
+        return fail("the PACS " + Where(peer) + " holds no ECG of the study " + missing.front());
     const T_ASC_PresentationContextID id = scu.findAnyPresentationContextID(kGetModel, "");
     if (id == 0)
         return fail("the PACS " + Where(peer) +
                     " refused C-GET (it did not accept the study-root retrieval in the "
                     "association); it would have to send the objects by C-MOVE");
-    for (const CInstanceRef& ref : wanted) {
+    // The studies at once (a list of UIDs), then one by one those that brought nothing (a PACS
+    // without list matching). Their ECGs come in the storage we offered; anything else in a
+    // study (the printed report beside an ECG) is a sub-operation the PACS counts as failed.
+    std::string list;
+    for (const std::string& uid : studyUids)
+        list += (list.empty() ? "" : "\\") + uid;
+    std::vector<std::string> asks;
+    if (studyUids.size() > 1)
+        asks.push_back(list);
+    asks.insert(asks.end(), studyUids.begin(), studyUids.end());
+    for (size_t n = 0; n < asks.size(); ++n) {
+        const bool all = studyUids.size() > 1 && n == 0;
+        const std::string& study = asks[n];
+        if (!all && scu.m_Studies.count(study))
+            continue;
+        const std::string what = all ? "the studies" : "the study " + study;
         DcmDataset keys;
-        keys.putAndInsertString(DCM_QueryRetrieveLevel, "IMAGE");
-        keys.putAndInsertString(DCM_StudyInstanceUID, ref.study.c_str());
-        keys.putAndInsertString(DCM_SeriesInstanceUID, ref.series.c_str());
-        keys.putAndInsertString(DCM_SOPInstanceUID, ref.instance.c_str());
+        keys.putAndInsertString(DCM_QueryRetrieveLevel, "STUDY");
+        keys.putAndInsertString(DCM_StudyInstanceUID, study.c_str());
         OFList<RetrieveResponse*> responses;
         const size_t had = scu.m_Files.size();
         scu.m_strStoreError.clear();
@@ -429,19 +478,21 @@ bool GetEcgStudies(const PacsPeer& peer, const std::vector<std::string>& studyUi
         }
         // A PACS that will not send to us tends to end the association at once.
         if (c == DUL_PEERABORTEDASSOCIATION && scu.m_nReceived == 0 && scu.m_Files.size() == had)
-            return fail("the PACS " + Where(peer) + " refused the C-GET of " + ref.instance +
+            return fail("the PACS " + Where(peer) + " refused the C-GET of " + what +
                         ": it aborted the association instead of sending (is C-GET allowed for "
                         "the AE title " +
                         peer.callingAeTitle + "?)");
         if (c.bad())
-            return fail("the PACS " + Where(peer) + " stopped in the transfer of " + ref.instance +
-                        ": " + c.text());
+            return fail("the PACS " + Where(peer) + " stopped in the transfer of " + what + ": " +
+                        c.text());
         if (!scu.m_strStoreError.empty())
             return fail(scu.m_strStoreError);
+        if (all)
+            continue; // what it did not send is asked for study by study
         if (!answered)
-            return fail("the PACS " + Where(peer) + " did not finish the C-GET of " + ref.instance);
+            return fail("the PACS " + Where(peer) + " did not finish the C-GET of " + what);
         if (scu.m_Files.size() == had)
-            return fail("the PACS " + Where(peer) + " refused the C-GET of " + ref.instance + " (" +
+            return fail("the PACS " + Where(peer) + " refused the C-GET of " + what + " (" +
                         StatusText(final) + ")");
     }
     scu.releaseAssociation();

@@ -255,8 +255,9 @@ TEST_F(ArchiveWindow, ThePriorsButtonFetchesThePatientsEcgsFromThePacsOnceAndCan
     if (COrthanc::Program().isEmpty())
         GTEST_SKIP() << "Orthanc is not installed";
     COrthanc orthanc;
-    ASSERT_TRUE(orthanc.Start(QStringLiteral(",\"DicomAlwaysAllowFind\":true,"
-                                             "\"DicomAlwaysAllowGet\":true")));
+    ASSERT_TRUE(
+        orthanc.Start(QStringLiteral(",\"DicomAlwaysAllowFind\":true,"
+                                     "\"DicomAlwaysAllowGet\":true,\"DefaultEncoding\":\"Utf8\"")));
     PATIENT_CARD card = MakeCard();
     SetText(card.last_name, "Приоров");
     SetText(card.patient_id, "PW-77");
