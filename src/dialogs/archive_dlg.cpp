@@ -351,6 +351,8 @@ CPriorsDlg* CArchiveDlg::ShowPriors() {
     connect(dlg, &CPriorsDlg::Fetched, this, [this](const QString& report) {
         Refresh();
         m_pStatus->setText(report);
+        // An import like any other: a record's previous one may be among what came.
+        emit ImportFinished(report);
     });
     connect(dlg, &CPriorsDlg::Failed, this, &CArchiveDlg::Failed);
     dlg->show();

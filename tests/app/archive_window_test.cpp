@@ -7,6 +7,7 @@
 #include "archive/archive_store.h"
 #include "config/ini.h"
 #include "dialogs/archive_dlg.h"
+#include "dialogs/comparison_dlg.h"
 #include "dialogs/priors_dlg.h"
 #include "record_io/record_pacs.h"
 #include "record_io/records_test_support.h"
@@ -315,8 +316,16 @@ TEST_F(ArchiveWindow, ThePriorsButtonFetchesThePatientsEcgsFromThePacsOnceAndCan
     EXPECT_EQ(studies->item(1, 0)->text(), QStringLiteral("01.03.2024 10:00:00"));
     EXPECT_TRUE(studies->item(0, 1)->text().startsWith(QStringLiteral("Приоров Иван")));
 
+    // Before the fetch the comparison has nothing to compare with.
+    EXPECT_EQ(frame.OpenComparison(now, frame.ComparisonOptionsOfSettings()), nullptr);
+    QSignalSpy imported(dlg, &CArchiveDlg::ImportFinished);
     priors->findChild<QPushButton*>(QStringLiteral("Fetch"))->click();
     ASSERT_TRUE(RunUntil([&] { return !priors->IsBusy(); }));
+    EXPECT_EQ(imported.size(), 1); // the record windows' comparison commands look again
+    CComparisonDlg* comparison = frame.OpenComparison(now, frame.ComparisonOptionsOfSettings());
+    EXPECT_NE(comparison, nullptr) << "the comparison finds the fetched ECG";
+    if (comparison)
+        comparison->close();
     EXPECT_TRUE(status->text().contains(QStringLiteral("добавлено в архив: 2")))
         << status->text().toStdString();
     EXPECT_EQ(records->rowCount(), 3);
