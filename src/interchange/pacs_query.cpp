@@ -374,6 +374,11 @@ bool FindEcgStudies(const PacsPeer& peer, const std::string& patientId,
         *error = "no patient ID to search the PACS by";
         return false;
     }
+    // The PACS would take them as wildcards or a list and answer with other patients' studies.
+    if (patientId.find_first_of("*?\\") != std::string::npos) {
+        *error = "the patient ID '" + patientId + "' holds a wildcard or a backslash";
+        return false;
+    }
     CEcgScu scu(peer);
     if (!Associate(scu, peer, false, error))
         return false;
@@ -422,6 +427,11 @@ bool FindEcgStudies(const PacsPeer& peer, const std::string& patientId,
 bool GetEcgStudies(const PacsPeer& peer, const std::vector<std::string>& studyUids,
                    const std::string& folder, std::vector<std::string>* files, std::string* error) {
     files->clear();
+    for (const std::string& uid : studyUids)
+        if (!IsPlainUid(uid)) {
+            *error = "not a study UID: '" + uid + "'";
+            return false;
+        }
     CEcgScu scu(peer);
     scu.m_strFolder = folder;
     if (!Associate(scu, peer, true, error))

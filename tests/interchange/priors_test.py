@@ -235,6 +235,13 @@ def main(pacs):
     check(records(fresh) == [], "... and nothing reaches the archive")
     check(len(records(archive)) == before, "the faults added nothing")
 
+    # Matching keys the PACS would widen: another patient's studies must never come back.
+    code, out, err, _ = run("pacs", "find", "--id", "P*", "--json", "--config", ini)
+    check(code == 2 and out == "" and "wildcard" in err, "an ID with a wildcard: %s" % err)
+    code, _, err, _ = run("pacs", "get", studies["a2024"] + "\\" + studies["b2023"], "--config",
+                          ini, "--archive", archive)
+    check(code == 2 and "not a study UID" in err and len(records(archive)) == before,
+          "a UID list smuggled in as one study: %s" % err)
     code, _, err, _ = run("pacs", "get", "--config", ini)
     check(code == 1, "get without a study is bad usage: %s" % err)
     code, _, err, _ = run("pacs", "find", "--config", ini)
