@@ -100,9 +100,11 @@ QString PriorsPatientId(const PATIENT_CARD& card) {
     return QString::fromStdString(own.empty() ? DerivedPatientId(card) : own);
 }
 
-bool ParsePriorStudies(const QByteArray& answer, std::vector<CPriorStudy>& out,
+bool ParsePriorStudies(const QByteArray& answer, std::vector<CPriorStudy>& result,
                        std::string* error) {
-    out.clear();
+    result.clear();
+    // Filled aside: a list broken further down gives no studies at all.
+    std::vector<CPriorStudy> out;
     QList<QByteArray> lines = answer.split('\n');
     if (lines.isEmpty() || lines.takeFirst() != kListHead) {
         *error = "the helper's study list does not begin with its heading";
@@ -162,6 +164,7 @@ bool ParsePriorStudies(const QByteArray& answer, std::vector<CPriorStudy>& out,
         s.m_strAccession = QString::fromUtf8(f[7]);
         out.push_back(std::move(s));
     }
+    result = std::move(out);
     return true;
 }
 
