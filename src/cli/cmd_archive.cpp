@@ -72,23 +72,6 @@ int Usage(const std::string& why) {
     return 1;
 }
 
-bool OpenArchive(const COptions& opts, CArchive& archive, QString* error) {
-    CArchiveLocation where;
-    if (!opts.Has("db") && !opts.Has("archive")) {
-        CViewSettings settings;
-        settings.UpdateIni(true);
-        if (!CArchiveLocation::FromSettings(settings, where, error))
-            return false;
-    } else if (opts.Has("db")) {
-        if (!CArchiveLocation::FromUrl(opts.Value("db"), where, error))
-            return false;
-        where.password = qEnvironmentVariable("PGPASSWORD");
-    } else if (opts.Has("archive")) {
-        where.file = opts.Value("archive");
-    }
-    return archive.Open(where, error);
-}
-
 QString Text(const char* field, size_t size) {
     return QString::fromStdString(CardTextUtf8(field, size));
 }
@@ -373,6 +356,23 @@ int RunAudit(const COptions& opts, CArchive& archive) {
 }
 
 } // namespace
+
+bool OpenArchive(const COptions& opts, CArchive& archive, QString* error) {
+    CArchiveLocation where;
+    if (!opts.Has("db") && !opts.Has("archive")) {
+        CViewSettings settings;
+        settings.UpdateIni(true);
+        if (!CArchiveLocation::FromSettings(settings, where, error))
+            return false;
+    } else if (opts.Has("db")) {
+        if (!CArchiveLocation::FromUrl(opts.Value("db"), where, error))
+            return false;
+        where.password = qEnvironmentVariable("PGPASSWORD");
+    } else if (opts.Has("archive")) {
+        where.file = opts.Value("archive");
+    }
+    return archive.Open(where, error);
+}
 
 int RunArchive(const QStringList& args) {
     COptions opts({"archive", "db", "name", "id", "from", "to", "out", "config", "position",

@@ -3,6 +3,7 @@
 
 #include "analysis/comparison.h"
 #include "analysis/measurement_table.h"
+#include "archive/archive_store.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/options.h"
@@ -18,6 +19,7 @@ namespace {
 
 const char kUsage[] =
     "usage: velmora-cli compare PREVIOUS CURRENT [--json] [--rates russian|aha] [--config INI]\n"
+    "       velmora-cli compare --archive-id ID [--archive FILE | --db URL] [--json] ...\n"
     "\n"
     "Compares the current record with the patient's previous one (any types that open; of a\n"
     "longer file its first 10 s), each measured and interpreted with the card it carries as\n"
@@ -34,6 +36,9 @@ const char kUsage[] =
     "  --rates WHICH   the normal sinus rate: russian 60-90/min, aha 50-100/min (default: the\n"
     "                  settings' [Analysis] m_szRatePractice, else russian)\n"
     "  --config INI    the settings file to read it from\n"
+    "  --archive-id ID record ID of the archive (archive find's id) and the same patient's\n"
+    "                  record before it there (one fetched from the PACS too); --archive FILE\n"
+    "                  or --db URL as 'velmora-cli archive' takes them\n"
     "\n"
     "exit codes: 0 compared, 1 bad usage, 2 a file that cannot be read or is no record\n";
 
@@ -66,10 +71,37 @@ std::string Padded(std::string text, size_t width) {
     return text;
 }
 
+// The archive's record and the one before it of its patient.
+int OpenFromArchive(const COptions& opts, CLoadedRecord& previous, CLoadedRecord& current,
+                    qint64* previousId) {
+    bool ok = false;
+    const qint64 id = opts.Value("archive-id").toLongLong(&ok);
+    if (!ok || id <= 0) {
+        Message("compare", "--archive-id takes a record's number in the archive");
+        return 1;
+    }
+    if (opts.Has("config") && !UseSettingsFile("compare", opts.Value("config")))
+        return 2;
+    CArchive archive;
+    QString why, type;
+    qint64 before = 0;
+    if (OpenArchive(opts, archive, &why) && archive.PreviousRecord(id, &before, &why) &&
+        before == 0)
+        why =
+            QStringLiteral("record %1 has no earlier record of its patient in the archive").arg(id);
+    if (before == 0 || !archive.Load(before, previous, &type, &why) ||
+        !archive.Load(id, current, &type, &why)) {
+        Message("compare", why.toStdString());
+        return 2;
+    }
+    *previousId = before;
+    return 0;
+}
+
 } // namespace
 
 int RunCompare(const QStringList& args) {
-    COptions opts({"rates", "config"}, {"json", "help"});
+    COptions opts({"rates", "config", "archive-id", "archive", "db"}, {"json", "help"});
     QString error;
     if (!opts.Parse(args, &error) || opts.Positional().size() > 2) {
         Message("compare",
@@ -81,17 +113,24 @@ int RunCompare(const QStringList& args) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (opts.Positional().size() < 2) {
-        Message("compare", "give the previous and the current record files");
+    const bool archived = opts.Has("archive-id");
+    if (opts.Positional().size() != (archived ? 0 : 2)) {
+        Message("compare", archived ? "--archive-id takes no record files"
+                                    : "give the previous and the current record files");
         return 1;
     }
     analysis::InterpretationSettings settings;
     if (!InterpretationSettingsFrom("compare", opts, &settings))
         return 1;
     CLoadedRecord previous, current;
-    if (!OpenRecord("compare", opts.Positional()[0], &previous) ||
-        !OpenRecord("compare", opts.Positional()[1], &current))
+    qint64 previousId = 0;
+    if (archived) {
+        if (const int code = OpenFromArchive(opts, previous, current, &previousId))
+            return code;
+    } else if (!OpenRecord("compare", opts.Positional()[0], &previous) ||
+               !OpenRecord("compare", opts.Positional()[1], &current)) {
         return 2;
+    }
     const analysis::RecordAnalysis before =
         analysis::AnalyseRecord(*previous.pRecord, &previous.card, {}, settings);
     const analysis::RecordAnalysis now =
@@ -113,9 +152,13 @@ int RunCompare(const QStringList& args) {
             notesEn.append(QString::fromStdString(n));
         o[QStringLiteral("notes")] = notes;
         o[QStringLiteral("notes_en")] = notesEn;
+        if (archived)
+            o[QStringLiteral("previous_id")] = previousId;
         std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
         return 0;
     }
+    if (archived)
+        std::printf("previous: record %lld of the archive\n", static_cast<long long>(previousId));
     std::printf("%-18s %-14s %-14s %s\n", "", "previous", "current", "change");
     for (const analysis::MeasurementDelta& d : c.deltas)
         std::printf("%-18s %s %s %s\n", (std::string(d.english) + ":").c_str(),

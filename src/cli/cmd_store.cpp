@@ -113,9 +113,12 @@ int RunStore(const QStringList& args) {
         return 0;
     }
     const QString path = opts.Positional().first();
-    const bool bAsItStands =
-        !opts.Has("card") && !opts.Has("accession") &&
-        RecordFileTypeOfFile(path, &why) == RecordFileTypeOf(QStringLiteral(".dcm"));
+    // A DICOM object goes as it stands, whatever its name; a .dcm that is nothing else too, so
+    // that the helper's check says what is wrong with it.
+    const RecordFileType* dicom = RecordFileTypeOf(QStringLiteral(".dcm"));
+    const RecordFileType* type = RecordFileTypeOfFile(path, &why);
+    const bool bAsItStands = !opts.Has("card") && !opts.Has("accession") &&
+                             (type ? type == dicom : RecordFileTypeOf(path) == dicom);
     if (!bAsItStands && !opts.Has("no-report") && !CliDrawsReports())
         return RunThisInFull("store");
     CWorklistEntry ordered;

@@ -21,6 +21,7 @@ int RunStore(const QStringList& args);
 int RunHl7(const QStringList& args);
 int RunArchive(const QStringList& args);
 int RunWorklist(const QStringList& args);
+int RunPacs(const QStringList& args);
 
 // The statements of an interpretation as `interpret --json` and `measure --json` give them, and
 // the rate practice of --rates, else of the settings (of --config).
@@ -39,3 +40,8 @@ QJsonObject InterpretationJson(const analysis::Interpretation& in);
 QJsonObject MeasurementJson(const analysis::RecordAnalysis& a);
 bool InterpretationSettingsFrom(const char* command, const COptions& opts,
                                 analysis::InterpretationSettings* settings);
+
+// The archive of --archive FILE or --db URL, else the settings' (of --config): opened.
+class CArchive;
+class QString;
+bool OpenArchive(const COptions& opts, CArchive& archive, QString* error);

@@ -65,6 +65,8 @@ const Command kCommands[] = {
     {"hl7", VELMORA_FULL_ONLY(RunHl7),
      "hl7 RECORD [--to HOST:PORT] [--card CARD] | --outbox | --retry   the result to the "
      "hospital system (HL7)"},
+    {"pacs", RunPacs,
+     "pacs find --id ID [--json] | get STUDY_UID...   the patient's earlier ECGs in the PACS"},
     {"archive", RunArchive,
      "archive import PATH... | find [--name TEXT] [--json] | export ID --out FILE | backup --out "
      "FILE | check   the archive of records"},

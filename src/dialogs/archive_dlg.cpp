@@ -1,5 +1,6 @@
 #include "dialogs/archive_dlg.h"
 
+#include "dialogs/priors_dlg.h"
 #include "record_io/background_task.h"
 #include "report/report_file.h"
 #include "storage/card_fields.h"
@@ -165,6 +166,15 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
             emit CompareRecord(id);
     });
 
+    // The same patient's ECGs recorded elsewhere, fetched from the hospital's PACS.
+    auto* priors = new QPushButton(tr("Прежние ЭКГ из PACS..."), this);
+    priors->setObjectName(QStringLiteral("Priors"));
+    priors->setEnabled(false);
+    buttons->insertWidget(2, priors);
+    connect(m_pRecords, &QTableWidget::itemSelectionChanged, this,
+            [this, priors] { priors->setEnabled(ChosenRecord() != 0); });
+    connect(priors, &QPushButton::clicked, this, &CArchiveDlg::ShowPriors);
+
     m_pTyping = new QTimer(this);
     m_pTyping->setSingleShot(true);
     m_pTyping->setInterval(kTypingPauseMs);
@@ -328,6 +338,25 @@ void CArchiveDlg::ShowRecords() {
     m_pOpen->setEnabled(chosen);
     m_pExport->setEnabled(chosen);
     m_pDelete->setEnabled(chosen);
+}
+
+CPriorsDlg* CArchiveDlg::ShowPriors() {
+    const int row = m_pRecords->currentRow();
+    if (row < 0 || row >= int(m_records.size()))
+        return nullptr;
+    CViewSettings pacs; // the settings as they are now: the PACS may have been changed since
+    pacs.UpdateIni(true);
+    auto* dlg = new CPriorsDlg(pacs, m_where, m_records[size_t(row)].card, this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &CPriorsDlg::Fetched, this, [this](const QString& report) {
+        Refresh();
+        m_pStatus->setText(report);
+        // An import like any other: a record's previous one may be among what came.
+        emit ImportFinished(report);
+    });
+    connect(dlg, &CPriorsDlg::Failed, this, &CArchiveDlg::Failed);
+    dlg->show();
+    return dlg;
 }
 
 qint64 CArchiveDlg::ChosenRecord() const {

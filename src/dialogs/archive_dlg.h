@@ -3,7 +3,8 @@
 // the patients found and the chosen patient's records with their measurements; a record opens
 // in a record window, is exported to any type the record layer writes, or deleted after a
 // question into the recycle list. "Импорт папки..." takes every record file under a folder on a
-// thread of its own, with its progress and "Отмена".
+// thread of its own, with its progress and "Отмена". "Прежние ЭКГ из PACS..." fetches the
+// chosen record's patient's ECGs recorded elsewhere into the archive.
 
 #include "archive/archive_store.h"
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 class CBackgroundTask;
+class CPriorsDlg;
 class QCheckBox;
 class QDateEdit;
 class QLabel;
@@ -39,6 +41,9 @@ public:
     // line, when it fails.
     bool ExportChosen(const QString& path);
     bool DeleteChosen();
+    // "Прежние ЭКГ из PACS...": the chosen record's patient's studies in the settings' PACS, in a
+    // window of their own (it searches at once, in the background); null without a record.
+    CPriorsDlg* ShowPriors();
 
 signals:
     // A record to show in a record window: the main window opens it.

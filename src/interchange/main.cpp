@@ -23,6 +23,13 @@
 //                                                    the modality worklist's ECG steps of the
 //                                                    day (any day without --date) as the
 //                                                    worklist answer (worklist_client.h)
+//   velmora-interchange find --patient-id ID PACS-OPTIONS
+//                                                    C-FIND of the patient's studies with an
+//                                                    ECG: the study list (pacs_query.h) on stdout
+//   velmora-interchange get FOLDER STUDY-UID... PACS-OPTIONS
+//                                                    C-GET of the studies' ECG waveform objects
+//                                                    into FOLDER (INSTANCE-UID.dcm), their paths
+//                                                    on stdout, one a line
 // PACS-OPTIONS: --host H --port P --called AET --calling AET --timeout S
 // ORDER-OPTIONS, after `dicom OUT.dcm` and `store-record`'s PACS-OPTIONS, bind the object to a
 // worklist entry: --accession A --study-uid U --procedure-id P --step-id S --procedure TEXT
@@ -34,6 +41,7 @@
 #include "interchange/dicom_import.h"
 #include "interchange/pacs_client.h"
 #include "interchange/worklist_client.h"
+#include "interchange/pacs_query.h"
 #include "platform/bounded_file.h"
 #include "storage/signal_stream.h"
 #include "storage/statements_block.h"
@@ -63,7 +71,9 @@ int Usage() {
     std::fprintf(stderr, "usage: velmora-interchange read FILE --reader dicom|biosig "
                          "[--seconds S] | dicom OUT.dcm | echo PACS-OPTIONS | "
                          "store FILE.dcm PACS-OPTIONS | store-record PACS-OPTIONS | "
-                         "worklist PACS-OPTIONS [--date YYYYMMDD]\n");
+                         "worklist PACS-OPTIONS [--date YYYYMMDD] | "
+                         "find --patient-id ID PACS-OPTIONS | get FOLDER STUDY-UID... "
+                         "PACS-OPTIONS\n");
     return 1;
 }
 
@@ -292,6 +302,31 @@ int main(int argc, char** argv) {
         }
         std::vector<std::string> uids;
         return StoreToPacs(peer, objects, &uids, &error) ? Stored(uids) : Fail(error);
+    }
+    if (command == "find") {
+        if (args.size() < 2 || args[0] != "--patient-id" || !ParsePacs(args, 2, peer))
+            return Usage();
+        std::vector<CPacsStudy> studies;
+        if (!FindEcgStudies(peer, args[1], studies, &error))
+            return Fail(error);
+        const std::string list = WriteStudyList(studies);
+        if (std::fwrite(list.data(), 1, list.size(), stdout) != list.size() ||
+            std::fflush(stdout) != 0)
+            return Fail("cannot write the answer");
+        return 0;
+    }
+    if (command == "get") {
+        // The folder, the studies, then the options.
+        size_t options = 1;
+        while (options < args.size() && args[options].rfind("--", 0) != 0)
+            ++options;
+        if (options < 2 || !ParsePacs(args, options, peer))
+            return Usage();
+        std::vector<std::string> files;
+        if (!GetEcgStudies(peer, {args.begin() + 1, args.begin() + long(options)}, args[0], &files,
+                           &error))
+            return Fail(error);
+        return Stored(files);
     }
     return Usage();
 }

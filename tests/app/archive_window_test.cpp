@@ -7,16 +7,23 @@
 #include "archive/archive_store.h"
 #include "config/ini.h"
 #include "dialogs/archive_dlg.h"
+#include "dialogs/comparison_dlg.h"
+#include "dialogs/priors_dlg.h"
+#include "record_io/record_pacs.h"
 #include "record_io/records_test_support.h"
+#include "support/orthanc.h"
 #include "support/run_until.h"
+#include "support/stalled_peer.h"
 #include "widgets/child_view.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -240,3 +247,118 @@ TEST_F(ArchiveWindow, AConfirmedRecordOpensWithTheDoctorsReading) {
 }
 
 } // namespace
+
+// "Прежние ЭКГ из PACS...": the chosen record's patient's ECGs in a real Orthanc found in the
+// background, fetched into the archive once (the comparison's previous record then one of
+// them), and a search of a PACS that never answers cancelled at once.
+TEST_F(ArchiveWindow, ThePriorsButtonFetchesThePatientsEcgsFromThePacsOnceAndCancels) {
+    using testing_pacs::COrthanc;
+    if (COrthanc::Program().isEmpty())
+        GTEST_SKIP() << "Orthanc is not installed";
+    COrthanc orthanc;
+    ASSERT_TRUE(
+        orthanc.Start(QStringLiteral(",\"DicomAlwaysAllowFind\":true,"
+                                     "\"DicomAlwaysAllowGet\":true,\"DefaultEncoding\":\"Utf8\"")));
+    PATIENT_CARD card = MakeCard();
+    SetText(card.last_name, "Приоров");
+    SetText(card.patient_id, "PW-77");
+    // Two ECGs recorded elsewhere, in the PACS; the newest one here.
+    auto usePacs = [](int port, int timeout) {
+        QFile ini(Folder().filePath(QStringLiteral("velmora.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(
+            "[Archive]\r\nm_szArchiveFile=" + ArchiveFile().toUtf8() +
+            "\r\n[PACS]\r\nm_szPacsHost=127.0.0.1\r\nm_nPacsPort=" + QByteArray::number(port) +
+            "\r\nm_nPacsTimeout=" + QByteArray::number(timeout) + "\r\n");
+    };
+    usePacs(orthanc.DicomPort(), 5);
+    CViewSettings pacs;
+    pacs.UpdateIni(true);
+    for (const char* date : {"2024-03-01 10:00:00", "2025-06-15 09:30:00"}) {
+        auto record = MakeRecord();
+        std::memcpy(record->date, date, 20);
+        Sample(record->curves_buf, 5, 1) = int16_t(date[3]);
+        const QString path = dir.filePath(QStringLiteral("prior%1.dcm").arg(QLatin1Char(date[3])));
+        std::string error;
+        ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+        CPacsJob job;
+        ASSERT_TRUE(job.StartStoreFile(pacs, path, &error) && job.Wait(&error)) << error;
+    }
+    CArchive archive;
+    CArchiveLocation where;
+    where.file = ArchiveFile();
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    CArchive::Added added{};
+    qint64 now = 0;
+    ASSERT_TRUE(archive.ImportFile(Save("now.scp", card, 301), &added, &now, &why))
+        << why.toStdString();
+
+    frame.OnArchive();
+    CArchiveDlg* dlg = frame.ArchiveDialog();
+    ASSERT_NE(dlg, nullptr);
+    auto* search = dlg->findChild<QLineEdit*>(QStringLiteral("Search"));
+    auto* records = dlg->findChild<QTableWidget*>(QStringLiteral("Records"));
+    auto* status = dlg->findChild<QLabel*>(QStringLiteral("Status"));
+    auto* button = dlg->findChild<QPushButton*>(QStringLiteral("Priors"));
+    ASSERT_TRUE(search && records && status && button);
+    search->setText(QStringLiteral("Приоров"));
+    ASSERT_TRUE(RunUntil([&] { return records->rowCount() == 1; }));
+    records->selectRow(0);
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    auto* priors = dlg->findChild<CPriorsDlg*>();
+    ASSERT_NE(priors, nullptr);
+    auto* studies = priors->findChild<QTableWidget*>(QStringLiteral("Studies"));
+    ASSERT_TRUE(RunUntil([&] { return !priors->IsBusy(); }));
+    ASSERT_EQ(studies->rowCount(), 2);
+    EXPECT_EQ(studies->item(0, 0)->text(), QStringLiteral("15.06.2025 09:30:00"));
+    EXPECT_EQ(studies->item(1, 0)->text(), QStringLiteral("01.03.2024 10:00:00"));
+    EXPECT_TRUE(studies->item(0, 1)->text().startsWith(QStringLiteral("Приоров Иван")));
+
+    // Before the fetch the comparison has nothing to compare with.
+    EXPECT_EQ(frame.OpenComparison(now, frame.ComparisonOptionsOfSettings()), nullptr);
+    QSignalSpy imported(dlg, &CArchiveDlg::ImportFinished);
+    priors->findChild<QPushButton*>(QStringLiteral("Fetch"))->click();
+    ASSERT_TRUE(RunUntil([&] { return !priors->IsBusy(); }));
+    EXPECT_EQ(imported.size(), 1); // the record windows' comparison commands look again
+    CComparisonDlg* comparison = frame.OpenComparison(now, frame.ComparisonOptionsOfSettings());
+    EXPECT_NE(comparison, nullptr) << "the comparison finds the fetched ECG";
+    if (comparison)
+        comparison->close();
+    EXPECT_TRUE(status->text().contains(QStringLiteral("добавлено в архив: 2")))
+        << status->text().toStdString();
+    EXPECT_EQ(records->rowCount(), 3);
+    qint64 previous = 0;
+    ASSERT_TRUE(archive.PreviousRecord(now, &previous, &why));
+    CLoadedRecord loaded;
+    QString type;
+    ASSERT_TRUE(previous != 0 && archive.Load(previous, loaded, &type, &why));
+    EXPECT_EQ(QByteArray(loaded.pRecord->date), QByteArray("2025-06-15 09:30:00"));
+    EXPECT_EQ(type, QStringLiteral(".dcm"));
+
+    priors->findChild<QPushButton*>(QStringLiteral("Fetch"))->click();
+    ASSERT_TRUE(RunUntil([&] { return !priors->IsBusy(); }));
+    EXPECT_TRUE(status->text().contains(QStringLiteral("ничего не добавлено")))
+        << status->text().toStdString();
+    EXPECT_EQ(records->rowCount(), 3);
+    priors->close();
+
+    // A PACS that takes the connection and never answers: the window goes on, and "Отмена"
+    // ends the search long before the 30 s time-out.
+    CStalledPeer stalled;
+    usePacs(stalled.Port(), 30);
+    records->selectRow(0);
+    QElapsedTimer t;
+    t.start();
+    CPriorsDlg* hung = dlg->ShowPriors();
+    ASSERT_NE(hung, nullptr);
+    EXPECT_LT(t.elapsed(), 1000);
+    ASSERT_TRUE(RunUntil([&] { return hung->IsBusy(); }, 1000));
+    QSignalSpy failed(hung, &CPriorsDlg::Failed);
+    hung->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+    ASSERT_TRUE(RunUntil([&] { return failed.size() == 1; }, 20000));
+    EXPECT_EQ(failed[0][0].toString(), QStringLiteral("Отменено."));
+    EXPECT_EQ(status->text(), QStringLiteral("Отменено."));
+    EXPECT_LT(t.elapsed(), 20000);
+}

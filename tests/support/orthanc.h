@@ -49,8 +49,9 @@ public:
         return {};
     }
 
-    // True when it answers on its DICOM port.
-    bool Start() {
+    // True when it answers on its DICOM port. `extra`: more configuration keys, each with its
+    // leading comma (the query and retrieve permissions).
+    bool Start(const QString& extra = {}) {
         m_nDicomPort = FreePort();
         const QString db = m_dir.filePath(QStringLiteral("db"));
         const QString config = m_dir.filePath(QStringLiteral("orthanc.json"));
@@ -61,10 +62,11 @@ public:
                     "{\"Name\":\"velmora-test\",\"StorageDirectory\":\"%1\",\"IndexDirectory\":"
                     "\"%1\",\"DicomAet\":\"ORTHANC\",\"DicomPort\":%2,\"HttpPort\":%3,"
                     "\"RemoteAccessAllowed\":false,\"DicomCheckCalledAet\":true,\"Plugins\":[],"
-                    "\"DicomAlwaysAllowStore\":true,\"DicomAlwaysAllowEcho\":true}")
+                    "\"DicomAlwaysAllowStore\":true,\"DicomAlwaysAllowEcho\":true%4}")
                     .arg(db)
                     .arg(m_nDicomPort)
                     .arg(FreePort())
+                    .arg(extra)
                     .toUtf8());
         f.close();
         m_process.setProcessChannelMode(QProcess::MergedChannels);

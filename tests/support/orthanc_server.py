@@ -17,11 +17,12 @@ def free_port():
 
 
 class Orthanc:
-    def __init__(self, folder):
+    def __init__(self, folder, extra=None):
+        """extra: more configuration keys (the query and retrieve permissions)."""
         self.folder = folder
+        self.extra = extra or {}
         self.dicom_port, self.http_port = free_port(), free_port()
         self.process = None
-        self.extra = {}  # more configuration (a plugin and its settings)
 
     def __enter__(self):
         program = shutil.which("Orthanc") or "/usr/sbin/Orthanc"
@@ -59,6 +60,12 @@ class Orthanc:
         with urllib.request.urlopen("http://127.0.0.1:%d%s" % (self.http_port, path),
                                     timeout=10) as r:
             return r.read()
+
+    def post(self, path, data):
+        request = urllib.request.Request("http://127.0.0.1:%d%s" % (self.http_port, path),
+                                         data=data, method="POST")
+        with urllib.request.urlopen(request, timeout=30) as r:
+            return json.loads(r.read().decode())
 
     def rest(self, path):
         return json.loads(self.raw(path).decode())
