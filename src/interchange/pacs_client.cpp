@@ -23,20 +23,8 @@ std::string Where(const PacsPeer& peer) {
 // An association with the peer offering the given SOP classes; *error says why there is none.
 bool Associate(DcmSCU& scu, const PacsPeer& peer, const std::vector<std::string>& sopClasses,
                std::string* error) {
-    // DCMTK logs to the console by default; our caller reports the one line that matters.
-    OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
-    const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
-    scu.setAETitle(peer.callingAeTitle.c_str());
-    scu.setPeerHostName(peer.host.c_str());
-    scu.setPeerPort(Uint16(peer.port));
-    scu.setPeerAETitle(peer.calledAeTitle.c_str());
-    scu.setConnectionTimeout(Sint32(timeout));
-    scu.setACSETimeout(timeout);
-    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    scu.setDIMSETimeout(timeout);
-    OFList<OFString> syntaxes;
-    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
-    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    ConfigureScu(scu, peer);
+    const OFList<OFString> syntaxes = OfferedSyntaxes();
     OFCondition c = EC_Normal;
     for (const std::string& sopClass : sopClasses)
         if (c.good())
@@ -53,6 +41,26 @@ bool Associate(DcmSCU& scu, const PacsPeer& peer, const std::vector<std::string>
 }
 
 } // namespace
+
+void ConfigureScu(DcmSCU& scu, const PacsPeer& peer) {
+    OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
+    const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
+    scu.setAETitle(peer.callingAeTitle.c_str());
+    scu.setPeerHostName(peer.host.c_str());
+    scu.setPeerPort(Uint16(peer.port));
+    scu.setPeerAETitle(peer.calledAeTitle.c_str());
+    scu.setConnectionTimeout(Sint32(timeout));
+    scu.setACSETimeout(timeout);
+    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+    scu.setDIMSETimeout(timeout);
+}
+
+OFList<OFString> OfferedSyntaxes() {
+    OFList<OFString> syntaxes;
+    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    return syntaxes;
+}
 
 bool EchoPacs(const PacsPeer& peer, std::string* error) {
     DcmSCU scu;

@@ -4,11 +4,16 @@
 // by the peer's time-out: connecting, the association and each message; a PACS that stalls is an
 // error, never a hang.
 
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/ofstd/oflist.h>
+#include <dcmtk/ofstd/ofstring.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class DcmFileFormat;
+class DcmSCU;
 
 struct PacsPeer {
     std::string host;
@@ -17,6 +22,12 @@ struct PacsPeer {
     std::string callingAeTitle = "VELMORA"; // ours
     int timeoutSeconds = 30;
 };
+
+// Our side of every association with the peer: the AE titles, its address, every wait bounded
+// by its time-out, DCMTK's console log silenced (the caller reports the one line that matters).
+void ConfigureScu(DcmSCU& scu, const PacsPeer& peer);
+// The transfer syntaxes we offer for every context: explicit, then implicit little endian.
+OFList<OFString> OfferedSyntaxes();
 
 bool EchoPacs(const PacsPeer& peer, std::string* error);
 

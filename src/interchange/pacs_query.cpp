@@ -1,5 +1,7 @@
 #include "interchange/pacs_query.h"
 
+#include "storage/field_escape.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -197,20 +199,8 @@ protected:
 // An association offering Study Root C-FIND, and with `get` C-GET and the storage of the ECG
 // classes in the SCP role (the objects come back over the same association).
 bool Associate(CEcgScu& scu, const PacsPeer& peer, bool get, std::string* error) {
-    // DCMTK logs to the console by default; our caller reports the one line that matters.
-    OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
-    const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
-    scu.setAETitle(peer.callingAeTitle.c_str());
-    scu.setPeerHostName(peer.host.c_str());
-    scu.setPeerPort(Uint16(peer.port));
-    scu.setPeerAETitle(peer.calledAeTitle.c_str());
-    scu.setConnectionTimeout(Sint32(timeout));
-    scu.setACSETimeout(timeout);
-    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    scu.setDIMSETimeout(timeout);
-    OFList<OFString> syntaxes;
-    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
-    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    ConfigureScu(scu, peer);
+    const OFList<OFString> syntaxes = OfferedSyntaxes();
     OFCondition c = scu.addPresentationContext(kFindModel, syntaxes);
     if (get) {
         if (c.good())
@@ -341,23 +331,6 @@ bool StudiesWithEcg(CEcgScu& scu, const PacsPeer& peer, const std::vector<std::s
             missing.push_back(uid);
     }
     return true;
-}
-
-std::string Escaped(const std::string& field) {
-    std::string out;
-    for (const char c : field) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -516,7 +489,7 @@ std::string WriteStudyList(const std::vector<CPacsStudy>& studies) {
         for (const std::string* f :
              {&s.m_strStudyUid, &s.m_strDate, &s.m_strTime, &s.m_strPatientName, &s.m_strPatientId,
               &s.m_strBirthDate, &s.m_strSex, &s.m_strAccession})
-            out += Escaped(*f) + '\t';
+            out += EscapeField(*f) + '\t';
         out += std::to_string(s.m_nEcgInstances) + '\n';
     }
     return out;

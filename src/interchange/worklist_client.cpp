@@ -1,6 +1,7 @@
 #include "interchange/worklist_client.h"
 
 #include "interchange/foreign_texts.h"
+#include "storage/field_escape.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -46,27 +47,6 @@ void SplitName(const std::string& name, CWorklistItem& item) {
     item.m_strLastName = parts.lastName;
     item.m_strFirstName = parts.firstName;
     item.m_strMiddleName = parts.patronymic;
-}
-
-void AppendEscaped(std::string& out, const std::string& value) {
-    for (const char c : value) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
 }
 
 DcmItem* QueryKeys(DcmDataset& query, const std::string& date) {
@@ -177,21 +157,9 @@ bool WorklistItemOf(DcmItem& answer, CWorklistItem& item, std::string* error) {
 
 bool QueryModalityWorklist(const PacsPeer& peer, const std::string& date,
                            std::vector<CWorklistItem>* items, std::string* error) {
-    // DCMTK logs to the console by default; our caller reports the one line that matters.
-    OFLog::configure(OFLogger::FATAL_LOG_LEVEL);
-    const Uint32 timeout = Uint32(std::clamp(peer.timeoutSeconds, 1, 3600));
     DcmSCU scu;
-    scu.setAETitle(peer.callingAeTitle.c_str());
-    scu.setPeerHostName(peer.host.c_str());
-    scu.setPeerPort(Uint16(peer.port));
-    scu.setPeerAETitle(peer.calledAeTitle.c_str());
-    scu.setConnectionTimeout(Sint32(timeout));
-    scu.setACSETimeout(timeout);
-    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    scu.setDIMSETimeout(timeout);
-    OFList<OFString> syntaxes;
-    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
-    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    ConfigureScu(scu, peer);
+    const OFList<OFString> syntaxes = OfferedSyntaxes();
     OFCondition c = scu.addPresentationContext(UID_FINDModalityWorklistInformationModel, syntaxes);
     if (c.good())
         c = scu.initNetwork();
@@ -241,7 +209,7 @@ bool QueryModalityWorklist(const PacsPeer& peer, const std::string& date,
     if (c.bad()) {
         scu.abortAssociation();
         *error = "the worklist server at " + HostPort(peer) + " stopped answering within " +
-                 std::to_string(timeout) + " s";
+                 std::to_string(std::clamp(peer.timeoutSeconds, 1, 3600)) + " s";
         return false;
     }
     scu.releaseAssociation();
@@ -284,7 +252,7 @@ std::string WorklistAnswerText(const std::vector<CWorklistItem>& items) {
             out += '\t';
             out += key;
             out += '=';
-            AppendEscaped(out, *value);
+            out += EscapeField(*value);
         }
         out += '\n';
     }

@@ -5,6 +5,7 @@
 #include "record_io/interchange_helper.h"
 #include "record_io/record_pacs.h"
 #include "storage/card_fields.h"
+#include "storage/field_escape.h"
 
 #include <QFile>
 #include <algorithm>
@@ -27,36 +28,6 @@ QStringList PacsArguments(const CViewSettings& s) {
 // The helper bounds each wait by the time-out; this is the last word should a PACS trickle.
 int HelperLimitMs(const CViewSettings& s, int waits) {
     return (std::clamp(s.m_nPacsTimeout, 1, 3600) * waits + 10) * 1000;
-}
-
-bool Unescape(const QByteArray& field, QByteArray& out) {
-    out.clear();
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char c = field[i];
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++i == field.size())
-            return false;
-        switch (field[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        default:
-            return false;
-        }
-    }
-    return true;
 }
 
 void SetCardText(char* field, size_t size, const QString& text) {
@@ -123,11 +94,15 @@ bool ParsePriorStudies(const QByteArray& answer, std::vector<CPriorStudy>& resul
             return false;
         }
         std::vector<QByteArray> f(kStudyFields);
-        for (int i = 0; i < kStudyFields; ++i)
-            if (!Unescape(raw[i], f[size_t(i)])) {
+        for (int i = 0; i < kStudyFields; ++i) {
+            std::string field;
+            if (!UnescapeField(std::string_view(raw[i].constData(), size_t(raw[i].size())),
+                               field)) {
                 *error = where + ": a broken escape in field " + std::to_string(i + 1);
                 return false;
             }
+            f[size_t(i)] = QByteArray::fromStdString(field);
+        }
         CPriorStudy s;
         s.m_strStudyUid = QString::fromUtf8(f[0]);
         if (s.m_strStudyUid.isEmpty()) {

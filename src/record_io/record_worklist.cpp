@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "record_io/interchange_helper.h"
+#include "storage/field_escape.h"
 
 #include <QList>
 #include <algorithm>
@@ -20,36 +21,6 @@ bool ValidAeTitle(const QString& title) {
     for (const QChar c : title)
         if (c.unicode() < 0x20 || c.unicode() > 0x7e || c == QLatin1Char('\\'))
             return false;
-    return true;
-}
-
-bool Unescape(const QByteArray& value, std::string& out) {
-    out.clear();
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++i == value.size())
-            return false;
-        switch (value[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        default:
-            return false;
-        }
-    }
     return true;
 }
 
@@ -86,7 +57,8 @@ bool ParseEntry(const QByteArray& line, CWorklistEntry& entry, std::string* erro
         }
         const QByteArray key = fields[i].left(eq);
         std::string value;
-        if (!Unescape(fields[i].mid(eq + 1), value)) {
+        const QByteArray raw = fields[i].mid(eq + 1);
+        if (!UnescapeField(std::string_view(raw.constData(), size_t(raw.size())), value)) {
             *error = "a broken escape in the worklist field " + key.toStdString();
             return false;
         }

@@ -6,6 +6,7 @@
 #include "commands/record_commands.h"
 #include "dialogs/his_outbox_dlg.h"
 #include "hl7/hl7_outbox.h"
+#include "loaded_record.h"
 #include "support/gui_app.h"
 #include "support/run_until.h"
 #include "support/stalled_peer.h"
@@ -19,20 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void LoadRecord(CSessionState& s) {
-    for (int p = 0; p < kPoints; ++p)
-        for (int lane = 0; lane < kLeads; ++lane)
-            Sample(s.m_pCurves, p, lane) = int16_t((p * (lane + 1)) % 400 - 200);
-    RECORD_INFO info;
-    info.leadSystem = 1;
-    WriteRecordInfo(s.m_pCurves, info);
-    std::memcpy(s.m_pRecord->curves_buf, s.m_pCurves, sizeof s.m_pRecord->curves_buf);
-    std::strcpy(s.m_pRecord->date, "2026-12-09 10:11:12");
-    std::strcpy(s.m_Card.last_name, "Petrov");
-    s.m_pShowCurves = s.m_pCurves;
-    s.m_bLoaded = 1;
-}
 
 bool HaveHl7Server() {
     return QFileInfo::exists(QStringLiteral("/usr/bin/python3")) &&

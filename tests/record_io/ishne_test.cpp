@@ -282,7 +282,7 @@ namespace {
 
 // A PhysioNet Challenge record: A0001.hea naming A0001.mat, a MATLAB v4 int16 matrix of one row
 // per signal ("val"), format 16 with the samples after its 24-byte header.
-struct MatSpec {
+struct MatLayout {
     int nSignals = 12;
     int frames = 5500; // 11 s at 500 Hz
     int rows = 12;     // what the matrix header says
@@ -293,7 +293,7 @@ struct MatSpec {
 const char* const kTwelve[] = {"I",  "II", "III", "aVR", "aVL", "aVF",
                                "V1", "V2", "V3",  "V4",  "V5",  "V6"};
 
-void WriteMatRecord(const QString& folder, const MatSpec& m) {
+void WriteMatRecord(const QString& folder, const MatLayout& m) {
     QByteArray mat(24, 0);
     Put32(mat, 0, m.type);
     Put32(mat, 4, m.rows);
@@ -347,7 +347,7 @@ TEST(WfdbMat, AChallengeRecordOpensByItsHeaderOrItsMatFile) {
     // What the matrix says must be what the header says.
     struct Case {
         const char* name;
-        MatSpec spec;
+        MatLayout layout;
         const char* why;
     };
     const Case cases[] = {
@@ -359,7 +359,7 @@ TEST(WfdbMat, AChallengeRecordOpensByItsHeaderOrItsMatFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir bad;
-        WriteMatRecord(bad.path(), c.spec);
+        WriteMatRecord(bad.path(), c.layout);
         for (const char* file : {"A0001.hea", "A0001.mat"}) {
             CLoadedRecord doc;
             EXPECT_FALSE(OpenRecordFile(bad.filePath(QLatin1String(file)), doc, &error));
