@@ -342,7 +342,9 @@ CFileDetails DetailsOf(DcmDataset* set, bool utf8) {
     // Our own objects carry velmora's own automatic measurements and statements: shown as "the
     // file's" they would pass for a second opinion that is only our analysis again (and the window
     // measures the record afresh anyway). A doctor's confirmed reading is worth showing, though.
-    if (d.m_bOurs) {
+    // Our writer marks every object it writes, another system's record saved again too.
+    const bool writtenByUs = d.m_bOurs || Trimmed(Text(set, DCM_SoftwareVersions)) == "velmora";
+    if (writtenByUs) {
         if (!confirmed)
             return d;
         findings = CFileFindings{};
