@@ -259,8 +259,11 @@ void ReadAnnotations(DcmDataset* set, bool utf8, CFileFindings& findings,
         DcmItem* name = nullptr;
         if (a->findAndGetSequenceItem(DCM_ConceptNameCodeSequence, name).bad() || !name)
             continue;
-        const Finding finding = FindingOfCode(Text(name, DCM_CodingSchemeDesignator),
-                                              Trimmed(Text(name, DCM_CodeValue)));
+        // A code longer than 16 characters (an MDC reference name) is a Long Code Value.
+        std::string code = Trimmed(Text(name, DCM_CodeValue));
+        if (code.empty())
+            code = Trimmed(Text(name, DCM_LongCodeValue));
+        const Finding finding = FindingOfCode(Text(name, DCM_CodingSchemeDesignator), code);
         if (finding == Finding::None || OfOneLead(a) ||
             std::find(seen.begin(), seen.end(), finding) != seen.end())
             continue;

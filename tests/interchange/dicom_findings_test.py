@@ -47,7 +47,11 @@ def measured(f):
 
 def code(value, scheme, meaning):
     c = Dataset()
-    c.CodeValue, c.CodingSchemeDesignator, c.CodeMeaning = value, scheme, meaning
+    c.CodingSchemeDesignator, c.CodeMeaning = scheme, meaning
+    if len(value) > 16:
+        c.LongCodeValue = value
+    else:
+        c.CodeValue = value
     return Sequence([c])
 
 
@@ -114,7 +118,6 @@ try:
         numeric("99999-9", "LN", "Something else", "12", "ms"),
         text("Left axis deviation"),
     ])
-    del other.NameOfPhysiciansReadingStudy
     cart = os.path.join(TMP, "cart.dcm")
     other.save_as(cart)
     f = from_file(cart)
