@@ -277,7 +277,7 @@ void ReadAnnotations(DcmDataset* set, bool utf8, CFileFindings& findings,
         if (a->findAndGetSequenceItem(DCM_MeasurementUnitsCodeSequence, unitItem).good())
             unit = Trimmed(Text(unitItem, DCM_CodeValue));
         const std::optional<double> value = InFindingUnit(finding, unit, raw);
-        if (!value)
+        if (!value || !(std::fabs(*value) < 1e6))
             continue;
         const long v = std::lround(*value);
         const bool angle =
