@@ -12,9 +12,11 @@
 #include <dcmtk/dcmdata/dcitem.h>
 #include <dcmtk/dcmdata/dcsequen.h>
 
+#include <QString>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -132,6 +134,187 @@ std::string Scaled(const std::string& ds, double factor) {
     return std::to_string(long(std::lround(v * factor)));
 }
 
+// Which of the writer's global measurements a concept name is, by its code: LOINC's, the SCPECG
+// codes of the DICOM ECG objects (our writer's too) and the MDC ones of newer carts.
+enum class Finding { None, Rate, Rr, Pr, Qrs, Qt, Qtc, PAxis, QrsAxis, TAxis };
+
+Finding FindingOfCode(const std::string& scheme, std::string code) {
+    struct Known {
+        const char* scheme;
+        const char* code;
+        Finding finding;
+    };
+    static constexpr Known kKnown[] = {
+        {"LN", "8867-4", Finding::Rate},
+        {"LN", "8625-6", Finding::Pr},
+        {"LN", "8633-0", Finding::Qrs},
+        {"LN", "8634-8", Finding::Qt},
+        {"LN", "8636-3", Finding::Qtc},
+        {"LN", "8626-4", Finding::PAxis},
+        {"LN", "8632-2", Finding::QrsAxis},
+        {"LN", "8638-9", Finding::TAxis},
+        {"SCPECG", "5.10.2.1-3", Finding::Rr},
+        {"SCPECG", "5.13.5-7", Finding::Pr},
+        {"SCPECG", "5.13.5-9", Finding::Qrs},
+        {"SCPECG", "5.13.5-11", Finding::Qt},
+        {"SCPECG", "5.10.2.5-5", Finding::Qtc},
+        {"SCPECG", "5.10.3-11", Finding::PAxis},
+        {"SCPECG", "5.10.3-13", Finding::QrsAxis},
+        {"SCPECG", "5.10.3-15", Finding::TAxis},
+        {"MDC", "2:16770", Finding::Rate},
+        {"MDC", "2:16168", Finding::Rr},
+        {"MDC", "2:16156", Finding::Qrs},
+        {"MDC", "2:16160", Finding::Qt},
+        // Carts that write MDC's reference names instead of its numbers.
+        {"MDC", "MDC_ECG_HEART_RATE", Finding::Rate},
+        {"MDC", "MDC_ECG_TIME_PD_RR_GL", Finding::Rr},
+        {"MDC", "MDC_ECG_TIME_PD_PR_GL", Finding::Pr},
+        {"MDC", "MDC_ECG_TIME_PD_QRS_GL", Finding::Qrs},
+        {"MDC", "MDC_ECG_TIME_PD_QT_GL", Finding::Qt},
+        {"MDC", "MDC_ECG_TIME_PD_QTc_GL", Finding::Qtc},
+        {"MDC", "MDC_ECG_TIME_PD_QTc", Finding::Qtc},
+        {"MDC", "MDC_ECG_ANGLE_P_FRONT_GL", Finding::PAxis},
+        {"MDC", "MDC_ECG_ANGLE_QRS_FRONT_GL", Finding::QrsAxis},
+        {"MDC", "MDC_ECG_ANGLE_T_FRONT_GL", Finding::TAxis},
+    };
+    // MDC's full code number (partition 2 is the ECG's: 147842 is 2:16770).
+    if (scheme == "MDC" && !code.empty() && code.size() <= 9 &&
+        std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const unsigned long full = std::strtoul(code.c_str(), nullptr, 10);
+        if (full >> 16 == 2)
+            code = "2:" + std::to_string(full & 0xFFFF);
+    }
+    for (const Known& k : kKnown)
+        if (scheme == k.scheme && code == k.code)
+            return k.finding;
+    return Finding::None;
+}
+
+// The value in the finding's own unit (ms, beats per minute, degrees), nullopt when its unit is
+// not one of that quantity's. A missing unit is the quantity's usual one.
+std::optional<double> InFindingUnit(Finding finding, const std::string& unit, double value) {
+    switch (finding) {
+    case Finding::None:
+        return std::nullopt;
+    case Finding::Rate:
+        if (unit.empty() || unit == "/min" || unit == "1/min" || unit == "{beats}/min" ||
+            unit == "{beat}/min" || unit == "bpm")
+            return value;
+        if (unit == "/s" || unit == "1/s" || unit == "Hz")
+            return value * 60;
+        return std::nullopt;
+    case Finding::PAxis:
+    case Finding::QrsAxis:
+    case Finding::TAxis:
+        if (unit == "rad")
+            return value * 180 / M_PI;
+        // An axis is an angle whatever the unit says: some converters label every measurement
+        // "ms", axes too.
+        return value;
+    default:
+        if (unit.empty() || unit == "ms")
+            return value;
+        if (unit == "s")
+            return value * 1000;
+        if (unit == "us")
+            return value / 1000;
+        return std::nullopt;
+    }
+}
+
+// Tied to particular channels ("M\\C" pairs whose channel C is not 0, which means all of group
+// M): a lead's own measurement, not a global one.
+bool OfOneLead(DcmItem* annotation) {
+    const Uint16* pairs = nullptr;
+    unsigned long count = 0;
+    if (annotation->findAndGetUint16Array(DCM_ReferencedWaveformChannels, pairs, &count).bad() ||
+        !pairs)
+        return false;
+    for (unsigned long i = 1; i < count; i += 2)
+        if (pairs[i] != 0)
+            return true;
+    return false;
+}
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0' || text.back() == '\r' ||
+                             text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+// The object's Waveform Annotation Sequence: the global measurements among its numeric
+// annotations (the first of each), its text annotations in order as the statements.
+void ReadAnnotations(DcmDataset* set, bool utf8, CFileFindings& findings,
+                     std::vector<std::string>& statements) {
+    std::vector<Finding> seen;
+    for (unsigned long k = 0;; ++k) {
+        DcmItem* a = nullptr;
+        if (set->findAndGetSequenceItem(DCM_WaveformAnnotationSequence, a, long(k)).bad() || !a)
+            break;
+        if (std::string text = Trimmed(Text(a, DCM_UnformattedTextValue)); !text.empty()) {
+            statements.push_back(utf8 ? text : TextAsUtf8(text));
+            continue;
+        }
+        DcmItem* name = nullptr;
+        if (a->findAndGetSequenceItem(DCM_ConceptNameCodeSequence, name).bad() || !name)
+            continue;
+        // A code longer than 16 characters (an MDC reference name) is a Long Code Value.
+        std::string code = Trimmed(Text(name, DCM_CodeValue));
+        if (code.empty())
+            code = Trimmed(Text(name, DCM_LongCodeValue));
+        const Finding finding = FindingOfCode(Text(name, DCM_CodingSchemeDesignator), code);
+        if (finding == Finding::None || OfOneLead(a) ||
+            std::find(seen.begin(), seen.end(), finding) != seen.end())
+            continue;
+        const std::string number = Text(a, DCM_NumericValue);
+        char* end = nullptr;
+        const double raw = std::strtod(number.c_str(), &end);
+        if (number.empty() || end == number.c_str() || !std::isfinite(raw))
+            continue;
+        DcmItem* unitItem = nullptr;
+        std::string unit;
+        if (a->findAndGetSequenceItem(DCM_MeasurementUnitsCodeSequence, unitItem).good())
+            unit = Trimmed(Text(unitItem, DCM_CodeValue));
+        const std::optional<double> value = InFindingUnit(finding, unit, raw);
+        if (!value || !(std::fabs(*value) < 1e6))
+            continue;
+        const long v = std::lround(*value);
+        const bool angle =
+            finding == Finding::PAxis || finding == Finding::QrsAxis || finding == Finding::TAxis;
+        // 0 and less is what carts write for a wave they did not measure (a PP of 0).
+        if (angle ? (v < -360 || v > 360) : (v <= 0 || v > 10000))
+            continue;
+        seen.push_back(finding);
+        int* field = finding == Finding::Rate      ? &findings.m_nHeartRate
+                     : finding == Finding::Rr      ? &findings.m_nRrMs
+                     : finding == Finding::Pr      ? &findings.m_nPrMs
+                     : finding == Finding::Qrs     ? &findings.m_nQrsMs
+                     : finding == Finding::Qt      ? &findings.m_nQtMs
+                     : finding == Finding::Qtc     ? &findings.m_nQtcMs
+                     : finding == Finding::PAxis   ? &findings.m_nPAxis
+                     : finding == Finding::QrsAxis ? &findings.m_nQrsAxis
+                                                   : &findings.m_nTAxis;
+        *field = int(v);
+    }
+    // The rate from the average RR when the writer gives only that, as the SCP-ECG files' is.
+    if (findings.m_nHeartRate == kNotInFile && findings.m_nRrMs != kNotInFile)
+        findings.m_nHeartRate = int(std::lround(60000.0 / findings.m_nRrMs));
+}
+
+// Who made the findings: the equipment as the object names it ("Unknown" is no name), else DICOM.
+std::string WriterOf(const CFileDetails& d) {
+    std::string writer;
+    for (const std::string& part : {d.m_strManufacturer, d.m_strModel}) {
+        const std::string t = Trimmed(part);
+        if (t.empty() ||
+            QString::fromStdString(t).compare(QLatin1String("unknown"), Qt::CaseInsensitive) == 0)
+            continue;
+        writer += (writer.empty() ? "" : " ") + t;
+    }
+    return writer.empty() ? "DICOM" : writer;
+}
+
 CFileDetails DetailsOf(DcmDataset* set, bool utf8) {
     auto text = [&](const DcmTagKey& tag) {
         const std::string t = Text(set, tag);
@@ -150,6 +333,31 @@ CFileDetails DetailsOf(DcmDataset* set, bool utf8) {
     d.SetCard("doctor_phone", text(DCM_ReferringPhysicianTelephoneNumbers));
     d.SetCard("height", Scaled(Text(set, DCM_PatientSize), 100));
     d.SetCard("weight", Scaled(Text(set, DCM_PatientWeight), 1));
+
+    // The interpretation counts as confirmed when a doctor is named as its reader or the object
+    // says it was verified.
+    const std::string reader = PersonText(text(DCM_NameOfPhysiciansReadingStudy));
+    const bool confirmed =
+        !reader.empty() || Trimmed(Text(set, DCM_VerificationFlag)) == "VERIFIED";
+    CFileFindings findings;
+    std::vector<std::string> statements;
+    ReadAnnotations(set, utf8, findings, statements);
+    // Our own objects carry velmora's own automatic measurements and statements: shown as "the
+    // file's" they would pass for a second opinion that is only our analysis again (and the window
+    // measures the record afresh anyway). A doctor's confirmed reading is worth showing, though.
+    // Our writer marks every object it writes, another system's record saved again too.
+    const bool writtenByUs = d.m_bOurs || Trimmed(Text(set, DCM_SoftwareVersions)) == "velmora";
+    if (writtenByUs) {
+        if (!confirmed)
+            return d;
+        findings = CFileFindings{};
+    }
+    if (!findings.Empty() || !statements.empty())
+        findings.m_strWriter = WriterOf(d);
+    d.m_Findings = std::move(findings);
+    d.m_Statements.m_Statements = std::move(statements);
+    d.m_Statements.m_bConfirmed = confirmed && !d.m_Statements.m_Statements.empty();
+    d.m_Statements.m_strPhysician = d.m_Statements.m_bConfirmed ? reader : std::string();
     return d;
 }
 

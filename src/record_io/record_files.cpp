@@ -148,6 +148,13 @@ bool ReadForeignWith(HelperReader reader, const QString& path, CLoadedRecord& do
     TakeRecordDetails(details, *doc.pRecord);
     if (ecg.dTotalSeconds > kRecordSeconds + 0.01)
         doc.dSourceSeconds = ecg.dTotalSeconds;
+    // What the file's writer found (a DICOM object's annotations), kept apart from velmora's own.
+    // A helper that found none leaves what the caller read already (an SCP file's sections).
+    if (!details.m_Findings.Empty() || !details.m_Statements.m_Statements.empty()) {
+        doc.fileFindings = std::move(details.m_Findings);
+        doc.fileStatements = std::move(details.m_Statements);
+        doc.fileStatements.m_stMade = StartOrFileTime(path, ecg.start);
+    }
     return true;
 }
 

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr std::string_view kHead = "velmora-details 1 ";
+// Version 2 added the writer's findings; a version 1 block is the same without them.
+constexpr std::string_view kHead = "velmora-details 2 ";
+constexpr std::string_view kHeadV1 = "velmora-details 1 ";
 constexpr size_t kMaxDetails = 64 * 1024;
 
 std::string OneLine(std::string s) {
@@ -28,6 +30,39 @@ bool Number(const std::string& text, uint64_t max, uint64_t& out) {
         return false;
     out = std::strtoull(text.c_str(), nullptr, 10);
     return out <= max;
+}
+
+// A whole number with its sign, within the range a finding can take.
+bool SignedNumber(const std::string& text, int& out) {
+    const bool minus = !text.empty() && text[0] == '-';
+    uint64_t n = 0;
+    if (!Number(minus ? text.substr(1) : text, 100000, n))
+        return false;
+    out = minus ? -int(n) : int(n);
+    return true;
+}
+
+// The finding a key names ("qrs_ms", as FileFindingRows keys them), null for another key.
+int* FindingOf(CFileFindings& f, const std::string& key) {
+    struct Field {
+        const char* key;
+        int CFileFindings::*member;
+    };
+    static constexpr Field kFields[] = {
+        {"heart_rate_bpm", &CFileFindings::m_nHeartRate},
+        {"rr_ms", &CFileFindings::m_nRrMs},
+        {"pr_ms", &CFileFindings::m_nPrMs},
+        {"qrs_ms", &CFileFindings::m_nQrsMs},
+        {"qt_ms", &CFileFindings::m_nQtMs},
+        {"qtc_ms", &CFileFindings::m_nQtcMs},
+        {"axis_p_deg", &CFileFindings::m_nPAxis},
+        {"axis_qrs_deg", &CFileFindings::m_nQrsAxis},
+        {"axis_t_deg", &CFileFindings::m_nTAxis},
+    };
+    for (const Field& field : kFields)
+        if (key == field.key)
+            return &(f.*field.member);
+    return nullptr;
 }
 
 } // namespace
@@ -48,6 +83,15 @@ std::string WriteFileDetails(const CFileDetails& d) {
     text("serial", d.m_strSerial);
     for (const auto& [name, value] : d.m_Card)
         lines += "card " + OneLine(name) + " " + OneLine(value) + "\n";
+    text("findings_by", d.m_Findings.m_strWriter);
+    for (const CFileFindingRow& row : FileFindingRows(d.m_Findings))
+        if (row.value != kNotInFile)
+            lines += std::string("finding ") + row.key + " " + std::to_string(row.value) + "\n";
+    for (const std::string& statement : d.m_Statements.m_Statements)
+        lines += "statement " + OneLine(statement) + "\n";
+    if (d.m_Statements.m_bConfirmed)
+        lines += "confirmed 1\n";
+    text("physician", d.m_Statements.m_strPhysician);
     return std::string(kHead) + std::to_string(lines.size()) + "\n" + lines;
 }
 
@@ -56,7 +100,8 @@ bool ReadFileDetails(const uint8_t* data, size_t size, CFileDetails& details, si
     const std::string_view all(reinterpret_cast<const char*>(data), size);
     const size_t eol = all.find('\n');
     uint64_t length = 0;
-    if (!all.starts_with(kHead) || eol == std::string_view::npos ||
+    const bool v1 = all.starts_with(kHeadV1);
+    if (!(v1 || all.starts_with(kHead)) || eol == std::string_view::npos ||
         !Number(std::string(all.substr(kHead.size(), eol - kHead.size())), kMaxDetails, length) ||
         size - (eol + 1) < length) {
         *error = "the helper's answer does not start with the file's details";
@@ -77,7 +122,20 @@ bool ReadFileDetails(const uint8_t* data, size_t size, CFileDetails& details, si
         const std::string value =
             blank == std::string::npos ? std::string() : line.substr(blank + 1);
         uint64_t n = 0;
-        if (key == "ours")
+        int finding = 0;
+        if (!v1 && key == "findings_by")
+            d.m_Findings.m_strWriter = value;
+        else if (!v1 && key == "finding" && value.find(' ') != std::string::npos &&
+                 FindingOf(d.m_Findings, value.substr(0, value.find(' '))) &&
+                 SignedNumber(value.substr(value.find(' ') + 1), finding) && finding != kNotInFile)
+            *FindingOf(d.m_Findings, value.substr(0, value.find(' '))) = finding;
+        else if (!v1 && key == "statement")
+            d.m_Statements.m_Statements.push_back(value);
+        else if (!v1 && key == "confirmed")
+            d.m_Statements.m_bConfirmed = value == "1";
+        else if (!v1 && key == "physician")
+            d.m_Statements.m_strPhysician = value;
+        else if (key == "ours")
             d.m_bOurs = value == "1";
         else if (key == "device_id" && Number(value, UINT64_MAX, n))
             d.m_nDeviceId = n;

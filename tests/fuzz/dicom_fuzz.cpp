@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the DICOM ECG reader of the interchange helper (DCMTK's parser under
 // our reading of the waveform module). It may not crash, hang or read past the waveform data; an
-// object it takes must give leads of one length at a real rate, every sample a number.
+// object it takes must give leads of one length at a real rate, every sample a number, and details
+// (the writer's findings among them) that go through the helper's block to the program whole.
 
 #include "interchange/dicom_import.h"
 
@@ -12,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ForeignEcg ecg;
     std::string error;
-    if (!ImportDicom(data, size, 0, ecg, &error)) {
+    CFileDetails details;
+    if (!ImportDicom(data, size, 0, ecg, &error, &details)) {
         Check(!error.empty());
         return 0;
     }
@@ -23,5 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (float v : lead)
             Check(std::isfinite(v));
     }
+    const std::string block = WriteFileDetails(details);
+    CFileDetails back;
+    size_t used = 0;
+    Check(ReadFileDetails(reinterpret_cast<const uint8_t*>(block.data()), block.size(), back, &used,
+                          &error) &&
+          used == block.size());
+    Check(back.m_Statements.m_Statements.size() == details.m_Statements.m_Statements.size());
+    const auto rows = FileFindingRows(details.m_Findings),
+               rowsBack = FileFindingRows(back.m_Findings);
+    for (size_t i = 0; i < rows.size(); ++i)
+        Check(rows[i].value == rowsBack[i].value);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -92,6 +93,51 @@ TEST(FileDetails, GoThroughTheHelpersAnswerAndRefuseWhatIsCutOrUnknown) {
     for (const std::string& bad :
          {whole.substr(0, whole.size() - 1), std::string("velmora-signal 1\n"),
           std::string("velmora-details 1 9\nweird 1\n"), std::string("velmora-details 1 x\n")})
+        EXPECT_FALSE(ReadFileDetails(reinterpret_cast<const uint8_t*>(bad.data()), bad.size(), back,
+                                     &used, &error))
+            << bad;
+}
+
+TEST(FileDetails, CarryTheWritersFindingsAndReadAnOldBlockWithout) {
+    CFileDetails d;
+    d.m_strManufacturer = "Mortara Instrument, Inc.";
+    d.m_Findings.m_strWriter = "Mortara Instrument, Inc. el250";
+    d.m_Findings.m_nHeartRate = 61;
+    d.m_Findings.m_nQrsMs = 75;
+    d.m_Findings.m_nQrsAxis = -61; // axes go below zero
+    d.m_Statements.m_Statements = {"RITMO SINUSALE", "ECG\nNORMALE", ""};
+    d.m_Statements.m_bConfirmed = true;
+    d.m_Statements.m_strPhysician = "Петрова А. И.";
+    const std::string block = WriteFileDetails(d);
+    CFileDetails back;
+    size_t used = 0;
+    std::string error;
+    ASSERT_TRUE(ReadFileDetails(reinterpret_cast<const uint8_t*>(block.data()), block.size(), back,
+                                &used, &error))
+        << error;
+    EXPECT_EQ(back.m_Findings.m_strWriter, d.m_Findings.m_strWriter);
+    EXPECT_EQ(back.m_Findings.m_nHeartRate, 61);
+    EXPECT_EQ(back.m_Findings.m_nQrsMs, 75);
+    EXPECT_EQ(back.m_Findings.m_nQrsAxis, -61);
+    EXPECT_EQ(back.m_Findings.m_nPrMs, kNotInFile) << "what was not given stays not given";
+    EXPECT_EQ(back.m_Statements.m_Statements,
+              (std::vector<std::string>{"RITMO SINUSALE", "ECG NORMALE", ""}))
+        << "in order, an empty one kept, a line break no new line";
+    EXPECT_TRUE(back.m_Statements.m_bConfirmed);
+    EXPECT_EQ(back.m_Statements.m_strPhysician, "Петрова А. И.");
+
+    // A block of the helper before the findings reads as it did; findings in it are no part of
+    // that version.
+    const std::string v1 = "velmora-details 1 18\nmanufacturer QELT\n";
+    ASSERT_TRUE(ReadFileDetails(reinterpret_cast<const uint8_t*>(v1.data()), v1.size(), back, &used,
+                                &error))
+        << error;
+    EXPECT_EQ(back.m_strManufacturer, "QELT");
+    EXPECT_TRUE(back.m_Findings.Empty());
+    for (const std::string& bad : {std::string("velmora-details 1 17\nfinding qrs_ms 9\n"),
+                                   std::string("velmora-details 2 15\nfinding qrs 96\n"),
+                                   std::string("velmora-details 2 18\nfinding qrs_ms 9x\n"),
+                                   std::string("velmora-details 2 21\nfinding qrs_ms 29999\n")})
         EXPECT_FALSE(ReadFileDetails(reinterpret_cast<const uint8_t*>(bad.data()), bad.size(), back,
                                      &used, &error))
             << bad;
