@@ -13,7 +13,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(new QLabel(QStringLiteral("velmora, Version 1.2"), this), 0, 1);
+    // The number is the project's (CMakeLists.txt), the one --version prints and the package
+    // carries.
+    grid->addWidget(new QLabel(tr("velmora, версия %1").arg(QStringLiteral(VELMORA_VERSION)), this),
+                    0, 1);
     grid->addWidget(
         new QLabel(QStringLiteral("Программа приема и передачи ЭКГ портативного кардиографа"),
                    this),

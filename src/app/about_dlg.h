@@ -4,6 +4,8 @@
 #include <QDialog>
 
 class CAboutDlg : public QDialog {
+    Q_OBJECT
+
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };

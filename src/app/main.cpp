@@ -6,8 +6,16 @@
 #include "widgets/balloon_help.h"
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists: it needs no display.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velmora %s\n", VELMORA_VERSION);
+            return 0;
+        }
+    }
     CvelmoraApp app(argc, argv);
     const QStringList args = CvelmoraApp::arguments();
     QStringList files;
@@ -19,7 +27,7 @@ int main(int argc, char** argv) {
             SetIniFileOverride(args[++i]);
             CheckSettingsFile(args[i], &settingsProblem);
         } else if (args[i].startsWith(QLatin1Char('-')) && args[i] != QLatin1String("--")) {
-            std::fprintf(stderr, "usage: velmora [--config INI] [FILE...]\n");
+            std::fprintf(stderr, "usage: velmora [--config INI] [--version] [FILE...]\n");
             return 1;
         } else if (args[i] != QLatin1String("--")) {
             files << args[i]; // a record file to open, each in a window of its own

@@ -81,6 +81,7 @@ void PrintUsage(FILE* out) {
     std::fprintf(out, "usage: velmora-cli <command> [options]\n\ncommands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %s\n", c.usage);
+    std::fprintf(out, "  --version   print the program's version\n");
     std::fprintf(out, "\n'velmora-cli <command> --help' describes a command's options.\n");
 }
 
@@ -159,6 +160,10 @@ int main(int argc, char** argv) {
         args.first() == QLatin1String("-h")) {
         PrintUsage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 1 : 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        std::printf("velmora-cli %s\n", VELMORA_VERSION);
+        return 0;
     }
     const QString name = args.takeFirst();
     for (const Command& c : kCommands) {

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPointer>
@@ -30,6 +31,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -399,6 +401,25 @@ TEST(Shell, NewWindowsCascadeInsideTheAreaAndStandardTextsAreRussian) {
     EXPECT_TRUE(CvelmoraApp::LoadQtTranslation(*QApplication::instance()));
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), QStringLiteral("&Сохранить"));
+}
+
+// "О программе..." shows the version the project, --version and the package carry.
+TEST(Shell, TheAboutBoxShowsTheProjectVersion) {
+    Shell s;
+    QStringList texts;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            for (const QLabel* label : box->findChildren<QLabel*>())
+                texts << label->text();
+            box->close();
+        }
+    });
+    poll.start(10);
+    s.frame.Action(ID_APP_ABOUT)->trigger();
+    poll.stop();
+    EXPECT_TRUE(texts.join(QLatin1Char('\n')).contains(QStringLiteral(VELMORA_VERSION)))
+        << texts.join(QStringLiteral(" | ")).toStdString();
 }
 
 // A received record that could not be kept, or a card typed into no file, is not thrown away
