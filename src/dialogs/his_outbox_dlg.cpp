@@ -107,7 +107,7 @@ bool CHisOutboxDlg::SendNow() {
         *report = SendHl7Outbox(outbox, link, {});
         if (report->bDone)
             return true;
-        *error = CHelperCancelScope::Cancelled() ? "cancelled" : "some wait";
+        *error = CHelperCancelScope::Cancelled() ? "cancelled" : "not every result was delivered";
         return false;
     });
     m_pStatus->setText(tr("Идёт отправка в МИС..."));
