@@ -24,6 +24,10 @@ constexpr double kMicrovoltsPerUnit = 2.0;
 // standard leads for lead system 1). A lane that holds only zeros is marked absent.
 CEcgSignal SignalFromRecord(const ECG_RECORD& record);
 
+// A signal of eight stored leads (I, II, V1-V6) made whole: with I and II present and none of
+// III, aVR, aVL, aVF, the four are derived from the two (Einthoven, Goldberger) and appended.
+void DeriveLimbLeads(CEcgSignal& signal);
+
 class CSessionState;
 
 // The newest `points` points of the live picture, oldest first, with the lanes of the session's

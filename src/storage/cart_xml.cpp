@@ -238,39 +238,6 @@ std::string LeadLabel(const std::string& name) {
     return lead ? lead->m_szLabel : name;
 }
 
-void DeriveLimbLeads(CEcgSignal& s) {
-    static constexpr const char* kDerived[] = {"III", "aVR", "aVL", "aVF"};
-    int I = -1, II = -1;
-    for (size_t k = 0; k < s.names.size(); ++k) {
-        if (s.names[k] == "I")
-            I = int(k);
-        else if (s.names[k] == "II")
-            II = int(k);
-        else
-            for (const char* d : kDerived)
-                if (s.names[k] == d)
-                    return;
-    }
-    if (I < 0 || II < 0)
-        return;
-    const std::vector<float>& a = s.leads[size_t(I)];
-    const std::vector<float>& b = s.leads[size_t(II)];
-    const size_t n = a.size();
-    std::vector<float> d[4] = {std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
-                               std::vector<float>(n)};
-    for (size_t i = 0; i < n; ++i) {
-        d[0][i] = b[i] - a[i];
-        d[1][i] = -(a[i] + b[i]) / 2;
-        d[2][i] = a[i] - b[i] / 2;
-        d[3][i] = b[i] - a[i] / 2;
-    }
-    for (int k = 0; k < 4; ++k) {
-        s.names.emplace_back(kDerived[k]);
-        s.leads.push_back(std::move(d[k]));
-        s.present.push_back(true);
-    }
-}
-
 bool CheckLeadLengths(const CEcgSignal& s, std::string* error) {
     if (s.leads.empty()) {
         *error = "it holds no leads";

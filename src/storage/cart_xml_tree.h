@@ -55,8 +55,6 @@ bool DecodeBase64(const QString& text, const std::string& what, std::vector<uint
 
 // The vocabulary's label of a lead name, else the name as given.
 std::string LeadLabel(const std::string& name);
-// An 8-lead signal (I, II, and none of III, aVR, aVL, aVF) gets those four from I and II.
-void DeriveLimbLeads(CEcgSignal& signal);
 // The leads all of one length; false with *error naming the first that differs.
 bool CheckLeadLengths(const CEcgSignal& signal, std::string* error);
 

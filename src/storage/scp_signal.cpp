@@ -430,43 +430,9 @@ std::vector<int64_t> Expand(const std::vector<CSpan>& spans, const std::vector<i
     return out;
 }
 
-constexpr const char* kDerived[] = {"III", "aVR", "aVL", "aVF"};
-
 std::string LeadName(uint16_t code) {
     const CLeadEntry* lead = LeadOfScpCode(code);
     return lead ? lead->m_szLabel : "SCP lead " + Num(code);
-}
-
-// I and II present, none of III, aVR, aVL, aVF: the four from the two (Einthoven, Goldberger).
-void DeriveLimbLeads(CEcgSignal& s) {
-    int I = -1, II = -1;
-    for (size_t k = 0; k < s.names.size(); ++k) {
-        if (s.names[k] == "I")
-            I = int(k);
-        else if (s.names[k] == "II")
-            II = int(k);
-        else
-            for (const char* d : kDerived)
-                if (s.names[k] == d)
-                    return;
-    }
-    if (I < 0 || II < 0)
-        return;
-    const std::vector<float> a = s.leads[size_t(I)], b = s.leads[size_t(II)];
-    const size_t n = a.size();
-    std::vector<float> derived[4] = {std::vector<float>(n), std::vector<float>(n),
-                                     std::vector<float>(n), std::vector<float>(n)};
-    for (size_t i = 0; i < n; ++i) {
-        derived[0][i] = b[i] - a[i];
-        derived[1][i] = -(a[i] + b[i]) / 2;
-        derived[2][i] = a[i] - b[i] / 2;
-        derived[3][i] = b[i] - a[i] / 2;
-    }
-    for (int k = 0; k < 4; ++k) {
-        s.names.emplace_back(kDerived[k]);
-        s.leads.push_back(std::move(derived[k]));
-        s.present.push_back(true);
-    }
 }
 
 std::string ReadSignal(const uint8_t* data, size_t size, CEcgSignal& signal) {
