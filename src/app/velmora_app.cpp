@@ -2,8 +2,11 @@
 
 #include "app/main_frame.h"
 
+#include "config/view_settings.h"
+
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
@@ -16,11 +19,40 @@ CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
 }
 
+UiLanguage CvelmoraApp::StartLanguage() {
+    CViewSettings settings;
+    settings.UpdateIni(true, nullptr); // a file that cannot be read keeps the default: the system's
+    return ChosenLanguage(LanguageChoiceOf(settings.m_nLanguage), QLocale::system().name());
+}
+
+bool CvelmoraApp::InstallLanguage(QCoreApplication& app, UiLanguage language) {
+    const UiLanguage requested = language;
+    if (language == UiLanguage::English) {
+        auto* translator = new QTranslator(&app);
+        if (!translator->load(QStringLiteral(":/i18n/velmora_en.qm"))) {
+            delete translator;
+            language = UiLanguage::Russian;
+        } else {
+            QCoreApplication::installTranslator(translator);
+        }
+    }
+    SetCurrentUiLanguage(language);
+    // The system's own locale where it speaks the same language (its date order, say), else the
+    // language's usual one: a Russian interface never shows "9 Dec 2026".
+    const QLocale system = QLocale::system();
+    const bool english = language == UiLanguage::English;
+    const QLocale::Language wanted = english ? QLocale::English : QLocale::Russian;
+    QLocale::setDefault(system.language() == wanted
+                            ? system
+                            : QLocale(wanted, english ? QLocale::UnitedStates : QLocale::Russia));
+    return language == requested;
+}
+
 bool CvelmoraApp::LoadQtTranslation(QCoreApplication& app) {
-    // The program speaks Russian whatever the system's locale, its standard dialogs too.
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_ru"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    const QString name = CurrentUiLanguage() == UiLanguage::English ? QStringLiteral("qtbase_en")
+                                                                    : QStringLiteral("qtbase_ru");
+    if (!translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }
@@ -31,6 +63,8 @@ bool CvelmoraApp::LoadQtTranslation(QCoreApplication& app) {
 CvelmoraApp::~CvelmoraApp() = default;
 
 bool CvelmoraApp::InitInstance() {
+    // Before the first window: its menus are built in the interface's language.
+    InstallLanguage(*this, StartLanguage());
     m_pMainFrame = std::make_unique<CMainFrame>();
     if (!m_pMainFrame->OnCreate())
         return false;

@@ -19,6 +19,7 @@ bool CViewSettings::UpdateIni(bool bLoad, QString* pError) {
 
     note(ini.SerGetInt(bLoad, m_nCom, QStringLiteral("m_nCom"), QString(), m_nCom));
     note(ini.SerGetString(bLoad, m_attrOrg, QStringLiteral("m_attrOrg"), QString(), m_attrOrg));
+    note(ini.SerGetInt(bLoad, m_nLanguage, QStringLiteral("m_nLanguage"), QString(), m_nLanguage));
     ini.SetSection(QStringLiteral("Mail"));
     flag(m_bSMTPEnabled, "SMTPEnabled");
     note(ini.SerGet(bLoad, m_szMailHostName, QStringLiteral("m_szMailHostName"), QString(),

@@ -5,8 +5,11 @@
 #include <QString>
 
 struct CViewSettings {
-    int m_nCom = 1;              // COM port number that reception opens
-    QString m_attrOrg;           // organisation attributes; the sender name of e-mails
+    int m_nCom = 1;    // COM port number that reception opens
+    QString m_attrOrg; // organisation attributes; the sender name of e-mails
+    // The interface language (LanguageChoice of platform/ui_language.h): 0 follows the system's
+    // locale, 1 Russian, 2 English. Taken at start.
+    int m_nLanguage = 0;
     bool m_bSMTPEnabled = false; // send over SMTP rather than through the mail client
     QString m_szMailHostName;
     QString m_szMailLogin; // SMTP user name and sender address

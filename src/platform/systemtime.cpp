@@ -76,7 +76,7 @@ SYSTEMTIME GetLocalTime() {
 
 std::string FormatLocalDate(const SYSTEMTIME& st, const char* picture) {
     const QDate date(st.wYear, st.wMonth, st.wDay);
-    return QLocale::system().toString(date, QString::fromLatin1(picture)).toStdString();
+    return QLocale().toString(date, QString::fromLatin1(picture)).toStdString();
 }
 
 std::string FormatLocalTime(const SYSTEMTIME& st) {
@@ -84,10 +84,10 @@ std::string FormatLocalTime(const SYSTEMTIME& st) {
     // may add does not belong in a chart label.
     // Worked out once: a chart pass asks for a label each time.
     static const QString format = [] {
-        QString f = QLocale::system().timeFormat(QLocale::LongFormat);
+        QString f = QLocale().timeFormat(QLocale::LongFormat);
         f.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
         return f.trimmed();
     }();
     const QTime time(st.wHour, st.wMinute, st.wSecond);
-    return QLocale::system().toString(time, format).toStdString();
+    return QLocale().toString(time, format).toStdString();
 }
