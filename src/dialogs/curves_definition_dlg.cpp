@@ -5,6 +5,7 @@
 #include "storage/card_fields.h"
 
 #include <QCalendarWidget>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -29,7 +30,8 @@
 #include <limits>
 #include <utility>
 
-const char* const kCaptionRequireAll = "Информация о записи (заполните все поля)*";
+const char* const kCaptionRequireAll =
+    QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Информация о записи (заполните все поля)*");
 
 namespace {
 
@@ -47,24 +49,28 @@ struct ControlLabel {
 };
 
 constexpr ControlLabel kLabels[] = {
-    {CCurvesDefinitionDlg::IDC_DOCTOR_NAME, "Ф.И.О."},
-    {CCurvesDefinitionDlg::IDC_DOCTOR_PHONE, "Телефон"},
-    {CCurvesDefinitionDlg::IDC_LAST_NAME, "Фамилия"},
-    {CCurvesDefinitionDlg::IDC_FIRST_NAME, "Имя"},
-    {CCurvesDefinitionDlg::IDC_PATRONYMIC, "Отчество"},
-    {CCurvesDefinitionDlg::IDC_PATIENT_ID, "Номер карты"},
-    {CCurvesDefinitionDlg::IDC_MALE, "муж."},
-    {CCurvesDefinitionDlg::IDC_FEMALE, "жен."},
-    {CCurvesDefinitionDlg::IDC_WEIGHT, "Вес"},
-    {CCurvesDefinitionDlg::IDC_HEIGHT, "Рост"},
-    {CCurvesDefinitionDlg::IDC_BIRTH_DATE, "Дата рождения"},
-    {CCurvesDefinitionDlg::IDC_POSTAL_CODE, "Почтовый код"},
-    {CCurvesDefinitionDlg::IDC_REGION, "Область"},
-    {CCurvesDefinitionDlg::IDC_DISTRICT, "Район"},
-    {CCurvesDefinitionDlg::IDC_LOCALITY, "Нас. пункт"},
-    {CCurvesDefinitionDlg::IDC_STREET, "Улица"},
-    {CCurvesDefinitionDlg::IDC_HOUSE, "Дом"},
-    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE, "Время проживания (лет)"},
+    {CCurvesDefinitionDlg::IDC_DOCTOR_NAME, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Ф.И.О.")},
+    {CCurvesDefinitionDlg::IDC_DOCTOR_PHONE, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Телефон")},
+    {CCurvesDefinitionDlg::IDC_LAST_NAME, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Фамилия")},
+    {CCurvesDefinitionDlg::IDC_FIRST_NAME, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Имя")},
+    {CCurvesDefinitionDlg::IDC_PATRONYMIC, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Отчество")},
+    {CCurvesDefinitionDlg::IDC_PATIENT_ID,
+     QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Номер карты")},
+    {CCurvesDefinitionDlg::IDC_MALE, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "муж.")},
+    {CCurvesDefinitionDlg::IDC_FEMALE, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "жен.")},
+    {CCurvesDefinitionDlg::IDC_WEIGHT, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Вес")},
+    {CCurvesDefinitionDlg::IDC_HEIGHT, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Рост")},
+    {CCurvesDefinitionDlg::IDC_BIRTH_DATE,
+     QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Дата рождения")},
+    {CCurvesDefinitionDlg::IDC_POSTAL_CODE,
+     QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Почтовый код")},
+    {CCurvesDefinitionDlg::IDC_REGION, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Область")},
+    {CCurvesDefinitionDlg::IDC_DISTRICT, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Район")},
+    {CCurvesDefinitionDlg::IDC_LOCALITY, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Нас. пункт")},
+    {CCurvesDefinitionDlg::IDC_STREET, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Улица")},
+    {CCurvesDefinitionDlg::IDC_HOUSE, QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Дом")},
+    {CCurvesDefinitionDlg::IDC_YEARS_OF_RESIDENCE,
+     QT_TRANSLATE_NOOP("CCurvesDefinitionDlg", "Время проживания (лет)")},
 };
 
 // The plain edits and the card field each one shows (texts and numbers; the doctor's boxes, the
@@ -133,8 +139,9 @@ QString FirstUnencodable(const QString& text) {
 }
 
 QString EncodingHint(const QString& strLabel, const QString& strChar) {
-    return QStringLiteral("«%1»: символ «%2» нельзя сохранить в записи — его нет в кодировке "
-                          "Windows-1251.")
+    return QCoreApplication::translate("CCurvesDefinitionDlg",
+                                       "«%1»: символ «%2» нельзя сохранить в записи — его нет в "
+                                       "кодировке Windows-1251.")
         .arg(strLabel, strChar);
 }
 
@@ -155,10 +162,10 @@ private:
     mutable QString m_strRefused;
 };
 
-// The locale's short date format with a four-digit year: a two-digit year is ambiguous for a date
-// of birth.
+// The interface locale's short date format with a four-digit year: a two-digit year is ambiguous
+// for a date of birth.
 QString ShortDateFormat() {
-    QString strFormat = QLocale::system().dateFormat(QLocale::ShortFormat);
+    QString strFormat = QLocale().dateFormat(QLocale::ShortFormat);
     static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
     strFormat.replace(twoDigitYear, QStringLiteral("yyyy"));
     return strFormat;
@@ -168,7 +175,7 @@ QString ShortDateFormat() {
 
 CCurvesDefinitionDlg::CCurvesDefinitionDlg(const PATIENT_CARD& card, QWidget* pParent)
     : QDialog(pParent), m_Card(card) {
-    setWindowTitle(QStringLiteral("Информация о записи"));
+    setWindowTitle(tr("Информация о записи"));
     BuildControls();
 }
 
@@ -177,7 +184,7 @@ CCurvesDefinitionDlg::~CCurvesDefinitionDlg() = default;
 QString CCurvesDefinitionDlg::LabelOf(int nID) const {
     for (const ControlLabel& label : kLabels) {
         if (label.nID == nID)
-            return QString::fromUtf8(label.szLabel);
+            return tr(label.szLabel);
     }
     return QString();
 }
@@ -210,8 +217,7 @@ void CCurvesDefinitionDlg::WatchRefusals(QLineEdit* pEdit, int nID, int nMaxByte
         if (!strChar.isEmpty())
             ShowHint(pEdit, EncodingHint(strLabel, strChar));
         else
-            ShowHint(pEdit,
-                     QStringLiteral("«%1»: не более %2 знаков.").arg(strLabel).arg(nMaxBytes));
+            ShowHint(pEdit, tr("«%1»: не более %2 знаков.").arg(strLabel).arg(nMaxBytes));
     });
 }
 
@@ -225,7 +231,7 @@ void CCurvesDefinitionDlg::BuildControls() {
     // Doctor.
     m_cbDoctorName = new CHistoryCombo(this);
     m_cbDoctorPhone = new CHistoryCombo(this);
-    auto* pDoctor = new QGroupBox(QStringLiteral("Врач"), this);
+    auto* pDoctor = new QGroupBox(tr("Врач"), this);
     auto* pDoctorGrid = new QGridLayout(pDoctor);
     const std::pair<int, CHistoryCombo*> combos[] = {{IDC_DOCTOR_NAME, m_cbDoctorName},
                                                      {IDC_DOCTOR_PHONE, m_cbDoctorPhone}};
@@ -242,7 +248,7 @@ void CCurvesDefinitionDlg::BuildControls() {
     pDoctorGrid->setColumnStretch(1, 1);
 
     // Patient: names on the left, sex, weight, height and date of birth on the right.
-    auto* pPatient = new QGroupBox(QStringLiteral("Пациент"), this);
+    auto* pPatient = new QGroupBox(tr("Пациент"), this);
     auto* pPatientGrid = new QGridLayout(pPatient);
     const int nameIDs[] = {IDC_LAST_NAME, IDC_FIRST_NAME, IDC_PATRONYMIC};
     for (int i = 0; i < 3; ++i) {
@@ -287,7 +293,7 @@ void CCurvesDefinitionDlg::BuildControls() {
     pPatientGrid->addWidget(m_dtpBirth, 3, 3);
 
     // Address, inside the patient's group.
-    auto* pAddress = new QGroupBox(QStringLiteral("Адрес"), pPatient);
+    auto* pAddress = new QGroupBox(tr("Адрес"), pPatient);
     auto* pAddressGrid = new QGridLayout(pAddress);
     const int addressIDs[] = {IDC_POSTAL_CODE, IDC_REGION, IDC_DISTRICT,
                               IDC_LOCALITY,    IDC_STREET, IDC_HOUSE};
@@ -314,10 +320,10 @@ void CCurvesDefinitionDlg::BuildControls() {
     m_pHint->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_pHint->hide();
 
-    m_btnOK = new QPushButton(QStringLiteral("Применить"), this);
+    m_btnOK = new QPushButton(tr("Применить"), this);
     m_btnOK->setObjectName(QStringLiteral("IDOK"));
     m_btnOK->setDefault(true);
-    m_btnCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    m_btnCancel = new QPushButton(tr("Отмена"), this);
     m_btnCancel->setObjectName(QStringLiteral("IDCANCEL"));
     auto* pButtons = new QDialogButtonBox(this);
     pButtons->addButton(m_btnOK, QDialogButtonBox::AcceptRole);
@@ -398,7 +404,7 @@ void CCurvesDefinitionDlg::OnInitDialog() {
 void CCurvesDefinitionDlg::RequireAll(CardUse use) {
     m_bRequireAll = true;
     m_use = use;
-    m_strCaption = QString::fromUtf8(kCaptionRequireAll);
+    m_strCaption = tr(kCaptionRequireAll);
 }
 
 void CCurvesDefinitionDlg::accept() {
@@ -441,7 +447,7 @@ bool CCurvesDefinitionDlg::OnOK() {
         bool bInRange = false;
         numbers[i] = ReadNumber(pEdit->text(), nMin, nMax, &bInRange);
         if (!bInRange) {
-            ShowHint(pEdit, QStringLiteral("«%1»: число должно быть от %2 до %3.")
+            ShowHint(pEdit, tr("«%1»: число должно быть от %2 до %3.")
                                 .arg(LabelOf(kEditFields[i].nID))
                                 .arg(nMin)
                                 .arg(nMax));
@@ -515,7 +521,7 @@ bool CCurvesDefinitionDlg::ShowMissing(const PATIENT_CARD& card) {
     for (const std::string& name : MissingCardFields(card, m_use))
         for (const NeededField& needed : kNeeded)
             if (name == needed.name) {
-                labels << QStringLiteral("«%1»").arg(tr(needed.szLabel));
+                labels << tr("«%1»").arg(tr(needed.szLabel));
                 if (!pFirst)
                     pFirst = GetDlgItem(needed.nID);
             }

@@ -1,5 +1,6 @@
 #include "dialogs/dialog_buttons.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -8,9 +9,9 @@
 QDialogButtonBox* MakeApplyCancelButtons(QDialog* dialog) {
     QStyle* style = dialog->style();
     auto* ok = new QPushButton(style->standardIcon(QStyle::SP_DialogApplyButton),
-                               QStringLiteral("Применить"), dialog);
+                               QCoreApplication::translate("DialogButtons", "Применить"), dialog);
     auto* cancel = new QPushButton(style->standardIcon(QStyle::SP_DialogCancelButton),
-                                   QStringLiteral("Отмена"), dialog);
+                                   QCoreApplication::translate("DialogButtons", "Отмена"), dialog);
     ok->setObjectName(QStringLiteral("IDOK"));
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
     ok->setDefault(true);

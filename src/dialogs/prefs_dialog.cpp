@@ -14,6 +14,7 @@
 CSAPrefsDialog::CSAPrefsDialog(QWidget* parent)
     : QDialog(parent), m_pTree(new QTreeWidget(this)), m_pCaption(new QLabel(this)),
       m_pFrame(new QWidget(this)) {
+    m_strTitle = tr("Конфигурация");
     m_pTree->setHeaderHidden(true);
     m_pTree->setMinimumWidth(170);
     // The caption strip: the page's caption in bold on the button face.

@@ -3,6 +3,7 @@
 // right under a caption strip, OK/Cancel. Pages are built on their first showing; OK validates and
 // commits every built page, and pages never opened keep the values they were given.
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QWidget>
 #include <vector>
@@ -32,6 +33,7 @@ private:
 };
 
 class CSAPrefsDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(CSAPrefsDialog)
 public:
     explicit CSAPrefsDialog(QWidget* parent = nullptr);
 
@@ -48,7 +50,7 @@ public:
     void accept() override;
     void reject() override;
 
-    QString m_strTitle = QStringLiteral("Конфигурация");
+    QString m_strTitle; // the window's caption: "Конфигурация" unless the owner sets another
     QString m_strConstantText;
     CSAPrefsSubDlg* m_pStartPage = nullptr;
     bool m_bValidateBeforeChangingPages = false;

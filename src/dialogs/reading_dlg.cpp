@@ -1,6 +1,7 @@
 #include "dialogs/reading_dlg.h"
 
 #include "analysis/comparison.h"
+#include "platform/ui_language.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -23,13 +26,25 @@ namespace {
 constexpr int kCodeRole = Qt::UserRole, kTextRole = Qt::UserRole + 1,
               kEnglishRole = Qt::UserRole + 2;
 
+// The interface locale's short date and time, with the year in full: a reading is looked up
+// years after it was signed.
 QString When(const SYSTEMTIME& t) {
-    return QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute))
-        .toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    const QLocale locale;
+    QString strFormat =
+        locale.dateFormat(QLocale::ShortFormat) + u' ' + locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
+    strFormat.replace(twoDigitYear, QStringLiteral("yyyy"));
+    return locale.toString(QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute)),
+                           strFormat);
+}
+
+// The statement's text in the interface's language.
+QString Shown(const CReadStatement& s) {
+    return QString::fromStdString(InUiLanguage(s.text, s.textEn));
 }
 
 QListWidgetItem* StatementItem(const CReadStatement& s, bool bCheckable) {
-    auto* item = new QListWidgetItem(QString::fromStdString(s.text));
+    auto* item = new QListWidgetItem(Shown(s));
     item->setData(kCodeRole, QString::fromStdString(s.code));
     item->setData(kTextRole, QString::fromStdString(s.text));
     item->setData(kEnglishRole, QString::fromStdString(s.textEn));
@@ -242,8 +257,7 @@ void CReadingDlg::Load() {
                 tr(" (причина: %1)").arg(QString::fromStdString(it->amendReason).toHtmlEscaped());
         text += QStringLiteral("<ul>");
         for (const CReadStatement& s : it->statements)
-            text +=
-                QStringLiteral("<li>%1</li>").arg(QString::fromStdString(s.text).toHtmlEscaped());
+            text += QStringLiteral("<li>%1</li>").arg(Shown(s).toHtmlEscaped());
         if (!it->conclusion.empty())
             text += QStringLiteral("<li>%1</li>")
                         .arg(QString::fromStdString(it->conclusion).toHtmlEscaped());

@@ -1,9 +1,9 @@
 #pragma once
 // "Заключение": a doctor's over-read of an archived record. The proposed statements (each kept or
-// removed), statements added from the full list (searched by their Russian text), a conclusion
-// in the doctor's words, and "Подтвердить" in the name of a doctor of the archive, who gives the
-// password. A confirmed reading is locked: a change is an amendment with its reason, and every
-// earlier version stays readable below.
+// removed), statements added from the full list (searched by their code or their text in the
+// interface's language), a conclusion in the doctor's words, and "Подтвердить" in the name of a
+// doctor of the archive, who gives the password. A confirmed reading is locked: a change is an
+// amendment with its reason, and every earlier version stays readable below.
 
 #include "archive/archive_store.h"
 

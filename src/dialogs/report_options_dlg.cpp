@@ -4,7 +4,6 @@
 #include "display/reading_settings.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 
@@ -22,22 +21,21 @@ QComboBox* Choice(QWidget* parent, const QStringList& texts, const QVariantList&
 } // namespace
 
 CReportOptionsDlg::CReportOptionsDlg(QWidget* parent, const ReportOptions& o) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Параметры печати"));
+    setWindowTitle(tr("Параметры печати"));
     m_pLayout = Choice(this,
-                       {QStringLiteral("12 отведений друг под другом (12x1)"),
-                        QStringLiteral("6x2"), QStringLiteral("3x4 и ритм II (3x4+1)"),
-                        QStringLiteral("3x4 и ритм V1, II, V5 (3x4+3)")},
+                       {tr("12 отведений друг под другом (12x1)"), QStringLiteral("6x2"),
+                        tr("3x4 и ритм II (3x4+1)"), tr("3x4 и ритм V1, II, V5 (3x4+3)")},
                        {int(ReportLayout::Leads12x1), int(ReportLayout::Leads6x2),
                         int(ReportLayout::Leads3x4Rhythm1), int(ReportLayout::Leads3x4Rhythm3)},
                        int(o.layout));
     QStringList speedTexts, gainTexts;
     QVariantList speeds, gains;
     for (const double v : kReadingSpeeds) {
-        speedTexts << QCoreApplication::translate("CReportOptionsDlg", "%1 мм/с").arg(v);
+        speedTexts << tr("%1 мм/с").arg(v);
         speeds << v;
     }
     for (const double v : kReadingGains) {
-        gainTexts << QCoreApplication::translate("CReportOptionsDlg", "%1 мм/мВ").arg(v);
+        gainTexts << tr("%1 мм/мВ").arg(v);
         gains << v;
     }
     m_pSpeed = Choice(this, speedTexts, speeds, o.speedMmPerS);
@@ -45,10 +43,10 @@ CReportOptionsDlg::CReportOptionsDlg(QWidget* parent, const ReportOptions& o) : 
     m_pPaper = Choice(this, {QStringLiteral("A4"), QStringLiteral("Letter")},
                       {int(ReportPaper::A4), int(ReportPaper::Letter)}, int(o.paper));
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("Расположение:"), m_pLayout);
-    form->addRow(QStringLiteral("Скорость:"), m_pSpeed);
-    form->addRow(QStringLiteral("Усиление:"), m_pGain);
-    form->addRow(QStringLiteral("Бумага:"), m_pPaper);
+    form->addRow(tr("Расположение:"), m_pLayout);
+    form->addRow(tr("Скорость:"), m_pSpeed);
+    form->addRow(tr("Усиление:"), m_pGain);
+    form->addRow(tr("Бумага:"), m_pPaper);
     form->addRow(MakeApplyCancelButtons(this));
 }
 

@@ -3,11 +3,13 @@
 
 #include "report/report_layout.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class QComboBox;
 
 class CReportOptionsDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(CReportOptionsDlg)
 public:
     CReportOptionsDlg(QWidget* parent, const ReportOptions& options);
     ReportOptions Options() const;

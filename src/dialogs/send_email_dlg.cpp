@@ -18,11 +18,11 @@ const QString kSection = QStringLiteral("HistoryCombos");
 CSendEmailDlg::CSendEmailDlg(QWidget* parent)
     : QDialog(parent), m_pRecipient(new CHistoryCombo(this)), m_pSubject(new CHistoryCombo(this)),
       m_pNote(new QPlainTextEdit(this)) {
-    setWindowTitle(QStringLiteral("отослать карточку по E-Mail"));
+    setWindowTitle(tr("отослать карточку по E-Mail"));
     auto* form = new QFormLayout(this);
-    form->addRow(QStringLiteral("Кому:"), m_pRecipient);
-    form->addRow(QStringLiteral("Тема:"), m_pSubject);
-    form->addRow(QStringLiteral("Примечание:"), m_pNote);
+    form->addRow(tr("Кому:"), m_pRecipient);
+    form->addRow(tr("Тема:"), m_pSubject);
+    form->addRow(tr("Примечание:"), m_pNote);
     m_pRecipient->setMinimumWidth(320);
 
     form->addRow(MakeApplyCancelButtons(this));
@@ -30,7 +30,7 @@ CSendEmailDlg::CSendEmailDlg(QWidget* parent)
     m_pSubject->LoadHistory(kSection, QStringLiteral("Subject"), true);
     m_pRecipient->LoadHistory(kSection, QStringLiteral("Recipent"), true);
     if (m_pNote->toPlainText().isEmpty())
-        m_pSubject->setEditText(QStringLiteral("Карточка пациента"));
+        m_pSubject->setEditText(tr("Карточка пациента"));
 }
 
 void CSendEmailDlg::accept() {

@@ -2,12 +2,14 @@
 // The send dialog: recipient and subject with their histories, and a note. Proposes the subject
 // "Карточка пациента".
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class CHistoryCombo;
 class QPlainTextEdit;
 
 class CSendEmailDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(CSendEmailDlg)
 public:
     explicit CSendEmailDlg(QWidget* parent = nullptr);
 

@@ -36,10 +36,10 @@ CDlg1ComPort::CDlg1ComPort(std::function<std::vector<SSerInfo>()> ports)
 
 void CDlg1ComPort::OnInitDialog() {
     auto* layout = new QVBoxLayout(this);
-    auto* orgGroup = new QGroupBox(QStringLiteral("Атрибуты организации"), this);
+    auto* orgGroup = new QGroupBox(tr("Атрибуты организации"), this);
     m_pOrg = new QPlainTextEdit(orgGroup);
     (new QVBoxLayout(orgGroup))->addWidget(m_pOrg);
-    auto* portGroup = new QGroupBox(QStringLiteral("Com - порт"), this);
+    auto* portGroup = new QGroupBox(tr("Com - порт"), this);
     auto* portLayout = new QVBoxLayout(portGroup);
     m_pPorts = new QComboBox(portGroup);
     m_pNote = new QLabel(portGroup);
@@ -68,12 +68,12 @@ void CDlg1ComPort::OnInitDialog() {
                               Qt::ToolTipRole);
     }
     if (m_pPorts->count() == 0)
-        m_pNote->setText(QStringLiteral("Последовательные порты не найдены."));
+        m_pNote->setText(tr("Последовательные порты не найдены."));
     // The stored port by its exact number; a port that is not there now stays the choice, shown
     // as absent, until the user picks another.
     int index = m_pPorts->findData(m_nCom);
     if (index < 0 && m_nCom > 0) {
-        m_pPorts->addItem(QStringLiteral("COM%1  (нет в системе)").arg(m_nCom), m_nCom);
+        m_pPorts->addItem(tr("COM%1  (нет в системе)").arg(m_nCom), m_nCom);
         index = m_pPorts->count() - 1;
     }
     m_pPorts->setCurrentIndex(index);
@@ -93,19 +93,19 @@ void CDlg1ComPort::OnOK() {
 
 void CDlgMailCfg::OnInitDialog() {
     auto* layout = new QVBoxLayout(this);
-    m_pEnable = new QCheckBox(QStringLiteral("Разрешить отправлять письма"), this);
-    auto* group = new QGroupBox(QStringLiteral("Настройки SMTP"), this);
+    m_pEnable = new QCheckBox(tr("Разрешить отправлять письма"), this);
+    auto* group = new QGroupBox(tr("Настройки SMTP"), this);
     auto* form = new QFormLayout(group);
     m_pHost = new QLineEdit(group);
     m_pPort = new QLineEdit(group);
     m_pLogin = new QLineEdit(group);
     m_pPassword = new QLineEdit(group);
     m_pPassword->setEchoMode(QLineEdit::Password);
-    m_pSsl = new QCheckBox(QStringLiteral("Использовать SSL кодирование"), group);
-    form->addRow(QStringLiteral("Сервер SMTP"), m_pHost);
-    form->addRow(QStringLiteral("Порт SMTP"), m_pPort);
-    form->addRow(QStringLiteral("Имя ящика"), m_pLogin);
-    form->addRow(QStringLiteral("Пароль"), m_pPassword);
+    m_pSsl = new QCheckBox(tr("Использовать SSL кодирование"), group);
+    form->addRow(tr("Сервер SMTP"), m_pHost);
+    form->addRow(tr("Порт SMTP"), m_pPort);
+    form->addRow(tr("Имя ящика"), m_pLogin);
+    form->addRow(tr("Пароль"), m_pPassword);
     form->addRow(m_pSsl);
     layout->addWidget(m_pEnable);
     layout->addWidget(group);
@@ -144,7 +144,7 @@ void CDlgMailCfg::OnOK() {
 
 void CDlgPacsCfg::OnInitDialog() {
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("Архив изображений (PACS)"), this);
+    auto* group = new QGroupBox(tr("Архив изображений (PACS)"), this);
     auto* form = new QFormLayout(group);
     m_pPacsAet = new QLineEdit(m_strPacsAETitle, group);
     m_pHost = new QLineEdit(m_strHost, group);
@@ -152,11 +152,11 @@ void CDlgPacsCfg::OnInitDialog() {
     m_pOwnAet = new QLineEdit(m_strOwnAETitle, group);
     for (QLineEdit* aet : {m_pPacsAet, m_pOwnAet})
         aet->setMaxLength(16);
-    form->addRow(QStringLiteral("AE-титул PACS"), m_pPacsAet);
-    form->addRow(QStringLiteral("Адрес PACS"), m_pHost);
-    form->addRow(QStringLiteral("Порт DICOM"), m_pPort);
-    form->addRow(QStringLiteral("Свой AE-титул"), m_pOwnAet);
-    m_pCheck = new QPushButton(QStringLiteral("Проверить связь"), this);
+    form->addRow(tr("AE-титул PACS"), m_pPacsAet);
+    form->addRow(tr("Адрес PACS"), m_pHost);
+    form->addRow(tr("Порт DICOM"), m_pPort);
+    form->addRow(tr("Свой AE-титул"), m_pOwnAet);
+    m_pCheck = new QPushButton(tr("Проверить связь"), this);
     m_pResult = new QLabel(this);
     m_pResult->setWordWrap(true);
     m_pResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -173,20 +173,19 @@ void CDlgPacsCfg::OnInitDialog() {
     worklistForm->addRow(tr("Адрес сервера"), m_pWorklistHost);
     worklistForm->addRow(tr("Порт DICOM"), m_pWorklistPort);
     layout->addWidget(worklist);
-    auto* his = new QGroupBox(QStringLiteral("Медицинская информационная система (HL7)"), this);
+    auto* his = new QGroupBox(tr("Медицинская информационная система (HL7)"), this);
     auto* hisForm = new QFormLayout(his);
     m_pHisHost = new QLineEdit(m_strHisHost, his);
     m_pHisPort = new QLineEdit(QString::number(m_nHisPort), his);
-    hisForm->addRow(QStringLiteral("Адрес МИС"), m_pHisHost);
-    hisForm->addRow(QStringLiteral("Порт MLLP"), m_pHisPort);
+    hisForm->addRow(tr("Адрес МИС"), m_pHisHost);
+    hisForm->addRow(tr("Порт MLLP"), m_pHisPort);
     layout->addWidget(his);
     layout->addStretch(1);
     m_pEcho = new CPacsJob(this);
     connect(m_pCheck, &QPushButton::clicked, this, &CDlgPacsCfg::Check);
     connect(m_pEcho, &CPacsJob::Finished, this, [this](bool ok, const QString& reason) {
         m_pCheck->setEnabled(true);
-        m_pResult->setText(ok ? QStringLiteral("Связь с PACS есть.")
-                              : QStringLiteral("Нет связи с PACS: %1").arg(reason));
+        m_pResult->setText(ok ? tr("Связь с PACS есть.") : tr("Нет связи с PACS: %1").arg(reason));
     });
 }
 
@@ -199,11 +198,11 @@ void CDlgPacsCfg::Check() {
     s.m_nPacsTimeout = m_nTimeout;
     std::string why;
     if (!m_pEcho->StartEcho(s, &why)) {
-        m_pResult->setText(QStringLiteral("Нет связи с PACS: %1").arg(QString::fromStdString(why)));
+        m_pResult->setText(tr("Нет связи с PACS: %1").arg(QString::fromStdString(why)));
         return;
     }
     m_pCheck->setEnabled(false);
-    m_pResult->setText(QStringLiteral("Проверка связи…"));
+    m_pResult->setText(tr("Проверка связи…"));
 }
 
 void CDlgPacsCfg::OnOK() {
@@ -276,8 +275,8 @@ void CDlgArchiveCfg::OnOK() {
 
 CSettingsDialog::CSettingsDialog(QWidget* parent, std::function<std::vector<SSerInfo>()> ports)
     : CSAPrefsDialog(parent), m_page1(std::move(ports)) {
-    AddPage(m_page1, QStringLiteral("Основные настройки"));
-    AddPage(m_page2, QStringLiteral("Настройки почты"));
+    AddPage(m_page1, tr("Основные настройки"));
+    AddPage(m_page2, tr("Настройки почты"));
     AddPage(m_page3, QStringLiteral("PACS"));
     AddPage(m_page4, QCoreApplication::translate("CDlgArchiveCfg", "Архив"));
 }

@@ -18,6 +18,7 @@ class QPushButton;
 struct CViewSettings;
 
 class CDlg1ComPort : public CSAPrefsSubDlg {
+    Q_DECLARE_TR_FUNCTIONS(CDlg1ComPort)
 public:
     // ports lists the serial ports; the machine's when not given.
     explicit CDlg1ComPort(std::function<std::vector<SSerInfo>()> ports = {});
@@ -43,6 +44,7 @@ private:
 };
 
 class CDlgMailCfg : public CSAPrefsSubDlg {
+    Q_DECLARE_TR_FUNCTIONS(CDlgMailCfg)
 public:
     void OnInitDialog() override;
     void OnOK() override;
@@ -72,6 +74,7 @@ private:
 // information system that takes the results as HL7 messages: its host and MLLP port. Beside the
 // archive the modality worklist server (its AE title, host and port), asked under our AE title.
 class CDlgPacsCfg : public CSAPrefsSubDlg {
+    Q_DECLARE_TR_FUNCTIONS(CDlgPacsCfg)
 public:
     void OnInitDialog() override;
     void OnOK() override;
@@ -133,6 +136,7 @@ private:
 };
 
 class CSettingsDialog : public CSAPrefsDialog {
+    Q_DECLARE_TR_FUNCTIONS(CSettingsDialog)
 public:
     explicit CSettingsDialog(QWidget* parent = nullptr,
                              std::function<std::vector<SSerInfo>()> ports = {});

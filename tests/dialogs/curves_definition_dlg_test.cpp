@@ -8,12 +8,14 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -357,6 +359,27 @@ TEST_F(CardDialog, DefineCurvesCopiesTheCardOnlyWhenConfirmed) {
     EXPECT_EQ(card.birth_month, 12);
     EXPECT_EQ(card.birth_day, 31);
     EXPECT_EQ(card.reserved0[0], 0x5A); // the copy leaves what the dialog does not edit
+}
+
+// The date of birth is written the way the interface's language writes dates (the program makes
+// that language's locale the default), never the machine's, and always with the year in full.
+TEST_F(CardDialog, TheDateOfBirthIsWrittenInTheInterfaceLocaleWithTheYearInFull) {
+    const QLocale before;
+    PATIENT_CARD card = EmptyCard();
+    card.birth_year = 1950;
+    card.birth_month = 3;
+    card.birth_day = 7;
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::Russian, QLocale::Russia), "07.03.1950"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "3/7/1950"},
+    };
+    for (const auto& [locale, szShown] : cases) {
+        QLocale::setDefault(locale);
+        Dlg dlg(card);
+        dlg.show();
+        EXPECT_EQ(Picker(dlg)->text(), QString::fromLatin1(szShown)) << locale.name().toStdString();
+    }
+    QLocale::setDefault(before);
 }
 
 } // namespace
