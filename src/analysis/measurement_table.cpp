@@ -1,5 +1,6 @@
 #include "analysis/measurement_table.h"
 
+#include <QCoreApplication>
 #include <cmath>
 #include <cstdio>
 
@@ -7,51 +8,73 @@ namespace analysis {
 
 std::vector<MeasurementRow> MeasurementRows(const Measurements& m) {
     return {
-        {"heart_rate_bpm", "heart rate", "ЧСС", "bpm", "уд/мин", 0, m.heartRateBpm},
-        {"rr_ms", "RR", "RR", "ms", "мс", 0, m.rrMeanMs},
-        {"rr_min_ms", "RR min", "RR мин", "ms", "мс", 0, m.rrMinMs},
-        {"rr_max_ms", "RR max", "RR макс", "ms", "мс", 0, m.rrMaxMs},
-        {"p_ms", "P", "P", "ms", "мс", 0, m.pMs},
-        {"pr_ms", "PR", "PR", "ms", "мс", 0, m.prMs},
-        {"qrs_ms", "QRS", "QRS", "ms", "мс", 0, m.qrsMs},
-        {"qt_ms", "QT", "QT", "ms", "мс", 0, m.qtMs},
-        {"qtc_bazett_ms", "QTc (Bazett)", "QTc (Базетт)", "ms", "мс", 0, m.qtcBazettMs},
-        {"qtc_fridericia_ms", "QTc (Fridericia)", "QTc (Фридеричиа)", "ms", "мс", 0,
-         m.qtcFridericiaMs},
-        {"axis_p_deg", "P axis", "ось P", "°", "°", 0, m.axisPDeg},
-        {"axis_qrs_deg", "QRS axis", "ось QRS", "°", "°", 0, m.axisQrsDeg},
-        {"axis_t_deg", "T axis", "ось T", "°", "°", 0, m.axisTDeg},
-        {"sokolow_lyon_mv", "Sokolow-Lyon", "Соколов-Лайон", "mV", "мВ", 2, m.sokolowLyonMv},
+        {"heart_rate_bpm", "heart rate", QT_TRANSLATE_NOOP("MeasurementTable", "ЧСС"), "bpm",
+         QT_TRANSLATE_NOOP("MeasurementTable", "уд/мин"), 0, m.heartRateBpm},
+        {"rr_ms", "RR", "RR", "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.rrMeanMs},
+        {"rr_min_ms", "RR min", QT_TRANSLATE_NOOP("MeasurementTable", "RR мин"), "ms",
+         QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.rrMinMs},
+        {"rr_max_ms", "RR max", QT_TRANSLATE_NOOP("MeasurementTable", "RR макс"), "ms",
+         QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.rrMaxMs},
+        {"p_ms", "P", "P", "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.pMs},
+        {"pr_ms", "PR", "PR", "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.prMs},
+        {"qrs_ms", "QRS", "QRS", "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.qrsMs},
+        {"qt_ms", "QT", "QT", "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.qtMs},
+        {"qtc_bazett_ms", "QTc (Bazett)", QT_TRANSLATE_NOOP("MeasurementTable", "QTc (Базетт)"),
+         "ms", QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.qtcBazettMs},
+        {"qtc_fridericia_ms", "QTc (Fridericia)",
+         QT_TRANSLATE_NOOP("MeasurementTable", "QTc (Фридеричиа)"), "ms",
+         QT_TRANSLATE_NOOP("MeasurementTable", "мс"), 0, m.qtcFridericiaMs},
+        {"axis_p_deg", "P axis", QT_TRANSLATE_NOOP("MeasurementTable", "ось P"), "°", "°", 0,
+         m.axisPDeg},
+        {"axis_qrs_deg", "QRS axis", QT_TRANSLATE_NOOP("MeasurementTable", "ось QRS"), "°", "°", 0,
+         m.axisQrsDeg},
+        {"axis_t_deg", "T axis", QT_TRANSLATE_NOOP("MeasurementTable", "ось T"), "°", "°", 0,
+         m.axisTDeg},
+        {"sokolow_lyon_mv", "Sokolow-Lyon", QT_TRANSLATE_NOOP("MeasurementTable", "Соколов-Лайон"),
+         "mV", QT_TRANSLATE_NOOP("MeasurementTable", "мВ"), 2, m.sokolowLyonMv},
     };
 }
 
-std::string ValueText(const MeasurementRow& row, bool russian) {
+namespace {
+
+// A text of the table as the window shows it.
+std::string ShownText(const char* russian) {
+    return QCoreApplication::translate("MeasurementTable", russian).toStdString();
+}
+
+} // namespace
+
+std::string ValueText(const MeasurementRow& row, bool shown) {
     if (!row.value)
-        return russian ? "нет" : "absent";
+        return shown ? ShownText(QT_TRANSLATE_NOOP("MeasurementTable", "нет")) : "absent";
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", row.decimals, *row.value);
-    const std::string unit = russian ? row.unitRu : row.unit;
+    const std::string unit = shown ? ShownText(row.unitRu) : row.unit;
     return std::string(text) + (unit == "°" ? "" : " ") + unit;
 }
 
-std::vector<std::string> RussianSummary(const Measurements& m) {
+std::vector<std::string> MeasurementSummary(const Measurements& m) {
     std::vector<std::string> parts;
     for (const MeasurementRow& r : MeasurementRows(m)) {
         const std::string key = r.key;
         if (!r.value || key == "rr_min_ms" || key == "rr_max_ms")
             continue;
-        parts.push_back(std::string(r.russian) + " " + ValueText(r, true));
+        parts.push_back(ShownText(r.russian) + " " + ValueText(r, true));
     }
     return parts;
 }
 
 std::string MeasurementLine(const Measurements& m) {
     std::string line;
-    for (const std::string& part : RussianSummary(m))
+    for (const std::string& part : MeasurementSummary(m))
         line += (line.empty() ? "" : "   ") + part;
     if (line.empty())
-        return "Автоматические измерения: нет (комплексы QRS не найдены)";
-    return line + "   (автоматические измерения, требуют подтверждения врачом)";
+        return ShownText(QT_TRANSLATE_NOOP(
+            "MeasurementTable", "Автоматические измерения: нет (комплексы QRS не найдены)"));
+    return QCoreApplication::translate(
+               "MeasurementTable", "%1   (автоматические измерения, требуют подтверждения врачом)")
+        .arg(QString::fromStdString(line))
+        .toStdString();
 }
 
 } // namespace analysis

@@ -19,6 +19,7 @@
 #include "storage/scp_signal.h"
 #include "storage/wfdb_reader.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -530,14 +531,14 @@ const RecordFileType kTypes[] = {
     {.extension = ".dat",
      .name = "record block",
      .description = "the 112552-byte record block",
-     .filter = "Записи (*.dat)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Записи (*.dat)"),
      .read = ReadDat,
      .claims = ClaimsRecordBlock,
      .write = WriteDat},
     {.extension = ".ecg",
      .name = "export package",
      .description = "the export package; needs a card",
-     .filter = "Пакеты экспорта (*.ecg)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Пакеты экспорта (*.ecg)"),
      .bNeedsCard = true,
      .read = ReadPackage,
      .claims = ClaimsPackage,
@@ -546,7 +547,7 @@ const RecordFileType kTypes[] = {
     {.extension = ".scp",
      .name = "SCP-ECG file",
      .description = "an SCP-ECG file; needs a card",
-     .filter = "Файлы SCP (*.scp)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Файлы SCP (*.scp)"),
      .bNeedsCard = true,
      .use = CardUse::Scp,
      .read = ReadScp,
@@ -558,7 +559,7 @@ const RecordFileType kTypes[] = {
     {.extension = ".ecg",
      .name = "ISHNE Holter file",
      .description = "an ISHNE 1.0 Holter file (opened only)",
-     .filter = "Холтер ISHNE (*.ecg)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Холтер ISHNE (*.ecg)"),
      .read = ReadIshne,
      .claims = IshneClaims,
      .bReadsPath = true,
@@ -567,7 +568,7 @@ const RecordFileType kTypes[] = {
     {.extension = ".hea",
      .name = "WFDB record",
      .description = "a PhysioNet WFDB record (its .hea header; opened only)",
-     .filter = "Записи WFDB (*.hea)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Записи WFDB (*.hea)"),
      .read = ReadWfdb,
      .claims = ClaimsWfdbHeader,
      .readSignal = ReadWfdbSignal,
@@ -576,7 +577,7 @@ const RecordFileType kTypes[] = {
      .name = "WFDB record's MATLAB signal file",
      .description = "the .mat signal file of a PhysioNet WFDB record, its .hea beside it "
                     "(opened only)",
-     .filter = "Записи WFDB в MATLAB (*.mat)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Записи WFDB в MATLAB (*.mat)"),
      .read = ReadWfdbMat,
      .claims = ClaimsMat,
      .bReadsPath = true,
@@ -585,7 +586,7 @@ const RecordFileType kTypes[] = {
     {.extension = ".dcm",
      .name = "DICOM ECG",
      .description = "a DICOM 12-lead ECG waveform object (for the PACS)",
-     .filter = "DICOM ЭКГ (*.dcm)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "DICOM ЭКГ (*.dcm)"),
      .read = ReadDicomEcg,
      .claims = ClaimsDicom,
      .write = WriteDicom,
@@ -597,28 +598,28 @@ const RecordFileType kTypes[] = {
     {.extension = ".xml",
      .name = "Philips XML",
      .description = "a Philips XML ECG (Sierra ECG 1.03, 1.04; opened only)",
-     .filter = "Philips XML (*.xml)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "Philips XML (*.xml)"),
      .read = ReadPhilips,
      .claims = ClaimsPhilips,
      .readSignal = ReadPhilipsSignal},
     {.extension = ".xml",
      .name = "GE MUSE XML",
      .description = "a GE MUSE resting ECG XML file (opened only)",
-     .filter = "GE MUSE XML (*.xml)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "GE MUSE XML (*.xml)"),
      .read = ReadMuse,
      .claims = ClaimsMuse,
      .readSignal = ReadMuseSignal},
     {.extension = ".xml",
      .name = "GE CardioSoft XML",
      .description = "a GE CardioSoft ECG XML file (opened only)",
-     .filter = "GE CardioSoft XML (*.xml)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "GE CardioSoft XML (*.xml)"),
      .read = ReadCardioSoft,
      .claims = ClaimsCardioSoft,
      .readSignal = ReadCardioSoftSignal},
     {.extension = ".xml",
      .name = "HL7 aECG",
      .description = "an HL7 annotated ECG (aECG) XML file",
-     .filter = "HL7 aECG (*.xml)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "HL7 aECG (*.xml)"),
      .read = ReadAecg,
      .claims = ClaimsAecg,
      .write = WriteAecg,
@@ -629,7 +630,7 @@ const RecordFileType kTypes[] = {
     {.extension = ".edf",
      .name = "EDF+ file",
      .description = "an EDF+ file (European Data Format)",
-     .filter = "EDF+ (*.edf)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "EDF+ (*.edf)"),
      .read = ReadForeign,
      .claims = ClaimsEdf,
      .write = WriteEdf,
@@ -641,7 +642,7 @@ const RecordFileType kTypes[] = {
      .name = "FHIR R4 bundle",
      .description = "a FHIR R4 DiagnosticReport bundle (measurements, statements, the printed "
                     "report as PDF)",
-     .filter = "FHIR R4 DiagnosticReport (*.json)",
+     .filter = QT_TRANSLATE_NOOP("RecordFiles", "FHIR R4 DiagnosticReport (*.json)"),
      .write = WriteFhir,
      .bWritesStatements = true,
      .bWritesReport = true},
@@ -735,10 +736,16 @@ QString OpenDialogFilter() {
         const QString pattern = QStringLiteral("*") + QLatin1String(t.extension);
         if (!patterns.contains(pattern))
             patterns << pattern;
-        filters << QString::fromUtf8(t.filter);
+        filters << DialogFilter(t);
     }
-    return QStringLiteral("Все записи (%1);;").arg(patterns.join(QLatin1Char(' '))) +
-           filters.join(QStringLiteral(";;")) + QStringLiteral(";;Все файлы (*)");
+    return QCoreApplication::translate("RecordFiles", "Все записи (%1)")
+               .arg(patterns.join(QLatin1Char(' '))) +
+           QStringLiteral(";;") + filters.join(QStringLiteral(";;")) + QStringLiteral(";;") +
+           QCoreApplication::translate("RecordFiles", "Все файлы (*)");
+}
+
+QString DialogFilter(const RecordFileType& type) {
+    return type.filter ? QCoreApplication::translate("RecordFiles", type.filter) : QString();
 }
 
 bool CheckRecordBlock(const ECG_RECORD& record, std::string* error) {

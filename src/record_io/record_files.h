@@ -99,7 +99,7 @@ struct RecordFileType {
     const char* extension;   // ".dat", lower case
     const char* name;        // for messages and velmora-cli info: "record block"
     const char* description; // for the command-line help
-    const char* filter;      // for the file dialogs: "Записи (*.dat)"
+    const char* filter;      // for the file dialogs (DialogFilter): "Записи (*.dat)"
     bool bNeedsCard = false; // a save needs the card complete for `use`
     CardUse use = CardUse::Export;
     // Reads the bytes of the file at path (whose own reader may read files beside it); null
@@ -154,6 +154,8 @@ const RecordFileType* RecordFileTypeOfFile(const QString& path, std::string* err
 
 // The open dialog's filters: every type that opens, then each one, then all files.
 QString OpenDialogFilter();
+// A type's filter for the file dialogs, in the interface's language.
+QString DialogFilter(const RecordFileType& type);
 
 // The largest file any reader takes: far above any record, far below what would hurt.
 constexpr int64_t kMaxRecordFileSize = 16 * 1024 * 1024;

@@ -5,6 +5,7 @@
 #include "storage/card_fields.h"
 #include "storage/statements_block.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -25,19 +26,25 @@ bool ValidAeTitle(const QString& title) {
 
 QString PacsSettingsFault(const CViewSettings& s) {
     if (s.m_szPacsHost.trimmed().isEmpty())
-        return QStringLiteral("не задан адрес PACS");
+        return QCoreApplication::translate("RecordPacs", "не задан адрес PACS");
     if (s.m_nPacsPort < 1 || s.m_nPacsPort > 65535)
-        return QStringLiteral("неверный порт PACS: %1").arg(s.m_nPacsPort);
+        return QCoreApplication::translate("RecordPacs", "неверный порт PACS: %1")
+            .arg(s.m_nPacsPort);
     if (!ValidAeTitle(s.m_szPacsAETitle))
-        return QStringLiteral("неверный AE-титул PACS: \"%1\"").arg(s.m_szPacsAETitle);
+        return QCoreApplication::translate("RecordPacs", "неверный AE-титул PACS: \"%1\"")
+            .arg(s.m_szPacsAETitle);
     if (!ValidAeTitle(s.m_szOwnAETitle))
-        return QStringLiteral("неверный собственный AE-титул: \"%1\"").arg(s.m_szOwnAETitle);
+        return QCoreApplication::translate("RecordPacs", "неверный собственный AE-титул: \"%1\"")
+            .arg(s.m_szOwnAETitle);
     return {};
 }
 
 std::string PacsCardFault(const PATIENT_CARD& card) {
     if (CardTextUtf8(card.last_name, sizeof card.last_name).empty())
-        return "В карточке нет фамилии пациента: запись без имени в PACS не отправляется";
+        return QCoreApplication::translate(
+                   "RecordPacs",
+                   "В карточке нет фамилии пациента: запись без имени в PACS не отправляется")
+            .toStdString();
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "record_io/interchange_helper.h"
 #include "storage/field_escape.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <algorithm>
 #include <cstring>
@@ -111,14 +112,20 @@ CWorklistServer WorklistServerOf(const CViewSettings& s) {
 
 QString WorklistServerFault(const CWorklistServer& server) {
     if (server.m_strHost.trimmed().isEmpty())
-        return QStringLiteral("не задан адрес сервера рабочего списка");
+        return QCoreApplication::translate("RecordWorklist",
+                                           "не задан адрес сервера рабочего списка");
     if (server.m_nPort < 1 || server.m_nPort > 65535)
-        return QStringLiteral("неверный порт сервера рабочего списка: %1").arg(server.m_nPort);
+        return QCoreApplication::translate("RecordWorklist",
+                                           "неверный порт сервера рабочего списка: %1")
+            .arg(server.m_nPort);
     if (!ValidAeTitle(server.m_strAETitle))
-        return QStringLiteral("неверный AE-титул сервера рабочего списка: \"%1\"")
+        return QCoreApplication::translate("RecordWorklist",
+                                           "неверный AE-титул сервера рабочего списка: \"%1\"")
             .arg(server.m_strAETitle);
     if (!ValidAeTitle(server.m_strOwnAETitle))
-        return QStringLiteral("неверный собственный AE-титул: \"%1\"").arg(server.m_strOwnAETitle);
+        return QCoreApplication::translate("RecordWorklist",
+                                           "неверный собственный AE-титул: \"%1\"")
+            .arg(server.m_strOwnAETitle);
     return {};
 }
 

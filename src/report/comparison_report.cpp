@@ -2,6 +2,7 @@
 
 #include "display/chart_style.h"
 #include "platform/atomic_file.h"
+#include "platform/ui_language.h"
 #include "record_model/ecg_record.h"
 #include "record_model/lead_vocabulary.h"
 #include "report/report_file.h"
@@ -20,16 +21,17 @@ constexpr const char* kFontFamily = "Liberation Sans";
 constexpr const char* kProgram = "velmora 1.2";
 constexpr int kOverlayColumns = 4, kOverlayRows = 3;
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("ComparisonReport", text);
-}
-
 QString Number(double value) {
     return QString::number(value, 'f', 0);
 }
 
+// The measurement table's Russian names and units as the interface shows them.
+QString Shown(const char* russian) {
+    return QCoreApplication::translate("MeasurementTable", russian);
+}
+
 QString WithUnit(const QString& number, const char* unitRu) {
-    const QString unit = QString::fromUtf8(unitRu);
+    const QString unit = Shown(unitRu);
     return unit == QStringLiteral("°") ? number + unit : number + QLatin1Char(' ') + unit;
 }
 
@@ -89,8 +91,8 @@ std::vector<ComparisonRow> ComparisonRows(const analysis::Comparison& c) {
     std::vector<ComparisonRow> rows;
     for (const analysis::MeasurementDelta& d : c.deltas) {
         ComparisonRow r;
-        const QString unit = QString::fromUtf8(d.unitRu);
-        r.name = QString::fromUtf8(d.russian) +
+        const QString unit = Shown(d.unitRu);
+        r.name = Shown(d.russian) +
                  (unit == QStringLiteral("°") ? QString() : QStringLiteral(", ") + unit);
         r.previous = d.previous ? WithUnit(Number(*d.previous), d.unitRu) : none;
         r.current = d.current ? WithUnit(Number(*d.current), d.unitRu) : none;
@@ -111,11 +113,13 @@ std::vector<ComparisonRow> ComparisonRows(const analysis::Comparison& c) {
 
 QStringList ComparisonChangeLines(const analysis::Comparison& c) {
     QStringList lines;
-    lines << QString::fromUtf8(analysis::kComparisonHeading);
+    lines << QString::fromStdString(InUiLanguage(std::string(analysis::kComparisonHeading),
+                                                 std::string(analysis::kComparisonHeadingEn)));
     for (const analysis::Statement& s : c.changes)
-        lines << QString::fromStdString(s.text);
-    for (const std::string& n : c.notes)
-        lines << QStringLiteral("(%1)").arg(QString::fromStdString(n));
+        lines << QString::fromStdString(InUiLanguage(s.text, s.textEn));
+    for (size_t i = 0; i < c.notes.size(); ++i)
+        lines << QStringLiteral("(%1)").arg(QString::fromStdString(
+            InUiLanguage(c.notes[i], i < c.notesEn.size() ? c.notesEn[i] : std::string())));
     return lines;
 }
 
@@ -200,7 +204,8 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
     p.setPen(Qt::black);
 
     double y = margin;
-    Line(p, dpmm, margin, y, width * 0.6, Tr("Сравнение с предыдущей ЭКГ"), 5.0, true);
+    Line(p, dpmm, margin, y, width * 0.6,
+         QCoreApplication::translate("ComparisonReport", "Сравнение с предыдущей ЭКГ"), 5.0, true);
     Line(p, dpmm, margin + width * 0.6, y + 1, width * 0.4, in.current.organisation, 3.5, true);
     y += 8;
 
@@ -211,7 +216,9 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
         const ReportInput& r = now ? in.current : in.previous;
         const double x = margin + (now ? column : 0);
         p.setPen(now ? CurrentBeatColour() : PreviousBeatColour());
-        double ry = Line(p, dpmm, x, y, column - 4, now ? Tr("Текущая ЭКГ") : Tr("Предыдущая ЭКГ"),
+        double ry = Line(p, dpmm, x, y, column - 4,
+                         now ? QCoreApplication::translate("ComparisonReport", "Текущая ЭКГ")
+                             : QCoreApplication::translate("ComparisonReport", "Предыдущая ЭКГ"),
                          3.6, true) +
                     0.5;
         p.setPen(Qt::black);
@@ -225,7 +232,10 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
     // The measurement table on the left, the changes on the right.
     const double tableWidth = 132, rowMm = 4.6;
     const double cols[] = {0, 48, 76, 104};
-    const QString heads[] = {Tr("Показатель"), Tr("Предыдущая"), Tr("Текущая"), Tr("Разница")};
+    const QString heads[] = {QCoreApplication::translate("ComparisonReport", "Показатель"),
+                             QCoreApplication::translate("ComparisonReport", "Предыдущая"),
+                             QCoreApplication::translate("ComparisonReport", "Текущая"),
+                             QCoreApplication::translate("ComparisonReport", "Разница")};
     for (int c = 0; c < 4; ++c)
         Line(p, dpmm, margin + cols[c], y, 28 + (c == 0 ? 20 : 0), heads[c], 3.0, true);
     double ty = y + rowMm;
@@ -261,15 +271,18 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
 
     // The median beats, true to scale, with their legend.
     const double footerY = page.heightMm - margin - 4;
-    Line(p, dpmm, margin, y, 60, Tr("Усреднённые комплексы"), 3.2, true);
+    Line(p, dpmm, margin, y, 60,
+         QCoreApplication::translate("ComparisonReport", "Усреднённые комплексы"), 3.2, true);
     double lx = margin + 60;
     for (const bool now : {false, true}) {
         const QColor colour = now ? CurrentBeatColour() : PreviousBeatColour();
         p.setPen(QPen(colour, 0.6 * dpmm));
         p.drawLine(QPointF(lx * dpmm, (y + 2) * dpmm), QPointF((lx + 8) * dpmm, (y + 2) * dpmm));
         p.setPen(Qt::black);
-        const QString label = (now ? Tr("текущая %1") : Tr("предыдущая %1"))
-                                  .arg(RecordDate(now ? in.current : in.previous));
+        const QString label =
+            (now ? QCoreApplication::translate("ComparisonReport", "текущая %1")
+                 : QCoreApplication::translate("ComparisonReport", "предыдущая %1"))
+                .arg(RecordDate(now ? in.current : in.previous));
         Line(p, dpmm, lx + 10, y, 80, label, 3.0);
         lx += 90;
     }
@@ -279,10 +292,12 @@ void DrawComparisonReport(QPainter& p, double dpmm, const ComparisonInput& in,
                       o.gainMmPerMv);
 
     p.setPen(Qt::black);
-    const QString footer = Tr("%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
-                               .arg(o.speedMmPerS)
-                               .arg(o.gainMmPerMv)
-                               .arg(in.current.filters);
+    const QString footer =
+        QCoreApplication::translate(
+            "ComparisonReport", "%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
+            .arg(o.speedMmPerS)
+            .arg(o.gainMmPerMv)
+            .arg(in.current.filters);
     Line(p, dpmm, margin, footerY, width - 40, footer, 3.0);
     Line(p, dpmm, margin + width - 38, footerY, 38, QString::fromLatin1(kProgram), 3.0);
     p.restore();
@@ -292,7 +307,7 @@ bool WriteComparisonPdf(const QString& path, const ComparisonInput& in, const Re
                         std::string* error) {
     QByteArray bytes;
     if (!LandscapePdfBytes(
-            o.paper, Tr("Сравнение ЭКГ"),
+            o.paper, QCoreApplication::translate("ComparisonReport", "Сравнение ЭКГ"),
             [&](QPainter& p, double dotsPerMm) { DrawComparisonReport(p, dotsPerMm, in, o); },
             bytes, error)) {
         *error = "cannot write " + path.toStdString() + ": " + *error;

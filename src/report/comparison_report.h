@@ -28,14 +28,15 @@ ComparisonInput ComparisonInputFor(const CLoadedRecord& previous, const CLoadedR
                                    const std::vector<analysis::Filter>& filters,
                                    const analysis::InterpretationSettings& settings);
 
-// One line of the measurement table: the value's name with its unit, then previous, current and
-// their difference; "—" where the comparison gives no value (never one made up).
+// One line of the measurement table (in the interface's language): the value's name with its unit,
+// then previous, current and their difference; "—" where the comparison gives no value (never one
+// made up).
 struct ComparisonRow {
     QString name, previous, current, delta;
 };
 std::vector<ComparisonRow> ComparisonRows(const analysis::Comparison& c);
-// The changes as shown: the heading, then one statement text each, then the notes (why nothing
-// was compared).
+// The changes as shown, in the interface's language: the heading, then one statement text each,
+// then the notes (why nothing was compared).
 QStringList ComparisonChangeLines(const analysis::Comparison& c);
 
 // The colours of the two records' median beats, on screen and on paper alike.

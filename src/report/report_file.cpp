@@ -3,6 +3,7 @@
 #include "platform/atomic_file.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -51,7 +52,7 @@ bool LandscapePdfBytes(ReportPaper paper, const QString& title,
 bool ReportPdfBytes(const ReportInput& in, const ReportOptions& options, QByteArray& bytes,
                     std::string* error) {
     return LandscapePdfBytes(
-        options.paper, QStringLiteral("ЭКГ"),
+        options.paper, QCoreApplication::translate("ReportFile", "ЭКГ"),
         [&](QPainter& p, double dotsPerMm) { DrawReport(p, dotsPerMm, in, options); }, bytes,
         error);
 }

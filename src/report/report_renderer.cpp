@@ -4,12 +4,14 @@
 #include "display/chart_style.h"
 #include "display/reading_settings.h"
 #include "platform/cp1251.h"
+#include "platform/ui_language.h"
 #include "record_io/record_device.h"
 #include "record_model/ecg_signal.h"
 #include "record_model/lead_vocabulary.h"
 #include "record_model/record_date.h"
 #include "storage/scp_export.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainterPath>
@@ -99,8 +101,10 @@ void DrawStrips(CPaper& paper, const ReportPage& page, const ReportInput& in,
         paper.Line(s.xMm + 1, s.yMm - page.rowHeightMm * 0.45, 20,
                    QString::fromLatin1(LeadOfLane(s.lane)->m_szLabel), 3.0, true);
         if (absent) {
-            paper.Line(s.xMm + 10, s.yMm - 1.5, s.widthMm - 10,
-                       QStringLiteral("отведение отсутствует в записи"), 2.5);
+            paper.Line(
+                s.xMm + 10, s.yMm - 1.5, s.widthMm - 10,
+                QCoreApplication::translate("ReportRenderer", "отведение отсутствует в записи"),
+                2.5);
             continue;
         }
         const int first = int(std::lround(s.fromS * kPointsPerSecond));
@@ -125,14 +129,14 @@ QString Age(const PATIENT_CARD& c, const ECG_RECORD* record) {
     if (!record || !ParseRecordDate(record->date, sizeof record->date, t))
         return {};
     const std::optional<int> age = analysis::PatientFactsOf(c, t).ageYears;
-    return age ? QStringLiteral(" (%1 лет)").arg(*age) : QString();
+    return age ? QCoreApplication::translate("ReportRenderer", " (%1 лет)").arg(*age) : QString();
 }
 
 // The values the screen shows, and only those: a value not measured is left out rather than
 // printed as "нет", which would read as a finding.
 QString MeasurementText(const analysis::Measurements& m) {
     QStringList parts;
-    for (const std::string& part : analysis::RussianSummary(m))
+    for (const std::string& part : analysis::MeasurementSummary(m))
         parts << QString::fromStdString(part);
     if (parts.isEmpty())
         return QString::fromStdString(analysis::MeasurementLine(m));
@@ -174,20 +178,33 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
 QStringList ReportConclusionLines(const ReportInput& in) {
     QStringList lines;
     if (const CDoctorReading& r = in.reading; r.Confirmed()) {
+        // The files keep these lines in Russian (scp_export.h); the page says them in the
+        // interface's language, the doctor's own words as written.
         for (const CReadStatement& s : r.statements)
-            lines << QString::fromStdString(s.text);
+            lines << QString::fromStdString(InUiLanguage(s.text, s.textEn));
         if (!r.conclusion.empty())
-            lines << QString::fromStdString(kConclusionPrefix + r.conclusion);
-        lines << QString::fromStdString(ConfirmationLine(r.doctorName, r.confirmedAt));
+            lines << QCoreApplication::translate("ReportRenderer", "Заключение: %1")
+                         .arg(QString::fromStdString(r.conclusion));
+        const SYSTEMTIME& at = r.confirmedAt;
+        const QString when = QStringLiteral("%1.%2.%3 %4:%5")
+                                 .arg(at.wDay, 2, 10, QLatin1Char('0'))
+                                 .arg(at.wMonth, 2, 10, QLatin1Char('0'))
+                                 .arg(at.wYear, 4, 10, QLatin1Char('0'))
+                                 .arg(at.wHour, 2, 10, QLatin1Char('0'))
+                                 .arg(at.wMinute, 2, 10, QLatin1Char('0'));
+        lines << QCoreApplication::translate("ReportRenderer", "Подтверждено: %1, %2")
+                     .arg(QString::fromStdString(r.doctorName), when);
         if (r.version > 1 && !r.amendReason.empty())
-            lines << QString::fromStdString(AmendmentLine(r.amendReason));
+            lines << QCoreApplication::translate("ReportRenderer", "Изменено: %1")
+                         .arg(QString::fromStdString(r.amendReason));
         return lines;
     }
     if (in.interpretation.statements.empty())
         return lines;
-    lines << QString::fromUtf8(analysis::kUnconfirmedHeading);
+    lines << QString::fromStdString(InUiLanguage(std::string(analysis::kUnconfirmedHeading),
+                                                 std::string(analysis::kUnconfirmedHeadingEn)));
     for (const analysis::Statement& s : in.interpretation.statements)
-        lines << QString::fromStdString(s.text);
+        lines << QString::fromStdString(InUiLanguage(s.text, s.textEn));
     return lines;
 }
 
@@ -196,7 +213,7 @@ QStringList ReportHeaderLines(const ReportInput& in) {
     const bool filled = c.last_name[0] || c.first_name[0] || c.birth_year;
     QStringList lines;
     lines << in.organisation;
-    lines << QStringLiteral("Пациент: %1 %2 %3")
+    lines << QCoreApplication::translate("ReportRenderer", "Пациент: %1 %2 %3")
                  .arg(Text(c.last_name, sizeof c.last_name),
                       Text(c.first_name, sizeof c.first_name),
                       Text(c.patronymic, sizeof c.patronymic))
@@ -208,26 +225,32 @@ QStringList ReportHeaderLines(const ReportInput& in) {
                    .arg(c.birth_month, 2, 10, QLatin1Char('0'))
                    .arg(c.birth_year) +
                Age(c, in.record);
-    lines << QStringLiteral("Пол: %1   Дата рождения: %2")
+    lines << QCoreApplication::translate("ReportRenderer", "Пол: %1   Дата рождения: %2")
                  .arg(filled && c.sex <= 1
-                          ? (c.sex ? QStringLiteral("муж.") : QStringLiteral("жен."))
+                          ? (c.sex ? QCoreApplication::translate("ReportRenderer", "муж.")
+                                   : QCoreApplication::translate("ReportRenderer", "жен."))
                           : QString(),
                       born);
-    lines << QStringLiteral("Рост: %1   Вес: %2")
-                 .arg(c.height ? QStringLiteral("%1 см").arg(c.height) : QString(),
-                      c.weight ? QStringLiteral("%1 кг").arg(c.weight) : QString());
-    lines << QStringLiteral("Врач: %1").arg(Text(c.doctor_name, sizeof c.doctor_name));
+    lines << QCoreApplication::translate("ReportRenderer", "Рост: %1   Вес: %2")
+                 .arg(
+                     c.height ? QCoreApplication::translate("ReportRenderer", "%1 см").arg(c.height)
+                              : QString(),
+                     c.weight ? QCoreApplication::translate("ReportRenderer", "%1 кг").arg(c.weight)
+                              : QString());
+    lines << QCoreApplication::translate("ReportRenderer", "Врач: %1")
+                 .arg(Text(c.doctor_name, sizeof c.doctor_name));
     if (in.record) {
-        lines << QStringLiteral("Дата и время записи: %1")
+        lines << QCoreApplication::translate("ReportRenderer", "Дата и время записи: %1")
                      .arg(QString::fromLatin1(in.record->date, int(strnlen(in.record->date, 19))));
         // Another system's file names no cardiograph of ours, and usually no record number:
         // a number it does not have is not printed as 0.
         if (in.record->device_id)
-            lines << QStringLiteral("Запись № %1, прибор %2")
+            lines << QCoreApplication::translate("ReportRenderer", "Запись № %1, прибор %2")
                          .arg(in.record->curve_id)
                          .arg(RecordNumberText(*in.record));
         else if (in.record->curve_id)
-            lines << QStringLiteral("Запись № %1").arg(in.record->curve_id);
+            lines << QCoreApplication::translate("ReportRenderer", "Запись № %1")
+                         .arg(in.record->curve_id);
     }
     return lines;
 }
@@ -252,8 +275,13 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
         y = paper.Line(h.x, y, 100, lines[i], 3.0) + 0.4;
 
     const double mx = h.x + 104, mw = 84;
-    double my = paper.Line(mx, h.y, mw, QStringLiteral("Автоматические измерения,"), 3.0, true);
-    my = paper.Line(mx, my, mw, QStringLiteral("требуют подтверждения врачом"), 3.0, true) + 0.8;
+    double my = paper.Line(
+        mx, h.y, mw, QCoreApplication::translate("ReportRenderer", "Автоматические измерения,"),
+        3.0, true);
+    my = paper.Line(mx, my, mw,
+                    QCoreApplication::translate("ReportRenderer", "требуют подтверждения врачом"),
+                    3.0, true) +
+         0.8;
     p.setFont(paper.Font(2.8));
     const QRectF ours(paper.At(mx, my), QSizeF(paper(mw), paper(h.y + h.h - my)));
     QRectF used;
@@ -270,8 +298,8 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
     p.setPen(paper.Pen(Qt::black, 0.3));
     p.setBrush(Qt::NoBrush);
     p.drawRect(paper.Rect(box));
-    double cy =
-        paper.Line(box.x + 2, box.y + 1, box.w - 4, QStringLiteral("Заключение"), 3.2, true);
+    double cy = paper.Line(box.x + 2, box.y + 1, box.w - 4,
+                           QCoreApplication::translate("ReportRenderer", "Заключение"), 3.2, true);
     // The statements, as large as the box above the signature lets them be: the automatic ones
     // under their heading, a confirmed reading's run on, then its conclusion and who confirmed it
     // on lines of their own.
@@ -298,20 +326,26 @@ void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const Repo
             }
         }
     }
-    paper.Line(box.x + 2, box.y + box.h - 6, 30, QStringLiteral("Подпись врача"), 2.8);
+    paper.Line(box.x + 2, box.y + box.h - 6, 30,
+               QCoreApplication::translate("ReportRenderer", "Подпись врача"), 2.8);
     p.drawLine(paper.At(box.x + 26, box.y + box.h - 3),
                paper.At(box.x + box.w - 3, box.y + box.h - 3));
 
     // Footer: how the page was drawn.
     QString footer =
-        QStringLiteral("%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
+        QCoreApplication::translate(
+            "ReportRenderer", "%1 мм/с   %2 мм/мВ   Фильтры: %3   Частота дискретизации 409,6 Гц")
             .arg(o.speedMmPerS)
             .arg(o.gainMmPerMv)
             .arg(in.filters);
-    if (page.shownSeconds < kPoints / kPointsPerSecond - 0.01)
-        footer += QStringLiteral("   Показаны первые %1 с записи")
-                      .arg(QString::number(page.shownSeconds, 'f', 1)
-                               .replace(QLatin1Char('.'), QLatin1Char(',')));
+    if (page.shownSeconds < kPoints / kPointsPerSecond - 0.01) {
+        // A decimal comma in Russian, a point in English.
+        QString seconds = QString::number(page.shownSeconds, 'f', 1);
+        if (CurrentUiLanguage() == UiLanguage::Russian)
+            seconds.replace(QLatin1Char('.'), QLatin1Char(','));
+        footer += QCoreApplication::translate("ReportRenderer", "   Показаны первые %1 с записи")
+                      .arg(seconds);
+    }
     p.setPen(Qt::black);
     paper.Line(page.footer.x, page.footer.y + 2, page.footer.w - 40, footer, 3.0);
     paper.Line(page.footer.x + page.footer.w - 38, page.footer.y + 2, 38,

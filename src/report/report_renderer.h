@@ -11,6 +11,7 @@
 #include "record_model/patient_card.h"
 #include "report/report_layout.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QString>
 #include <vector>
@@ -18,9 +19,10 @@
 struct ReportInput {
     const ECG_RECORD* record = nullptr;
     PATIENT_CARD card{};
-    uint16_t absentLanes = 0;                // lanes the record's file had no lead for
-    QString organisation;                    // the settings' m_attrOrg
-    QString filters = QStringLiteral("нет"); // the footer's words for them
+    uint16_t absentLanes = 0; // lanes the record's file had no lead for
+    QString organisation;     // the settings' m_attrOrg
+    // The footer's words for them.
+    QString filters = QCoreApplication::translate("ReportRenderer", "нет");
     // The samples drawn instead of the record's (the record through the window's filters, same
     // layout); empty: the record as received.
     std::vector<int16_t> drawSamples;
@@ -49,9 +51,11 @@ ReportInput ReportInputFor(const ECG_RECORD& record, const PATIENT_CARD& card, u
 // device's own resolution: 1 mm of grid is 1 mm on paper).
 void DrawReport(QPainter& p, double dotsPerMm, const ReportInput& in, const ReportOptions& o);
 
-// The report's texts in page order (for the tests of what a PDF must say).
+// The report's texts in page order (for the tests of what a PDF must say), in the interface's
+// language as the whole page is.
 QStringList ReportHeaderLines(const ReportInput& in);
-// The conclusion box's texts. A confirmed reading: its statements one each, the conclusion
+// The conclusion box's texts, in the interface's language (the doctor's own words as written). A
+// confirmed reading: its statements one each, the conclusion
 // after "Заключение: ", the line that names the confirming doctor and the time ("Подтверждено:
 // Петрова А. И., 09.12.2026 10:15") and, for an amendment, its reason ("Изменено: ..."). Else
 // the heading that marks the automatic statements unconfirmed, then one statement each; empty

@@ -1,5 +1,6 @@
 #include "storage/file_findings.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 bool CFileFindings::Empty() const {
@@ -11,6 +12,11 @@ bool CFileFindings::Empty() const {
 }
 
 namespace {
+
+// A text of the rows as the window shows it.
+std::string Shown(const char* russian) {
+    return QCoreApplication::translate("FileFindings", russian).toStdString();
+}
 
 // b - a when the writer measured both and the result can be an interval (a writer's garbled
 // boundary must not become a negative or absurd figure).
@@ -43,15 +49,16 @@ CFileFindings FindingsFromScp(const CScpMeasurements& measurements) {
 
 std::vector<CFileFindingRow> FileFindingRows(const CFileFindings& f) {
     return {
-        {"heart_rate_bpm", "ЧСС", " уд/мин", f.m_nHeartRate},
-        {"rr_ms", "RR", " мс", f.m_nRrMs},
-        {"pr_ms", "PR", " мс", f.m_nPrMs},
-        {"qrs_ms", "QRS", " мс", f.m_nQrsMs},
-        {"qt_ms", "QT", " мс", f.m_nQtMs},
-        {"qtc_ms", "QTc", " мс", f.m_nQtcMs},
-        {"axis_p_deg", "ось P", "°", f.m_nPAxis},
-        {"axis_qrs_deg", "ось QRS", "°", f.m_nQrsAxis},
-        {"axis_t_deg", "ось T", "°", f.m_nTAxis},
+        {"heart_rate_bpm", QT_TRANSLATE_NOOP("FileFindings", "ЧСС"),
+         QT_TRANSLATE_NOOP("FileFindings", " уд/мин"), f.m_nHeartRate},
+        {"rr_ms", "RR", QT_TRANSLATE_NOOP("FileFindings", " мс"), f.m_nRrMs},
+        {"pr_ms", "PR", QT_TRANSLATE_NOOP("FileFindings", " мс"), f.m_nPrMs},
+        {"qrs_ms", "QRS", QT_TRANSLATE_NOOP("FileFindings", " мс"), f.m_nQrsMs},
+        {"qt_ms", "QT", QT_TRANSLATE_NOOP("FileFindings", " мс"), f.m_nQtMs},
+        {"qtc_ms", "QTc", QT_TRANSLATE_NOOP("FileFindings", " мс"), f.m_nQtcMs},
+        {"axis_p_deg", QT_TRANSLATE_NOOP("FileFindings", "ось P"), "°", f.m_nPAxis},
+        {"axis_qrs_deg", QT_TRANSLATE_NOOP("FileFindings", "ось QRS"), "°", f.m_nQrsAxis},
+        {"axis_t_deg", QT_TRANSLATE_NOOP("FileFindings", "ось T"), "°", f.m_nTAxis},
     };
 }
 
@@ -59,7 +66,7 @@ std::vector<std::string> FileFindingsSummary(const CFileFindings& findings) {
     std::vector<std::string> parts;
     for (const CFileFindingRow& r : FileFindingRows(findings))
         if (r.value != kNotInFile)
-            parts.push_back(std::string(r.russian) + " " + std::to_string(r.value) + r.unit);
+            parts.push_back(Shown(r.russian) + " " + std::to_string(r.value) + Shown(r.unit));
     return parts;
 }
 
@@ -75,12 +82,24 @@ std::string FileFindingsLine(const CFileFindings& findings, const CFileStatement
         if (said.back() != '.')
             said += '.';
     }
+    // The file's statements stay in its own words; only what the program says of them is
+    // translated.
     if (!said.empty())
-        line += (line.empty() ? "" : "   ") + std::string("заключение файла") +
-                (statements.m_bConfirmed ? " (подтверждено)" : "") + ": " + said;
+        line += (line.empty() ? "" : "   ") +
+                (statements.m_bConfirmed
+                     ? QCoreApplication::translate("FileFindings",
+                                                   "заключение файла (подтверждено): %1")
+                     : QCoreApplication::translate("FileFindings", "заключение файла: %1"))
+                    .arg(QString::fromStdString(said))
+                    .toStdString();
     if (line.empty())
         return {};
-    const std::string writer =
-        findings.m_strWriter.empty() ? "" : " (" + findings.m_strWriter + ")";
-    return "По данным файла" + writer + ": " + line;
+    const QString all = QString::fromStdString(line);
+    if (findings.m_strWriter.empty())
+        return QCoreApplication::translate("FileFindings", "По данным файла: %1")
+            .arg(all)
+            .toStdString();
+    return QCoreApplication::translate("FileFindings", "По данным файла (%1): %2")
+        .arg(QString::fromStdString(findings.m_strWriter), all)
+        .toStdString();
 }

@@ -34,7 +34,8 @@ struct CFileFindings {
 CFileFindings FindingsFromScp(const CScpMeasurements& measurements);
 
 // Each measurement with its key (as velmora-cli measure names its own: "pr_ms"), its Russian
-// name and unit, in the order the line shows them.
+// name and unit (the window's source texts, context "FileFindings"), in the order the line shows
+// them.
 struct CFileFindingRow {
     const char* key;
     const char* russian;
@@ -44,10 +45,12 @@ struct CFileFindingRow {
 std::vector<CFileFindingRow> FileFindingRows(const CFileFindings& findings);
 
 // What the file gives, each "ЧСС 72 уд/мин", "PR 160 мс", "ось QRS 30°", in the words of the
-// program's own measurement line; a value the file does not give is left out.
+// program's own measurement line (in the interface's language); a value the file does not give
+// is left out.
 std::vector<std::string> FileFindingsSummary(const CFileFindings& findings);
 
 // One line for the window and the report: "По данным файла (Philips XML): ЧСС 72 уд/мин   PR 160
 // мс ...   Заключение файла: Синусовый ритм. ..." with "(подтверждено)" when the file says a
-// doctor confirmed it. Empty when the file gives neither measurements nor statements.
+// doctor confirmed it; the interface's language but for the file's own statements. Empty when
+// the file gives neither measurements nor statements.
 std::string FileFindingsLine(const CFileFindings& findings, const CFileStatements& statements);

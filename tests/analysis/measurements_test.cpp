@@ -129,7 +129,8 @@ TEST(Measurements, WhatCannotBeMeasuredIsAbsentNeverZero) {
     analysis::Measurements some;
     some.pMs = 100;
     some.qrsMs = 90;
-    EXPECT_EQ(analysis::RussianSummary(some), (std::vector<std::string>{"P 100 мс", "QRS 90 мс"}));
+    EXPECT_EQ(analysis::MeasurementSummary(some),
+              (std::vector<std::string>{"P 100 мс", "QRS 90 мс"}));
 
     // The simulated record without its chest leads: no Sokolow-Lyon, the rest still measured.
     SimulatorOptions o;
