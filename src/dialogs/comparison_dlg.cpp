@@ -2,6 +2,7 @@
 
 #include "config/app_profile.h"
 #include "display/chart_renderer.h"
+#include "platform/ui_language.h"
 #include "record_model/session_state.h"
 #include "report/report_settings.h"
 #include "storage/card_fields.h"
@@ -233,7 +234,9 @@ CComparisonDlg::CComparisonDlg(const CArchiveLocation& where, const CComparisonO
     m_pDeltas->setSelectionMode(QAbstractItemView::NoSelection);
     m_pDeltas->verticalHeader()->hide();
     m_pDeltas->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_pHeading = new QLabel(tr(analysis::kComparisonHeading), this);
+    m_pHeading = new QLabel(InUiLanguage(QString::fromUtf8(analysis::kComparisonHeading),
+                                         QString::fromUtf8(analysis::kComparisonHeadingEn)),
+                            this);
     m_pHeading->setObjectName(QStringLiteral("ChangesHeading"));
     m_pHeading->setStyleSheet(QStringLiteral("QLabel { font-weight: bold; }"));
     m_pHeading->setWordWrap(true);
@@ -373,7 +376,8 @@ void CComparisonDlg::ListPatientRecords() {
     for (const CArchivedRecord& r : found) {
         if (r.id == m_nCurrentId || (patient && r.patientId != patient) || !r.deletedAt.isEmpty())
             continue;
-        m_pChoosePrevious->addItem(tr("%1 (%2)").arg(r.recordedAt, r.type.mid(1).toUpper()), r.id);
+        m_pChoosePrevious->addItem(
+            QStringLiteral("%1 (%2)").arg(r.recordedAt, r.type.mid(1).toUpper()), r.id);
     }
     if (m_pChoosePrevious->findData(m_nPreviousId) < 0)
         m_pChoosePrevious->addItem(RecordDate(*m_pPrevious->pRecord), m_nPreviousId);
@@ -401,9 +405,16 @@ void CComparisonDlg::ShowComparison() {
             m_pDeltas->setItem(i, c, item);
         }
     }
+    // The change statements and the notes in the interface's language: the comparison carries
+    // both, no translation file does.
     m_pChanges->clear();
-    for (const QString& line : ComparisonChangeLines(in.comparison).mid(1))
-        m_pChanges->addItem(line);
+    for (const analysis::Statement& s : in.comparison.changes)
+        m_pChanges->addItem(QString::fromStdString(InUiLanguage(s.text, s.textEn)));
+    const std::vector<std::string>& notes = in.comparison.notes;
+    const std::vector<std::string>& notesEn = in.comparison.notesEn;
+    for (size_t i = 0; i < notes.size(); ++i)
+        m_pChanges->addItem(QStringLiteral("(%1)").arg(QString::fromStdString(
+            i < notesEn.size() ? InUiLanguage(notes[i], notesEn[i]) : notes[i])));
     ApplyReading();
 }
 
