@@ -6,7 +6,6 @@
 #include "storage/card_fields.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -372,8 +371,7 @@ void CArchiveDlg::OnExport() {
     QStringList filters;
     for (const RecordFileType& t : RecordFileTypes())
         if (t.write)
-            // The filters are the record layer's table; its context translates them.
-            filters << QCoreApplication::translate("RecordFiles", t.filter);
+            filters << DialogFilter(t);
     const CArchivedRecord& r = m_records[size_t(row)];
     const QString proposed = QStringLiteral("%1 %2%3").arg(
         FullName(r.card).isEmpty() ? tr("ЭКГ") : FullName(r.card),
