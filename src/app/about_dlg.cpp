@@ -8,7 +8,7 @@
 #include <QPixmap>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("About velmora"));
+    setWindowTitle(tr("О программе velmora"));
     auto* grid = new QGridLayout(this);
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
@@ -18,9 +18,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel(tr("velmora, версия %1").arg(QStringLiteral(VELMORA_VERSION)), this),
                     0, 1);
     grid->addWidget(
-        new QLabel(QStringLiteral("Программа приема и передачи ЭКГ портативного кардиографа"),
-                   this),
-        1, 1);
+        new QLabel(tr("Программа приема и передачи ЭКГ портативного кардиографа"), this), 1, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     grid->addWidget(buttons, 2, 0, 1, 2);

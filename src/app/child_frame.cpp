@@ -22,7 +22,7 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_wndView = new CChildView(body);
-    m_wndView->setWindowTitle(QStringLiteral("новая кардиограмма"));
+    m_wndView->setWindowTitle(tr("новая кардиограмма"));
     m_pMeasurements = new QLabel(body);
     m_pMeasurements->setWordWrap(true);
     m_pMeasurements->setContentsMargins(6, 3, 6, 3);

@@ -46,9 +46,6 @@ namespace {
 // An open that ends sooner shows no progress at all.
 constexpr int kOpenProgressDelayMs = 400;
 
-// The status-bar idle text.
-const char* const kReady = "Ready";
-
 QString Translated(const char* text) {
     return QCoreApplication::translate("CommandTable", text);
 }
@@ -126,7 +123,7 @@ bool CMainFrame::OnCreate() {
     Action(ID_VIEW_STATUS_BAR)->setChecked(true);
     // The reading commands of "Вид": checkable, each applied to the active record window.
     for (const ReadingCommand& c : ReadingCommands()) {
-        auto* a = new QAction(QString::fromUtf8(c.menuText), this);
+        auto* a = new QAction(QCoreApplication::translate("ReadingCommands", c.menuText), this);
         a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, id = c.id] {
             if (CChildView* v = ActiveView())
@@ -159,7 +156,7 @@ bool CMainFrame::OnCreate() {
 
 void CMainFrame::BuildMenus() {
     for (const char* popup : MenuPopups()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup));
+        QMenu* menu = menuBar()->addMenu(Translated(popup));
         for (const CommandInfo& c : CommandTable()) {
             if (!c.popup || QString::fromUtf8(c.popup) != QString::fromUtf8(popup))
                 continue;
@@ -195,16 +192,19 @@ void CMainFrame::BuildMenus() {
 
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
-    bar->showMessage(QString::fromLatin1(kReady));
-    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    // The idle text is said again whenever a prompt goes away.
+    const QString ready = tr("Готово");
+    bar->showMessage(ready);
+    const QString names[3] = {tr("ПРОП", "Caps Lock indicator"), tr("ЦИФР", "Num Lock indicator"),
+                              tr("ПРКР", "Scroll Lock indicator")};
     for (int i = 0; i < 3; ++i) {
-        m_pIndicators[i] = new QLabel(QString::fromLatin1(names[i]), bar);
+        m_pIndicators[i] = new QLabel(names[i], bar);
         m_pIndicators[i]->setEnabled(false); // the lock states are not known to us
         bar->addPermanentWidget(m_pIndicators[i]);
     }
-    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+    connect(bar, &QStatusBar::messageChanged, this, [bar, ready](const QString& text) {
         if (text.isEmpty())
-            bar->showMessage(QString::fromLatin1(kReady));
+            bar->showMessage(ready);
     });
 }
 

@@ -71,7 +71,7 @@ CRecordCommands::CRecordCommands(CEcgDocument& document, CViewSettings& settings
         else if (reason == QLatin1String("cancelled"))
             emit Informed(tr("Отправка в PACS отменена: архив записи не получил."));
         else
-            Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(reason));
+            Fail(tr("Не удалось отправить в PACS: %1").arg(reason));
     });
 }
 
@@ -95,7 +95,7 @@ void CRecordCommands::OnConfig() {
     m_document.SetRatePractice(analysis::RatePracticeOf(m_settings.m_szRatePractice.toStdString()));
     QString why;
     if (!m_settings.UpdateIni(false, &why)) // they hold for this window; the file refused them
-        Fail(QStringLiteral("Настройки не сохранены: %1").arg(why));
+        Fail(tr("Настройки не сохранены: %1").arg(why));
     emit StateChanged();
 }
 
@@ -238,7 +238,7 @@ void CRecordCommands::OnPrint() {
     if (!StartReport(o, &printer) || !m_pPrompts->RunPrintDialog(m_pDialogParent, printer))
         return;
     if (!PaintReport(&printer, ReportOfRecord(), o))
-        Fail(QStringLiteral("Не удалось напечатать отчет: принтер %1 недоступен")
+        Fail(tr("Не удалось напечатать отчет: принтер %1 недоступен")
                  .arg(printer.printerName().isEmpty() ? printer.outputFileName()
                                                       : printer.printerName()));
 }
@@ -260,7 +260,7 @@ void CRecordCommands::OnSavePdf() {
     m_document.ApplyCard();
     const QString path = m_pPrompts->ChooseSavePath(
         m_pDialogParent, QDir(RecordFolder()).filePath(m_document.ProposedFileName(".pdf")),
-        QStringLiteral("Документы PDF (*.pdf)"));
+        tr("Документы PDF (*.pdf)"));
     if (path.isEmpty())
         return;
     std::string why;
@@ -325,8 +325,7 @@ void CRecordCommands::OnSendEmailDicom() {
 void CRecordCommands::OnSendPacs() {
     emit Started();
     if (const QString fault = PacsSettingsFault(m_settings); !fault.isEmpty()) {
-        Fail(
-            QStringLiteral("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
+        Fail(tr("Отправка в PACS невозможна: %1 (Настройки, страница PACS)").arg(fault));
         return;
     }
     m_document.ApplyCard();
@@ -338,7 +337,7 @@ void CRecordCommands::OnSendPacs() {
     how.m_MakeReportPdf = ReportPdfMakerFor(m_settings.m_attrOrg, how, m_document.AbsentLanes(),
                                             LoadReportOptions(profile));
     if (!m_pPacs->StartStore(m_settings, m_document.Record(), m_document.Card(), &why, how)) {
-        Fail(QStringLiteral("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
+        Fail(tr("Не удалось отправить в PACS: %1").arg(QString::fromStdString(why)));
         return;
     }
     m_strPacsTitle = m_settings.m_szPacsAETitle;

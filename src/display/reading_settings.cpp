@@ -3,6 +3,7 @@
 #include "record_model/ecg_signal.h"
 #include "record_model/session_state.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -48,9 +49,9 @@ QString FilterText(const std::vector<analysis::Filter>& filters) {
         return std::find(filters.begin(), filters.end(), f) != filters.end();
     };
     if (has(Filter::Mains50))
-        parts << QStringLiteral("50 Гц");
+        parts << QCoreApplication::translate("ReadingSettings", "50 Гц");
     if (has(Filter::Mains60))
-        parts << QStringLiteral("60 Гц");
+        parts << QCoreApplication::translate("ReadingSettings", "60 Гц");
     const QString low = has(Filter::Baseline067)   ? QStringLiteral("0.67")
                         : has(Filter::Baseline005) ? QStringLiteral("0.05")
                                                    : QString();
@@ -58,17 +59,19 @@ QString FilterText(const std::vector<analysis::Filter>& filters) {
                          : has(Filter::Muscle40) ? QStringLiteral("40")
                                                  : QString();
     if (!low.isEmpty() && !high.isEmpty())
-        parts << QStringLiteral("%1-%2 Гц").arg(low, high);
+        parts << QCoreApplication::translate("ReadingSettings", "%1-%2 Гц").arg(low, high);
     else if (!low.isEmpty())
-        parts << QStringLiteral("от %1 Гц").arg(low);
+        parts << QCoreApplication::translate("ReadingSettings", "от %1 Гц").arg(low);
     else if (!high.isEmpty())
-        parts << QStringLiteral("до %1 Гц").arg(high);
+        parts << QCoreApplication::translate("ReadingSettings", "до %1 Гц").arg(high);
     return parts.join(QLatin1Char(' '));
 }
 
 QString ReadingSettingsText(const ReadingSettings& settings, double speedMmPerS) {
     const QString filters = FilterText(settings.filters);
-    return QStringLiteral("%1 мм/с %2 мм/мВ").arg(speedMmPerS).arg(settings.gainMmPerMv) +
+    return QCoreApplication::translate("ReadingSettings", "%1 мм/с %2 мм/мВ")
+               .arg(speedMmPerS)
+               .arg(settings.gainMmPerMv) +
            (filters.isEmpty() ? QString() : QLatin1Char(' ') + filters);
 }
 
@@ -133,8 +136,10 @@ CaliperValues MeasureCalipers(const CChartView& view, QPoint from, QPoint to) {
 }
 
 QString CaliperText(const CaliperValues& v) {
-    QString text = QStringLiteral("%1 мс   %2 мВ").arg(qRound(v.ms)).arg(v.mV, 0, 'f', 2);
+    QString text = QCoreApplication::translate("ReadingSettings", "%1 мс   %2 мВ")
+                       .arg(qRound(v.ms))
+                       .arg(v.mV, 0, 'f', 2);
     if (v.bpm > 0)
-        text += QStringLiteral("   %1 уд/мин").arg(qRound(v.bpm));
+        text += QCoreApplication::translate("ReadingSettings", "   %1 уд/мин").arg(qRound(v.bpm));
     return text;
 }

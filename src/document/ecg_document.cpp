@@ -2,6 +2,7 @@
 
 #include "storage/card_fields.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <cmath>
 #include <cstring>
@@ -12,11 +13,13 @@ namespace {
 QString DurationText(double seconds) {
     const long s = std::lround(seconds);
     if (s < 60)
-        return QStringLiteral("%1 с").arg(s);
+        return QCoreApplication::translate("CEcgDocument", "%1 с").arg(s);
     if (s < 3600)
-        return QStringLiteral("%1 мин").arg(s / 60);
-    return s % 3600 >= 60 ? QStringLiteral("%1 ч %2 мин").arg(s / 3600).arg(s % 3600 / 60)
-                          : QStringLiteral("%1 ч").arg(s / 3600);
+        return QCoreApplication::translate("CEcgDocument", "%1 мин").arg(s / 60);
+    return s % 3600 >= 60 ? QCoreApplication::translate("CEcgDocument", "%1 ч %2 мин")
+                                .arg(s / 3600)
+                                .arg(s % 3600 / 60)
+                          : QCoreApplication::translate("CEcgDocument", "%1 ч").arg(s / 3600);
 }
 
 } // namespace
@@ -36,7 +39,7 @@ QString CEcgDocument::FileTitle() const {
         return m_strArchiveTitle;
     QString title = QFileInfo(m_strFilePath).fileName();
     if (m_dSourceSeconds > 0)
-        title += QStringLiteral(" (первые 10 с из %1)").arg(DurationText(m_dSourceSeconds));
+        title += tr(" (первые 10 с из %1)").arg(DurationText(m_dSourceSeconds));
     return title;
 }
 

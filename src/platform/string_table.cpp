@@ -1,5 +1,7 @@
 #include "platform/string_table.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <iterator>
 
@@ -13,17 +15,17 @@ struct Entry {
 // Sorted by identifier.
 // clang-format off
 constexpr Entry kStrings[] = {
-    {ids::LeadSystemEinthoven, "Эйнтховен"},
-    {ids::LeadSystemNeb, "Нэб"},
-    {ids::LeadSystemSlopak, "Слопак"},
-    {ids::Filter50On, "50 Гц Вкл."},
-    {ids::Filter35Off, "35 Гц Выкл."},
-    {ids::Filter35On, "35 Гц Вкл."},
-    {ids::Filter50Off, "50 Гц Выкл."},
-    {ids::Processing, "Обработка данных"},
-    {ids::ConnectionLost, "Обрыв связи !"},
-    {ids::Receiving, "Идет прием данных"},
-    {ids::Sending, "Идет передача данных"},
+    {ids::LeadSystemEinthoven, QT_TRANSLATE_NOOP("StringTable", "Эйнтховен")},
+    {ids::LeadSystemNeb, QT_TRANSLATE_NOOP("StringTable", "Нэб")},
+    {ids::LeadSystemSlopak, QT_TRANSLATE_NOOP("StringTable", "Слопак")},
+    {ids::Filter50On, QT_TRANSLATE_NOOP("StringTable", "50 Гц Вкл.")},
+    {ids::Filter35Off, QT_TRANSLATE_NOOP("StringTable", "35 Гц Выкл.")},
+    {ids::Filter35On, QT_TRANSLATE_NOOP("StringTable", "35 Гц Вкл.")},
+    {ids::Filter50Off, QT_TRANSLATE_NOOP("StringTable", "50 Гц Выкл.")},
+    {ids::Processing, QT_TRANSLATE_NOOP("StringTable", "Обработка данных")},
+    {ids::ConnectionLost, QT_TRANSLATE_NOOP("StringTable", "Обрыв связи !")},
+    {ids::Receiving, QT_TRANSLATE_NOOP("StringTable", "Идет прием данных")},
+    {ids::Sending, QT_TRANSLATE_NOOP("StringTable", "Идет передача данных")},
 };
 // clang-format on
 
@@ -39,6 +41,7 @@ const char* LoadStringUtf8(int id) {
 }
 
 QString LoadString(int id) {
+    // The table keeps the Russian source; the window shows it in the interface's language.
     const char* text = LoadStringUtf8(id);
-    return text ? QString::fromUtf8(text) : QString();
+    return text ? QCoreApplication::translate("StringTable", text) : QString();
 }

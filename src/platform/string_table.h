@@ -18,8 +18,10 @@ constexpr int Receiving = 144;           // "Идет прием данных"
 constexpr int Sending = 61215;           // "Идет передача данных"
 } // namespace ids
 
-// The UTF-8 text of a string resource; nullptr when the table has no such identifier.
+// The UTF-8 text of a string resource as the table keeps it (Russian, untranslated); nullptr when
+// the table has no such identifier.
 const char* LoadStringUtf8(int id);
 
-// The same as a QString; empty when the table has no such identifier.
+// The text in the interface's language (translation context "StringTable"); empty when the table
+// has no such identifier.
 QString LoadString(int id);

@@ -257,8 +257,8 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
 }
 
 CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor, QWidget* subject) {
-    return CBalloonHelp::Create(QStringLiteral("Внимание!"), message + QLatin1Char('\n'), anchor,
-                                subject);
+    return CBalloonHelp::Create(QApplication::translate("CBalloonHelp", "Внимание!"),
+                                message + QLatin1Char('\n'), anchor, subject);
 }
 
 CBalloonHelp* ShowInformationBalloon(const QString& message, QPoint anchor, QWidget* subject) {

@@ -3,6 +3,7 @@
 #include "acquisition/stream_decoder.h"
 #include "analysis/measurement_table.h"
 #include "config/app_profile.h"
+#include "platform/ui_language.h"
 #include "record_io/record_files.h"
 #include "widgets/balloon_help.h"
 #include "widgets/reading_commands.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
@@ -80,7 +82,7 @@ void CChildView::ShowMeasurementLine() {
     if (const CDoctorReading& r = m_document.Reading(); m && r.Confirmed()) {
         QStringList texts;
         for (const CReadStatement& s : r.statements)
-            texts << QString::fromStdString(s.text);
+            texts << QString::fromStdString(InUiLanguage(s.text, s.textEn));
         if (!r.conclusion.empty())
             texts << QString::fromStdString(r.conclusion);
         const SYSTEMTIME& t = r.confirmedAt;
@@ -88,12 +90,12 @@ void CChildView::ShowMeasurementLine() {
         line += QLatin1Char('\n') + tr("Заключение: %1. Подтверждено: %2, %3")
                                         .arg(texts.join(QStringLiteral(". ")),
                                              QString::fromStdString(r.doctorName),
-                                             when.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+                                             QLocale().toString(when, QLocale::ShortFormat));
     } else if (const analysis::Interpretation* in = m_document.Interpretation();
                in && !in->statements.empty()) {
         QStringList texts;
         for (const analysis::Statement& s : in->statements)
-            texts << QString::fromStdString(s.text);
+            texts << QString::fromStdString(InUiLanguage(s.text, s.textEn));
         line += QLatin1Char('\n') + tr("Автоматическое заключение (не подтверждено врачом): %1.")
                                         .arg(texts.join(QStringLiteral(". ")));
     }
@@ -111,9 +113,9 @@ void CChildView::UpdateLiveHeartRate() {
         return;
     }
     const std::optional<analysis::Filter> mains = LiveMains();
-    const QString filter = mains ? QStringLiteral("сетевой фильтр %1 Гц")
-                                       .arg(*mains == analysis::Filter::Mains50 ? 50 : 60)
-                                 : QString();
+    const QString filter =
+        mains ? tr("сетевой фильтр %1 Гц").arg(*mains == analysis::Filter::Mains50 ? 50 : 60)
+              : QString();
     // Until the strip holds the stretch the rate is taken from, nothing can be said of its
     // complexes: "not found" there would contradict the complexes the strip already shows.
     const CEcgSignal live = LiveSignal(m_session, kLiveRatePoints);
@@ -122,10 +124,9 @@ void CChildView::UpdateLiveHeartRate() {
         return;
     }
     const std::optional<double> rate = analysis::RecentHeartRate(live);
-    emit MeasurementLineChanged(
-        (rate ? QStringLiteral("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
-              : QStringLiteral("ЧСС: комплексы QRS не найдены (по монитору)")) +
-        (filter.isEmpty() ? QString() : QStringLiteral("   ") + filter));
+    emit MeasurementLineChanged((rate ? tr("ЧСС %1 уд/мин (по монитору)").arg(qRound(*rate))
+                                      : tr("ЧСС: комплексы QRS не найдены (по монитору)")) +
+                                (filter.isEmpty() ? QString() : QStringLiteral("   ") + filter));
 }
 
 void CChildView::Keep(CBalloonHelp* balloon) {
@@ -147,8 +148,7 @@ void CChildView::KeepWhenFinished(bool bWasLoaded) {
     QString path;
     std::string why;
     if (!KeepReceivedRecord(m_document.Record(), CAppProfile().GetEcgFolder(), &path, &why)) {
-        Error(QStringLiteral("Запись не сохранена в папку принятых: %1")
-                  .arg(QString::fromStdString(why)));
+        Error(tr("Запись не сохранена в папку принятых: %1").arg(QString::fromStdString(why)));
         m_document.RecordNotKept(); // closing the window or a new reception asks first
         return;
     }
@@ -512,7 +512,7 @@ void CChildView::SetRecordTitle(const char* title) {
 }
 
 void CChildView::ReportPortFailure(const char* text) {
-    Error(QStringLiteral("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
+    Error(tr("Не удалось открыть порт %1").arg(QString::fromLocal8Bit(text)));
 }
 
 void CChildView::SetReading(const ReadingSettings& reading) {
@@ -539,9 +539,8 @@ void CChildView::OnReadingCommand(int id) {
 
 void CChildView::ReportLinkDown(const char* text) {
     // The status text says what the session is doing about it; no balloon for every attempt.
-    const QString detail =
-        QStringLiteral("Порт недоступен: %1\nПовторное подключение каждую секунду…")
-            .arg(QString::fromLocal8Bit(text));
+    const QString detail = tr("Порт недоступен: %1\nПовторное подключение каждую секунду…")
+                               .arg(QString::fromLocal8Bit(text));
     DrawOverChart([this, &detail](QPainter& p) {
         ::DrawIDS(p, m_chart, IDS_CONNECTION_LOST, m_style, detail);
         return std::optional<QRegion>();

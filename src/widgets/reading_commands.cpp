@@ -2,6 +2,7 @@
 
 #include "config/app_profile.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 
@@ -52,24 +53,30 @@ const QString kGroup = QStringLiteral("Reading");
 
 const std::vector<ReadingCommand>& ReadingCommands() {
     static const std::vector<ReadingCommand> table = {
-        {32800, "Скорость 25 мм/с", SetSpeed<25>, IsSpeed<25>, false},
-        {32801, "Скорость 50 мм/с", SetSpeed<50>, IsSpeed<50>, true},
-        {32802, "Усиление 5 мм/мВ", SetGain<5>, IsGain<5>, false},
-        {32803, "Усиление 10 мм/мВ", SetGain<10>, IsGain<10>, false},
-        {32804, "Усиление 20 мм/мВ", SetGain<20>, IsGain<20>, true},
-        {32805, "Сетевой фильтр 50 Гц", Toggle<Filter::Mains50, Filter::Mains60>,
-         On<Filter::Mains50>, false},
-        {32806, "Сетевой фильтр 60 Гц", Toggle<Filter::Mains60, Filter::Mains50>,
-         On<Filter::Mains60>, false},
-        {32807, "Дрейф изолинии 0,05 Гц", Toggle<Filter::Baseline005, Filter::Baseline067>,
-         On<Filter::Baseline005>, false},
-        {32808, "Дрейф изолинии 0,67 Гц", Toggle<Filter::Baseline067, Filter::Baseline005>,
-         On<Filter::Baseline067>, false},
-        {32809, "Миографический фильтр 35 Гц", Toggle<Filter::Muscle35, Filter::Muscle40>,
-         On<Filter::Muscle35>, false},
-        {32810, "Миографический фильтр 40 Гц", Toggle<Filter::Muscle40, Filter::Muscle35>,
-         On<Filter::Muscle40>, true},
-        {32811, "Отметки комплексов и границ волн", ToggleMarks, Marks, false},
+        {32800, QT_TRANSLATE_NOOP("ReadingCommands", "Скорость 25 мм/с"), SetSpeed<25>, IsSpeed<25>,
+         false},
+        {32801, QT_TRANSLATE_NOOP("ReadingCommands", "Скорость 50 мм/с"), SetSpeed<50>, IsSpeed<50>,
+         true},
+        {32802, QT_TRANSLATE_NOOP("ReadingCommands", "Усиление 5 мм/мВ"), SetGain<5>, IsGain<5>,
+         false},
+        {32803, QT_TRANSLATE_NOOP("ReadingCommands", "Усиление 10 мм/мВ"), SetGain<10>, IsGain<10>,
+         false},
+        {32804, QT_TRANSLATE_NOOP("ReadingCommands", "Усиление 20 мм/мВ"), SetGain<20>, IsGain<20>,
+         true},
+        {32805, QT_TRANSLATE_NOOP("ReadingCommands", "Сетевой фильтр 50 Гц"),
+         Toggle<Filter::Mains50, Filter::Mains60>, On<Filter::Mains50>, false},
+        {32806, QT_TRANSLATE_NOOP("ReadingCommands", "Сетевой фильтр 60 Гц"),
+         Toggle<Filter::Mains60, Filter::Mains50>, On<Filter::Mains60>, false},
+        {32807, QT_TRANSLATE_NOOP("ReadingCommands", "Дрейф изолинии 0,05 Гц"),
+         Toggle<Filter::Baseline005, Filter::Baseline067>, On<Filter::Baseline005>, false},
+        {32808, QT_TRANSLATE_NOOP("ReadingCommands", "Дрейф изолинии 0,67 Гц"),
+         Toggle<Filter::Baseline067, Filter::Baseline005>, On<Filter::Baseline067>, false},
+        {32809, QT_TRANSLATE_NOOP("ReadingCommands", "Миографический фильтр 35 Гц"),
+         Toggle<Filter::Muscle35, Filter::Muscle40>, On<Filter::Muscle35>, false},
+        {32810, QT_TRANSLATE_NOOP("ReadingCommands", "Миографический фильтр 40 Гц"),
+         Toggle<Filter::Muscle40, Filter::Muscle35>, On<Filter::Muscle40>, true},
+        {32811, QT_TRANSLATE_NOOP("ReadingCommands", "Отметки комплексов и границ волн"),
+         ToggleMarks, Marks, false},
     };
     return table;
 }

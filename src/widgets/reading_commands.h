@@ -11,7 +11,7 @@ class CAppProfile;
 
 struct ReadingCommand {
     int id;
-    const char* menuText;
+    const char* menuText; // Russian source, shown translated in context "ReadingCommands"
     void (*toggle)(ReadingSettings&);
     bool (*isOn)(const ReadingSettings&);
     bool separatorAfter;

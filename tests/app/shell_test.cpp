@@ -100,6 +100,29 @@ TEST(Shell, MenusToolbarAndKeysComeFromTheCommandTable) {
                            "Сохранить в файл", "Отправить по E-Mail", "|", "Сохранить в SCP файл",
                            "Отправить SCP по E-Mail", "Отправить DICOM по E-Mail",
                            "Отправить в PACS", "Отправить результат в МИС"}));
+    // The edit commands speak Russian like the rest, their keys after the tab left out.
+    QStringList edit;
+    for (QAction* a : s.frame.menuBar()->actions()[1]->menu()->actions())
+        edit << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    EXPECT_EQ(edit, (QStringList{"&Отменить", "|", "&Вырезать", "&Копировать", "Вст&авить",
+                                 "&Настройки"}));
+    EXPECT_EQ(s.frame.Action(57634)->statusTip(),
+              QStringLiteral("Копировать выделенное в буфер обмена"));
+    EXPECT_EQ(s.frame.Action(57634)->toolTip(), QStringLiteral("Копировать"));
+    // The status bar idles on "Готово" and names the lock keys in Russian.
+    EXPECT_EQ(s.frame.statusBar()->currentMessage(), QStringLiteral("Готово"));
+    QStringList indicators;
+    for (const QLabel* label : s.frame.statusBar()->findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            indicators << label->text();
+    EXPECT_TRUE(indicators.contains(QStringLiteral("ПРОП")) &&
+                indicators.contains(QStringLiteral("ЦИФР")) &&
+                indicators.contains(QStringLiteral("ПРКР")))
+        << indicators.join(QLatin1Char(' ')).toStdString();
+    s.frame.statusBar()->showMessage(QStringLiteral("prompt"));
+    s.frame.statusBar()->clearMessage();
+    EXPECT_EQ(s.frame.statusBar()->currentMessage(), QStringLiteral("Готово"))
+        << "said again when a prompt goes";
     EXPECT_EQ(s.frame.Action(ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     EXPECT_EQ(s.frame.Action(ID_EKARD)->statusTip(),
               QStringLiteral("Начать или закончить прием данных от кардиографа"));

@@ -4,11 +4,13 @@
 
 #include "display/chart_renderer.h"
 #include "display/reading_settings.h"
+#include "platform/string_table.h"
 #include "record_model/session_state.h"
 #include "simulator/cardiograph_simulator.h"
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QTranslator>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -135,6 +137,44 @@ TEST(ReadingSettings, FiltersDrawAFilteredCopyAndLeaveTheRecordAlone) {
          {"mains50", "mains60", "baseline", "baseline067", "muscle35", "muscle40"})
         EXPECT_TRUE(FilterNamed(name)) << name;
     EXPECT_FALSE(FilterNamed("notch"));
+}
+
+// An English translator stands in for the interface's: the chart's texts follow it, each from
+// its own context, while the string table's raw text stays the Russian it keeps.
+class EnglishChart : public QTranslator {
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        const QString key =
+            QString::fromUtf8(context) + QLatin1Char('|') + QString::fromUtf8(source);
+        if (key == QStringLiteral("StringTable|Идет прием данных"))
+            return QStringLiteral("Receiving data");
+        if (key == QStringLiteral("ReadingSettings|%1 мм/с %2 мм/мВ"))
+            return QStringLiteral("%1 mm/s %2 mm/mV");
+        if (key == QStringLiteral("ReadingSettings|%1-%2 Гц"))
+            return QStringLiteral("%1-%2 Hz");
+        if (key == QStringLiteral("ReadingSettings|   %1 уд/мин"))
+            return QStringLiteral("   %1 bpm");
+        return QString();
+    }
+};
+
+TEST(ReadingSettings, TextsFollowTheInterfaceLanguage) {
+    App();
+    ReadingSettings band;
+    band.filters = {analysis::Filter::Baseline067, analysis::Filter::Muscle35};
+    EnglishChart english;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&english));
+    const QString settings = ReadingSettingsText(band, 25);
+    const QString calipers = CaliperText({812.4, 1.254, 73.86});
+    const QString receiving = LoadString(ids::Receiving);
+    const char* raw = LoadStringUtf8(ids::Receiving);
+    QCoreApplication::removeTranslator(&english);
+    EXPECT_EQ(settings, QStringLiteral("25 mm/s 10 mm/mV 0.67-35 Hz"));
+    EXPECT_EQ(calipers, QStringLiteral("812 мс   1.25 мВ   74 bpm")) << "untranslated parts stay";
+    EXPECT_EQ(receiving, QStringLiteral("Receiving data"));
+    EXPECT_STREQ(raw, "Идет прием данных");
+    EXPECT_EQ(LoadString(ids::Receiving), QStringLiteral("Идет прием данных"));
 }
 
 } // namespace
