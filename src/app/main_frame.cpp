@@ -383,7 +383,7 @@ void CMainFrame::OnOpened(bool ok, const QString& reason) {
     } else if (reason == QLatin1String("cancelled")) {
         m_openQueue.clear(); // "Отмена" stops the files still waiting as well
     } else {
-        m_openFailures << reason;
+        m_openFailures << tr("Не удалось открыть %1: %2").arg(QFileInfo(path).fileName(), reason);
     }
     OpenNext();
 }

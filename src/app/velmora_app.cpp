@@ -19,6 +19,28 @@ CvelmoraApp::CvelmoraApp(int& argc, char** argv) : QApplication(argc, argv) {
     setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
 }
 
+namespace {
+
+// Texts of Qt's that Debian's Russian translation of Qt 6.4 does not have (they moved to a new
+// context): the file dialog's type column would say "Folder" in the Russian interface.
+class CQtGapsTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        if (qstrcmp(source, "Folder") == 0)
+            return QStringLiteral("Папка");
+        if (qstrcmp(source, "Drive") == 0)
+            return QStringLiteral("Диск");
+        return {};
+    }
+};
+
+} // namespace
+
 UiLanguage CvelmoraApp::StartLanguage() {
     CViewSettings settings;
     settings.UpdateIni(true, nullptr); // a file that cannot be read keeps the default: the system's
@@ -52,6 +74,8 @@ bool CvelmoraApp::LoadQtTranslation(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     const QString name = CurrentUiLanguage() == UiLanguage::English ? QStringLiteral("qtbase_en")
                                                                     : QStringLiteral("qtbase_ru");
+    if (CurrentUiLanguage() == UiLanguage::Russian)
+        QCoreApplication::installTranslator(new CQtGapsTranslator(&app));
     if (!translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;

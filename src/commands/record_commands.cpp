@@ -146,11 +146,11 @@ void CRecordCommands::SaveRecord(const char* extension) {
     m_document.ApplyCard();
     // A type's dialog may offer others as well (the package's: DICOM, aECG, EDF+); the name
     // chosen decides which is written.
-    QString filter = QString::fromUtf8(type.filter);
+    QString filter = DialogFilter(type);
     if (type.bOffersOthers)
         for (const RecordFileType& other : RecordFileTypes())
             if (other.bOfferedBesideOthers)
-                filter += QStringLiteral(";;") + QString::fromUtf8(other.filter);
+                filter += QStringLiteral(";;") + DialogFilter(other);
     const QString path = m_pPrompts->ChooseSavePath(
         m_pDialogParent, QDir(RecordFolder()).filePath(m_document.ProposedFileName(extension)),
         filter);
@@ -399,8 +399,9 @@ void CRecordCommands::OnSendHis() {
                 return false; // said as "cancelled"
             const auto mine = std::find_if(sent->outcomes.begin(), sent->outcomes.end(),
                                            [&](const CHl7Outcome& o) { return o.controlId == id; });
-            *why = mine != sent->outcomes.end() ? mine->error
-                                                : std::string("earlier results were not delivered");
+            *why = mine != sent->outcomes.end()
+                       ? mine->error
+                       : tr("не доставлены более ранние результаты").toStdString();
             return false;
         },
         [this, sent](bool ok, const QString& why) {

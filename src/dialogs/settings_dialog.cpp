@@ -1,5 +1,7 @@
 #include "dialogs/settings_dialog.h"
 
+#include "platform/ui_language.h"
+
 #include "config/view_settings.h"
 #include "record_io/record_pacs.h"
 
@@ -52,10 +54,25 @@ void CDlg1ComPort::OnInitDialog() {
     m_pRates->addItem(tr("60-90 в минуту (российская практика)"), false);
     m_pRates->addItem(tr("50-100 в минуту (рекомендации AHA)"), true);
     rateForm->addRow(tr("Нормальная частота синусового ритма"), m_pRates);
+    auto* languageGroup = new QGroupBox(tr("Язык интерфейса"), this);
+    auto* languageLayout = new QVBoxLayout(languageGroup);
+    m_pLanguages = new QComboBox(languageGroup);
+    // Each language by its own name, so that it is found whichever one the window speaks.
+    m_pLanguages->addItem(tr("Как в системе"), int(LanguageChoice::System));
+    m_pLanguages->addItem(QStringLiteral("Русский"), int(LanguageChoice::Russian));
+    m_pLanguages->addItem(QStringLiteral("English"), int(LanguageChoice::English));
+    languageLayout->addWidget(m_pLanguages);
+    auto* languageNote =
+        new QLabel(tr("Язык сменится при следующем запуске программы."), languageGroup);
+    languageNote->setWordWrap(true);
+    languageLayout->addWidget(languageNote);
     layout->addWidget(orgGroup, 1);
     layout->addWidget(portGroup);
     layout->addWidget(rateGroup);
+    layout->addWidget(languageGroup);
     m_pRates->setCurrentIndex(m_bAhaRates ? 1 : 0);
+    m_pLanguages->setCurrentIndex(
+        std::max(0, m_pLanguages->findData(int(LanguageChoiceOf(m_nLanguage)))));
 
     m_pOrg->setPlainText(m_attrOrg);
     m_pPorts->clear();
@@ -88,6 +105,7 @@ void CDlg1ComPort::OnOK() {
     m_attrOrg.remove(QLatin1Char('\r'));
     m_pOrg->setPlainText(m_attrOrg);
     m_bAhaRates = m_pRates->currentData().toBool();
+    m_nLanguage = m_pLanguages->currentData().toInt();
     m_bClose = true;
 }
 
@@ -303,6 +321,7 @@ void CSettingsDialog::CopyIn(const CViewSettings& s) {
     m_page3.m_nHisPort = s.m_nHisPort;
     m_page1.m_nCom = s.m_nCom;
     m_page1.m_attrOrg = s.m_attrOrg;
+    m_page1.m_nLanguage = s.m_nLanguage;
     m_page1.m_bAhaRates =
         s.m_szRatePractice.compare(QLatin1String("aha"), Qt::CaseInsensitive) == 0;
     m_page2.m_bEnableSMTP = s.m_bSMTPEnabled;
@@ -335,6 +354,7 @@ void CSettingsDialog::CopyOut(CViewSettings& s) const {
     s.m_szHisHost = m_page3.m_strHisHost;
     s.m_nHisPort = m_page3.m_nHisPort;
     s.m_attrOrg = m_page1.m_attrOrg;
+    s.m_nLanguage = m_page1.m_nLanguage;
     s.m_szRatePractice = m_page1.m_bAhaRates ? QStringLiteral("aha") : QStringLiteral("russian");
     s.m_nCom = m_page1.m_nCom;
     s.m_bSMTPEnabled = m_page2.m_bEnableSMTP;

@@ -29,10 +29,12 @@ public:
     int m_nCom = 1;
     QString m_attrOrg;
     bool m_bAhaRates = false; // the interpretation's normal sinus rate: 50-100, else 60-90/min
+    int m_nLanguage = 0;      // LanguageChoice: the system's, Russian or English; from next start
     bool m_bClose = true;
 
     QComboBox* PortList() const { return m_pPorts; }
     QComboBox* RateList() const { return m_pRates; }
+    QComboBox* LanguageList() const { return m_pLanguages; }
     QPlainTextEdit* OrgEdit() const { return m_pOrg; }
 
 private:
@@ -40,6 +42,7 @@ private:
     QPlainTextEdit* m_pOrg = nullptr;
     QComboBox* m_pPorts = nullptr;
     QComboBox* m_pRates = nullptr;
+    QComboBox* m_pLanguages = nullptr;
     QLabel* m_pNote = nullptr;
 };
 

@@ -95,11 +95,19 @@ QString Said(const char* text) {
     return QCoreApplication::translate("Reason", text);
 }
 
-// English prose, not a path or a number: two Latin words side by side, and no Cyrillic at all.
+// A path names a file in whatever letters it has: it does not make a reason Russian.
+QString WithoutPaths(const QString& text) {
+    static const QRegularExpression path(QStringLiteral("(^|\\s)/[^:]*"));
+    return QString(text).remove(path);
+}
+
+// English prose, not a path or a number: two Latin words side by side, and no Cyrillic outside
+// a path.
 bool IsEnglishProse(const QString& text) {
     static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
     static const QRegularExpression words(QStringLiteral("\\b[A-Za-z]{2,}[ ,]+[A-Za-z]{2,}\\b"));
-    return !text.contains(cyrillic) && text.contains(words);
+    const QString prose = WithoutPaths(text);
+    return !prose.contains(cyrillic) && prose.contains(words);
 }
 
 // The reason the English says, in the interface's words; empty when the program does not know it.
@@ -126,29 +134,62 @@ QString KnownReason(const QString& english) {
 
 } // namespace
 
+namespace {
+
+ShownReason LineAsShown(const QString& line) {
+    if (IsEnglishProse(line)) { // nothing of the program's own around it
+        const QString known = KnownReason(line);
+        if (known.isEmpty())
+            return {QCoreApplication::translate("Reason", "Действие не выполнено."), line};
+        return {known.left(1).toUpper() + known.mid(1), line};
+    }
+    // Where the program's words stop and the English starts: best a tail that is all English,
+    // else a reason set in the middle ("...: reason. Он сохранён ...").
+    static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    for (const bool tailOnly : {true, false}) {
+        for (qsizetype at = line.indexOf(QLatin1String(": ")); at >= 0;
+             at = line.indexOf(QLatin1String(": "), at + 2)) {
+            const QString rest = line.mid(at + 2);
+            const qsizetype cut =
+                WithoutPaths(rest).contains(cyrillic) ? rest.indexOf(cyrillic) : -1;
+            if (tailOnly != (cut < 0))
+                continue;
+            QString english = rest.left(cut < 0 ? rest.size() : cut);
+            while (!english.isEmpty() && QStringLiteral(" .,;(").contains(english.back()))
+                english.chop(1);
+            if (!IsEnglishProse(english))
+                continue;
+            const QString head = line.left(at).trimmed();
+            const QString after = rest.mid(english.size());
+            const QString known = KnownReason(english);
+            if (!known.isEmpty())
+                return {head + QStringLiteral(": ") + known + after, english};
+            // The reason goes to the detail; the program's words around it stay a sentence.
+            QString text = head;
+            if (after.startsWith(QLatin1Char('.')))
+                text += after;
+            else if (!head.endsWith(QLatin1Char('.')))
+                text += QLatin1Char('.');
+            if (!after.startsWith(QLatin1Char('.')) && !after.trimmed().isEmpty())
+                text += QLatin1Char(' ') + after.trimmed();
+            return {text, english};
+        }
+    }
+    return {line, {}};
+}
+
+} // namespace
+
 ShownReason ShowableReason(const QString& message) {
     if (CurrentUiLanguage() == UiLanguage::English)
         return {message, {}};
-    if (IsEnglishProse(message)) { // nothing of the program's own around it
-        const QString known = KnownReason(message);
-        if (known.isEmpty())
-            return {QCoreApplication::translate("Reason", "Действие не выполнено."), message};
-        return {known.left(1).toUpper() + known.mid(1), message};
+    // Each line on its own: a balloon may gather several failures.
+    QStringList texts, details;
+    for (const QString& line : message.split(QLatin1Char('\n'))) {
+        ShownReason shown = line.trimmed().isEmpty() ? ShownReason{line, {}} : LineAsShown(line);
+        texts << shown.text;
+        if (!shown.detail.isEmpty())
+            details << shown.detail;
     }
-    // The first place after which all is English: the program's words stop there.
-    static const QRegularExpression separator(QStringLiteral(": |\\n"));
-    for (auto it = separator.globalMatch(message); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        const QString tail = message.mid(m.capturedEnd()).trimmed();
-        if (!IsEnglishProse(tail))
-            continue;
-        QString head = message.left(m.capturedStart()).trimmed();
-        const QString known = KnownReason(tail);
-        if (!known.isEmpty())
-            return {head + QStringLiteral(": ") + known, tail};
-        if (!head.endsWith(QLatin1Char('.')))
-            head += QLatin1Char('.');
-        return {head, tail};
-    }
-    return {message, {}};
+    return {texts.join(QLatin1Char('\n')), details.join(QLatin1Char('\n'))};
 }

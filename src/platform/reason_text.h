@@ -12,6 +12,6 @@ struct ShownReason {
 };
 
 // `message` as the interface shows it. In the English interface it stays as it is. In the Russian
-// one, an English tail after ": " (or on a line of its own) becomes its known Russian reason, or
-// goes to the detail alone when the program does not know it.
+// one, line by line, an English tail after ": " (or a line all English) becomes its known Russian
+// reason, or goes to the detail alone when the program does not know it.
 ShownReason ShowableReason(const QString& message);

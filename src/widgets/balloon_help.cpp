@@ -1,5 +1,7 @@
 #include "widgets/balloon_help.h"
 
+#include "platform/reason_text.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -257,8 +259,15 @@ void CBalloonHelp::closeEvent(QCloseEvent* e) {
 }
 
 CBalloonHelp* ShowErrorBalloon(const QString& message, QPoint anchor, QWidget* subject) {
-    return CBalloonHelp::Create(QApplication::translate("CBalloonHelp", "Внимание!"),
-                                message + QLatin1Char('\n'), anchor, subject);
+    // A library's or the system's English reason is said in the interface's language; the
+    // original stays at hand as the balloon's tooltip.
+    const ShownReason shown = ShowableReason(message);
+    CBalloonHelp* balloon =
+        CBalloonHelp::Create(QApplication::translate("CBalloonHelp", "Внимание!"),
+                             shown.text + QLatin1Char('\n'), anchor, subject);
+    if (balloon && !shown.detail.isEmpty())
+        balloon->setToolTip(shown.detail);
+    return balloon;
 }
 
 CBalloonHelp* ShowInformationBalloon(const QString& message, QPoint anchor, QWidget* subject) {

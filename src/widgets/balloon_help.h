@@ -31,6 +31,8 @@ public:
                                 QWidget* subject = nullptr, Kind kind = Kind::Error);
 
     QPoint Anchor() const { return m_anchor; }
+    const QString& Title() const { return m_strTitle; }
+    const QString& Text() const { return m_strText; }
     bool OpensBelow() const { return m_bBelow; }
     bool ExtendsRight() const { return m_bRight; }
     QRect CloseButtonRect() const;

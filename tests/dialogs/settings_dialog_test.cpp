@@ -125,16 +125,20 @@ TEST(SettingsDialog, PortIsSelectedByExactNumberAndUnopenedPagesKeepTheirValues)
     CSettingsDialog again(nullptr, [] { return Ports({"COM2", "COM10"}); });
     s.m_nCom = 10;
     s.m_szRatePractice = QStringLiteral("AHA");
+    s.m_nLanguage = 2;
     again.CopyIn(s);
     again.show();
     EXPECT_EQ(again.m_page1.PortList()->currentText(), QStringLiteral("COM10"));
     EXPECT_EQ(again.m_page1.RateList()->currentIndex(), 1) << "the stored AHA limits shown";
+    EXPECT_EQ(again.m_page1.LanguageList()->currentText(), QStringLiteral("English"));
     again.m_page1.PortList()->setCurrentIndex(0);
     again.m_page1.RateList()->setCurrentIndex(0);
+    again.m_page1.LanguageList()->setCurrentIndex(1);
     again.accept();
     again.CopyOut(s);
     EXPECT_EQ(s.m_nCom, 2);
     EXPECT_EQ(s.m_szRatePractice, QStringLiteral("russian"));
+    EXPECT_EQ(s.m_nLanguage, 1) << "Russian whatever the locale";
 }
 
 TEST(SettingsDialog, AnOrganisationOfSeveralLinesIsStoredAsItsFirstLine) {

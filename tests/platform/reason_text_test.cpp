@@ -48,6 +48,29 @@ TEST(Reason, EnglishReasonsAreSaidInRussianWithTheOriginalAsTheDetail) {
     EXPECT_EQ(r.text, QStringLiteral("Действие не выполнено."));
     EXPECT_EQ(r.detail, QStringLiteral("the helper stopped on it"));
 
+    // A path in the user's letters is no Russian reason.
+    r = ShowableReason(QStringLiteral("Не удалось открыть запись.dat: cannot open "
+                                      "/home/врач/запись.dat: Permission denied"));
+    EXPECT_EQ(r.text, QStringLiteral("Не удалось открыть запись.dat: нет прав доступа"));
+
+    // A balloon gathering several failures: each line on its own.
+    r = ShowableReason(QStringLiteral("Не удалось открыть a.dat: Permission denied\n"
+                                      "Не удалось открыть b.dat: the record is cut short"));
+    EXPECT_EQ(r.text, QStringLiteral("Не удалось открыть a.dat: нет прав доступа\n"
+                                     "Не удалось открыть b.dat."));
+    EXPECT_EQ(r.detail, QStringLiteral("Permission denied\nthe record is cut short"));
+
+    // A reason in the middle of the program's words.
+    r = ShowableReason(QStringLiteral("Результат не принят МИС: the peer closed the link. Он "
+                                      "сохранён и будет отправлен снова."));
+    EXPECT_EQ(r.text, QStringLiteral("Результат не принят МИС. Он сохранён и будет отправлен "
+                                     "снова."));
+    EXPECT_EQ(r.detail, QStringLiteral("the peer closed the link"));
+    r = ShowableReason(
+        QStringLiteral("Письмо не отправлено: Connection refused. Повторите позже."));
+    EXPECT_EQ(r.text, QStringLiteral("Письмо не отправлено: в соединении отказано. Повторите "
+                                     "позже."));
+
     // Paths, numbers and Russian reasons are not English prose: left as they are.
     for (const QString& same :
          {QStringLiteral("Не удалось открыть: /home/user/ecg/0001.dat"),
