@@ -61,6 +61,7 @@ TEST_F(SettingsFile, FreshInstallLoadsDefaultsAndFirstSaveCreatesEveryKey) {
     EXPECT_EQ(ReadAll(m_file), QByteArray("[settings]\n"
                                           "m_nCom=1\n"
                                           "m_attrOrg=\n"
+                                          "m_nLanguage=0\n"
                                           "\n"
                                           "[Mail]\n"
                                           "SMTPEnabled=0\n"
@@ -181,8 +182,9 @@ TEST_F(SettingsFile, SecondWindowStoresItsOwnOlderValuesOfEveryKey) {
     EXPECT_EQ(now.m_szMailHostName, "");
     EXPECT_FALSE(now.m_bMailUseSSL);
     const QByteArray text = ReadAll(m_file);
-    EXPECT_TRUE(text.startsWith("; site settings\n[settings]\nm_nCom=4\nm_attrOrg=second\n"
-                                "[Other]\nx=1\n"))
+    EXPECT_TRUE(
+        text.startsWith("; site settings\n[settings]\nm_nCom=4\nm_attrOrg=second\nm_nLanguage=0\n"
+                        "[Other]\nx=1\n"))
         << text.constData();
 }
 
