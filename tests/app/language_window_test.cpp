@@ -27,6 +27,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStatusBar>
@@ -239,7 +241,8 @@ TEST(Language, TheWindowSpeaksTheLocalesLanguageEverywhere) {
     ExpectOneLanguage(bar, language, "status bar");
     ExpectOneLanguage(TextsOf(&w.frame), language, "window");
 
-    for (int command : {ID_CONFIG, ID_DEFINE_CURVES, ID_APP_ABOUT, ID_WORKLIST, ID_ARCHIVE}) {
+    for (int command : {ID_CONFIG, ID_DEFINE_CURVES, ID_APP_ABOUT, ID_WORKLIST, ID_ARCHIVE,
+                        ID_HIS_OUTBOX, ID_NEW_DOCTOR}) {
         QAction* action = w.frame.Action(command);
         ASSERT_NE(action, nullptr) << command;
         w.frame.UpdateCommandStates();
@@ -259,6 +262,12 @@ TEST(Language, TheWindowSpeaksTheLocalesLanguageEverywhere) {
                           dlg.exec();
                       }),
                       language, "the file dialog");
+    ExpectOneLanguage(DialogTexts([] {
+                          QPrinter printer;
+                          QPrintDialog dlg(&printer);
+                          dlg.exec();
+                      }),
+                      language, "the print dialog");
     QFileSystemModel files;
     const QModelIndex folder = files.setRootPath(Folder().path());
     ExpectOneLanguage({files.type(folder),
