@@ -2260,6 +2260,14 @@ Previous window</translation>
         <source>Действие не выполнено.</source>
         <translation>The action failed.</translation>
     </message>
+    <message>
+        <source>сервер не принимает AE-титул этой станции</source>
+        <translation>the server does not accept this station's AE title</translation>
+    </message>
+    <message>
+        <source>сервер не отвечает</source>
+        <translation>the server does not answer</translation>
+    </message>
 </context>
 <context>
     <name>RecordFiles</name>

@@ -1,4 +1,5 @@
 #include "dialogs/archive_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "dialogs/priors_dlg.h"
 #include "record_io/background_task.h"
@@ -226,7 +227,7 @@ CArchiveDlg::CArchiveDlg(const CArchiveLocation& where, QWidget* parent)
                 report +=
                     QLatin1Char('\n') + tr("и ещё %1").arg(s->refusals.size() - kRefusalsShown);
         }
-        m_pStatus->setText(report);
+        SetStatusText(m_pStatus, report);
         Refresh();
         emit ImportFinished(report);
     });
@@ -239,7 +240,7 @@ CArchiveDlg::~CArchiveDlg() {
 }
 
 void CArchiveDlg::Failed(const QString& why) {
-    m_pStatus->setText(why);
+    SetStatusText(m_pStatus, why);
 }
 
 void CArchiveDlg::Refresh() {
@@ -305,7 +306,7 @@ void CArchiveDlg::Search() {
     }
     m_pPatients->resizeColumnsToContents();
     m_pPatients->setCurrentCell(select, 0);
-    m_pStatus->setText(m_patients.empty() ? tr("Ничего не найдено.") : QString());
+    SetStatusText(m_pStatus, m_patients.empty() ? tr("Ничего не найдено.") : QString());
     block.unblock();
     ShowRecords();
 }
@@ -350,7 +351,7 @@ CPriorsDlg* CArchiveDlg::ShowPriors() {
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(dlg, &CPriorsDlg::Fetched, this, [this](const QString& report) {
         Refresh();
-        m_pStatus->setText(report);
+        SetStatusText(m_pStatus, report);
         // An import like any other: a record's previous one may be among what came.
         emit ImportFinished(report);
     });
@@ -395,7 +396,7 @@ bool CArchiveDlg::ExportChosen(const QString& path) {
         Failed(tr("Запись не экспортирована: %1").arg(why));
         return false;
     }
-    m_pStatus->setText(tr("Запись сохранена: %1").arg(path));
+    SetStatusText(m_pStatus, tr("Запись сохранена: %1").arg(path));
     return true;
 }
 
@@ -422,7 +423,8 @@ bool CArchiveDlg::DeleteChosen() {
         return false;
     }
     Search();
-    m_pStatus->setText(restore ? tr("Запись восстановлена.") : tr("Запись перенесена в корзину."));
+    SetStatusText(m_pStatus,
+                  restore ? tr("Запись восстановлена.") : tr("Запись перенесена в корзину."));
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "dialogs/comparison_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "config/app_profile.h"
 #include "display/chart_renderer.h"
@@ -458,7 +459,7 @@ bool CComparisonDlg::SaveReport(const QString& path, QString* error) {
         Failed(*error);
         return false;
     }
-    m_pStatus->setText(tr("Отчёт о сравнении сохранён: %1").arg(path));
+    SetStatusText(m_pStatus, tr("Отчёт о сравнении сохранён: %1").arg(path));
     return true;
 }
 
@@ -482,5 +483,5 @@ void CComparisonDlg::OnSaveReport() {
 }
 
 void CComparisonDlg::Failed(const QString& why) {
-    m_pStatus->setText(why);
+    SetStatusText(m_pStatus, why);
 }

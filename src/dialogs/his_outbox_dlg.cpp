@@ -1,4 +1,5 @@
 #include "dialogs/his_outbox_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "hl7/hl7_outbox.h"
 #include "record_io/background_task.h"
@@ -69,15 +70,16 @@ void CHisOutboxDlg::Refresh() {
         m_pTable->setItem(row, 2, new QTableWidgetItem(tr("%1 КБ").arg((p.bytes + 1023) / 1024)));
     }
     if (!IsSending())
-        m_pStatus->setText(pending.empty() ? tr("Очередь пуста.")
-                                           : tr("Ждут отправки: %1.").arg(pending.size()));
+        SetStatusText(m_pStatus, pending.empty() ? tr("Очередь пуста.")
+                                                 : tr("Ждут отправки: %1.").arg(pending.size()));
     UpdateButtons();
 }
 
 bool CHisOutboxDlg::SendNow() {
     CMllpLink link = HisLinkOf(m_settings);
     if (link.host.empty() || link.port <= 0) {
-        m_pStatus->setText(
+        SetStatusText(
+            m_pStatus,
             tr("Не задан сервер МИС: укажите его в настройках (страница PACS, раздел МИС)."));
         return false;
     }
@@ -98,7 +100,7 @@ bool CHisOutboxDlg::SendNow() {
             lines << tr("Отправка остановлена.");
         lines << (report->nLeft ? tr("Ждут отправки: %1.").arg(report->nLeft)
                                 : tr("Очередь пуста."));
-        m_pStatus->setText(lines.join(QLatin1Char('\n')));
+        SetStatusText(m_pStatus, lines.join(QLatin1Char('\n')));
         emit SendFinished();
     });
     m_pTask->Start([folder, link, report](std::string* error) mutable {
@@ -110,7 +112,7 @@ bool CHisOutboxDlg::SendNow() {
         *error = CHelperCancelScope::Cancelled() ? "cancelled" : "not every result was delivered";
         return false;
     });
-    m_pStatus->setText(tr("Идёт отправка в МИС..."));
+    SetStatusText(m_pStatus, tr("Идёт отправка в МИС..."));
     UpdateButtons();
     return true;
 }
@@ -123,7 +125,7 @@ bool CHisOutboxDlg::RemoveChosen() {
     std::string why;
     CHl7Outbox outbox(m_strFolder);
     if (!outbox.Remove(id, &why)) {
-        m_pStatus->setText(tr("Сообщение не удалено: %1").arg(QString::fromStdString(why)));
+        SetStatusText(m_pStatus, tr("Сообщение не удалено: %1").arg(QString::fromStdString(why)));
         return false;
     }
     Refresh();

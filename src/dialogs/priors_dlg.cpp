@@ -1,4 +1,5 @@
 #include "dialogs/priors_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "archive/archive_priors.h"
 #include "record_io/background_task.h"
@@ -102,7 +103,7 @@ CPriorsDlg::CPriorsDlg(const CViewSettings& pacs, const CArchiveLocation& where,
                     : (work && work->fetching ? tr("Загрузка из PACS не удалась: %1")
                                               : tr("Поиск в PACS не удался: %1"))
                           .arg(reason);
-            m_pStatus->setText(why);
+            SetStatusText(m_pStatus, why);
             emit Failed(why);
             if (work && work->fetching && work->fetched.m_nImported > 0)
                 emit Fetched(why);
@@ -121,7 +122,7 @@ CPriorsDlg::CPriorsDlg(const CViewSettings& pacs, const CArchiveLocation& where,
                       .arg(f.m_nFetched)
                       .arg(f.m_nImported)
                       .arg(f.m_nAlreadyThere);
-        m_pStatus->setText(report);
+        SetStatusText(m_pStatus, report);
         emit Fetched(report);
     });
 }
@@ -147,7 +148,7 @@ void CPriorsDlg::Busy(bool busy, const QString& what) {
     m_pFetch->setEnabled(!busy && !m_studies.empty());
     m_pCancel->setText(busy ? tr("Отмена") : tr("Закрыть"));
     if (busy)
-        m_pStatus->setText(what);
+        SetStatusText(m_pStatus, what);
 }
 
 void CPriorsDlg::Cancel() {
@@ -210,9 +211,9 @@ void CPriorsDlg::ShowStudies() {
     }
     m_pStudies->resizeColumnsToContents();
     m_pFetch->setEnabled(!m_studies.empty());
-    m_pStatus->setText(m_studies.empty()
-                           ? tr("В PACS нет ЭКГ этого пациента.")
-                           : tr("Найдено исследований с ЭКГ: %1. Выберите нужные и нажмите "
-                                "«Загрузить в архив».")
-                                 .arg(m_studies.size()));
+    SetStatusText(m_pStatus, m_studies.empty()
+                                 ? tr("В PACS нет ЭКГ этого пациента.")
+                                 : tr("Найдено исследований с ЭКГ: %1. Выберите нужные и нажмите "
+                                      "«Загрузить в архив».")
+                                       .arg(m_studies.size()));
 }

@@ -1,4 +1,5 @@
 #include "dialogs/reading_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "analysis/comparison.h"
 #include "platform/ui_language.h"
@@ -215,7 +216,7 @@ CReadingDlg::CReadingDlg(const CArchiveLocation& where, qint64 recordId,
 CReadingDlg::~CReadingDlg() = default;
 
 void CReadingDlg::Say(const QString& text, bool bError) {
-    m_pStatus->setText(text);
+    SetStatusText(m_pStatus, text);
     m_pStatus->setStyleSheet(bError ? QStringLiteral("color: #c00000") : QString());
 }
 

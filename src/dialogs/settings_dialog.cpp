@@ -1,4 +1,5 @@
 #include "dialogs/settings_dialog.h"
+#include "dialogs/status_text.h"
 
 #include "platform/ui_language.h"
 
@@ -203,7 +204,8 @@ void CDlgPacsCfg::OnInitDialog() {
     connect(m_pCheck, &QPushButton::clicked, this, &CDlgPacsCfg::Check);
     connect(m_pEcho, &CPacsJob::Finished, this, [this](bool ok, const QString& reason) {
         m_pCheck->setEnabled(true);
-        m_pResult->setText(ok ? tr("Связь с PACS есть.") : tr("Нет связи с PACS: %1").arg(reason));
+        SetStatusText(m_pResult,
+                      ok ? tr("Связь с PACS есть.") : tr("Нет связи с PACS: %1").arg(reason));
     });
 }
 
@@ -216,11 +218,11 @@ void CDlgPacsCfg::Check() {
     s.m_nPacsTimeout = m_nTimeout;
     std::string why;
     if (!m_pEcho->StartEcho(s, &why)) {
-        m_pResult->setText(tr("Нет связи с PACS: %1").arg(QString::fromStdString(why)));
+        SetStatusText(m_pResult, tr("Нет связи с PACS: %1").arg(QString::fromStdString(why)));
         return;
     }
     m_pCheck->setEnabled(false);
-    m_pResult->setText(tr("Проверка связи…"));
+    SetStatusText(m_pResult, tr("Проверка связи…"));
 }
 
 void CDlgPacsCfg::OnOK() {

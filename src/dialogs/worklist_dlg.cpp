@@ -1,4 +1,5 @@
 #include "dialogs/worklist_dlg.h"
+#include "dialogs/status_text.h"
 
 #include "record_io/background_task.h"
 
@@ -106,12 +107,13 @@ void CWorklistDlg::Refresh() {
     if (m_pTask->IsRunning())
         return;
     if (const QString fault = WorklistServerFault(m_server); !fault.isEmpty()) {
-        m_pStatus->setText(tr("Рабочий список недоступен: %1. Задайте сервер в "
-                              "«Настройки» > «PACS».")
-                               .arg(fault));
+        SetStatusText(m_pStatus, tr("Рабочий список недоступен: %1. Задайте сервер в "
+                                    "«Настройки» > «PACS».")
+                                     .arg(fault));
         return;
     }
-    m_pStatus->setText(
+    SetStatusText(
+        m_pStatus,
         tr("Запрос рабочего списка у %1:%2…").arg(m_server.m_strHost).arg(m_server.m_nPort));
     m_pRefresh->setEnabled(false);
     auto answer = std::make_shared<std::vector<CWorklistEntry>>();
@@ -126,7 +128,7 @@ void CWorklistDlg::OnFinished(bool bOk, const QString& reason) {
     m_pRefresh->setEnabled(true);
     if (!bOk) {
         // The list stays as it was: the orders shown are still the last the server gave.
-        m_pStatus->setText(tr("Ошибка рабочего списка: %1").arg(reason));
+        SetStatusText(m_pStatus, tr("Ошибка рабочего списка: %1").arg(reason));
         return;
     }
     // Another day chosen while the query ran: its list is asked for now.
@@ -136,10 +138,10 @@ void CWorklistDlg::OnFinished(bool bOk, const QString& reason) {
     }
     m_entries = std::move(*m_pAnswer);
     ShowEntries();
-    m_pStatus->setText(tr("Направлений на %1: %2 (обновлено в %3)")
-                           .arg(m_pDay->date().toString(QStringLiteral("dd.MM.yyyy")))
-                           .arg(m_entries.size())
-                           .arg(QTime::currentTime().toString(QStringLiteral("HH:mm"))));
+    SetStatusText(m_pStatus, tr("Направлений на %1: %2 (обновлено в %3)")
+                                 .arg(m_pDay->date().toString(QStringLiteral("dd.MM.yyyy")))
+                                 .arg(m_entries.size())
+                                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm"))));
 }
 
 void CWorklistDlg::ShowEntries() {

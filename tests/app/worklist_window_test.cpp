@@ -171,7 +171,8 @@ TEST(WorklistWindow, AChosenOrderFillsTheCardAndBindsTheRecord) {
     wlm.server.waitForFinished();
     dlg->Refresh();
     ASSERT_TRUE(RunUntil([&] { return !dlg->IsQuerying(); }));
-    EXPECT_TRUE(status->text().contains(QStringLiteral("does not answer")))
+    EXPECT_TRUE(status->text().contains(QStringLiteral("сервер не отвечает")))
         << status->text().toStdString();
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("does not answer")));
     EXPECT_EQ(table->rowCount(), 2);
 }

@@ -47,7 +47,10 @@ TEST(Pacs, TheSettingsPageChecksTheLinkWithTheValuesItShows) {
     ASSERT_TRUE(RunUntil([&] { return page.CheckButton()->isEnabled(); }, 10000));
     EXPECT_TRUE(page.CheckResult()->text().startsWith(QStringLiteral("Нет связи с PACS:")))
         << page.CheckResult()->text().toStdString();
-    EXPECT_TRUE(page.CheckResult()->text().contains(QStringLiteral("Rejected")));
+    // DCMTK's words said in Russian, the original at hand as the detail.
+    EXPECT_TRUE(page.CheckResult()->text().contains(QStringLiteral("отказал в соединении")))
+        << page.CheckResult()->text().toStdString();
+    EXPECT_TRUE(page.CheckResult()->toolTip().contains(QStringLiteral("Rejected")));
 
     page.HostEdit()->setText(QStringLiteral("  pacs.hospital.local "));
     page.OnOK();
