@@ -467,7 +467,37 @@ private:
                            : a >= 30.0            ? "AXN"
                            : a >= 0.0             ? "AXH"
                                                   : "AXL";
-        Add(code, d, dEn).evidence = {{"axis_qrs_deg", a}};
+        // Russian practice reads the position off the limb leads' R waves as well: R falling
+        // from I through II to III (a "левограмма") is reported as deviated to the left, R
+        // rising from I through II to III (a "правограмма") to the right. The R waves must
+        // differ by more than half a millimetre at 10 mm/mV, the least the eye tells apart.
+        const int order = RWaveOrder();
+        if (order < 0 && a < 70.0 && a > -90.0)
+            code = "AXL";
+        else if (order > 0 && (a > 50.0 || a <= -90.0))
+            code = "AXR";
+        Statement& st = Add(code, d, dEn);
+        st.evidence = {{"axis_qrs_deg", a}};
+        if (order != 0)
+            for (const auto& [key, lane] :
+                 {std::pair{"r_i_mv", kLaneI}, std::pair{"r_ii_mv", kLaneII},
+                  std::pair{"r_iii_mv", kLaneIII}})
+                st.evidence.push_back({key, Lead(lane)->rUv / 1000.0});
+    }
+
+    // -1 when R falls clearly from I through II to III, +1 when it rises so, 0 otherwise.
+    int RWaveOrder() const {
+        const LeadMorphology* i = Lead(kLaneI);
+        const LeadMorphology* ii = Lead(kLaneII);
+        const LeadMorphology* iii = Lead(kLaneIII);
+        if (!i || !ii || !iii)
+            return 0;
+        constexpr double kVisibleUv = 50.0;
+        if (i->rUv > ii->rUv + kVisibleUv && ii->rUv > iii->rUv + kVisibleUv)
+            return -1;
+        if (iii->rUv > ii->rUv + kVisibleUv && ii->rUv > i->rUv + kVisibleUv)
+            return 1;
+        return 0;
     }
 
     // QTc: Bazett's within 50-100/min, where it was derived and fits; Fridericia's outside,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -215,24 +216,32 @@ TEST(Interpretation, BundleBranchAndFascicularBlocksByWidthAndPattern) {
 }
 
 TEST(Interpretation, TheAxisInTheFiveRussianClasses) {
-    const auto axis = [](double deg) {
-        return Read([deg](SimulatorOptions& o) {
+    const auto axis = [](double deg, double amplitude) {
+        return Read([deg, amplitude](SimulatorOptions& o) {
             o.pathology.bAxis = true;
             o.pathology.dAxisDeg = deg;
+            o.pathology.dAmplitude = amplitude;
         });
     };
-    const std::pair<double, const char*> cases[] = {
-        {-10, "AXL"}, {10, "AXH"}, {24, "AXH"}, {36, "AXN"},  {64, "AXN"},
-        {76, "AXV"},  {86, "AXV"}, {96, "AXR"}, {150, "AXR"},
+    // Below +30 degrees R falls from I through II to III, and that is read as deviated to the
+    // left as soon as the eye can tell the waves apart; at lower voltage, or nearer +30, it
+    // cannot, and the angle's horizontal class stands.
+    const std::tuple<double, double, const char*> cases[] = {
+        {-10, 1, "AXL"},  {10, 1, "AXL"}, {24, 1, "AXL"},  {29, 1, "AXH"},
+        {26, 0.5, "AXH"}, {36, 1, "AXN"}, {64, 1, "AXN"},  {76, 1, "AXV"},
+        {86, 1, "AXV"},   {96, 1, "AXR"}, {150, 1, "AXR"},
     };
-    for (const auto& [deg, code] : cases) {
-        const Interpretation in = axis(deg);
-        EXPECT_SAYS(in, code) << "at " << deg << " degrees";
+    for (const auto& [deg, amplitude, code] : cases) {
+        const Interpretation in = axis(deg, amplitude);
+        EXPECT_SAYS(in, code) << "at " << deg << " degrees, amplitude " << amplitude;
         const analysis::Statement* s = in.Find(code);
         if (s) {
             EXPECT_NE(s->text.find("°)"), std::string::npos) << s->text;
         }
     }
+    // A deviation read off the R waves is no normal ECG.
+    EXPECT_NOT(axis(20, 1), "NORM");
+    EXPECT_SAYS(axis(29, 1), "NORM");
 }
 
 TEST(Interpretation, QtcLongAndShortBySex) {
