@@ -198,6 +198,7 @@ private:
         const Atrial atrial = AnalyseAtria(m_s, m_m, !pWave);
         if (paced) {
             Paced();
+            FibrillationUnderPacing(pWave, atrial);
             return;
         }
         if (atrial.flutterRateBpm) {
@@ -246,6 +247,37 @@ private:
         m_bPaced = true;
         Add("PACE").evidence = {{"paced_beats", double(m_nPaced)},
                                 {"beats", double(m_m.beats.size())}};
+    }
+
+    // A demand pacemaker lets the heart's own beats through between its own. The atria
+    // fibrillate when those beats follow no P wave and come at irregular cycles: the criterion
+    // of an unpaced record, read on the beats the pacemaker left to the heart. An atrial
+    // stimulus, or P waves of their own rhythm, say the atria beat in order.
+    void FibrillationUnderPacing(bool pWave, const Atrial& atrial) {
+        if (pWave || atrial.dissociatedRateBpm || atrial.flutterRateBpm ||
+            StimuliWithoutQrs(m_m.beats, m_m.pacingSpikes, m_s.dRate, m_s.Length()) > 0)
+            return;
+        const std::vector<bool> paced = PacedBeatFlags(m_m.beats, m_m.pacingSpikes, m_s.dRate);
+        // The cycles that ended in one of the heart's own beats (normal or ventricular: beside
+        // paced beats of the dominant kind a conducted one may look foreign; too odd to say
+        // is left out).
+        std::vector<double> own;
+        for (size_t k = 1; k < m_m.beats.size(); ++k)
+            if (!paced[k] && ClassOf(k) != BeatClass::Unknown)
+                own.push_back(Ms(m_m.beats[k] - m_m.beats[k - 1]));
+        if (own.size() < 2)
+            return;
+        std::vector<double> diffs;
+        for (size_t i = 1; i < own.size(); ++i)
+            diffs.push_back(std::abs(own[i] - own[i - 1]));
+        const double mean = std::accumulate(own.begin(), own.end(), 0.0) / double(own.size());
+        const double irregularity = Median(diffs) / mean;
+        if (irregularity <= kIrregularSuccessive)
+            return;
+        Add("AFIB").evidence = {{"rr_irregularity", irregularity},
+                                {"own_beats", double(own.size())},
+                                {"heart_rate_bpm", m_rateBpm}};
+        m_bIrregular = true;
     }
 
     void RhythmOther() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace analysis {
 
@@ -61,26 +62,49 @@ void RemovePacingSpikes(CEcgSignal& s, const std::vector<size_t>& spikes) {
     }
 }
 
-size_t PacedBeats(const std::vector<size_t>& beats, const std::vector<size_t>& spikes,
-                  double rate) {
+std::vector<bool> PacedBeatFlags(const std::vector<size_t>& beats,
+                                 const std::vector<size_t>& spikes, double rate) {
     const double earliest = 0.3 * rate, latest = 0.01 * rate;
-    std::vector<double> delays;
-    for (const size_t b : beats) {
+    std::vector<std::optional<double>> delays(beats.size());
+    std::vector<double> found;
+    for (size_t k = 0; k < beats.size(); ++k) {
         // The nearest stimulus before the beat, in its window.
-        auto it = std::upper_bound(spikes.begin(), spikes.end(), b);
+        auto it = std::upper_bound(spikes.begin(), spikes.end(), beats[k]);
         while (it != spikes.begin()) {
-            const double d = double(b) - double(*--it);
+            const double d = double(beats[k]) - double(*--it);
             if (d > earliest)
                 break;
             if (d >= latest) {
-                delays.push_back(d);
+                delays[k] = d;
+                found.push_back(d);
                 break;
             }
         }
     }
-    const double usual = Median(delays);
-    return size_t(std::count_if(delays.begin(), delays.end(),
-                                [&](double d) { return std::abs(d - usual) <= 0.04 * rate; }));
+    std::vector<bool> paced(beats.size(), false);
+    if (found.empty())
+        return paced;
+    const double usual = Median(found);
+    for (size_t k = 0; k < beats.size(); ++k)
+        paced[k] = delays[k] && std::abs(*delays[k] - usual) <= 0.04 * rate;
+    return paced;
+}
+
+size_t PacedBeats(const std::vector<size_t>& beats, const std::vector<size_t>& spikes,
+                  double rate) {
+    const std::vector<bool> paced = PacedBeatFlags(beats, spikes, rate);
+    return size_t(std::count(paced.begin(), paced.end(), true));
+}
+
+size_t StimuliWithoutQrs(const std::vector<size_t>& beats, const std::vector<size_t>& spikes,
+                         double rate, size_t length) {
+    const auto window = size_t(0.3 * rate);
+    return size_t(std::count_if(spikes.begin(), spikes.end(), [&](size_t spike) {
+        if (spike + window >= length)
+            return false; // its QRS may lie past the record's end
+        const auto next = std::lower_bound(beats.begin(), beats.end(), spike);
+        return next == beats.end() || *next > spike + window;
+    }));
 }
 
 } // namespace analysis

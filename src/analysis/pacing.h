@@ -22,4 +22,13 @@ void RemovePacingSpikes(CEcgSignal& s, const std::vector<size_t>& spikes);
 // detector's mark may sit anywhere in a wide paced QRS).
 size_t PacedBeats(const std::vector<size_t>& beats, const std::vector<size_t>& spikes, double rate);
 
+// The same, beat by beat: whether each followed a stimulus so.
+std::vector<bool> PacedBeatFlags(const std::vector<size_t>& beats,
+                                 const std::vector<size_t>& spikes, double rate);
+
+// How many stimuli no QRS follows within 300 ms (in a record of `length` samples): an atrial
+// pacemaker's, or a ventricular one's that did not capture.
+size_t StimuliWithoutQrs(const std::vector<size_t>& beats, const std::vector<size_t>& spikes,
+                         double rate, size_t length);
+
 } // namespace analysis

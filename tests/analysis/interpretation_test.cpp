@@ -2,6 +2,7 @@
 // its threshold it is made, just outside it is not.
 
 #include "analysis/interpretation.h"
+#include "analysis/pacing.h"
 #include "simulator/cardiograph_simulator.h"
 
 #include <functional>
@@ -143,8 +144,24 @@ TEST(Interpretation, PacedRhythmSuppressesTheStatementsItsOwnQrsWouldMake) {
         o.pathology.dStElevationMv = 0.3;
     });
     EXPECT_SAYS(paced, "PACE");
-    for (const char* code : {"CLBBB", "CRBBB", "IVCD", "STE", "LVH", "LVOLT", "SR", "NORM"})
+    // Every beat paced leaves no beat of the heart's own to tell fibrillation by.
+    for (const char* code : {"CLBBB", "CRBBB", "IVCD", "STE", "LVH", "LVOLT", "SR", "NORM", "AFIB"})
         EXPECT_NOT(paced, code);
+}
+
+TEST(Interpretation, TheHeartsOwnBeatsAndTheAtrialStimuliOfAPacedRecord) {
+    // 500 samples a second: stimuli 100 ms before the paced beats; the beat at 2000 is the
+    // heart's own, the one at 3010 a fusion 10 ms after its stimulus (not the usual delay).
+    const std::vector<size_t> beats = {500, 1000, 1500, 2000, 2500, 3010};
+    const std::vector<size_t> spikes = {450, 950, 1450, 2450, 3005};
+    const std::vector<bool> paced = analysis::PacedBeatFlags(beats, spikes, 500.0);
+    EXPECT_EQ(paced, (std::vector<bool>{true, true, true, false, true, false}));
+    EXPECT_EQ(analysis::PacedBeats(beats, spikes, 500.0), 4u);
+    // A stimulus that no QRS follows within 300 ms is an atrial one (or failed to capture);
+    // one too near the record's end may have its QRS beyond it.
+    EXPECT_EQ(analysis::StimuliWithoutQrs(beats, spikes, 500.0, 5000), 0u);
+    EXPECT_EQ(analysis::StimuliWithoutQrs(beats, {300, 450, 1700, 4900}, 500.0, 5000), 2u);
+    EXPECT_EQ(analysis::StimuliWithoutQrs({}, {300}, 500.0, 5000), 1u);
 }
 
 TEST(Interpretation, AtrioventricularBlocksByTheirPrAndTheirBlockedPWaves) {

@@ -192,12 +192,12 @@ TEST(InterpretationValidation, LudbDiagnosesAgreeWithTheCardiologists) {
     EXPECT_LE(tally["1AVB"].FalseRate(), 10.0);
     EXPECT_GE(tally["paced"].Sensitivity(), 80.0);
     EXPECT_LE(tally["paced"].FalseRate(), 3.0);
-    // Still short of where they must come: AF/flutter found in 80 %, first-degree AV block in
-    // 75 %, the sinus rate class on 85 % and the axis class on 60 %.
-    std::printf("goals: AF/flutter %.0f %% (80), 1AVB %.0f %% (75), rate %.0f %% (85), axis %.0f "
-                "%% (60)\n",
-                tally["AF/flutter"].Sensitivity(), tally["1AVB"].Sensitivity(), rateShare,
-                axisShare);
+    EXPECT_GE(tally["AF/flutter"].Sensitivity(), 80.0);
+    EXPECT_GE(axisShare, 60.0);
+    // Still short of where they must come: first-degree AV block in 75 % and the sinus rate
+    // class on 85 %.
+    std::printf("goals: 1AVB %.0f %% (75), rate %.0f %% (85)\n", tally["1AVB"].Sensitivity(),
+                rateShare);
 }
 
 } // namespace
