@@ -231,14 +231,28 @@ private:
             return;
         }
         m_bSinus = true;
-        // The rate as the doctor reads it, in whole beats a minute: 59.6/min shows as 60.
+        // The rate as the doctor reads it, in whole beats a minute: 59.6/min shows as 60. A
+        // bradycardia or tachycardia is every cycle of the record beyond the limit: where some
+        // of them reach the normal range, the sinus node beats at a normal rate with its usual
+        // variation (the mean of a ten-second strip is no finer than that). Premature cycles
+        // and the pauses after them are not the node's own.
+        double fastest = 0, slowest = 0;
+        for (const double r : rr)
+            if (r >= kPremature * m_rrMedian && r * kPremature <= m_rrMedian) {
+                fastest = std::max(fastest, std::round(60000.0 / r));
+                slowest = slowest == 0 ? std::round(60000.0 / r)
+                                       : std::min(slowest, std::round(60000.0 / r));
+            }
         const double shown = std::round(m_rateBpm);
         const std::string rate = " (" + Format("%.0f", m_rateBpm) + " в мин)";
         const std::string rateEn = " (" + Format("%.0f", m_rateBpm) + "/min)";
-        if (shown < m_settings.BradycardiaBelowBpm())
-            Add("SBRAD", rate, rateEn).evidence = {{"heart_rate_bpm", m_rateBpm}};
-        else if (shown > m_settings.TachycardiaAboveBpm())
-            Add("STACH", rate, rateEn).evidence = {{"heart_rate_bpm", m_rateBpm}};
+        if (shown < m_settings.BradycardiaBelowBpm() && fastest < m_settings.BradycardiaBelowBpm())
+            Add("SBRAD", rate, rateEn).evidence = {{"heart_rate_bpm", m_rateBpm},
+                                                   {"fastest_bpm", fastest}};
+        else if (shown > m_settings.TachycardiaAboveBpm() &&
+                 slowest > m_settings.TachycardiaAboveBpm())
+            Add("STACH", rate, rateEn).evidence = {{"heart_rate_bpm", m_rateBpm},
+                                                   {"slowest_bpm", slowest}};
         else
             Add("SR", rate, rateEn).evidence = {{"heart_rate_bpm", m_rateBpm}};
     }
