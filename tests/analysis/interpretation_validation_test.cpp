@@ -194,10 +194,9 @@ TEST(InterpretationValidation, LudbDiagnosesAgreeWithTheCardiologists) {
     EXPECT_LE(tally["paced"].FalseRate(), 3.0);
     EXPECT_GE(tally["AF/flutter"].Sensitivity(), 80.0);
     EXPECT_GE(axisShare, 60.0);
-    // Still short of where they must come: first-degree AV block in 75 % and the sinus rate
-    // class on 85 %.
-    std::printf("goals: 1AVB %.0f %% (75), rate %.0f %% (85)\n", tally["1AVB"].Sensitivity(),
-                rateShare);
+    EXPECT_GE(rateShare, 85.0);
+    // Still short of where it must come: first-degree AV block in 75 %.
+    std::printf("goal: 1AVB %.0f %% (75)\n", tally["1AVB"].Sensitivity());
 }
 
 } // namespace
