@@ -5,7 +5,7 @@ physician reading the study, the reading as text annotations under the line nami
 and the time), the HL7 aECG by the schema and its XML (the annotation set authored by the doctor),
 the report's PDF by pdftotext (the confirmation line in the conclusion box). Without a confirmed
 reading every one still says the automatic statements are unconfirmed, and the DICOM object's
-statements follow the caller's rate practice (94/min: a tachycardia by Russian practice, a normal
+statements follow the caller's rate practice (97/min: a tachycardia by Russian practice, a normal
 rate by the AHA's)."""
 import json
 import os
@@ -29,7 +29,7 @@ DOCTOR = "Петрова А. И."
 CONFIRMED = "Подтверждено: Петрова А. И., 09.12.2026 10:15"
 AMENDED = "Изменено: добавлена блокада ножки"
 CONCLUSION = "Рекомендовано суточное мониторирование ЭКГ.\nКонтроль через 6 месяцев."
-STATEMENTS = ["Синусовая тахикардия (94 в мин)", "Полная блокада правой ножки пучка Гиса"]
+STATEMENTS = ["Синусовая тахикардия (97 в мин)", "Полная блокада правой ножки пучка Гиса"]
 UNCONFIRMED = "Автоматическое заключение (не подтверждено врачом)"
 HL7 = "{urn:hl7-org:v3}"
 
@@ -136,7 +136,7 @@ try:
     check(any(t.startswith("Синусовая тахикардия") for t in russian_texts)
           and any(t.startswith("Синусовый ритм") for t in aha_texts)
           and not any(t.startswith("Синусовая тахикардия") for t in aha_texts),
-          "DICOM: 94/min a tachycardia by Russian practice, a sinus rhythm by the AHA's (%s / %s)"
+          "DICOM: 97/min a tachycardia by Russian practice, a sinus rhythm by the AHA's (%s / %s)"
           % (russian_texts[:1], aha_texts[:1]))
 
     # HL7 aECG: the doctor's annotation set, valid against the schema.

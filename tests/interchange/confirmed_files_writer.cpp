@@ -1,5 +1,5 @@
 // Writes the files confirmed_files_test.py checks with other systems' readers: a simulated record
-// at 94 beats a minute (a tachycardia by Russian practice, a normal rate by the AHA's) with a
+// at 97 beats a minute (a tachycardia by Russian practice, a normal rate by the AHA's) with a
 // doctor's confirmed reading and without one, as SCP-ECG, DICOM, HL7 aECG and the report's PDF,
 // and as DICOM by either practice; and as FHIR bundles (.json) with the report in them. Beside
 // them, statements.json: what the records layer made for each case (RecordStatements), for the
@@ -23,7 +23,7 @@ namespace {
 
 std::unique_ptr<ECG_RECORD> SimulatedRecord() {
     SimulatorOptions o;
-    o.nHeartRate = 94;
+    o.nHeartRate = 97;
     CCardiographSimulator sim(o);
     auto r = MakeRecord();
     const auto& points = sim.StoredRecord();
@@ -37,7 +37,7 @@ CDoctorReading Reading() {
     CDoctorReading r;
     // One statement kept from the automatic ones, one the doctor added by its code.
     const analysis::StatementKind* added = analysis::StatementKindOf("CRBBB");
-    r.statements = {{"STACH", "Синусовая тахикардия (94 в мин)", "Sinus tachycardia (94/min)"},
+    r.statements = {{"STACH", "Синусовая тахикардия (97 в мин)", "Sinus tachycardia (97/min)"},
                     {added->code, added->russian, added->english}};
     r.conclusion = "Рекомендовано суточное мониторирование ЭКГ.\nКонтроль через 6 месяцев.";
     r.doctorName = "Петрова А. И.";
