@@ -76,7 +76,8 @@ TEST(Interpretation, TheRhythmAndItsRateAgainstTheLimitsOfEitherPractice) {
     EXPECT_SAYS(at(64), "SR");
     EXPECT_SAYS(at(97), "STACH");
     EXPECT_SAYS(at(93), "SR");
-    const analysis::Statement* brady = at(56).Find("SBRAD");
+    const Interpretation slow = at(56);
+    const analysis::Statement* brady = slow.Find("SBRAD");
     ASSERT_NE(brady, nullptr);
     ASSERT_EQ(brady->evidence.size(), 2u);
     EXPECT_EQ(brady->evidence[1].key, "fastest_bpm");
