@@ -227,9 +227,11 @@ void CReadingDlg::Load() {
     CDoctorReading draft;
     bool hasDraft = false;
     std::vector<CReadStatement> proposal;
+    // The proposal only where the doctor starts from it: the archive logs a new one.
     if (!m_pArchive->Readings(m_nRecord, versions, &why) || !m_pArchive->Doctors(doctors, &why) ||
         !m_pArchive->Draft(m_nRecord, draft, &hasDraft, &why) ||
-        !m_pArchive->Proposal(m_nRecord, m_how, proposal, &why)) {
+        (versions.empty() && !hasDraft &&
+         !m_pArchive->Proposal(m_nRecord, m_how, proposal, &why))) {
         Say(tr("Заключение не прочитано из архива: %1").arg(why), true);
         return;
     }
