@@ -107,9 +107,16 @@ def main():
                        "--reason", "уточнено", "--add", "NO_SUCH")
     check(code == 2 and "NO_SUCH" in err, "an unknown code is refused: " + err)
     code, _, err = arc("amend", str(second), "--doctor", "petrova", "--password-file", password,
-                       "--reason", "уточнено", "--remove", "AFLT", "--add", "AFIB")
+                       "--reason", "уточнено", "--remove", "AFLT", "NEW_AFIB")
+    check(code == 1 and "its own --remove" in err, "one code to each --remove: " + err)
+    code, _, err = arc("amend", str(second), "--doctor", "petrova", "--password-file", password,
+                       "--reason", "уточнено", "--remove", "AFLT", "--add", "AFIB", "--add",
+                       "AFIB", "--add", "NEW_AFIB")
     check(code == 0 and "(version 2)" in err, "amended: " + err)
     trail = audit(second)
+    codes = [s["code"] for s in trail[-1]["after"]["statements"]]
+    check(codes.count("AFIB") == 1 and codes.count("NEW_AFIB") == 1,
+          "a statement added twice, or one there already, is said once: %s" % codes)
     check([e["action"] for e in trail] ==
           ["propose", "propose", "confirm", "login-failed", "amend"],
           "the failed password is logged: %s" % [e["action"] for e in trail])
