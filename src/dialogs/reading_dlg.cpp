@@ -300,6 +300,15 @@ void CReadingDlg::AddChosen() {
     QListWidgetItem* chosen = m_pCatalogue->currentItem();
     if (!chosen || chosen->isHidden())
         return;
+    // A statement in the list already is kept rather than said twice.
+    for (int i = 0; i < m_pStatements->count(); ++i) {
+        QListWidgetItem* item = m_pStatements->item(i);
+        if (item->data(kCodeRole) == chosen->data(kCodeRole)) {
+            item->setCheckState(Qt::Checked);
+            m_pStatements->setCurrentItem(item);
+            return;
+        }
+    }
     m_pStatements->addItem(StatementItem({chosen->data(kCodeRole).toString().toStdString(),
                                           chosen->data(kTextRole).toString().toStdString(),
                                           chosen->data(kEnglishRole).toString().toStdString()},

@@ -86,6 +86,9 @@ TEST(ReadingWindow, ADoctorKeepsRemovesAddsAndConfirmsThenOnlyAmends) {
     ASSERT_NE(lvh, nullptr);
     catalogue->setCurrentItem(lvh);
     Child<QPushButton>(dlg, "Add")->click();
+    // A second time: kept once, not said twice.
+    Child<QPushButton>(dlg, "Add")->click();
+    EXPECT_EQ(statements->count(), int(proposal.size()) + 1);
     Child<QPlainTextEdit>(dlg, "Conclusion")->setPlainText(QStringLiteral("Без динамики"));
 
     Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("не тот"));
