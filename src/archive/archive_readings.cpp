@@ -367,5 +367,25 @@ bool CArchive::Proposal(qint64 id, const CStatementSettings& how, std::vector<CR
                                                 analysis::CompareRecords(analyse(previous), now));
     for (const analysis::Statement& st : proposed)
         out.push_back({st.code, st.text, st.textEn});
-    return true;
+    // The trail holds what a doctor starts from. The proposal logged at the import has no
+    // changes since a previous record (nor one imported after it), and another rate practice
+    // or the window's filters read other statements: a proposal unlike the one logged last is
+    // logged now, so that a confirmation's "before" is what was proposed and no proposed
+    // statement reads as the doctor's own addition.
+    if (!m->readOnly.isEmpty())
+        return true;
+    CDoctorReading plain;
+    plain.statements = out;
+    const QString after = ReadingAuditText(plain);
+    QString before;
+    if (!m->Begin(error))
+        return false;
+    if (!m->LastAuditAfter(id, {QStringLiteral("propose")}, &before, error))
+        return m->Rollback(error, *error);
+    if (after == before)
+        return m->Commit(error);
+    if (!m->AppendAudit(id, QStringLiteral("velmora"), QStringLiteral("propose"), before, after,
+                        error))
+        return m->Rollback(error, *error);
+    return m->Commit(error);
 }

@@ -242,7 +242,8 @@ public:
     bool PreviousRecord(qint64 id, qint64* previous, QString* error);
 
     // What the program proposes for a record as `how` reads it: its automatic statements, then
-    // the changes since the patient's previous record when there is one.
+    // the changes since the patient's previous record when there is one. A proposal unlike the
+    // one the trail logged last is logged as a new "propose" entry (not in a read-only archive).
     bool Proposal(qint64 id, const CStatementSettings& how, std::vector<CReadStatement>& out,
                   QString* error);
 

@@ -286,7 +286,11 @@ bool ReadingToSign(const COptions& opts, CArchive& archive, qint64 id, bool amen
             Message("archive", "no statement has the code " + PrintableName(code.toStdString()));
             return false;
         }
-        reading->statements.push_back({kind->code, kind->russian, kind->english});
+        // A statement the reading has already is said once: a second one would print twice.
+        const auto& list = reading->statements;
+        if (std::none_of(list.begin(), list.end(),
+                         [&](const CReadStatement& s) { return s.code == kind->code; }))
+            reading->statements.push_back({kind->code, kind->russian, kind->english});
     }
     if (opts.Has("conclusion"))
         reading->conclusion = opts.Value("conclusion").toStdString();
@@ -397,6 +401,9 @@ int RunArchive(const QStringList& args) {
     if (verb == QLatin1String("user") && (pos.size() != 3 || pos.at(1) != QLatin1String("add") ||
                                           !opts.Has("name") || !opts.Has("password-file")))
         return Usage("user add takes LOGIN, --name NAME and --password-file FILE");
+    if (signs && pos.size() > 2)
+        return Usage(verb.toStdString() + " takes one record's id: give each code its own "
+                                          "--remove or --add");
     if (signs && (pos.size() != 2 || !opts.Has("doctor") || !opts.Has("password-file")))
         return Usage(verb.toStdString() + " takes the record's id, --doctor LOGIN and "
                                           "--password-file FILE");

@@ -227,9 +227,11 @@ void CReadingDlg::Load() {
     CDoctorReading draft;
     bool hasDraft = false;
     std::vector<CReadStatement> proposal;
+    // The proposal only where the doctor starts from it: the archive logs a new one.
     if (!m_pArchive->Readings(m_nRecord, versions, &why) || !m_pArchive->Doctors(doctors, &why) ||
         !m_pArchive->Draft(m_nRecord, draft, &hasDraft, &why) ||
-        !m_pArchive->Proposal(m_nRecord, m_how, proposal, &why)) {
+        (versions.empty() && !hasDraft &&
+         !m_pArchive->Proposal(m_nRecord, m_how, proposal, &why))) {
         Say(tr("Заключение не прочитано из архива: %1").arg(why), true);
         return;
     }
@@ -298,6 +300,15 @@ void CReadingDlg::AddChosen() {
     QListWidgetItem* chosen = m_pCatalogue->currentItem();
     if (!chosen || chosen->isHidden())
         return;
+    // A statement in the list already is kept rather than said twice.
+    for (int i = 0; i < m_pStatements->count(); ++i) {
+        QListWidgetItem* item = m_pStatements->item(i);
+        if (item->data(kCodeRole) == chosen->data(kCodeRole)) {
+            item->setCheckState(Qt::Checked);
+            m_pStatements->setCurrentItem(item);
+            return;
+        }
+    }
     m_pStatements->addItem(StatementItem({chosen->data(kCodeRole).toString().toStdString(),
                                           chosen->data(kTextRole).toString().toStdString(),
                                           chosen->data(kEnglishRole).toString().toStdString()},

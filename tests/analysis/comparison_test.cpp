@@ -192,6 +192,57 @@ TEST(Comparison, HeartRateChangeOfTwentyEitherWay) {
     EXPECT_EQ(*down.Delta("heart_rate_bpm"), -*up.Delta("heart_rate_bpm"));
 }
 
+// The limits themselves, on measured values set by hand: each change is said at its limit and
+// not one unit short of it, either way (the simulated pairs above land a few units either side,
+// as the measurement scatters).
+TEST(Comparison, EachLimitIsSaidAtItsValueAndNotOneUnitShortOfIt) {
+    struct Values {
+        double rate = 70, qrs = 90, qtc = 420, axis = 60;
+    };
+    const auto made = [](const Values& v) {
+        RecordAnalysis a;
+        analysis::Measurements& m = a.measurements;
+        m.beats.assign(12, 0);
+        m.beatClasses.assign(12, analysis::BeatClass::Normal);
+        m.heartRateBpm = v.rate;
+        m.qtcRrMs = 60000.0 / 70; // Bazett's rate: both QTc alike
+        m.qrsMs = v.qrs;
+        m.qtcBazettMs = v.qtc;
+        m.qtcFridericiaMs = v.qtc;
+        m.axisQrsDeg = v.axis;
+        return a;
+    };
+    const Values base;
+    EXPECT_EQ(Codes(analysis::CompareRecords(made(base), made(base))), "NO_CHANGE ");
+    const auto with = [&](double Values::*field, double value) {
+        Values v = base;
+        v.*field = value;
+        return v;
+    };
+    struct Limit {
+        const char* code;
+        Values from, at, shortOf;
+    };
+    const Limit limits[] = {
+        {"HR_CHANGE", base, with(&Values::rate, 90), with(&Values::rate, 89)},
+        {"HR_CHANGE", base, with(&Values::rate, 50), with(&Values::rate, 51)},
+        {"QRS_WIDER", base, with(&Values::qrs, 110), with(&Values::qrs, 109)},
+        {"QTC_LONGER", base, with(&Values::qtc, 480), with(&Values::qtc, 479)},
+        {"QTC_OVER_500", with(&Values::qtc, 470), with(&Values::qtc, 500), with(&Values::qtc, 499)},
+        {"AXIS_SHIFT", base, with(&Values::axis, 90), with(&Values::axis, 89)},
+        {"AXIS_SHIFT", base, with(&Values::axis, 30), with(&Values::axis, 31)},
+        // Across -180/+180: 170 to -160 is 30 degrees.
+        {"AXIS_SHIFT", with(&Values::axis, 170), with(&Values::axis, -160),
+         with(&Values::axis, -161)},
+    };
+    for (const Limit& l : limits) {
+        const Comparison at = analysis::CompareRecords(made(l.from), made(l.at));
+        const Comparison shortOf = analysis::CompareRecords(made(l.from), made(l.shortOf));
+        EXPECT_EQ(Codes(at), std::string(l.code) + " ") << "at the limit";
+        EXPECT_EQ(Codes(shortOf), "NO_CHANGE ") << l.code << " one unit short of its limit";
+    }
+}
+
 TEST(Comparison, RhythmAndConductionNewAndResolved) {
     const auto with = [](SimRhythm r, SimConduction c = SimConduction::Normal) {
         return Simulated([=](SimulatorOptions& o) {

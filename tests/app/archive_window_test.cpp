@@ -248,6 +248,84 @@ TEST_F(ArchiveWindow, AConfirmedRecordOpensWithTheDoctorsReading) {
 
 } // namespace
 
+namespace {
+
+// The patient list says who confirmed each record, and "не подтверждены" leaves only the records
+// no doctor has confirmed, and only the patients who have one.
+TEST_F(ArchiveWindow, TheListShowsWhoConfirmedAndFiltersTheUnconfirmed) {
+    PATIENT_CARD card = MakeCard();
+    SetText(card.last_name, "Орлова");
+    SetText(card.first_name, "Вера");
+    const QString paths[] = {Save("o1.scp", card, 401), Save("o2.scp", card, 402)};
+    CArchive archive;
+    CArchiveLocation where;
+    where.file = ArchiveFile();
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    qint64 ids[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        CArchive::Added added{};
+        ASSERT_TRUE(archive.ImportFile(paths[k], &added, &ids[k], &why)) << why.toStdString();
+    }
+    ASSERT_TRUE(
+        archive.AddDoctor({0, QStringLiteral("orlov"), QStringLiteral("Орлов Д. С."), {}, {}},
+                          "пароль врача", &why) ||
+        why.contains(QStringLiteral("orlov")));
+    CDoctorReading reading;
+    reading.statements = {{"SR", "Синусовый ритм", "Sinus rhythm"}};
+    ASSERT_TRUE(archive.Confirm(ids[0], reading, QStringLiteral("orlov"), "пароль врача", 0, {},
+                                nullptr, &why))
+        << why.toStdString();
+
+    frame.OnArchive();
+    CArchiveDlg* dlg = frame.ArchiveDialog();
+    ASSERT_NE(dlg, nullptr);
+    auto* search = dlg->findChild<QLineEdit*>(QStringLiteral("Search"));
+    auto* patients = dlg->findChild<QTableWidget*>(QStringLiteral("Patients"));
+    auto* records = dlg->findChild<QTableWidget*>(QStringLiteral("Records"));
+    auto* unconfirmed = dlg->findChild<QCheckBox*>(QStringLiteral("Unconfirmed"));
+    ASSERT_TRUE(search && patients && records && unconfirmed);
+    EXPECT_EQ(unconfirmed->text(), QStringLiteral("не подтверждены"));
+    unconfirmed->setChecked(false);
+    search->setText(QStringLiteral("орлова"));
+    // Found as typed: until then the list is the last search's.
+    ASSERT_TRUE(RunUntil([&] {
+        return patients->rowCount() == 1 &&
+               patients->item(0, 0)->text().startsWith(QStringLiteral("Орлова")) &&
+               records->rowCount() == 2;
+    }));
+    int column = -1;
+    for (int c = 0; c < records->columnCount(); ++c)
+        if (records->horizontalHeaderItem(c)->text() == QStringLiteral("Заключение"))
+            column = c;
+    ASSERT_GE(column, 0);
+    QStringList said;
+    for (int row = 0; row < 2; ++row)
+        said << records->item(row, column)->text();
+    said.sort();
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_EQ(said[0], QStringLiteral("не подтверждено врачом"));
+    EXPECT_TRUE(said[1].startsWith(QStringLiteral("подтверждено: Орлов Д. С., ")))
+        << said[1].toStdString();
+
+    unconfirmed->setChecked(true);
+    ASSERT_TRUE(RunUntil([&] { return records->rowCount() == 1; }));
+    EXPECT_EQ(records->item(0, column)->text(), QStringLiteral("не подтверждено врачом"));
+
+    // Both confirmed: the patient is gone from the filtered list, and back without the filter.
+    ASSERT_TRUE(archive.Confirm(ids[1], reading, QStringLiteral("orlov"), "пароль врача", 0, {},
+                                nullptr, &why))
+        << why.toStdString();
+    dlg->Refresh();
+    ASSERT_TRUE(RunUntil([&] { return patients->rowCount() == 0; }));
+    EXPECT_EQ(records->rowCount(), 0);
+    unconfirmed->setChecked(false);
+    ASSERT_TRUE(RunUntil([&] { return records->rowCount() == 2; }));
+    search->clear();
+}
+
+} // namespace
+
 // "Прежние ЭКГ из PACS...": the chosen record's patient's ECGs in a real Orthanc found in the
 // background, fetched into the archive once (the comparison's previous record then one of
 // them), and a search of a PACS that never answers cancelled at once.

@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,6 +33,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -340,6 +342,70 @@ TEST_F(ComparisonWindow, ThePatientListComparesTheChosenRecord) {
     EXPECT_EQ(dlg->PreviousId(), r.previous);
     EXPECT_EQ(dlg->CurrentId(), r.current);
     EXPECT_GT(dlg->findChild<QListWidget*>(QStringLiteral("Changes"))->count(), 0);
+}
+
+// A patient of three records: the newest opens against the one before it, and the window's
+// list of the patient's other records compares it with the oldest instead, as velmora-cli
+// compare does with those two files.
+TEST_F(ComparisonWindow, AnyOtherRecordOfThePatientIsChosenToCompareWith) {
+    PATIENT_CARD card = MakeCard();
+    SetText(card.last_name, "Кузнецов");
+    SetText(card.first_name, "Олег");
+    const QString files[] = {
+        Simulate(QStringLiteral("k1.dat"),
+                 {QStringLiteral("--heart-rate"), QStringLiteral("60"),
+                  QStringLiteral("--device-time"), QStringLiteral("2025-03-01 09:00")}),
+        Simulate(QStringLiteral("k2.dat"),
+                 {QStringLiteral("--heart-rate"), QStringLiteral("100"),
+                  QStringLiteral("--device-time"), QStringLiteral("2025-09-01 09:00")}),
+        Simulate(QStringLiteral("k3.dat"),
+                 {QStringLiteral("--heart-rate"), QStringLiteral("100"),
+                  QStringLiteral("--device-time"), QStringLiteral("2026-03-01 09:00")})};
+    CArchiveLocation where;
+    where.file = ArchiveFile();
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    qint64 ids[3] = {};
+    for (int k = 0; k < 3; ++k) {
+        CArchive::Added added;
+        ASSERT_TRUE(archive.ImportFile(files[k], &added, &ids[k], &why)) << why.toStdString();
+        ASSERT_TRUE(archive.UpdateCard(ids[k], card, &why)) << why.toStdString();
+    }
+
+    CComparisonDlg dlg(where, {});
+    ASSERT_TRUE(dlg.ComparePrevious(ids[2], &why)) << why.toStdString();
+    EXPECT_EQ(dlg.PreviousId(), ids[1]);
+    const auto shownTexts = [&] {
+        QStringList out;
+        auto* changes = dlg.findChild<QListWidget*>(QStringLiteral("Changes"));
+        for (int i = 0; changes && i < changes->count(); ++i)
+            out << changes->item(i)->text();
+        return out;
+    };
+    const auto cliTexts = [&](const QString& previous) {
+        QStringList out;
+        for (const QJsonValue& c :
+             CliCompare(previous, files[2])[QStringLiteral("changes")].toArray())
+            out << c[QStringLiteral("text")].toString();
+        return out;
+    };
+    EXPECT_EQ(shownTexts(), cliTexts(files[1]));
+
+    auto* choose = dlg.findChild<QComboBox*>(QStringLiteral("ChoosePrevious"));
+    ASSERT_TRUE(choose);
+    ASSERT_EQ(choose->count(), 2) << "the patient's two other records, and no one else's";
+    const int oldest = choose->findData(ids[0]);
+    ASSERT_GE(oldest, 0);
+    choose->setCurrentIndex(oldest);
+    emit choose->activated(oldest);
+    EXPECT_EQ(dlg.PreviousId(), ids[0]);
+    EXPECT_EQ(dlg.CurrentId(), ids[2]);
+    const QStringList against = shownTexts();
+    EXPECT_EQ(against, cliTexts(files[0]));
+    EXPECT_TRUE(std::any_of(against.begin(), against.end(), [](const QString& t) {
+        return t.startsWith(QStringLiteral("ЧСС увеличилась"));
+    })) << against.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(ComparisonWindow, TheCommandIsDisabledWithItsReasonWhereThereIsNothingToCompare) {

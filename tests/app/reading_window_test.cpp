@@ -1,14 +1,17 @@
 // "Заключение" in the window: the proposed statements are kept or removed, one is added from the
 // searchable list, a conclusion written, and "Подтвердить" signs it in a doctor's name with the
 // password; a wrong password is said and nothing is signed; a confirmed reading then offers only
-// an amendment with its reason, and the earlier version stays listed.
+// an amendment with its reason, and the earlier version stays listed. The record window's
+// command signs its archived record and the window takes the reading.
 
+#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "archive/archive_store.h"
 #include "config/ini.h"
 #include "dialogs/reading_dlg.h"
 #include "record_io/records_test_support.h"
 #include "support/run_until.h"
+#include "widgets/child_view.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -86,6 +89,9 @@ TEST(ReadingWindow, ADoctorKeepsRemovesAddsAndConfirmsThenOnlyAmends) {
     ASSERT_NE(lvh, nullptr);
     catalogue->setCurrentItem(lvh);
     Child<QPushButton>(dlg, "Add")->click();
+    // A second time: kept once, not said twice.
+    Child<QPushButton>(dlg, "Add")->click();
+    EXPECT_EQ(statements->count(), int(proposal.size()) + 1);
     Child<QPlainTextEdit>(dlg, "Conclusion")->setPlainText(QStringLiteral("Без динамики"));
 
     Child<QLineEdit>(dlg, "Password")->setText(QStringLiteral("не тот"));
@@ -188,6 +194,69 @@ TEST(ReadingWindow, TheFirstStartOffersADoctorsAccountOnce) {
     QApplication::processEvents();
     EXPECT_FALSE(RunUntil(
         [&] { return frame.findChild<QPushButton*>(QStringLiteral("OfferDoctorAccount")); }, 500));
+    SetIniFileOverride(QString());
+}
+
+} // namespace
+
+namespace {
+
+// "Заключение..." of a record window opened from the archive: the doctor confirms in the dialog,
+// and the window's record takes the confirmed reading at once (its line, its report, its saves).
+TEST(ReadingWindow, TheRecordWindowsCommandSignsItsArchivedRecord) {
+    App();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("window.sqlite"));
+    QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Archive]\r\nm_szArchiveFile=" + file.toUtf8() + "\r\n");
+    ini.close();
+    SetIniFileOverride(ini.fileName());
+    CArchiveLocation where;
+    where.file = file;
+    CArchive archive;
+    QString why;
+    ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
+    const QString path = dir.filePath(QStringLiteral("w.scp"));
+    std::string error;
+    auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+    CArchive::Added added{};
+    qint64 id = 0;
+    ASSERT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    ASSERT_TRUE(
+        archive.AddDoctor({0, QStringLiteral("sokolov"), QStringLiteral("Соколов И. И."), {}, {}},
+                          "пароль врача", &why));
+
+    CMainFrame frame;
+    ASSERT_TRUE(frame.OnCreate());
+    frame.show();
+    ASSERT_TRUE(frame.OpenArchived(id));
+    CChildView* view = frame.ActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->Document().Reading().Confirmed());
+    bool signedIn = false;
+    // The dialog is modal: signed once it is up, then closed.
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CReadingDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(Child<QLabel>(*dlg, "State")->text(), QStringLiteral("Не подтверждено врачом"));
+        Child<QLineEdit>(*dlg, "Password")->setText(QStringLiteral("пароль врача"));
+        Child<QPushButton>(*dlg, "Confirm")->click();
+        signedIn = Child<QLabel>(*dlg, "State")
+                       ->text()
+                       .startsWith(QStringLiteral("Подтверждено: Соколов И. И."));
+        dlg->close();
+    });
+    frame.Action(ID_READING)->trigger();
+    EXPECT_TRUE(signedIn);
+    EXPECT_EQ(view->Document().Reading().version, 1);
+    EXPECT_EQ(view->Document().Reading().doctorName, "Соколов И. И.");
+    CDoctorReading kept;
+    ASSERT_TRUE(archive.CurrentReading(id, kept, &why)) << why.toStdString();
+    EXPECT_EQ(kept.version, 1);
+    EXPECT_EQ(kept.statements.size(), view->Document().Reading().statements.size());
     SetIniFileOverride(QString());
 }
 

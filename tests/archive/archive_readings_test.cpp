@@ -225,6 +225,32 @@ TEST_F(ReadingsTest, TheAuditChainFindsAnEntryAlteredRemovedOrPutInBetween) {
     broken("entry " + QByteArray::number(entries + 1) + " was altered");
 }
 
+// The archive keeps no password, only its Argon2id hash with a salt of its own: two doctors of
+// one password have two hashes, and each still signs with it.
+TEST_F(ReadingsTest, APasswordIsKeptOnlyAsASaltedArgon2idHash) {
+    QString why;
+    ASSERT_TRUE(archive.AddDoctor(
+        {0, QStringLiteral("ivanov"), QStringLiteral("Иванов П. П."), {}, {}}, kPassword, &why))
+        << why.toStdString();
+    CRawDb raw(Location());
+    ASSERT_TRUE(raw.IsOpen()) << raw.Error().toStdString();
+    QVariantList hashes;
+    ASSERT_TRUE(
+        raw.Query(QStringLiteral("SELECT password_hash FROM doctors ORDER BY login"), {}, &hashes))
+        << raw.Error().toStdString();
+    ASSERT_EQ(hashes.size(), 2);
+    for (const QVariant& h : hashes) {
+        EXPECT_TRUE(h.toString().startsWith(QStringLiteral("$argon2id$")))
+            << h.toString().toStdString();
+        EXPECT_FALSE(h.toString().contains(QLatin1String(kPassword)));
+    }
+    EXPECT_NE(hashes[0], hashes[1]) << "each hash has its own salt";
+    CDoctorReading done;
+    EXPECT_TRUE(archive.Confirm(id, Reading({"SR"}), QStringLiteral("ivanov"), kPassword, 0, {},
+                                &done, &why))
+        << why.toStdString();
+}
+
 TEST_F(ReadingsTest, WrongPasswordsAreSlowedAfterThreeInARow) {
     QString why;
     CDoctorReading done;

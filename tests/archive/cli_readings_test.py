@@ -76,7 +76,14 @@ def main():
           "confirmed: " + err)
     trail = audit(second)
     actions = [e["action"] for e in trail]
-    check(actions == ["propose", "confirm"], "proposal, then the confirmation: %s" % actions)
+    # The import's proposal, then the one the confirmation started from: the changes since the
+    # previous record are the program's, logged before the doctor's edits.
+    check(actions == ["propose", "propose", "confirm"],
+          "the proposals, then the confirmation: %s" % actions)
+    proposed = [s["code"] for s in trail[1]["after"]["statements"]]
+    check("NEW_AFIB" in proposed and "AFIB" in proposed,
+          "the proposal logged holds the changes: %s" % proposed)
+    check(trail[1]["before"] == trail[0]["after"], "the proposal before it is its before")
     after = trail[-1]["after"]
     codes = [s["code"] for s in after["statements"]]
     check("NEW_AFIB" in codes and "AFLT" in codes and "AFIB" not in codes,
@@ -84,9 +91,8 @@ def main():
     check(after["conclusion"] == "Трепетание" and after["doctor"] == "petrova" and
           trail[-1]["user"] == "petrova" and trail[-1]["time"].endswith("Z"),
           "who, when, what after: %s" % trail[-1])
-    check([s["code"] for s in trail[-1]["before"]["statements"]] ==
-          [s["code"] for s in trail[0]["after"]["statements"]],
-          "what was there before is the proposal as it came in")
+    check([s["code"] for s in trail[-1]["before"]["statements"]] == proposed,
+          "what was there before is the proposal the doctor started from")
 
     code, _, err = arc("confirm", str(second), "--doctor", "petrova", "--password-file", password)
     check(code == 2 and "confirmed by" in err, "a confirmed record is locked: " + err)
@@ -101,10 +107,18 @@ def main():
                        "--reason", "уточнено", "--add", "NO_SUCH")
     check(code == 2 and "NO_SUCH" in err, "an unknown code is refused: " + err)
     code, _, err = arc("amend", str(second), "--doctor", "petrova", "--password-file", password,
-                       "--reason", "уточнено", "--remove", "AFLT", "--add", "AFIB")
+                       "--reason", "уточнено", "--remove", "AFLT", "NEW_AFIB")
+    check(code == 1 and "its own --remove" in err, "one code to each --remove: " + err)
+    code, _, err = arc("amend", str(second), "--doctor", "petrova", "--password-file", password,
+                       "--reason", "уточнено", "--remove", "AFLT", "--add", "AFIB", "--add",
+                       "AFIB", "--add", "NEW_AFIB")
     check(code == 0 and "(version 2)" in err, "amended: " + err)
     trail = audit(second)
-    check([e["action"] for e in trail] == ["propose", "confirm", "login-failed", "amend"],
+    codes = [s["code"] for s in trail[-1]["after"]["statements"]]
+    check(codes.count("AFIB") == 1 and codes.count("NEW_AFIB") == 1,
+          "a statement added twice, or one there already, is said once: %s" % codes)
+    check([e["action"] for e in trail] ==
+          ["propose", "propose", "confirm", "login-failed", "amend"],
           "the failed password is logged: %s" % [e["action"] for e in trail])
     check(trail[-1]["before"]["version"] == 1 and trail[-1]["after"]["reason"] == "уточнено",
           "the amendment keeps the version before")
