@@ -38,6 +38,18 @@ QApplication* App() {
     return app;
 }
 
+// A settings file in dir whose archive is the SQLite file `name` there, in force for the
+// program until the test sets it back; the archive file's path.
+QString UseArchiveIn(const QTemporaryDir& dir, const char* name) {
+    const QString file = dir.filePath(QLatin1String(name));
+    QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+    EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Archive]\r\nm_szArchiveFile=" + file.toUtf8() + "\r\n");
+    ini.close();
+    SetIniFileOverride(ini.fileName());
+    return file;
+}
+
 template <class T> T* Child(QWidget& parent, const char* name) {
     T* w = parent.findChild<T*>(QLatin1String(name));
     EXPECT_NE(w, nullptr) << name;
@@ -142,12 +154,8 @@ namespace {
 TEST(ReadingWindow, TheFirstStartOffersADoctorsAccountOnce) {
     App();
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("first.sqlite"));
+    const QString file = UseArchiveIn(dir, "first.sqlite");
     QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Archive]\r\nm_szArchiveFile=" + file.toUtf8() + "\r\n");
-    ini.close();
-    SetIniFileOverride(ini.fileName());
     CMainFrame frame;
     ASSERT_TRUE(frame.OnCreate());
     frame.show();
@@ -206,12 +214,7 @@ namespace {
 TEST(ReadingWindow, TheRecordWindowsCommandSignsItsArchivedRecord) {
     App();
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("window.sqlite"));
-    QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Archive]\r\nm_szArchiveFile=" + file.toUtf8() + "\r\n");
-    ini.close();
-    SetIniFileOverride(ini.fileName());
+    const QString file = UseArchiveIn(dir, "window.sqlite");
     CArchiveLocation where;
     where.file = file;
     CArchive archive;
