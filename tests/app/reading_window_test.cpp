@@ -50,6 +50,20 @@ QString UseArchiveIn(const QTemporaryDir& dir, const char* name) {
     return file;
 }
 
+// A made record saved as dir/name and imported into archive; its id there.
+qint64 ImportMadeRecord(CArchive& archive, const QTemporaryDir& dir, const char* name) {
+    const QString path = dir.filePath(QLatin1String(name));
+    std::string error;
+    auto record = MakeRecord();
+    const PATIENT_CARD card = MakeCard();
+    EXPECT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
+    CArchive::Added added{};
+    qint64 id = 0;
+    QString why;
+    EXPECT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    return id;
+}
+
 template <class T> T* Child(QWidget& parent, const char* name) {
     T* w = parent.findChild<T*>(QLatin1String(name));
     EXPECT_NE(w, nullptr) << name;
@@ -64,14 +78,8 @@ TEST(ReadingWindow, ADoctorKeepsRemovesAddsAndConfirmsThenOnlyAmends) {
     CArchive archive;
     QString why;
     ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
-    const QString path = dir.filePath(QStringLiteral("r.scp"));
-    std::string error;
-    auto record = MakeRecord();
-    const PATIENT_CARD card = MakeCard();
-    ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
-    CArchive::Added added{};
-    qint64 id = 0;
-    ASSERT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    const qint64 id = ImportMadeRecord(archive, dir, "r.scp");
+    ASSERT_GT(id, 0);
     ASSERT_TRUE(archive.AddDoctor({0,
                                    QStringLiteral("petrova"),
                                    QStringLiteral("Петрова А. И."),
@@ -220,14 +228,8 @@ TEST(ReadingWindow, TheRecordWindowsCommandSignsItsArchivedRecord) {
     CArchive archive;
     QString why;
     ASSERT_TRUE(archive.Open(where, &why)) << why.toStdString();
-    const QString path = dir.filePath(QStringLiteral("w.scp"));
-    std::string error;
-    auto record = MakeRecord();
-    const PATIENT_CARD card = MakeCard();
-    ASSERT_TRUE(SaveRecordFile(path, *RecordFileTypeOf(path), *record, &card, &error)) << error;
-    CArchive::Added added{};
-    qint64 id = 0;
-    ASSERT_TRUE(archive.ImportFile(path, &added, &id, &why)) << why.toStdString();
+    const qint64 id = ImportMadeRecord(archive, dir, "w.scp");
+    ASSERT_GT(id, 0);
     ASSERT_TRUE(
         archive.AddDoctor({0, QStringLiteral("sokolov"), QStringLiteral("Соколов И. И."), {}, {}},
                           "пароль врача", &why));
